@@ -1,0 +1,23 @@
+include(GoogleTest)
+
+# varimon_add_test(<name> LABEL <label> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
+# One GoogleTest executable per library; every test case becomes a CTest test, discovered at test time.
+function(varimon_add_test name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    VARIMON_TEST_DATA_DIR="${VARIMON_DATA_DIR}"
+    VARIMON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    VARIMON_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${T_LABEL}"
+      TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
