@@ -1,14 +1,20 @@
 include(GoogleTest)
 
-# varimon_add_test(<name> LABEL <label> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
+# varimon_add_test(<name> LABEL <label> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>] [QT_MAIN])
 # One GoogleTest executable per library; every test case becomes a CTest test, discovered at test time.
+# QT_MAIN: the suite runs inside a QApplication (widgets, timers, event loops).
 function(varimon_add_test name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_QT_MAIN)
+    add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/qt_test_main.cpp)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Widgets GTest::gtest GTest::gmock)
+  else()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  endif()
   target_compile_definitions(${name} PRIVATE
     VARIMON_TEST_DATA_DIR="${VARIMON_DATA_DIR}"
     VARIMON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
