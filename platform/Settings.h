@@ -1,0 +1,81 @@
+#pragma once
+// The main window's stored settings: section "Main" and the device names of section "InvName",
+// kept under QSettings("KXEC", "Varimon 3.0"). Values are validated as they are read, so the
+// rest of the program never sees an out-of-range setting.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QSettings;
+
+namespace vm {
+
+inline constexpr const char* kCompanyKey = "KXEC";
+inline constexpr const char* kApplicationKey = "Varimon 3.0";
+inline constexpr int kDeviceNameCount = 256;
+
+// Port used when nothing better is known: the first built-in serial port.
+inline constexpr const char* kDefaultPortName = "/dev/ttyS0";
+
+enum ScanMode { kScanOneId = 0, kScanRange = 1, kScanAllIds = 2 };
+
+struct MainSettings {
+    int commMode = 1;        // 0 Modbus-RTU, 1 KX485
+    QString port = kDefaultPortName;
+    int baudRate = 9600;
+    int dataBit = 8;
+    int parity = 0;          // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBit = 0;         // 0 one, 1 one and a half, 2 two
+    int autoTxEnable = 1;    // 1 converter switches itself, 0 RTS drives the transmitter
+    int txActiveHigh = 1;
+    int timeOut = 1000;      // ms
+    int retryCount = 3;
+    int logEnable = 1;
+    int scanIdOne = 1;
+    int scanIdFrom = 1;
+    int scanIdTo = 255;
+    int scanMode = kScanOneId;
+    QString faultFilePath;
+    QString logFilePath;
+    // Station IDs connected at the last shutdown; absent when never saved.
+    std::optional<std::vector<int>> conIds;
+};
+
+using DeviceNames = std::array<QString, kDeviceNameCount>;
+
+// Folders and port names the loader needs to validate paths and the port.
+struct SettingsContext {
+    QString logFolder;        // fallback folder of the fault history and event log
+    QStringList portNames;    // discovered port names, in discovery order
+};
+
+inline constexpr int kTimeOutMin = 500;
+inline constexpr int kTimeOutMax = 3000;
+inline constexpr int kRetryMin = 2;
+inline constexpr int kRetryMax = 5;
+inline constexpr int kStationIdMin = 1;
+inline constexpr int kStationIdMax = 255;
+
+// Default file names in the log folder.
+QString DefaultFaultFilePath(const QString& logFolder);
+QString DefaultLogFilePath(const QString& logFolder);
+
+// The stored port when it is listed or still names a device; otherwise the first listed port.
+QString ValidatedPort(const QString& stored, const QStringList& portNames);
+
+MainSettings LoadMainSettings(QSettings& settings, const SettingsContext& context);
+void SaveMainSettings(QSettings& settings, const MainSettings& values);
+
+DeviceNames LoadDeviceNames(QSettings& settings);
+void SaveDeviceNames(QSettings& settings, const DeviceNames& names);
+
+// "ConIDs": one byte per station ID.
+QByteArray EncodeConIds(const std::vector<int>& ids);
+std::vector<int> DecodeConIds(const QByteArray& bytes);
+
+}  // namespace vm
