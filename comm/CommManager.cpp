@@ -1,0 +1,548 @@
+#include "comm/CommManager.h"
+
+#include "comm/SerialPort.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vm {
+
+CommClient::~CommClient()
+{
+    if (m_commManager)
+        m_commManager->RemoveClient(this);
+}
+
+CommManager::CommManager()
+    : m_portFactory([] { return std::make_unique<SerialPort>(); })
+{
+}
+
+CommManager::~CommManager()
+{
+    Stop();
+    for (auto& [client, serial] : m_clients)
+        client->m_commManager = nullptr;
+}
+
+const char* CommManager::ErrorText(int code)
+{
+    static constexpr const char* kTexts[] = {
+        "No Error",          "Frame Error",         "Sum Error",           "NAK Error",
+        "Timeout Error",     "Illegal Function",    "Address Range Error", "Data Range Error",
+        "Write Mode Error",  "DPRAM TimeOut Error", "DPRAM Offline Error", "CRC Error",
+        "Slave Device Error", "Modbus Exception Code",
+    };
+    if (code >= 0 && code < static_cast<int>(std::size(kTexts)))
+        return kTexts[code];
+    return "Undefined Error";
+}
+
+int CommManager::Start(const CommSettings& settings)
+{
+    m_started = false;
+    m_port.reset();
+
+    if (settings.protocolMode != m_mode) {
+        for (Station& s : m_stations)
+            if (!s.monitors.empty())
+                s.reregister = true;
+        m_mode = settings.protocolMode;
+        m_pollStation = 0;
+        m_step = 0;
+    }
+    // A registration cut off by the restart must go out again.
+    if (m_monitorActive && m_reply.command == 'X' && ValidStation(m_reply.station)
+        && !m_stations[m_reply.station].monitors.empty())
+        m_stations[m_reply.station].reregister = true;
+
+    m_waiting = false;
+    m_requestInProgress = false;
+    m_monitorActive = false;
+    m_failed = 0;
+    m_retryLimit = settings.retryCount;
+    m_kxReceiver.Reset();
+    m_mbReceiver.Reset();
+
+    std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
+    if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
+        return 2;
+    m_port = std::move(port);
+
+    const int tick = settings.tickMs > 0 ? settings.tickMs : 30;
+    m_timeoutTicks = settings.timeoutMs / tick;
+    m_tickCounter = 0;
+    m_started = true;
+    return 0;
+}
+
+void CommManager::Stop()
+{
+    m_started = false;
+    m_waiting = false;
+    m_port.reset();
+}
+
+void CommManager::Track(CommClient* client)
+{
+    if (!client || m_clients.count(client))
+        return;
+    // A client belongs to one manager at a time.
+    if (client->m_commManager && client->m_commManager != this)
+        client->m_commManager->RemoveClient(client);
+    client->m_commManager = this;
+    client->m_commSerial = m_nextSerial++;
+    m_clients.emplace(client, client->m_commSerial);
+}
+
+bool CommManager::Alive(const ClientRef& ref) const
+{
+    auto it = m_clients.find(ref.client);
+    return it != m_clients.end() && it->second == ref.serial;
+}
+
+void CommManager::RemoveClient(CommClient* client)
+{
+    auto it = m_clients.find(client);
+    if (it == m_clients.end())
+        return;
+    m_clients.erase(it);
+    client->m_commManager = nullptr;
+    for (Station& s : m_stations)
+        std::erase(s.listeners, client);
+    for (Request& r : m_queue)
+        if (r.replyTo == client)
+            r.replyTo = nullptr;
+}
+
+void CommManager::QueueRead(int station, uint16_t address, CommClient* replyTo)
+{
+    if (!ValidStation(station))
+        return;
+    Track(replyTo);
+    m_queue.push_back({'R', station, address, 0, replyTo});
+}
+
+void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo)
+{
+    if (!ValidStation(station))
+        return;
+    Track(replyTo);
+    m_queue.push_back({'W', station, address, value, replyTo});
+}
+
+int CommManager::AddMonitor(int station, std::span<const uint16_t> addresses)
+{
+    if (!ValidStation(station))
+        return 0;
+    Station& s = m_stations[station];
+    bool changed = false;
+    for (uint16_t address : addresses) {
+        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
+                               [address](const MonitorEntry& e) { return e.address == address; });
+        if (it != s.monitors.end()) {
+            ++it->refs;
+        } else {
+            char text[8];
+            std::snprintf(text, sizeof text, "%04X", address);
+            s.monitors.push_back({address, text, 1});
+            changed = true;
+        }
+    }
+    if (changed) {
+        RebuildRegisterText(station, false);
+        RecomputeMonitoring();
+    }
+    return 1;
+}
+
+int CommManager::RemoveMonitor(int station, std::span<const uint16_t> addresses)
+{
+    if (!ValidStation(station))
+        return 0;
+    Station& s = m_stations[station];
+    bool changed = false;
+    for (uint16_t address : addresses) {
+        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
+                               [address](const MonitorEntry& e) { return e.address == address; });
+        if (it == s.monitors.end())
+            continue;
+        if (--it->refs <= 0) {
+            s.monitors.erase(it);
+            changed = true;
+        }
+    }
+    if (changed) {
+        RebuildRegisterText(station, true);
+        RecomputeMonitoring();
+    }
+    return 1;
+}
+
+void CommManager::RebuildRegisterText(int station, bool removing)
+{
+    Station& s = m_stations[station];
+    std::string text;
+    if (!s.monitors.empty()) {
+        std::vector<uint16_t> first;
+        for (size_t i = 0; i < s.monitors.size() && i < kx485::kMaxWords; ++i)
+            first.push_back(s.monitors[i].address);
+        text = kx485::BuildRegister(station, first);
+    }
+    if (text.empty() && removing) {
+        s.registerText.clear();
+        s.reregister = false;
+    } else if (text != s.registerText) {
+        s.registerText = text;
+        s.reregister = true;
+    }
+}
+
+void CommManager::RecomputeMonitoring()
+{
+    m_monitoring = std::any_of(m_stations.begin() + 1, m_stations.end(),
+                               [](const Station& s) { return !s.monitors.empty(); });
+}
+
+bool CommManager::AddListener(int station, CommClient* client)
+{
+    if (!ValidStation(station) || !client)
+        return false;
+    auto& list = m_stations[station].listeners;
+    if (std::find(list.begin(), list.end(), client) != list.end())
+        return false;
+    Track(client);
+    list.push_back(client);
+    return true;
+}
+
+bool CommManager::RemoveListener(int station, CommClient* client)
+{
+    if (!ValidStation(station))
+        return false;
+    return std::erase(m_stations[station].listeners, client) > 0;
+}
+
+void CommManager::DropStation(int station)
+{
+    if (!ValidStation(station))
+        return;
+    Station& s = m_stations[station];
+    s.monitors.clear();
+    s.listeners.clear();
+    s.registerText.clear();
+    s.reregister = false;
+    RecomputeMonitoring();
+}
+
+void CommManager::SetPollRange(int first, int last)
+{
+    m_pollFirst = std::clamp(first, 0, kStations - 1);
+    m_pollLast = std::clamp(last, 0, kStations - 1);
+}
+
+int CommManager::MonitorCount(int station) const
+{
+    return ValidStation(station) ? static_cast<int>(m_stations[station].monitors.size()) : 0;
+}
+
+std::vector<uint16_t> CommManager::MonitorAddresses(int station) const
+{
+    std::vector<uint16_t> out;
+    if (ValidStation(station))
+        for (const MonitorEntry& e : m_stations[station].monitors)
+            out.push_back(e.address);
+    return out;
+}
+
+int CommManager::MonitorRefCount(int station, uint16_t address) const
+{
+    if (!ValidStation(station))
+        return 0;
+    for (const MonitorEntry& e : m_stations[station].monitors)
+        if (e.address == address)
+            return e.refs;
+    return 0;
+}
+
+std::string CommManager::RegisterText(int station) const
+{
+    return ValidStation(station) ? m_stations[station].registerText : std::string();
+}
+
+bool CommManager::IsListener(int station, const CommClient* client) const
+{
+    if (!ValidStation(station))
+        return false;
+    const auto& list = m_stations[station].listeners;
+    return std::find(list.begin(), list.end(), client) != list.end();
+}
+
+void CommManager::Tick()
+{
+    if (!m_started)
+        return;
+
+    if (m_failed > m_retryLimit)
+        GiveUp();
+
+    if (m_waiting) {
+        if (++m_tickCounter > m_timeoutTicks) {
+            m_tickCounter = 0;
+            Complete(kTimeoutError);
+        }
+        return;
+    }
+
+    if (!m_queue.empty() && !m_requestInProgress && m_failed == 0)
+        m_requestInProgress = true;
+
+    if (m_requestInProgress) {
+        if (m_failed == 0)
+            BuildRequest(m_queue.front());
+        Send();
+        return;
+    }
+
+    if (m_failed != 0) {
+        const int station = m_reply.station;
+        if (m_monitoring && m_monitorActive && ValidStation(station) && !m_stations[station].monitors.empty()) {
+            Send();
+            return;
+        }
+        // Nobody monitors that station any more: abandon the repetition so the line moves on.
+        m_failed = 0;
+        m_monitorActive = false;
+    }
+
+    if (!m_monitoring || m_pollFirst == 0 || m_pollLast == 0)
+        return;
+    if (!SelectStation())
+        return;
+    BuildMonitor(m_pollStation, m_step);
+    Send();
+    m_monitorActive = true;
+}
+
+bool CommManager::SelectStation()
+{
+    const bool inRange = m_pollStation >= m_pollFirst && m_pollStation <= m_pollLast;
+    if (inRange && m_step < static_cast<int>(m_stations[m_pollStation].monitors.size()))
+        return true;
+    m_step = 0;
+    auto monitored = [this](int id) { return !m_stations[id].monitors.empty(); };
+    for (int id = std::max(m_pollStation + 1, m_pollFirst); id <= m_pollLast; ++id)
+        if (monitored(id)) {
+            m_pollStation = id;
+            return true;
+        }
+    for (int id = m_pollFirst; id <= std::min(m_pollStation, m_pollLast); ++id)
+        if (monitored(id)) {
+            m_pollStation = id;
+            return true;
+        }
+    return false;
+}
+
+void CommManager::BuildRequest(const Request& request)
+{
+    m_reply = CommReply{};
+    m_reply.station = request.station;
+    m_reply.command = request.command;
+    m_reply.count = 1;
+    m_reply.addresses[0] = request.address;
+    m_reply.values[0] = request.command == 'W' ? (request.value & 0xFFFF) : 0;
+    if (m_mode == kKx485) {
+        std::string text = request.command == 'W' ? kx485::BuildWrite(request.station, request.address, request.value)
+                                                  : kx485::BuildRead(request.station, request.address);
+        m_kxFrame = kx485::Frame(text);
+    } else {
+        m_mbFrame = request.command == 'W'
+                        ? modbus::BuildWrite(request.station, request.address, static_cast<uint16_t>(request.value))
+                        : modbus::BuildRead(request.station, request.address);
+        m_mbReceiver.Expect(m_mbFrame);
+    }
+}
+
+void CommManager::BuildMonitor(int station, int step)
+{
+    Station& s = m_stations[station];
+    m_reply = CommReply{};
+    m_reply.station = station;
+    if (m_mode == kKx485) {
+        std::string text;
+        if (s.reregister) {
+            s.reregister = false;
+            text = s.registerText;
+            m_step = 0;
+            m_reply.command = 'X';
+        } else if (step == 0) {
+            text = kx485::BuildExecute(station);
+            m_reply.command = 'Y';
+            for (size_t i = 0; i < s.monitors.size() && i < kx485::kMaxWords; ++i)
+                m_reply.addresses[m_reply.count++] = s.monitors[i].address;
+        } else {
+            text = kx485::BuildRead(station, s.monitors[step].address);
+            m_reply.command = 'R';
+            m_reply.count = 1;
+            m_reply.addresses[0] = s.monitors[step].address;
+        }
+        m_kxFrame = kx485::Frame(text);
+    } else {
+        m_reply.command = 'R';
+        m_reply.count = 1;
+        m_reply.addresses[0] = s.monitors[step].address;
+        m_mbFrame = modbus::BuildRead(station, s.monitors[step].address);
+        m_mbReceiver.Expect(m_mbFrame);
+    }
+}
+
+void CommManager::Send()
+{
+    m_kxReceiver.Reset();
+    m_mbReceiver.Reset();
+    if (m_port) {
+        if (m_mode == kKx485)
+            m_port->WriteText(m_kxFrame);
+        else
+            m_port->WriteBytes(m_mbFrame);
+    }
+    m_waiting = true;
+    m_tickCounter = 0;
+    m_reply.error = kNoError;
+    NotifyTraffic(kFrameSent);
+}
+
+void CommManager::ReceiveByte(uint8_t byte)
+{
+    // Nothing on the line expects an answer: the byte is noise.
+    if (!m_started || !m_waiting)
+        return;
+    int error = kNoError;
+    if (m_mode == kKx485) {
+        if (!m_kxReceiver.Feed(byte))
+            return;
+        kx485::Expected expected{m_reply.station, static_cast<char>(m_reply.command), 1};
+        if (m_reply.command == 'Y')
+            expected.words = m_reply.count;
+        else if (m_reply.command == 'X')
+            expected.words = 0;
+        kx485::Evaluation ev = kx485::Evaluate(m_kxReceiver.Frame(), expected);
+        if (ev.notReply)
+            return;
+        error = ev.error;
+        if (error == kNoError)
+            for (int i = 0; i < ev.count; ++i)
+                m_reply.values[i] = ev.values[i];
+    } else {
+        if (!m_mbReceiver.Feed(byte))
+            return;
+        modbus::Evaluation ev = modbus::Evaluate(m_mbReceiver.Frame(), m_mbFrame);
+        error = ev.error;
+        if (error == kNoError)
+            m_reply.values[0] = ev.value;
+    }
+    m_tickCounter = 0;
+    Complete(error);
+}
+
+void CommManager::PumpReceived()
+{
+    uint8_t byte = 0;
+    // The port is looked up afresh: a client may restart the manager while being notified.
+    while (m_port && m_port->ReadByte(byte))
+        ReceiveByte(byte);
+}
+
+void CommManager::Complete(int error)
+{
+    m_failed = error != kNoError ? m_failed + 1 : 0;
+    m_reply.error = error;
+    m_reply.retries = m_failed;
+    m_waiting = false;
+    const CommReply reply = m_reply;   // clients may start new transactions while notified
+
+    if (m_requestInProgress) {
+        CommClient* target = m_queue.empty() ? nullptr : m_queue.front().replyTo;
+        // Retire the request first so that one queued by the handler lines up behind the rest.
+        if (error == kNoError) {
+            if (!m_queue.empty())
+                m_queue.pop_front();
+            m_requestInProgress = false;
+        }
+        if (target)
+            target->OnCommReply(reply.station, reply);
+    } else {
+        if (m_mode == kKx485) {
+            if (error == kNoError)
+                m_step = m_step == 0 ? 8 : m_step + 1;
+            else if (reply.command == 'X' && ValidStation(reply.station))
+                m_stations[reply.station].reregister = true;
+        } else if (error == kNoError) {
+            ++m_step;
+        }
+        NotifyListeners(Listeners(reply.station), reply.station, reply, true);
+    }
+    NotifyTraffic(error == kNoError ? kReplyAccepted : kAttemptFailed);
+}
+
+void CommManager::GiveUp()
+{
+    m_reply.lastError = m_reply.error;
+    m_reply.error = kGiveUp;
+    m_reply.retries = m_failed;
+    const CommReply reply = m_reply;
+    m_failed = 0;
+    m_tickCounter = 0;
+    m_waiting = false;
+
+    if (m_requestInProgress) {
+        CommClient* target = nullptr;
+        if (!m_queue.empty()) {
+            target = m_queue.front().replyTo;
+            m_queue.pop_front();
+        }
+        m_requestInProgress = false;
+        if (target)
+            target->OnCommReply(reply.station, reply);
+    } else {
+        // The station is dropped before its listeners hear of it, so that a listener may
+        // register again from its handler.
+        std::vector<ClientRef> listeners = Listeners(reply.station);
+        m_monitorActive = false;
+        DropStation(reply.station);
+        NotifyListeners(listeners, reply.station, reply, false);
+    }
+    NotifyTraffic(kAttemptFailed);
+}
+
+std::vector<CommManager::ClientRef> CommManager::Listeners(int station) const
+{
+    std::vector<ClientRef> out;
+    if (ValidStation(station))
+        for (CommClient* c : m_stations[station].listeners)
+            out.push_back({c, c->m_commSerial});
+    return out;
+}
+
+void CommManager::NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply,
+                                  bool mustListen)
+{
+    for (const ClientRef& ref : clients) {
+        if (!Alive(ref))
+            continue;
+        if (mustListen && !IsListener(station, ref.client))
+            continue;
+        if (m_graphWatch && ref.client->CommRole() == CommClient::Role::kOther)
+            continue;
+        ref.client->OnCommMonitor(station, reply);
+    }
+}
+
+void CommManager::NotifyTraffic(int kind)
+{
+    if (m_traffic)
+        m_traffic(kind);
+}
+
+}  // namespace vm

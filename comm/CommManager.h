@@ -1,0 +1,192 @@
+#pragma once
+#include "comm/CommPort.h"
+#include "comm/CommReply.h"
+#include "comm/Kx485.h"
+#include "comm/ModbusRtu.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vm {
+
+class CommManager;
+
+// Everything that queues requests or listens to stations. A client unregisters itself from its
+// manager when destroyed, so the manager never calls a client that is gone.
+class CommClient {
+public:
+    enum class Role { kOther, kGraphMonitor, kMainWindow };
+
+    CommClient() = default;
+    CommClient(const CommClient&) = delete;
+    CommClient& operator=(const CommClient&) = delete;
+    virtual ~CommClient();
+
+    // After every attempt of a request this client queued.
+    virtual void OnCommReply(int station, const CommReply& reply) {}
+    // After every monitor transaction of a station this client listens to.
+    virtual void OnCommMonitor(int station, const CommReply& reply) {}
+    // Graph monitor views and the main window still receive monitor results in graph watch mode.
+    virtual Role CommRole() const { return Role::kOther; }
+
+private:
+    friend class CommManager;
+    CommManager* m_commManager = nullptr;
+    uint64_t m_commSerial = 0;
+};
+
+struct CommSettings : PortSettings {
+    int protocolMode = kKx485;
+    int timeoutMs = 1000;
+    int tickMs = 30;
+    int retryCount = 3;                      // repetitions after the first attempt
+};
+
+// Schedules every exchange on the line: one transaction at a time, queued reads and writes before
+// the monitor cycle, time-out counted in ticks, repetitions and give-up. Time reaches it only
+// through Tick(), bytes only through ReceiveByte()/PumpReceived(); it never blocks.
+class CommManager {
+public:
+    static constexpr int kStations = 256;
+    using PortFactory = std::function<std::unique_ptr<CommPort>()>;
+    // 1 frame sent, 2 reply accepted, 3 attempt failed.
+    using TrafficHandler = std::function<void(int kind)>;
+    enum Traffic { kFrameSent = 1, kReplyAccepted = 2, kAttemptFailed = 3 };
+
+    CommManager();
+    ~CommManager();
+    CommManager(const CommManager&) = delete;
+    CommManager& operator=(const CommManager&) = delete;
+
+    // 0 ok, 2 the port could not be opened or started. May be called again with new settings.
+    int Start(const CommSettings& settings);
+    // Closes the port; nothing is sent until the next successful Start.
+    void Stop();
+
+    void QueueRead(int station, uint16_t address, CommClient* replyTo = nullptr);
+    void QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo = nullptr);
+    int AddMonitor(int station, std::span<const uint16_t> addresses);
+    int RemoveMonitor(int station, std::span<const uint16_t> addresses);
+    bool AddListener(int station, CommClient* client);
+    bool RemoveListener(int station, CommClient* client);
+    void DropStation(int station);
+    void SetPollRange(int first, int last);
+    // Forgets a client everywhere: listener lists and pending reply targets.
+    void RemoveClient(CommClient* client);
+    static const char* ErrorText(int code);
+
+    // Only graph monitor views and the main window get monitor results while this is on.
+    void SetGraphWatch(bool on) { m_graphWatch = on; }
+    bool GraphWatch() const { return m_graphWatch; }
+
+    // The 30 ms tick.
+    void Tick();
+    // One received byte, in order, on the owner's thread.
+    void ReceiveByte(uint8_t byte);
+    // Feeds every byte the port holds to ReceiveByte.
+    void PumpReceived();
+
+    void SetPortFactory(PortFactory factory) { m_portFactory = std::move(factory); }
+    void SetErrorSink(CommErrorSink* sink) { m_errorSink = sink; }
+    // Called by the port (possibly on its own thread) when received bytes wait for PumpReceived.
+    void SetReceiveNotifier(std::function<void()> notify) { m_receiveNotifier = std::move(notify); }
+    void SetTrafficHandler(TrafficHandler handler) { m_traffic = std::move(handler); }
+
+    // Inspection.
+    bool IsStarted() const { return m_started; }
+    int ProtocolMode() const { return m_mode; }
+    int RetryLimit() const { return m_retryLimit; }
+    int TimeoutTicks() const { return m_timeoutTicks; }
+    bool IsWaiting() const { return m_waiting; }
+    size_t QueueLength() const { return m_queue.size(); }
+    int PollFirst() const { return m_pollFirst; }
+    int PollLast() const { return m_pollLast; }
+    int MonitorCount(int station) const;
+    std::vector<uint16_t> MonitorAddresses(int station) const;
+    int MonitorRefCount(int station, uint16_t address) const;
+    std::string RegisterText(int station) const;
+    bool IsListener(int station, const CommClient* client) const;
+    const CommReply& CurrentReply() const { return m_reply; }
+    CommPort* Port() const { return m_port.get(); }
+
+private:
+    struct MonitorEntry {
+        uint16_t address = 0;
+        std::string text;                    // the address as four hex digits
+        int refs = 0;
+    };
+    struct Station {
+        std::vector<MonitorEntry> monitors;
+        std::vector<CommClient*> listeners;
+        std::string registerText;
+        bool reregister = false;
+    };
+    struct Request {
+        char command = 'R';
+        int station = 0;
+        uint16_t address = 0;
+        uint32_t value = 0;
+        CommClient* replyTo = nullptr;
+    };
+    struct ClientRef {
+        CommClient* client = nullptr;
+        uint64_t serial = 0;
+    };
+
+    void Track(CommClient* client);
+    bool Alive(const ClientRef& ref) const;
+    void RebuildRegisterText(int station, bool removing);
+    void RecomputeMonitoring();
+    bool SelectStation();
+    void BuildRequest(const Request& request);
+    void BuildMonitor(int station, int step);
+    void Send();
+    void Complete(int error);
+    void GiveUp();
+    std::vector<ClientRef> Listeners(int station) const;
+    void NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply, bool mustListen);
+    void NotifyTraffic(int kind);
+    static bool ValidStation(int station) { return station >= 0 && station < kStations; }
+
+    std::array<Station, kStations> m_stations;
+    std::deque<Request> m_queue;
+    std::unordered_map<CommClient*, uint64_t> m_clients;
+    uint64_t m_nextSerial = 1;
+
+    std::unique_ptr<CommPort> m_port;
+    PortFactory m_portFactory;
+    CommErrorSink* m_errorSink = nullptr;
+    std::function<void()> m_receiveNotifier;
+    TrafficHandler m_traffic;
+
+    bool m_started = false;
+    int m_mode = kKx485;
+    int m_retryLimit = 3;
+    int m_timeoutTicks = 33;
+    bool m_requestInProgress = false;
+    bool m_waiting = false;
+    int m_tickCounter = 0;
+    int m_failed = 0;
+    bool m_monitoring = false;
+    bool m_monitorActive = false;
+    int m_pollFirst = 0;
+    int m_pollLast = 0;
+    int m_pollStation = 0;
+    int m_step = 0;
+    bool m_graphWatch = false;
+
+    CommReply m_reply;
+    std::string m_kxFrame;
+    kx485::FrameReceiver m_kxReceiver;
+    modbus::RequestFrame m_mbFrame{};
+    modbus::ReplyReceiver m_mbReceiver;
+};
+
+}  // namespace vm

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vm {
+
+// Serial line settings. parity: 0 none, 1 odd, 2 even, 3 mark, 4 space;
+// stopBits: 0 = one, 1 = one and a half, 2 = two.
+struct PortSettings {
+    std::string portName = "ttyUSB0";        // a device path, or a name below /dev
+    int baudRate = 9600;
+    int parity = 0;
+    int dataBits = 8;
+    int stopBits = 0;
+    bool autoTxEnable = true;               // false: RTS drives the RS-485 transmitter
+    bool txActiveHigh = true;               // with RTS control: RTS high while transmitting
+};
+
+inline constexpr const char* kPortErrorCaption = "Application Error";
+
+// "WARNING:  <call> Failed with the following error: \n<system text>\nPort: <port>\n"
+std::string FormatPortWarning(std::string_view call, std::string_view systemText, std::string_view portName);
+
+// Receives serial-port failures. May be called from the port's own thread.
+class CommErrorSink {
+public:
+    virtual ~CommErrorSink() = default;
+    virtual void ReportPortError(const std::string& caption, const std::string& text) = 0;
+};
+
+// A byte pipe to the line. Bytes received are kept in order until the owner takes them with
+// ReadByte; onReceived (possibly called from another thread) tells the owner that bytes wait.
+class CommPort {
+public:
+    virtual ~CommPort() = default;
+    virtual bool Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived) = 0;
+    virtual bool Start() = 0;
+    // Both discard every byte received and not yet taken before the frame goes out.
+    virtual bool WriteBytes(std::span<const uint8_t> bytes) = 0;
+    virtual bool WriteText(std::string_view text) = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void Close() = 0;
+    // Takes the next received byte; false when none waits.
+    virtual bool ReadByte(uint8_t& byte) = 0;
+};
+
+}  // namespace vm

@@ -1,0 +1,67 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vm::modbus {
+
+inline constexpr uint8_t kReadInput = 0x04;
+inline constexpr uint8_t kWriteSingle = 0x06;
+
+// CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF); sent low byte first.
+uint16_t Crc16(std::span<const uint8_t> bytes);
+void AppendCrc(std::vector<uint8_t>& frame);
+
+using RequestFrame = std::array<uint8_t, 8>;
+
+// Requests for one register; the wire register is the address minus one (16-bit wrap).
+RequestFrame BuildRead(int station, uint16_t address);
+RequestFrame BuildWrite(int station, uint16_t address, uint16_t value);
+
+// Length of the reply a request expects: 7 for a read, 8 for a write, 0 for anything else.
+size_t ExpectedReplyLength(const RequestFrame& request);
+
+struct Evaluation {
+    int error = 0;                           // CommError
+    uint16_t value = 0;
+};
+
+// Judges a complete reply (ExpectedReplyLength bytes) against its request.
+Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request);
+
+// Collects a reply of the expected length. Bytes arriving with no expectation are discarded.
+class ReplyReceiver {
+public:
+    static constexpr size_t kCapacity = 100;
+
+    void Expect(const RequestFrame& request);
+    void Reset() { m_position = 0; }
+    // True when the byte completed the reply; Frame() then holds it until the next byte.
+    bool Feed(uint8_t byte);
+    std::span<const uint8_t> Frame() const { return {m_buffer.data(), m_length}; }
+    size_t Expected() const { return m_expected; }
+
+private:
+    std::array<uint8_t, kCapacity> m_buffer{};
+    size_t m_position = 0;
+    size_t m_expected = 0;
+    size_t m_length = 0;
+};
+
+// Slave side: a request with a valid CRC.
+struct Request {
+    int station = 0;
+    int function = 0;
+    uint16_t reg = 0;                        // wire register (address - 1)
+    uint16_t value = 0;                      // count for a read, value for a write
+};
+
+std::optional<Request> ParseRequest(std::span<const uint8_t> frame);
+std::vector<uint8_t> BuildReadReply(int station, uint16_t value);
+std::vector<uint8_t> BuildWriteReply(int station, uint16_t reg, uint16_t value);
+std::vector<uint8_t> BuildException(int station, int function, int code);
+
+}  // namespace vm::modbus

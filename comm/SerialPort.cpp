@@ -1,0 +1,323 @@
+#include "comm/SerialPort.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vm {
+namespace {
+
+speed_t BaudConstant(int baud)
+{
+    struct Rate { int baud; speed_t speed; };
+    static constexpr Rate kRates[] = {
+        {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},
+        {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800},
+        {500000, B500000}, {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+    };
+    for (const Rate& r : kRates)
+        if (r.baud == baud)
+            return r.speed;
+    return 0;
+}
+
+std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+}  // namespace
+
+SerialPort::~SerialPort() { Close(); }
+
+std::string SerialPort::DevicePath(const std::string& portName)
+{
+    if (portName.find('/') != std::string::npos)
+        return portName;
+    return "/dev/" + portName;
+}
+
+void SerialPort::Report(const char* call, int err)
+{
+    {
+        // One warning per failing call until that call succeeds again, not one per frame.
+        std::lock_guard lock(m_reportMutex);
+        if (!m_failing.insert(call).second)
+            return;
+    }
+    if (m_errors)
+        m_errors->ReportPortError(kPortErrorCaption, FormatPortWarning(call, SystemText(err), m_settings.portName));
+}
+
+void SerialPort::Cleared(const char* call)
+{
+    std::lock_guard lock(m_reportMutex);
+    m_failing.erase(call);
+}
+
+bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived)
+{
+    Close();
+    m_settings = settings;
+    m_errors = errors;
+    {
+        std::lock_guard lock(m_reportMutex);
+        m_failing.clear();
+    }
+    m_rx.SetNotifier(std::move(onReceived));
+    m_rx.EndDiscard(m_rx.BeginDiscard());
+
+    const std::string path = DevicePath(settings.portName);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Report("CreateFile()", errno);
+        return false;
+    }
+    // Not shared with other programs; devices that cannot refuse other openers are used anyway.
+    ::ioctl(fd, TIOCEXCL);
+    if (!Configure(fd)) {
+        ::close(fd);
+        return false;
+    }
+    int wake[2];
+    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        Report("CreateEvent()", errno);
+        ::close(fd);
+        return false;
+    }
+    m_wakeRead = wake[0];
+    m_wakeWrite = wake[1];
+    // Pseudo-terminals and some adapters have no modem-control lines; RTS is then left alone.
+    int lines = 0;
+    m_modemControl = ::ioctl(fd, TIOCMGET, &lines) == 0;
+    ::tcflush(fd, TCIOFLUSH);
+    m_fd = fd;
+    m_readBroken = false;
+    if (!m_settings.autoTxEnable)
+        SetRts(false);
+    return true;
+}
+
+bool SerialPort::Configure(int fd)
+{
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        Report("GetCommState()", errno);
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    bool valid = true;
+    switch (m_settings.dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    case 8: tio.c_cflag |= CS8; break;
+    default: valid = false;
+    }
+    switch (m_settings.parity) {
+    case 0: break;
+    case 1: tio.c_cflag |= PARENB | PARODD; break;
+    case 2: tio.c_cflag |= PARENB; break;
+    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+    default: valid = false;
+    }
+    switch (m_settings.stopBits) {
+    case 0: break;
+    case 1:  // one and a half: the UART sends 1.5 for five data bits when asked for two
+    case 2: tio.c_cflag |= CSTOPB; break;
+    default: valid = false;
+    }
+    const speed_t speed = BaudConstant(m_settings.baudRate);
+    if (!valid || speed == 0) {
+        Report("SetCommState()", EINVAL);
+        return false;
+    }
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        Report("SetCommState()", errno);
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::Start()
+{
+    if (!IsOpen())
+        return false;
+    if (m_thread.joinable())
+        return true;
+    m_shutdown = false;
+    try {
+        m_thread = std::thread(&SerialPort::Run, this);
+    } catch (const std::system_error& e) {
+        Report("CreateThread()", e.code().value());
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::IsOpen() const { return m_fd >= 0; }
+
+void SerialPort::Close()
+{
+    if (m_thread.joinable()) {
+        m_shutdown = true;
+        const uint8_t wake = 0;
+        [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &wake, 1);
+        m_thread.join();
+    }
+    for (int* fd : {&m_fd, &m_wakeRead, &m_wakeWrite}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+    m_modemControl = false;
+    std::lock_guard lock(m_txMutex);
+    m_tx.clear();
+    m_txPending = false;
+}
+
+bool SerialPort::WriteBytes(std::span<const uint8_t> bytes)
+{
+    if (!IsOpen() || bytes.size() > kBufferSize)
+        return false;
+    {
+        std::lock_guard lock(m_txMutex);
+        m_tx.assign(bytes.begin(), bytes.end());
+        m_txPending = true;
+        m_txTicket = m_rx.BeginDiscard();
+    }
+    const uint8_t wake = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &wake, 1);
+    return true;
+}
+
+bool SerialPort::WriteText(std::string_view text)
+{
+    if (text.size() >= kBufferSize)
+        return false;
+    return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+}
+
+bool SerialPort::ReadByte(uint8_t& byte) { return m_rx.Pop(byte); }
+
+void SerialPort::Run()
+{
+    while (!m_shutdown) {
+        pollfd fds[2] = {{m_wakeRead, POLLIN, 0}, {m_readBroken ? -1 : m_fd, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno != EINTR)
+                Report("WaitCommEvent()", errno);
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            uint8_t drain[64];
+            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        if (m_shutdown)
+            break;
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR))
+            ReadAvailable();
+        WriteFrame();
+    }
+}
+
+void SerialPort::ReadAvailable()
+{
+    uint8_t buffer[256];
+    for (;;) {
+        ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n > 0) {
+            m_rx.Push({buffer, static_cast<size_t>(n)});
+            Cleared("ReadFile()");
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        // Hung up or failed: stop watching input until the next frame is written.
+        Report("ReadFile()", n == 0 ? EIO : errno);
+        m_readBroken = true;
+        return;
+    }
+}
+
+void SerialPort::SetRts(bool transmitting)
+{
+    if (!m_modemControl)
+        return;
+    int bit = TIOCM_RTS;
+    const bool high = transmitting == m_settings.txActiveHigh;
+    if (::ioctl(m_fd, high ? TIOCMBIS : TIOCMBIC, &bit) != 0)
+        Report("EscapeCommFunction()", errno);
+}
+
+void SerialPort::WriteFrame()
+{
+    std::vector<uint8_t> frame;
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(m_txMutex);
+        if (!m_txPending)
+            return;
+        frame = m_tx;
+        ticket = m_txTicket;
+        m_txPending = false;
+    }
+    // Whatever came in before this frame is stale.
+    ::tcflush(m_fd, TCIFLUSH);
+    m_rx.EndDiscard(ticket);
+    m_readBroken = false;
+
+    const bool rts = !m_settings.autoTxEnable && m_modemControl;
+    if (rts)
+        SetRts(true);
+    size_t done = 0;
+    bool ok = true;
+    while (done < frame.size() && !m_shutdown) {
+        ssize_t n = ::write(m_fd, frame.data() + done, frame.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Output buffer full: wait for room, giving up after a second.
+            pollfd out{m_fd, POLLOUT, 0};
+            int r = ::poll(&out, 1, 1000);
+            if (r == 0) {
+                Report("GetOverlappedResults() in WriteFile()", ETIMEDOUT);
+                ok = false;
+                break;
+            }
+            continue;
+        }
+        Report("WriteFile()", n < 0 ? errno : EIO);
+        ok = false;
+        break;
+    }
+    if (ok && done == frame.size()) {
+        Cleared("WriteFile()");
+        Cleared("GetOverlappedResults() in WriteFile()");
+        // The transmitter may only be released once the last bit has left the UART.
+        if (rts && ::tcdrain(m_fd) != 0)
+            Report("GetOverlappedResults() in WriteFile()", errno);
+        ++m_framesWritten;
+    }
+    if (rts)
+        SetRts(false);
+}
+
+}  // namespace vm

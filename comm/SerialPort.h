@@ -1,0 +1,72 @@
+#pragma once
+#include "comm/CommPort.h"
+#include "comm/RxQueue.h"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vm {
+
+// CommPort on a POSIX tty (USB adapter, built-in port or pseudo-terminal). One worker thread
+// reads the device and writes the frames, so neither blocks the caller. With RTS direction
+// control, RTS is at the transmit level from just before the write until the output has drained.
+// Devices without modem-control lines (pseudo-terminals) get no RTS handling and no warning.
+class SerialPort : public CommPort {
+public:
+    static constexpr size_t kBufferSize = 512;
+
+    SerialPort() = default;
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    bool Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived) override;
+    bool Start() override;
+    bool WriteBytes(std::span<const uint8_t> bytes) override;
+    bool WriteText(std::string_view text) override;
+    bool IsOpen() const override;
+    void Close() override;
+    bool ReadByte(uint8_t& byte) override;
+
+    // The device path opened for a port name ("ttyS0" -> "/dev/ttyS0"; paths are kept).
+    static std::string DevicePath(const std::string& portName);
+    // True when the device has modem-control lines, i.e. RTS can be driven.
+    bool HasModemControl() const { return m_modemControl; }
+    // Frames written to the device so far (for diagnostics and tests).
+    uint64_t FramesWritten() const { return m_framesWritten.load(); }
+
+private:
+    void Run();
+    void WriteFrame();
+    void SetRts(bool transmitting);
+    void ReadAvailable();
+    void Report(const char* call, int err);
+    void Cleared(const char* call);
+    bool Configure(int fd);
+
+    PortSettings m_settings;
+    CommErrorSink* m_errors = nullptr;
+    int m_fd = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    bool m_modemControl = false;
+    std::thread m_thread;
+    std::atomic<bool> m_shutdown{false};
+    std::atomic<uint64_t> m_framesWritten{0};
+
+    std::mutex m_txMutex;                   // guards the transmit buffer
+    std::vector<uint8_t> m_tx;
+    bool m_txPending = false;
+    uint64_t m_txTicket = 0;
+
+    RxQueue m_rx;
+    std::mutex m_reportMutex;
+    std::set<std::string> m_failing;        // calls whose failure was reported and not yet cleared
+    bool m_readBroken = false;              // worker only: device hung up, stop polling input
+};
+
+}  // namespace vm

@@ -1,0 +1,69 @@
+#include "platform/CommDriver.h"
+
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+#include <QWidget>
+
+namespace vm {
+
+CommDriver::CommDriver(QObject* parent)
+    : QObject(parent)
+    , m_manager(std::make_unique<CommManager>())
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_manager->Tick(); });
+    m_manager->SetErrorSink(this);
+    // Called on the port's thread: hand the bytes over to ours.
+    m_manager->SetReceiveNotifier([this] {
+        QMetaObject::invokeMethod(this, &CommDriver::PumpReceived, Qt::QueuedConnection);
+    });
+    m_manager->SetTrafficHandler([this](int kind) {
+        // Posted, so that a slot never runs inside the manager's own step.
+        QMetaObject::invokeMethod(this, [this, kind] { emit traffic(kind); }, Qt::QueuedConnection);
+    });
+}
+
+CommDriver::~CommDriver()
+{
+    m_timer.stop();
+    // The port's thread ends here, before queued hand-overs to this object are discarded.
+    m_manager.reset();
+}
+
+int CommDriver::Start(const CommSettings& settings)
+{
+    m_timer.stop();
+    const int result = m_manager->Start(settings);
+    if (result == 0)
+        m_timer.start(settings.tickMs > 0 ? settings.tickMs : 30);
+    return result;
+}
+
+void CommDriver::Stop()
+{
+    m_timer.stop();
+    m_manager->Stop();
+}
+
+void CommDriver::PumpReceived() { m_manager->PumpReceived(); }
+
+void CommDriver::ReportPortError(const std::string& caption, const std::string& text)
+{
+    const QString c = QString::fromStdString(caption), t = QString::fromStdString(text);
+    if (QThread::currentThread() == thread())
+        emit portError(c, t);
+    else
+        QMetaObject::invokeMethod(this, [this, c, t] { emit portError(c, t); }, Qt::QueuedConnection);
+}
+
+void CommDriver::ShowErrorsAsMessageBoxes(QWidget* parent)
+{
+    QPointer<QWidget> owner(parent);
+    connect(this, &CommDriver::portError, this, [owner](const QString& caption, const QString& text) {
+        QMessageBox::critical(owner.data(), caption, text);
+    });
+}
+
+}  // namespace vm
