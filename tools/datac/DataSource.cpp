@@ -1,0 +1,663 @@
+#include "tools/datac/DataSource.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <limits>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "paramdb/TextCodec.h"
+
+namespace vm::datac {
+
+// ---------------------------------------------------------------- binary form ----------------
+
+namespace {
+
+// The data file counts its lists with plain 32-bit values; zero or less is an empty list.
+uint32_t ReadListCount(ObjectArchive& ar)
+{
+    const int32_t n = ar.ReadI32();
+    return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+void WriteListCount(ObjectArchive& ar, size_t n)
+{
+    if (n > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        throw ArchiveException(ArchiveCause::Generic);
+    ar.WriteU32(static_cast<uint32_t>(n));
+}
+
+void SerializeType(ObjectArchive& ar, TypeRecord& t)
+{
+    if (ar.IsStoring()) {
+        ar.WriteString(t.name);
+        ar.WriteString(t.text1);
+        ar.WriteString(t.text2);
+        ar.WriteString(t.unit);
+        ar.WriteU32(t.multiplier);
+        ar.WriteU32(t.divisor);
+        ar.WriteU8(t.flags);
+    } else {
+        t.name = ar.ReadString();
+        t.text1 = ar.ReadString();
+        t.text2 = ar.ReadString();
+        t.unit = ar.ReadString();
+        t.multiplier = ar.ReadU32();
+        t.divisor = ar.ReadU32();
+        t.flags = ar.ReadU8();
+    }
+}
+
+void SerializeChoice(ObjectArchive& ar, ChoiceRecord& c)
+{
+    if (ar.IsStoring()) {
+        ar.WriteString(c.name);
+        WriteListCount(ar, c.texts.size());
+        for (const std::string& text : c.texts)
+            ar.WriteString(text);
+    } else {
+        c.name = ar.ReadString();
+        // Grown one by one: a corrupt count must run into the end of the file, not into memory.
+        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
+            c.texts.push_back(ar.ReadString());
+    }
+}
+
+void SerializeItem(ObjectArchive& ar, ItemRecord& it)
+{
+    if (ar.IsStoring()) {
+        ar.WriteU16(it.address);
+        ar.WriteU32(it.modeName);
+        ar.WriteU32(it.writable);
+        ar.WriteU32(it.runWritable);
+        ar.WriteI32(it.min);
+        ar.WriteI32(it.max);
+        ar.WriteI32(it.dflt);
+        ar.WriteString(it.name);
+        ar.WriteString(it.type);
+        ar.WriteString(it.choice);
+        for (const std::string& s : it.extra)
+            ar.WriteString(s);
+    } else {
+        it.address = ar.ReadU16();
+        it.modeName = ar.ReadU32();
+        it.writable = ar.ReadU32();
+        it.runWritable = ar.ReadU32();
+        it.min = ar.ReadI32();
+        it.max = ar.ReadI32();
+        it.dflt = ar.ReadI32();
+        it.name = ar.ReadString();
+        it.type = ar.ReadString();
+        it.choice = ar.ReadString();
+        for (std::string& s : it.extra)
+            s = ar.ReadString();
+    }
+}
+
+void SerializeGroup(ObjectArchive& ar, GroupRecord& g)
+{
+    if (ar.IsStoring()) {
+        ar.WriteString(g.name);
+        WriteListCount(ar, g.items.size());
+        for (ItemRecord& it : g.items)
+            SerializeItem(ar, it);
+    } else {
+        g.name = ar.ReadString();
+        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
+            SerializeItem(ar, g.items.emplace_back());
+    }
+}
+
+template <typename T, typename Fn>
+void SerializeList(ObjectArchive& ar, std::vector<T>& list, Fn each)
+{
+    if (ar.IsStoring()) {
+        WriteListCount(ar, list.size());
+        for (T& element : list)
+            each(ar, element);
+    } else {
+        list.clear();
+        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
+            each(ar, list.emplace_back());
+    }
+}
+
+}  // namespace
+
+void DataFileImage::Serialize(ObjectArchive& ar)
+{
+    if (ar.IsStoring()) {
+        ar.WriteString(signature);
+        ar.WriteU16(formatVersion);
+        ar.WriteString(description);
+        ar.WriteU16(model);
+        for (uint16_t r : reserved)
+            ar.WriteU16(r);
+        ar.WriteU32(version);
+    } else {
+        signature = ar.ReadString();
+        formatVersion = ar.ReadU16();
+        description = ar.ReadString();
+        model = ar.ReadU16();
+        for (uint16_t& r : reserved)
+            r = ar.ReadU16();
+        version = ar.ReadU32();
+    }
+    SerializeList(ar, types, SerializeType);
+    SerializeList(ar, choices, SerializeChoice);
+    SerializeList(ar, groups, SerializeGroup);
+}
+
+size_t DataFileImage::ItemCount() const
+{
+    size_t n = 0;
+    for (const GroupRecord& g : groups)
+        n += g.items.size();
+    return n;
+}
+
+// ---------------------------------------------------------------- JSON source -> image -------
+
+namespace {
+
+struct SourceError {
+    std::string where;  // key path, or "line:column"
+    std::string what;
+};
+
+std::string Quoted(const QString& s)
+{
+    return "\"" + s.toStdString() + "\"";
+}
+
+class SourceReader {
+public:
+    // Checks that v is an object holding only the given keys, and the required ones.
+    QJsonObject Object(const QJsonValue& v, const std::string& path,
+                       std::initializer_list<const char*> keys,
+                       std::initializer_list<const char*> required)
+    {
+        if (!v.isObject())
+            throw SourceError{path, "expected an object"};
+        QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            bool known = false;
+            for (const char* k : keys)
+                known = known || it.key() == QLatin1String(k);
+            if (!known)
+                throw SourceError{Join(path, it.key().toStdString()), "unknown key"};
+        }
+        for (const char* k : required) {
+            if (!o.contains(QLatin1String(k)))
+                throw SourceError{Join(path, k), "missing"};
+        }
+        return o;
+    }
+
+    QJsonArray Array(const QJsonObject& o, const char* key, const std::string& path)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isArray())
+            throw SourceError{Join(path, key), "expected an array"};
+        return v.toArray();
+    }
+
+    // A text; it must fit the file's 8-bit code page.
+    std::string Text(const QJsonValue& v, const std::string& path)
+    {
+        if (!v.isString())
+            throw SourceError{path, "expected a string"};
+        const std::string utf8 = v.toString().toStdString();
+        std::string bytes = Utf8ToCp1252(utf8);
+        if (Cp1252ToUtf8(bytes) != utf8)
+            throw SourceError{path, "holds a character that Windows-1252 cannot store"};
+        return bytes;
+    }
+
+    std::string Text(const QJsonObject& o, const char* key, const std::string& path,
+                     const std::string& fallback = {})
+    {
+        if (!o.contains(QLatin1String(key)))
+            return fallback;
+        return Text(o.value(QLatin1String(key)), Join(path, key));
+    }
+
+    int64_t Integer(const QJsonValue& v, const std::string& path, int64_t lo, int64_t hi)
+    {
+        if (!v.isDouble())
+            throw SourceError{path, "expected a number"};
+        const double d = v.toDouble();
+        if (std::floor(d) != d)
+            throw SourceError{path, "expected a whole number"};
+        if (d < static_cast<double>(lo) || d > static_cast<double>(hi)) {
+            char buf[96];
+            std::snprintf(buf, sizeof buf, "%.17g is out of range (%lld..%lld)", d,
+                          static_cast<long long>(lo), static_cast<long long>(hi));
+            throw SourceError{path, buf};
+        }
+        return static_cast<int64_t>(d);
+    }
+
+    int64_t Integer(const QJsonObject& o, const char* key, const std::string& path, int64_t lo,
+                    int64_t hi, std::optional<int64_t> fallback = std::nullopt)
+    {
+        if (!o.contains(QLatin1String(key))) {
+            if (!fallback)
+                throw SourceError{Join(path, key), "missing"};
+            return *fallback;
+        }
+        return Integer(o.value(QLatin1String(key)), Join(path, key), lo, hi);
+    }
+
+    // "0x" and one to eight hexadecimal digits.
+    uint32_t Hex(const QJsonObject& o, const char* key, const std::string& path, uint32_t hi,
+                 std::optional<uint32_t> fallback = std::nullopt)
+    {
+        const std::string where = Join(path, key);
+        if (!o.contains(QLatin1String(key))) {
+            if (!fallback)
+                throw SourceError{where, "missing"};
+            return *fallback;
+        }
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isString())
+            throw SourceError{where, "expected a hexadecimal string such as \"0x0100\""};
+        const QString s = v.toString();
+        bool ok = s.size() > 2 && s.size() <= 10 && s.startsWith(QLatin1String("0x"));
+        uint32_t value = 0;
+        for (qsizetype i = 2; ok && i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            const int digit = (c >= '0' && c <= '9')   ? c - '0'
+                              : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                              : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                                       : -1;
+            ok = digit >= 0;
+            value = value * 16 + static_cast<uint32_t>(digit);
+        }
+        if (!ok)
+            throw SourceError{where, Quoted(s) + " is not a hexadecimal number such as \"0x0100\""};
+        if (value > hi) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, " is out of range (0x0..0x%X)", hi);
+            throw SourceError{where, Quoted(s) + buf};
+        }
+        return value;
+    }
+
+    static std::string Join(const std::string& path, const std::string& key)
+    {
+        return path.empty() ? key : path + "." + key;
+    }
+    static std::string Index(const std::string& path, qsizetype i)
+    {
+        return path + "[" + std::to_string(i) + "]";
+    }
+};
+
+void ParseImage(const QJsonDocument& doc, DataFileImage* image)
+{
+    SourceReader r;
+    if (!doc.isObject())
+        throw SourceError{"(top)", "expected an object"};
+    const QJsonObject top = r.Object(
+        QJsonValue(doc.object()), "",
+        {"signature", "formatVersion", "description", "model", "reserved", "version", "types",
+         "choices", "groups"},
+        {"description", "model", "version", "types", "choices", "groups"});
+
+    DataFileImage& im = *image;
+    im.signature = r.Text(top, "signature", "", kSignature);
+    im.formatVersion = static_cast<uint16_t>(r.Hex(top, "formatVersion", "", 0xFFFF, kFormatVersion));
+    im.description = r.Text(top.value("description"), "description");
+    im.model = static_cast<uint16_t>(r.Integer(top, "model", "", 0, 0xFFFF));
+    if (top.contains("reserved")) {
+        const QJsonArray a = r.Array(top, "reserved", "");
+        if (a.size() != 4)
+            throw SourceError{"reserved", "expected 4 numbers"};
+        for (qsizetype i = 0; i < 4; ++i)
+            im.reserved[i] = static_cast<uint16_t>(r.Integer(a[i], r.Index("reserved", i), 0, 0xFFFF));
+    }
+    im.version = r.Hex(top, "version", "", 0xFFFFFFFFu);
+
+    std::set<std::string> typeNames;
+    const QJsonArray types = r.Array(top, "types", "");
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        const std::string path = r.Index("types", i);
+        const QJsonObject o = r.Object(types[i], path,
+                                       {"name", "text1", "text2", "unit", "multiplier", "divisor", "flags"},
+                                       {"name"});
+        TypeRecord t;
+        t.name = r.Text(o.value("name"), path + ".name");
+        t.text1 = r.Text(o, "text1", path);
+        t.text2 = r.Text(o, "text2", path);
+        t.unit = r.Text(o, "unit", path);
+        t.multiplier = static_cast<uint32_t>(r.Integer(o, "multiplier", path, 0, 0xFFFFFFFFll, 1));
+        t.divisor = static_cast<uint32_t>(r.Integer(o, "divisor", path, 0, 0xFFFFFFFFll, 1));
+        t.flags = static_cast<uint8_t>(r.Integer(o, "flags", path, 0, 255, 0));
+        if (!typeNames.insert(t.name).second)
+            throw SourceError{path + ".name", Quoted(o.value("name").toString()) + " is defined twice"};
+        im.types.push_back(std::move(t));
+    }
+
+    std::map<std::string, size_t> choiceSizes;
+    const QJsonArray choices = r.Array(top, "choices", "");
+    for (qsizetype i = 0; i < choices.size(); ++i) {
+        const std::string path = r.Index("choices", i);
+        const QJsonObject o = r.Object(choices[i], path, {"name", "texts"}, {"name", "texts"});
+        ChoiceRecord c;
+        c.name = r.Text(o.value("name"), path + ".name");
+        const QJsonArray texts = r.Array(o, "texts", path);
+        for (qsizetype k = 0; k < texts.size(); ++k)
+            c.texts.push_back(r.Text(texts[k], r.Index(path + ".texts", k)));
+        if (!choiceSizes.emplace(c.name, c.texts.size()).second)
+            throw SourceError{path + ".name", Quoted(o.value("name").toString()) + " is defined twice"};
+        im.choices.push_back(std::move(c));
+    }
+
+    std::map<uint16_t, std::string> addressOwner;
+    const QJsonArray groups = r.Array(top, "groups", "");
+    for (qsizetype gi = 0; gi < groups.size(); ++gi) {
+        const std::string gpath = r.Index("groups", gi);
+        const QJsonObject go = r.Object(groups[gi], gpath, {"name", "items"}, {"name", "items"});
+        GroupRecord g;
+        g.name = r.Text(go.value("name"), gpath + ".name");
+        const QJsonArray items = r.Array(go, "items", gpath);
+        for (qsizetype ii = 0; ii < items.size(); ++ii) {
+            const std::string path = r.Index(gpath + ".items", ii);
+            const QJsonObject o = r.Object(
+                items[ii], path,
+                {"address", "modeName", "writable", "runWritable", "min", "max", "default", "name",
+                 "type", "choice", "extra"},
+                {"address", "name", "min", "max", "default"});
+            ItemRecord it;
+            constexpr int64_t kMin32 = std::numeric_limits<int32_t>::min();
+            constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
+            it.address = static_cast<uint16_t>(r.Hex(o, "address", path, 0xFFFF));
+            it.modeName = static_cast<uint32_t>(r.Integer(o, "modeName", path, 0, 1, 0));
+            it.writable = static_cast<uint32_t>(r.Integer(o, "writable", path, 0, 0xFFFFFFFFll, 1));
+            it.runWritable = static_cast<uint32_t>(r.Integer(o, "runWritable", path, 0, 0xFFFFFFFFll, 0));
+            it.min = static_cast<int32_t>(r.Integer(o, "min", path, kMin32, kMax32));
+            it.max = static_cast<int32_t>(r.Integer(o, "max", path, kMin32, kMax32));
+            it.dflt = static_cast<int32_t>(r.Integer(o, "default", path, kMin32, kMax32));
+            it.name = r.Text(o.value("name"), path + ".name");
+            it.type = r.Text(o, "type", path);
+            it.choice = r.Text(o, "choice", path);
+            if (o.contains("extra")) {
+                const QJsonArray a = r.Array(o, "extra", path);
+                if (a.size() != 3)
+                    throw SourceError{path + ".extra", "expected 3 strings"};
+                for (qsizetype k = 0; k < 3; ++k)
+                    it.extra[k] = r.Text(a[k], r.Index(path + ".extra", k));
+            }
+
+            // Mistakes the loader would accept silently but that break the editor's view.
+            if (it.min > it.max)
+                throw SourceError{path + ".min", "is above max"};
+            if (it.dflt < it.min || it.dflt > it.max)
+                throw SourceError{path + ".default", "is outside min..max"};
+            if (it.type == "MSG") {
+                const auto c = choiceSizes.find(it.choice);
+                if (c == choiceSizes.end())
+                    throw SourceError{path + ".choice", "names no choice list"};
+                if (it.max >= 0 && static_cast<size_t>(it.max) >= c->second)
+                    throw SourceError{path + ".max", "is beyond the last text of the choice list"};
+            } else {
+                if (!it.choice.empty())
+                    throw SourceError{path + ".choice", "is only used with the type \"MSG\""};
+                if (!it.type.empty() && !typeNames.count(it.type))
+                    throw SourceError{path + ".type", "names no value type"};
+            }
+            const auto [owner, fresh] = addressOwner.emplace(it.address, path);
+            if (!fresh)
+                throw SourceError{path + ".address", "is already used by " + owner->second};
+            g.items.push_back(std::move(it));
+        }
+        im.groups.push_back(std::move(g));
+    }
+}
+
+}  // namespace
+
+bool ParseSource(const std::string& json, const std::string& sourceName, DataFileImage* image,
+                 std::string* error)
+{
+    *image = DataFileImage{};
+    const QByteArray bytes = QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size()));
+    QJsonParseError pe{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
+    if (pe.error != QJsonParseError::NoError) {
+        // The offset counts bytes of the UTF-8 text.
+        const size_t offset = std::min(static_cast<size_t>(std::max<qsizetype>(pe.offset, 0)), json.size());
+        size_t line = 1, column = 1;
+        for (size_t i = 0; i < offset; ++i) {
+            if (json[i] == '\n')
+                ++line, column = 1;
+            else if ((static_cast<unsigned char>(json[i]) & 0xC0) != 0x80)
+                ++column;
+        }
+        *error = sourceName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +
+                 pe.errorString().toStdString();
+        return false;
+    }
+    try {
+        ParseImage(doc, image);
+    } catch (const SourceError& e) {
+        *error = sourceName + ": " + e.where + ": " + e.what;
+        *image = DataFileImage{};
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- image -> JSON source -------
+
+namespace {
+
+// Same escaping as common JSON writers: short escapes where they exist, \u00XX for the other
+// control characters, everything else as UTF-8.
+std::string JsonString(std::string_view cp1252)
+{
+    const std::string utf8 = Cp1252ToUtf8(cp1252);
+    std::string out = "\"";
+    for (char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(c));
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Hex4(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\"0x%04X\"", v);
+    return buf;
+}
+
+// Builds "{"a": 1, "b": 2}" in the order the fields are added.
+class Line {
+public:
+    Line& Add(const char* key, const std::string& jsonValue)
+    {
+        text_ += (text_.empty() ? "{" : ", ");
+        text_ += "\"";
+        text_ += key;
+        text_ += "\": " + jsonValue;
+        return *this;
+    }
+    Line& Add(const char* key, int64_t v) { return Add(key, std::to_string(v)); }
+    std::string Close() const { return text_ + "}"; }
+
+private:
+    std::string text_;
+};
+
+std::string StringList(const std::vector<std::string>& texts)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < texts.size(); ++i)
+        out += (i ? ", " : "") + JsonString(texts[i]);
+    return out + "]";
+}
+
+std::string Block(const std::vector<std::string>& lines, const char* indent)
+{
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += indent + lines[i] + (i + 1 < lines.size() ? ",\n" : "\n");
+    return out;
+}
+
+std::string ListField(const char* key, const std::vector<std::string>& lines, bool last)
+{
+    std::string out = std::string("  \"") + key + "\": [";
+    out += lines.empty() ? "]" : "\n" + Block(lines, "    ") + "  ]";
+    return out + (last ? "\n" : ",\n");
+}
+
+}  // namespace
+
+std::string WriteSource(const DataFileImage& im)
+{
+    std::string out = "{\n";
+    if (im.signature != kSignature)
+        out += "  \"signature\": " + JsonString(im.signature) + ",\n";
+    if (im.formatVersion != kFormatVersion)
+        out += "  \"formatVersion\": " + Hex4(im.formatVersion) + ",\n";
+    out += "  \"description\": " + JsonString(im.description) + ",\n";
+    out += "  \"model\": " + std::to_string(im.model) + ",\n";
+    if (im.reserved != std::array<uint16_t, 4>{}) {
+        out += "  \"reserved\": [";
+        for (size_t i = 0; i < im.reserved.size(); ++i)
+            out += (i ? ", " : "") + std::to_string(im.reserved[i]);
+        out += "],\n";
+    }
+    out += "  \"version\": " + Hex4(im.version) + ",\n";
+
+    std::vector<std::string> lines;
+    for (const TypeRecord& t : im.types) {
+        Line l;
+        l.Add("name", JsonString(t.name));
+        if (!t.text1.empty())
+            l.Add("text1", JsonString(t.text1));
+        if (!t.text2.empty())
+            l.Add("text2", JsonString(t.text2));
+        if (!t.unit.empty())
+            l.Add("unit", JsonString(t.unit));
+        if (t.multiplier != 1)
+            l.Add("multiplier", t.multiplier);
+        if (t.divisor != 1)
+            l.Add("divisor", t.divisor);
+        if (t.flags != 0)
+            l.Add("flags", t.flags);
+        lines.push_back(l.Close());
+    }
+    out += ListField("types", lines, false);
+
+    lines.clear();
+    for (const ChoiceRecord& c : im.choices)
+        lines.push_back(Line().Add("name", JsonString(c.name)).Add("texts", StringList(c.texts)).Close());
+    out += ListField("choices", lines, false);
+
+    lines.clear();
+    for (const GroupRecord& g : im.groups) {
+        std::string s = "{ \"name\": " + JsonString(g.name) + ", \"items\": [";
+        std::vector<std::string> items;
+        for (const ItemRecord& it : g.items) {
+            Line l;
+            l.Add("address", Hex4(it.address));
+            if (it.modeName != 0)
+                l.Add("modeName", it.modeName);
+            l.Add("name", JsonString(it.name));
+            if (!it.type.empty())
+                l.Add("type", JsonString(it.type));
+            if (!it.choice.empty())
+                l.Add("choice", JsonString(it.choice));
+            if (it.writable != 1)
+                l.Add("writable", it.writable);
+            if (it.runWritable != 0)
+                l.Add("runWritable", it.runWritable);
+            l.Add("min", it.min).Add("max", it.max).Add("default", it.dflt);
+            if (it.extra != std::array<std::string, 3>{})
+                l.Add("extra", StringList({it.extra.begin(), it.extra.end()}));
+            items.push_back(l.Close());
+        }
+        s += items.empty() ? "] }" : "\n" + Block(items, "      ") + "    ] }";
+        lines.push_back(s);
+    }
+    out += ListField("groups", lines, true);
+    return out + "}\n";
+}
+
+// ---------------------------------------------------------------- files ----------------------
+
+namespace {
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool CompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* error)
+{
+    QFile in(QString::fromStdString(sourcePath));
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = sourcePath + ": " + in.errorString().toStdString();
+        return false;
+    }
+    const QByteArray bytes = in.readAll();
+    DataFileImage image;
+    if (!ParseSource(bytes.toStdString(), BaseName(sourcePath), &image, error))
+        return false;
+    ArchiveFile file;
+    file.Attach(outputPath, &image);
+    if (!file.Save(false)) {
+        *error = file.FailureText();
+        return false;
+    }
+    return true;
+}
+
+bool DumpFile(const std::string& dataPath, std::string* json, std::string* error)
+{
+    DataFileImage image;
+    ArchiveFile file;
+    file.Attach(dataPath, &image);
+    if (!file.Load(false)) {
+        *error = file.FailureText();
+        return false;
+    }
+    *json = WriteSource(image);
+    return true;
+}
+
+}  // namespace vm::datac
