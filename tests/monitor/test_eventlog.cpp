@@ -5,6 +5,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable failure output for texts.
+static void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace vm {
 namespace {
 
