@@ -294,6 +294,14 @@ void CommManager::Tick()
         return;
     }
 
+    // A failed monitor transaction whose station nobody monitors any more is not repeated,
+    // so that queued requests are served.
+    if (m_failed != 0 && !m_requestInProgress
+        && (!m_monitorActive || !ValidStation(m_reply.station) || m_stations[m_reply.station].monitors.empty())) {
+        m_failed = 0;
+        m_monitorActive = false;
+    }
+
     if (!m_queue.empty() && !m_requestInProgress && m_failed == 0)
         m_requestInProgress = true;
 
@@ -305,14 +313,8 @@ void CommManager::Tick()
     }
 
     if (m_failed != 0) {
-        const int station = m_reply.station;
-        if (m_monitoring && m_monitorActive && ValidStation(station) && !m_stations[station].monitors.empty()) {
-            Send();
-            return;
-        }
-        // Nobody monitors that station any more: abandon the repetition so the line moves on.
-        m_failed = 0;
-        m_monitorActive = false;
+        Send();
+        return;
     }
 
     if (!m_monitoring || m_pollFirst == 0 || m_pollLast == 0)
