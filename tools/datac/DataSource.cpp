@@ -15,160 +15,13 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <set>
+#include <memory>
 
 #include "paramdb/TextCodec.h"
 
 namespace vm::datac {
 
-// ---------------------------------------------------------------- binary form ----------------
-
-namespace {
-
-// The data file counts its lists with plain 32-bit values; zero or less is an empty list.
-uint32_t ReadListCount(ObjectArchive& ar)
-{
-    const int32_t n = ar.ReadI32();
-    return n > 0 ? static_cast<uint32_t>(n) : 0;
-}
-
-void WriteListCount(ObjectArchive& ar, size_t n)
-{
-    if (n > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw ArchiveException(ArchiveCause::Generic);
-    ar.WriteU32(static_cast<uint32_t>(n));
-}
-
-void SerializeType(ObjectArchive& ar, TypeRecord& t)
-{
-    if (ar.IsStoring()) {
-        ar.WriteString(t.name);
-        ar.WriteString(t.text1);
-        ar.WriteString(t.text2);
-        ar.WriteString(t.unit);
-        ar.WriteU32(t.multiplier);
-        ar.WriteU32(t.divisor);
-        ar.WriteU8(t.flags);
-    } else {
-        t.name = ar.ReadString();
-        t.text1 = ar.ReadString();
-        t.text2 = ar.ReadString();
-        t.unit = ar.ReadString();
-        t.multiplier = ar.ReadU32();
-        t.divisor = ar.ReadU32();
-        t.flags = ar.ReadU8();
-    }
-}
-
-void SerializeChoice(ObjectArchive& ar, ChoiceRecord& c)
-{
-    if (ar.IsStoring()) {
-        ar.WriteString(c.name);
-        WriteListCount(ar, c.texts.size());
-        for (const std::string& text : c.texts)
-            ar.WriteString(text);
-    } else {
-        c.name = ar.ReadString();
-        // Grown one by one: a corrupt count must run into the end of the file, not into memory.
-        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
-            c.texts.push_back(ar.ReadString());
-    }
-}
-
-void SerializeItem(ObjectArchive& ar, ItemRecord& it)
-{
-    if (ar.IsStoring()) {
-        ar.WriteU16(it.address);
-        ar.WriteU32(it.modeName);
-        ar.WriteU32(it.writable);
-        ar.WriteU32(it.runWritable);
-        ar.WriteI32(it.min);
-        ar.WriteI32(it.max);
-        ar.WriteI32(it.dflt);
-        ar.WriteString(it.name);
-        ar.WriteString(it.type);
-        ar.WriteString(it.choice);
-        for (const std::string& s : it.extra)
-            ar.WriteString(s);
-    } else {
-        it.address = ar.ReadU16();
-        it.modeName = ar.ReadU32();
-        it.writable = ar.ReadU32();
-        it.runWritable = ar.ReadU32();
-        it.min = ar.ReadI32();
-        it.max = ar.ReadI32();
-        it.dflt = ar.ReadI32();
-        it.name = ar.ReadString();
-        it.type = ar.ReadString();
-        it.choice = ar.ReadString();
-        for (std::string& s : it.extra)
-            s = ar.ReadString();
-    }
-}
-
-void SerializeGroup(ObjectArchive& ar, GroupRecord& g)
-{
-    if (ar.IsStoring()) {
-        ar.WriteString(g.name);
-        WriteListCount(ar, g.items.size());
-        for (ItemRecord& it : g.items)
-            SerializeItem(ar, it);
-    } else {
-        g.name = ar.ReadString();
-        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
-            SerializeItem(ar, g.items.emplace_back());
-    }
-}
-
-template <typename T, typename Fn>
-void SerializeList(ObjectArchive& ar, std::vector<T>& list, Fn each)
-{
-    if (ar.IsStoring()) {
-        WriteListCount(ar, list.size());
-        for (T& element : list)
-            each(ar, element);
-    } else {
-        list.clear();
-        for (uint32_t i = 0, n = ReadListCount(ar); i < n; ++i)
-            each(ar, list.emplace_back());
-    }
-}
-
-}  // namespace
-
-void DataFileImage::Serialize(ObjectArchive& ar)
-{
-    if (ar.IsStoring()) {
-        ar.WriteString(signature);
-        ar.WriteU16(formatVersion);
-        ar.WriteString(description);
-        ar.WriteU16(model);
-        for (uint16_t r : reserved)
-            ar.WriteU16(r);
-        ar.WriteU32(version);
-    } else {
-        signature = ar.ReadString();
-        formatVersion = ar.ReadU16();
-        description = ar.ReadString();
-        model = ar.ReadU16();
-        for (uint16_t& r : reserved)
-            r = ar.ReadU16();
-        version = ar.ReadU32();
-    }
-    SerializeList(ar, types, SerializeType);
-    SerializeList(ar, choices, SerializeChoice);
-    SerializeList(ar, groups, SerializeGroup);
-}
-
-size_t DataFileImage::ItemCount() const
-{
-    size_t n = 0;
-    for (const GroupRecord& g : groups)
-        n += g.items.size();
-    return n;
-}
-
-// ---------------------------------------------------------------- JSON source -> image -------
+// ---------------------------------------------------------------- JSON source -> parameter data
 
 namespace {
 
@@ -306,73 +159,80 @@ public:
     }
 };
 
-void ParseImage(const QJsonDocument& doc, DataFileImage* image)
+// Texts the loader trims must not need trimming, or the dump would differ from the source.
+std::string TrimmedText(SourceReader& r, const QJsonValue& v, const std::string& path)
+{
+    std::string text = r.Text(v, path);
+    if (Trimmed(text) != text)
+        throw SourceError{path, "has leading or trailing white space, which the loader removes"};
+    return text;
+}
+
+void ParseData(const QJsonDocument& doc, ParameterData* data)
 {
     SourceReader r;
     if (!doc.isObject())
         throw SourceError{"(top)", "expected an object"};
     const QJsonObject top = r.Object(
         QJsonValue(doc.object()), "",
-        {"signature", "formatVersion", "description", "model", "reserved", "version", "types",
-         "choices", "groups"},
+        {"description", "model", "reserved", "version", "types", "choices", "groups"},
         {"description", "model", "version", "types", "choices", "groups"});
 
-    DataFileImage& im = *image;
-    im.signature = r.Text(top, "signature", "", kSignature);
-    im.formatVersion = static_cast<uint16_t>(r.Hex(top, "formatVersion", "", 0xFFFF, kFormatVersion));
-    im.description = r.Text(top.value("description"), "description");
-    im.model = static_cast<uint16_t>(r.Integer(top, "model", "", 0, 0xFFFF));
+    ParameterData::Header header;
+    header.description = r.Text(top.value("description"), "description");
+    header.model = static_cast<uint16_t>(r.Integer(top, "model", "", 0, 0xFFFF));
     if (top.contains("reserved")) {
         const QJsonArray a = r.Array(top, "reserved", "");
         if (a.size() != 4)
             throw SourceError{"reserved", "expected 4 numbers"};
         for (qsizetype i = 0; i < 4; ++i)
-            im.reserved[i] = static_cast<uint16_t>(r.Integer(a[i], r.Index("reserved", i), 0, 0xFFFF));
+            header.reserved[i] = static_cast<uint16_t>(r.Integer(a[i], r.Index("reserved", i), 0, 0xFFFF));
     }
-    im.version = r.Hex(top, "version", "", 0xFFFFFFFFu);
+    header.version = r.Hex(top, "version", "", 0xFFFFFFFFu);
+    data->SetFileHeader(header);
 
-    std::set<std::string> typeNames;
     const QJsonArray types = r.Array(top, "types", "");
     for (qsizetype i = 0; i < types.size(); ++i) {
         const std::string path = r.Index("types", i);
         const QJsonObject o = r.Object(types[i], path,
                                        {"name", "text1", "text2", "unit", "multiplier", "divisor", "flags"},
                                        {"name"});
-        TypeRecord t;
-        t.name = r.Text(o.value("name"), path + ".name");
-        t.text1 = r.Text(o, "text1", path);
-        t.text2 = r.Text(o, "text2", path);
-        t.unit = r.Text(o, "unit", path);
-        t.multiplier = static_cast<uint32_t>(r.Integer(o, "multiplier", path, 0, 0xFFFFFFFFll, 1));
-        t.divisor = static_cast<uint32_t>(r.Integer(o, "divisor", path, 0, 0xFFFFFFFFll, 1));
-        t.flags = static_cast<uint8_t>(r.Integer(o, "flags", path, 0, 255, 0));
-        if (!typeNames.insert(t.name).second)
+        auto t = std::make_unique<CType>();
+        t->name = TrimmedText(r, o.value("name"), path + ".name");
+        t->unused[0] = r.Text(o, "text1", path);
+        t->unused[1] = r.Text(o, "text2", path);
+        t->unit = o.contains("unit") ? TrimmedText(r, o.value("unit"), path + ".unit") : "";
+        t->SetMultiplier(static_cast<uint32_t>(r.Integer(o, "multiplier", path, 0, 0xFFFFFFFFll, 1)));
+        t->SetDivisor(static_cast<uint32_t>(r.Integer(o, "divisor", path, 0, 0xFFFFFFFFll, 1)));
+        t->flags = static_cast<uint8_t>(r.Integer(o, "flags", path, 0, 255, 0));
+        if (data->Types().FindByName(t->name))
             throw SourceError{path + ".name", Quoted(o.value("name").toString()) + " is defined twice"};
-        im.types.push_back(std::move(t));
+        data->Types().Add(std::move(t));
     }
 
-    std::map<std::string, size_t> choiceSizes;
     const QJsonArray choices = r.Array(top, "choices", "");
     for (qsizetype i = 0; i < choices.size(); ++i) {
         const std::string path = r.Index("choices", i);
         const QJsonObject o = r.Object(choices[i], path, {"name", "texts"}, {"name", "texts"});
-        ChoiceRecord c;
-        c.name = r.Text(o.value("name"), path + ".name");
+        auto c = std::make_unique<CMess>();
+        c->name = TrimmedText(r, o.value("name"), path + ".name");
         const QJsonArray texts = r.Array(o, "texts", path);
         for (qsizetype k = 0; k < texts.size(); ++k)
-            c.texts.push_back(r.Text(texts[k], r.Index(path + ".texts", k)));
-        if (!choiceSizes.emplace(c.name, c.texts.size()).second)
+            c->texts.push_back(TrimmedText(r, texts[k], r.Index(path + ".texts", k)));
+        if (data->ChoiceLists().FindByName(c->name))
             throw SourceError{path + ".name", Quoted(o.value("name").toString()) + " is defined twice"};
-        im.choices.push_back(std::move(c));
+        data->ChoiceLists().Add(std::move(c));
     }
 
+    constexpr int64_t kMin32 = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
     std::map<uint16_t, std::string> addressOwner;
     const QJsonArray groups = r.Array(top, "groups", "");
     for (qsizetype gi = 0; gi < groups.size(); ++gi) {
         const std::string gpath = r.Index("groups", gi);
         const QJsonObject go = r.Object(groups[gi], gpath, {"name", "items"}, {"name", "items"});
-        GroupRecord g;
-        g.name = r.Text(go.value("name"), gpath + ".name");
+        auto g = std::make_unique<CGroup>();
+        g->name = TrimmedText(r, go.value("name"), gpath + ".name");
         const QJsonArray items = r.Array(go, "items", gpath);
         for (qsizetype ii = 0; ii < items.size(); ++ii) {
             const std::string path = r.Index(gpath + ".items", ii);
@@ -381,59 +241,60 @@ void ParseImage(const QJsonDocument& doc, DataFileImage* image)
                 {"address", "modeName", "writable", "runWritable", "min", "max", "default", "name",
                  "type", "choice", "extra"},
                 {"address", "name", "min", "max", "default"});
-            ItemRecord it;
-            constexpr int64_t kMin32 = std::numeric_limits<int32_t>::min();
-            constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
-            it.address = static_cast<uint16_t>(r.Hex(o, "address", path, 0xFFFF));
-            it.modeName = static_cast<uint32_t>(r.Integer(o, "modeName", path, 0, 1, 0));
-            it.writable = static_cast<uint32_t>(r.Integer(o, "writable", path, 0, 0xFFFFFFFFll, 1));
-            it.runWritable = static_cast<uint32_t>(r.Integer(o, "runWritable", path, 0, 0xFFFFFFFFll, 0));
-            it.min = static_cast<int32_t>(r.Integer(o, "min", path, kMin32, kMax32));
-            it.max = static_cast<int32_t>(r.Integer(o, "max", path, kMin32, kMax32));
-            it.dflt = static_cast<int32_t>(r.Integer(o, "default", path, kMin32, kMax32));
-            it.name = r.Text(o.value("name"), path + ".name");
-            it.type = r.Text(o, "type", path);
-            it.choice = r.Text(o, "choice", path);
+            auto it = std::make_unique<CItem>();
+            it->address = static_cast<uint16_t>(r.Hex(o, "address", path, 0xFFFF));
+            it->modeName = static_cast<int32_t>(r.Integer(o, "modeName", path, 0, 1, 0));
+            it->writable = static_cast<int32_t>(r.Integer(o, "writable", path, kMin32, kMax32, 1));
+            it->runWritable = static_cast<int32_t>(r.Integer(o, "runWritable", path, kMin32, kMax32, 0));
+            const auto min = static_cast<int32_t>(r.Integer(o, "min", path, kMin32, kMax32));
+            const auto max = static_cast<int32_t>(r.Integer(o, "max", path, kMin32, kMax32));
+            const auto dflt = static_cast<int32_t>(r.Integer(o, "default", path, kMin32, kMax32));
+            it->minimum = static_cast<uint32_t>(min);
+            it->maximum = static_cast<uint32_t>(max);
+            it->defaultValue = static_cast<uint32_t>(dflt);
+            it->name = TrimmedText(r, o.value("name"), path + ".name");
+            it->typeName = o.contains("type") ? TrimmedText(r, o.value("type"), path + ".type") : "";
+            it->messName = o.contains("choice") ? TrimmedText(r, o.value("choice"), path + ".choice") : "";
             if (o.contains("extra")) {
                 const QJsonArray a = r.Array(o, "extra", path);
                 if (a.size() != 3)
                     throw SourceError{path + ".extra", "expected 3 strings"};
                 for (qsizetype k = 0; k < 3; ++k)
-                    it.extra[k] = r.Text(a[k], r.Index(path + ".extra", k));
+                    it->unused[k] = r.Text(a[k], r.Index(path + ".extra", k));
             }
 
             // Mistakes the loader would accept silently but that break the editor's view.
-            if (it.min > it.max)
+            if (min > max)
                 throw SourceError{path + ".min", "is above max"};
-            if (it.dflt < it.min || it.dflt > it.max)
+            if (dflt < min || dflt > max)
                 throw SourceError{path + ".default", "is outside min..max"};
-            if (it.type == "MSG") {
-                const auto c = choiceSizes.find(it.choice);
-                if (c == choiceSizes.end())
+            if (it->typeName == "MSG") {
+                const CMess* mess = data->ChoiceLists().FindByName(it->messName);
+                if (!mess)
                     throw SourceError{path + ".choice", "names no choice list"};
-                if (it.max >= 0 && static_cast<size_t>(it.max) >= c->second)
+                if (max >= 0 && static_cast<size_t>(max) >= mess->texts.size())
                     throw SourceError{path + ".max", "is beyond the last text of the choice list"};
             } else {
-                if (!it.choice.empty())
+                if (!it->messName.empty())
                     throw SourceError{path + ".choice", "is only used with the type \"MSG\""};
-                if (!it.type.empty() && !typeNames.count(it.type))
+                if (!it->typeName.empty() && !data->Types().FindByName(it->typeName))
                     throw SourceError{path + ".type", "names no value type"};
             }
-            const auto [owner, fresh] = addressOwner.emplace(it.address, path);
+            const auto [owner, fresh] = addressOwner.emplace(it->address, path);
             if (!fresh)
                 throw SourceError{path + ".address", "is already used by " + owner->second};
-            g.items.push_back(std::move(it));
+            g->items.Add(std::move(it));
         }
-        im.groups.push_back(std::move(g));
+        data->Groups().Add(std::move(g));
     }
 }
 
 }  // namespace
 
-bool ParseSource(const std::string& json, const std::string& sourceName, DataFileImage* image,
+bool ParseSource(const std::string& json, const std::string& sourceName, ParameterData* data,
                  std::string* error)
 {
-    *image = DataFileImage{};
+    data->Clear();
     const QByteArray bytes = QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size()));
     QJsonParseError pe{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
@@ -452,16 +313,16 @@ bool ParseSource(const std::string& json, const std::string& sourceName, DataFil
         return false;
     }
     try {
-        ParseImage(doc, image);
+        ParseData(doc, data);
     } catch (const SourceError& e) {
         *error = sourceName + ": " + e.where + ": " + e.what;
-        *image = DataFileImage{};
+        data->Clear();
         return false;
     }
     return true;
 }
 
-// ---------------------------------------------------------------- image -> JSON source -------
+// ---------------------------------------------------------------- parameter data -> JSON source
 
 namespace {
 
@@ -543,69 +404,69 @@ std::string ListField(const char* key, const std::vector<std::string>& lines, bo
 
 }  // namespace
 
-std::string WriteSource(const DataFileImage& im)
+std::string WriteSource(const ParameterData& data)
 {
+    const ParameterData::Header& header = data.FileHeader();
     std::string out = "{\n";
-    if (im.signature != kSignature)
-        out += "  \"signature\": " + JsonString(im.signature) + ",\n";
-    if (im.formatVersion != kFormatVersion)
-        out += "  \"formatVersion\": " + Hex4(im.formatVersion) + ",\n";
-    out += "  \"description\": " + JsonString(im.description) + ",\n";
-    out += "  \"model\": " + std::to_string(im.model) + ",\n";
-    if (im.reserved != std::array<uint16_t, 4>{}) {
+    out += "  \"description\": " + JsonString(header.description) + ",\n";
+    out += "  \"model\": " + std::to_string(header.model) + ",\n";
+    if (header.reserved != std::array<uint16_t, 4>{}) {
         out += "  \"reserved\": [";
-        for (size_t i = 0; i < im.reserved.size(); ++i)
-            out += (i ? ", " : "") + std::to_string(im.reserved[i]);
+        for (size_t i = 0; i < header.reserved.size(); ++i)
+            out += (i ? ", " : "") + std::to_string(header.reserved[i]);
         out += "],\n";
     }
-    out += "  \"version\": " + Hex4(im.version) + ",\n";
+    out += "  \"version\": " + Hex4(header.version) + ",\n";
 
     std::vector<std::string> lines;
-    for (const TypeRecord& t : im.types) {
+    for (const auto& t : data.Types()) {
         Line l;
-        l.Add("name", JsonString(t.name));
-        if (!t.text1.empty())
-            l.Add("text1", JsonString(t.text1));
-        if (!t.text2.empty())
-            l.Add("text2", JsonString(t.text2));
-        if (!t.unit.empty())
-            l.Add("unit", JsonString(t.unit));
-        if (t.multiplier != 1)
-            l.Add("multiplier", t.multiplier);
-        if (t.divisor != 1)
-            l.Add("divisor", t.divisor);
-        if (t.flags != 0)
-            l.Add("flags", t.flags);
+        l.Add("name", JsonString(t->name));
+        if (!t->unused[0].empty())
+            l.Add("text1", JsonString(t->unused[0]));
+        if (!t->unused[1].empty())
+            l.Add("text2", JsonString(t->unused[1]));
+        if (!t->unit.empty())
+            l.Add("unit", JsonString(t->unit));
+        if (t->multiplier != 1)
+            l.Add("multiplier", t->multiplier);
+        if (t->divisor != 1)
+            l.Add("divisor", t->divisor);
+        if (t->flags != 0)
+            l.Add("flags", t->flags);
         lines.push_back(l.Close());
     }
     out += ListField("types", lines, false);
 
     lines.clear();
-    for (const ChoiceRecord& c : im.choices)
-        lines.push_back(Line().Add("name", JsonString(c.name)).Add("texts", StringList(c.texts)).Close());
+    for (const auto& c : data.ChoiceLists())
+        lines.push_back(Line().Add("name", JsonString(c->name)).Add("texts", StringList(c->texts)).Close());
     out += ListField("choices", lines, false);
 
     lines.clear();
-    for (const GroupRecord& g : im.groups) {
-        std::string s = "{ \"name\": " + JsonString(g.name) + ", \"items\": [";
+    for (const auto& g : data.Groups()) {
+        std::string s = "{ \"name\": " + JsonString(g->name) + ", \"items\": [";
         std::vector<std::string> items;
-        for (const ItemRecord& it : g.items) {
+        for (const auto& it : g->items) {
             Line l;
-            l.Add("address", Hex4(it.address));
-            if (it.modeName != 0)
-                l.Add("modeName", it.modeName);
-            l.Add("name", JsonString(it.name));
-            if (!it.type.empty())
-                l.Add("type", JsonString(it.type));
-            if (!it.choice.empty())
-                l.Add("choice", JsonString(it.choice));
-            if (it.writable != 1)
-                l.Add("writable", it.writable);
-            if (it.runWritable != 0)
-                l.Add("runWritable", it.runWritable);
-            l.Add("min", it.min).Add("max", it.max).Add("default", it.dflt);
-            if (it.extra != std::array<std::string, 3>{})
-                l.Add("extra", StringList({it.extra.begin(), it.extra.end()}));
+            l.Add("address", Hex4(it->address));
+            if (it->modeName != 0)
+                l.Add("modeName", it->modeName);
+            l.Add("name", JsonString(it->name));
+            if (!it->typeName.empty())
+                l.Add("type", JsonString(it->typeName));
+            if (!it->messName.empty())
+                l.Add("choice", JsonString(it->messName));
+            if (it->writable != 1)
+                l.Add("writable", it->writable);
+            if (it->runWritable != 0)
+                l.Add("runWritable", it->runWritable);
+            // Limits are signed 32-bit numbers in the source.
+            l.Add("min", static_cast<int32_t>(it->minimum))
+                .Add("max", static_cast<int32_t>(it->maximum))
+                .Add("default", static_cast<int32_t>(it->defaultValue));
+            if (it->unused != std::array<std::string, 3>{})
+                l.Add("extra", StringList({it->unused.begin(), it->unused.end()}));
             items.push_back(l.Close());
         }
         s += items.empty() ? "] }" : "\n" + Block(items, "      ") + "    ] }";
@@ -635,11 +496,11 @@ bool CompileFile(const std::string& sourcePath, const std::string& outputPath, s
         return false;
     }
     const QByteArray bytes = in.readAll();
-    DataFileImage image;
-    if (!ParseSource(bytes.toStdString(), BaseName(sourcePath), &image, error))
+    ParameterData data;
+    if (!ParseSource(bytes.toStdString(), BaseName(sourcePath), &data, error))
         return false;
     ArchiveFile file;
-    file.Attach(outputPath, &image);
+    file.Attach(outputPath, &data);
     if (!file.Save(false)) {
         *error = file.FailureText();
         return false;
@@ -649,14 +510,14 @@ bool CompileFile(const std::string& sourcePath, const std::string& outputPath, s
 
 bool DumpFile(const std::string& dataPath, std::string* json, std::string* error)
 {
-    DataFileImage image;
+    ParameterData data;
     ArchiveFile file;
-    file.Attach(dataPath, &image);
+    file.Attach(dataPath, &data);
     if (!file.Load(false)) {
         *error = file.FailureText();
         return false;
     }
-    *json = WriteSource(image);
+    *json = WriteSource(data);
     return true;
 }
 
