@@ -1,0 +1,216 @@
+// Damaged files: every truncation and seeded random corruptions must load as a clean failure
+// (a status or a message) or load consistently; never crash, never trip the sanitizers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "paramdb/ParaArray.h"
+#include "paramdb/ParameterData.h"
+#include "paramdb/UserGroup.h"
+#include "SampleData.h"
+
+namespace vm {
+namespace {
+
+constexpr uint32_t kSeed = 20240611;
+
+std::vector<uint8_t> Corrupt(std::vector<uint8_t> bytes, std::mt19937& rng)
+{
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    const int edits = 1 + static_cast<int>(pick(6));
+    for (int e = 0; e < edits && !bytes.empty(); ++e) {
+        switch (pick(5)) {
+        case 0:
+            bytes[pick(bytes.size())] = static_cast<uint8_t>(rng());
+            break;
+        case 1:
+            bytes[pick(bytes.size())] = 0xFF;  // length prefixes and counts grow large
+            break;
+        case 2:
+            bytes[pick(bytes.size())] ^= static_cast<uint8_t>(1u << pick(8));
+            break;
+        case 3:
+            bytes.resize(pick(bytes.size()));
+            break;
+        default:
+            bytes.insert(bytes.begin() + static_cast<long>(pick(bytes.size())), static_cast<uint8_t>(rng()));
+            break;
+        }
+    }
+    return bytes;
+}
+
+// Runs every value operation over every item, online in rpm and offline.
+void ExerciseValues(ParameterData& data, StationRecord& record)
+{
+    for (int mode : {ParameterData::kRpmMode, ParameterData::kFreqMode}) {
+        record.station = mode == ParameterData::kRpmMode ? 5 : kFirstOfflineSlot;
+        record.value26 = 1;
+        record.value27 = 4;
+        data.SetMode(mode, mode == ParameterData::kRpmMode ? 100 : 1);
+        for (const auto& group : data.Groups()) {
+            for (const auto& item : group->items) {
+                item->valueStatus = 1;
+                for (uint32_t raw : {item->value, item->minimum, item->maximum, 0xFFFFFFFFu, 0x8000u}) {
+                    (void)item->ValueText(raw, true);
+                    const double d = item->Decode(raw);
+                    (void)item->Encode(d);
+                    (void)item->InRange(d);
+                    (void)item->AcceptEntry(-d);
+                }
+                (void)item->DefaultText();
+                (void)item->MinText();
+                (void)item->MaxText();
+                (void)item->UnitText();
+                (void)item->ChoiceTexts();
+                (void)item->GetEditFormat();
+            }
+        }
+    }
+}
+
+bool CheckDataLoad(const std::vector<uint8_t>& bytes, const std::string& what)
+{
+    StationRecord record;
+    record.station = 5;
+    record.model = 10;
+    record.version = 0x15;
+    ParameterData data;
+    MemorySource source(bytes);
+    const bool ok = data.LoadDataImage(record, source, "corrupt.dat");
+    EXPECT_EQ(ok, data.IsLoaded()) << what;
+    if (!ok) {
+        EXPECT_GE(data.StatusCode(), ParameterData::kWrongModel) << what;
+        EXPECT_LE(data.StatusCode(), ParameterData::kOpenFailed) << what;
+        EXPECT_EQ(data.GroupCount(), 0) << what;
+        return false;
+    }
+    EXPECT_EQ(data.StatusCode(), 0) << what;
+    for (const auto& group : data.Groups()) {
+        EXPECT_EQ(group->Data(), &data) << what;
+        for (const auto& item : group->items) {
+            EXPECT_EQ(item->Group(), group.get()) << what;
+            EXPECT_TRUE(!item->IsChoice() || item->Choices()) << what;
+        }
+    }
+    ExerciseValues(data, record);
+    return true;
+}
+
+TEST(RobustnessTest, everyTruncationOfADataFileFailsWithAStatus)
+{
+    const auto image = test::SampleImage(10, 0x15);
+    for (size_t n = 0; n < image.size(); ++n) {
+        StationRecord record;
+        record.model = 10;
+        record.version = 0x15;
+        ParameterData data;
+        MemorySource source(std::span<const uint8_t>(image.data(), n));
+        ASSERT_FALSE(data.LoadDataImage(record, source, "cut.dat")) << n;
+        ASSERT_EQ(data.StatusCode(), ParameterData::kWrongFormat) << n;
+        ASSERT_EQ(data.GroupCount(), 0) << n;
+    }
+    CheckDataLoad(image, "whole");
+}
+
+TEST(RobustnessTest, hugeListCountsFailAtTheEndOfTheFileInsteadOfAllocating)
+{
+    auto image = test::SampleImage(10, 0x15);
+    // The type count follows the header: signature (1+31), format 2, description (1+12),
+    // model 2, reserved 8, version 4.
+    const size_t typeCount = 32 + 2 + 13 + 2 + 8 + 4;
+    ASSERT_EQ(image[typeCount], 7);  // the sample's seven types
+    for (uint8_t top : {0x7F, 0x40}) {
+        auto bytes = image;
+        bytes[typeCount + 3] = top;
+        StationRecord record;
+        record.model = 10;
+        record.version = 0x15;
+        ParameterData data;
+        MemorySource source(bytes);
+        EXPECT_FALSE(data.LoadDataImage(record, source, "huge.dat"));
+        EXPECT_EQ(data.StatusCode(), ParameterData::kWrongFormat);
+    }
+}
+
+TEST(RobustnessTest, randomCorruptionsOfADataFileLoadCleanlyOrFail)
+{
+    const auto image = test::SampleImage(10, 0x15);
+    std::mt19937 rng(kSeed);
+    int loaded = 0;
+    for (int i = 0; i < 2500 && !HasFailure(); ++i)
+        loaded += CheckDataLoad(Corrupt(image, rng), "case " + std::to_string(i));
+    // Both roads are taken: damage inside names and values still loads, damage to the
+    // structure does not.
+    EXPECT_GT(loaded, 100);
+    EXPECT_LT(loaded, 2400);
+    std::printf("%d of 2500 damaged data files loaded\n", loaded);
+}
+
+std::vector<uint8_t> Image(Serializable& object)
+{
+    return test::Store([&](ObjectArchive& ar) { object.Serialize(ar); });
+}
+
+TEST(RobustnessTest, damagedParameterFilesFailWithAMessageOrLoadTheirPairs)
+{
+    CParaArray set(10, 0x15);
+    for (uint32_t i = 0; i < 40; ++i)
+        set.Append(0xA100 + i, i * 7);
+    const auto image = Image(set);
+    std::mt19937 rng(kSeed + 1);
+    int accepted = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
+                                                              : Corrupt(image, rng);
+        MessageLog messages;
+        CParaArray loaded(10, 0x15);
+        ArchiveFile file(&messages);
+        file.Attach("damaged.par", &loaded);
+        MemorySource source(bytes);
+        if (file.LoadFrom(source, true)) {
+            ++accepted;
+            ASSERT_TRUE(messages.Entries().empty()) << i;
+            ASSERT_LE(26 + 8 * loaded.Count(), bytes.size()) << i;
+        } else {
+            ASSERT_EQ(messages.Entries().size(), 1u) << i;
+            ASSERT_FALSE(messages.Entries()[0].text.empty()) << i;
+            ASSERT_EQ(loaded.Count(), 0u) << i;
+        }
+    }
+    EXPECT_GT(accepted, 100);
+    std::printf("%d of 2000 damaged parameter files loaded\n", accepted);
+}
+
+TEST(RobustnessTest, damagedUserGroupFilesFailWithAMessageOrLoadTheirEntries)
+{
+    CCustom group(nullptr, 10, 0x15);
+    for (uint32_t i = 0; i < 40; ++i)
+        group.AddEntry(0xA100 + i, i);
+    const auto image = Image(group);
+    std::mt19937 rng(kSeed + 2);
+    int accepted = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
+                                                              : Corrupt(image, rng);
+        MessageLog messages;
+        CCustom loaded;
+        ArchiveFile file(&messages);
+        file.Attach("damaged.usr", &loaded);
+        MemorySource source(bytes);
+        if (file.LoadFrom(source, true)) {
+            ++accepted;
+            ASSERT_TRUE(messages.Entries().empty()) << i;
+            ASSERT_LE(14 + 8 * loaded.Count(), bytes.size()) << i;
+        } else {
+            ASSERT_EQ(messages.Entries().size(), 1u) << i;
+            ASSERT_FALSE(messages.Entries()[0].text.empty()) << i;
+        }
+    }
+    EXPECT_GT(accepted, 100);
+    std::printf("%d of 2000 damaged user group files loaded\n", accepted);
+}
+
+}  // namespace
+}  // namespace vm
