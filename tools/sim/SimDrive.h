@@ -1,0 +1,143 @@
+#pragma once
+// One simulated inverter: its registers as the line sees them and a small drive model behind
+// them. Time passes only through Advance(), so a test decides exactly how far the ramp gets.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vm::sim {
+
+// What a register access came to; the line layer turns it into NAK codes or exceptions.
+enum class Access { Ok, IllegalAddress, DataRange, WriteMode };
+
+// One parameter of the station's data file, as a register.
+struct ParamRegister {
+    uint16_t address = 0;
+    int32_t minimum = 0;
+    int32_t maximum = 0;
+    int32_t defaultValue = 0;
+    bool writable = true;
+    bool runWritable = false;
+    bool isSigned = false;  // the value is a signed 16-bit number
+};
+
+struct DriveIdentity {
+    int station = 1;
+    int model = 4;
+    int version = 0x0100;
+    int capacity = 0;  // capacity code as the drive reports it (register 1)
+    int voltage = 0;   // register 2: 0 = 200 V class, else 400 V class
+};
+
+// Status word bits.
+inline constexpr uint16_t kStatusStop = 0x0001;
+inline constexpr uint16_t kStatusForward = 0x0002;
+inline constexpr uint16_t kStatusReverse = 0x0004;
+inline constexpr uint16_t kStatusTrip = 0x0008;
+inline constexpr uint16_t kStatusAccelerating = 0x0010;
+inline constexpr uint16_t kStatusDecelerating = 0x0020;
+
+// Run command word (address 6) values and the trip flag the drive sets in it.
+inline constexpr uint16_t kRunStop = 0x0001;
+inline constexpr uint16_t kRunForward = 0x0002;
+inline constexpr uint16_t kRunReverse = 0x0004;
+inline constexpr uint16_t kRunReset = 0x0008;
+inline constexpr uint16_t kRunTripFlag = 0x0080;
+
+// Common-area addresses.
+namespace reg {
+inline constexpr uint16_t kModel = 0, kCapacity = 1, kVoltage = 2, kVersion = 3;
+inline constexpr uint16_t kFreqCommand = 5, kRunCommand = 6, kAccTime = 7, kDecTime = 8;
+inline constexpr uint16_t kCurrent = 9, kOutputFreq = 10, kOutputVolt = 11, kDcLink = 12;
+inline constexpr uint16_t kPower = 13, kStatus = 14, kFault = 15;
+inline constexpr uint16_t kInputs = 16, kOutputs = 17, kAnalog1 = 18, kAnalog2 = 19, kAnalog3 = 20;
+inline constexpr uint16_t kRpm = 21, kSpeedUnit = 26, kPoles = 27, kFault2 = 29;
+// Model 5 only.
+inline constexpr uint16_t kTargetSpeed = 29, kRampSpeed = 30, kSpeedInput = 31, kSignedRpm = 32;
+inline constexpr uint16_t kTorqueRef = 33, kTorqueFeedback = 34, kNoLoadCurrent = 35;
+inline constexpr uint16_t kPidRef = 36, kPidFeedback = 37, kPidOutput = 38, kTemperature = 39;
+inline constexpr uint16_t kRpmCommand = 1282, kAccTime5 = 1283, kDecTime5 = 1284;
+}  // namespace reg
+
+class SimDrive {
+public:
+    SimDrive(const DriveIdentity& identity, const std::vector<ParamRegister>& params);
+
+    const DriveIdentity& Identity() const { return id_; }
+    int Station() const { return id_.station; }
+
+    // Register access from the line.
+    Access Read(uint16_t address, uint16_t& value) const;
+    Access Write(uint16_t address, uint16_t value);
+
+    // Operator side ("set" on the simulator's console): bypasses limits and access rights.
+    // Registers the model computes cannot be set. Returns an empty text or the reason.
+    std::string Force(uint16_t address, uint16_t value);
+
+    // Advances the drive model by ms milliseconds.
+    void Advance(int64_t ms);
+
+    // Raises a fault: bit 0-15 of the fault word, 16-19 of the second fault word where the
+    // model has one. Returns false for a bit the drive does not have.
+    bool Trip(int bit);
+    void Reset();
+
+    // Motor load in percent of rated torque; current follows it.
+    void SetLoad(int percent);
+    int Load() const { return load_; }
+
+    // A silenced station ignores the line until revived.
+    bool Silenced() const { return silenced_; }
+    void SetSilenced(bool silenced) { silenced_ = silenced; }
+
+    bool Tripped() const { return fault_ != 0 || fault2_ != 0; }
+    bool Running() const;
+    double OutputHz() const { return freq_ / 100.0; }  // signed: negative in reverse
+    int TimeScale() const;
+
+private:
+    struct Writable {
+        int32_t minimum;
+        int32_t maximum;
+        bool isSigned;
+    };
+
+    bool IsMonitorAddress(uint16_t address) const;
+    bool HasAddress(uint16_t address) const;
+    uint16_t SettingKey(uint16_t address) const;  // model 5's acc/dec aliases share 7 and 8
+    uint16_t Setting(uint16_t address) const;
+    bool IsWritableMonitor(uint16_t address, Writable& limits) const;
+    uint16_t Monitor(uint16_t address) const;
+    void RunCommand(uint16_t value);
+    void StopOnTrip();
+    double CommandFreq() const;           // 0.01 Hz
+    double TargetFreq() const;            // signed, 0.01 Hz
+    double RampMs(bool accelerating) const;  // ms for 60 Hz of ramp
+    double RatedCurrent() const;          // A
+    double RatedVoltage() const;          // V
+    double CurrentAmps() const;
+    uint16_t StatusWord() const;
+    uint16_t OutputTerminals() const;
+    double HzToRpm(double centiHz) const;
+    double RpmToCentiHz(double rpm) const;
+
+    DriveIdentity id_;
+    std::map<uint16_t, ParamRegister> paramDefs_;
+    std::map<uint16_t, uint16_t> params_;    // current parameter values
+    std::map<uint16_t, uint16_t> settings_;  // writable monitor registers and console-set inputs
+    uint16_t runWord_ = kRunStop;
+    int direction_ = 0;     // commanded: +1 forward, -1 reverse, 0 stop
+    double freq_ = 0;       // output frequency, 0.01 Hz, signed
+    uint16_t fault_ = 0;
+    uint16_t fault2_ = 0;
+    uint16_t inputs_ = 0;   // console-set input terminals
+    int load_ = 60;
+    bool silenced_ = false;
+};
+
+// Parses "QM-A20" or "4"; -1 when neither a model name nor a code 0-255.
+int ParseModel(const std::string& text);
+
+}  // namespace vm::sim

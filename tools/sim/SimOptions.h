@@ -1,0 +1,41 @@
+#pragma once
+// The simulator's command line.
+
+#include "comm/CommPort.h"
+#include "tools/sim/SimLine.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vm::sim {
+
+// One --station ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]; parts left out are filled in later.
+struct StationSpec {
+    int station = 0;
+    int model = 0;
+    std::optional<int> version;   // hexadecimal on the command line, like the data file names
+    std::optional<int> capacity;  // capacity code as the drive reports it
+    std::optional<int> voltage;   // register value: 0 = 200 V class, 1 = 400 V class
+};
+
+struct SimOptions {
+    std::string link;             // create a pseudo-terminal and a symlink here
+    std::string port;             // or open this tty
+    PortSettings line;
+    Protocol protocol = Protocol::Auto;
+    std::vector<StationSpec> stations;  // empty: the demo line
+    std::filesystem::path dataDir;      // empty: the shipped Data folder
+    LineFaults faults;
+    bool seeded = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Returns an empty text or what is wrong.
+std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
+std::string ParseStationSpec(const std::string& text, StationSpec& spec);
+
+const char* SimUsage();
+
+}  // namespace vm::sim

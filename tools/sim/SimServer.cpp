@@ -1,0 +1,352 @@
+#include "tools/sim/SimServer.h"
+
+#include "comm/SerialPort.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace vm::sim {
+
+namespace {
+
+int g_signalPipe = -1;
+
+void OnSignal(int)
+{
+    const int saved = errno;
+    if (g_signalPipe >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] ssize_t n = ::write(g_signalPipe, &byte, 1);
+    }
+    errno = saved;
+}
+
+std::string SystemError(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+void Drain(int fd)
+{
+    char buf[64];
+    while (::read(fd, buf, sizeof buf) > 0) {
+    }
+}
+
+// The pseudo-terminal's symlink, removed again only if it still points at our device.
+class Link {
+public:
+    Link() = default;
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+    ~Link() { Remove(); }
+
+    bool Create(const std::string& path, const std::string& target, std::string* error)
+    {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                *error = path + " exists and is not a symlink";
+                return false;
+            }
+            ::unlink(path.c_str());  // left behind by a simulator that was killed
+        }
+        if (::symlink(target.c_str(), path.c_str()) != 0) {
+            *error = SystemError("symlink " + path);
+            return false;
+        }
+        path_ = path;
+        target_ = target;
+        return true;
+    }
+
+    void Remove()
+    {
+        if (path_.empty())
+            return;
+        char buf[4096];
+        const ssize_t n = ::readlink(path_.c_str(), buf, sizeof buf - 1);
+        if (n >= 0 && std::string(buf, static_cast<size_t>(n)) == target_)
+            ::unlink(path_.c_str());
+        path_.clear();
+    }
+
+private:
+    std::string path_;
+    std::string target_;
+};
+
+// The line's two ends as the loop sees them: a descriptor to poll and byte transfer.
+class LineEnd {
+public:
+    virtual ~LineEnd() = default;
+    virtual int PollFd() const = 0;
+    // Everything received so far.
+    virtual std::vector<uint8_t> ReadAll() = 0;
+    virtual void Write(const std::vector<uint8_t>& bytes) = 0;
+};
+
+class PtyEnd final : public LineEnd {
+public:
+    explicit PtyEnd(Pty pty) : pty_(pty) {}
+    ~PtyEnd() override { ClosePty(pty_); }
+    int PollFd() const override { return pty_.master; }
+
+    std::vector<uint8_t> ReadAll() override
+    {
+        std::vector<uint8_t> bytes;
+        uint8_t buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(pty_.master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            bytes.insert(bytes.end(), buf, buf + n);
+        }
+        return bytes;
+    }
+
+    void Write(const std::vector<uint8_t>& bytes) override
+    {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(pty_.master, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            break;  // nobody reads the line and its buffer is full: the bytes are lost, as on a wire
+        }
+    }
+
+private:
+    Pty pty_;
+};
+
+// A real tty through the program's own serial port (its settings, RTS handling and thread);
+// its reader thread wakes the loop through a pipe.
+class PortEnd final : public LineEnd, public CommErrorSink {
+public:
+    explicit PortEnd(std::ostream& err) : err_(err) {}
+    ~PortEnd() override
+    {
+        port_.Close();
+        for (int fd : wake_)
+            if (fd >= 0)
+                ::close(fd);
+    }
+
+    bool Open(const PortSettings& settings, std::string* error)
+    {
+        if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) {
+            *error = SystemError("pipe");
+            return false;
+        }
+        const int wakeWrite = wake_[1];
+        auto notify = [wakeWrite] {
+            const char byte = 1;
+            [[maybe_unused]] ssize_t n = ::write(wakeWrite, &byte, 1);
+        };
+        if (!port_.Open(settings, this, notify) || !port_.Start()) {
+            *error = "cannot open " + settings.portName;
+            return false;
+        }
+        return true;
+    }
+
+    int PollFd() const override { return wake_[0]; }
+
+    std::vector<uint8_t> ReadAll() override
+    {
+        Drain(wake_[0]);
+        std::vector<uint8_t> bytes;
+        for (uint8_t b; port_.ReadByte(b);)
+            bytes.push_back(b);
+        return bytes;
+    }
+
+    void Write(const std::vector<uint8_t>& bytes) override { port_.WriteBytes(bytes); }
+
+    void ReportPortError(const std::string& caption, const std::string& text) override
+    {
+        err_ << caption << ": " << text << std::flush;
+    }
+
+private:
+    std::ostream& err_;
+    SerialPort port_;
+    int wake_[2] = {-1, -1};
+};
+
+class SignalGuard {
+public:
+    SignalGuard()
+    {
+        if (::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0)
+            throw std::system_error(errno, std::generic_category(), "pipe");
+        g_signalPipe = pipe_[1];
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(s, &action, &saved_[s]);
+        ::signal(SIGPIPE, SIG_IGN);  // a closed stdout must not kill us before the link is gone
+    }
+    ~SignalGuard()
+    {
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(s, &saved_[s], nullptr);
+        g_signalPipe = -1;
+        ::close(pipe_[0]);
+        ::close(pipe_[1]);
+    }
+    int Fd() const { return pipe_[0]; }
+
+private:
+    int pipe_[2] = {-1, -1};
+    struct sigaction saved_[NSIG] {};
+};
+
+int64_t NowMs(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+bool OpenPty(Pty& pty, std::string* error)
+{
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.master < 0) {
+        *error = SystemError("posix_openpt");
+        return false;
+    }
+    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0) {
+        *error = SystemError("unlockpt");
+        ClosePty(pty);
+        return false;
+    }
+    char name[128];
+    if (::ptsname_r(pty.master, name, sizeof name) != 0) {
+        *error = SystemError("ptsname");
+        ClosePty(pty);
+        return false;
+    }
+    pty.path = name;
+    pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (pty.slave < 0 || ::tcgetattr(pty.slave, &tio) != 0) {
+        *error = SystemError("open " + pty.path);
+        ClosePty(pty);
+        return false;
+    }
+    // No echo and no line editing: the line carries binary frames.
+    ::cfmakeraw(&tio);
+    ::tcsetattr(pty.slave, TCSANOW, &tio);
+    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void ClosePty(Pty& pty)
+{
+    for (int* fd : {&pty.master, &pty.slave}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, std::ostream& err)
+{
+    SignalGuard signals;
+    std::unique_ptr<LineEnd> end;
+    Link link;
+    std::string device;
+    std::string error;
+    if (!options.link.empty()) {
+        Pty pty;
+        if (!OpenPty(pty, &error)) {
+            err << "varimon-sim: " << error << "\n";
+            return 1;
+        }
+        end = std::make_unique<PtyEnd>(pty);
+        if (!link.Create(options.link, pty.path, &error)) {
+            err << "varimon-sim: " << error << "\n";
+            return 1;
+        }
+        device = options.link;
+    } else {
+        auto port = std::make_unique<PortEnd>(err);
+        PortSettings settings = options.line;
+        settings.portName = options.port;
+        if (!port->Open(settings, &error)) {
+            err << "varimon-sim: " << error << "\n";
+            return 1;
+        }
+        end = std::move(port);
+        device = SerialPort::DevicePath(options.port);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    out << "ready " << device << std::endl;
+
+    bool consoleOpen = true;
+    std::string console;
+    for (;;) {
+        pollfd fds[3] = {{signals.Fd(), POLLIN, 0}, {end->PollFd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        int timeout = -1;
+        if (auto due = line.NextDue())
+            timeout = static_cast<int>(std::max<int64_t>(*due - NowMs(start), 0));
+        const int ready = ::poll(fds, consoleOpen ? 3 : 2, timeout);
+        if (ready < 0 && errno != EINTR) {
+            err << "varimon-sim: " << SystemError("poll") << "\n";
+            return 1;
+        }
+        if (fds[0].revents & POLLIN)
+            return 0;  // SIGINT, SIGTERM or SIGHUP: the link goes with us
+        if (fds[1].revents & POLLIN) {
+            const std::vector<uint8_t> bytes = end->ReadAll();
+            line.Receive(bytes, NowMs(start));
+        } else if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            err << "varimon-sim: the line is gone\n";
+            return 1;
+        }
+        if (consoleOpen && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+            char buf[512];
+            const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+            if (n <= 0) {
+                consoleOpen = false;  // no console (e.g. /dev/null): keep serving the line
+            } else {
+                console.append(buf, static_cast<size_t>(n));
+                for (size_t eol; (eol = console.find('\n')) != std::string::npos;) {
+                    const std::string command = console.substr(0, eol);
+                    console.erase(0, eol + 1);
+                    if (command.find_first_not_of(" \t\r") == std::string::npos)
+                        continue;
+                    const SimLine::CommandResult result = line.Command(command, NowMs(start));
+                    out << result.text << std::endl;
+                    if (result.quit)
+                        return 0;
+                }
+            }
+        }
+        const std::vector<uint8_t> due = line.TakeDue(NowMs(start));
+        if (!due.empty())
+            end->Write(due);
+    }
+}
+
+}  // namespace vm::sim
