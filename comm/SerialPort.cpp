@@ -99,6 +99,46 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
     return true;
 }
 
+bool SerialPort::ApplySettings(const PortSettings& settings, termios& tio)
+{
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // With the descriptor non-blocking, VMIN 1 makes an empty read fail with EAGAIN instead of
+    // returning 0, which is kept for a hang-up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+
+    switch (settings.dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    case 8: tio.c_cflag |= CS8; break;
+    default: return false;
+    }
+    switch (settings.parity) {
+    case 0: break;
+    case 1: tio.c_cflag |= PARENB | PARODD; break;
+    case 2: tio.c_cflag |= PARENB; break;
+    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+    default: return false;
+    }
+    switch (settings.stopBits) {
+    case 0: break;
+    case 1:  // one and a half: the UART sends 1.5 for five data bits when asked for two
+    case 2: tio.c_cflag |= CSTOPB; break;
+    default: return false;
+    }
+    const speed_t speed = BaudConstant(settings.baudRate);
+    if (speed == 0)
+        return false;
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    return true;
+}
+
 bool SerialPort::Configure(int fd)
 {
     termios tio{};
@@ -106,42 +146,10 @@ bool SerialPort::Configure(int fd)
         Report("GetCommState()", errno);
         return false;
     }
-    ::cfmakeraw(&tio);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-
-    bool valid = true;
-    switch (m_settings.dataBits) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    case 8: tio.c_cflag |= CS8; break;
-    default: valid = false;
-    }
-    switch (m_settings.parity) {
-    case 0: break;
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: valid = false;
-    }
-    switch (m_settings.stopBits) {
-    case 0: break;
-    case 1:  // one and a half: the UART sends 1.5 for five data bits when asked for two
-    case 2: tio.c_cflag |= CSTOPB; break;
-    default: valid = false;
-    }
-    const speed_t speed = BaudConstant(m_settings.baudRate);
-    if (!valid || speed == 0) {
+    if (!ApplySettings(m_settings, tio)) {
         Report("SetCommState()", EINVAL);
         return false;
     }
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         Report("SetCommState()", errno);
         return false;
@@ -227,12 +235,12 @@ void SerialPort::Run()
         if (m_shutdown)
             break;
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR))
-            ReadAvailable();
+            ReadAvailable(fds[1].revents);
         WriteFrame();
     }
 }
 
-void SerialPort::ReadAvailable()
+void SerialPort::ReadAvailable(short events)
 {
     uint8_t buffer[256];
     for (;;) {
@@ -245,6 +253,8 @@ void SerialPort::ReadAvailable()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n == 0 && !(events & (POLLHUP | POLLERR)))
             return;
         // Hung up or failed: stop watching input until the next frame is written.
         Report("ReadFile()", n == 0 ? EIO : errno);

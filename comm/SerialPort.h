@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
 
     // The device path opened for a port name ("ttyS0" -> "/dev/ttyS0"; paths are kept).
     static std::string DevicePath(const std::string& portName);
+    // Raw line settings for the device; false when a value is not supported.
+    static bool ApplySettings(const PortSettings& settings, termios& tio);
     // True when the device has modem-control lines, i.e. RTS can be driven.
     bool HasModemControl() const { return m_modemControl; }
     // Frames written to the device so far (for diagnostics and tests).
@@ -43,7 +46,7 @@ private:
     void Run();
     void WriteFrame();
     void SetRts(bool transmitting);
-    void ReadAvailable();
+    void ReadAvailable(short events);
     void Report(const char* call, int err);
     void Cleared(const char* call);
     bool Configure(int fd);
