@@ -125,7 +125,7 @@ private:
 struct EditFormat {
     enum class Kind { Choice, Hex, Binary, Decimal };
     Kind kind = Kind::Decimal;
-    std::string prefix;     // "0x", "b" or empty
+    std::string_view prefix;  // "0x", "b" or empty
     int maxDigits = 5;      // hex and binary: digits; decimal: integer digits
     int decimals = 0;
     bool allowSign = false;
