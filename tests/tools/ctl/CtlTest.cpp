@@ -1,0 +1,246 @@
+#include "tools/ctl/CtlRunner.h"
+#include "tools/sim/SimLine.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <sstream>
+
+namespace vm::ctl {
+namespace {
+
+// The manager's port, wired straight to a simulated line on the test's clock.
+class SimPort final : public CommPort {
+public:
+    SimPort(sim::SimLine& line, const int64_t& clock) : line_(line), clock_(clock) {}
+    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return true; }
+    bool Start() override { return true; }
+    bool WriteBytes(std::span<const uint8_t> bytes) override
+    {
+        rx_.clear();
+        line_.Receive(bytes, clock_);
+        return true;
+    }
+    bool WriteText(std::string_view text) override
+    {
+        return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    }
+    bool IsOpen() const override { return true; }
+    void Close() override {}
+    bool ReadByte(uint8_t& byte) override
+    {
+        if (rx_.empty())
+            return false;
+        byte = rx_.front();
+        rx_.pop_front();
+        return true;
+    }
+    void Deliver(const std::vector<uint8_t>& bytes) { rx_.insert(rx_.end(), bytes.begin(), bytes.end()); }
+
+private:
+    sim::SimLine& line_;
+    const int64_t& clock_;
+    std::deque<uint8_t> rx_;
+};
+
+// varimonctl's runner against a simulated line, one 30 ms tick at a time.
+class CtlTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        line_.AddStation({1, 4, 0x0210, 4, 1}, {{0x5301, 0, 6000, 50, true, true, false}});
+        line_.AddStation({3, 10, 0x0015, 1, 1}, {});
+        line_.AddStation({9, 7, 0x0501, 0, 0}, {});
+        manager_.SetPortFactory([this] {
+            auto port = std::make_unique<SimPort>(line_, clock_);
+            port_ = port.get();
+            return port;
+        });
+    }
+
+    // Runs a command line (without the port) to its end; the exit code.
+    int Run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--port", "sim", "--timeout", "90", "--retries", "2"});
+        if (GetParam() == kModbusRtu)
+            args.insert(args.begin(), {"--protocol", "modbus"});
+        CtlOptions options;
+        const std::string error = ParseCtlOptions(args, options);
+        EXPECT_EQ(error, "");
+        if (!error.empty())
+            return -1;
+        EXPECT_EQ(manager_.Start(options.settings), 0);
+        out_.str("");
+        err_.str("");
+        CtlRunner runner(manager_, options, out_, err_);
+        runner.Begin();
+        for (int tick = 0; tick < 5000 && !runner.Finished(); ++tick)
+            Tick();
+        EXPECT_TRUE(runner.Finished());
+        return runner.ExitCode();
+    }
+
+    void Tick()
+    {
+        clock_ += 30;
+        line_.AdvanceTo(clock_);
+        port_->Deliver(line_.TakeDue(clock_));
+        manager_.PumpReceived();
+        manager_.Tick();
+    }
+
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(out_.str());
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
+        return lines;
+    }
+
+    sim::SimLine line_{sim::Protocol::Auto, {}};
+    int64_t clock_ = 0;
+    CommManager manager_;
+    SimPort* port_ = nullptr;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_P(CtlTest, scanListsExactlyTheStationsOnTheLine)
+{
+    EXPECT_EQ(Run({"scan", "1-10"}), kExitOk);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"1 QM-A20 5.5kW-4 2.16", "3 QM-B20X 0.75kW-NC-4 1.5",
+                                                  "9 QM-B20 0.4kW-2 Unknown"}));
+    EXPECT_EQ(err_.str(), "");
+
+    EXPECT_EQ(Run({"--json", "scan", "3"}), kExitOk);
+    EXPECT_EQ(out_.str(), "{\"capacity\":\"0.75kW-NC-4\",\"model\":\"QM-B20X\",\"modelCode\":10,\"station\":3,"
+                          "\"version\":\"1.5\",\"versionCode\":21}\n");
+}
+
+TEST_P(CtlTest, readsWritesAndReportsRefusals)
+{
+    EXPECT_EQ(Run({"read", "1", "0", "0x5301", "3"}), kExitOk);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"0 4", "0x5301 50", "3 528"}));
+
+    EXPECT_EQ(Run({"write", "1", "0x5301", "1234"}), kExitOk);
+    EXPECT_EQ(out_.str(), "0x5301 1234\n");
+    EXPECT_EQ(Run({"--json", "read", "1", "0x5301"}), kExitOk);
+    EXPECT_EQ(out_.str(), "{\"address\":21249,\"station\":1,\"value\":1234}\n");
+
+    EXPECT_EQ(Run({"write", "1", "0x5301", "6001"}), kExitCommFailure);
+    EXPECT_EQ(out_.str(), "");
+    // KX485 names the refusal; a Modbus exception is shorter than the reply the master waits for.
+    EXPECT_EQ(err_.str(), GetParam() == kKx485 ? "*** Data Range Error ***\n" : "*** Timeout Error ***\n");
+}
+
+TEST_P(CtlTest, silencedStationEndsWithTheLastError)
+{
+    line_.Command("silence 3", clock_);
+    EXPECT_EQ(Run({"read", "3", "0"}), kExitCommFailure);
+    EXPECT_EQ(err_.str(), "*** Timeout Error ***\n");
+    // A scan passes over it without complaint.
+    EXPECT_EQ(Run({"scan", "2-4"}), kExitOk);
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_P(CtlTest, monitorPrintsOnePollPerLineWhileTheDriveRuns)
+{
+    ASSERT_EQ(Run({"write", "3", "6", "2"}), kExitOk);
+    EXPECT_EQ(Run({"monitor", "3", "10", "14", "7", "--count", "4"}), kExitOk);
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines.front(), lines.back());
+    EXPECT_NE(lines.back().find(" Hz\tForward Accelerating...\t5.0 sec"), std::string::npos) << lines.back();
+
+    EXPECT_EQ(Run({"--raw", "--json", "monitor", "3", "15", "--count", "1"}), kExitOk);
+    EXPECT_EQ(out_.str(), "{\"poll\":1,\"station\":3,\"values\":[{\"address\":15,\"value\":0}]}\n");
+    // Nothing stays registered once the command is over.
+    EXPECT_EQ(manager_.MonitorCount(3), 0);
+}
+
+TEST_P(CtlTest, monitorOfAStationThatFallsSilentFails)
+{
+    CtlOptions options;
+    ASSERT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options), "");
+    options.settings.protocolMode = GetParam();
+    ASSERT_EQ(manager_.Start(options.settings), 0);
+    CtlRunner runner(manager_, options, out_, err_);
+    runner.Begin();
+    for (int tick = 0; tick < 200 && out_.str().empty(); ++tick)
+        Tick();
+    ASSERT_FALSE(out_.str().empty());
+    line_.Command("silence 3", clock_);
+    for (int tick = 0; tick < 200 && !runner.Finished(); ++tick)
+        Tick();
+    EXPECT_TRUE(runner.Finished());
+    EXPECT_EQ(runner.ExitCode(), kExitCommFailure);
+    EXPECT_EQ(err_.str(), "*** Timeout Error ***\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, CtlTest, ::testing::Values(kKx485, kModbusRtu),
+                         [](const auto& info) { return info.param == kKx485 ? "kx485" : "modbus"; });
+
+TEST(CtlOptions, commandsAndOptionsInAnyOrder)
+{
+    CtlOptions o;
+    ASSERT_EQ(ParseCtlOptions({"monitor", "3", "5", "0x0A", "--port", "/dev/ttyUSB1", "--count", "2", "--raw",
+                               "--protocol", "modbus", "--baud", "38400", "--parity", "even", "--timeout", "500",
+                               "--retries", "5"},
+                              o),
+              "");
+    EXPECT_EQ(o.command, Command::Monitor);
+    EXPECT_EQ(o.station, 3);
+    EXPECT_EQ(o.addresses, (std::vector<uint16_t>{5, 10}));
+    EXPECT_EQ(o.addressTexts, (std::vector<std::string>{"5", "0x0A"}));
+    EXPECT_EQ(o.count, 2);
+    EXPECT_TRUE(o.raw);
+    EXPECT_EQ(o.settings.portName, "/dev/ttyUSB1");
+    EXPECT_EQ(o.settings.protocolMode, kModbusRtu);
+    EXPECT_EQ(o.settings.baudRate, 38400);
+    EXPECT_EQ(o.settings.parity, 2);
+    EXPECT_EQ(o.settings.timeoutMs, 500);
+    EXPECT_EQ(o.settings.retryCount, 5);
+
+    CtlOptions w;
+    ASSERT_EQ(ParseCtlOptions({"--port", "p", "write", "2", "5", "-1"}, w), "");
+    EXPECT_EQ(w.value, 0xFFFF);
+    CtlOptions s;
+    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan"}, s), "");
+    EXPECT_EQ(s.first, kScanAllFirst);
+    EXPECT_EQ(s.last, kScanAllLast);
+    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan", "7-9"}, s), "");
+    EXPECT_EQ(s.first, 7);
+    EXPECT_EQ(s.last, 9);
+}
+
+TEST(CtlOptions, refusesWhatItCannotDo)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"scan"},                                   // no port
+        {"--port", "p"},                            // no command
+        {"--port", "p", "scan", "9-3"},
+        {"--port", "p", "scan", "0"},
+        {"--port", "p", "read", "1"},
+        {"--port", "p", "read", "256", "0"},
+        {"--port", "p", "read", "1", "65536"},
+        {"--port", "p", "write", "1", "5"},
+        {"--port", "p", "write", "1", "5", "70000"},
+        {"--port", "p", "--protocol", "ascii", "scan"},
+        {"--port", "p", "--timeout", "10", "scan"},
+        {"--port", "p", "--retries", "-1", "scan"},
+        {"--port", "p", "--stop-bits", "0", "scan"},
+        {"--port", "p", "fly"},
+        {"--port", "p", "--bogus", "1", "scan"},
+    };
+    for (const auto& args : bad) {
+        CtlOptions o;
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        EXPECT_NE(ParseCtlOptions(args, o), "") << joined;
+    }
+}
+
+}  // namespace
+}  // namespace vm::ctl

@@ -1,0 +1,38 @@
+#pragma once
+// varimonctl's command line: port options and one command.
+
+#include "comm/CommManager.h"
+
+#include <string>
+#include <vector>
+
+namespace vm::ctl {
+
+enum class Command { Scan, Read, Write, Monitor };
+
+// "all" on the command line, as the main window's "All IDs".
+inline constexpr int kScanAllFirst = 1;
+inline constexpr int kScanAllLast = 31;
+
+struct CtlOptions {
+    CommSettings settings;
+    bool json = false;
+    bool raw = false;            // monitor: raw register values
+    int count = 0;               // monitor: lines to print, 0 = until interrupted
+    bool help = false;
+    Command command = Command::Scan;
+    int station = 0;             // read, write, monitor
+    int first = kScanAllFirst;   // scan
+    int last = kScanAllLast;
+    std::vector<uint16_t> addresses;
+    std::vector<std::string> addressTexts;  // as given, for the output
+    uint16_t value = 0;          // write
+};
+
+// Parses the arguments after the program name; options may stand anywhere. Returns an empty text
+// or what is wrong.
+std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& options);
+
+const char* CtlUsage();
+
+}  // namespace vm::ctl

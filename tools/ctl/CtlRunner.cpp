@@ -1,0 +1,244 @@
+#include "tools/ctl/CtlRunner.h"
+
+#include "catalogue/Models.h"
+#include "catalogue/MonitorItems.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace vm::ctl {
+
+namespace {
+
+const std::vector<uint16_t> kIdentification = {0, 1, 2, 3};
+
+bool IsRepeatedAttempt(const CommReply& reply)
+{
+    return reply.error != kNoError && reply.error != kGiveUp;
+}
+
+std::string Compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+CtlRunner::CtlRunner(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err)
+    : manager_(manager), options_(options), out_(out), err_(err)
+{
+    record_.timeScale = kDefaultTimeScale;
+}
+
+CtlRunner::~CtlRunner() = default;
+
+void CtlRunner::Begin()
+{
+    switch (options_.command) {
+    case Command::Scan:
+        station_ = options_.first;
+        ScanNextStation();
+        return;
+    case Command::Read:
+    case Command::Write:
+        station_ = options_.station;
+        stage_ = Stage::Transfer;
+        if (options_.command == Command::Read)
+            manager_.QueueRead(station_, options_.addresses[0], this);
+        else
+            manager_.QueueWrite(station_, options_.addresses[0], options_.value, this);
+        return;
+    case Command::Monitor:
+        station_ = options_.station;
+        stage_ = Stage::Identify;
+        toRead_ = kIdentification;
+        ReadNext();
+        return;
+    }
+}
+
+void CtlRunner::ScanNextStation()
+{
+    if (station_ > options_.last)
+        return Finish(exitCode_);
+    stage_ = Stage::Identify;
+    record_ = StationRecord{};
+    record_.station = station_;
+    record_.timeScale = kDefaultTimeScale;
+    toRead_ = kIdentification;
+    ReadNext();
+}
+
+void CtlRunner::ReadNext()
+{
+    manager_.QueueRead(station_, toRead_.front(), this);
+}
+
+void CtlRunner::OnCommReply(int station, const CommReply& reply)
+{
+    if (finished_ || station != station_ || IsRepeatedAttempt(reply))
+        return;
+    const uint16_t address = static_cast<uint16_t>(reply.addresses[0]);
+    const uint16_t value = static_cast<uint16_t>(reply.values[0]);
+    if (stage_ == Stage::Identify) {
+        if (reply.error == kGiveUp) {
+            if (options_.command == Command::Monitor)
+                return Fail(reply);
+            // An ID nobody answers is simply not on the line; one that stops half-way is a fault.
+            if (address != kIdentification.front()) {
+                err_ << station_ << ": *** " << CommManager::ErrorText(reply.lastError) << " ***\n";
+                exitCode_ = kExitCommFailure;
+            }
+            ++station_;
+            return ScanNextStation();
+        }
+        switch (address) {
+        case 0: record_.model = value; break;
+        case 1: record_.capacity = value; break;
+        case 2: record_.voltage = value; break;
+        case 3: record_.version = value; break;
+        default: record_.timeScale = TimeScale(value); break;
+        }
+        toRead_.erase(toRead_.begin());
+        // The monitor shows acceleration times in the drive's own resolution.
+        if (address == 3 && options_.command == Command::Monitor)
+            if (auto scale = TimeScaleRegister(record_.model))
+                toRead_.push_back(*scale);
+        return toRead_.empty() ? IdentifyDone() : ReadNext();
+    }
+    if (stage_ != Stage::Transfer)
+        return;
+    if (reply.error == kGiveUp)
+        return Fail(reply);
+    const std::string& text = options_.addressTexts[transferIndex_];
+    QJsonObject json{{"station", station_}, {"address", address}, {"value", value}};
+    EmitLine(text + " " + std::to_string(value), Compact(json));
+    if (options_.command == Command::Read && ++transferIndex_ < options_.addresses.size()) {
+        manager_.QueueRead(station_, options_.addresses[transferIndex_], this);
+        return;
+    }
+    Finish(kExitOk);
+}
+
+void CtlRunner::IdentifyDone()
+{
+    record_.capacity = AdjustCapacity(record_.model, record_.version, record_.capacity);
+    if (options_.command == Command::Monitor)
+        return StartMonitor();
+    PrintStation();
+    ++station_;
+    ScanNextStation();
+}
+
+void CtlRunner::PrintStation()
+{
+    const std::string model = ModelName(record_.model);
+    const std::string capacity = CapacityText(record_.model, record_.capacity, record_.voltage, record_.version);
+    const std::string version = VersionText(record_.model, record_.version);
+    const QJsonObject json{{"station", station_},      {"model", Q(model)},     {"modelCode", record_.model},
+                           {"capacity", Q(capacity)}, {"version", Q(version)}, {"versionCode", record_.version}};
+    EmitLine(std::to_string(station_) + " " + model + " " + capacity + " " + version, Compact(json));
+}
+
+void CtlRunner::StartMonitor()
+{
+    stage_ = Stage::Monitor;
+    manager_.AddListener(station_, this);
+    manager_.SetPollRange(station_, station_);
+    manager_.AddMonitor(station_, options_.addresses);
+}
+
+void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
+{
+    if (finished_ || stage_ != Stage::Monitor || station != station_)
+        return;
+    if (reply.error == kGiveUp)
+        return Fail(reply);
+    if (reply.error != kNoError)
+        return;
+    for (int i = 0; i < reply.count && i < static_cast<int>(reply.addresses.size()); ++i)
+        poll_[static_cast<uint16_t>(reply.addresses[static_cast<size_t>(i)])] =
+            static_cast<uint16_t>(reply.values[static_cast<size_t>(i)]);
+    for (uint16_t a : options_.addresses)
+        if (!poll_.count(a))
+            return;  // the poll is complete once every address has a fresh value
+    PrintPoll();
+}
+
+void CtlRunner::PrintPoll()
+{
+    ++lines_;
+    std::string text;
+    QJsonArray values;
+    for (uint16_t a : options_.addresses) {
+        const uint16_t v = poll_[a];
+        const std::string shown = FormatMonitored(a, v);
+        text += (text.empty() ? "" : "\t") + shown;
+        QJsonObject entry{{"address", a}, {"value", v}};
+        if (!options_.raw)
+            entry.insert("text", Q(shown));
+        values.append(entry);
+    }
+    poll_.clear();
+    EmitLine(text, Compact(QJsonObject{{"station", station_}, {"poll", lines_}, {"values", values}}));
+    if (options_.count > 0 && lines_ >= options_.count)
+        Finish(kExitOk);
+}
+
+std::string CtlRunner::FormatMonitored(uint16_t address, uint16_t value) const
+{
+    if (options_.raw)
+        return std::to_string(value);
+    std::string text;
+    switch (address) {
+    case 1:     // capacity: needs the voltage class
+    case 7:     // acceleration and deceleration times: need the time scale
+    case 8:
+    case 1283:
+    case 1284: text = FormatStationValue(record_, address, value); break;
+    default: text = FormatValue(address, value, record_.model, record_.version); break;
+    }
+    // Registers the catalogue has no format for are shown as numbers.
+    if (text == "Unknown" && address > 3)
+        return std::to_string(value);
+    return text;
+}
+
+void CtlRunner::Interrupt()
+{
+    if (!finished_)
+        Finish(exitCode_);
+}
+
+void CtlRunner::Fail(const CommReply& reply)
+{
+    err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
+    err_.flush();
+    Finish(kExitCommFailure);
+}
+
+void CtlRunner::Finish(int code)
+{
+    if (stage_ == Stage::Monitor) {
+        manager_.RemoveMonitor(station_, options_.addresses);
+        manager_.RemoveListener(station_, this);
+    }
+    finished_ = true;
+    exitCode_ = code;
+    if (onFinished)
+        onFinished();
+}
+
+void CtlRunner::EmitLine(const std::string& text, const std::string& json)
+{
+    out_ << (options_.json ? json : text) << "\n";
+    out_.flush();
+}
+
+}  // namespace vm::ctl

@@ -1,0 +1,70 @@
+#pragma once
+// What varimonctl does on the line, as a client of the communication manager. It only queues
+// requests and reacts to replies, so it runs under the Qt event loop of the tool or under a
+// test's own ticks alike.
+
+#include "catalogue/StationRecord.h"
+#include "comm/CommManager.h"
+#include "tools/ctl/CtlOptions.h"
+
+#include <functional>
+#include <map>
+#include <ostream>
+#include <vector>
+
+namespace vm::ctl {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitCommFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPort = 3;
+
+class CtlRunner : public CommClient {
+public:
+    CtlRunner(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err);
+    ~CtlRunner() override;
+
+    // Queues the first request.
+    void Begin();
+    // Ends a monitor that runs until interrupted.
+    void Interrupt();
+
+    bool Finished() const { return finished_; }
+    int ExitCode() const { return exitCode_; }
+    // Called once, when the command is done.
+    std::function<void()> onFinished;
+
+    void OnCommReply(int station, const CommReply& reply) override;
+    void OnCommMonitor(int station, const CommReply& reply) override;
+
+private:
+    enum class Stage { Identify, Transfer, Monitor };
+
+    void ReadNext();
+    void IdentifyDone();
+    void ScanNextStation();
+    void PrintStation();
+    void StartMonitor();
+    void PrintPoll();
+    void Fail(const CommReply& reply);
+    void Finish(int code);
+    void EmitLine(const std::string& text, const std::string& json);
+    std::string FormatMonitored(uint16_t address, uint16_t value) const;
+
+    CommManager& manager_;
+    CtlOptions options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    Stage stage_ = Stage::Identify;
+    int station_ = 0;
+    std::vector<uint16_t> toRead_;       // identification registers still to read
+    size_t transferIndex_ = 0;           // read: next address
+    StationRecord record_;               // identification of the station in hand
+    std::map<uint16_t, uint16_t> poll_;  // monitor: values of the current poll
+    int lines_ = 0;
+    bool finished_ = false;
+    int exitCode_ = kExitOk;
+};
+
+}  // namespace vm::ctl

@@ -1,0 +1,65 @@
+// varimonctl: the headless master on the program's own serial port and communication manager.
+
+#include "platform/CommDriver.h"
+#include "tools/ctl/CtlRunner.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+int g_interruptPipe[2] = {-1, -1};
+
+void OnInterrupt(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_interruptPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace vm::ctl;
+    CtlOptions options;
+    const std::string error = ParseCtlOptions({argv + 1, argv + argc}, options);
+    if (options.help) {
+        std::cout << CtlUsage();
+        return kExitOk;
+    }
+    if (!error.empty()) {
+        std::cerr << "varimonctl: " << error << "\n" << CtlUsage();
+        return kExitUsage;
+    }
+
+    QCoreApplication app(argc, argv);
+    vm::CommDriver driver;
+    QObject::connect(&driver, &vm::CommDriver::portError, [](const QString& caption, const QString& text) {
+        std::cerr << caption.toStdString() << ": " << text.toStdString() << std::flush;
+    });
+    if (driver.Start(options.settings) != 0) {
+        std::cerr << "varimonctl: Can't open " << options.settings.portName << " port\n";
+        return kExitPort;
+    }
+
+    CtlRunner runner(driver.Manager(), options, std::cout, std::cerr);
+    runner.onFinished = [&] { QMetaObject::invokeMethod(&app, [&] { app.exit(runner.ExitCode()); }, Qt::QueuedConnection); };
+
+    // Ctrl+C ends a running monitor cleanly.
+    if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGINT, OnInterrupt);
+        std::signal(SIGTERM, OnInterrupt);
+    }
+    QSocketNotifier interrupt(g_interruptPipe[0], QSocketNotifier::Read);
+    QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { runner.Interrupt(); });
+
+    runner.Begin();
+    const int code = app.exec();
+    driver.Stop();
+    return code;
+}
