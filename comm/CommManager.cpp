@@ -3,7 +3,6 @@
 #include "comm/SerialPort.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace vm {
 
@@ -131,6 +130,12 @@ void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, Comm
     m_queue.push_back({'W', station, address, value, replyTo});
 }
 
+std::vector<CommManager::MonitorEntry>::iterator CommManager::FindMonitor(Station& s, uint16_t address)
+{
+    return std::find_if(s.monitors.begin(), s.monitors.end(),
+                        [address](const MonitorEntry& e) { return e.address == address; });
+}
+
 int CommManager::AddMonitor(int station, std::span<const uint16_t> addresses)
 {
     if (!ValidStation(station))
@@ -138,14 +143,11 @@ int CommManager::AddMonitor(int station, std::span<const uint16_t> addresses)
     Station& s = m_stations[station];
     bool changed = false;
     for (uint16_t address : addresses) {
-        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
-                               [address](const MonitorEntry& e) { return e.address == address; });
+        auto it = FindMonitor(s, address);
         if (it != s.monitors.end()) {
             ++it->refs;
         } else {
-            char text[8];
-            std::snprintf(text, sizeof text, "%04X", address);
-            s.monitors.push_back({address, text, 1});
+            s.monitors.push_back({address, 1});
             changed = true;
         }
     }
@@ -163,8 +165,7 @@ int CommManager::RemoveMonitor(int station, std::span<const uint16_t> addresses)
     Station& s = m_stations[station];
     bool changed = false;
     for (uint16_t address : addresses) {
-        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
-                               [address](const MonitorEntry& e) { return e.address == address; });
+        auto it = FindMonitor(s, address);
         if (it == s.monitors.end())
             continue;
         if (--it->refs <= 0) {

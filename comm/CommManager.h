@@ -119,7 +119,6 @@ public:
 private:
     struct MonitorEntry {
         uint16_t address = 0;
-        std::string text;                    // the address as four hex digits
         int refs = 0;
     };
     struct Station {
@@ -140,6 +139,7 @@ private:
         uint64_t serial = 0;
     };
 
+    static std::vector<MonitorEntry>::iterator FindMonitor(Station& s, uint16_t address);
     void Track(CommClient* client);
     bool Alive(const ClientRef& ref) const;
     void RebuildRegisterText(int station, bool removing);

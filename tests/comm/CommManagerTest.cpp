@@ -256,6 +256,15 @@ protected:
         Answer();
         return text.substr(1, text.size() - 4);
     }
+    // Monitors address 5 of station 1 alone, for the listeners given.
+    void WatchStationOne(std::initializer_list<Recorder*> listeners)
+    {
+        const uint16_t a[] = {5};
+        m.AddMonitor(1, a);
+        for (Recorder* r : listeners)
+            m.AddListener(1, r);
+        m.SetPollRange(1, 1);
+    }
     std::map<int, std::vector<uint16_t>> registered;
 };
 
@@ -375,10 +384,7 @@ TEST_F(MonitorTest, MonitorAddressesAreReferenceCounted)
 TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsWaitsForItsEnd)
 {
     Recorder listener, client;
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&listener});
     EXPECT_EQ(Step(), "01X10005");
     m.Tick();  // 'Y' goes out and is not answered
     m.QueueRead(2, 7, &client);
@@ -394,10 +400,7 @@ TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsWaitsForItsEnd)
 TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsGoesAfterTheGiveUp)
 {
     Recorder listener, client;
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&listener});
     m.Tick();                      // 'X' unanswered
     m.QueueRead(2, 7, &client);
     while (listener.monitors.empty() || listener.monitors.back().error != kGiveUp)
@@ -412,11 +415,8 @@ TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsGoesAfterTheGiveUp)
 TEST_F(MonitorTest, GivingUpDropsTheStationButListenersMayRegisterAgain)
 {
     Recorder quitter, stayer;
+    WatchStationOne({&quitter, &stayer});
     const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &quitter);
-    m.AddListener(1, &stayer);
-    m.SetPollRange(1, 1);
     stayer.onMonitor = [&](const CommReply& r) {
         if (r.error == kGiveUp) {
             m.AddMonitor(1, a);
@@ -456,11 +456,9 @@ TEST_F(MonitorTest, FailedXIsSentAgainBeforeAnyY)
 TEST_F(MonitorTest, RepetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
 {
     Recorder listener, client;
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&listener});
     listener.onMonitor = [&](const CommReply& r) {
+        const uint16_t a[] = {5};
         if (r.error != 0)
             m.RemoveMonitor(1, a);
     };
@@ -517,12 +515,7 @@ TEST_F(MonitorTest, ListenerMayDestroyAnotherOrUnregisterDuringNotification)
 {
     auto victim = std::make_unique<Recorder>();
     Recorder first, last;
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &first);
-    m.AddListener(1, victim.get());
-    m.AddListener(1, &last);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&first, victim.get(), &last});
     first.onMonitor = [&](const CommReply&) {
         victim.reset();
         m.RemoveListener(1, &last);
@@ -538,11 +531,7 @@ TEST_F(MonitorTest, ListenerMayDestroyItselfDuringNotification)
 {
     auto* self = new Recorder;
     Recorder after;
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.AddListener(1, self);
-    m.AddListener(1, &after);
-    m.SetPollRange(1, 1);
+    WatchStationOne({self, &after});
     self->onMonitor = [self](const CommReply&) { delete self; };
     Step();
     EXPECT_EQ(after.monitors.size(), 1u);
