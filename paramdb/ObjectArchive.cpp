@@ -672,14 +672,15 @@ void ArchiveFile::LoadFromFile()
 {
     if (path_.empty())
         throw FileException(FileCause::BadPath, ENOENT);
-    FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking open: a FIFO or device picked by mistake must not hang the program.
+    FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid())
         ThrowErrno(errno);
     struct stat st{};
     if (::fstat(fd.Get(), &st) != 0)
         ThrowErrno(errno);
-    if (S_ISDIR(st.st_mode))
-        throw FileException(FileCause::AccessDenied, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        throw FileException(FileCause::AccessDenied, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     LockExclusive(fd.Get());
     FdSource source(fd.Get());
     ObjectArchive ar(source, path_);

@@ -64,6 +64,14 @@ struct FnObject : Serializable {
     void Serialize(ObjectArchive& ar) override { fn(ar); }
 };
 
+inline std::vector<std::string> Texts(const MessageLog& messages)
+{
+    std::vector<std::string> texts;
+    for (const auto& e : messages.Entries())
+        texts.push_back(e.text);
+    return texts;
+}
+
 // Stores through the object into memory.
 inline std::vector<uint8_t> Store(const std::function<void(ObjectArchive&)>& fn)
 {

@@ -204,13 +204,7 @@ protected:
     MessageLog messages;
     std::string path = dir.File("set.bin");
 
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> t;
-        for (const auto& e : messages.Entries())
-            t.push_back(e.text);
-        return t;
-    }
+    std::vector<std::string> Texts() const { return test::Texts(messages); }
 };
 
 TEST_F(ArchiveFileTest, attachRefusesAMissingObject)
@@ -415,6 +409,21 @@ TEST_F(ArchiveFileTest, aSaveIntoAReadOnlyFolderIsDeniedAndLeavesTheOldFile)
     ::chmod(dir.Path().c_str(), 0755);
     EXPECT_EQ(ReadBytes(path), old);
     EXPECT_THAT(dir.Names(), ElementsAre("set.bin"));
+}
+
+TEST_F(ArchiveFileTest, foldersAndPipesAreRefusedInsteadOfReadOrWaitedOn)
+{
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    FnObject obj([](ObjectArchive& ar) { ar.ReadU8(); });
+    ArchiveFile file(&messages);
+    file.Attach(path, &obj);
+    EXPECT_FALSE(file.Load(true));
+    file.Attach(dir.Path().string(), &obj);
+    EXPECT_FALSE(file.Load(true));
+    EXPECT_FALSE(file.Save(true));
+    const std::string folder = dir.Path().string();
+    EXPECT_THAT(Texts(), ElementsAre("Access to " + path + " was denied.", "Access to " + folder + " was denied.",
+                                     "Access to " + folder + " was denied."));
 }
 
 TEST_F(ArchiveFileTest, savingThroughASymbolicLinkReplacesTheFileItPointsTo)

@@ -32,13 +32,7 @@ protected:
         file.Attach(path, &set);
         return file.Load(true);
     }
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> t;
-        for (const auto& e : messages.Entries())
-            t.push_back(e.text);
-        return t;
-    }
+    std::vector<std::string> Texts() const { return test::Texts(messages); }
 };
 
 TEST_F(ParaArrayTest, anEmptySetIsA26ByteFileThatLoadsBackEmpty)

@@ -153,32 +153,40 @@ std::vector<uint8_t> Image(Serializable& object)
     return test::Store([&](ObjectArchive& ar) { object.Serialize(ar); });
 }
 
+// Every truncation of the image, then random damage, each loaded into a fresh object made by
+// make(). A load either succeeds silently with no more records than the bytes can hold
+// (fixed header plus 8 bytes per record) or fails with exactly one message.
+template <typename Make>
+int DamageAndLoad(const std::vector<uint8_t>& image, uint32_t seed, size_t header, Make make)
+{
+    std::mt19937 rng(seed);
+    int accepted = 0;
+    for (int i = 0; i < 2000 && !::testing::Test::HasFailure(); ++i) {
+        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
+                                                              : Corrupt(image, rng);
+        MessageLog messages;
+        auto loaded = make();
+        ArchiveFile file(&messages);
+        file.Attach("damaged", loaded.get());
+        MemorySource source(bytes);
+        if (file.LoadFrom(source, true)) {
+            ++accepted;
+            EXPECT_TRUE(messages.Entries().empty()) << i;
+            EXPECT_LE(header + 8 * loaded->Count(), bytes.size()) << i;
+        } else {
+            EXPECT_EQ(messages.Entries().size(), 1u) << i;
+            EXPECT_FALSE(messages.Entries().at(0).text.empty()) << i;
+        }
+    }
+    return accepted;
+}
+
 TEST(RobustnessTest, damagedParameterFilesFailWithAMessageOrLoadTheirPairs)
 {
     CParaArray set(10, 0x15);
     for (uint32_t i = 0; i < 40; ++i)
         set.Append(0xA100 + i, i * 7);
-    const auto image = Image(set);
-    std::mt19937 rng(kSeed + 1);
-    int accepted = 0;
-    for (int i = 0; i < 2000; ++i) {
-        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
-                                                              : Corrupt(image, rng);
-        MessageLog messages;
-        CParaArray loaded(10, 0x15);
-        ArchiveFile file(&messages);
-        file.Attach("damaged.par", &loaded);
-        MemorySource source(bytes);
-        if (file.LoadFrom(source, true)) {
-            ++accepted;
-            ASSERT_TRUE(messages.Entries().empty()) << i;
-            ASSERT_LE(26 + 8 * loaded.Count(), bytes.size()) << i;
-        } else {
-            ASSERT_EQ(messages.Entries().size(), 1u) << i;
-            ASSERT_FALSE(messages.Entries()[0].text.empty()) << i;
-            ASSERT_EQ(loaded.Count(), 0u) << i;
-        }
-    }
+    const int accepted = DamageAndLoad(Image(set), kSeed + 1, 26, [] { return std::make_unique<CParaArray>(10, 0x15); });
     EXPECT_GT(accepted, 100);
     std::printf("%d of 2000 damaged parameter files loaded\n", accepted);
 }
@@ -188,26 +196,7 @@ TEST(RobustnessTest, damagedUserGroupFilesFailWithAMessageOrLoadTheirEntries)
     CCustom group(nullptr, 10, 0x15);
     for (uint32_t i = 0; i < 40; ++i)
         group.AddEntry(0xA100 + i, i);
-    const auto image = Image(group);
-    std::mt19937 rng(kSeed + 2);
-    int accepted = 0;
-    for (int i = 0; i < 2000; ++i) {
-        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
-                                                              : Corrupt(image, rng);
-        MessageLog messages;
-        CCustom loaded;
-        ArchiveFile file(&messages);
-        file.Attach("damaged.usr", &loaded);
-        MemorySource source(bytes);
-        if (file.LoadFrom(source, true)) {
-            ++accepted;
-            ASSERT_TRUE(messages.Entries().empty()) << i;
-            ASSERT_LE(14 + 8 * loaded.Count(), bytes.size()) << i;
-        } else {
-            ASSERT_EQ(messages.Entries().size(), 1u) << i;
-            ASSERT_FALSE(messages.Entries()[0].text.empty()) << i;
-        }
-    }
+    const int accepted = DamageAndLoad(Image(group), kSeed + 2, 14, [] { return std::make_unique<CCustom>(); });
     EXPECT_GT(accepted, 100);
     std::printf("%d of 2000 damaged user group files loaded\n", accepted);
 }
