@@ -1,0 +1,662 @@
+#include "monitor/InfoSheet.h"
+
+#include "catalogue/Models.h"
+#include "comm/Kx485.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+
+using namespace vm;
+
+namespace {
+
+// ---- page logic -----------------------------------------------------------------------------
+
+StationRecord Station(int id, int model, int version, int capacity = 4, int voltage = 1)
+{
+    StationRecord r;
+    r.station = id;
+    r.present = 1;
+    r.connected = 1;
+    r.model = model;
+    r.version = version;
+    r.capacity = capacity;
+    r.voltage = voltage;
+    r.timeScale = 10;
+    return r;
+}
+
+QString Text(const StationRecord& r, uint32_t address, uint32_t value, int* slot = nullptr)
+{
+    auto t = InfoGenValueText(r, address, value);
+    if (!t)
+        return QStringLiteral("<none>");
+    if (slot)
+        *slot = t->slot;
+    return t->text;
+}
+
+TEST(InfoSheetLogic, TitleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
+{
+    const StationRecord r = Station(3, 4, 0x0105);
+    const QString base = QStringLiteral("3 : %1 (5.5kW-4) Ver1.05").arg(QString::fromLatin1(ModelName(4)));
+    EXPECT_EQ(InfoSheetTitle(r, QString(), false), base);
+    EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("   "), false), base);
+    EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("  Pump 1 "), false), base + QStringLiteral(" - Pump 1"));
+    EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("Pump 1"), true), QStringLiteral("Graph Watch Mode - ") + base + QStringLiteral(" - Pump 1"));
+    EXPECT_EQ(InfoSheetTitle(r, QString(), true), QStringLiteral("Graph Watch Mode - ") + base);
+    EXPECT_EQ(InfoDisconnectedTitle(17), QStringLiteral("No. 17 inverter is disconnected"));
+}
+
+TEST(InfoSheetLogic, RunningStatusAddressesAndLabelsDependOnModel)
+{
+    EXPECT_EQ(InfoGenAddresses(4), (std::vector<uint16_t>{5, 7, 8, 9, 10, 13, 14, 12}));
+    EXPECT_EQ(InfoGenAddresses(10), (std::vector<uint16_t>{5, 7, 8, 9, 10, 13, 14, 12}));
+    EXPECT_EQ(InfoGenAddresses(5), (std::vector<uint16_t>{1282, 1283, 1284, 9, 32, 13, 14, 12}));
+    EXPECT_EQ(InfoGenLabel(kGenFreqCommand, 4), QStringLiteral("Freq. Command:"));
+    EXPECT_EQ(InfoGenLabel(kGenOutputFreq, 9), QStringLiteral("Output Frequency:"));
+    EXPECT_EQ(InfoGenLabel(kGenFreqCommand, 5), QStringLiteral("지령속도:"));
+    EXPECT_EQ(InfoGenLabel(kGenOutputFreq, 5), QStringLiteral("출력속도:"));
+    EXPECT_EQ(InfoGenLabel(kGenDcLink, 5), QStringLiteral("DC-Link Voltage:"));
+    EXPECT_EQ(InfoGenLabel(kGenSlotCount, 4), QString());
+}
+
+TEST(InfoSheetLogic, RunningStatusValuesLandInTheirSlotsFormatted)
+{
+    StationRecord r = Station(3, 4, 0x0105);
+    int slot = -1;
+    EXPECT_EQ(Text(r, 5, 6000, &slot), QStringLiteral("60.00 Hz"));
+    EXPECT_EQ(slot, kGenFreqCommand);
+    EXPECT_EQ(Text(r, 9, 123, &slot), QStringLiteral("12.3 A"));
+    EXPECT_EQ(slot, kGenOutputCurrent);
+    EXPECT_EQ(Text(r, 13, 55, &slot), QStringLiteral("5.5 kW"));
+    EXPECT_EQ(slot, kGenOutputPower);
+    EXPECT_EQ(Text(r, 14, 0x12, &slot), QStringLiteral("Forward Accelerating..."));
+    EXPECT_EQ(slot, kGenRunningStatus);
+    EXPECT_EQ(Text(r, 12, 5405, &slot), QStringLiteral("5405 V"));
+    EXPECT_EQ(slot, kGenDcLink);
+
+    // Output speed: a frequency unless address 26 asks for rpm.
+    EXPECT_EQ(Text(r, 10, 3000, &slot), QStringLiteral("30.00 Hz"));
+    EXPECT_EQ(slot, kGenOutputFreq);
+    r.value26 = 1;
+    EXPECT_EQ(Text(r, 10, 1750), QStringLiteral("1750 rpm"));
+
+    // Times follow the station's time scale.
+    r.timeScale = 100;
+    EXPECT_EQ(Text(r, 7, 123, &slot), QStringLiteral("1.23 sec"));
+    EXPECT_EQ(slot, kGenAccTime);
+    r.timeScale = 1;
+    EXPECT_EQ(Text(r, 8, 123, &slot), QStringLiteral("123 sec"));
+    EXPECT_EQ(slot, kGenDecTime);
+
+    EXPECT_EQ(Text(r, 6, 1), QStringLiteral("<none>"));
+    EXPECT_EQ(Text(r, 15, 1), QStringLiteral("<none>"));
+}
+
+TEST(InfoSheetLogic, SpeedModelShowsSignedRpmAndTenthVolts)
+{
+    StationRecord r = Station(5, 5, 0x0100);
+    int slot = -1;
+    EXPECT_EQ(Text(r, 1282, 0xFFF6, &slot), QStringLiteral("-1.0 rpm"));
+    EXPECT_EQ(slot, kGenFreqCommand);
+    EXPECT_EQ(Text(r, 32, 0xFFF6, &slot), QStringLiteral("-10 rpm"));
+    EXPECT_EQ(slot, kGenOutputFreq);
+    EXPECT_EQ(Text(r, 1283, 50, &slot), QStringLiteral("5.0 sec"));
+    EXPECT_EQ(slot, kGenAccTime);
+    EXPECT_EQ(Text(r, 1284, 70, &slot), QStringLiteral("7.0 sec"));
+    EXPECT_EQ(slot, kGenDecTime);
+    EXPECT_EQ(Text(r, 12, 5405), QStringLiteral("540.5 V"));
+    // Model 5 has no braking suffix.
+    EXPECT_EQ(Text(r, 14, 0x80), QStringLiteral("Stop"));
+}
+
+TEST(InfoSheetLogic, OnlyAChangedTrimmedNameIsApplied)
+{
+    EXPECT_FALSE(InfoNameToApply(QStringLiteral("  Pump 1 "), QStringLiteral("Pump 1")).has_value());
+    EXPECT_FALSE(InfoNameToApply(QStringLiteral("   "), QString()).has_value());
+    EXPECT_EQ(InfoNameToApply(QStringLiteral(" Pump 2"), QStringLiteral("Pump 1")), QStringLiteral("Pump 2"));
+    EXPECT_EQ(InfoNameToApply(QString(), QStringLiteral("Pump 1")), QString());
+}
+
+TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
+{
+    EXPECT_EQ(InfoFaultBoxText("Drive Over Heat(OH)"), QStringLiteral("Drive Over Heat"));
+    EXPECT_EQ(InfoFaultBoxText("External-A <Normal Open> (EXTA)"), QStringLiteral("External-A <Normal Open>"));
+    EXPECT_EQ(InfoFaultBoxText("(OPT) card"), QStringLiteral("(OPT) card"));
+    EXPECT_EQ(InfoFaultBoxText("  plain  "), QStringLiteral("plain"));
+
+    EXPECT_EQ(InfoFaultAddresses(10, 0x0014), (std::vector<uint16_t>{15}));
+    EXPECT_EQ(InfoFaultAddresses(10, 0x0015), (std::vector<uint16_t>{15, 29}));
+    EXPECT_EQ(InfoFaultAddresses(4, 0x0105), (std::vector<uint16_t>{15}));
+    EXPECT_EQ(InfoFaultBoxes(10, 0x0014).size(), 16u);
+
+    const auto boxes = InfoFaultBoxes(10, 0x0015);
+    ASSERT_EQ(boxes.size(), 20u);
+    EXPECT_EQ(boxes[16].text, QStringLiteral("Loader Failure"));
+    std::vector<bool> states(boxes.size(), false);
+    states[19] = true;  // set by an earlier second fault word
+    InfoApplyWord(boxes, 15, 0x8001, states);
+    EXPECT_TRUE(states[0]);
+    EXPECT_TRUE(states[15]);
+    EXPECT_FALSE(states[1]);
+    EXPECT_TRUE(states[19]);  // fault word 1 leaves the second word's boxes alone
+    InfoApplyWord(boxes, 29, 0x0004, states);
+    EXPECT_TRUE(states[18]);
+    EXPECT_FALSE(states[19]);
+    EXPECT_TRUE(states[0]);
+
+    // Model 5 has no bit 2: its third box is bit 3.
+    const auto model5 = InfoFaultBoxes(5, 0x0100);
+    ASSERT_EQ(model5.size(), 15u);
+    std::vector<bool> m5(model5.size(), false);
+    InfoApplyWord(model5, 15, 0x0004, m5);
+    EXPECT_EQ(std::count(m5.begin(), m5.end(), true), 0);
+    InfoApplyWord(model5, 15, 0x0008, m5);
+    EXPECT_TRUE(m5[2]);
+}
+
+TEST(InfoSheetLogic, TerminalBoxesFollowTheirBitNumbers)
+{
+    const auto outputs = InfoOutputBoxes(10, 0x0015);
+    ASSERT_EQ(outputs.size(), 2u);
+    EXPECT_EQ(outputs[0].text, QStringLiteral("MO"));
+    std::vector<bool> states(2, false);
+    InfoApplyWord(outputs, 17, 0x0010, states);
+    EXPECT_EQ(states, (std::vector<bool>{true, false}));
+    InfoApplyWord(outputs, 16, 0x00FF, states);  // an input word does not touch outputs
+    EXPECT_EQ(states, (std::vector<bool>{true, false}));
+    InfoApplyWord(outputs, 17, 0x0080, states);
+    EXPECT_EQ(states, (std::vector<bool>{false, true}));
+
+    const auto inputs = InfoInputBoxes(4, 0x0105);
+    ASSERT_EQ(inputs.size(), 11u);
+    std::vector<bool> in(inputs.size(), false);
+    InfoApplyWord(inputs, 16, 0x0100, in);  // bit 8 is P1, the sixth box
+    EXPECT_TRUE(in[5]);
+    EXPECT_EQ(std::count(in.begin(), in.end(), true), 1);
+    EXPECT_TRUE(InfoInputBoxes(3, 0).empty());
+}
+
+// ---- the sheet against a real manager -------------------------------------------------------
+
+// A line with KX485 drives on it: answers every frame from the drives' registers.
+struct DriveLine {
+    std::map<int, std::map<uint16_t, uint16_t>> registers;
+    std::map<int, std::vector<uint16_t>> registered;
+    bool silent = false;
+    std::deque<uint8_t> pending;
+
+    void Answer(std::string_view frame)
+    {
+        if (silent)
+            return;
+        const std::vector<uint8_t> bytes(frame.begin(), frame.end());
+        auto request = kx485::ParseRequest(bytes);
+        if (!request)
+            return;
+        const int s = request->station;
+        auto& regs = registers[s];
+        std::string reply;
+        switch (request->command) {
+        case 'X':
+            registered[s] = request->addresses;
+            reply = kx485::BuildAck(s, 'X');
+            break;
+        case 'Y': {
+            std::vector<uint16_t> words;
+            for (uint16_t a : registered[s])
+                words.push_back(regs[a]);
+            reply = kx485::BuildAck(s, 'Y', words);
+            break;
+        }
+        case 'R':
+            reply = kx485::BuildAck(s, 'R', std::vector<uint16_t>{regs[request->address]});
+            break;
+        case 'W':
+            regs[request->address] = request->value;
+            reply = kx485::BuildAck(s, 'W', std::vector<uint16_t>{request->value});
+            break;
+        }
+        pending.insert(pending.end(), reply.begin(), reply.end());
+    }
+};
+
+class DrivePort : public CommPort {
+public:
+    explicit DrivePort(DriveLine& line) : m_line(line) {}
+    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return m_open = true; }
+    bool Start() override { return m_open; }
+    bool WriteBytes(std::span<const uint8_t> bytes) override
+    {
+        m_line.pending.clear();
+        m_line.Answer({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        return m_open;
+    }
+    bool WriteText(std::string_view text) override
+    {
+        return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    }
+    bool IsOpen() const override { return m_open; }
+    void Close() override { m_open = false; }
+    bool ReadByte(uint8_t& byte) override
+    {
+        if (m_line.pending.empty())
+            return false;
+        byte = m_line.pending.front();
+        m_line.pending.pop_front();
+        return true;
+    }
+
+private:
+    DriveLine& m_line;
+    bool m_open = false;
+};
+
+// Stands in for the main window: records, names, the manager, graph watch mode.
+class FakeHost : public InfoSheetHost {
+public:
+    StationRecord& Record(int station) override { return records.at(station); }
+    QString DeviceName(int station) const override { return names.at(station); }
+    void SetDeviceName(int station, const QString& name) override { names.at(station) = name; }
+    void DeviceNameChanged(int station) override { changed.push_back(station); }
+    CommManager& Comm() override { return comm; }
+    bool GraphWatch() const override { return graphWatch; }
+
+    std::array<StationRecord, kStationRecordCount> records;
+    std::array<QString, 256> names;
+    std::vector<int> changed;
+    bool graphWatch = false;
+    CommManager comm;
+};
+
+// The main window's own registration of a station.
+class MainListener : public CommClient {
+public:
+    Role CommRole() const override { return Role::kMainWindow; }
+};
+
+using Counts = std::map<uint16_t, int>;
+
+class InfoSheetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < kStationRecordCount; ++i)
+            host.records[i].station = i;
+        Connect(3, 4, 0x0105);
+        Connect(2, 10, 0x0015);
+        Connect(5, 5, 0x0100);
+    }
+    void TearDown() override { owner.reset(); }
+
+    // A connected station as the main window leaves it: its address set and listener.
+    void Connect(int id, int model, int version)
+    {
+        StationRecord& r = host.records[id];
+        r = Station(id, model, version);
+        host.comm.AddMonitor(id, MonitorAddressSet(model, version));
+        host.comm.AddListener(id, &mainWindow);
+    }
+    Counts CountsOf(int station) const
+    {
+        Counts counts;
+        for (uint16_t a : host.comm.MonitorAddresses(station))
+            counts[a] = host.comm.MonitorRefCount(station, a);
+        return counts;
+    }
+    CInvInfoPropertySheet& Open(int station)
+    {
+        EXPECT_TRUE(owner->Show(station));
+        return *owner->Sheet();
+    }
+    static void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    FakeHost host;
+    MainListener mainWindow;
+    std::unique_ptr<InfoSheetOwner> owner = std::make_unique<InfoSheetOwner>(host);
+};
+
+TEST_F(InfoSheetTest, OnlyTheVisiblePageIsRegisteredAndClosingRestoresTheCounts)
+{
+    const Counts before = CountsOf(3);
+    CInvInfoPropertySheet& sheet = Open(3);
+
+    Counts counts = CountsOf(3);
+    for (uint16_t a : {5, 7, 8, 9, 10, 13, 14, 12})
+        EXPECT_EQ(counts[a], before.contains(a) ? before.at(a) + 1 : 1) << a;
+    EXPECT_TRUE(sheet.General().Registered());
+    EXPECT_TRUE(host.comm.IsListener(3, &sheet.General()));
+    EXPECT_FALSE(sheet.Faults().Registered());
+
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+    counts = CountsOf(3);
+    EXPECT_EQ(counts[15], 1);
+    EXPECT_EQ(counts[5], before.at(5));
+    EXPECT_FALSE(counts.contains(7));
+    EXPECT_FALSE(host.comm.IsListener(3, &sheet.General()));
+    EXPECT_TRUE(host.comm.IsListener(3, &sheet.Faults()));
+
+    // Fault page to terminal page: fault word out, terminal words in.
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
+    counts = CountsOf(3);
+    EXPECT_FALSE(counts.contains(15));
+    EXPECT_EQ(counts[16], 1);
+    EXPECT_EQ(counts[17], 1);
+    EXPECT_TRUE(sheet.Terminals().Registered());
+    EXPECT_FALSE(sheet.Faults().Registered());
+
+    owner->Close();
+    EXPECT_EQ(owner->Sheet(), nullptr);
+    EXPECT_EQ(CountsOf(3), before);
+    EXPECT_TRUE(host.comm.IsListener(3, &mainWindow));
+}
+
+TEST_F(InfoSheetTest, ChoosingAnotherStationMovesTheOpenSheet)
+{
+    const Counts before3 = CountsOf(3);
+    const Counts before2 = CountsOf(2);
+    CInvInfoPropertySheet& sheet = Open(3);
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+    EXPECT_EQ(sheet.Faults().Items().size(), 16u);
+
+    ASSERT_TRUE(owner->Show(2));
+    EXPECT_EQ(owner->Sheet(), &sheet);  // no second sheet
+    EXPECT_EQ(sheet.Station(), 2);
+    EXPECT_EQ(sheet.General().Station(), 2);
+    EXPECT_EQ(sheet.Terminals().Station(), 2);
+    EXPECT_EQ(CountsOf(3), before3);
+
+    // Model 10 from version 0x0015: both fault words, twenty boxes.
+    Counts counts = CountsOf(2);
+    EXPECT_EQ(counts[15], before2.contains(15) ? before2.at(15) + 1 : 1);
+    EXPECT_EQ(counts[29], 1);
+    EXPECT_EQ(sheet.Faults().Items().size(), 20u);
+    EXPECT_FALSE(sheet.Faults().Box(19)->isHidden());
+    EXPECT_TRUE(sheet.windowTitle().startsWith(QStringLiteral("2 : ")));
+    // The pages not shown are rebuilt but not registered.
+    EXPECT_FALSE(sheet.General().Registered());
+    EXPECT_EQ(sheet.Terminals().Items().size(), 10u);  // P1-P8, MO, 3ABC
+    EXPECT_EQ(sheet.Terminals().OutputBox(0)->text(), QStringLiteral("MO"));
+    EXPECT_TRUE(sheet.Terminals().OutputBox(2)->isHidden());
+    EXPECT_TRUE(sheet.Terminals().InputBox(8)->isHidden());
+
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageGeneral);
+    EXPECT_EQ(CountsOf(2)[29], 0);
+    owner->Close();
+    EXPECT_EQ(CountsOf(2), before2);
+    EXPECT_EQ(CountsOf(3), before3);
+}
+
+TEST_F(InfoSheetTest, StationsNotPresentAndConnectedOpenNothing)
+{
+    EXPECT_FALSE(owner->Show(7));
+    EXPECT_EQ(owner->Sheet(), nullptr);
+    host.records[8].present = 1;  // answered but not supported
+    EXPECT_FALSE(owner->Show(8));
+    EXPECT_FALSE(owner->Show(0));
+    EXPECT_FALSE(owner->Show(300));
+
+    CInvInfoPropertySheet& sheet = Open(3);
+    EXPECT_FALSE(owner->Show(7));
+    EXPECT_EQ(sheet.Station(), 3);
+    EXPECT_TRUE(sheet.General().Registered());
+}
+
+TEST_F(InfoSheetTest, SpeedModelShowsSpeedLabelsAndRegistersItsAddresses)
+{
+    CInvInfoPropertySheet& sheet = Open(5);
+    EXPECT_EQ(sheet.General().Caption(kGenFreqCommand)->text(), QStringLiteral("지령속도:"));
+    EXPECT_EQ(sheet.General().Caption(kGenOutputFreq)->text(), QStringLiteral("출력속도:"));
+    const Counts counts = CountsOf(5);
+    for (uint16_t a : {1282, 1283, 1284, 32})
+        EXPECT_TRUE(counts.contains(a)) << a;
+    EXPECT_FALSE(counts.contains(7));
+
+    ASSERT_TRUE(owner->Show(3));
+    EXPECT_EQ(sheet.General().Caption(kGenFreqCommand)->text(), QStringLiteral("Freq. Command:"));
+    EXPECT_FALSE(CountsOf(5).contains(1282));
+}
+
+TEST_F(InfoSheetTest, DeviceNameIsLimitedTrimmedAndAnnouncedOnlyWhenChanged)
+{
+    host.names[3] = QStringLiteral("Fan");
+    CInvInfoPropertySheet& sheet = Open(3);
+    CInfoGen& gen = sheet.General();
+    EXPECT_EQ(gen.NameEdit()->text(), QStringLiteral("Fan"));
+    EXPECT_TRUE(sheet.windowTitle().endsWith(QStringLiteral(" - Fan")));
+
+    gen.NameEdit()->clear();
+    QTest::keyClicks(gen.NameEdit(), QStringLiteral("ABCDEFGHIJKLMNOPQRST"));
+    EXPECT_EQ(gen.NameEdit()->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
+
+    gen.NameEdit()->setText(QStringLiteral("  Pump 1  "));
+    gen.ApplyButton()->click();
+    EXPECT_EQ(host.names[3], QStringLiteral("Pump 1"));
+    EXPECT_EQ(host.changed, std::vector<int>{3});
+    EXPECT_TRUE(sheet.windowTitle().endsWith(QStringLiteral(" - Pump 1")));
+
+    gen.NameEdit()->setText(QStringLiteral("Pump 1 "));
+    gen.ApplyButton()->click();
+    EXPECT_EQ(host.changed, std::vector<int>{3});  // unchanged after trimming: nothing sent
+
+    // The name edit stays usable while the values are greyed in graph watch mode.
+    host.graphWatch = true;
+    owner->GraphWatchChanged();
+    EXPECT_TRUE(gen.NameEdit()->isEnabled());
+    EXPECT_TRUE(gen.ApplyButton()->isEnabled());
+    gen.NameEdit()->setText(QString());
+    gen.ApplyButton()->click();
+    EXPECT_EQ(host.names[3], QString());
+    EXPECT_EQ(host.changed, (std::vector<int>{3, 3}));
+}
+
+TEST_F(InfoSheetTest, GraphWatchSuspendsRunningStatusButNotFaults)
+{
+    const Counts before = CountsOf(3);
+    CInvInfoPropertySheet& sheet = Open(3);
+    host.graphWatch = true;
+    owner->GraphWatchChanged();
+    EXPECT_FALSE(sheet.General().Registered());
+    EXPECT_EQ(CountsOf(3), before);
+    EXPECT_FALSE(sheet.General().Value(kGenOutputCurrent)->isEnabled());
+    EXPECT_TRUE(sheet.windowTitle().startsWith(QStringLiteral("Graph Watch Mode - 3 : ")));
+
+    // The terminal page stays suspended when it becomes visible; the fault page registers.
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
+    EXPECT_FALSE(sheet.Terminals().Registered());
+    EXPECT_FALSE(sheet.Terminals().InputBox(0)->isEnabled());
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+    EXPECT_TRUE(sheet.Faults().Registered());
+    EXPECT_TRUE(sheet.Faults().Box(0)->isEnabled());
+
+    host.graphWatch = false;
+    owner->GraphWatchChanged();
+    EXPECT_TRUE(sheet.Faults().Registered());
+    EXPECT_FALSE(sheet.windowTitle().startsWith(QStringLiteral("Graph Watch")));
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageGeneral);
+    EXPECT_TRUE(sheet.General().Registered());
+    EXPECT_TRUE(sheet.General().Value(kGenOutputCurrent)->isEnabled());
+
+    // Switching twice in the same direction registers once.
+    owner->GraphWatchChanged();
+    EXPECT_EQ(CountsOf(3)[7], 1);
+    owner->Close();
+    EXPECT_EQ(CountsOf(3), before);
+}
+
+TEST_F(InfoSheetTest, EnterAndEscapeAreSwallowedOnlyOnTheRunningStatusPage)
+{
+    const Counts before = CountsOf(3);
+    CInvInfoPropertySheet& sheet = Open(3);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    QTest::keyClick(sheet.General().NameEdit(), Qt::Key_Escape);
+    QTest::keyClick(sheet.General().NameEdit(), Qt::Key_Return);
+    QTest::keyClick(&sheet.General(), Qt::Key_Enter);
+    EXPECT_FALSE(sheet.Closed());
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_TRUE(sheet.General().Registered());
+
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
+    QTest::keyClick(&sheet.Terminals(), Qt::Key_Escape);
+    EXPECT_TRUE(sheet.Closed());
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(CountsOf(3), before);  // given back at once, before the deferred delete
+    FlushDeletes();
+    EXPECT_EQ(owner->Sheet(), nullptr);
+}
+
+TEST_F(InfoSheetTest, CloseButtonPostsTheCloseAndANewSheetCanFollow)
+{
+    const Counts before = CountsOf(3);
+    CInvInfoPropertySheet& sheet = Open(3);
+    EXPECT_EQ(sheet.CloseButton().text(), QStringLiteral("&Close"));
+    sheet.CloseButton().click();
+    EXPECT_FALSE(sheet.Closed());  // posted, not done inside the click
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sheet.Closed());
+    EXPECT_EQ(CountsOf(3), before);
+
+    // Information again before the old sheet is deleted opens a fresh one.
+    ASSERT_TRUE(owner->Show(3));
+    ASSERT_NE(owner->Sheet(), nullptr);
+    EXPECT_FALSE(owner->Sheet()->Closed());
+    FlushDeletes();
+    ASSERT_NE(owner->Sheet(), nullptr);
+    EXPECT_TRUE(owner->Sheet()->General().Registered());
+    owner.reset();
+    EXPECT_EQ(CountsOf(3), before);
+}
+
+// The whole road: drives on a line, the manager polling them, the sheet showing what they report.
+class InfoSheetLineTest : public InfoSheetTest {
+protected:
+    void SetUp() override
+    {
+        InfoSheetTest::SetUp();
+        host.comm.SetPortFactory([this] { return std::make_unique<DrivePort>(line); });
+        CommSettings settings;
+        settings.timeoutMs = 300;
+        settings.retryCount = 2;
+        ASSERT_EQ(host.comm.Start(settings), 0);
+        host.comm.SetPollRange(3, 3);
+    }
+    void TearDown() override
+    {
+        InfoSheetTest::TearDown();
+        host.comm.Stop();
+    }
+    // Ticks the manager, feeding it the replies, until done() holds; false after a generous bound.
+    template <typename Done>
+    bool RunUntil(Done done)
+    {
+        for (int i = 0; i < 2000; ++i) {
+            if (done())
+                return true;
+            host.comm.Tick();
+            host.comm.PumpReceived();
+        }
+        return done();
+    }
+
+    DriveLine line;
+};
+
+TEST_F(InfoSheetLineTest, TrippedDriveShowsItsFaultBitsTerminalsAndStatus)
+{
+    auto& regs = line.registers[3];
+    regs[5] = 6000;      // 60.00 Hz
+    regs[9] = 123;       // 12.3 A
+    regs[14] = 0x0008;   // tripped
+    regs[15] = 0x0041;   // over current and ground fault
+    regs[16] = 0x0009;   // FX, RST
+    regs[17] = 0x0010;   // 30AC
+
+    CInvInfoPropertySheet& sheet = Open(3);
+    CInfoGen& gen = sheet.General();
+    ASSERT_TRUE(RunUntil([&] { return !gen.Value(kGenRunningStatus)->text().isEmpty(); }));
+    EXPECT_EQ(gen.Value(kGenRunningStatus)->text(), QStringLiteral("Fault"));
+    EXPECT_EQ(gen.Value(kGenFreqCommand)->text(), QStringLiteral("60.00 Hz"));
+    EXPECT_EQ(gen.Value(kGenOutputCurrent)->text(), QStringLiteral("12.3 A"));
+
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+    CInfoFault& faults = sheet.Faults();
+    ASSERT_TRUE(RunUntil([&] { return faults.Box(0)->isChecked(); }));
+    EXPECT_EQ(faults.Box(0)->text(), QStringLiteral("Over Current"));
+    EXPECT_TRUE(faults.Box(6)->isChecked());
+    EXPECT_EQ(faults.Box(6)->text(), QStringLiteral("Ground Fault"));
+    int ticked = 0;
+    for (int i = 0; i < faults.BoxCount(); ++i)
+        ticked += faults.Box(i)->isChecked();
+    EXPECT_EQ(ticked, 2);
+
+    // Reset: the fault word falls back and the boxes follow.
+    regs[15] = 0;
+    ASSERT_TRUE(RunUntil([&] { return !faults.Box(0)->isChecked(); }));
+    EXPECT_FALSE(faults.Box(6)->isChecked());
+
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
+    CInfoIO& io = sheet.Terminals();
+    ASSERT_TRUE(RunUntil([&] { return io.InputBox(0)->isChecked(); }));
+    EXPECT_EQ(io.InputBox(0)->text(), QStringLiteral("FX"));
+    EXPECT_FALSE(io.InputBox(1)->isChecked());
+    EXPECT_TRUE(io.InputBox(3)->isChecked());  // RST
+    EXPECT_FALSE(io.InputBox(4)->isChecked());
+    EXPECT_EQ(io.OutputBox(4)->text(), QStringLiteral("30AC"));
+    EXPECT_TRUE(io.OutputBox(4)->isChecked());
+    EXPECT_FALSE(io.OutputBox(0)->isChecked());
+}
+
+TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndItsLaterCloseLeavesNewRegistrationsAlone)
+{
+    line.registers[3][9] = 123;
+    CInvInfoPropertySheet& sheet = Open(3);
+    CInfoGen& gen = sheet.General();
+    ASSERT_TRUE(RunUntil([&] { return !gen.Value(kGenOutputCurrent)->text().isEmpty(); }));
+
+    line.silent = true;
+    ASSERT_TRUE(RunUntil([&] { return sheet.windowTitle() == QStringLiteral("No. 3 inverter is disconnected"); }));
+    EXPECT_TRUE(gen.Value(kGenOutputCurrent)->text().isEmpty());
+    EXPECT_FALSE(gen.Value(kGenOutputCurrent)->isEnabled());
+    EXPECT_TRUE(host.comm.MonitorAddresses(3).empty());  // the manager dropped the station
+
+    // The main window finds the station again and registers it afresh.
+    line.silent = false;
+    host.comm.AddMonitor(3, MonitorAddressSet(4, 0x0105));
+    host.comm.AddListener(3, &mainWindow);
+    const Counts rescanned = CountsOf(3);
+    sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+    EXPECT_TRUE(sheet.Faults().Registered());
+    owner->Close();
+    EXPECT_EQ(CountsOf(3), rescanned);
+}
+
+TEST_F(InfoSheetLineTest, InformationAgainRevivesAPageThatLostItsStation)
+{
+    line.registers[3][9] = 123;
+    CInvInfoPropertySheet& sheet = Open(3);
+    line.silent = true;
+    ASSERT_TRUE(RunUntil([&] { return sheet.windowTitle().startsWith(QStringLiteral("No. 3")); }));
+    EXPECT_FALSE(sheet.General().Registered());
+
+    line.silent = false;
+    host.comm.AddMonitor(3, MonitorAddressSet(4, 0x0105));
+    host.comm.AddListener(3, &mainWindow);
+    ASSERT_TRUE(owner->Show(3));
+    EXPECT_TRUE(sheet.General().Registered());
+    EXPECT_TRUE(sheet.General().Value(kGenOutputCurrent)->isEnabled());
+    EXPECT_TRUE(sheet.windowTitle().startsWith(QStringLiteral("3 : ")));
+    ASSERT_TRUE(RunUntil([&] { return sheet.General().Value(kGenOutputCurrent)->text() == QStringLiteral("12.3 A"); }));
+}
+
+}  // namespace
