@@ -478,6 +478,7 @@ bool InfoSheetOwner::Show(int station)
         m_sheet->Attach(station);
     else
         m_sheet = new CInvInfoPropertySheet(m_host, station, m_parent.data());
+    m_sheet->setWindowState(m_sheet->windowState() & ~Qt::WindowMinimized);
     m_sheet->show();
     m_sheet->raise();
     m_sheet->activateWindow();
