@@ -32,7 +32,10 @@ struct SourceError {
 
 std::string Quoted(const QString& s)
 {
-    return "\"" + s.toStdString() + "\"";
+    std::string out = "\"";
+    out += s.toStdString();
+    out += '"';
+    return out;
 }
 
 class SourceReader {
@@ -382,8 +385,11 @@ private:
 std::string StringList(const std::vector<std::string>& texts)
 {
     std::string out = "[";
-    for (size_t i = 0; i < texts.size(); ++i)
-        out += (i ? ", " : "") + JsonString(texts[i]);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i)
+            out += ", ";
+        out += JsonString(texts[i]);
+    }
     return out + "]";
 }
 
@@ -395,11 +401,25 @@ std::string Block(const std::vector<std::string>& lines, const char* indent)
     return out;
 }
 
+// "]" when there are no lines; else the lines one per row and the bracket on a row of its own.
+std::string LinesThenClose(const std::vector<std::string>& lines, const char* indent, const char* closeIndent)
+{
+    std::string out;
+    if (!lines.empty()) {
+        out += "\n";
+        out += Block(lines, indent);
+        out += closeIndent;
+    }
+    out += "]";
+    return out;
+}
+
 std::string ListField(const char* key, const std::vector<std::string>& lines, bool last)
 {
     std::string out = std::string("  \"") + key + "\": [";
-    out += lines.empty() ? "]" : "\n" + Block(lines, "    ") + "  ]";
-    return out + (last ? "\n" : ",\n");
+    out += LinesThenClose(lines, "    ", "  ");
+    out += last ? "\n" : ",\n";
+    return out;
 }
 
 }  // namespace
@@ -412,8 +432,11 @@ std::string WriteSource(const ParameterData& data)
     out += "  \"model\": " + std::to_string(header.model) + ",\n";
     if (header.reserved != std::array<uint16_t, 4>{}) {
         out += "  \"reserved\": [";
-        for (size_t i = 0; i < header.reserved.size(); ++i)
-            out += (i ? ", " : "") + std::to_string(header.reserved[i]);
+        for (size_t i = 0; i < header.reserved.size(); ++i) {
+            if (i)
+                out += ", ";
+            out += std::to_string(header.reserved[i]);
+        }
         out += "],\n";
     }
     out += "  \"version\": " + Hex4(header.version) + ",\n";
@@ -469,7 +492,8 @@ std::string WriteSource(const ParameterData& data)
                 l.Add("extra", StringList({it->unused.begin(), it->unused.end()}));
             items.push_back(l.Close());
         }
-        s += items.empty() ? "] }" : "\n" + Block(items, "      ") + "    ] }";
+        s += LinesThenClose(items, "      ", "    ");
+        s += " }";
         lines.push_back(s);
     }
     out += ListField("groups", lines, true);
