@@ -1,0 +1,95 @@
+#include "monitor/Application.h"
+
+#include "platform/SingleInstance.h"
+#include "platform/WindowPlacement.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace vm {
+
+std::optional<std::vector<int>> ParseIdList(const QString& text)
+{
+    std::vector<int> ids;
+    const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        const QStringList bounds = part.trimmed().split(QLatin1Char('-'));
+        bool okFrom = false, okTo = true;
+        const int from = bounds.value(0).toInt(&okFrom);
+        const int to = bounds.size() == 2 ? bounds[1].toInt(&okTo) : from;
+        if (bounds.size() > 2 || !okFrom || !okTo || from < kStationIdMin || to > kStationIdMax ||
+            to < from)
+            return std::nullopt;
+        for (int id = from; id <= to; ++id)
+            ids.push_back(id);
+    }
+    if (ids.empty())
+        return std::nullopt;
+    return ids;
+}
+
+std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QString* error)
+{
+    StartOptions options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (a == QLatin1String("--port") && hasValue) {
+            options.port = arguments[++i];
+        } else if (a == QLatin1String("--scan") && hasValue) {
+            options.scanIds = ParseIdList(arguments[++i]);
+            if (!options.scanIds) {
+                *error = QStringLiteral("Bad station ID list: %1 (use e.g. 1-5,9)").arg(arguments[i]);
+                return std::nullopt;
+            }
+        } else {
+            *error = QStringLiteral("Unknown option: %1\nUsage: varimon [--port DEVICE] [--scan IDS]").arg(a);
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+int RunVarimon(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QString::fromLatin1(kCompanyKey));
+    QApplication::setApplicationName(QStringLiteral("Varimon"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Varimon"));
+
+    QString error;
+    const std::optional<StartOptions> options = ParseStartOptions(app.arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    // A separate settings store, e.g. for the demo, so that it leaves the operator's alone.
+    const QString configDir = qEnvironmentVariable("VARIMON_CONFIG_DIR");
+    if (!configDir.isEmpty())
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir);
+
+    SingleInstanceGuard guard(QStringLiteral("VRMN"));
+    if (!guard.Acquire())
+        return 0;
+
+    CMainFrame frame(ResolveApplicationFolders(), *options);
+    QObject::connect(&guard, &SingleInstanceGuard::activateRequested, &frame, [&frame] {
+        frame.setWindowState((frame.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        frame.show();
+        frame.raise();
+        frame.activateWindow();
+    });
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        if (!RestorePlacement(s, QStringLiteral("MAIN"), frame))
+            frame.resize(960, 600);
+    }
+    frame.show();
+    QTimer::singleShot(0, &frame, [&frame] { frame.Startup(); });
+    return app.exec();
+}
+
+}  // namespace vm

@@ -1,0 +1,24 @@
+#pragma once
+// The application: command line, single instance, folders, the main window's life.
+
+#include "monitor/MainFrame.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vm {
+
+// Options of a start: "--port DEVICE" uses that port for this run only; "--scan IDS" (e.g.
+// "1-5,9") scans those IDs at start instead of the stations connected last time. Unknown
+// options and bad ID lists give an error text.
+std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QString* error);
+
+// Station IDs from "1-5,9"; nothing for an empty or malformed list or IDs outside 1-255.
+std::optional<std::vector<int>> ParseIdList(const QString& text);
+
+// Runs the program: returns the exit code.
+int RunVarimon(int argc, char** argv);
+
+}  // namespace vm

@@ -1,0 +1,741 @@
+#include "monitor/MainFrame.h"
+
+#include "catalogue/Models.h"
+#include "monitor/Dialogs.h"
+#include "monitor/StationIcons.h"
+#include "platform/WindowPlacement.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace vm {
+
+namespace {
+
+constexpr int kLampPeriodMs = 200;
+const char* const kCaption = "Varimon";
+
+// Message boxes over the main window.
+class MessageBoxSink final : public MessageSink {
+public:
+    explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
+    void Show(MessageKind kind, const std::string& text, const std::string& caption) override
+    {
+        const QString t = QString::fromStdString(text), c = QString::fromStdString(caption);
+        switch (kind) {
+        case MessageKind::Error: QMessageBox::critical(parent_, c, t); break;
+        case MessageKind::Information: QMessageBox::information(parent_, c, t); break;
+        default: QMessageBox::warning(parent_, c, t); break;
+        }
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        return QMessageBox::question(parent_, QString::fromStdString(caption),
+                                     QString::fromStdString(text)) == QMessageBox::Yes;
+    }
+
+private:
+    QWidget* parent_;
+};
+
+QLabel* MakePane(QWidget* parent, int width, const QString& tip)
+{
+    auto* l = new QLabel(parent);
+    l->setMinimumWidth(width);
+    l->setAlignment(Qt::AlignCenter);
+    l->setToolTip(tip);
+    return l;
+}
+
+}  // namespace
+
+// --- RX/TX lamp ------------------------------------------------------------------------------
+
+bool RxTxLamp::Traffic(int kind)
+{
+    const int before = bits_;
+    if (kind == CommManager::kFrameSent) {
+        transmit_ = 2;
+        bits_ |= kTransmit;
+    } else if (kind == CommManager::kReplyAccepted) {
+        receive_ = 2;
+        bits_ |= kReceive;
+    }
+    return bits_ != before;
+}
+
+bool RxTxLamp::Tick()
+{
+    const int before = bits_;
+    if (transmit_ > 0 && --transmit_ == 0)
+        bits_ &= ~kTransmit;
+    if (receive_ > 0 && --receive_ == 0)
+        bits_ &= ~kReceive;
+    return bits_ != before;
+}
+
+// --- creation --------------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& options, QWidget* parent)
+    : QMainWindow(parent),
+      folders_(folders),
+      options_(options),
+      network_(driver_.Manager(), *this),
+      messageBoxes_(std::make_unique<MessageBoxSink>(this))
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    messages_ = messageBoxes_.get();
+    network_.SetEventLog(&log_);
+    network_.SetDataFolder(folders_.data);
+    log_.SetFileErrorReporter([this](const QString& text) { ShowError(text); });
+
+    CreateActions();
+    CreateStatusBar();
+    CreateMenus();
+    CreateToolBar();
+    CreateViews();
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        RestorePaneLayout(s, QStringLiteral("Main PaneLayout"), *this);
+    }
+
+    versions_.Scan(QFileInfo(folders_.data).absolutePath().toStdString());
+    TitleChanged(0);
+    ports_ = DiscoverPorts();
+    portNames_ = PortNameList(ports_);
+    LoadSettings();
+    UpdatePanes();
+
+    connect(&driver_, &CommDriver::traffic, this, [this](int kind) {
+        if (lamp_.Traffic(kind))
+            UpdateLampPane();
+    });
+    connect(&driver_, &CommDriver::portError, this,
+            [this](const QString& caption, const QString& text) {
+                messages_->Show(MessageKind::Error, text.toStdString(), caption.toStdString());
+            });
+    lampTimer_.setInterval(kLampPeriodMs);
+    connect(&lampTimer_, &QTimer::timeout, this, [this] {
+        if (lamp_.Tick())
+            UpdateLampPane();
+    });
+    lampTimer_.start();
+    UpdateLampPane();
+    UpdateCommands();
+}
+
+CMainFrame::~CMainFrame()
+{
+    lampTimer_.stop();
+    // The list points into the records; it goes before them.
+    delete tabs_;
+    tabs_ = nullptr;
+    invList_ = nullptr;
+}
+
+void CMainFrame::CreateActions()
+{
+    struct Spec {
+        Command id;
+        const char* text;
+        QKeySequence key;
+        const char* tip;
+        std::function<void()> handler;
+    };
+    const Spec specs[] = {
+        {kCmdConnect, "&Connect...", Qt::Key_F2, "Scan the line for inverters by ID", [this] { OnConnect(); }},
+        {kCmdStop, "&Stop", Qt::Key_F3, "Stop the connection scan", [this] { OnStop(); }},
+        {kCmdUpdate, "&Update", Qt::Key_F5, "Check the listed inverters again", [this] { OnUpdate(); }},
+        {kCmdReConnect, "&Re-Connect", {}, "Check the selected inverter again", [this] { OnReConnect(); }},
+        {kCmdInformation, "&Information...", Qt::Key_F4, "Show the selected inverter's information", [this] { OnInformation(); }},
+        {kCmdKeypad, "&KeyPad", Qt::Key_F6, "Run and stop the selected inverter", [this] { OnKeypad(); }},
+        {kCmdOnlineEditor, "Online &Parameter Editor", Qt::Key_F7, "Edit the selected inverter's parameters", [this] { OnOnlineEditor(); }},
+        {kCmdOfflineEditor, "O&ffline Parameter Editor", QKeySequence(Qt::CTRL | Qt::Key_F7), "Edit parameters without an inverter", [this] { OnOfflineEditor(); }},
+        {kCmdGraphMonitor, "&Graph Monitor", Qt::Key_F8, "Watch values over time", [this] { OnGraphMonitor(); }},
+        {kCmdPortSetup, "&Communication Port...", QKeySequence(Qt::CTRL | Qt::Key_O), "Set up the serial port and protocol", [this] { OnPortSetup(); }},
+        {kCmdFaultFilePath, "&Fault File Path...", QKeySequence(Qt::CTRL | Qt::Key_F), "Choose the fault history file", [this] { OnFaultFilePath(); }},
+        {kCmdLogFilePath, "Event &Log File Path...", QKeySequence(Qt::CTRL | Qt::Key_L), "Choose the event log file", [this] { OnLogFilePath(); }},
+        {kCmdEraseFaultHistory, "&Erase Fault History", {}, "Erase every fault history record", [this] { OnEraseFaultHistory(); }},
+        {kCmdStartEventLog, "Start Event &Log", Qt::Key_F9, "Write events to the event log file", [this] { OnStartEventLog(); }},
+        {kCmdStopEventLog, "Stop &Event Log", Qt::Key_F10, "Stop writing the event log file", [this] { OnStopEventLog(); }},
+        {kCmdExit, "E&xit", {}, "Quit Varimon", [this] { close(); }},
+        {kCmdAbout, "&About Varimon...", {}, "Program information", [this] {
+             QMessageBox::about(this, QStringLiteral("About Varimon"),
+                                QStringLiteral("<b>Varimon 3.0</b><p>Commissioning and supervision of "
+                                               "variable-frequency inverters on one RS-485 line.</p>"));
+         }},
+    };
+    const std::map<Command, ToolIcon> icons{
+        {kCmdConnect, ToolIcon::kConnect},        {kCmdStop, ToolIcon::kStop},
+        {kCmdUpdate, ToolIcon::kUpdate},          {kCmdInformation, ToolIcon::kInformation},
+        {kCmdKeypad, ToolIcon::kKeypad},          {kCmdOnlineEditor, ToolIcon::kEditor},
+        {kCmdOfflineEditor, ToolIcon::kOfflineEditor}, {kCmdGraphMonitor, ToolIcon::kGraph},
+        {kCmdPortSetup, ToolIcon::kPort},
+    };
+    for (const Spec& s : specs) {
+        auto* a = new QAction(QString::fromLatin1(s.text), this);
+        if (!s.key.isEmpty())
+            a->setShortcut(s.key);
+        a->setStatusTip(QString::fromLatin1(s.tip));
+        if (auto icon = icons.find(s.id); icon != icons.end())
+            a->setIcon(ToolBarIcon(icon->second));
+        connect(a, &QAction::triggered, this, s.handler);
+        actions_[s.id] = a;
+        addAction(a);
+    }
+}
+
+QAction* CMainFrame::Action(Command command) const
+{
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("Menu Bar"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->addAction(Action(kCmdExit));
+
+    QMenu* network = bar->addMenu(QStringLiteral("&Network"));
+    network->addAction(Action(kCmdConnect));
+    network->addAction(Action(kCmdStop));
+    network->addAction(Action(kCmdUpdate));
+    network->addSeparator();
+    network->addAction(Action(kCmdReConnect));
+
+    QMenu* inverter = bar->addMenu(QStringLiteral("&Inverter"));
+    inverter->addAction(Action(kCmdInformation));
+    inverter->addAction(Action(kCmdKeypad));
+    inverter->addAction(Action(kCmdOnlineEditor));
+    inverter->addAction(Action(kCmdOfflineEditor));
+    inverter->addSeparator();
+    inverter->addAction(Action(kCmdGraphMonitor));
+
+    QMenu* setup = bar->addMenu(QStringLiteral("&Setup"));
+    setup->addAction(Action(kCmdPortSetup));
+    setup->addSeparator();
+    setup->addAction(Action(kCmdFaultFilePath));
+    setup->addAction(Action(kCmdEraseFaultHistory));
+    setup->addSeparator();
+    setup->addAction(Action(kCmdLogFilePath));
+    setup->addAction(Action(kCmdStartEventLog));
+    setup->addAction(Action(kCmdStopEventLog));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("ViewMenu"));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(Action(kCmdAbout));
+}
+
+void CMainFrame::CreateToolBar()
+{
+    QToolBar* bar = addToolBar(QStringLiteral("Tool Bar 1"));
+    bar->setObjectName(QStringLiteral("Tool Bar 1"));
+    bar->setIconSize(QSize(24, 24));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (Command c : {kCmdConnect, kCmdStop, kCmdUpdate})
+        bar->addAction(Action(c));
+    bar->addSeparator();
+    for (Command c : {kCmdInformation, kCmdKeypad, kCmdOnlineEditor, kCmdOfflineEditor,
+                      kCmdGraphMonitor})
+        bar->addAction(Action(c));
+    bar->addSeparator();
+    bar->addAction(Action(kCmdPortSetup));
+    if (QMenu* view = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu"))) {
+        view->addAction(bar->toggleViewAction());
+        QAction* status = view->addAction(QStringLiteral("&Status Bar"));
+        status->setCheckable(true);
+        status->setChecked(true);
+        connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    }
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    progress_ = new QProgressBar(bar);
+    progress_->setFixedWidth(150);
+    progress_->setMaximumHeight(14);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    graphWatchPane_ = MakePane(bar, 100, QStringLiteral("Graph Watch Mode"));
+    graphWatchPane_->setStyleSheet(QStringLiteral("color: #c81010; font-weight: bold;"));
+    protocolPane_ = MakePane(bar, 90, QStringLiteral("Communication Mode"));
+    portPane_ = MakePane(bar, 50, QStringLiteral("Commnnication Port"));
+    baudPane_ = MakePane(bar, 50, QStringLiteral("Communication Baud-Rate"));
+    lampPane_ = MakePane(bar, 50, QStringLiteral("Communication RX/TX Status"));
+    bar->addPermanentWidget(progress_);
+    for (QLabel* pane : {graphWatchPane_, protocolPane_, portPane_, baudPane_, lampPane_})
+        bar->addPermanentWidget(pane);
+    for (QLabel* pane : {protocolPane_, portPane_, baudPane_})
+        pane->installEventFilter(this);
+    bar->showMessage(QStringLiteral("Ready"));
+}
+
+void CMainFrame::CreateViews()
+{
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("VRMNView"));
+    tabs_->setDocumentMode(true);
+    invList_ = new CInvListView([this](int station) { return network_.DeviceName(station); }, tabs_);
+    invList_->setFrameShape(QFrame::NoFrame);
+    tabs_->addTab(invList_, QIcon(RowImagePixmap(kRowForward, 2.0)),
+                  QStringLiteral("Connection Information"));
+    setCentralWidget(tabs_);
+    invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
+                                 Action(kCmdOnlineEditor), Action(kCmdGraphMonitor)});
+    connect(invList_, &CInvListView::informationRequested, this, &CMainFrame::OnInformation);
+    connect(invList_, &CInvListView::selectionChangedTo, this, [this] { UpdateCommands(); });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { UpdateCommands(); });
+
+    eventLogDock_ = new QDockWidget(QStringLiteral("Event Log"), this);
+    eventLogDock_->setObjectName(QStringLiteral("Event Log"));
+    eventLogDock_->setAllowedAreas(Qt::AllDockWidgetAreas);
+    auto* placeholder = new QWidget(eventLogDock_);
+    placeholder->setMinimumSize(200, 120);
+    eventLogDock_->setWidget(placeholder);
+    addDockWidget(Qt::BottomDockWidgetArea, eventLogDock_);
+    resizeDocks({eventLogDock_}, {140}, Qt::Vertical);
+    if (QMenu* view = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu")))
+        view->addAction(eventLogDock_->toggleViewAction());
+}
+
+void CMainFrame::SetEventLogPane(QWidget* pane)
+{
+    delete eventLogDock_->widget();
+    eventLogDock_->setWidget(pane);
+}
+
+void CMainFrame::SetMessageSink(MessageSink* sink)
+{
+    messages_ = sink ? sink : messageBoxes_.get();
+}
+
+void CMainFrame::SetToolFrames(ToolFrameHost* frames)
+{
+    toolFrames_ = frames;
+    network_.SetToolFrames(frames);
+    UpdateCommands();
+}
+
+void CMainFrame::SetFaultHistory(FaultHistoryHook* history)
+{
+    if (faultHistory_ && tabs_->count() > 1)
+        tabs_->removeTab(1);
+    faultHistory_ = history;
+    network_.SetFaultHistory(history);
+    if (history && history->Page())
+        tabs_->addTab(history->Page(), QIcon(RowImagePixmap(kRowFault, 2.0)),
+                      QStringLiteral("Fault History"));
+    UpdateCommands();
+}
+
+// --- settings --------------------------------------------------------------------------------
+
+void CMainFrame::LoadSettings()
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    settings_ = LoadMainSettings(s, SettingsContext{folders_.log, portNames_});
+    network_.DeviceNames() = LoadDeviceNames(s);
+    invList_->LoadColumnWidths(s);
+    storedPort_ = settings_.port;
+    if (!options_.port.isEmpty())
+        settings_.port = options_.port;
+}
+
+void CMainFrame::SaveSettings()
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    MainSettings out = settings_;
+    out.port = storedPort_;
+    out.conIds = network_.ConnectedIds();
+    SaveMainSettings(s, out);
+    SaveDeviceNames(s, network_.DeviceNames());
+    invList_->SaveColumnWidths(s);
+}
+
+// --- start-up and shutdown -------------------------------------------------------------------
+
+void CMainFrame::Startup()
+{
+    if (settings_.logEnable)
+        OnStartEventLog();
+    if (faultHistory_ && !faultHistory_->Open(settings_.faultFilePath))
+        ShowError(faultHistory_->ErrorText(0));
+    StartComm();
+    if (options_.scanIds)
+        network_.StartScan(*options_.scanIds);
+    else if (settings_.conIds)
+        network_.StartScan(*settings_.conIds);
+    UpdateCommands();
+}
+
+bool CMainFrame::StartComm()
+{
+    CommSettings c;
+    c.portName = settings_.port.toStdString();
+    c.baudRate = settings_.baudRate;
+    c.parity = settings_.parity;
+    c.dataBits = settings_.dataBit;
+    c.stopBits = settings_.stopBit;
+    c.autoTxEnable = settings_.autoTxEnable != 0;
+    c.txActiveHigh = settings_.txActiveHigh != 0;
+    c.protocolMode = settings_.commMode;
+    c.timeoutMs = settings_.timeOut;
+    c.retryCount = settings_.retryCount;
+    if (driver_.Start(c) == 0)
+        return true;
+    ShowError(QStringLiteral("Can't open %1 port").arg(settings_.port));
+    return false;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (toolFrames_ && !toolFrames_->AllCanClose()) {
+        event->ignore();
+        return;
+    }
+    lampTimer_.stop();
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        SavePaneLayout(s, QStringLiteral("Main PaneLayout"), *this);
+        SaveSettings();
+        SavePlacement(s, QStringLiteral("MAIN"), *this);
+    }
+    if (toolFrames_)
+        toolFrames_->CloseAll();
+    event->accept();
+}
+
+// --- status bar ------------------------------------------------------------------------------
+
+void CMainFrame::UpdatePanes()
+{
+    protocolPane_->setText(PortSetupForm::Protocols().value(settings_.commMode));
+    const QString port = QFileInfo(settings_.port).fileName();
+    portPane_->setText(port.isEmpty() ? settings_.port : port);
+    portPane_->setToolTip(QStringLiteral("Commnnication Port: %1").arg(settings_.port));
+    baudPane_->setText(QString::number(settings_.baudRate));
+    graphWatchPane_->setText(network_.GraphWatch() ? QStringLiteral("Graph Watch Mode") : QString());
+}
+
+void CMainFrame::UpdateLampPane()
+{
+    ++lampRedraws_;
+    lampPane_->setPixmap(LampPixmap(lamp_.Bits(), devicePixelRatioF()));
+}
+
+QString CMainFrame::PaneText(Pane pane) const
+{
+    switch (pane) {
+    case kPaneProtocol: return protocolPane_->text();
+    case kPanePort: return portPane_->text();
+    case kPaneBaud: return baudPane_->text();
+    case kPaneGraphWatch: return graphWatchPane_->text();
+    case kPaneProgress:
+        return progress_->isHidden()
+                   ? QString()
+                   : QStringLiteral("%1/%2").arg(progress_->value()).arg(progress_->maximum());
+    default: return {};
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        (watched == protocolPane_ || watched == portPane_ || watched == baudPane_)) {
+        OnPortSetup();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- NetworkView -----------------------------------------------------------------------------
+
+void CMainFrame::RefreshStation(StationRecord& record)
+{
+    if (invList_)
+        invList_->RefreshStation(record);
+    UpdateCommands();
+}
+
+void CMainFrame::RefreshValues(StationRecord& record)
+{
+    if (invList_)
+        invList_->RefreshValues(record);
+}
+
+void CMainFrame::TitleChanged(int connected)
+{
+    setWindowTitle(QStringLiteral("Varimon Main [%1 Connected]").arg(connected));
+}
+
+void CMainFrame::ScanProgress(bool visible, int position, int range)
+{
+    if (visible) {
+        progress_->setRange(0, std::max(range, 1));
+        progress_->setValue(std::clamp(position, 0, std::max(range, 1)));
+    }
+    progress_->setHidden(!visible);
+    UpdateCommands();
+}
+
+void CMainFrame::StatusMessage(const QString& text)
+{
+    statusBar()->showMessage(text);
+}
+
+void CMainFrame::ShowError(const QString& text)
+{
+    messages_->Show(MessageKind::Error, text.toStdString(), kCaption);
+}
+
+// --- connection commands ---------------------------------------------------------------------
+
+void CMainFrame::CleanList()
+{
+    for (int id : invList_->ListedStations())
+        network_.ForgetStation(id);
+    invList_->RemoveUnconnected();
+}
+
+void CMainFrame::OnConnect()
+{
+    if (network_.Scanning())
+        return;
+    CSelectIdDlg dialog(settings_, this);
+    if (dialog.exec() == QDialog::Accepted)
+        ConnectWith(dialog.Result());
+}
+
+void CMainFrame::ConnectWith(const MainSettings& choice)
+{
+    if (network_.Scanning())
+        return;
+    settings_.scanMode = choice.scanMode;
+    settings_.scanIdOne = choice.scanIdOne;
+    settings_.scanIdFrom = choice.scanIdFrom;
+    settings_.scanIdTo = choice.scanIdTo;
+    tabs_->setCurrentIndex(0);
+    CleanList();
+    network_.StartScan(SelectIdForm::Ids(settings_));
+    UpdateCommands();
+}
+
+void CMainFrame::OnUpdate()
+{
+    if (network_.Scanning())
+        return;
+    tabs_->setCurrentIndex(0);
+    CleanList();
+    network_.StartScan(invList_->ListedStations());
+    UpdateCommands();
+}
+
+void CMainFrame::OnReConnect()
+{
+    if (const StationRecord* r = invList_->SelectedStation())
+        network_.StartScan({r->station});
+    UpdateCommands();
+}
+
+void CMainFrame::OnPortSetup()
+{
+    CPortSetupDlg dialog(settings_, portNames_, ports_, this);
+    if (dialog.exec() == QDialog::Accepted)
+        ApplyPortSettings(dialog.Result());
+}
+
+bool CMainFrame::ApplyPortSettings(const MainSettings& s)
+{
+    settings_.port = s.port;
+    settings_.baudRate = s.baudRate;
+    settings_.dataBit = s.dataBit;
+    settings_.parity = s.parity;
+    settings_.stopBit = s.stopBit;
+    settings_.autoTxEnable = s.autoTxEnable;
+    settings_.txActiveHigh = s.txActiveHigh;
+    settings_.commMode = s.commMode;
+    settings_.timeOut = s.timeOut;
+    settings_.retryCount = s.retryCount;
+    storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
+    UpdatePanes();
+    return StartComm();
+}
+
+// --- station commands ------------------------------------------------------------------------
+
+StationRecord* CMainFrame::SelectedConnected() const
+{
+    StationRecord* r = invList_ ? invList_->SelectedStation() : nullptr;
+    return (r && r->present && r->connected) ? r : nullptr;
+}
+
+void CMainFrame::OnInformation()
+{
+    if (StationRecord* r = SelectedConnected(); r && openInformation_)
+        openInformation_(*r);
+}
+
+void CMainFrame::OnKeypad()
+{
+    if (network_.GraphWatch())
+        return;
+    if (StationRecord* r = SelectedConnected(); r && toolFrames_)
+        toolFrames_->OpenOrActivate(kKindKeypad, r->station);
+}
+
+void CMainFrame::OnOnlineEditor()
+{
+    if (network_.GraphWatch())
+        return;
+    if (StationRecord* r = SelectedConnected(); r && toolFrames_)
+        toolFrames_->OpenOrActivate(kKindParameterEditor, r->station);
+}
+
+void CMainFrame::OnOfflineEditor()
+{
+    if (!toolFrames_ || offlineEditors_ >= 32)
+        return;
+    const int slot = toolFrames_->FreeOfflineStation();
+    if (slot >= kFirstOfflineSlot)
+        toolFrames_->OpenOrActivate(kKindParameterEditor, slot);
+}
+
+void CMainFrame::OnGraphMonitor()
+{
+    if (toolFrames_)
+        toolFrames_->OpenOrActivate(kKindGraphMonitor, 1);
+}
+
+void CMainFrame::GraphWatchChanged()
+{
+    network_.GraphWatchChanged();
+    UpdatePanes();
+    UpdateCommands();
+}
+
+void CMainFrame::DeviceNameChanged(int station)
+{
+    invList_->NameChanged(station);
+    if (toolFrames_)
+        toolFrames_->Broadcast(ToolNotice::kInvNameChanged, station);
+}
+
+void CMainFrame::UpdateCommands()
+{
+    if (!invList_ || actions_.empty())
+        return;
+    const bool scanning = network_.Scanning();
+    const bool hasRows = invList_->Model().rowCount() > 0;
+    const bool selected = invList_->SelectedStation() != nullptr;
+    const bool connected = SelectedConnected() != nullptr;
+    const bool graphWatch = network_.GraphWatch();
+    Action(kCmdConnect)->setEnabled(!scanning);
+    Action(kCmdStop)->setEnabled(scanning);
+    // Cleaning the list resets records, so it must not run under a scan that is filling them.
+    Action(kCmdUpdate)->setEnabled(hasRows && !scanning);
+    Action(kCmdReConnect)->setEnabled(selected && !scanning);
+    Action(kCmdInformation)->setEnabled(connected && tabs_->currentWidget() == invList_);
+    Action(kCmdKeypad)->setEnabled(connected && !graphWatch);
+    Action(kCmdOnlineEditor)->setEnabled(connected && !graphWatch);
+    Action(kCmdOfflineEditor)->setEnabled(offlineEditors_ < 32);
+    Action(kCmdStartEventLog)->setEnabled(!log_.Logging());
+    Action(kCmdStopEventLog)->setEnabled(log_.Logging());
+    Action(kCmdFaultFilePath)->setEnabled(faultHistory_ != nullptr);
+    Action(kCmdEraseFaultHistory)->setEnabled(faultHistory_ != nullptr);
+}
+
+// --- file commands ---------------------------------------------------------------------------
+
+void CMainFrame::OnStartEventLog()
+{
+    if (!log_.Start(settings_.logFilePath)) {
+        ShowError(log_.ErrorText());
+    } else {
+        settings_.logEnable = 1;
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::OnStopEventLog()
+{
+    log_.Stop();
+    settings_.logEnable = 0;
+    UpdateCommands();
+}
+
+QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
+                                   const QString& suffix, const QString& current)
+{
+    QFileDialog dialog(this, title, QFileInfo(current).absolutePath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our own words
+    dialog.selectFile(current);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString chosen = dialog.selectedFiles().first();
+    if (chosen == current)
+        return {};
+    if (QFileInfo::exists(chosen) &&
+        !messages_->AskYesNo(
+            QStringLiteral("%1 file is already exist\nDo you want to over-write ?").arg(chosen).toStdString(),
+            kCaption))
+        return {};
+    return chosen;
+}
+
+void CMainFrame::OnLogFilePath()
+{
+    const QString path = ChooseSavePath(QStringLiteral("Event Log File Path"),
+                                        QStringLiteral("Event Log File (*.txt)"),
+                                        QStringLiteral("txt"), settings_.logFilePath);
+    if (path.isEmpty())
+        return;
+    if (log_.ChangePath(path))
+        settings_.logFilePath = path;
+    else
+        ShowError(log_.ErrorText());
+    UpdateCommands();
+}
+
+void CMainFrame::OnFaultFilePath()
+{
+    if (!faultHistory_)
+        return;
+    const QString path = ChooseSavePath(QStringLiteral("Fault History File Path"),
+                                        QStringLiteral("Fault History File (*.log)"),
+                                        QStringLiteral("log"), settings_.faultFilePath);
+    if (path.isEmpty())
+        return;
+    if (faultHistory_->ChangePath(path))
+        settings_.faultFilePath = path;
+    else
+        ShowError(faultHistory_->ErrorText(1));
+}
+
+void CMainFrame::OnEraseFaultHistory()
+{
+    if (faultHistory_ &&
+        messages_->AskYesNo("Erase all fault history ?", kCaption))
+        faultHistory_->Erase();
+}
+
+}  // namespace vm

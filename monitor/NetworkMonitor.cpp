@@ -1,0 +1,371 @@
+#include "monitor/NetworkMonitor.h"
+
+#include "catalogue/Models.h"
+#include "catalogue/MonitorItems.h"
+#include "paramdb/ParameterData.h"
+
+#include <algorithm>
+
+namespace vm {
+
+namespace {
+
+constexpr uint16_t kRegModel = 0x0000;
+constexpr uint16_t kRegCapacity = 0x0001;
+constexpr uint16_t kRegVoltage = 0x0002;
+constexpr uint16_t kRegVersion = 0x0003;
+constexpr uint16_t kAddrRunCommand = 6;
+constexpr int32_t kStatusFaultBit = 0x08;
+constexpr uint32_t kRunCommandResetMask = 0xFF7F;
+
+bool OnLine(int station) { return station >= 1 && station <= 255; }
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+NetworkMonitor::NetworkMonitor(CommManager& manager, NetworkView& view)
+    : manager_(manager), view_(view)
+{
+    for (int i = 0; i < kStationRecordCount; ++i)
+        records_[i].station = i;
+}
+
+NetworkMonitor::~NetworkMonitor() = default;
+
+const QString& NetworkMonitor::DeviceName(int station) const
+{
+    static const QString none;
+    return (station >= 0 && station < 256) ? deviceNames_[station] : none;
+}
+
+QString NetworkMonitor::EventLine(int station, const QString& message) const
+{
+    return EventLog::StationMessage(station, QString::fromLatin1(ModelName(Record(station).model)),
+                                    DeviceName(station), message);
+}
+
+void NetworkMonitor::AddEvent(int station, const QString& message)
+{
+    if (!eventLog_)
+        return;
+    if (!eventLog_->Write(EventLine(station, message)))
+        view_.ShowError(eventLog_->ErrorText());
+}
+
+// --- connection scan -------------------------------------------------------------------------
+
+bool NetworkMonitor::StartScan(const std::vector<int>& ids)
+{
+    if (scanning_)
+        return false;
+    std::vector<int> valid;
+    std::copy_if(ids.begin(), ids.end(), std::back_inserter(valid), OnLine);
+    if (valid.empty())
+        return false;
+    scanIds_ = std::move(valid);
+    scanIndex_ = 0;
+    scanning_ = true;
+    view_.ScanProgress(true, 0, 100);
+    ReadIdentification(scanIds_[0], kRegModel);
+    return true;
+}
+
+void NetworkMonitor::ReadIdentification(int station, uint16_t address)
+{
+    view_.StatusMessage(QStringLiteral("Checking inverter No. %1 connection...").arg(station));
+    ++outstandingReads_;
+    manager_.QueueRead(station, address, this);
+}
+
+void NetworkMonitor::StopScan()
+{
+    if (!scanning_)
+        return;
+    scanIndex_ = static_cast<int>(scanIds_.size());
+    Next();
+}
+
+void NetworkMonitor::OnCommReply(int station, const CommReply& reply)
+{
+    const bool final = reply.error == kNoError || reply.error == kGiveUp;
+    if (final)
+        outstandingReads_ = std::max(0, outstandingReads_ - 1);
+    // Still behind older reads: this answer belongs to a scan that was stopped.
+    const int ahead = final ? outstandingReads_ : outstandingReads_ - 1;
+    if (!scanning_ || ahead > 0)
+        return;
+    ScanReply(reply);
+}
+
+void NetworkMonitor::ScanReply(const CommReply& reply)
+{
+    const int s = scanIds_[scanIndex_];
+    view_.StatusMessage(QStringLiteral("Checking inverter No. %1 connection...").arg(s));
+
+    if (reply.error != kNoError && reply.error != kGiveUp) {
+        const int attempts = manager_.RetryLimit() + 1;
+        view_.ScanProgress(true, scanIndex_ * attempts + reply.retries,
+                           static_cast<int>(scanIds_.size()) * attempts);
+        return;
+    }
+    if (reply.error == kGiveUp || reply.station != s || reply.count < 1) {
+        Disconnect(s);
+        Next();
+        return;
+    }
+
+    StationRecord& r = records_[s];
+    const int32_t v = static_cast<int32_t>(reply.values[0]);
+    const auto address = static_cast<uint16_t>(reply.addresses[0]);
+    switch (address) {
+    case kRegModel:
+        r.model = v;
+        ReadIdentification(s, kRegCapacity);
+        return;
+    case kRegCapacity:
+        r.capacity = v;
+        ReadIdentification(s, kRegVoltage);
+        return;
+    case kRegVoltage:
+        r.voltage = v;
+        ReadIdentification(s, kRegVersion);
+        return;
+    case kRegVersion:
+        r.version = v;
+        r.capacity = AdjustCapacity(r.model, r.version, r.capacity);
+        r.timeScale = kDefaultTimeScale;
+        if (const auto reg = TimeScaleRegister(r.model)) {
+            ReadIdentification(s, *reg);
+            return;
+        }
+        Accept(s);
+        Next();
+        return;
+    default:
+        if (TimeScaleRegister(r.model) == address) {
+            r.timeScale = TimeScale(v);
+            Accept(s);
+        } else {
+            Disconnect(s);
+        }
+        Next();
+        return;
+    }
+}
+
+void NetworkMonitor::Accept(int s)
+{
+    StationRecord& r = records_[s];
+    if (!r.present) {
+        if (IsSupportedModel(r.model)) {
+            const int first = manager_.PollFirst() == 0 ? s : manager_.PollFirst();
+            const int last = manager_.PollLast() == 0 ? s : manager_.PollLast();
+            manager_.SetPollRange(std::min(first, s), std::max(last, s));
+            const std::vector<uint16_t> set = WatchedSet(r);
+            manager_.AddMonitor(s, set);
+            manager_.AddListener(s, this);
+            r.present = 1;
+            r.connected = 1;
+            // A missing data file still connects the station; the editor reports it when opened.
+            r.paramData.reset();
+            r.paramData = std::make_shared<ParameterData>();
+            r.paramData->LoadDataFile(r, dataFolder_);
+            if (toolFrames_)
+                toolFrames_->Broadcast(ToolNotice::kInvConnected, s);
+            AddEvent(s, QStringLiteral("Connected"));
+        } else {
+            r.present = 1;
+            r.connected = 0;
+        }
+    }
+    view_.RefreshStation(r);
+    UpdateTitle();
+}
+
+// The monitor set that matches the current mode: only the fault words in graph watch mode.
+std::vector<uint16_t> NetworkMonitor::WatchedSet(const StationRecord& r) const
+{
+    return graphWatch_ ? FaultWatchAddresses(r.model, r.version)
+                       : MonitorAddressSet(r.model, r.version);
+}
+
+void NetworkMonitor::Disconnect(int s)
+{
+    if (!OnLine(s))
+        return;
+    StationRecord& r = records_[s];
+    if (r.present && r.connected) {
+        manager_.RemoveMonitor(s, WatchedSet(r));
+        // A fault being watched holds its own registration of the fault words.
+        if (r.faultWatch)
+            manager_.RemoveMonitor(s, FaultWatchAddresses(r.model, r.version));
+        manager_.RemoveListener(s, this);
+        AddEvent(s, QStringLiteral("Disconnected"));
+        r.Reset();
+        if (toolFrames_)
+            toolFrames_->Broadcast(ToolNotice::kInvDisconnected, s);
+    }
+    view_.RefreshStation(r);
+    UpdateTitle();
+}
+
+void NetworkMonitor::ForgetStation(int station)
+{
+    StationRecord& r = records_.at(station);
+    if (!(r.present && r.connected))
+        r.Reset();
+}
+
+void NetworkMonitor::Next()
+{
+    if (!scanning_)
+        return;
+    ++scanIndex_;
+    const int count = static_cast<int>(scanIds_.size());
+    if (scanIndex_ < count) {
+        view_.ScanProgress(true, scanIndex_, count);
+        ReadIdentification(scanIds_[scanIndex_], kRegModel);
+        return;
+    }
+    scanning_ = false;
+    view_.ScanProgress(false, 0, 0);
+    view_.StatusMessage(QStringLiteral("Finish inverter connection checking..."));
+    int lowest = 0, highest = 0;
+    for (int id = 1; id <= 255; ++id) {
+        if (records_[id].present) {
+            if (lowest == 0)
+                lowest = id;
+            highest = id;
+        }
+    }
+    if (lowest != 0)
+        manager_.SetPollRange(lowest, highest);
+}
+
+std::vector<int> NetworkMonitor::ConnectedIds() const
+{
+    std::vector<int> ids;
+    for (int id = 1; id <= 255; ++id) {
+        if (records_[id].present && records_[id].connected)
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+int NetworkMonitor::ConnectedCount() const
+{
+    return static_cast<int>(ConnectedIds().size());
+}
+
+void NetworkMonitor::UpdateTitle()
+{
+    const int count = ConnectedCount();
+    view_.TitleChanged(count);
+    if (count >= kMaxConnected)
+        StopScan();
+}
+
+// --- status polling --------------------------------------------------------------------------
+
+void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
+{
+    if (!OnLine(s))
+        return;
+    StationRecord& r = records_[s];
+    if (!(r.present && r.connected))
+        return;
+    if (reply.error == kNoError) {
+        for (int i = 0; i < std::min(reply.count, 8); ++i) {
+            const auto a = reply.addresses[i];
+            const auto v = static_cast<int32_t>(reply.values[i]);
+            if (graphWatch_ && a != 15 && a != 29)
+                continue;
+            switch (a) {
+            case 5: r.freqCommand = v; break;
+            case 6: r.runCommand = v; break;
+            case 9: r.current = v; break;
+            case 10:
+            case 32: r.speed = v; break;
+            case 26: r.value26 = v; break;
+            case 27: r.value27 = v; break;
+            case 34: r.value34 = v; break;
+            case 14:
+                r.status = v;
+                StatusEvent(r, v);
+                r.prevStatus = v;
+                FaultWatchUpdate(r);
+                break;
+            case 15: FaultWord(r, r.fault, v); break;
+            case 29:
+                if (HasSecondFaultWord(r.model, r.version))
+                    FaultWord(r, r.fault2, v);
+                break;
+            default: break;
+            }
+        }
+    } else if (reply.error == kGiveUp) {
+        Disconnect(s);
+        return;
+    }
+    view_.RefreshValues(r);
+}
+
+void NetworkMonitor::StatusEvent(StationRecord& r, int32_t status)
+{
+    if (status == r.prevStatus)
+        return;
+    AddEvent(r.station, QStringLiteral("%1 %2").arg(Text(SpeedText(r)),
+                                                    Text(StatusText(status, r.model))));
+}
+
+void NetworkMonitor::FaultWatchUpdate(StationRecord& r)
+{
+    const bool faulted = (r.status & kStatusFaultBit) != 0;
+    if (faulted && !r.faultWatch) {
+        r.faultWatch = 1;
+        r.fault = r.fault2 = 0;
+        manager_.AddMonitor(r.station, FaultWatchAddresses(r.model, r.version));
+    } else if (!faulted && r.faultWatch) {
+        r.faultWatch = 0;
+        r.fault = r.fault2 = 0;
+        // Clears the reset bit the operator's reset left in the run command. Nobody waits for
+        // the answer: a reply here must not be mistaken for a scan's identification read.
+        manager_.QueueWrite(r.station, kAddrRunCommand,
+                            static_cast<uint32_t>(r.runCommand) & kRunCommandResetMask, nullptr);
+        manager_.RemoveMonitor(r.station, FaultWatchAddresses(r.model, r.version));
+    }
+}
+
+void NetworkMonitor::FaultWord(StationRecord& r, int32_t& word, int32_t value)
+{
+    if (word != 0) {
+        word = value;
+        return;
+    }
+    word = value;
+    if (value == 0)
+        return;
+    if (faultHistory_)
+        faultHistory_->AddFault(r, DeviceName(r.station));
+    AddEvent(r.station, QStringLiteral("%1 fault occured").arg(Text(StationFaultText(r))));
+}
+
+void NetworkMonitor::GraphWatchChanged()
+{
+    const bool on = manager_.GraphWatch();
+    if (on == graphWatch_)
+        return;
+    const std::vector<int> ids = ConnectedIds();
+    for (int s : ids) {
+        manager_.RemoveMonitor(s, WatchedSet(records_[s]));
+        manager_.RemoveListener(s, this);
+    }
+    graphWatch_ = on;
+    for (int s : ids) {
+        manager_.AddMonitor(s, WatchedSet(records_[s]));
+        manager_.AddListener(s, this);
+    }
+}
+
+}  // namespace vm

@@ -1,0 +1,112 @@
+#pragma once
+// The main window's picture of the line, without widgets: the 288 station records and the device
+// names, the connection scan that identifies stations, the status polling that keeps connected
+// stations current, and AddEvent, the single way into the event log.
+
+#include "catalogue/StationRecord.h"
+#include "comm/CommManager.h"
+#include "monitor/EventLog.h"
+#include "monitor/MonitorHooks.h"
+
+#include <QString>
+
+#include <array>
+#include <string>
+#include <memory>
+#include <vector>
+
+namespace vm {
+
+inline constexpr int kMaxConnected = 32;
+inline constexpr int kAllIdsLast = 31;  // "All IDs" checks 1-31
+
+// What the network logic tells the window around it.
+class NetworkView {
+public:
+    virtual ~NetworkView() = default;
+    virtual void RefreshStation(StationRecord& record) = 0;  // after a scan decision or a loss
+    virtual void RefreshValues(StationRecord& record) = 0;   // after each monitor result
+    virtual void TitleChanged(int connected) = 0;
+    virtual void ScanProgress(bool visible, int position, int range) = 0;
+    virtual void StatusMessage(const QString& text) = 0;
+    virtual void ShowError(const QString& text) = 0;
+};
+
+class NetworkMonitor : public CommClient {
+public:
+    NetworkMonitor(CommManager& manager, NetworkView& view);
+    ~NetworkMonitor() override;
+
+    void SetEventLog(EventLog* log) { eventLog_ = log; }
+    void SetFaultHistory(FaultHistoryHook* history) { faultHistory_ = history; }
+    void SetToolFrames(ToolFrameHost* frames) { toolFrames_ = frames; }
+    // The "Data" folder the parameter data of accepted stations is loaded from.
+    void SetDataFolder(const QString& folder) { dataFolder_ = folder.toStdString(); }
+
+    StationRecord& Record(int index) { return records_.at(index); }
+    const StationRecord& Record(int index) const { return records_.at(index); }
+    std::array<QString, 256>& DeviceNames() { return deviceNames_; }
+    const QString& DeviceName(int station) const;
+
+    // Connection scan. StartScan does nothing while a scan runs or when no ID in 1-255 is given.
+    bool StartScan(const std::vector<int>& ids);
+    void StopScan();
+    bool Scanning() const { return scanning_; }
+    const std::vector<int>& ScanIds() const { return scanIds_; }
+    int ScanIndex() const { return scanIndex_; }
+
+    // Drops a station that answered nothing, or that was lost: unregisters it, writes
+    // "Disconnected", resets its record, tells the tool windows.
+    void Disconnect(int station);
+    // Frees the record of a station the list is about to forget (not present and connected).
+    void ForgetStation(int station);
+
+    // Records 1-255 that are present and connected, ascending.
+    std::vector<int> ConnectedIds() const;
+    int ConnectedCount() const;
+
+    // The graph monitor switched graph watch mode: re-registers every connected station.
+    void GraphWatchChanged();
+    bool GraphWatch() const { return graphWatch_; }
+
+    // The single entry to the event log: "%d:%s(%s) %s", or "%d:%s %s" without a device name.
+    void AddEvent(int station, const QString& message);
+    QString EventLine(int station, const QString& message) const;
+
+    void OnCommReply(int station, const CommReply& reply) override;
+    void OnCommMonitor(int station, const CommReply& reply) override;
+    Role CommRole() const override { return Role::kMainWindow; }
+
+private:
+    void ScanReply(const CommReply& reply);
+    void ReadIdentification(int station, uint16_t address);
+    void Accept(int station);
+    void Next();
+    void UpdateTitle();
+    void StatusEvent(StationRecord& r, int32_t status);
+    void FaultWatchUpdate(StationRecord& r);
+    void FaultWord(StationRecord& r, int32_t& word, int32_t value);
+    std::vector<uint16_t> WatchedSet(const StationRecord& r) const;
+
+    CommManager& manager_;
+    NetworkView& view_;
+    EventLog* eventLog_ = nullptr;
+    FaultHistoryHook* faultHistory_ = nullptr;
+    ToolFrameHost* toolFrames_ = nullptr;
+    std::string dataFolder_;
+
+    std::array<StationRecord, kStationRecordCount> records_;
+    std::array<QString, 256> deviceNames_;
+
+    bool scanning_ = false;
+    std::vector<int> scanIds_;
+    int scanIndex_ = 0;
+    // Identification reads queued and not yet finally answered. Reads left over from a stopped
+    // scan are answered first (the queue is in order) and must not be taken for the current one.
+    int outstandingReads_ = 0;
+
+    // The mode the stations' registrations reflect.
+    bool graphWatch_ = false;
+};
+
+}  // namespace vm
