@@ -1,0 +1,57 @@
+#pragma once
+// Child processes of the end-to-end tests: the simulator on a pty and the command-line tool.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace vm::e2e {
+
+// Generous: the machine may be busy building and running other suites under the sanitizers.
+inline constexpr int kDeadlineMs = 30000;
+
+QString SimProgram();
+QString CtlProgram();
+
+// varimon-sim on a pseudo-terminal linked in a temporary folder; stopped when destroyed.
+class SimProcess {
+public:
+    SimProcess();
+    ~SimProcess();
+
+    // Starts with the given options and waits for "ready"; false (with the output) otherwise.
+    bool Start(const QStringList& options);
+    // Sends a console command and waits for its answer line.
+    QString Command(const QString& line);
+    // SIGTERM and wait for the exit.
+    bool Terminate();
+    QString Link() const { return link_; }
+    QString Output() const { return output_; }
+    QProcess& Process() { return process_; }
+
+private:
+    QString ReadLine();
+
+    QTemporaryDir dir_;
+    QString link_;
+    QProcess process_;
+    QString output_;
+};
+
+struct CtlResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList Lines() const;
+};
+
+// Runs varimonctl on the simulator's line to its end.
+CtlResult RunCtl(const SimProcess& sim, const QStringList& args);
+
+// True when the path is a symlink (dangling or not).
+bool IsSymlink(const QString& path);
+
+}  // namespace vm::e2e
