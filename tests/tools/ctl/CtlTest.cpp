@@ -1,47 +1,12 @@
 #include "tools/ctl/CtlRunner.h"
-#include "tools/sim/SimLine.h"
+#include "tools/sim/SimCommPort.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <sstream>
 
 namespace vm::ctl {
 namespace {
-
-// The manager's port, wired straight to a simulated line on the test's clock.
-class SimPort final : public CommPort {
-public:
-    SimPort(sim::SimLine& line, const int64_t& clock) : line_(line), clock_(clock) {}
-    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return true; }
-    bool Start() override { return true; }
-    bool WriteBytes(std::span<const uint8_t> bytes) override
-    {
-        rx_.clear();
-        line_.Receive(bytes, clock_);
-        return true;
-    }
-    bool WriteText(std::string_view text) override
-    {
-        return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-    }
-    bool IsOpen() const override { return true; }
-    void Close() override {}
-    bool ReadByte(uint8_t& byte) override
-    {
-        if (rx_.empty())
-            return false;
-        byte = rx_.front();
-        rx_.pop_front();
-        return true;
-    }
-    void Deliver(const std::vector<uint8_t>& bytes) { rx_.insert(rx_.end(), bytes.begin(), bytes.end()); }
-
-private:
-    sim::SimLine& line_;
-    const int64_t& clock_;
-    std::deque<uint8_t> rx_;
-};
 
 // varimonctl's runner against a simulated line, one 30 ms tick at a time.
 class CtlTest : public ::testing::TestWithParam<int> {
@@ -52,7 +17,7 @@ protected:
         line_.AddStation({3, 10, 0x0015, 1, 1}, {});
         line_.AddStation({9, 7, 0x0501, 0, 0}, {});
         manager_.SetPortFactory([this] {
-            auto port = std::make_unique<SimPort>(line_, clock_);
+            auto port = std::make_unique<sim::SimCommPort>(line_, clock_);
             port_ = port.get();
             return port;
         });
@@ -83,8 +48,7 @@ protected:
     void Tick()
     {
         clock_ += 30;
-        line_.AdvanceTo(clock_);
-        port_->Deliver(line_.TakeDue(clock_));
+        port_->Deliver();
         manager_.PumpReceived();
         manager_.Tick();
     }
@@ -101,7 +65,7 @@ protected:
     sim::SimLine line_{sim::Protocol::Auto, {}};
     int64_t clock_ = 0;
     CommManager manager_;
-    SimPort* port_ = nullptr;
+    sim::SimCommPort* port_ = nullptr;
     std::ostringstream out_;
     std::ostringstream err_;
 };

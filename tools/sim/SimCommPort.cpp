@@ -1,0 +1,34 @@
+#include "tools/sim/SimCommPort.h"
+
+namespace vm::sim {
+
+bool SimCommPort::WriteBytes(std::span<const uint8_t> bytes)
+{
+    rx_.clear();  // a frame going out discards what was not taken, as the serial port does
+    ++frames_;
+    line_.Receive(bytes, clockMs_);
+    return open_;
+}
+
+bool SimCommPort::WriteText(std::string_view text)
+{
+    return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+}
+
+bool SimCommPort::ReadByte(uint8_t& byte)
+{
+    if (rx_.empty())
+        return false;
+    byte = rx_.front();
+    rx_.pop_front();
+    return true;
+}
+
+void SimCommPort::Deliver()
+{
+    line_.AdvanceTo(clockMs_);
+    for (uint8_t b : line_.TakeDue(clockMs_))
+        rx_.push_back(b);
+}
+
+}  // namespace vm::sim
