@@ -383,12 +383,13 @@ CInvInfoPropertySheet::~CInvInfoPropertySheet()
     // The pages go while this object is whole: page changes during their deletion must not
     // reach it.
     disconnect(m_tabs, nullptr, this, nullptr);
-    for (CInfoPage* page : {static_cast<CInfoPage*>(m_general), static_cast<CInfoPage*>(m_terminals),
-                            static_cast<CInfoPage*>(m_faults)})
+    for (CInfoPage* page : Pages())
         page->Unregister();
     m_active = nullptr;
     delete m_tabs;
 }
+
+std::array<CInfoPage*, 3> CInvInfoPropertySheet::Pages() const { return {m_general, m_terminals, m_faults}; }
 
 CInfoPage* CInvInfoPropertySheet::CurrentPage() const
 {
@@ -414,8 +415,7 @@ void CInvInfoPropertySheet::Attach(int station)
         return;
     }
     m_station = station;
-    for (CInfoPage* page : {static_cast<CInfoPage*>(m_general), static_cast<CInfoPage*>(m_terminals),
-                            static_cast<CInfoPage*>(m_faults)})
+    for (CInfoPage* page : Pages())
         page->Attach(station);
     // Only the visible page registers for the new station.
     if (m_active)
@@ -437,8 +437,7 @@ void CInvInfoPropertySheet::GraphWatchChanged()
 void CInvInfoPropertySheet::done(int result)
 {
     m_closed = true;
-    for (CInfoPage* page : {static_cast<CInfoPage*>(m_general), static_cast<CInfoPage*>(m_terminals),
-                            static_cast<CInfoPage*>(m_faults)})
+    for (CInfoPage* page : Pages())
         page->Unregister();
     QDialog::done(result);
     deleteLater();

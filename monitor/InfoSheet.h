@@ -196,6 +196,7 @@ protected:
 
 private:
     void PageChanged(int index);
+    std::array<CInfoPage*, 3> Pages() const;
 
     InfoSheetHost& m_host;
     int m_station;

@@ -22,16 +22,16 @@ namespace {
 
 // ---- page logic -----------------------------------------------------------------------------
 
-StationRecord Station(int id, int model, int version, int capacity = 4, int voltage = 1)
+// A present and connected station: capacity code 4 of the 400 V class, time scale 10.
+StationRecord Station(int id, int model, int version)
 {
     StationRecord r;
     r.station = id;
-    r.present = 1;
-    r.connected = 1;
+    r.present = r.connected = 1;
     r.model = model;
     r.version = version;
-    r.capacity = capacity;
-    r.voltage = voltage;
+    r.capacity = 4;
+    r.voltage = 1;
     r.timeScale = 10;
     return r;
 }
@@ -50,7 +50,6 @@ TEST(InfoSheetLogic, TitleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
 {
     const StationRecord r = Station(3, 4, 0x0105);
     const QString base = QStringLiteral("3 : %1 (5.5kW-4) Ver1.05").arg(QString::fromLatin1(ModelName(4)));
-    EXPECT_EQ(InfoSheetTitle(r, QString(), false), base);
     EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("   "), false), base);
     EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("  Pump 1 "), false), base + QStringLiteral(" - Pump 1"));
     EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("Pump 1"), true), QStringLiteral("Graph Watch Mode - ") + base + QStringLiteral(" - Pump 1"));
@@ -58,40 +57,22 @@ TEST(InfoSheetLogic, TitleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
     EXPECT_EQ(InfoDisconnectedTitle(17), QStringLiteral("No. 17 inverter is disconnected"));
 }
 
-TEST(InfoSheetLogic, RunningStatusAddressesAndLabelsDependOnModel)
-{
-    EXPECT_EQ(InfoGenAddresses(4), (std::vector<uint16_t>{5, 7, 8, 9, 10, 13, 14, 12}));
-    EXPECT_EQ(InfoGenAddresses(10), (std::vector<uint16_t>{5, 7, 8, 9, 10, 13, 14, 12}));
-    EXPECT_EQ(InfoGenAddresses(5), (std::vector<uint16_t>{1282, 1283, 1284, 9, 32, 13, 14, 12}));
-    EXPECT_EQ(InfoGenLabel(kGenFreqCommand, 4), QStringLiteral("Freq. Command:"));
-    EXPECT_EQ(InfoGenLabel(kGenOutputFreq, 9), QStringLiteral("Output Frequency:"));
-    EXPECT_EQ(InfoGenLabel(kGenFreqCommand, 5), QStringLiteral("지령속도:"));
-    EXPECT_EQ(InfoGenLabel(kGenOutputFreq, 5), QStringLiteral("출력속도:"));
-    EXPECT_EQ(InfoGenLabel(kGenDcLink, 5), QStringLiteral("DC-Link Voltage:"));
-    EXPECT_EQ(InfoGenLabel(kGenSlotCount, 4), QString());
-}
-
 TEST(InfoSheetLogic, RunningStatusValuesLandInTheirSlotsFormatted)
 {
     StationRecord r = Station(3, 4, 0x0105);
+    r.current = 999;  // stale: the value in the notification wins
     int slot = -1;
-    EXPECT_EQ(Text(r, 5, 6000, &slot), QStringLiteral("60.00 Hz"));
-    EXPECT_EQ(slot, kGenFreqCommand);
     EXPECT_EQ(Text(r, 9, 123, &slot), QStringLiteral("12.3 A"));
     EXPECT_EQ(slot, kGenOutputCurrent);
-    EXPECT_EQ(Text(r, 13, 55, &slot), QStringLiteral("5.5 kW"));
-    EXPECT_EQ(slot, kGenOutputPower);
     EXPECT_EQ(Text(r, 14, 0x12, &slot), QStringLiteral("Forward Accelerating..."));
     EXPECT_EQ(slot, kGenRunningStatus);
     EXPECT_EQ(Text(r, 12, 5405, &slot), QStringLiteral("5405 V"));
     EXPECT_EQ(slot, kGenDcLink);
-
     // Output speed: a frequency unless address 26 asks for rpm.
     EXPECT_EQ(Text(r, 10, 3000, &slot), QStringLiteral("30.00 Hz"));
     EXPECT_EQ(slot, kGenOutputFreq);
     r.value26 = 1;
     EXPECT_EQ(Text(r, 10, 1750), QStringLiteral("1750 rpm"));
-
     // Times follow the station's time scale.
     r.timeScale = 100;
     EXPECT_EQ(Text(r, 7, 123, &slot), QStringLiteral("1.23 sec"));
@@ -99,34 +80,18 @@ TEST(InfoSheetLogic, RunningStatusValuesLandInTheirSlotsFormatted)
     r.timeScale = 1;
     EXPECT_EQ(Text(r, 8, 123, &slot), QStringLiteral("123 sec"));
     EXPECT_EQ(slot, kGenDecTime);
-
     EXPECT_EQ(Text(r, 6, 1), QStringLiteral("<none>"));
     EXPECT_EQ(Text(r, 15, 1), QStringLiteral("<none>"));
-}
 
-TEST(InfoSheetLogic, SpeedModelShowsSignedRpmAndTenthVolts)
-{
-    StationRecord r = Station(5, 5, 0x0100);
-    int slot = -1;
-    EXPECT_EQ(Text(r, 1282, 0xFFF6, &slot), QStringLiteral("-1.0 rpm"));
+    // Model 5 shows speeds: signed rpm, its own time registers, tenths of volts.
+    const StationRecord m5 = Station(5, 5, 0x0100);
+    EXPECT_EQ(Text(m5, 1282, 0xFFF6, &slot), QStringLiteral("-1.0 rpm"));
     EXPECT_EQ(slot, kGenFreqCommand);
-    EXPECT_EQ(Text(r, 32, 0xFFF6, &slot), QStringLiteral("-10 rpm"));
+    EXPECT_EQ(Text(m5, 32, 0xFFF6, &slot), QStringLiteral("-10 rpm"));
     EXPECT_EQ(slot, kGenOutputFreq);
-    EXPECT_EQ(Text(r, 1283, 50, &slot), QStringLiteral("5.0 sec"));
-    EXPECT_EQ(slot, kGenAccTime);
-    EXPECT_EQ(Text(r, 1284, 70, &slot), QStringLiteral("7.0 sec"));
+    EXPECT_EQ(Text(m5, 1284, 70, &slot), QStringLiteral("7.0 sec"));
     EXPECT_EQ(slot, kGenDecTime);
-    EXPECT_EQ(Text(r, 12, 5405), QStringLiteral("540.5 V"));
-    // Model 5 has no braking suffix.
-    EXPECT_EQ(Text(r, 14, 0x80), QStringLiteral("Stop"));
-}
-
-TEST(InfoSheetLogic, OnlyAChangedTrimmedNameIsApplied)
-{
-    EXPECT_FALSE(InfoNameToApply(QStringLiteral("  Pump 1 "), QStringLiteral("Pump 1")).has_value());
-    EXPECT_FALSE(InfoNameToApply(QStringLiteral("   "), QString()).has_value());
-    EXPECT_EQ(InfoNameToApply(QStringLiteral(" Pump 2"), QStringLiteral("Pump 1")), QStringLiteral("Pump 2"));
-    EXPECT_EQ(InfoNameToApply(QString(), QStringLiteral("Pump 1")), QString());
+    EXPECT_EQ(Text(m5, 12, 5405), QStringLiteral("540.5 V"));
 }
 
 TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
@@ -134,12 +99,8 @@ TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
     EXPECT_EQ(InfoFaultBoxText("Drive Over Heat(OH)"), QStringLiteral("Drive Over Heat"));
     EXPECT_EQ(InfoFaultBoxText("External-A <Normal Open> (EXTA)"), QStringLiteral("External-A <Normal Open>"));
     EXPECT_EQ(InfoFaultBoxText("(OPT) card"), QStringLiteral("(OPT) card"));
-    EXPECT_EQ(InfoFaultBoxText("  plain  "), QStringLiteral("plain"));
-
     EXPECT_EQ(InfoFaultAddresses(10, 0x0014), (std::vector<uint16_t>{15}));
     EXPECT_EQ(InfoFaultAddresses(10, 0x0015), (std::vector<uint16_t>{15, 29}));
-    EXPECT_EQ(InfoFaultAddresses(4, 0x0105), (std::vector<uint16_t>{15}));
-    EXPECT_EQ(InfoFaultBoxes(10, 0x0014).size(), 16u);
 
     const auto boxes = InfoFaultBoxes(10, 0x0015);
     ASSERT_EQ(boxes.size(), 20u);
@@ -147,30 +108,24 @@ TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
     std::vector<bool> states(boxes.size(), false);
     states[19] = true;  // set by an earlier second fault word
     InfoApplyWord(boxes, 15, 0x8001, states);
-    EXPECT_TRUE(states[0]);
-    EXPECT_TRUE(states[15]);
-    EXPECT_FALSE(states[1]);
+    EXPECT_TRUE(states[0] && states[15] && !states[1]);
     EXPECT_TRUE(states[19]);  // fault word 1 leaves the second word's boxes alone
     InfoApplyWord(boxes, 29, 0x0004, states);
-    EXPECT_TRUE(states[18]);
-    EXPECT_FALSE(states[19]);
-    EXPECT_TRUE(states[0]);
+    EXPECT_TRUE(states[18] && !states[19] && states[0]);
 
     // Model 5 has no bit 2: its third box is bit 3.
     const auto model5 = InfoFaultBoxes(5, 0x0100);
-    ASSERT_EQ(model5.size(), 15u);
     std::vector<bool> m5(model5.size(), false);
     InfoApplyWord(model5, 15, 0x0004, m5);
     EXPECT_EQ(std::count(m5.begin(), m5.end(), true), 0);
     InfoApplyWord(model5, 15, 0x0008, m5);
-    EXPECT_TRUE(m5[2]);
+    EXPECT_TRUE(m5.at(2));
 }
 
 TEST(InfoSheetLogic, TerminalBoxesFollowTheirBitNumbers)
 {
-    const auto outputs = InfoOutputBoxes(10, 0x0015);
+    const auto outputs = InfoOutputBoxes(10, 0x0015);  // "MO" bit 4, "3ABC" bit 7
     ASSERT_EQ(outputs.size(), 2u);
-    EXPECT_EQ(outputs[0].text, QStringLiteral("MO"));
     std::vector<bool> states(2, false);
     InfoApplyWord(outputs, 17, 0x0010, states);
     EXPECT_EQ(states, (std::vector<bool>{true, false}));
@@ -178,89 +133,61 @@ TEST(InfoSheetLogic, TerminalBoxesFollowTheirBitNumbers)
     EXPECT_EQ(states, (std::vector<bool>{true, false}));
     InfoApplyWord(outputs, 17, 0x0080, states);
     EXPECT_EQ(states, (std::vector<bool>{false, true}));
-
-    const auto inputs = InfoInputBoxes(4, 0x0105);
-    ASSERT_EQ(inputs.size(), 11u);
-    std::vector<bool> in(inputs.size(), false);
-    InfoApplyWord(inputs, 16, 0x0100, in);  // bit 8 is P1, the sixth box
-    EXPECT_TRUE(in[5]);
-    EXPECT_EQ(std::count(in.begin(), in.end(), true), 1);
-    EXPECT_TRUE(InfoInputBoxes(3, 0).empty());
 }
 
 // ---- the sheet against a real manager -------------------------------------------------------
 
-// A line with KX485 drives on it: answers every frame from the drives' registers.
-struct DriveLine {
-    std::map<int, std::map<uint16_t, uint16_t>> registers;
-    std::map<int, std::vector<uint16_t>> registered;
-    bool silent = false;
-    std::deque<uint8_t> pending;
-
-    void Answer(std::string_view frame)
-    {
-        if (silent)
-            return;
-        const std::vector<uint8_t> bytes(frame.begin(), frame.end());
-        auto request = kx485::ParseRequest(bytes);
-        if (!request)
-            return;
-        const int s = request->station;
-        auto& regs = registers[s];
-        std::string reply;
-        switch (request->command) {
-        case 'X':
-            registered[s] = request->addresses;
-            reply = kx485::BuildAck(s, 'X');
-            break;
-        case 'Y': {
-            std::vector<uint16_t> words;
-            for (uint16_t a : registered[s])
-                words.push_back(regs[a]);
-            reply = kx485::BuildAck(s, 'Y', words);
-            break;
-        }
-        case 'R':
-            reply = kx485::BuildAck(s, 'R', std::vector<uint16_t>{regs[request->address]});
-            break;
-        case 'W':
-            regs[request->address] = request->value;
-            reply = kx485::BuildAck(s, 'W', std::vector<uint16_t>{request->value});
-            break;
-        }
-        pending.insert(pending.end(), reply.begin(), reply.end());
-    }
-};
-
+// KX485 drives on a line: every frame written is answered at once from their registers.
 class DrivePort : public CommPort {
 public:
-    explicit DrivePort(DriveLine& line) : m_line(line) {}
-    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return m_open = true; }
-    bool Start() override { return m_open; }
+    struct Line {
+        std::map<int, std::map<uint16_t, uint16_t>> registers;
+        std::map<int, std::vector<uint16_t>> registered;
+        bool silent = false;
+    };
+    explicit DrivePort(Line& line) : m_line(line) {}
+    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return true; }
+    bool Start() override { return true; }
+    bool IsOpen() const override { return true; }
+    void Close() override {}
     bool WriteBytes(std::span<const uint8_t> bytes) override
     {
-        m_line.pending.clear();
-        m_line.Answer({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-        return m_open;
+        m_pending.clear();
+        auto request = kx485::ParseRequest(bytes);
+        if (m_line.silent || !request)
+            return true;
+        const int s = request->station;
+        auto& regs = m_line.registers[s];
+        std::vector<uint16_t> words;
+        if (request->command == 'X')
+            m_line.registered[s] = request->addresses;
+        else if (request->command == 'Y')
+            for (uint16_t a : m_line.registered[s])
+                words.push_back(regs[a]);
+        else if (request->command == 'R')
+            words.push_back(regs[request->address]);
+        else
+            words.push_back(regs[request->address] = request->value);
+        const std::string reply = kx485::BuildAck(s, request->command, words);
+        m_pending.assign(reply.begin(), reply.end());
+        return true;
     }
     bool WriteText(std::string_view text) override
     {
         return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     }
-    bool IsOpen() const override { return m_open; }
-    void Close() override { m_open = false; }
     bool ReadByte(uint8_t& byte) override
     {
-        if (m_line.pending.empty())
+        if (m_pending.empty())
             return false;
-        byte = m_line.pending.front();
-        m_line.pending.pop_front();
+        byte = m_pending.front();
+        m_pending.pop_front();
         return true;
     }
 
 private:
-    DriveLine& m_line;
-    bool m_open = false;
+    Line& m_line;
+    std::deque<uint8_t> m_pending;
 };
 
 // Stands in for the main window: records, names, the manager, graph watch mode.
@@ -366,7 +293,14 @@ TEST_F(InfoSheetTest, ChoosingAnotherStationMovesTheOpenSheet)
 {
     const Counts before3 = CountsOf(3);
     const Counts before2 = CountsOf(2);
+    host.records[8].present = 1;  // answered but not supported
+    for (int station : {7, 8, 0, 300})
+        EXPECT_FALSE(owner->Show(station)) << station;
+    EXPECT_EQ(owner->Sheet(), nullptr);
+
     CInvInfoPropertySheet& sheet = Open(3);
+    EXPECT_FALSE(owner->Show(7));
+    EXPECT_EQ(sheet.Station(), 3);
     sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
     EXPECT_EQ(sheet.Faults().Items().size(), 16u);
 
@@ -396,21 +330,6 @@ TEST_F(InfoSheetTest, ChoosingAnotherStationMovesTheOpenSheet)
     owner->Close();
     EXPECT_EQ(CountsOf(2), before2);
     EXPECT_EQ(CountsOf(3), before3);
-}
-
-TEST_F(InfoSheetTest, StationsNotPresentAndConnectedOpenNothing)
-{
-    EXPECT_FALSE(owner->Show(7));
-    EXPECT_EQ(owner->Sheet(), nullptr);
-    host.records[8].present = 1;  // answered but not supported
-    EXPECT_FALSE(owner->Show(8));
-    EXPECT_FALSE(owner->Show(0));
-    EXPECT_FALSE(owner->Show(300));
-
-    CInvInfoPropertySheet& sheet = Open(3);
-    EXPECT_FALSE(owner->Show(7));
-    EXPECT_EQ(sheet.Station(), 3);
-    EXPECT_TRUE(sheet.General().Registered());
 }
 
 TEST_F(InfoSheetTest, SpeedModelShowsSpeedLabelsAndRegistersItsAddresses)
@@ -505,7 +424,6 @@ TEST_F(InfoSheetTest, EnterAndEscapeAreSwallowedOnlyOnTheRunningStatusPage)
     QTest::keyClick(&sheet.General(), Qt::Key_Enter);
     EXPECT_FALSE(sheet.Closed());
     EXPECT_TRUE(sheet.isVisible());
-    EXPECT_TRUE(sheet.General().Registered());
 
     sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
     QTest::keyClick(&sheet.Terminals(), Qt::Key_Escape);
@@ -514,23 +432,15 @@ TEST_F(InfoSheetTest, EnterAndEscapeAreSwallowedOnlyOnTheRunningStatusPage)
     EXPECT_EQ(CountsOf(3), before);  // given back at once, before the deferred delete
     FlushDeletes();
     EXPECT_EQ(owner->Sheet(), nullptr);
-}
 
-TEST_F(InfoSheetTest, CloseButtonPostsTheCloseAndANewSheetCanFollow)
-{
-    const Counts before = CountsOf(3);
-    CInvInfoPropertySheet& sheet = Open(3);
-    EXPECT_EQ(sheet.CloseButton().text(), QStringLiteral("&Close"));
-    sheet.CloseButton().click();
-    EXPECT_FALSE(sheet.Closed());  // posted, not done inside the click
+    // "&Close" posts the close; Information before the deferred delete opens a fresh sheet.
+    CInvInfoPropertySheet& second = Open(3);
+    second.CloseButton().click();
+    EXPECT_FALSE(second.Closed());
     QCoreApplication::processEvents();
-    EXPECT_TRUE(sheet.Closed());
+    EXPECT_TRUE(second.Closed());
     EXPECT_EQ(CountsOf(3), before);
-
-    // Information again before the old sheet is deleted opens a fresh one.
     ASSERT_TRUE(owner->Show(3));
-    ASSERT_NE(owner->Sheet(), nullptr);
-    EXPECT_FALSE(owner->Sheet()->Closed());
     FlushDeletes();
     ASSERT_NE(owner->Sheet(), nullptr);
     EXPECT_TRUE(owner->Sheet()->General().Registered());
@@ -569,7 +479,7 @@ protected:
         return done();
     }
 
-    DriveLine line;
+    DrivePort::Line line;
 };
 
 TEST_F(InfoSheetLineTest, TrippedDriveShowsItsFaultBitsTerminalsAndStatus)
@@ -617,7 +527,7 @@ TEST_F(InfoSheetLineTest, TrippedDriveShowsItsFaultBitsTerminalsAndStatus)
     EXPECT_FALSE(io.OutputBox(0)->isChecked());
 }
 
-TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndItsLaterCloseLeavesNewRegistrationsAlone)
+TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndLeavesNewRegistrationsAlone)
 {
     line.registers[3][9] = 123;
     CInvInfoPropertySheet& sheet = Open(3);
@@ -635,28 +545,14 @@ TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndItsLaterCloseLeavesNewRegis
     host.comm.AddMonitor(3, MonitorAddressSet(4, 0x0105));
     host.comm.AddListener(3, &mainWindow);
     const Counts rescanned = CountsOf(3);
+    EXPECT_FALSE(gen.Registered());
+    ASSERT_TRUE(owner->Show(3));  // Information again revives the visible page
+    EXPECT_TRUE(gen.Registered());
+    EXPECT_TRUE(sheet.windowTitle().startsWith(QStringLiteral("3 : ")));
+    ASSERT_TRUE(RunUntil([&] { return gen.Value(kGenOutputCurrent)->text() == QStringLiteral("12.3 A"); }));
     sheet.Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
-    EXPECT_TRUE(sheet.Faults().Registered());
     owner->Close();
     EXPECT_EQ(CountsOf(3), rescanned);
-}
-
-TEST_F(InfoSheetLineTest, InformationAgainRevivesAPageThatLostItsStation)
-{
-    line.registers[3][9] = 123;
-    CInvInfoPropertySheet& sheet = Open(3);
-    line.silent = true;
-    ASSERT_TRUE(RunUntil([&] { return sheet.windowTitle().startsWith(QStringLiteral("No. 3")); }));
-    EXPECT_FALSE(sheet.General().Registered());
-
-    line.silent = false;
-    host.comm.AddMonitor(3, MonitorAddressSet(4, 0x0105));
-    host.comm.AddListener(3, &mainWindow);
-    ASSERT_TRUE(owner->Show(3));
-    EXPECT_TRUE(sheet.General().Registered());
-    EXPECT_TRUE(sheet.General().Value(kGenOutputCurrent)->isEnabled());
-    EXPECT_TRUE(sheet.windowTitle().startsWith(QStringLiteral("3 : ")));
-    ASSERT_TRUE(RunUntil([&] { return sheet.General().Value(kGenOutputCurrent)->text() == QStringLiteral("12.3 A"); }));
 }
 
 }  // namespace
