@@ -82,6 +82,19 @@ std::vector<const CItem*> AllItems(const ParameterData& data)
     return items;
 }
 
+// Loads every shipped file for its own model and version and hands it to check.
+template <typename Check>
+void ForEachLoaded(Check check)
+{
+    for (const Shipped& s : ShippedFiles()) {
+        SCOPED_TRACE(Name(s));
+        const StationRecord rec = OfflineRecord(s.model, s.version);
+        ParameterData data;
+        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir)) << data.StatusText();
+        check(s, data);
+    }
+}
+
 }  // namespace
 
 TEST(ShippedData, everySourceIsCompiledAndFoundByTheVersionScan)
@@ -110,11 +123,7 @@ TEST(ShippedData, everySourceIsCompiledAndFoundByTheVersionScan)
 
 TEST(ShippedData, everyFileLoadsForItsModelAndVersionAndDumpsBackToItsSource)
 {
-    for (const Shipped& s : ShippedFiles()) {
-        SCOPED_TRACE(Name(s));
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir)) << data.StatusText();
+    ForEachLoaded([](const Shipped& s, ParameterData& data) {
         EXPECT_EQ(data.StatusCode(), 0);
         EXPECT_TRUE(data.IsLoaded());
         EXPECT_GE(data.GroupCount(), 4);
@@ -127,13 +136,12 @@ TEST(ShippedData, everyFileLoadsForItsModelAndVersionAndDumpsBackToItsSource)
         const QJsonDocument source = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(s.source)));
         ASSERT_TRUE(source.isObject());
         EXPECT_EQ(dumped, source);
-    }
+    });
 }
 
 TEST(ShippedData, addressesStayClearOfTheCatalogueRegisters)
 {
-    for (const Shipped& s : ShippedFiles()) {
-        SCOPED_TRACE(Name(s));
+    ForEachLoaded([](const Shipped& s, ParameterData& data) {
         std::set<uint16_t> reserved = {0, 1, 2, 3};
         for (int set = 0; set <= 4; ++set)
             for (const MonitorItem& m : BuildItemSet(s.model, s.version, set))
@@ -144,30 +152,23 @@ TEST(ShippedData, addressesStayClearOfTheCatalogueRegisters)
             reserved.insert(a);
         ASSERT_TRUE(reserved.count(s.model == 5 ? 1282 : 5));
 
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir));
         std::set<uint16_t> seen;
         for (const CItem* it : AllItems(data)) {
             EXPECT_FALSE(reserved.count(it->address)) << it->name;
             EXPECT_TRUE(seen.insert(it->address).second) << it->name;
             EXPECT_EQ(data.FindItem(it->address), it);
         }
-    }
+    });
 }
 
 // What the connection scan reads as the time scale is what the editor shows for the parameter.
 TEST(ShippedData, timeScaleRegisterIsAChoiceWithTheScanTexts)
 {
-    for (const Shipped& s : ShippedFiles()) {
-        SCOPED_TRACE(Name(s));
+    ForEachLoaded([](const Shipped& s, ParameterData& data) {
         const std::optional<uint16_t> reg = TimeScaleRegister(s.model);
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir));
         if (!reg) {
             EXPECT_EQ(s.model, 5);
-            continue;
+            return;
         }
         const CItem* item = data.FindItem(*reg);
         ASSERT_NE(item, nullptr);
@@ -176,18 +177,14 @@ TEST(ShippedData, timeScaleRegisterIsAChoiceWithTheScanTexts)
         for (uint32_t raw = 0; raw <= 2; ++raw)
             EXPECT_EQ(item->ValueText(raw, true), texts.at(TimeScale(static_cast<int>(raw))));
         EXPECT_EQ(item->ChoiceTexts().size(), 3u);
-    }
+    });
 }
 
 // Every item shows its default and limits, names with a placeholder are renamed by the mode,
 // and acceleration times follow the time scale.
 TEST(ShippedData, itemsFormatAndFollowTheModes)
 {
-    for (const Shipped& s : ShippedFiles()) {
-        SCOPED_TRACE(Name(s));
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir));
+    ForEachLoaded([](const Shipped& s, ParameterData& data) {
         int modeNames = 0, readOnly = 0, runWritable = 0;
         for (const CItem* it : AllItems(data)) {
             ASSERT_TRUE(it->HasValueType()) << it->name;
@@ -226,17 +223,13 @@ TEST(ShippedData, itemsFormatAndFollowTheModes)
         data.SetMode(ParameterData::kFreqMode, 1);
         EXPECT_EQ(acc->ValueText(1234, true), "1234");
         EXPECT_EQ(data.ItemAt(0, 0)->displayName, s.model == 5 ? "Speed Command" : "Freq Command");
-    }
+    });
 }
 
 // Each file uses every kind of value the editor formats.
 TEST(ShippedData, everyFileUsesEveryKindOfValue)
 {
-    for (const Shipped& s : ShippedFiles()) {
-        SCOPED_TRACE(Name(s));
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        ASSERT_TRUE(data.LoadDataFile(rec, kDataDir));
+    ForEachLoaded([](const Shipped& s, ParameterData& data) {
         std::set<std::string> kinds;
         for (const CItem* it : AllItems(data)) {
             const CType* t = it->Type();
@@ -255,7 +248,7 @@ TEST(ShippedData, everyFileUsesEveryKindOfValue)
                 kinds.insert("decimal");
         }
         EXPECT_EQ(kinds, (std::set<std::string>{"choice", "signed", "hex", "bits", "FREQ3", "TIME1", "decimal"}));
-    }
+    });
 }
 
 // A newer software version keeps every parameter of the older one and adds some.
