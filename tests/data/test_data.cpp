@@ -277,45 +277,38 @@ TEST(ShippedData, newerVersionsExtendTheOlderOnes)
     EXPECT_EQ(pairs, 2);
 }
 
-// Lengths to cut a file at: every length for the smallest file; for the others every length up
-// to the end of the first buffer (header, types, choice lists and the first items), both sides
-// of each later buffer refill, and a stride prime to every field size through the rest. Every
-// length of every file would take minutes under the sanitizers.
-std::vector<size_t> CutLengths(size_t size, bool all)
-{
-    std::vector<size_t> cuts;
-    for (size_t n = 0; n < size; ++n) {
-        const size_t inBuffer = n % ObjectArchive::kBufferSize;
-        if (all || n < ObjectArchive::kBufferSize || inBuffer <= 1 ||
-            inBuffer >= ObjectArchive::kBufferSize - 1 || n % 13 == 0)
-            cuts.push_back(n);
-    }
-    return cuts;
-}
+// A cut-short file, at every length, is refused with a status; nothing of it stays loaded. One
+// test per file so that ctest spreads them over the cores.
+class ShippedTruncation : public ::testing::TestWithParam<size_t> {};
 
-// A cut-short file is refused with a status; nothing of it stays loaded.
-TEST(ShippedDataRobustness, truncationsFailWithAStatus)
+TEST_P(ShippedTruncation, everyCutFailsWithAStatus)
 {
     const std::vector<Shipped> files = ShippedFiles();
-    const auto smallest = std::min_element(files.begin(), files.end(), [](const Shipped& a, const Shipped& b) {
-        return fs::file_size(a.file) < fs::file_size(b.file);
-    });
-    for (const Shipped& s : files) {
-        SCOPED_TRACE(Name(s));
-        const std::string whole = ReadAll(s.file);
-        ASSERT_GT(whole.size(), ObjectArchive::kBufferSize);  // so the cuts cross a refill
-        const StationRecord rec = OfflineRecord(s.model, s.version);
-        ParameterData data;
-        for (size_t n : CutLengths(whole.size(), &s == &*smallest)) {
-            MemorySource source({reinterpret_cast<const uint8_t*>(whole.data()), n});
-            ASSERT_FALSE(data.LoadDataImage(rec, source, s.file)) << n;
-            ASSERT_TRUE(data.StatusCode() == 5 || data.StatusCode() == 6) << n;
-            ASSERT_FALSE(data.IsLoaded());
-            ASSERT_EQ(data.GroupCount(), 0) << n;
-        }
-        MemorySource full({reinterpret_cast<const uint8_t*>(whole.data()), whole.size()});
-        EXPECT_TRUE(data.LoadDataImage(rec, full, s.file));
+    ASSERT_LT(GetParam(), files.size());
+    const Shipped& s = files[GetParam()];
+    SCOPED_TRACE(Name(s));
+    const std::string whole = ReadAll(s.file);
+    ASSERT_GT(whole.size(), ObjectArchive::kBufferSize);  // so the cuts cross a refill
+    const StationRecord rec = OfflineRecord(s.model, s.version);
+    ParameterData data;
+    for (size_t n = 0; n < whole.size(); ++n) {
+        MemorySource source({reinterpret_cast<const uint8_t*>(whole.data()), n});
+        ASSERT_FALSE(data.LoadDataImage(rec, source, s.file)) << n;
+        ASSERT_TRUE(data.StatusCode() == 5 || data.StatusCode() == 6) << n;
+        ASSERT_FALSE(data.IsLoaded());
+        ASSERT_EQ(data.GroupCount(), 0) << n;
     }
+    MemorySource full({reinterpret_cast<const uint8_t*>(whole.data()), whole.size()});
+    EXPECT_TRUE(data.LoadDataImage(rec, full, s.file));
+}
+
+constexpr size_t kShippedCount = 7;
+INSTANTIATE_TEST_SUITE_P(EachFile, ShippedTruncation, ::testing::Range<size_t>(0, kShippedCount));
+
+// A file added to data/ must join the truncation cases above.
+TEST(ShippedDataRobustness, truncationCoversEveryShippedFile)
+{
+    EXPECT_EQ(ShippedFiles().size(), kShippedCount);
 }
 
 // The same through real files, at a spread of lengths.
