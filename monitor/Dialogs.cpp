@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,6 +69,14 @@ QLabel* Notice(const QString& text, QWidget* parent)
     return l;
 }
 
+// A label whose mnemonic moves the focus to its control.
+QLabel* Buddy(const QString& text, QWidget* control, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(control);
+    return l;
+}
+
 }  // namespace
 
 // --- Communication Port Setup ----------------------------------------------------------------
@@ -106,7 +115,7 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     auto* baudRow = new QHBoxLayout;
     baudRow->addWidget(baud_, 1);
     baudRow->addWidget(new QLabel(QStringLiteral("BPS"), line));
-    form->addRow(QStringLiteral("Comm. &Baud"), baudRow);
+    form->addRow(Buddy(QStringLiteral("Comm. &Baud"), baud_, line), baudRow);
     dataBit_ = Combo(PortSetupForm::DataBits(), form_.dataBitIndex, line);
     form->addRow(QStringLiteral("&Data Bit"), dataBit_);
     parity_ = Combo(PortSetupForm::Parities(), form_.parityIndex, line);
@@ -136,7 +145,7 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     auto* timeRow = new QHBoxLayout;
     timeRow->addWidget(timeOut_, 1);
     timeRow->addWidget(new QLabel(QStringLiteral("msec"), op));
-    opForm->addRow(QStringLiteral("&TimeOut"), timeRow);
+    opForm->addRow(Buddy(QStringLiteral("&TimeOut"), timeOut_, op), timeRow);
     retry_ = Combo(PortSetupForm::Retries(), form_.retryIndex, op);
     opForm->addRow(QStringLiteral("&Retry Number"), retry_);
 
@@ -176,7 +185,8 @@ void CPortSetupDlg::UpdateEnabling()
 void CPortSetupDlg::UpdatePortNote()
 {
     const QString device = port_->currentText().trimmed();
-    QString note = QStringLiteral("Typed device path");
+    QString note = QFileInfo::exists(device) ? QStringLiteral("Device path")
+                                             : QStringLiteral("No such device");
     for (const PortRecord& p : discovered_) {
         if (p.devicePath == device) {
             note = p.usb ? QStringLiteral("USB adapter: %1").arg(p.description) : p.description;
