@@ -121,12 +121,16 @@ bool EventLog::Write(const QString& message)
             Close();
             error_ = kWriteFailed;
             logging_ = false;
+            if (stopHandler_)
+                stopHandler_();
             return false;
         }
     }
     lines_.append(line);
     if (lines_.size() > kMaxListLines)
         lines_.removeFirst();
+    if (lineHandler_)
+        lineHandler_(line);
     return true;
 }
 

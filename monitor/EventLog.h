@@ -23,6 +23,10 @@ public:
     using Clock = std::function<QDateTime()>;
     // Receives the file layer's own message (path and system error) before the error code is set.
     using FileErrorReporter = std::function<void(const QString& message)>;
+    // Told of each line kept for the pane, as it appears there.
+    using LineHandler = std::function<void(const QString& line)>;
+    // Told when a write failure has switched logging off.
+    using StopHandler = std::function<void()>;
 
     EventLog();
     ~EventLog();
@@ -66,6 +70,8 @@ public:
     void SetDeviceFactory(DeviceFactory factory) { factory_ = std::move(factory); }
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     void SetFileErrorReporter(FileErrorReporter reporter) { reporter_ = std::move(reporter); }
+    void SetLineHandler(LineHandler handler) { lineHandler_ = std::move(handler); }
+    void SetStopHandler(StopHandler handler) { stopHandler_ = std::move(handler); }
 
 private:
     bool WriteToFile(const QString& text);
@@ -79,6 +85,8 @@ private:
     DeviceFactory factory_;
     Clock clock_;
     FileErrorReporter reporter_;
+    LineHandler lineHandler_;
+    StopHandler stopHandler_;
 };
 
 }  // namespace vm

@@ -54,6 +54,7 @@ public:
 
     // Failures to read or write the file are shown through messages (may be null).
     explicit CHistory(MessageSink* messages = nullptr);
+    void SetMessageSink(MessageSink* messages) { file_.SetMessageSink(messages); }
 
     // Inserts a record made from the station at index 0 and, once opened, saves the file.
     // Returns true when the oldest record was dropped to stay within kMaxRecords.

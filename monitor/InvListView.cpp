@@ -9,34 +9,46 @@
 
 namespace vm {
 
+void SetReportStyle(QTableView& view)
+{
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.setSelectionMode(QAbstractItemView::SingleSelection);
+    view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view.setShowGrid(true);
+    view.setAlternatingRowColors(true);
+    view.setWordWrap(false);
+    view.setIconSize(QSize(16, 16));
+    view.setFrameShape(QFrame::NoFrame);
+    view.verticalHeader()->hide();
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().height() + 8);
+    view.horizontalHeader()->setHighlightSections(false);
+    view.horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view.horizontalHeader()->setStretchLastSection(true);
+
+    // The selection stays visible while another window has the focus.
+    QPalette pal = view.palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    view.setPalette(pal);
+}
+
+int StoredColumnWidth(QSettings& settings, const QString& key, int defaultWidth)
+{
+    const int w = settings.value(key, defaultWidth).toInt();
+    return w > 0 ? w : defaultWidth;
+}
+
 CInvListView::CInvListView(CInvListModel::NameLookup deviceName, QWidget* parent)
     : QTableView(parent), model_(std::move(deviceName))
 {
     setObjectName(QStringLiteral("InvListView"));
     setModel(&model_);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setShowGrid(true);
-    setAlternatingRowColors(true);
-    setWordWrap(false);
-    setIconSize(QSize(16, 16));
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    horizontalHeader()->setHighlightSections(false);
+    SetReportStyle(*this);
     horizontalHeader()->setSectionsClickable(true);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setStretchLastSection(true);
     for (int c = 0; c < kInvColumnCount; ++c)
         setColumnWidth(c, kInvColumnDefaultWidths[c]);
-
-    // The selection stays visible while another window has the focus.
-    QPalette pal = palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
-    setPalette(pal);
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CInvListView::SortByColumn);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -83,11 +95,9 @@ void CInvListView::SortByColumn(int column)
 
 void CInvListView::LoadColumnWidths(QSettings& settings)
 {
-    for (int c = 0; c < kInvColumnCount; ++c) {
-        const int w = settings.value(QStringLiteral("Main/INVCol %1").arg(c),
-                                     kInvColumnDefaultWidths[c]).toInt();
-        setColumnWidth(c, w > 0 ? w : kInvColumnDefaultWidths[c]);
-    }
+    for (int c = 0; c < kInvColumnCount; ++c)
+        setColumnWidth(c, StoredColumnWidth(settings, QStringLiteral("Main/INVCol %1").arg(c),
+                                            kInvColumnDefaultWidths[c]));
 }
 
 void CInvListView::SaveColumnWidths(QSettings& settings) const

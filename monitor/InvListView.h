@@ -14,6 +14,11 @@ class QSettings;
 
 namespace vm {
 
+// Report-style list: whole rows, single selection shown even without focus, grid lines.
+void SetReportStyle(QTableView& view);
+// A column width from the settings; a missing or non-positive value gives the default.
+int StoredColumnWidth(QSettings& settings, const QString& key, int defaultWidth);
+
 inline constexpr std::array<int, kInvColumnCount> kInvColumnDefaultWidths{40,  150, 80,  90,
                                                                           100, 100, 100, 150};
 

@@ -101,6 +101,14 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     network_.SetEventLog(&log_);
     network_.SetDataFolder(folders_.data);
     log_.SetFileErrorReporter([this](const QString& text) { ShowError(text); });
+    log_.SetLineHandler([this](const QString& line) {
+        if (eventLogView_)
+            eventLogView_->AppendLine(line);
+    });
+    log_.SetStopHandler([this] {
+        settings_.logEnable = 0;
+        UpdateCommands();
+    });
 
     CreateActions();
     CreateStatusBar();
@@ -140,10 +148,14 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
 CMainFrame::~CMainFrame()
 {
     lampTimer_.stop();
+    log_.SetLineHandler({});
+    log_.SetStopHandler({});
     // The list points into the records; it goes before them.
     delete tabs_;
     tabs_ = nullptr;
     invList_ = nullptr;
+    faultList_ = nullptr;
+    network_.SetFaultHistory(nullptr);
 }
 
 void CMainFrame::CreateActions()
@@ -294,9 +306,11 @@ void CMainFrame::CreateViews()
     tabs_->setObjectName(QStringLiteral("VRMNView"));
     tabs_->setDocumentMode(true);
     invList_ = new CInvListView([this](int station) { return network_.DeviceName(station); }, tabs_);
-    invList_->setFrameShape(QFrame::NoFrame);
     tabs_->addTab(invList_, QIcon(RowImagePixmap(kRowForward, 2.0)),
                   QStringLiteral("Connection Information"));
+    faultList_ = new CFaultListView(messages_, tabs_);
+    tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
+    network_.SetFaultHistory(faultList_);
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
                                  Action(kCmdOnlineEditor), Action(kCmdGraphMonitor)});
@@ -307,42 +321,25 @@ void CMainFrame::CreateViews()
     eventLogDock_ = new QDockWidget(QStringLiteral("Event Log"), this);
     eventLogDock_->setObjectName(QStringLiteral("Event Log"));
     eventLogDock_->setAllowedAreas(Qt::AllDockWidgetAreas);
-    auto* placeholder = new QWidget(eventLogDock_);
-    placeholder->setMinimumSize(200, 120);
-    eventLogDock_->setWidget(placeholder);
+    eventLogView_ = new CEventLogView(log_, Action(kCmdStartEventLog), Action(kCmdStopEventLog),
+                                      eventLogDock_);
+    eventLogDock_->setWidget(eventLogView_);
     addDockWidget(Qt::BottomDockWidgetArea, eventLogDock_);
     resizeDocks({eventLogDock_}, {140}, Qt::Vertical);
     if (QMenu* view = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu")))
         view->addAction(eventLogDock_->toggleViewAction());
 }
 
-void CMainFrame::SetEventLogPane(QWidget* pane)
-{
-    delete eventLogDock_->widget();
-    eventLogDock_->setWidget(pane);
-}
-
 void CMainFrame::SetMessageSink(MessageSink* sink)
 {
     messages_ = sink ? sink : messageBoxes_.get();
+    faultList_->SetMessageSink(messages_);
 }
 
 void CMainFrame::SetToolFrames(ToolFrameHost* frames)
 {
     toolFrames_ = frames;
     network_.SetToolFrames(frames);
-    UpdateCommands();
-}
-
-void CMainFrame::SetFaultHistory(FaultHistoryHook* history)
-{
-    if (faultHistory_ && tabs_->count() > 1)
-        tabs_->removeTab(1);
-    faultHistory_ = history;
-    network_.SetFaultHistory(history);
-    if (history && history->Page())
-        tabs_->addTab(history->Page(), QIcon(RowImagePixmap(kRowFault, 2.0)),
-                      QStringLiteral("Fault History"));
     UpdateCommands();
 }
 
@@ -354,6 +351,7 @@ void CMainFrame::LoadSettings()
     settings_ = LoadMainSettings(s, SettingsContext{folders_.log, portNames_});
     network_.DeviceNames() = LoadDeviceNames(s);
     invList_->LoadColumnWidths(s);
+    faultList_->LoadColumnWidths(s);
     storedPort_ = settings_.port;
     if (!options_.port.isEmpty())
         settings_.port = options_.port;
@@ -365,9 +363,11 @@ void CMainFrame::SaveSettings()
     MainSettings out = settings_;
     out.port = storedPort_;
     out.conIds = network_.ConnectedIds();
+    out.logEnable = log_.Logging() ? 1 : 0;
     SaveMainSettings(s, out);
     SaveDeviceNames(s, network_.DeviceNames());
     invList_->SaveColumnWidths(s);
+    faultList_->SaveColumnWidths(s);
 }
 
 // --- start-up and shutdown -------------------------------------------------------------------
@@ -376,8 +376,8 @@ void CMainFrame::Startup()
 {
     if (settings_.logEnable)
         OnStartEventLog();
-    if (faultHistory_ && !faultHistory_->Open(settings_.faultFilePath))
-        ShowError(faultHistory_->ErrorText(0));
+    if (!faultList_->Open(settings_.faultFilePath))
+        ShowError(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
@@ -420,6 +420,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     if (toolFrames_)
         toolFrames_->CloseAll();
+    infoSheet_.Close();
+    faultList_->Close();
     event->accept();
 }
 
@@ -589,8 +591,8 @@ StationRecord* CMainFrame::SelectedConnected() const
 
 void CMainFrame::OnInformation()
 {
-    if (StationRecord* r = SelectedConnected(); r && openInformation_)
-        openInformation_(*r);
+    if (StationRecord* r = SelectedConnected())
+        infoSheet_.Show(r->station);
 }
 
 void CMainFrame::OnKeypad()
@@ -627,13 +629,25 @@ void CMainFrame::OnGraphMonitor()
 void CMainFrame::GraphWatchChanged()
 {
     network_.GraphWatchChanged();
+    infoSheet_.GraphWatchChanged();
     UpdatePanes();
     UpdateCommands();
+}
+
+void CMainFrame::SetDeviceName(int station, const QString& name)
+{
+    if (station >= 0 && station < static_cast<int>(network_.DeviceNames().size()))
+        network_.DeviceNames()[static_cast<size_t>(station)] = name;
 }
 
 void CMainFrame::DeviceNameChanged(int station)
 {
     invList_->NameChanged(station);
+    // Kept at once as well as at shutdown: a name typed in is not lost to a crash.
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        SaveDeviceNames(s, network_.DeviceNames());
+    }
     if (toolFrames_)
         toolFrames_->Broadcast(ToolNotice::kInvNameChanged, station);
 }
@@ -658,8 +672,6 @@ void CMainFrame::UpdateCommands()
     Action(kCmdOfflineEditor)->setEnabled(offlineEditors_ < 32);
     Action(kCmdStartEventLog)->setEnabled(!log_.Logging());
     Action(kCmdStopEventLog)->setEnabled(log_.Logging());
-    Action(kCmdFaultFilePath)->setEnabled(faultHistory_ != nullptr);
-    Action(kCmdEraseFaultHistory)->setEnabled(faultHistory_ != nullptr);
 }
 
 // --- file commands ---------------------------------------------------------------------------
@@ -681,8 +693,8 @@ void CMainFrame::OnStopEventLog()
     UpdateCommands();
 }
 
-QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
-                                   const QString& suffix, const QString& current)
+QString CMainFrame::AskSavePath(const QString& title, const QString& filter, const QString& suffix,
+                                const QString& current)
 {
     QFileDialog dialog(this, title, QFileInfo(current).absolutePath(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -691,8 +703,15 @@ QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
     dialog.selectFile(current);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    const QString chosen = dialog.selectedFiles().first();
-    if (chosen == current)
+    return dialog.selectedFiles().first();
+}
+
+QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
+                                   const QString& suffix, const QString& current)
+{
+    const QString chosen = savePathDialog_ ? savePathDialog_(title, filter, suffix, current)
+                                           : AskSavePath(title, filter, suffix, current);
+    if (chosen.isEmpty() || chosen == current)
         return {};
     if (QFileInfo::exists(chosen) &&
         !messages_->AskYesNo(
@@ -718,24 +737,21 @@ void CMainFrame::OnLogFilePath()
 
 void CMainFrame::OnFaultFilePath()
 {
-    if (!faultHistory_)
-        return;
     const QString path = ChooseSavePath(QStringLiteral("Fault History File Path"),
                                         QStringLiteral("Fault History File (*.log)"),
                                         QStringLiteral("log"), settings_.faultFilePath);
     if (path.isEmpty())
         return;
-    if (faultHistory_->ChangePath(path))
+    if (faultList_->ChangePath(path))
         settings_.faultFilePath = path;
     else
-        ShowError(faultHistory_->ErrorText(1));
+        ShowError(CHistory::ErrorText(CHistory::kPathChangeFailed));
 }
 
 void CMainFrame::OnEraseFaultHistory()
 {
-    if (faultHistory_ &&
-        messages_->AskYesNo("Erase all fault history ?", kCaption))
-        faultHistory_->Erase();
+    if (messages_->AskYesNo("Erase all fault history ?", kCaption))
+        faultList_->Erase();
 }
 
 }  // namespace vm

@@ -1,8 +1,12 @@
 #pragma once
 // The main window: menus, tool bar, status bar with its seven panes, the "Event Log" pane, the
-// tabbed view with the inverter list, and the network logic it owns for the whole run.
+// tabbed view with the inverter list and the fault history, the information sheet, and the
+// network logic it owns for the whole run.
 
 #include "monitor/EventLog.h"
+#include "monitor/EventLogView.h"
+#include "monitor/FaultListView.h"
+#include "monitor/InfoSheet.h"
 #include "monitor/InvListView.h"
 #include "monitor/MonitorHooks.h"
 #include "monitor/NetworkMonitor.h"
@@ -82,7 +86,7 @@ struct StartOptions {
     std::optional<std::vector<int>> scanIds; // instead of the stations of the last run
 };
 
-class CMainFrame : public QMainWindow, public NetworkView {
+class CMainFrame : public QMainWindow, public NetworkView, public InfoSheetHost {
     Q_OBJECT
 public:
     CMainFrame(const ProgramFolders& folders, const StartOptions& options = {},
@@ -95,7 +99,10 @@ public:
     NetworkMonitor& Network() { return network_; }
     CommManager& Manager() { return driver_.Manager(); }
     CInvListView& InvList() { return *invList_; }
+    CFaultListView& FaultList() { return *faultList_; }
     EventLog& Log() { return log_; }
+    CEventLogView& EventLogPane() { return *eventLogView_; }
+    InfoSheetOwner& InfoSheet() { return infoSheet_; }
     const MainSettings& Settings() const { return settings_; }
     const QStringList& PortNames() const { return portNames_; }
     QAction* Action(Command command) const;
@@ -108,11 +115,10 @@ public:
     // Messages the user must see; message boxes unless replaced (tests record them).
     void SetMessageSink(MessageSink* sink);
     void SetToolFrames(ToolFrameHost* frames);
-    void SetFaultHistory(FaultHistoryHook* history);
-    // Puts the event log's window into the "Event Log" pane.
-    void SetEventLogPane(QWidget* pane);
-    // Opens or moves the information sheet to a station.
-    void SetInformationSheet(std::function<void(StationRecord&)> open) { openInformation_ = std::move(open); }
+    // The save-file dialog of the two file path commands: the chosen path, or empty on cancel.
+    using SavePathDialog = std::function<QString(const QString& title, const QString& filter,
+                                                 const QString& suffix, const QString& current)>;
+    void SetSavePathDialog(SavePathDialog dialog) { savePathDialog_ = std::move(dialog); }
 
     // Command handlers.
     void OnConnect();
@@ -137,7 +143,8 @@ public:
 
     // Notifications from other windows.
     void GraphWatchChanged();
-    void DeviceNameChanged(int station);
+    // A device name was changed on the information sheet: list row, settings and tool windows.
+    void DeviceNameChanged(int station) override;
     void OfflineEditorOpened() { offlineEditors_ = std::min(offlineEditors_ + 1, 32); UpdateCommands(); }
     void OfflineEditorClosed() { offlineEditors_ = std::max(offlineEditors_ - 1, 0); UpdateCommands(); }
 
@@ -150,6 +157,13 @@ public:
     void ScanProgress(bool visible, int position, int range) override;
     void StatusMessage(const QString& text) override;
     void ShowError(const QString& text) override;
+
+    // InfoSheetHost.
+    StationRecord& Record(int station) override { return network_.Record(station); }
+    QString DeviceName(int station) const override { return network_.DeviceName(station); }
+    void SetDeviceName(int station, const QString& name) override;
+    CommManager& Comm() override { return Manager(); }
+    bool GraphWatch() const override { return network_.GraphWatch(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -168,6 +182,8 @@ private:
     bool StartComm();
     void CleanList();
     StationRecord* SelectedConnected() const;
+    QString AskSavePath(const QString& title, const QString& filter, const QString& suffix,
+                        const QString& current);
     QString ChooseSavePath(const QString& title, const QString& filter, const QString& suffix,
                            const QString& current);
 
@@ -182,18 +198,21 @@ private:
     EventLog log_;
     CommDriver driver_;        // before network_: clients go before their manager
     NetworkMonitor network_;
+    // After the manager and the records: the sheet's pages unregister while both still exist.
+    InfoSheetOwner infoSheet_{*this, this};
 
     MessageSink* messages_ = nullptr;
     std::unique_ptr<MessageSink> messageBoxes_;
     ToolFrameHost* toolFrames_ = nullptr;
-    FaultHistoryHook* faultHistory_ = nullptr;
-    std::function<void(StationRecord&)> openInformation_;
+    SavePathDialog savePathDialog_;
     int offlineEditors_ = 0;
 
     std::map<int, QAction*> actions_;
     QTabWidget* tabs_ = nullptr;
     CInvListView* invList_ = nullptr;
+    CFaultListView* faultList_ = nullptr;
     QDockWidget* eventLogDock_ = nullptr;
+    CEventLogView* eventLogView_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* graphWatchPane_ = nullptr;
     QLabel* protocolPane_ = nullptr;

@@ -6,23 +6,13 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace vm {
 
-// The fault history: one record per new fault of a station, its file and its tab page.
+// The fault history: one record per new fault of a station.
 class FaultHistoryHook {
 public:
     virtual ~FaultHistoryHook() = default;
     virtual void AddFault(const StationRecord& record, const QString& deviceName) = 0;
-    // Binds and loads the history file; false when that failed.
-    virtual bool Open(const QString& path) = 0;
-    virtual bool ChangePath(const QString& path) = 0;
-    virtual void Erase() = 0;
-    // 0 "Fail to initialize fault history file", 1 "Faild to change fault history file path".
-    virtual QString ErrorText(int index) const = 0;
-    // The "Fault History" page of the main window's tabs.
-    virtual QWidget* Page() = 0;
 };
 
 // Notifications the main window posts to the open tool windows.

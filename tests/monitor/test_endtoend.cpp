@@ -1,9 +1,13 @@
 // The main window against the simulator program over a pseudo-terminal, with the real serial
-// port and the 30 ms tick: stations found, live values, a trip logged, a silenced station lost.
+// port and the 30 ms tick: stations found, live values, a trip logged, recorded and shown on the
+// information sheet, a silenced station lost, the fault history read back by the next run.
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -72,6 +76,24 @@ QString Cell(CInvListModel& model, int station, int column)
     return row < 0 ? QString() : model.CellText(row, column);
 }
 
+// Whether the boxes from firstBox on show the bits of word their items at address follow, at
+// least one of them ticked.
+bool BoxesShow(const CInfoBitPage& page, int firstBox, uint16_t address, uint32_t word)
+{
+    int box = firstBox;
+    bool ticked = false;
+    for (const InfoBitBox& item : page.Items()) {
+        if (item.address != address)
+            continue;
+        const bool on = ((word >> (item.bit % 32)) & 1) != 0;
+        if (page.Box(box)->isChecked() != on)
+            return false;
+        ticked = ticked || on;
+        ++box;
+    }
+    return ticked;
+}
+
 }  // namespace
 
 TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLosesASilencedStation)
@@ -93,7 +115,8 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
 
     const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
                                                          {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{link, std::vector<int>{1, 2, 3, 4, 5}});
+    auto owned = std::make_unique<CMainFrame>(folders, StartOptions{link, std::vector<int>{1, 2, 3, 4, 5}});
+    CMainFrame& frame = *owned;
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Startup();
@@ -117,9 +140,20 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     EXPECT_TRUE(Cell(list, 1, kColFrequency).endsWith(" Hz"));
     EXPECT_EQ(list.RowImageAt(RowOf(list, 1)), kRowForward);
 
-    // A trip shows in the list and in the event log, pane lines and file alike.
+    // The information sheet for station 2, where the drive gets its name, watching the faults.
+    frame.InvList().selectRow(RowOf(list, 2));
+    frame.Action(kCmdInformation)->trigger();
+    CInvInfoPropertySheet* sheet = frame.InfoSheet().Sheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->General().NameEdit()->setText("Mixer");
+    sheet->General().ApplyName();
+    EXPECT_EQ(Cell(list, 2, kColDeviceName), "Mixer");
+    sheet->Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageFaults);
+
+    // A trip shows in the list, the fault history tab and the event log, pane lines and file.
+    sim.Command("set 2 16 5");  // two input terminals on
     sim.Command("trip 2 0");
-    const QString faultLine = "2:QM-B20X Over Current (OCT) fault occured";
+    const QString faultLine = "2:QM-B20X(Mixer) Over Current (OCT) fault occured";
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains(faultLine); },
                                 kWaitMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 2, kColFault) == "Over Current (OCT)"; },
@@ -128,6 +162,20 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     QFile logFile(frame.Log().Path());
     ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
     EXPECT_TRUE(logFile.readAll().contains(faultLine.toUtf8()));
+    CFaultListModel& faults = frame.FaultList().Model();
+    ASSERT_EQ(faults.rowCount(), 1);
+    EXPECT_EQ(faults.CellText(0, 3), "2");
+    EXPECT_EQ(faults.CellText(0, 4), "Mixer");
+    EXPECT_EQ(faults.CellText(0, 7), "Over Current (OCT)");
+
+    // The sheet ticks the tripped bit, then shows the terminals: the inputs set above and the
+    // drive's fault relay (output bit 7 of this model).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return BoxesShow(sheet->Faults(), 0, 15, 0x0001); }, kWaitMs));
+    sheet->Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return BoxesShow(sheet->Terminals(), 0, 16, 0x0005) &&
+               BoxesShow(sheet->Terminals(), kInfoInputBoxes, 17, 0x0080);
+    }, kWaitMs));
 
     // A silenced station is lost after the retries and keeps its row as "No Connection".
     sim.Command("silence 3");
@@ -137,4 +185,19 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     EXPECT_EQ(frame.windowTitle(), "Varimon Main [2 Connected]");
     EXPECT_TRUE(frame.Log().Lines().join('\n').contains("3:QM-E20 Disconnected"));
     EXPECT_TRUE(frame.Network().Record(1).connected);
+
+    // The next run reads the trip back from the history file, with the drive's name.
+    frame.close();
+    owned.reset();
+    CMainFrame next(folders, StartOptions{link, std::vector<int>{}});
+    next.SetMessageSink(&messages);
+    next.Startup();
+    EXPECT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
+    EXPECT_EQ(next.Network().DeviceName(2), "Mixer");
+    CFaultListModel& stored = next.FaultList().Model();
+    ASSERT_EQ(stored.rowCount(), 1);
+    EXPECT_EQ(stored.CellText(0, 3), "2");
+    EXPECT_EQ(stored.CellText(0, 4), "Mixer");
+    EXPECT_EQ(stored.CellText(0, 5), "QM-B20X");
+    EXPECT_EQ(stored.CellText(0, 7), "Over Current (OCT)");
 }

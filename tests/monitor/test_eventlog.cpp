@@ -1,4 +1,5 @@
 #include "monitor/EventLog.h"
+#include "tests/monitor/FullDiskDevice.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,28 +17,7 @@ static void PrintTo(const QString& text, std::ostream* os)
 namespace vm {
 namespace {
 
-// A log device that accepts a number of bytes and then fails like a full disk.
-class FullDiskDevice : public QIODevice {
-public:
-    explicit FullDiskDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
-    QByteArray written;
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 len) override
-    {
-        if (len > room_) {
-            setErrorString(QStringLiteral("No space left on device"));
-            return -1;
-        }
-        room_ -= len;
-        written.append(data, len);
-        return len;
-    }
-
-private:
-    qint64 room_;
-};
+using test::FullDiskDevice;
 
 class EventLogTest : public ::testing::Test {
 protected:

@@ -1,14 +1,20 @@
 // The main window offscreen: settings at start and shutdown, the re-scan of the last stations,
-// status panes, the RX/TX lamp and the enabling of commands.
+// status panes, the RX/TX lamp, the enabling of commands, the fault history tab, the event log
+// pane and the information sheet.
 #include "monitor/MainFrame.h"
+#include "tests/monitor/FullDiskDevice.h"
 #include "tests/platform/QStringPrinter.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <gtest/gtest.h>
 
 #include <pty.h>
@@ -38,6 +44,33 @@ struct QuietLine {
     QString path;
 };
 
+// Records what the main window tells the tool windows.
+struct RecordingFrames : ToolFrameHost {
+    void Broadcast(ToolNotice notice, int station) override { notices.push_back({notice, station}); }
+    void OpenOrActivate(int, int) override {}
+    int FreeOfflineStation() const override { return -1; }
+    bool AllCanClose() const override { return true; }
+    void CloseAll() override {}
+
+    std::vector<std::pair<ToolNotice, int>> notices;
+};
+
+QByteArray Read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+StationRecord& Connect(CMainFrame& frame, int station, int model = 4)
+{
+    StationRecord& r = frame.Network().Record(station);
+    r.present = r.connected = 1;
+    r.model = model;
+    r.version = 0x0015;
+    frame.RefreshStation(r);
+    return r;
+}
+
 class MainFrameTest : public ::testing::Test {
 protected:
     MainFrameTest()
@@ -52,6 +85,21 @@ protected:
         auto frame = std::make_unique<CMainFrame>(folders, options);
         frame->SetMessageSink(&messages);
         return frame;
+    }
+
+    QString HistoryPath() const { return QDir(folders.log).filePath("history.log"); }
+
+    // A history file with one record, as a previous run leaves it.
+    void WritePreviousHistory()
+    {
+        CHistory previous;
+        ASSERT_TRUE(previous.Open(HistoryPath()));
+        StationRecord r;
+        r.station = 6;
+        r.model = 4;
+        r.fault = 1;
+        previous.Add(r, "Press", QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5)));
+        previous.Close();
     }
 
     QVariant Stored(const QString& key) const
@@ -195,6 +243,244 @@ TEST_F(MainFrameTest, eventLogStartsWithTheProgramWhenEnabledAndStopsOnCommand)
     EXPECT_TRUE(frame->Action(kCmdStartEventLog)->isEnabled());
     frame->close();
     EXPECT_EQ(Stored("Main/Log Enable").toInt(), 0);
+}
+
+TEST_F(MainFrameTest, faultHistoryTabShowsTheFileOfTheLastRunAndNewFaultsOnTop)
+{
+    QDir().mkpath(folders.log);
+    WritePreviousHistory();
+    auto frame = Make({quiet.path, {}});
+    EXPECT_EQ(frame->Tabs().tabText(1), "Fault History");
+    EXPECT_EQ(frame->Tabs().widget(1), &frame->FaultList());
+    EXPECT_EQ(frame->Settings().faultFilePath, HistoryPath());
+    frame->Startup();
+    EXPECT_TRUE(messages.Entries().empty());
+    CFaultListModel& rows = frame->FaultList().Model();
+    ASSERT_EQ(rows.rowCount(), 1);
+    EXPECT_EQ(rows.CellText(0, 4), "Press");
+
+    // A fault seen by the polling lands in row 0 and in the file at once.
+    StationRecord& r = Connect(*frame, 2);
+    r.fault = 0x02;
+    frame->FaultList().AddFault(r, "Mixer");
+    ASSERT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(rows.CellText(0, 3), "2");
+    EXPECT_EQ(rows.CellText(1, 0), "2");
+    CHistory onDisk;
+    ASSERT_TRUE(onDisk.Open(HistoryPath()));
+    EXPECT_EQ(onDisk.Count(), 2);
+
+    // The Information command belongs to the inverter list only.
+    EXPECT_TRUE(frame->Action(kCmdInformation)->isEnabled());
+    frame->Tabs().setCurrentIndex(1);
+    EXPECT_FALSE(frame->Action(kCmdInformation)->isEnabled());
+    EXPECT_TRUE(frame->Action(kCmdEraseFaultHistory)->isEnabled());
+
+    frame->FaultList().setColumnWidth(4, 210);
+    frame->close();
+    EXPECT_EQ(Stored("Main/Fault File Path").toString(), HistoryPath());
+    EXPECT_EQ(Stored("Main/FaultCol 4").toInt(), 210);
+    EXPECT_EQ(Make({quiet.path, {}})->FaultList().columnWidth(4), 210);
+}
+
+TEST_F(MainFrameTest, damagedHistoryFileIsReportedAtStartAndLeftAsItIs)
+{
+    QDir().mkpath(folders.log);
+    const QByteArray junk("\x05\x00garbage");
+    {
+        QFile f(HistoryPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    auto frame = Make({quiet.path, {}});
+    frame->Startup();
+    ASSERT_FALSE(messages.Entries().empty());
+    EXPECT_EQ(messages.Entries().back().kind, MessageKind::Error);
+    EXPECT_EQ(messages.Entries().back().text, "Fail to initialize fault history file");
+    frame->close();
+    EXPECT_EQ(Read(HistoryPath()), junk);
+}
+
+TEST_F(MainFrameTest, eraseAsksFirstAndOnlyYesEmptiesTabAndFile)
+{
+    QDir().mkpath(folders.log);
+    WritePreviousHistory();
+    auto frame = Make({quiet.path, {}});
+    frame->Startup();
+    messages.SetAnswer(false);
+    frame->Action(kCmdEraseFaultHistory)->trigger();
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].kind, MessageKind::Question);
+    EXPECT_EQ(messages.Entries()[0].text, "Erase all fault history ?");
+    EXPECT_EQ(frame->FaultList().Model().rowCount(), 1);
+
+    messages.SetAnswer(true);
+    frame->OnEraseFaultHistory();
+    EXPECT_EQ(frame->FaultList().Model().rowCount(), 0);
+    EXPECT_EQ(Read(HistoryPath()), QByteArray(18, '\0'));
+}
+
+TEST_F(MainFrameTest, filePathCommandsAskBeforeReplacingAFileAndKeepTheChosenPath)
+{
+    QDir().mkpath(folders.log);
+    WritePreviousHistory();
+    auto frame = Make({quiet.path, {}});
+    frame->Startup();
+    QString chosen;
+    QStringList titles;
+    frame->SetSavePathDialog([&](const QString& title, const QString&, const QString&, const QString&) {
+        titles << title;
+        return chosen;
+    });
+    const QString existing = dir.filePath("plant.log");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+
+    chosen = existing;
+    messages.SetAnswer(false);
+    frame->Action(kCmdFaultFilePath)->trigger();
+    EXPECT_EQ(titles, QStringList{"Fault History File Path"});
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].text,
+              existing.toStdString() + " file is already exist\nDo you want to over-write ?");
+    EXPECT_EQ(Read(existing), "keep me");
+    EXPECT_EQ(frame->Settings().faultFilePath, HistoryPath());
+
+    messages.Clear();
+    messages.SetAnswer(true);
+    frame->OnFaultFilePath();
+    EXPECT_EQ(frame->Settings().faultFilePath, existing);
+    CHistory moved;
+    ASSERT_TRUE(moved.Open(existing));
+    EXPECT_EQ(moved.Count(), 1);  // the records went along; the rows stay
+    EXPECT_EQ(frame->FaultList().Model().rowCount(), 1);
+
+    // A folder that does not exist: the path stays and the failure is named.
+    messages.Clear();
+    chosen = dir.filePath("missing/history.log");
+    frame->OnFaultFilePath();
+    ASSERT_FALSE(messages.Entries().empty());
+    EXPECT_EQ(messages.Entries().back().text, "Faild to change fault history file path");
+    EXPECT_EQ(frame->Settings().faultFilePath, existing);
+
+    messages.Clear();
+    chosen = dir.filePath("plant-events.txt");
+    frame->OnLogFilePath();
+    EXPECT_EQ(titles.last(), "Event Log File Path");
+    EXPECT_TRUE(messages.Entries().empty());
+    EXPECT_EQ(frame->Settings().logFilePath, chosen);
+    frame->Network().AddEvent(2, "Connected");
+    EXPECT_TRUE(Read(chosen).contains("2:" ));
+
+    chosen = dir.filePath("missing/events.txt");
+    frame->OnLogFilePath();
+    ASSERT_FALSE(messages.Entries().empty());
+    EXPECT_EQ(messages.Entries().back().text, "Faild to change log file path");
+    EXPECT_EQ(frame->Settings().logFilePath, dir.filePath("plant-events.txt"));
+
+    frame->close();
+    EXPECT_EQ(Stored("Main/Fault File Path").toString(), existing);
+    EXPECT_EQ(Stored("Main/Log File Path").toString(), dir.filePath("plant-events.txt"));
+}
+
+TEST_F(MainFrameTest, eventLogPaneShowsTheLatest200LinesWithTheNewestSelected)
+{
+    auto frame = Make({quiet.path, {}});
+    frame->Startup();
+    CEventLogView& pane = frame->EventLogPane();
+    EXPECT_EQ(frame->EventLogDock().widget(), &pane);
+    EXPECT_TRUE(pane.ToolBar().actions().contains(frame->Action(kCmdStartEventLog)));
+    EXPECT_TRUE(pane.ToolBar().actions().contains(frame->Action(kCmdStopEventLog)));
+    EXPECT_EQ(frame->Action(kCmdStartEventLog)->shortcut(), QKeySequence(Qt::Key_F9));
+    EXPECT_EQ(frame->Action(kCmdStopEventLog)->shortcut(), QKeySequence(Qt::Key_F10));
+
+    Connect(*frame, 3);
+    for (int i = 1; i <= 201; ++i)
+        frame->Network().AddEvent(3, QStringLiteral("event %1").arg(i));
+    QListWidget& list = pane.List();
+    ASSERT_EQ(list.count(), 200);
+    EXPECT_TRUE(list.item(0)->text().endsWith(" >> 3:QM-A20 event 2")) << list.item(0)->text().toStdString();
+    EXPECT_EQ(list.currentRow(), 199);
+    EXPECT_EQ(list.item(199)->text(), frame->Log().Lines().last());
+
+    // With logging off the pane goes on; the file does not get the line.
+    frame->OnStopEventLog();
+    frame->Network().AddEvent(3, "quiet");
+    EXPECT_TRUE(list.item(199)->text().endsWith("quiet"));
+    EXPECT_FALSE(Read(frame->Log().Path()).contains("quiet"));
+}
+
+TEST_F(MainFrameTest, eventLogWriteFailureShowsTheErrorAndOffersStartAgain)
+{
+    auto frame = Make({quiet.path, {}});
+    frame->Log().SetDeviceFactory([](const QString&) {
+        return std::make_unique<test::FullDiskDevice>(70);  // room for the header only
+    });
+    frame->Startup();
+    ASSERT_TRUE(frame->Log().Logging());
+    EXPECT_TRUE(frame->Action(kCmdStopEventLog)->isEnabled());
+
+    frame->Network().AddEvent(1, "Connected");
+    ASSERT_EQ(messages.Entries().size(), 2u);
+    EXPECT_TRUE(QString::fromStdString(messages.Entries()[0].text).contains("No space left on device"));
+    EXPECT_EQ(messages.Entries()[1].kind, MessageKind::Error);
+    EXPECT_EQ(messages.Entries()[1].text, "Fail to write data to log file");
+    EXPECT_TRUE(frame->Action(kCmdStartEventLog)->isEnabled());
+    EXPECT_FALSE(frame->Action(kCmdStopEventLog)->isEnabled());
+    EXPECT_EQ(frame->EventLogPane().List().count(), 0);
+
+    frame->Network().AddEvent(1, "Disconnected");  // logging is off: no further messages
+    EXPECT_EQ(messages.Entries().size(), 2u);
+    EXPECT_EQ(frame->EventLogPane().List().count(), 1);
+    frame->close();
+    EXPECT_EQ(Stored("Main/Log Enable").toInt(), 0);
+}
+
+TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameReachesEveryone)
+{
+    auto frame = Make({quiet.path, {}});
+    RecordingFrames frames;
+    frame->SetToolFrames(&frames);
+    frame->Startup();
+    Connect(*frame, 4);
+    Connect(*frame, 2);  // the last refreshed row is the selected one
+    ASSERT_EQ(frame->InvList().SelectedStation()->station, 2);
+    EXPECT_EQ(frame->Action(kCmdInformation)->shortcut(), QKeySequence(Qt::Key_F4));
+    frame->Action(kCmdInformation)->trigger();
+    CInvInfoPropertySheet* sheet = frame->InfoSheet().Sheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->Station(), 2);
+    EXPECT_TRUE(sheet->windowTitle().startsWith("2 : QM-A20")) << sheet->windowTitle().toStdString();
+
+    // A double click on station 4's row moves the same sheet there.
+    frame->InvList().selectRow(1);  // rows are sorted by ID
+    ASSERT_EQ(frame->InvList().SelectedStation()->station, 4);
+    emit frame->InvList().doubleClicked(frame->InvList().Model().index(1, 0));
+    EXPECT_EQ(frame->InfoSheet().Sheet(), sheet);
+    EXPECT_EQ(sheet->Station(), 4);
+
+    sheet->General().NameEdit()->setText("  Mixer ");
+    sheet->General().ApplyName();
+    EXPECT_EQ(frame->Network().DeviceName(4), "Mixer");
+    EXPECT_EQ(frame->InvList().Model().CellText(1, kColDeviceName), "Mixer");
+    EXPECT_EQ(frame->InvList().Model().CellText(0, kColDeviceName), "");
+    EXPECT_EQ(Stored("InvName/Inv Name4").toString(), "Mixer");  // kept before any shutdown
+    ASSERT_EQ(frames.notices.size(), 1u);
+    EXPECT_EQ(frames.notices[0], std::make_pair(ToolNotice::kInvNameChanged, 4));
+    EXPECT_TRUE(sheet->windowTitle().endsWith(" - Mixer")) << sheet->windowTitle().toStdString();
+
+    // Graph watch mode reaches the visible page.
+    frame->Manager().SetGraphWatch(true);
+    frame->GraphWatchChanged();
+    EXPECT_TRUE(sheet->windowTitle().startsWith("Graph Watch Mode - ")) << sheet->windowTitle().toStdString();
+    EXPECT_FALSE(sheet->General().Registered());
+
+    // Closing the main window closes the sheet with it.
+    frame->close();
+    EXPECT_TRUE(frame->InfoSheet().Sheet() == nullptr || frame->InfoSheet().Sheet()->Closed());
 }
 
 TEST(RxTxLampTest, eachDirectionStaysLitForTwoPeriodsAndOnlyChangesAreReported)

@@ -39,11 +39,6 @@ struct RecordingFaults : FaultHistoryHook {
         faults.push_back({r.station, r.fault});
         names << name;
     }
-    bool Open(const QString&) override { return true; }
-    bool ChangePath(const QString&) override { return true; }
-    void Erase() override {}
-    QString ErrorText(int) const override { return {}; }
-    QWidget* Page() override { return nullptr; }
 
     std::vector<std::pair<int, int>> faults;
     QStringList names;

@@ -1,0 +1,148 @@
+// The "Fault History" page: rows against the history they show, column widths, unreadable files.
+#include "monitor/FaultListView.h"
+#include "platform/Settings.h"
+#include "paramdb/MessageSink.h"
+#include "tests/platform/QStringPrinter.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace vm;
+
+namespace {
+
+StationRecord Faulted(int id, int fault)
+{
+    StationRecord s;
+    s.station = id;
+    s.present = s.connected = 1;
+    s.model = 4;
+    s.capacity = 4;
+    s.voltage = 1;
+    s.version = 0x0015;
+    s.fault = fault;
+    return s;
+}
+
+QStringList ModelRow(const CFaultListModel& model, int row)
+{
+    QStringList cells;
+    for (int c = 0; c < model.columnCount(); ++c)
+        cells << model.CellText(row, c);
+    return cells;
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class FaultListTest : public ::testing::Test {
+protected:
+    FaultListTest() : path(dir.filePath("history.log")), view(&messages)
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    MessageLog messages;
+    CFaultListView view;
+};
+
+}  // namespace
+
+TEST_F(FaultListTest, rowsFollowTheHistoryNewestFirstThroughTheTrimAt200)
+{
+    // Fails the test on any model signal that does not match the rows' real changes.
+    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_TRUE(view.Open(path));
+    EXPECT_EQ(view.Model().rowCount(), 0);
+    EXPECT_EQ(view.Model().headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), "Device Name");
+    EXPECT_EQ(view.Model().headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "Fault");
+
+    view.AddFault(Faulted(3, 0x01), "Pump");
+    view.AddFault(Faulted(9, 0x02), QString());
+    ASSERT_EQ(view.Model().rowCount(), 2);
+    EXPECT_EQ(view.Model().CellText(0, 0), "1");
+    EXPECT_EQ(view.Model().CellText(0, 3), "9");
+    EXPECT_EQ(view.Model().CellText(0, 4), "");
+    EXPECT_EQ(view.Model().CellText(1, 0), "2");
+    EXPECT_EQ(view.Model().CellText(1, 3), "3");
+    EXPECT_EQ(view.Model().CellText(1, 4), "Pump");
+    EXPECT_EQ(view.Model().CellText(1, 5), "QM-A20");
+    EXPECT_EQ(view.currentIndex().row(), 0);  // the newest is the selected row
+
+    for (int i = 0; i < 199; ++i)
+        view.AddFault(Faulted(100 + i % 100, 0x01), QString());
+    ASSERT_EQ(view.Model().rowCount(), CHistory::kMaxRecords);
+    EXPECT_EQ(view.History().Get(199).station, 9);  // station 3's record went with the 201st
+    for (int r = 0; r < view.Model().rowCount(); ++r)
+        ASSERT_EQ(ModelRow(view.Model(), r), view.History().RowTexts(r)) << "row " << r;
+    EXPECT_EQ(view.currentIndex().row(), 0);
+
+    // The file carries every added record already.
+    CHistory reread;
+    ASSERT_TRUE(reread.Open(path));
+    EXPECT_EQ(reread.Records(), view.History().Records());
+}
+
+TEST_F(FaultListTest, eraseEmptiesRowsAndFileAndReopeningShowsTheStoredRecords)
+{
+    ASSERT_TRUE(view.Open(path));
+    view.AddFault(Faulted(5, 0x04), "Fan");
+    {
+        CFaultListView again(&messages);
+        ASSERT_TRUE(again.Open(path));
+        ASSERT_EQ(again.Model().rowCount(), 1);
+        EXPECT_EQ(again.Model().CellText(0, 4), "Fan");
+        EXPECT_EQ(again.currentIndex().row(), 0);
+    }
+    view.Erase();
+    EXPECT_EQ(view.Model().rowCount(), 0);
+    EXPECT_EQ(Read(path), QByteArray(18, '\0'));
+}
+
+TEST_F(FaultListTest, unreadableFileIsReportedShowsNoRowsAndStaysOnDisk)
+{
+    const QByteArray junk("not a fault history at all");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    EXPECT_FALSE(view.Open(path));
+    EXPECT_EQ(view.Model().rowCount(), 0);
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_NE(messages.Entries()[0].text.find("history.log"), std::string::npos);
+    view.AddFault(Faulted(2, 0x01), QString());  // shown, but the foreign file is not replaced
+    EXPECT_EQ(view.Model().rowCount(), 1);
+    view.Close();
+    EXPECT_EQ(Read(path), junk);
+}
+
+TEST_F(FaultListTest, columnWidthsComeFromTheSettingsAndGoBack)
+{
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        s.setValue("Main/FaultCol 4", 220);
+        s.setValue("Main/FaultCol 7", 0);  // would hide the column: the default stands
+        view.LoadColumnWidths(s);
+    }
+    EXPECT_EQ(view.columnWidth(0), 40);
+    EXPECT_EQ(view.columnWidth(4), 220);
+    EXPECT_EQ(view.columnWidth(7), 150);
+    view.setColumnWidth(2, 95);
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        view.SaveColumnWidths(s);
+    }
+    QSettings s(kCompanyKey, kApplicationKey);
+    EXPECT_EQ(s.value("Main/FaultCol 2").toInt(), 95);
+    EXPECT_EQ(s.value("Main/FaultCol 4").toInt(), 220);
+    EXPECT_EQ(s.value("Main/FaultCol 7").toInt(), 150);
+}
