@@ -91,22 +91,6 @@ TEST_F(FaultListTest, rowsFollowTheHistoryNewestFirstThroughTheTrimAt200)
     EXPECT_EQ(reread.Records(), view.History().Records());
 }
 
-TEST_F(FaultListTest, eraseEmptiesRowsAndFileAndReopeningShowsTheStoredRecords)
-{
-    ASSERT_TRUE(view.Open(path));
-    view.AddFault(Faulted(5, 0x04), "Fan");
-    {
-        CFaultListView again(&messages);
-        ASSERT_TRUE(again.Open(path));
-        ASSERT_EQ(again.Model().rowCount(), 1);
-        EXPECT_EQ(again.Model().CellText(0, 4), "Fan");
-        EXPECT_EQ(again.currentIndex().row(), 0);
-    }
-    view.Erase();
-    EXPECT_EQ(view.Model().rowCount(), 0);
-    EXPECT_EQ(Read(path), QByteArray(18, '\0'));
-}
-
 TEST_F(FaultListTest, unreadableFileIsReportedShowsNoRowsAndStaysOnDisk)
 {
     const QByteArray junk("not a fault history at all");

@@ -280,7 +280,6 @@ TEST_F(MainFrameTest, faultHistoryTabShowsTheFileOfTheLastRunAndNewFaultsOnTop)
     frame->close();
     EXPECT_EQ(Stored("Main/Fault File Path").toString(), HistoryPath());
     EXPECT_EQ(Stored("Main/FaultCol 4").toInt(), 210);
-    EXPECT_EQ(Make({quiet.path, {}})->FaultList().columnWidth(4), 210);
 }
 
 TEST_F(MainFrameTest, damagedHistoryFileIsReportedAtStartAndLeftAsItIs)
