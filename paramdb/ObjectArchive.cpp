@@ -64,9 +64,11 @@ private:
     throw FileException(FileCauseFromErrno(err), err);
 }
 
-void LockExclusive(int fd)
+// Readers share a file (the program and the simulator load the same data files at once); a
+// writer excludes everyone. Either way a conflicting holder is a sharing violation, not a wait.
+void Lock(int fd, int operation)
 {
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(fd, operation | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
         if (errno == EWOULDBLOCK)
@@ -681,7 +683,7 @@ void ArchiveFile::LoadFromFile()
         ThrowErrno(errno);
     if (!S_ISREG(st.st_mode))
         throw FileException(FileCause::AccessDenied, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    LockExclusive(fd.Get());
+    Lock(fd.Get(), LOCK_SH);
     FdSource source(fd.Get());
     ObjectArchive ar(source, path_);
     object_->Serialize(ar);
@@ -708,7 +710,7 @@ void ArchiveFile::SaveToFile()
             held.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
         if (!held.Valid())
             ThrowErrno(errno);
-        LockExclusive(held.Get());
+        Lock(held.Get(), LOCK_EX);
     } else if (errno != ENOENT) {
         ThrowErrno(errno);
     }

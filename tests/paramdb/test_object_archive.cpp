@@ -350,6 +350,34 @@ TEST_F(ArchiveFileTest, loadAndSaveOfAFileLockedByAnotherProcessAreSharingViolat
     EXPECT_TRUE(file.Load(true));  // free again once the other process is gone
 }
 
+// Two readers of one file (the program and the simulator loading the same data file) must not
+// refuse each other; a reader still keeps a writer out.
+TEST_F(ArchiveFileTest, readersShareAFileButKeepAWriterOut)
+{
+    WriteBytes(path, {7});
+    const int reader = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(flock(reader, LOCK_SH), 0);
+
+    uint8_t seen = 0;
+    FnObject obj([&](ObjectArchive& ar) {
+        if (ar.IsLoading())
+            seen = ar.ReadU8();
+        else
+            ar.WriteU8(9);
+    });
+    ArchiveFile file(&messages);
+    file.Attach(path, &obj);
+    EXPECT_TRUE(file.Load(true));
+    EXPECT_EQ(seen, 7);
+    EXPECT_FALSE(file.Save(false));
+    EXPECT_EQ(file.FileError(), FileCause::SharingViolation);
+    EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>{7});
+    close(reader);
+    EXPECT_TRUE(file.Save(false));
+    EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>{9});
+}
+
 TEST_F(ArchiveFileTest, aSaveFailingOnAFullDiskLeavesTheOldFileAndNoTemporaryFile)
 {
     std::vector<uint8_t> old(5000);
