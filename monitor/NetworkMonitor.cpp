@@ -1,5 +1,6 @@
 #include "monitor/NetworkMonitor.h"
 
+#include "catalogue/Identification.h"
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
 #include "paramdb/ParameterData.h"
@@ -10,13 +11,8 @@ namespace vm {
 
 namespace {
 
-constexpr uint16_t kRegModel = 0x0000;
-constexpr uint16_t kRegCapacity = 0x0001;
-constexpr uint16_t kRegVoltage = 0x0002;
-constexpr uint16_t kRegVersion = 0x0003;
-constexpr uint16_t kAddrRunCommand = 6;
-constexpr int32_t kStatusFaultBit = 0x08;
-constexpr uint32_t kRunCommandResetMask = 0xFF7F;
+// Clears the tripped bit of the run command word.
+constexpr uint32_t kRunCommandResetMask = 0xFFFF & ~uint32_t{reg::kRunTripped};
 
 bool OnLine(int station) { return station >= 1 && station <= 255; }
 
@@ -67,7 +63,7 @@ bool NetworkMonitor::StartScan(const std::vector<int>& ids)
     scanIndex_ = 0;
     scanning_ = true;
     view_.ScanProgress(true, 0, 100);
-    ReadIdentification(scanIds_[0], kRegModel);
+    ReadIdentification(scanIds_[0], kIdentificationStart);
     return true;
 }
 
@@ -116,42 +112,18 @@ void NetworkMonitor::ScanReply(const CommReply& reply)
     }
 
     StationRecord& r = records_[s];
-    const int32_t v = static_cast<int32_t>(reply.values[0]);
     const auto address = static_cast<uint16_t>(reply.addresses[0]);
-    switch (address) {
-    case kRegModel:
-        r.model = v;
-        ReadIdentification(s, kRegCapacity);
-        return;
-    case kRegCapacity:
-        r.capacity = v;
-        ReadIdentification(s, kRegVoltage);
-        return;
-    case kRegVoltage:
-        r.voltage = v;
-        ReadIdentification(s, kRegVersion);
-        return;
-    case kRegVersion:
-        r.version = v;
-        r.capacity = AdjustCapacity(r.model, r.version, r.capacity);
-        r.timeScale = kDefaultTimeScale;
-        if (const auto reg = TimeScaleRegister(r.model)) {
-            ReadIdentification(s, *reg);
-            return;
-        }
-        Accept(s);
-        Next();
-        return;
-    default:
-        if (TimeScaleRegister(r.model) == address) {
-            r.timeScale = TimeScale(v);
-            Accept(s);
-        } else {
-            Disconnect(s);
-        }
+    if (!StoreIdentification(r, address, static_cast<uint16_t>(reply.values[0]))) {
+        Disconnect(s);
         Next();
         return;
     }
+    if (const auto next = NextIdentificationRead(r, address)) {
+        ReadIdentification(s, *next);
+        return;
+    }
+    Accept(s);
+    Next();
 }
 
 void NetworkMonitor::Accept(int s)
@@ -225,7 +197,7 @@ void NetworkMonitor::Next()
     const int count = static_cast<int>(scanIds_.size());
     if (scanIndex_ < count) {
         view_.ScanProgress(true, scanIndex_, count);
-        ReadIdentification(scanIds_[scanIndex_], kRegModel);
+        ReadIdentification(scanIds_[scanIndex_], kIdentificationStart);
         return;
     }
     scanning_ = false;
@@ -279,25 +251,25 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
         for (int i = 0; i < std::min(reply.count, 8); ++i) {
             const auto a = reply.addresses[i];
             const auto v = static_cast<int32_t>(reply.values[i]);
-            if (graphWatch_ && a != 15 && a != 29)
+            if (graphWatch_ && a != reg::kFault && a != reg::kFault2)
                 continue;
             switch (a) {
-            case 5: r.freqCommand = v; break;
-            case 6: r.runCommand = v; break;
-            case 9: r.current = v; break;
-            case 10:
-            case 32: r.speed = v; break;
-            case 26: r.value26 = v; break;
-            case 27: r.value27 = v; break;
-            case 34: r.value34 = v; break;
-            case 14:
+            case reg::kFreqCommand: r.freqCommand = v; break;
+            case reg::kRunCommand: r.runCommand = v; break;
+            case reg::kCurrent: r.current = v; break;
+            case reg::kSpeed:
+            case reg::kC20Speed: r.speed = v; break;
+            case reg::kRpmDisplay: r.value26 = v; break;
+            case reg::kPoleCount: r.value27 = v; break;
+            case reg::kC20Value34: r.value34 = v; break;
+            case reg::kStatus:
                 r.status = v;
                 StatusEvent(r, v);
                 r.prevStatus = v;
                 FaultWatchUpdate(r);
                 break;
-            case 15: FaultWord(r, r.fault, v); break;
-            case 29:
+            case reg::kFault: FaultWord(r, r.fault, v); break;
+            case reg::kFault2:
                 if (HasSecondFaultWord(r.model, r.version))
                     FaultWord(r, r.fault2, v);
                 break;
@@ -321,7 +293,7 @@ void NetworkMonitor::StatusEvent(StationRecord& r, int32_t status)
 
 void NetworkMonitor::FaultWatchUpdate(StationRecord& r)
 {
-    const bool faulted = (r.status & kStatusFaultBit) != 0;
+    const bool faulted = (r.status & reg::kStatusFault) != 0;
     if (faulted && !r.faultWatch) {
         r.faultWatch = 1;
         r.fault = r.fault2 = 0;
@@ -331,7 +303,7 @@ void NetworkMonitor::FaultWatchUpdate(StationRecord& r)
         r.fault = r.fault2 = 0;
         // Clears the reset bit the operator's reset left in the run command. Nobody waits for
         // the answer: a reply here must not be mistaken for a scan's identification read.
-        manager_.QueueWrite(r.station, kAddrRunCommand,
+        manager_.QueueWrite(r.station, reg::kRunCommand,
                             static_cast<uint32_t>(r.runCommand) & kRunCommandResetMask, nullptr);
         manager_.RemoveMonitor(r.station, FaultWatchAddresses(r.model, r.version));
     }

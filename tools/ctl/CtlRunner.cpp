@@ -1,5 +1,6 @@
 #include "tools/ctl/CtlRunner.h"
 
+#include "catalogue/Identification.h"
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
 
@@ -10,8 +11,6 @@
 namespace vm::ctl {
 
 namespace {
-
-const std::vector<uint16_t> kIdentification = {0, 1, 2, 3};
 
 bool IsRepeatedAttempt(const CommReply& reply)
 {
@@ -57,8 +56,7 @@ void CtlRunner::Begin()
     case Command::Monitor:
         station_ = options_.station;
         stage_ = Stage::Identify;
-        toRead_ = kIdentification;
-        ReadNext();
+        manager_.QueueRead(station_, kIdentificationStart, this);
         return;
     }
 }
@@ -71,13 +69,7 @@ void CtlRunner::ScanNextStation()
     record_ = StationRecord{};
     record_.station = station_;
     record_.timeScale = kDefaultTimeScale;
-    toRead_ = kIdentification;
-    ReadNext();
-}
-
-void CtlRunner::ReadNext()
-{
-    manager_.QueueRead(station_, toRead_.front(), this);
+    manager_.QueueRead(station_, kIdentificationStart, this);
 }
 
 void CtlRunner::OnCommReply(int station, const CommReply& reply)
@@ -91,26 +83,21 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
             if (options_.command == Command::Monitor)
                 return Fail(reply);
             // An ID nobody answers is simply not on the line; one that stops half-way is a fault.
-            if (address != kIdentification.front()) {
+            if (address != kIdentificationStart) {
                 err_ << station_ << ": *** " << CommManager::ErrorText(reply.lastError) << " ***\n";
                 exitCode_ = kExitCommFailure;
             }
             ++station_;
             return ScanNextStation();
         }
-        switch (address) {
-        case 0: record_.model = value; break;
-        case 1: record_.capacity = value; break;
-        case 2: record_.voltage = value; break;
-        case 3: record_.version = value; break;
-        default: record_.timeScale = TimeScale(value); break;
-        }
-        toRead_.erase(toRead_.begin());
+        StoreIdentification(record_, address, value);
         // The monitor shows acceleration times in the drive's own resolution.
-        if (address == 3 && options_.command == Command::Monitor)
-            if (auto scale = TimeScaleRegister(record_.model))
-                toRead_.push_back(*scale);
-        return toRead_.empty() ? IdentifyDone() : ReadNext();
+        const TimeScaleRead scale = options_.command == Command::Monitor ? TimeScaleRead::Read : TimeScaleRead::Skip;
+        if (const auto next = NextIdentificationRead(record_, address, scale)) {
+            manager_.QueueRead(station_, *next, this);
+            return;
+        }
+        return IdentifyDone();
     }
     if (stage_ != Stage::Transfer)
         return;
@@ -128,7 +115,6 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
 
 void CtlRunner::IdentifyDone()
 {
-    record_.capacity = AdjustCapacity(record_.model, record_.version, record_.capacity);
     if (options_.command == Command::Monitor)
         return StartMonitor();
     PrintStation();
@@ -197,15 +183,15 @@ std::string CtlRunner::FormatMonitored(uint16_t address, uint16_t value) const
         return std::to_string(value);
     std::string text;
     switch (address) {
-    case 1:     // capacity: needs the voltage class
-    case 7:     // acceleration and deceleration times: need the time scale
-    case 8:
-    case 1283:
-    case 1284: text = FormatStationValue(record_, address, value); break;
+    case reg::kCapacity:  // needs the voltage class
+    case reg::kAccTime:   // acceleration and deceleration times: need the time scale
+    case reg::kDecTime:
+    case reg::kC20AccTime:
+    case reg::kC20DecTime: text = FormatStationValue(record_, address, value); break;
     default: text = FormatValue(address, value, record_.model, record_.version); break;
     }
     // Registers the catalogue has no format for are shown as numbers.
-    if (text == "Unknown" && address > 3)
+    if (text == "Unknown" && address > reg::kVersion)
         return std::to_string(value);
     return text;
 }

@@ -41,7 +41,6 @@ public:
 private:
     enum class Stage { Identify, Transfer, Monitor };
 
-    void ReadNext();
     void IdentifyDone();
     void ScanNextStation();
     void PrintStation();
@@ -58,7 +57,6 @@ private:
     std::ostream& err_;
     Stage stage_ = Stage::Identify;
     int station_ = 0;
-    std::vector<uint16_t> toRead_;       // identification registers still to read
     size_t transferIndex_ = 0;           // read: next address
     StationRecord record_;               // identification of the station in hand
     std::map<uint16_t, uint16_t> poll_;  // monitor: values of the current poll
