@@ -8,6 +8,20 @@
 namespace vm::kx485 {
 namespace {
 
+std::string Hex(unsigned value, int digits)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
+    return buf;
+}
+
+std::span<const uint8_t> Bytes(std::string_view text)
+{
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace
+
 int HexDigit(uint8_t c)
 {
     if (c >= '0' && c <= '9')
@@ -33,20 +47,6 @@ long ParseHex(std::span<const uint8_t> bytes, size_t pos, size_t n)
     }
     return value;
 }
-
-std::string Hex(unsigned value, int digits)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    return buf;
-}
-
-std::span<const uint8_t> Bytes(std::string_view text)
-{
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
-
-}  // namespace
 
 uint8_t Checksum(std::span<const uint8_t> text)
 {

@@ -16,6 +16,11 @@ inline constexpr uint8_t kNak = 0x15;
 inline constexpr uint8_t kEot = 0x04;
 inline constexpr int kMaxWords = 8;
 
+// Value of one hex digit (either case); -1 for any other byte.
+int HexDigit(uint8_t c);
+// Parses n hex digits at bytes[pos]; -1 when any is not a digit or the bytes end first.
+long ParseHex(std::span<const uint8_t> bytes, size_t pos, size_t n);
+
 // Low 8 bits of the sum of the characters (the text between the lead byte and the checksum).
 uint8_t Checksum(std::span<const uint8_t> text);
 uint8_t Checksum(std::string_view text);

@@ -17,6 +17,8 @@ RequestFrame Build(int station, uint8_t function, uint16_t address, uint16_t wor
     return f;
 }
 
+}  // namespace
+
 bool CrcMatches(std::span<const uint8_t> frame)
 {
     if (frame.size() < 3)
@@ -24,8 +26,6 @@ bool CrcMatches(std::span<const uint8_t> frame)
     uint16_t crc = Crc16(frame.first(frame.size() - 2));
     return frame[frame.size() - 2] == (crc & 0xFF) && frame[frame.size() - 1] == (crc >> 8);
 }
-
-}  // namespace
 
 uint16_t Crc16(std::span<const uint8_t> bytes)
 {

@@ -14,6 +14,8 @@ inline constexpr uint8_t kWriteSingle = 0x06;
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF); sent low byte first.
 uint16_t Crc16(std::span<const uint8_t> bytes);
 void AppendCrc(std::vector<uint8_t>& frame);
+// True when the last two bytes are the CRC of the bytes before them (and there is at least one).
+bool CrcMatches(std::span<const uint8_t> frame);
 
 using RequestFrame = std::array<uint8_t, 8>;
 

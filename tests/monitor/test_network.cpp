@@ -217,7 +217,7 @@ TEST_F(NetworkTest, statusChangesAreLoggedOnceEach)
     ASSERT_EQ(first.size(), 2);
     EXPECT_EQ(first[1], "2:QM-A20 0.00 Hz Stop");
 
-    line.manager.QueueWrite(2, 6, sim::kRunForward);
+    line.manager.QueueWrite(2, reg::kRunCommand, reg::kRunForward);
     Poll();
     const QStringList running = Events().mid(2);
     ASSERT_FALSE(running.isEmpty());
@@ -282,7 +282,7 @@ TEST_F(NetworkTest, graphWatchKeepsOnlyFaultWordsAndRestoresRegistrationsExactly
 
     // Status words are ignored now, fault words still raise their event.
     const int eventsBefore = static_cast<int>(Events().size());
-    line.manager.QueueWrite(2, 6, sim::kRunForward);
+    line.manager.QueueWrite(2, reg::kRunCommand, reg::kRunForward);
     Poll();
     EXPECT_EQ(Events().size(), eventsBefore);
     ASSERT_TRUE(Drive(2).Trip(0));
@@ -352,7 +352,7 @@ TEST_F(ModbusNetworkTest, scanAndPollingWorkOverModbus)
     line.AddStations({"5:QM-F20X"});
     ASSERT_TRUE(Scan({5}));
     EXPECT_TRUE(network.Record(5).connected);
-    line.manager.QueueWrite(5, 6, sim::kRunForward);
+    line.manager.QueueWrite(5, reg::kRunCommand, reg::kRunForward);
     ASSERT_TRUE(line.StepUntil(
         [&] { return network.Record(5).speed > 0 && (network.Record(5).status & 0x02) != 0; }, 400));
 }

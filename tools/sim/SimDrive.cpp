@@ -27,18 +27,18 @@ struct RelayBits {
 RelayBits Relays(int model)
 {
     switch (model) {
-    case 4: return {0, 4};   // Q1(OC1), 30AC
-    case 5: return {1, 0};   // 1A-1B, 30A-30C
-    case 8: return {0, 1};   // Q1(OC1), 30AC
-    case 9: return {4, 7};   // Q1(OC1), 30AC
-    case 10: return {4, 7};  // MO, 3ABC
+    case kModelQmA20: return {0, 4};   // Q1(OC1), 30AC
+    case kModelQmC20: return {1, 0};   // 1A-1B, 30A-30C
+    case kModelQmE20: return {0, 1};   // Q1(OC1), 30AC
+    case kModelQmF20X: return {4, 7};  // Q1(OC1), 30AC
+    case kModelQmB20X: return {4, 7};  // MO, 3ABC
     default: return {0, 1};
     }
 }
 
-bool IsModel5Setting(uint16_t a)
+bool IsC20Setting(uint16_t a)
 {
-    return a >= reg::kRpmCommand && a <= 1292;
+    return a >= reg::kC20SpeedCommand && a <= reg::kC20LastSetting;
 }
 
 uint16_t ToRaw(double v)
@@ -75,23 +75,23 @@ SimDrive::SimDrive(const DriveIdentity& identity, const std::vector<ParamRegiste
         paramDefs_[*scaleReg] = ParamRegister{*scaleReg, 0, 2, 1, true, false, false};
         params_[*scaleReg] = 1;
     }
-    const int scale = id_.model == 5 ? kDefaultTimeScale : TimeScale();
+    const int scale = id_.model == kModelQmC20 ? kDefaultTimeScale : TimeScale();
     const auto ramp = static_cast<uint16_t>(kDefaultRampSeconds * scale);
-    if (id_.model != 5)
+    if (id_.model != kModelQmC20)
         settings_[reg::kFreqCommand] = kDefaultFreqCommand;
     settings_[reg::kAccTime] = ramp;
     settings_[reg::kDecTime] = ramp;
-    settings_[reg::kSpeedUnit] = 0;
-    settings_[reg::kPoles] = kDefaultPoles;
+    settings_[reg::kRpmDisplay] = 0;
+    settings_[reg::kPoleCount] = kDefaultPoles;
     for (uint16_t a : {reg::kAnalog1, reg::kAnalog2, reg::kAnalog3})
         settings_[a] = 0;
-    if (id_.model == 5) {
-        settings_[reg::kRpmCommand] = kDefaultRpmCommand;
-        for (uint16_t a = 1285; a <= 1292; ++a)
+    if (id_.model == kModelQmC20) {
+        settings_[reg::kC20SpeedCommand] = kDefaultRpmCommand;
+        for (uint16_t a = 1285; a <= reg::kC20LastSetting; ++a)
             settings_[a] = 0;
         for (uint16_t a : {1286, 1287, 1288})
             settings_[a] = 1500;  // torque limits 150 %
-        for (uint16_t a : {reg::kPidRef, reg::kPidFeedback, reg::kPidOutput})
+        for (uint16_t a : {reg::kC20PidRef, reg::kC20PidFeedback, reg::kC20PidOutput})
             settings_[a] = 0;
     }
 }
@@ -112,11 +112,11 @@ bool SimDrive::Running() const
 
 bool SimDrive::IsMonitorAddress(uint16_t a) const
 {
-    if (a <= reg::kVersion || (a >= reg::kFreqCommand && a <= reg::kRpm) || a == reg::kSpeedUnit ||
-        a == reg::kPoles)
+    if (a <= reg::kVersion || (a >= reg::kFreqCommand && a <= reg::kRpm) || a == reg::kRpmDisplay ||
+        a == reg::kPoleCount)
         return true;
-    if (id_.model == 5)
-        return (a >= reg::kTargetSpeed && a <= reg::kTemperature) || IsModel5Setting(a);
+    if (id_.model == kModelQmC20)
+        return (a >= reg::kC20TargetSpeed && a <= reg::kC20Temperature) || IsC20Setting(a);
     return a == reg::kFault2 && HasSecondFaultWord(id_.model, id_.version);
 }
 
@@ -127,9 +127,9 @@ bool SimDrive::HasAddress(uint16_t a) const
 
 uint16_t SimDrive::SettingKey(uint16_t a) const
 {
-    if (id_.model == 5 && a == reg::kAccTime5)
+    if (id_.model == kModelQmC20 && a == reg::kC20AccTime)
         return reg::kAccTime;
-    if (id_.model == 5 && a == reg::kDecTime5)
+    if (id_.model == kModelQmC20 && a == reg::kC20DecTime)
         return reg::kDecTime;
     return a;
 }
@@ -137,8 +137,8 @@ uint16_t SimDrive::SettingKey(uint16_t a) const
 bool SimDrive::IsWritableMonitor(uint16_t a, Writable& limits) const
 {
     // The keypad's writable items carry the limits the drive checks.
-    const uint16_t asked = id_.model == 5 && a == reg::kAccTime   ? reg::kAccTime5
-                           : id_.model == 5 && a == reg::kDecTime ? reg::kDecTime5
+    const uint16_t asked = id_.model == kModelQmC20 && a == reg::kAccTime   ? reg::kC20AccTime
+                           : id_.model == kModelQmC20 && a == reg::kDecTime ? reg::kC20DecTime
                                                                   : a;
     for (const MonitorItem& item : BuildItemSet(id_.model, id_.version, kSetKeypad)) {
         if (item.writable && item.address == asked) {
@@ -149,11 +149,11 @@ bool SimDrive::IsWritableMonitor(uint16_t a, Writable& limits) const
     switch (a) {
     case reg::kFreqCommand:
         limits = {0, 40000, false};
-        return id_.model != 5;  // model 5 takes its speed command in rpm
+        return id_.model != kModelQmC20;  // QM-C20 takes its speed command in rpm
     case reg::kAccTime:
     case reg::kDecTime: limits = {0, kMaxTimeRaw, false}; return true;
-    case reg::kSpeedUnit: limits = {0, 1, false}; return true;
-    case reg::kPoles: limits = {2, 48, false}; return true;
+    case reg::kRpmDisplay: limits = {0, 1, false}; return true;
+    case reg::kPoleCount: limits = {2, 48, false}; return true;
     default: return false;
     }
 }
@@ -182,9 +182,9 @@ uint16_t SimDrive::Monitor(uint16_t a) const
     const double amps = CurrentAmps();
     const double hz = std::abs(freq_) / 100.0;
     const double volts = Running() ? RatedVoltage() * std::min(hz * 100 / kBaseFreq, 1.0) : 0;
-    const bool decel = (StatusWord() & kStatusDecelerating) != 0;
+    const bool decel = (StatusWord() & reg::kStatusDecelerating) != 0;
     const double dcLink = RatedVoltage() * std::sqrt(2.0) + (decel ? 40 : 0);
-    const double fine = id_.model == 5 ? 10 : 1;  // model 5 shows voltages in 0.1 V
+    const double fine = id_.model == kModelQmC20 ? 10 : 1;  // QM-C20 shows voltages in 0.1 V
     switch (a) {
     case reg::kModel: return static_cast<uint16_t>(id_.model);
     case reg::kCapacity: return static_cast<uint16_t>(id_.capacity);
@@ -193,13 +193,13 @@ uint16_t SimDrive::Monitor(uint16_t a) const
     case reg::kFreqCommand: return ToRaw(CommandFreq());
     case reg::kRunCommand: return runWord_;
     case reg::kCurrent: return ToRaw(amps * 10);
-    case reg::kOutputFreq: return ToRaw(std::abs(freq_));
-    case reg::kOutputVolt: return ToRaw(volts * fine);
+    case reg::kSpeed: return ToRaw(std::abs(freq_));
+    case reg::kOutputVoltage: return ToRaw(volts * fine);
     case reg::kDcLink: return ToRaw(dcLink * fine);
     case reg::kPower: return ToRaw(std::sqrt(3.0) * volts * amps * 0.8 / 1000 * 10);
     case reg::kStatus: return StatusWord();
     case reg::kFault: return fault_;
-    case reg::kInputs: {
+    case reg::kTerminals: {
         uint16_t word = inputs_;
         if (direction_ > 0)
             word |= 0x0001;
@@ -211,17 +211,17 @@ uint16_t SimDrive::Monitor(uint16_t a) const
     case reg::kRpm: return ToRaw(HzToRpm(std::abs(freq_)));
     default: break;
     }
-    if (id_.model != 5)
+    if (id_.model != kModelQmC20)
         return a == reg::kFault2 ? fault2_ : Setting(a);
     switch (a) {
-    case reg::kTargetSpeed: return ToRaw(HzToRpm(TargetFreq()));
-    case reg::kRampSpeed:
-    case reg::kSpeedInput:
-    case reg::kSignedRpm: return ToRaw(HzToRpm(freq_));
-    case reg::kTorqueRef: return ToRaw(Running() ? load_ * 10.0 : 0);
-    case reg::kTorqueFeedback: return ToRaw(Running() ? load_ * 10.0 * (decel ? -0.5 : 1.0) : 0);
-    case reg::kNoLoadCurrent: return 300;
-    case reg::kTemperature: return ToRaw(30 + 15 * amps / RatedCurrent());
+    case reg::kC20TargetSpeed: return ToRaw(HzToRpm(TargetFreq()));
+    case reg::kC20RampSpeed:
+    case reg::kC20SpeedInput:
+    case reg::kC20Speed: return ToRaw(HzToRpm(freq_));
+    case reg::kC20TorqueRef: return ToRaw(Running() ? load_ * 10.0 : 0);
+    case reg::kC20Value34: return ToRaw(Running() ? load_ * 10.0 * (decel ? -0.5 : 1.0) : 0);
+    case reg::kC20NoLoadCurrent: return 300;
+    case reg::kC20Temperature: return ToRaw(30 + 15 * amps / RatedCurrent());
     default: return Setting(a);
     }
 }
@@ -266,16 +266,16 @@ std::string SimDrive::Force(uint16_t a, uint16_t value)
     case reg::kVoltage: id_.voltage = value; return {};
     case reg::kVersion: id_.version = value; return {};
     case reg::kRunCommand: RunCommand(value); return {};
-    case reg::kInputs: inputs_ = value; return {};
+    case reg::kTerminals: inputs_ = value; return {};
     case reg::kFault:
     case reg::kFault2:
-        if (a == reg::kFault2 && id_.model == 5)
+        if (a == reg::kFault2 && id_.model == kModelQmC20)
             break;
         (a == reg::kFault ? fault_ : fault2_) = value;
         if (Tripped())
             StopOnTrip();
         else
-            runWord_ = kRunStop;
+            runWord_ = reg::kRunStop;
         return {};
     default: break;
     }
@@ -288,7 +288,7 @@ std::string SimDrive::Force(uint16_t a, uint16_t value)
 
 void SimDrive::RunCommand(uint16_t value)
 {
-    if (value & kRunReset) {
+    if (value & reg::kRunReset) {
         fault_ = 0;
         fault2_ = 0;
         runWord_ = value;
@@ -297,11 +297,11 @@ void SimDrive::RunCommand(uint16_t value)
     if (Tripped())
         return;  // a tripped drive takes no run command until it is reset
     runWord_ = value;
-    if (value & kRunStop)
+    if (value & reg::kRunStop)
         direction_ = 0;
-    else if (value & kRunForward)
+    else if (value & reg::kRunForward)
         direction_ = 1;
-    else if (value & kRunReverse)
+    else if (value & reg::kRunReverse)
         direction_ = -1;
 }
 
@@ -323,7 +323,7 @@ void SimDrive::StopOnTrip()
     // The output is switched off at once: the motor coasts.
     direction_ = 0;
     freq_ = 0;
-    runWord_ = kRunStop | kRunTripFlag;
+    runWord_ = reg::kRunStop | reg::kRunTripped;
 }
 
 void SimDrive::Reset()
@@ -332,7 +332,7 @@ void SimDrive::Reset()
         return;
     fault_ = 0;
     fault2_ = 0;
-    runWord_ = kRunStop;
+    runWord_ = reg::kRunStop;
 }
 
 void SimDrive::SetLoad(int percent)
@@ -342,8 +342,8 @@ void SimDrive::SetLoad(int percent)
 
 double SimDrive::CommandFreq() const
 {
-    if (id_.model == 5)
-        return RpmToCentiHz(Setting(reg::kRpmCommand) / 10.0);
+    if (id_.model == kModelQmC20)
+        return RpmToCentiHz(Setting(reg::kC20SpeedCommand) / 10.0);
     return Setting(reg::kFreqCommand);
 }
 
@@ -355,7 +355,7 @@ double SimDrive::TargetFreq() const
 double SimDrive::RampMs(bool accelerating) const
 {
     const uint16_t raw = Setting(accelerating ? reg::kAccTime : reg::kDecTime);
-    const int scale = id_.model == 5 ? kDefaultTimeScale : TimeScale();
+    const int scale = id_.model == kModelQmC20 ? kDefaultTimeScale : TimeScale();
     return raw * 1000.0 / scale;
 }
 
@@ -385,19 +385,19 @@ void SimDrive::Advance(int64_t ms)
 uint16_t SimDrive::StatusWord() const
 {
     if (Tripped())
-        return kStatusStop | kStatusTrip;
+        return reg::kStatusStop | reg::kStatusFault;
     if (!Running())
-        return kStatusStop;
+        return reg::kStatusStop;
     uint16_t word = 0;
     if (freq_ > 0 || (freq_ == 0 && direction_ > 0))
-        word |= kStatusForward;
+        word |= reg::kStatusForward;
     else
-        word |= kStatusReverse;
+        word |= reg::kStatusReverse;
     const double target = TargetFreq();
     if (freq_ != target) {
         const bool toZero = freq_ != 0 && (target == 0 || (freq_ > 0) != (target > 0));
-        word |= !toZero && std::abs(target) > std::abs(freq_) ? kStatusAccelerating
-                                                              : kStatusDecelerating;
+        word |= !toZero && std::abs(target) > std::abs(freq_) ? reg::kStatusAccelerating
+                                                              : reg::kStatusDecelerating;
     }
     return word;
 }
@@ -435,22 +435,22 @@ double SimDrive::CurrentAmps() const
     const double speedShare = std::min(std::abs(freq_) / kBaseFreq, 1.0);
     double amps = RatedCurrent() * (0.35 + 0.65 * load_ / 100.0) * (0.3 + 0.7 * speedShare);
     const uint16_t status = StatusWord();
-    if (status & kStatusAccelerating)
+    if (status & reg::kStatusAccelerating)
         amps *= 1.25;
-    else if (status & kStatusDecelerating)
+    else if (status & reg::kStatusDecelerating)
         amps *= 0.85;
     return amps;
 }
 
 double SimDrive::HzToRpm(double centiHz) const
 {
-    const double poles = std::max<uint16_t>(Setting(reg::kPoles), 2);
+    const double poles = std::max<uint16_t>(Setting(reg::kPoleCount), 2);
     return centiHz / 100.0 * 120.0 / poles;
 }
 
 double SimDrive::RpmToCentiHz(double rpm) const
 {
-    const double poles = std::max<uint16_t>(Setting(reg::kPoles), 2);
+    const double poles = std::max<uint16_t>(Setting(reg::kPoleCount), 2);
     return rpm * poles / 120.0 * 100.0;
 }
 

@@ -2,6 +2,8 @@
 // One simulated inverter: its registers as the line sees them and a small drive model behind
 // them. Time passes only through Advance(), so a test decides exactly how far the ramp gets.
 
+#include "catalogue/Registers.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -30,36 +32,6 @@ struct DriveIdentity {
     int capacity = 0;  // capacity code as the drive reports it (register 1)
     int voltage = 0;   // register 2: 0 = 200 V class, else 400 V class
 };
-
-// Status word bits.
-inline constexpr uint16_t kStatusStop = 0x0001;
-inline constexpr uint16_t kStatusForward = 0x0002;
-inline constexpr uint16_t kStatusReverse = 0x0004;
-inline constexpr uint16_t kStatusTrip = 0x0008;
-inline constexpr uint16_t kStatusAccelerating = 0x0010;
-inline constexpr uint16_t kStatusDecelerating = 0x0020;
-
-// Run command word (address 6) values and the trip flag the drive sets in it.
-inline constexpr uint16_t kRunStop = 0x0001;
-inline constexpr uint16_t kRunForward = 0x0002;
-inline constexpr uint16_t kRunReverse = 0x0004;
-inline constexpr uint16_t kRunReset = 0x0008;
-inline constexpr uint16_t kRunTripFlag = 0x0080;
-
-// Common-area addresses.
-namespace reg {
-inline constexpr uint16_t kModel = 0, kCapacity = 1, kVoltage = 2, kVersion = 3;
-inline constexpr uint16_t kFreqCommand = 5, kRunCommand = 6, kAccTime = 7, kDecTime = 8;
-inline constexpr uint16_t kCurrent = 9, kOutputFreq = 10, kOutputVolt = 11, kDcLink = 12;
-inline constexpr uint16_t kPower = 13, kStatus = 14, kFault = 15;
-inline constexpr uint16_t kInputs = 16, kOutputs = 17, kAnalog1 = 18, kAnalog2 = 19, kAnalog3 = 20;
-inline constexpr uint16_t kRpm = 21, kSpeedUnit = 26, kPoles = 27, kFault2 = 29;
-// Model 5 only.
-inline constexpr uint16_t kTargetSpeed = 29, kRampSpeed = 30, kSpeedInput = 31, kSignedRpm = 32;
-inline constexpr uint16_t kTorqueRef = 33, kTorqueFeedback = 34, kNoLoadCurrent = 35;
-inline constexpr uint16_t kPidRef = 36, kPidFeedback = 37, kPidOutput = 38, kTemperature = 39;
-inline constexpr uint16_t kRpmCommand = 1282, kAccTime5 = 1283, kDecTime5 = 1284;
-}  // namespace reg
 
 class SimDrive {
 public:
@@ -106,7 +78,7 @@ private:
 
     bool IsMonitorAddress(uint16_t address) const;
     bool HasAddress(uint16_t address) const;
-    uint16_t SettingKey(uint16_t address) const;  // model 5's acc/dec aliases share 7 and 8
+    uint16_t SettingKey(uint16_t address) const;  // QM-C20's acc/dec aliases share 7 and 8
     uint16_t Setting(uint16_t address) const;
     bool IsWritableMonitor(uint16_t address, Writable& limits) const;
     uint16_t Monitor(uint16_t address) const;
@@ -127,7 +99,7 @@ private:
     std::map<uint16_t, ParamRegister> paramDefs_;
     std::map<uint16_t, uint16_t> params_;    // current parameter values
     std::map<uint16_t, uint16_t> settings_;  // writable monitor registers and console-set inputs
-    uint16_t runWord_ = kRunStop;
+    uint16_t runWord_ = reg::kRunStop;
     int direction_ = 0;     // commanded: +1 forward, -1 reverse, 0 stop
     double freq_ = 0;       // output frequency, 0.01 Hz, signed
     uint16_t fault_ = 0;

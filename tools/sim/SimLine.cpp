@@ -24,11 +24,6 @@ constexpr int kExIllegalAddress = 2;
 constexpr int kExIllegalValue = 3;
 constexpr int kExDeviceFailure = 4;
 
-bool IsHexDigit(uint8_t c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 const char* NakCode(Access access)
 {
     switch (access) {
@@ -65,14 +60,6 @@ void PutWord(std::vector<uint8_t>& f, uint16_t w)
 {
     f.push_back(static_cast<uint8_t>(w >> 8));
     f.push_back(static_cast<uint8_t>(w & 0xFF));
-}
-
-bool CrcOk(std::span<const uint8_t> f)
-{
-    if (f.size() < 4)
-        return false;
-    const uint16_t crc = modbus::Crc16(f.first(f.size() - 2));
-    return f[f.size() - 2] == (crc & 0xFF) && f[f.size() - 1] == (crc >> 8);
 }
 
 std::vector<std::string> Words(std::string_view line)
@@ -200,7 +187,7 @@ SimLine::Found SimLine::FindFrame() const
         return FindModbus();
     if (rx_.size() < 2)
         return {};
-    return IsHexDigit(rx_[1]) ? FindKx485() : FindModbus();
+    return kx485::HexDigit(rx_[1]) >= 0 ? FindKx485() : FindModbus();
 }
 
 SimLine::Found SimLine::FindKx485() const
@@ -231,19 +218,19 @@ SimLine::Found SimLine::FindModbus() const
     default:
         // A function we do not know: its length is wherever a CRC fits.
         for (size_t n = 4; n <= rx_.size() && n <= kModbusFrameMax; ++n)
-            if (CrcOk({rx_.data(), n}))
+            if (modbus::CrcMatches({rx_.data(), n}))
                 return {Step::Frame, n, false};
         // Noise rather than a frame when a whole request follows it.
         for (size_t k = 1; k + 8 <= rx_.size(); ++k) {
             const uint8_t f = rx_[k + 1];
-            if ((f == kReadHolding || f == modbus::kReadInput || f == modbus::kWriteSingle) && CrcOk({rx_.data() + k, 8}))
+            if ((f == kReadHolding || f == modbus::kReadInput || f == modbus::kWriteSingle) && modbus::CrcMatches({rx_.data() + k, 8}))
                 return {Step::Skip};
         }
         return {rx_.size() >= kModbusFrameMax ? Step::Skip : Step::NeedMore};
     }
     if (rx_.size() < length)
         return {};
-    return CrcOk({rx_.data(), length}) ? Found{Step::Frame, length, false} : Found{Step::Skip};
+    return modbus::CrcMatches({rx_.data(), length}) ? Found{Step::Frame, length, false} : Found{Step::Skip};
 }
 
 void SimLine::HandleKx485(std::span<const uint8_t> frame)
@@ -252,9 +239,10 @@ void SimLine::HandleKx485(std::span<const uint8_t> frame)
     const auto request = kx485::ParseRequest(frame, &error);
     if (!request) {
         // Only a station that recognises its own ID complains about the frame.
-        if (frame.size() < 4 || !IsHexDigit(frame[1]) || !IsHexDigit(frame[2]))
+        const long id = frame.size() < 4 ? -1 : kx485::ParseHex(frame, 1, 2);
+        if (id < 0)
             return;
-        const int station = std::stoi(std::string(frame.begin() + 1, frame.begin() + 3), nullptr, 16);
+        const int station = static_cast<int>(id);
         if (!Listening(station))
             return;
         ++counters_.requests;

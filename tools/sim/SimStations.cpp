@@ -2,6 +2,7 @@
 
 #include "catalogue/DataFileVersions.h"
 #include "catalogue/Models.h"
+#include "catalogue/Registers.h"
 #include "catalogue/StationRecord.h"
 #include "paramdb/ParameterData.h"
 
@@ -12,7 +13,7 @@ namespace vm::sim {
 namespace {
 
 constexpr int kFallbackVersion = 0x0100;
-constexpr int kDemoUnsupportedModel = 7;
+constexpr int kDemoUnsupportedModel = kModelQmB20;
 
 // Capacity code and voltage class of each demo station: a spread of sizes, both classes.
 struct DemoRating {
@@ -21,11 +22,11 @@ struct DemoRating {
     int voltage;
 };
 constexpr DemoRating kDemoRatings[] = {
-    {4, 4, 1},   // 5.5kW-4
-    {5, 9, 1},   // 22kW-4
-    {8, 1, 0},   // 1.5kW-2
-    {9, 6, 1},   // 11kW-4
-    {10, 1, 1},  // 0.75kW-NC-4
+    {kModelQmA20, 4, 1},   // 5.5kW-4
+    {kModelQmC20, 9, 1},   // 22kW-4
+    {kModelQmE20, 1, 0},   // 1.5kW-2
+    {kModelQmF20X, 6, 1},  // 11kW-4
+    {kModelQmB20X, 1, 1},  // 0.75kW-NC-4
     {kDemoUnsupportedModel, 2, 0},
 };
 

@@ -61,10 +61,10 @@ TEST(SimDrive, refusesWritesOutsideLimitsReadOnlyAndLockedWhileRunning)
     EXPECT_EQ(drive.Write(0x1234, 1), Access::IllegalAddress);
     EXPECT_EQ(drive.Write(5, 40001), Access::DataRange);
 
-    ASSERT_EQ(drive.Write(6, kRunForward), Access::Ok);
+    ASSERT_EQ(drive.Write(6, reg::kRunForward), Access::Ok);
     EXPECT_EQ(drive.Write(0xA110, 1), Access::WriteMode);
     EXPECT_EQ(drive.Write(0xA112, 60), Access::Ok);
-    ASSERT_EQ(drive.Write(6, kRunStop), Access::Ok);
+    ASSERT_EQ(drive.Write(6, reg::kRunStop), Access::Ok);
     drive.Advance(60000);
     EXPECT_FALSE(drive.Running());
     EXPECT_EQ(drive.Write(0xA110, 1), Access::Ok);
@@ -76,31 +76,31 @@ TEST(SimDrive, rampsWithTheAccelerationAndDecelerationTimes)
     ASSERT_EQ(drive.Write(5, 6000), Access::Ok);  // 60 Hz
     ASSERT_EQ(drive.Write(7, 100), Access::Ok);   // 10.0 s
     ASSERT_EQ(drive.Write(8, 50), Access::Ok);    // 5.0 s
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop);
 
-    ASSERT_EQ(drive.Write(6, kRunForward), Access::Ok);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusForward | kStatusAccelerating);
-    EXPECT_EQ(ReadOk(drive, 6), kRunForward);
+    ASSERT_EQ(drive.Write(6, reg::kRunForward), Access::Ok);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusForward | reg::kStatusAccelerating);
+    EXPECT_EQ(ReadOk(drive, 6), reg::kRunForward);
     drive.Advance(2500);
     EXPECT_EQ(ReadOk(drive, 10), 1500);
     drive.Advance(7500);
     EXPECT_EQ(ReadOk(drive, 10), 6000);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusForward);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusForward);
     EXPECT_EQ(ReadOk(drive, 21), 1800);  // 4 poles
     EXPECT_EQ(ReadOk(drive, 16) & 0x01, 0x01);
 
     ASSERT_EQ(drive.Write(5, 3000), Access::Ok);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusForward | kStatusDecelerating);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusForward | reg::kStatusDecelerating);
     drive.Advance(2500);
     EXPECT_EQ(ReadOk(drive, 10), 3000);
 
-    ASSERT_EQ(drive.Write(6, kRunStop), Access::Ok);
+    ASSERT_EQ(drive.Write(6, reg::kRunStop), Access::Ok);
     drive.Advance(1000);
     EXPECT_EQ(ReadOk(drive, 10), 1800);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusForward | kStatusDecelerating);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusForward | reg::kStatusDecelerating);
     drive.Advance(1500);
     EXPECT_EQ(ReadOk(drive, 10), 0);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop);
     EXPECT_EQ(ReadOk(drive, 9), 0);
 }
 
@@ -109,17 +109,17 @@ TEST(SimDrive, reversingPassesThroughZeroFirst)
     SimDrive drive = Model10();
     drive.Write(7, 10);  // 1.0 s for 60 Hz
     drive.Write(8, 20);  // 2.0 s
-    drive.Write(6, kRunForward);
+    drive.Write(6, reg::kRunForward);
     drive.Advance(1000);
     ASSERT_NEAR(drive.OutputHz(), 60.0, 1e-9);
 
-    drive.Write(6, kRunReverse);
+    drive.Write(6, reg::kRunReverse);
     drive.Advance(1000);
     EXPECT_NEAR(drive.OutputHz(), 30.0, 1e-9);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusForward | kStatusDecelerating);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusForward | reg::kStatusDecelerating);
     drive.Advance(1500);  // 1000 ms more down to zero, then 500 ms up in reverse
     EXPECT_NEAR(drive.OutputHz(), -30.0, 1e-9);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusReverse | kStatusAccelerating);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusReverse | reg::kStatusAccelerating);
     EXPECT_EQ(ReadOk(drive, 10), 3000);  // output frequency has no sign
     EXPECT_EQ(ReadOk(drive, 16) & 0x03, 0x02);
 }
@@ -130,7 +130,7 @@ TEST(SimDrive, timeScaleRegisterSetsTheResolutionOfTheRampTimes)
     ASSERT_EQ(drive.Write(0xA347, 0), Access::Ok);  // 0.01 s
     EXPECT_EQ(drive.TimeScale(), 100);
     drive.Write(7, 200);  // 2.00 s
-    drive.Write(6, kRunForward);
+    drive.Write(6, reg::kRunForward);
     drive.Advance(1000);
     EXPECT_NEAR(drive.OutputHz(), 30.0, 1e-9);
 }
@@ -139,7 +139,7 @@ TEST(SimDrive, currentFollowsLoadAndSpeed)
 {
     SimDrive drive = Model10();
     drive.Write(7, 0);
-    drive.Write(6, kRunForward);
+    drive.Write(6, reg::kRunForward);
     drive.Advance(10);
     drive.SetLoad(20);
     const uint16_t light = ReadOk(drive, 9);
@@ -158,27 +158,27 @@ TEST(SimDrive, currentFollowsLoadAndSpeed)
 TEST(SimDrive, tripStopsTheDriveUntilReset)
 {
     SimDrive drive = Model10();
-    drive.Write(6, kRunForward);
+    drive.Write(6, reg::kRunForward);
     drive.Advance(2000);
     ASSERT_TRUE(drive.Trip(0));
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop | kStatusTrip);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop | reg::kStatusFault);
     EXPECT_EQ(ReadOk(drive, 15), 0x0001);
     EXPECT_EQ(ReadOk(drive, 10), 0);
-    EXPECT_EQ(ReadOk(drive, 6), kRunStop | kRunTripFlag);
+    EXPECT_EQ(ReadOk(drive, 6), reg::kRunStop | reg::kRunTripped);
     EXPECT_EQ(ReadOk(drive, 17) & 0x80, 0x80);  // 3ABC relay
 
     // Run commands are taken but ignored until the fault is reset.
-    EXPECT_EQ(drive.Write(6, kRunForward), Access::Ok);
+    EXPECT_EQ(drive.Write(6, reg::kRunForward), Access::Ok);
     drive.Advance(1000);
     EXPECT_EQ(ReadOk(drive, 10), 0);
     EXPECT_TRUE(drive.Tripped());
 
-    EXPECT_EQ(drive.Write(6, kRunReset), Access::Ok);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop);
+    EXPECT_EQ(drive.Write(6, reg::kRunReset), Access::Ok);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop);
     EXPECT_EQ(ReadOk(drive, 15), 0);
     // The master writes the run command word back with bit 7 cleared: a plain command.
     EXPECT_EQ(drive.Write(6, ReadOk(drive, 6) & 0xFF7F), Access::Ok);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop);
 }
 
 TEST(SimDrive, secondFaultWordOnlyWhereTheModelHasIt)
@@ -187,7 +187,7 @@ TEST(SimDrive, secondFaultWordOnlyWhereTheModelHasIt)
     ASSERT_TRUE(newer.Trip(17));
     EXPECT_EQ(ReadOk(newer, 29), 0x0002);
     EXPECT_EQ(ReadOk(newer, 15), 0);
-    EXPECT_EQ(ReadOk(newer, 14), kStatusStop | kStatusTrip);
+    EXPECT_EQ(ReadOk(newer, 14), reg::kStatusStop | reg::kStatusFault);
     newer.Reset();
     EXPECT_EQ(ReadOk(newer, 29), 0);
 
@@ -207,11 +207,11 @@ TEST(SimDrive, model5RunsInRpmAndSignsItsSpeed)
     EXPECT_EQ(drive.Write(1282, 36001), Access::DataRange);
     EXPECT_EQ(drive.Write(5, 100), Access::WriteMode);
     EXPECT_EQ(drive.Write(1285, static_cast<uint16_t>(-1800)), Access::Ok);
-    drive.Write(6, kRunReverse);
+    drive.Write(6, reg::kRunReverse);
     drive.Advance(1);
     EXPECT_EQ(static_cast<int16_t>(ReadOk(drive, 32)), -900);
     EXPECT_EQ(ReadOk(drive, 10), 3000);
-    EXPECT_EQ(ReadOk(drive, 14), kStatusReverse);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusReverse);
     EXPECT_EQ(ReadOk(drive, 7), 0);  // address 7 is the same setting as 1283
 }
 
@@ -225,7 +225,7 @@ TEST(SimDrive, forceBypassesAccessRightsButNotComputedValues)
     EXPECT_EQ(drive.Force(18, 55), "");
     EXPECT_EQ(ReadOk(drive, 18), 55);
     EXPECT_EQ(drive.Force(15, 0x0004), "");
-    EXPECT_EQ(ReadOk(drive, 14), kStatusStop | kStatusTrip);
+    EXPECT_EQ(ReadOk(drive, 14), reg::kStatusStop | reg::kStatusFault);
     EXPECT_EQ(drive.Force(15, 0), "");
     EXPECT_FALSE(drive.Tripped());
     EXPECT_NE(drive.Force(10, 1), "");
