@@ -1,5 +1,7 @@
 #include "catalogue/Models.h"
 
+#include "catalogue/Registers.h"
+
 #include <array>
 #include <cstdio>
 
@@ -13,7 +15,7 @@ constexpr std::array<const char*, 14> kNameTable = {
     "------", "QM-B20", "QM-E20", "QM-F20X", "QM-B20X",
 };
 
-constexpr std::array<int, 5> kSupported = {4, 5, 8, 9, 10};
+constexpr std::array<int, 5> kSupported = {kModelQmA20, kModelQmC20, kModelQmE20, kModelQmF20X, kModelQmB20X};
 
 constexpr std::array<const char*, 23> kGeneralCapacity = {
     "0.75kW", "1.5kW", "2.2kW", "3.7kW", "5.5kW", "7.5kW", "11kW", "15kW",
@@ -28,6 +30,8 @@ constexpr std::array<const char*, 5> kModel7Capacity = {
 };
 constexpr const char* kSmallCapacity = "0.4kW";
 constexpr int kModel7NewTableVersion = 0x0500;
+// QM-A20 versions above this one report the rpm display mode and the pole count.
+constexpr int kA20RpmDisplayVersion = 0x0200;
 
 template <size_t N>
 const char* Lookup(const std::array<const char*, N>& table, int code)
@@ -79,11 +83,11 @@ std::span<const int> SupportedModels()
 std::string CapacityText(int model, int capacity, int voltage, int version)
 {
     const char* text = nullptr;
-    if (model == 10) {
+    if (model == kModelQmB20X) {
         text = capacity == 0xFFFF ? kSmallCapacity : Lookup(kModel10Capacity, capacity);
-    } else if (model == 7 && version >= kModel7NewTableVersion) {
+    } else if (model == kModelQmB20 && version >= kModel7NewTableVersion) {
         text = capacity == -1 ? kSmallCapacity : Lookup(kModel7Capacity, capacity);
-    } else if (model == 8) {
+    } else if (model == kModelQmE20) {
         text = capacity == 0xFFFF ? kSmallCapacity : Lookup(kGeneralCapacity, capacity);
     } else {
         text = Lookup(kGeneralCapacity, capacity);
@@ -98,14 +102,14 @@ std::string VersionText(int model, int version)
     const int high = (version >> 8) & 0xFF;
     const int low = version & 0xFF;
     switch (model) {
-    case 4:
+    case kModelQmA20:
         return Printf("%d.%02d", high, low);
-    case 5:
+    case kModelQmC20:
         return Printf((version & 0xFFFF) >= 0x0100 ? "%d.%X" : "%d.%02d", high, low);
-    case 8:
-    case 10:
+    case kModelQmE20:
+    case kModelQmB20X:
         return Printf("%d.%d", low / 16, low % 16);
-    case 9:
+    case kModelQmF20X:
         return Printf("%d.%d", high, low);
     default:
         return "Unknown";
@@ -114,16 +118,16 @@ std::string VersionText(int model, int version)
 
 int AdjustCapacity(int model, int version, int capacity)
 {
-    return model == 7 && version > kModel7NewTableVersion ? capacity - 1 : capacity;
+    return model == kModelQmB20 && version > kModel7NewTableVersion ? capacity - 1 : capacity;
 }
 
 std::optional<uint16_t> TimeScaleRegister(int model)
 {
     switch (model) {
-    case 4: return 0x5347;
-    case 8: return 0x8347;
-    case 9: return 0x924A;
-    case 10: return 0xA347;
+    case kModelQmA20: return reg::kTimeScaleA20;
+    case kModelQmE20: return reg::kTimeScaleE20;
+    case kModelQmF20X: return reg::kTimeScaleF20X;
+    case kModelQmB20X: return reg::kTimeScaleB20X;
     default: return std::nullopt;
     }
 }
@@ -140,25 +144,26 @@ int TimeScale(int registerValue)
 
 bool HasSecondFaultWord(int model, int version)
 {
-    return model == 10 && version >= kSecondFaultWordVersion;
+    return model == kModelQmB20X && version >= kSecondFaultWordVersion;
 }
 
 std::vector<uint16_t> MonitorAddressSet(int model, int version)
 {
-    if (model == 5)
-        return {9, 32, 34, 14};
-    if ((model == 4 && version > 0x0200) || model == 9)
-        return {5, 10, 9, 14, 6, 26, 27};
-    if (model == 4 || model == 8 || model == 10)
-        return {5, 10, 9, 14, 6};
+    using namespace reg;
+    if (model == kModelQmC20)
+        return {kCurrent, kC20Speed, kC20Value34, kStatus};
+    if ((model == kModelQmA20 && version > kA20RpmDisplayVersion) || model == kModelQmF20X)
+        return {kFreqCommand, kSpeed, kCurrent, kStatus, kRunCommand, kRpmDisplay, kPoleCount};
+    if (model == kModelQmA20 || model == kModelQmE20 || model == kModelQmB20X)
+        return {kFreqCommand, kSpeed, kCurrent, kStatus, kRunCommand};
     return {};
 }
 
 std::vector<uint16_t> FaultWatchAddresses(int model, int version)
 {
     if (HasSecondFaultWord(model, version))
-        return {15, 29};
-    return {15};
+        return {reg::kFault, reg::kFault2};
+    return {reg::kFault};
 }
 
 std::vector<ListEntry> FillModelList()

@@ -1,6 +1,7 @@
 #include "catalogue/MonitorItems.h"
 
 #include "catalogue/Models.h"
+#include "catalogue/Registers.h"
 
 #include <cstdio>
 #include <span>
@@ -23,11 +24,6 @@ struct BitRow {
     const char* name;
     uint16_t bit;
 };
-
-constexpr uint16_t kAddrInputs = 16;
-constexpr uint16_t kAddrOutputs = 17;
-constexpr uint16_t kAddrFault = 15;
-constexpr uint16_t kAddrFault2 = 29;
 
 // Models 4, 8, 9 and 10 share the addresses; a few maxima and one name differ per model.
 struct CommonLimits {
@@ -191,18 +187,19 @@ const ModelTables* TablesOf(int model)
     static const ModelTables k9{&kModel9Values, &kModel9Inputs, &kModel9Outputs, &kModel9Faults};
     static const ModelTables k10{&kModel10Values, &kModel10Inputs, &kModel10Outputs, &kModel10Faults};
     switch (model) {
-    case 4: return &k4;
-    case 5: return &k5;
-    case 8: return &k8;
-    case 9: return &k9;
-    case 10: return &k10;
+    case kModelQmA20: return &k4;
+    case kModelQmC20: return &k5;
+    case kModelQmE20: return &k8;
+    case kModelQmF20X: return &k9;
+    case kModelQmB20X: return &k10;
     default: return nullptr;
     }
 }
 
 bool IsTimeAddress(int address)
 {
-    return address == 7 || address == 8 || address == 1283 || address == 1284;
+    return address == reg::kAccTime || address == reg::kDecTime || address == reg::kC20AccTime ||
+           address == reg::kC20DecTime;
 }
 
 MonitorItem ValueItem(const ValueRow& r)
@@ -258,24 +255,24 @@ std::vector<MonitorItem> BuildItemSet(int model, int version, int set)
         for (const ValueRow& r : *t->values)
             if (!IsTimeAddress(r.address))
                 list.push_back(ValueItem(r));
-        AppendBits(list, *t->inputs, kAddrInputs);
-        AppendBits(list, *t->outputs, kAddrOutputs);
-        list.push_back({"Fault", kAddrFault, 0, 0, 1, 0, 0, 0, ""});
+        AppendBits(list, *t->inputs, reg::kTerminals);
+        AppendBits(list, *t->outputs, reg::kOutputs);
+        list.push_back({"Fault", reg::kFault, 0, 0, 1, 0, 0, 0, ""});
         break;
     case kSetKeypad:
         for (const ValueRow& r : *t->values)
             list.push_back(ValueItem(r));
         break;
     case kSetInputTerminals:
-        AppendBits(list, *t->inputs, kAddrInputs);
+        AppendBits(list, *t->inputs, reg::kTerminals);
         break;
     case kSetOutputTerminals:
-        AppendBits(list, *t->outputs, kAddrOutputs);
+        AppendBits(list, *t->outputs, reg::kOutputs);
         break;
     case kSetFaults:
-        AppendBits(list, *t->faults, kAddrFault);
+        AppendBits(list, *t->faults, reg::kFault);
         if (HasSecondFaultWord(model, version))
-            AppendBits(list, kModel10Faults2, kAddrFault2);
+            AppendBits(list, kModel10Faults2, reg::kFault2);
         break;
     default:
         break;
@@ -286,20 +283,20 @@ std::vector<MonitorItem> BuildItemSet(int model, int version, int set)
 std::string StatusText(int32_t status, int model)
 {
     std::string text;
-    if (status & 0x02)
+    if (status & reg::kStatusForward)
         text = "Forward";
-    else if (status & 0x04)
+    else if (status & reg::kStatusReverse)
         text = "Reverse";
-    else if (status & 0x08)
+    else if (status & reg::kStatusFault)
         text = "Fault";
     else
         text = "Stop";
-    if (!(status & 0x08)) {
-        if (status & 0x10)
+    if (!(status & reg::kStatusFault)) {
+        if (status & reg::kStatusAccelerating)
             text += " Accelerating...";
-        else if (status & 0x20)
+        else if (status & reg::kStatusDecelerating)
             text += " Decelerating...";
-        else if (model != 5 && (status & 0x80))
+        else if (model != kModelQmC20 && (status & reg::kStatusDcBraking))
             text += "DC Braking...";
     }
     return text;
@@ -307,18 +304,18 @@ std::string StatusText(int32_t status, int model)
 
 int StatusImageIndex(int32_t status)
 {
-    if (status & 0x02)
+    if (status & reg::kStatusForward)
         return kImageForward;
-    if (status & 0x04)
+    if (status & reg::kStatusReverse)
         return kImageReverse;
-    if (status & 0x08)
+    if (status & reg::kStatusFault)
         return kImageFault;
     return kImageStop;
 }
 
 std::string FaultText(int address, int32_t faultWord, int model, int version)
 {
-    if (address == kAddrFault2)
+    if (address == reg::kFault2)
         return HasSecondFaultWord(model, version) ? FirstSetBit(kModel10Faults2, faultWord)
                                                   : std::string();
     const ModelTables* t = TablesOf(model);
@@ -328,35 +325,35 @@ std::string FaultText(int address, int32_t faultWord, int model, int version)
 std::string FormatValue(int address, int32_t value, int model, int version)
 {
     switch (address) {
-    case 0:
+    case reg::kModel:
         return ModelName(value);
-    case 3:
+    case reg::kVersion:
         return VersionText(model, value);
-    case 5:
-    case 10:
+    case reg::kFreqCommand:
+    case reg::kSpeed:
         return Format("%.2f Hz", value * 0.01);
-    case 9:
+    case reg::kCurrent:
         return Format("%.1f A", value * 0.1);
-    case 11:
-    case 12:
-        return model == 5 ? Format("%.1f V", value * 0.1) : Format("%.0f V", value);
-    case 13:
+    case reg::kOutputVoltage:
+    case reg::kDcLink:
+        return model == kModelQmC20 ? Format("%.1f V", value * 0.1) : Format("%.0f V", value);
+    case reg::kPower:
         return Format("%.1f kW", value * 0.1);
-    case 14:
+    case reg::kStatus:
         return StatusText(value, model);
-    case 15:
-    case 29:
+    case reg::kFault:
+    case reg::kFault2:
         return FaultText(address, value, model, version);
-    case 21:
+    case reg::kRpm:
         return FormatInt("%lld rpm", value);
-    case 26:
-    case 27:
+    case reg::kRpmDisplay:
+    case reg::kPoleCount:
         return FormatInt("%lld", value);
-    case 32:
+    case reg::kC20Speed:
         return FormatInt("%lld rpm", Signed16(value));
-    case 34:
+    case reg::kC20Value34:
         return Format("%.1f %%", Signed16(value) * 0.1);
-    case 1282:
+    case reg::kC20SpeedCommand:
         return Format("%.1f rpm", Signed16(value) * 0.1);
     default:
         return "Unknown";
@@ -366,38 +363,38 @@ std::string FormatValue(int address, int32_t value, int model, int version)
 std::string FormatStationValue(const StationRecord& r, int address, int32_t value)
 {
     switch (address) {
-    case 0:
+    case reg::kModel:
         return ModelName(r.model);
-    case 1:
+    case reg::kCapacity:
         return CapacityText(r.model, r.capacity, r.voltage, r.version);
-    case 3:
+    case reg::kVersion:
         return VersionText(r.model, r.version);
-    case 7:
-    case 8:
-    case 1283:
-    case 1284:
+    case reg::kAccTime:
+    case reg::kDecTime:
+    case reg::kC20AccTime:
+    case reg::kC20DecTime:
         if (r.timeScale == 1)
             return Format("%.0f sec", value);
         if (r.timeScale == 100)
             return Format("%.2f sec", value * 0.01);
         return Format("%.1f sec", value * 0.1);
-    case 9:
+    case reg::kCurrent:
         return FormatValue(address, r.current, r.model, r.version);
-    case 10:
-    case 21:
-    case 32:
+    case reg::kSpeed:
+    case reg::kRpm:
+    case reg::kC20Speed:
         return FormatValue(address, r.speed, r.model, r.version);
-    case 14:
+    case reg::kStatus:
         return FormatValue(address, r.status, r.model, r.version);
-    case 15:
+    case reg::kFault:
         return FormatValue(address, r.fault, r.model, r.version);
-    case 26:
+    case reg::kRpmDisplay:
         return FormatValue(address, r.value26, r.model, r.version);
-    case 27:
+    case reg::kPoleCount:
         return FormatValue(address, r.value27, r.model, r.version);
-    case 29:
+    case reg::kFault2:
         return FormatValue(address, r.fault2, r.model, r.version);
-    case 34:
+    case reg::kC20Value34:
         return FormatValue(address, r.value34, r.model, r.version);
     default:
         return FormatValue(address, value, r.model, r.version);
@@ -406,15 +403,15 @@ std::string FormatStationValue(const StationRecord& r, int address, int32_t valu
 
 std::string SpeedText(const StationRecord& r)
 {
-    const int address = r.model == 5 ? 32 : (r.value26 != 0 ? 21 : 10);
+    const int address = r.model == kModelQmC20 ? reg::kC20Speed : (r.value26 != 0 ? reg::kRpm : reg::kSpeed);
     return FormatStationValue(r, address, r.speed);
 }
 
 std::string StationFaultText(const StationRecord& r)
 {
-    std::string text = FormatStationValue(r, 15, r.fault);
+    std::string text = FormatStationValue(r, reg::kFault, r.fault);
     if (text.empty() && HasSecondFaultWord(r.model, r.version))
-        text = FormatStationValue(r, 29, r.fault2);
+        text = FormatStationValue(r, reg::kFault2, r.fault2);
     return text;
 }
 

@@ -71,6 +71,12 @@ inline constexpr uint16_t kC20AccTime = 1283;
 inline constexpr uint16_t kC20DecTime = 1284;
 inline constexpr uint16_t kC20LastSetting = 1292;  // its settings run from the speed command to here
 
+// The acceleration/deceleration time resolution, per model (see TimeScaleRegister).
+inline constexpr uint16_t kTimeScaleA20 = 0x5347;
+inline constexpr uint16_t kTimeScaleE20 = 0x8347;
+inline constexpr uint16_t kTimeScaleF20X = 0x924A;
+inline constexpr uint16_t kTimeScaleB20X = 0xA347;
+
 // Values written to the run command register.
 inline constexpr uint16_t kRunStop = 1;
 inline constexpr uint16_t kRunForward = 2;

@@ -2,6 +2,7 @@
 
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
+#include "catalogue/Registers.h"
 
 #include <array>
 
@@ -9,7 +10,7 @@ namespace vm {
 
 namespace {
 
-constexpr int kSpeedModel = 5;
+constexpr int kSpeedModel = kModelQmC20;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -27,8 +28,8 @@ QString InfoSheetTitle(const StationRecord& r, const QString& deviceName, bool g
 {
     QString title = QStringLiteral("%1 : %2 (%3) Ver%4")
                         .arg(r.station)
-                        .arg(Q(FormatStationValue(r, 0, r.model)), Q(FormatStationValue(r, 1, r.capacity)),
-                             Q(FormatStationValue(r, 3, r.version)));
+                        .arg(Q(FormatStationValue(r, reg::kModel, r.model)), Q(FormatStationValue(r, reg::kCapacity, r.capacity)),
+                             Q(FormatStationValue(r, reg::kVersion, r.version)));
     const QString name = deviceName.trimmed();
     if (!name.isEmpty())
         title += QStringLiteral(" - ") + name;
@@ -45,8 +46,10 @@ QString InfoDisconnectedTitle(int station)
 std::vector<uint16_t> InfoGenAddresses(int model)
 {
     if (model == kSpeedModel)
-        return {1282, 1283, 1284, 9, 32, 13, 14, 12};
-    return {5, 7, 8, 9, 10, 13, 14, 12};
+        return {reg::kC20SpeedCommand, reg::kC20AccTime, reg::kC20DecTime, reg::kCurrent,
+                reg::kC20Speed, reg::kPower, reg::kStatus, reg::kDcLink};
+    return {reg::kFreqCommand, reg::kAccTime, reg::kDecTime, reg::kCurrent,
+            reg::kSpeed, reg::kPower, reg::kStatus, reg::kDcLink};
 }
 
 QString InfoGenLabel(int slot, int model)
@@ -79,32 +82,32 @@ std::optional<InfoGenText> InfoGenValueText(const StationRecord& record, uint32_
     const auto v = static_cast<int32_t>(value);
     auto text = [&](int slot, int as) { return InfoGenText{slot, Q(FormatStationValue(r, as, v))}; };
     switch (address) {
-    case 5:
-        return text(kGenFreqCommand, 5);
-    case 1282:
-        return text(kGenFreqCommand, 1282);
-    case 7:
-    case 1283:
-        return text(kGenAccTime, 7);
-    case 8:
-    case 1284:
-        return text(kGenDecTime, 8);
-    case 9:
+    case reg::kFreqCommand:
+        return text(kGenFreqCommand, reg::kFreqCommand);
+    case reg::kC20SpeedCommand:
+        return text(kGenFreqCommand, reg::kC20SpeedCommand);
+    case reg::kAccTime:
+    case reg::kC20AccTime:
+        return text(kGenAccTime, reg::kAccTime);
+    case reg::kDecTime:
+    case reg::kC20DecTime:
+        return text(kGenDecTime, reg::kDecTime);
+    case reg::kCurrent:
         r.current = v;
-        return text(kGenOutputCurrent, 9);
-    case 10:
+        return text(kGenOutputCurrent, reg::kCurrent);
+    case reg::kSpeed:
         r.speed = v;
-        return text(kGenOutputFreq, r.value26 != 0 ? 21 : 10);
-    case 32:
+        return text(kGenOutputFreq, r.value26 != 0 ? reg::kRpm : reg::kSpeed);
+    case reg::kC20Speed:
         r.speed = v;
-        return text(kGenOutputFreq, 32);
-    case 12:
-        return text(kGenDcLink, 12);
-    case 13:
-        return text(kGenOutputPower, 13);
-    case 14:
+        return text(kGenOutputFreq, reg::kC20Speed);
+    case reg::kDcLink:
+        return text(kGenDcLink, reg::kDcLink);
+    case reg::kPower:
+        return text(kGenOutputPower, reg::kPower);
+    case reg::kStatus:
         r.status = v;
-        return text(kGenRunningStatus, 14);
+        return text(kGenRunningStatus, reg::kStatus);
     default:
         return std::nullopt;
     }
@@ -118,7 +121,7 @@ std::optional<QString> InfoNameToApply(const QString& typed, const QString& curr
     return name;
 }
 
-std::vector<uint16_t> InfoIOAddresses() { return {16, 17}; }
+std::vector<uint16_t> InfoIOAddresses() { return {reg::kTerminals, reg::kOutputs}; }
 
 std::vector<InfoBitBox> InfoInputBoxes(int model, int version) { return BoxesOf(model, version, kSetInputTerminals); }
 
@@ -127,8 +130,8 @@ std::vector<InfoBitBox> InfoOutputBoxes(int model, int version) { return BoxesOf
 std::vector<uint16_t> InfoFaultAddresses(int model, int version)
 {
     if (HasSecondFaultWord(model, version))
-        return {15, 29};
-    return {15};
+        return {reg::kFault, reg::kFault2};
+    return {reg::kFault};
 }
 
 std::vector<InfoBitBox> InfoFaultBoxes(int model, int version) { return BoxesOf(model, version, kSetFaults); }

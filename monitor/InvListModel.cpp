@@ -2,6 +2,7 @@
 
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
+#include "catalogue/Registers.h"
 #include "monitor/StationIcons.h"
 
 #include <QBrush>
@@ -146,8 +147,8 @@ int CInvListModel::RefreshStation(StationRecord& r)
             emit dataChanged(index(row, 0), index(row, kInvColumnCount - 1), {Qt::ForegroundRole});
         }
         SetCell(row, kColDeviceName, deviceName_(r.station));
-        SetCell(row, kColModel, Text(FormatStationValue(r, 0, r.model)));
-        SetCell(row, kColCapacity, Text(FormatStationValue(r, 1, r.capacity)));
+        SetCell(row, kColModel, Text(FormatStationValue(r, reg::kModel, r.model)));
+        SetCell(row, kColCapacity, Text(FormatStationValue(r, reg::kCapacity, r.capacity)));
         if (!supported) {
             SetCell(row, kColStatus, QString::fromLatin1(StatusName(NameIndex::NotSupport)));
             SetCell(row, kColFrequency, {});
@@ -176,9 +177,9 @@ void CInvListModel::RefreshValues(StationRecord& r)
     if (row < 0)
         return;
     SetCell(row, kColFrequency, Text(SpeedText(r)));
-    SetCell(row, kColCurrent, Text(FormatStationValue(r, 9, r.current)));
+    SetCell(row, kColCurrent, Text(FormatStationValue(r, reg::kCurrent, r.current)));
     SetImage(row, StatusImageIndex(r.status));
-    SetCell(row, kColStatus, Text(FormatStationValue(r, 14, r.status)));
+    SetCell(row, kColStatus, Text(FormatStationValue(r, reg::kStatus, r.status)));
     SetCell(row, kColFault, Text(StationFaultText(r)));
 }
 
