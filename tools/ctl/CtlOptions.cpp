@@ -1,19 +1,21 @@
 #include "tools/ctl/CtlOptions.h"
 
-#include "tools/sim/LineOptions.h"
-#include "tools/sim/SimLine.h"
+#include "tools/common/ParseNumber.h"
+#include "tools/common/ToolCommandLine.h"
 
 #include <cctype>
 
 namespace vm::ctl {
 
-using sim::ParseNumber;
+using tools::ParseNumber;
+using tools::ToolCommandLine;
 
 namespace {
 
 constexpr int kMinTimeoutMs = 30;  // one tick
 constexpr int kMaxTimeoutMs = 60000;
 constexpr int kMaxRetries = 20;
+constexpr const char* kSynopsis = "varimonctl --port DEV [options] COMMAND";
 
 std::string AddressText(const std::string& text)
 {
@@ -89,75 +91,97 @@ std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
     return {};
 }
 
+// The options and the help text; the commands are the words among them.
+void Declare(ToolCommandLine& line)
+{
+    line.AddOption({QStringLiteral("port"), QStringLiteral("Serial device of the line (required)."),
+                    QStringLiteral("DEV")});
+    line.AddOption({QStringLiteral("protocol"), QStringLiteral("kx485 or modbus (default kx485)."),
+                    QStringLiteral("PROTOCOL")});
+    line.AddLineOptions();
+    line.AddOption({QStringLiteral("timeout"), QStringLiteral("Reply time-out, 30-60000 ms (default 1000)."),
+                    QStringLiteral("MS")});
+    line.AddOption({QStringLiteral("retries"), QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),
+                    QStringLiteral("N")});
+    line.AddOption({QStringLiteral("json"), QStringLiteral("One JSON object per output line.")});
+    line.AddOption({QStringLiteral("count"), QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
+                    QStringLiteral("N")});
+    line.AddOption({QStringLiteral("raw"), QStringLiteral("monitor: raw register values instead of texts.")});
+}
+
+ToolCommandLine MakeCommandLine()
+{
+    return ToolCommandLine(kSynopsis,
+                           "Commands (options may stand before, between or after the words):\n"
+                           "  scan [ID | FROM-TO | all]   identify stations (default and all: 1-31)\n"
+                           "  read ID ADDR...             read registers (decimal or 0x hex)\n"
+                           "  write ID ADDR VALUE         write one register\n"
+                           "  monitor ID ADDR...          poll live values (up to 32 addresses)\n"
+                           "Exit status: 0 done, 1 communication failure, 2 bad command line, 3 port not opened.");
+}
+
 }  // namespace
 
-const char* CtlUsage()
+std::string CtlHelp()
 {
-    return "usage: varimonctl --port DEV [options] COMMAND\n"
-           "  scan [ID | FROM-TO | all]      identify stations (all: 1-31)\n"
-           "  read ID ADDR...                read registers (decimal or 0x hex)\n"
-           "  write ID ADDR VALUE            write one register\n"
-           "  monitor ID ADDR... [--count N] [--raw]   poll live values\n"
-           "options: --protocol kx485|modbus --baud N --parity none|odd|even|mark|space\n"
-           "         --data-bits N --stop-bits 1|1.5|2 --timeout MS --retries N --json\n";
+    ToolCommandLine line = MakeCommandLine();
+    Declare(line);
+    return line.HelpText();
+}
+
+const char* CtlSynopsis()
+{
+    return kSynopsis;
 }
 
 std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
 {
-    std::vector<std::string> words;
+    ToolCommandLine line = MakeCommandLine();
+    Declare(line);
     o.settings.portName.clear();
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (name == "--help" || name == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (name == "--json" || name == "--raw") {
-            (name == "--json" ? o.json : o.raw) = true;
-            continue;
-        }
-        if (name.size() < 3 || name.rfind("--", 0) != 0) {
-            words.push_back(name);  // a command word, or a negative value to write
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return name + " needs a value";
-        const std::string& value = args[++i];
-        std::string error;
-        if (sim::ApplyLineOption(name, value, o.settings, &error)) {
-            if (!error.empty())
-                return error;
-        } else if (name == "--port") {
-            o.settings.portName = value;
-        } else if (name == "--protocol") {
-            if (value == "kx485")
-                o.settings.protocolMode = kKx485;
-            else if (value == "modbus")
-                o.settings.protocolMode = kModbusRtu;
-            else
-                return "--protocol " + value + ": use kx485 or modbus";
-        } else if (name == "--timeout") {
-            const auto ms = ParseNumber(value, kMinTimeoutMs, kMaxTimeoutMs);
-            if (!ms)
-                return "--timeout " + value + ": use 30-60000 ms";
-            o.settings.timeoutMs = static_cast<int>(*ms);
-        } else if (name == "--retries") {
-            const auto n = ParseNumber(value, 0, kMaxRetries);
-            if (!n)
-                return "--retries " + value + ": use 0-20";
-            o.settings.retryCount = static_cast<int>(*n);
-        } else if (name == "--count") {
-            const auto n = ParseNumber(value, 1, 1000000000);
-            if (!n)
-                return "--count " + value + ": use a positive number";
-            o.count = static_cast<int>(*n);
-        } else {
-            return "unknown option " + name;
-        }
-    }
-    if (o.help)
+    if (std::string why = line.Parse(args); !why.empty())
+        return why;
+    o.help = line.HelpRequested();
+    o.version = line.VersionRequested();
+    if (o.help || o.version)
         return {};
-    if (std::string why = ParseCommand(words, o); !why.empty())
+    o.json = line.IsSet("json");
+    o.raw = line.IsSet("raw");
+    if (std::string why = line.ApplyLineOptions(o.settings); !why.empty())
+        return why;
+    if (line.IsSet("port"))
+        o.settings.portName = line.Value("port");
+    if (line.IsSet("protocol")) {
+        const std::string value = line.Value("protocol");
+        if (value == "kx485")
+            o.settings.protocolMode = kKx485;
+        else if (value == "modbus")
+            o.settings.protocolMode = kModbusRtu;
+        else
+            return "--protocol " + value + ": use kx485 or modbus";
+    }
+    if (line.IsSet("timeout")) {
+        const std::string value = line.Value("timeout");
+        const auto ms = ParseNumber(value, kMinTimeoutMs, kMaxTimeoutMs);
+        if (!ms)
+            return "--timeout " + value + ": use 30-60000 ms";
+        o.settings.timeoutMs = static_cast<int>(*ms);
+    }
+    if (line.IsSet("retries")) {
+        const std::string value = line.Value("retries");
+        const auto n = ParseNumber(value, 0, kMaxRetries);
+        if (!n)
+            return "--retries " + value + ": use 0-20";
+        o.settings.retryCount = static_cast<int>(*n);
+    }
+    if (line.IsSet("count")) {
+        const std::string value = line.Value("count");
+        const auto n = ParseNumber(value, 1, 1000000000);
+        if (!n)
+            return "--count " + value + ": use a positive number";
+        o.count = static_cast<int>(*n);
+    }
+    if (std::string why = ParseCommand(line.Words(), o); !why.empty())
         return why;
     if (o.settings.portName.empty())
         return "give the line with --port DEV";

@@ -20,6 +20,7 @@ struct CtlOptions {
     bool raw = false;            // monitor: raw register values
     int count = 0;               // monitor: lines to print, 0 = until interrupted
     bool help = false;
+    bool version = false;
     Command command = Command::Scan;
     int station = 0;             // read, write, monitor
     int first = kScanAllFirst;   // scan
@@ -30,9 +31,11 @@ struct CtlOptions {
 };
 
 // Parses the arguments after the program name; options may stand anywhere. Returns an empty text
-// or what is wrong.
+// or what is wrong. With --help or --version nothing else is checked.
 std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& options);
 
-const char* CtlUsage();
+// The --help text, and the usage line shown under a command-line error.
+std::string CtlHelp();
+const char* CtlSynopsis();
 
 }  // namespace vm::ctl

@@ -1,6 +1,7 @@
 // varimonctl: the headless master on the program's own serial port and communication manager.
 
 #include "platform/CommDriver.h"
+#include "tools/common/ToolCommandLine.h"
 #include "tools/ctl/CtlRunner.h"
 
 #include <QCoreApplication>
@@ -28,13 +29,18 @@ int main(int argc, char** argv)
     using namespace vm::ctl;
     CtlOptions options;
     const std::string error = ParseCtlOptions({argv + 1, argv + argc}, options);
+    if (!error.empty()) {
+        std::cerr << "varimonctl: " << error << "\nUsage: " << CtlSynopsis()
+                  << "\nRun 'varimonctl --help' for the commands and options.\n";
+        return kExitUsage;
+    }
     if (options.help) {
-        std::cout << CtlUsage();
+        std::cout << CtlHelp();
         return kExitOk;
     }
-    if (!error.empty()) {
-        std::cerr << "varimonctl: " << error << "\n" << CtlUsage();
-        return kExitUsage;
+    if (options.version) {
+        std::cout << "varimonctl " << vm::tools::ToolVersion() << "\n";
+        return kExitOk;
     }
 
     QCoreApplication app(argc, argv);

@@ -2,12 +2,14 @@
 
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
+#include "tools/common/ParseNumber.h"
 
 #include <algorithm>
-#include <charconv>
 #include <sstream>
 
 namespace vm::sim {
+
+using tools::ParseNumber;
 
 namespace {
 
@@ -72,29 +74,6 @@ std::vector<std::string> Words(std::string_view line)
 }
 
 }  // namespace
-
-std::optional<long> ParseNumber(std::string_view text, long minimum, long maximum)
-{
-    bool negative = false;
-    if (!text.empty() && text.front() == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    long value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    if (negative)
-        value = -value;
-    if (value < minimum || value > maximum)
-        return std::nullopt;
-    return value;
-}
 
 SimLine::SimLine(Protocol protocol, const LineFaults& faults)
     : protocol_(protocol), faults_(faults), random_(faults.seed)

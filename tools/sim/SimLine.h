@@ -100,7 +100,4 @@ private:
     LineCounters counters_;
 };
 
-// Number in decimal or with a 0x prefix in hexadecimal, within [minimum, maximum].
-std::optional<long> ParseNumber(std::string_view text, long minimum, long maximum);
-
 }  // namespace vm::sim

@@ -1,12 +1,18 @@
 #include "tools/sim/SimOptions.h"
 
-#include "tools/sim/LineOptions.h"
+#include "tools/common/ParseNumber.h"
+#include "tools/common/ToolCommandLine.h"
 
 #include <sstream>
 
 namespace vm::sim {
 
+using tools::ParseNumber;
+using tools::ToolCommandLine;
+
 namespace {
+
+constexpr const char* kSynopsis = "varimon-sim (--link PATH | --port DEVICE) [options]";
 
 std::vector<std::string> Split(const std::string& text, char separator)
 {
@@ -31,27 +37,37 @@ std::optional<double> ParseRate(const std::string& text)
     return std::nullopt;
 }
 
-}  // namespace
-
-const char* SimUsage()
+void Declare(ToolCommandLine& line)
 {
-    return "usage: varimon-sim (--link PATH | --port DEVICE) [options]\n"
-           "  --link PATH            create a pseudo-terminal, symlinked at PATH while running\n"
-           "  --port DEVICE          serve an existing tty instead\n"
-           "  --baud N --parity none|odd|even|mark|space --data-bits 5-8 --stop-bits 1|1.5|2\n"
-           "  --protocol kx485|modbus|auto   (default auto: told apart by each request)\n"
-           "  --station ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]   repeatable; MODEL a name or\n"
-           "                         code, VERSION hex (0015), CAPACITY a code, VOLTAGE 200|400;\n"
-           "                         without any: one station of each shipped model and one\n"
-           "                         unsupported model\n"
-           "  --data DIR             parameter data folder (default: the shipped Data folder)\n"
-           "  --drop-rate P --corrupt-rate P   share of replies lost or sent damaged (0-1)\n"
-           "  --delay MS             reply latency\n"
-           "  --echo                 echo the master's frames, as a two-wire line does\n"
-           "  --seed N               random seed for the fault injection\n"
-           "Console (stdin): trip ID BIT | reset ID | silence ID | revive ID | set ID ADDR VALUE |\n"
-           "                 load ID PERCENT | quit\n";
+    auto add = [&](const char* name, const char* description, const char* valueName = "") {
+        line.AddOption({QString::fromLatin1(name), QString::fromLatin1(description), QString::fromLatin1(valueName)});
+    };
+    add("link", "Create a pseudo-terminal, symlinked at PATH while running.", "PATH");
+    add("port", "Serve an existing tty instead.", "DEVICE");
+    line.AddLineOptions();
+    add("protocol", "kx485, modbus or auto (default auto: told apart by each request).", "PROTOCOL");
+    add("station",
+        "A station, SPEC = ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]; repeatable. MODEL a name or code, "
+        "VERSION hex (0015), CAPACITY a code, VOLTAGE 200 or 400. Without any: one station of each "
+        "shipped model and one unsupported model.",
+        "SPEC");
+    add("data", "Parameter data folder (default: the shipped Data folder).", "DIR");
+    add("drop-rate", "Share of replies lost (0-1).", "P");
+    add("corrupt-rate", "Share of replies sent damaged (0-1).", "P");
+    add("delay", "Reply latency.", "MS");
+    add("echo", "Echo the master's frames, as a two-wire line does.");
+    add("seed", "Random seed for the fault injection.", "N");
 }
+
+ToolCommandLine MakeCommandLine()
+{
+    return ToolCommandLine(kSynopsis,
+                           "A line of simulated inverters. Console (stdin), one command a line:\n"
+                           "  trip ID BIT | reset ID | silence ID | revive ID | set ID ADDR VALUE |\n"
+                           "  load ID PERCENT | quit");
+}
+
+}  // namespace
 
 std::string ParseStationSpec(const std::string& text, StationSpec& spec)
 {
@@ -90,72 +106,81 @@ std::string ParseStationSpec(const std::string& text, StationSpec& spec)
     return {};
 }
 
+std::string SimHelp()
+{
+    ToolCommandLine line = MakeCommandLine();
+    Declare(line);
+    return line.HelpText();
+}
+
+const char* SimSynopsis()
+{
+    return kSynopsis;
+}
+
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options)
 {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (name == "--help" || name == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (name == "--echo") {
-            options.faults.echo = true;
-            continue;
-        }
-        if (name.rfind("--", 0) != 0)
-            return "unexpected argument " + name;
-        if (i + 1 >= args.size())
-            return name + " needs a value";
-        const std::string& value = args[++i];
-        std::string error;
-        if (ApplyLineOption(name, value, options.line, &error)) {
-            if (!error.empty())
-                return error;
-        } else if (name == "--link") {
-            options.link = value;
-        } else if (name == "--port") {
-            options.port = value;
-        } else if (name == "--protocol") {
-            if (value == "kx485")
-                options.protocol = Protocol::Kx485;
-            else if (value == "modbus")
-                options.protocol = Protocol::Modbus;
-            else if (value == "auto")
-                options.protocol = Protocol::Auto;
-            else
-                return "--protocol " + value + ": use kx485, modbus or auto";
-        } else if (name == "--station") {
-            StationSpec spec;
-            if (std::string why = ParseStationSpec(value, spec); !why.empty())
-                return why;
-            for (const StationSpec& other : options.stations)
-                if (other.station == spec.station)
-                    return "--station " + value + ": station " + std::to_string(spec.station) + " is already on the line";
-            options.stations.push_back(spec);
-        } else if (name == "--data") {
-            options.dataDir = value;
-        } else if (name == "--drop-rate" || name == "--corrupt-rate") {
-            const auto rate = ParseRate(value);
-            if (!rate)
-                return name + " " + value + ": use a share between 0 and 1";
-            (name == "--drop-rate" ? options.faults.dropRate : options.faults.corruptRate) = *rate;
-        } else if (name == "--delay") {
-            const auto delay = ParseNumber(value, 0, 60000);
-            if (!delay)
-                return "--delay " + value + ": use 0-60000 ms";
-            options.faults.delayMs = static_cast<int>(*delay);
-        } else if (name == "--seed") {
-            const auto seed = ParseNumber(value, 0, 0x7FFFFFFF);
-            if (!seed)
-                return "--seed " + value + ": use a number 0-2147483647";
-            options.faults.seed = static_cast<uint64_t>(*seed);
-            options.seeded = true;
-        } else {
-            return "unknown option " + name;
-        }
-    }
-    if (options.help)
+    ToolCommandLine line = MakeCommandLine();
+    Declare(line);
+    if (std::string why = line.Parse(args); !why.empty())
+        return why;
+    options.help = line.HelpRequested();
+    options.version = line.VersionRequested();
+    if (options.help || options.version)
         return {};
+    if (const std::vector<std::string> words = line.Words(); !words.empty())
+        return "unexpected argument " + words.front();
+    options.faults.echo = line.IsSet("echo");
+    if (std::string why = line.ApplyLineOptions(options.line); !why.empty())
+        return why;
+    options.link = line.Value("link");
+    options.port = line.Value("port");
+    if (line.IsSet("protocol")) {
+        const std::string value = line.Value("protocol");
+        if (value == "kx485")
+            options.protocol = Protocol::Kx485;
+        else if (value == "modbus")
+            options.protocol = Protocol::Modbus;
+        else if (value == "auto")
+            options.protocol = Protocol::Auto;
+        else
+            return "--protocol " + value + ": use kx485, modbus or auto";
+    }
+    for (const std::string& value : line.Values("station")) {
+        StationSpec spec;
+        if (std::string why = ParseStationSpec(value, spec); !why.empty())
+            return why;
+        for (const StationSpec& other : options.stations)
+            if (other.station == spec.station)
+                return "--station " + value + ": station " + std::to_string(spec.station) + " is already on the line";
+        options.stations.push_back(spec);
+    }
+    if (line.IsSet("data"))
+        options.dataDir = line.Value("data");
+    for (const char* name : {"drop-rate", "corrupt-rate"}) {
+        if (!line.IsSet(name))
+            continue;
+        const std::string value = line.Value(name);
+        const auto rate = ParseRate(value);
+        if (!rate)
+            return std::string("--") + name + " " + value + ": use a share between 0 and 1";
+        (std::string_view(name) == "drop-rate" ? options.faults.dropRate : options.faults.corruptRate) = *rate;
+    }
+    if (line.IsSet("delay")) {
+        const std::string value = line.Value("delay");
+        const auto delay = ParseNumber(value, 0, 60000);
+        if (!delay)
+            return "--delay " + value + ": use 0-60000 ms";
+        options.faults.delayMs = static_cast<int>(*delay);
+    }
+    if (line.IsSet("seed")) {
+        const std::string value = line.Value("seed");
+        const auto seed = ParseNumber(value, 0, 0x7FFFFFFF);
+        if (!seed)
+            return "--seed " + value + ": use a number 0-2147483647";
+        options.faults.seed = static_cast<uint64_t>(*seed);
+        options.seeded = true;
+    }
     if (options.link.empty() == options.port.empty())
         return "give either --link PATH or --port DEVICE";
     return {};

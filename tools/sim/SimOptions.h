@@ -30,12 +30,16 @@ struct SimOptions {
     LineFaults faults;
     bool seeded = false;
     bool help = false;
+    bool version = false;
 };
 
-// Parses the arguments after the program name. Returns an empty text or what is wrong.
+// Parses the arguments after the program name. Returns an empty text or what is wrong. With
+// --help or --version nothing else is checked.
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
 std::string ParseStationSpec(const std::string& text, StationSpec& spec);
 
-const char* SimUsage();
+// The --help text, and the usage line shown under a command-line error.
+std::string SimHelp();
+const char* SimSynopsis();
 
 }  // namespace vm::sim

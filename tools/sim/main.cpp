@@ -1,5 +1,6 @@
 // varimon-sim: a simulated line of inverters on a pseudo-terminal or a serial port.
 
+#include "tools/common/ToolCommandLine.h"
 #include "tools/sim/SimServer.h"
 #include "tools/sim/SimStations.h"
 
@@ -27,13 +28,18 @@ int main(int argc, char** argv)
     using namespace vm::sim;
     SimOptions options;
     const std::string error = ParseSimOptions({argv + 1, argv + argc}, options);
+    if (!error.empty()) {
+        std::cerr << "varimon-sim: " << error << "\nUsage: " << SimSynopsis()
+                  << "\nRun 'varimon-sim --help' for all options.\n";
+        return 2;
+    }
     if (options.help) {
-        std::cout << SimUsage();
+        std::cout << SimHelp();
         return 0;
     }
-    if (!error.empty()) {
-        std::cerr << "varimon-sim: " << error << "\n" << SimUsage();
-        return 2;
+    if (options.version) {
+        std::cout << "varimon-sim " << vm::tools::ToolVersion() << "\n";
+        return 0;
     }
     if (!options.seeded)
         options.faults.seed = std::random_device{}();

@@ -206,5 +206,18 @@ TEST(CtlOptions, refusesWhatItCannotDo)
     }
 }
 
+TEST(CtlOptions, helpAndVersionNeedNoPortOrCommandButBadOptionsStillFail)
+{
+    CtlOptions v;
+    ASSERT_EQ(ParseCtlOptions({"--version"}, v), "");
+    EXPECT_TRUE(v.version);
+    CtlOptions h;
+    ASSERT_EQ(ParseCtlOptions({"read", "-h"}, h), "");
+    EXPECT_TRUE(h.help);
+    CtlOptions bad;
+    EXPECT_NE(ParseCtlOptions({"--help", "--bogus"}, bad).find("bogus"), std::string::npos);
+    EXPECT_NE(CtlHelp().find("monitor ID ADDR..."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vm::ctl

@@ -1,4 +1,3 @@
-#include "tools/sim/LineOptions.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimStations.h"
 
@@ -85,18 +84,6 @@ TEST(SimOptions, demoLineHasEveryShippedModelAndOneUnsupported)
     EXPECT_NE(notes[0].find("station 6"), std::string::npos);
     uint16_t scale = 0;
     EXPECT_EQ(line.Station(1)->Read(0x5347, scale), Access::Ok);
-}
-
-TEST(LineOptions, parityAndStopBitWords)
-{
-    EXPECT_EQ(ParseParity("space"), 4);
-    EXPECT_FALSE(ParseParity("EVEN").has_value());
-    EXPECT_EQ(ParseStopBits("2"), 2);
-    PortSettings s;
-    std::string error;
-    EXPECT_FALSE(ApplyLineOption("--port", "x", s, &error));
-    EXPECT_TRUE(ApplyLineOption("--baud", "fast", s, &error));
-    EXPECT_NE(error, "");
 }
 
 }  // namespace

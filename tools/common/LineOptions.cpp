@@ -1,10 +1,10 @@
-#include "tools/sim/LineOptions.h"
+#include "tools/common/LineOptions.h"
 
-#include "tools/sim/SimLine.h"
+#include "tools/common/ParseNumber.h"
 
 #include <array>
 
-namespace vm::sim {
+namespace vm::tools {
 
 std::optional<int> ParseParity(std::string_view text)
 {
@@ -58,4 +58,4 @@ bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings
     return true;
 }
 
-}  // namespace vm::sim
+}  // namespace vm::tools

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vm::sim {
+namespace vm::tools {
 
 // "none", "odd", "even", "mark", "space" -> 0-4.
 std::optional<int> ParseParity(std::string_view text);
@@ -18,4 +18,4 @@ std::optional<int> ParseStopBits(std::string_view text);
 // none of them; otherwise true, with *error set when the value is bad.
 bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings, std::string* error);
 
-}  // namespace vm::sim
+}  // namespace vm::tools

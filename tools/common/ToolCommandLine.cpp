@@ -1,0 +1,153 @@
+#include "tools/common/ToolCommandLine.h"
+
+#include "tools/common/LineOptions.h"
+
+#include <QRegularExpression>
+
+namespace vm::tools {
+
+namespace {
+
+constexpr const char* kLineOptionNames[] = {"baud", "parity", "data-bits", "stop-bits"};
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+bool IsNegativeNumber(const QString& arg)
+{
+    static const QRegularExpression number(QStringLiteral("^-(0[xX][0-9A-Fa-f]+|[0-9]+)$"));
+    return number.match(arg).hasMatch();
+}
+
+}  // namespace
+
+const char* ToolVersion()
+{
+    return VARIMON_VERSION;
+}
+
+ToolCommandLine::ToolCommandLine(std::string synopsis, const std::string& description)
+    : synopsis_(std::move(synopsis))
+{
+    parser_.setApplicationDescription(Q(description));
+    AddOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
+    AddOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit.")});
+}
+
+void ToolCommandLine::AddOption(const QCommandLineOption& option)
+{
+    parser_.addOption(option);
+    options_.append(option);
+}
+
+void ToolCommandLine::AddLineOptions()
+{
+    AddOption({QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("N")});
+    AddOption({QStringLiteral("parity"), QStringLiteral("none, odd, even, mark or space (default none)."),
+               QStringLiteral("PARITY")});
+    AddOption({QStringLiteral("data-bits"), QStringLiteral("5-8 (default 8)."), QStringLiteral("N")});
+    AddOption({QStringLiteral("stop-bits"), QStringLiteral("1, 1.5 or 2 (default 1)."), QStringLiteral("N")});
+}
+
+// The parser would read a negative number as short options and, after "--", stop taking
+// options; so every word moves behind a "--" and the options stay in front, in their order.
+QStringList ToolCommandLine::OptionsBeforeWords(const std::vector<std::string>& args) const
+{
+    QStringList options{QStringLiteral("program")};
+    QStringList words;
+    bool wordsOnly = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const QString arg = Q(args[i]);
+        if (wordsOnly || arg == QStringLiteral("-") || !arg.startsWith(u'-') || IsNegativeNumber(arg)) {
+            words.append(arg);
+            continue;
+        }
+        if (arg == QStringLiteral("--")) {
+            wordsOnly = true;
+            continue;
+        }
+        options.append(arg);
+        if (!arg.startsWith(QStringLiteral("--")) || arg.contains(u'='))
+            continue;
+        const QString name = arg.mid(2);
+        for (const QCommandLineOption& option : options_) {
+            if (option.names().contains(name) && !option.valueName().isEmpty()) {
+                // Left last, the parser reports the missing value; before "--" it would take that.
+                if (i + 1 >= args.size())
+                    return options;
+                options.append(Q(args[++i]));
+                break;
+            }
+        }
+    }
+    options.append(QStringLiteral("--"));
+    return options + words;
+}
+
+std::string ToolCommandLine::Parse(const std::vector<std::string>& args)
+{
+    if (!parser_.parse(OptionsBeforeWords(args)))
+        return parser_.errorText().toStdString();
+    return {};
+}
+
+bool ToolCommandLine::HelpRequested() const
+{
+    return parser_.isSet(QStringLiteral("help"));
+}
+
+bool ToolCommandLine::VersionRequested() const
+{
+    return parser_.isSet(QStringLiteral("version"));
+}
+
+bool ToolCommandLine::IsSet(const char* name) const
+{
+    return parser_.isSet(QString::fromLatin1(name));
+}
+
+std::string ToolCommandLine::Value(const char* name) const
+{
+    return parser_.value(QString::fromLatin1(name)).toStdString();
+}
+
+std::vector<std::string> ToolCommandLine::Values(const char* name) const
+{
+    std::vector<std::string> values;
+    for (const QString& value : parser_.values(QString::fromLatin1(name)))
+        values.push_back(value.toStdString());
+    return values;
+}
+
+std::vector<std::string> ToolCommandLine::Words() const
+{
+    std::vector<std::string> words;
+    for (const QString& word : parser_.positionalArguments())
+        words.push_back(word.toStdString());
+    return words;
+}
+
+std::string ToolCommandLine::ApplyLineOptions(PortSettings& settings) const
+{
+    for (const char* name : kLineOptionNames) {
+        if (!IsSet(name))
+            continue;
+        std::string error;
+        ApplyLineOption(std::string("--") + name, Value(name), settings, &error);
+        if (!error.empty())
+            return error;
+    }
+    return {};
+}
+
+std::string ToolCommandLine::HelpText() const
+{
+    // Qt's first line names the program by its path; the synopsis says how to call it.
+    const QString text = parser_.helpText();
+    const qsizetype firstLineEnd = text.indexOf(u'\n');
+    return "Usage: " + synopsis_ + "\n" + (firstLineEnd < 0 ? QString() : text.mid(firstLineEnd + 1)).toStdString();
+}
+
+}  // namespace vm::tools

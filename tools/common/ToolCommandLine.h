@@ -1,0 +1,55 @@
+#pragma once
+// A tool's command line on Qt's option parser: -h/--help and -v/--version, the serial line
+// options both tools share, and words (commands, negative values to write) allowed anywhere
+// among the options.
+
+#include "comm/CommPort.h"
+
+#include <QCommandLineParser>
+#include <QList>
+
+#include <string>
+#include <vector>
+
+namespace vm::tools {
+
+// The program's version, as --version prints it.
+const char* ToolVersion();
+
+class ToolCommandLine {
+public:
+    // synopsis: the usage line without "Usage: ", e.g. "varimonctl --port DEV [options] COMMAND".
+    // description: what follows it in the help, before the options.
+    ToolCommandLine(std::string synopsis, const std::string& description);
+
+    void AddOption(const QCommandLineOption& option);
+    // --baud, --parity, --data-bits and --stop-bits.
+    void AddLineOptions();
+
+    // Parses the arguments after the program name. Returns an empty text or what is wrong.
+    std::string Parse(const std::vector<std::string>& args);
+
+    bool HelpRequested() const;
+    bool VersionRequested() const;
+    bool IsSet(const char* name) const;
+    // The last value given for an option (an option given twice counts the second time).
+    std::string Value(const char* name) const;
+    std::vector<std::string> Values(const char* name) const;
+    // The arguments that are neither options nor option values, in order.
+    std::vector<std::string> Words() const;
+
+    // Applies the line options given to settings. Returns an empty text or what is wrong.
+    std::string ApplyLineOptions(PortSettings& settings) const;
+
+    const std::string& Synopsis() const { return synopsis_; }
+    std::string HelpText() const;
+
+private:
+    QStringList OptionsBeforeWords(const std::vector<std::string>& args) const;
+
+    std::string synopsis_;
+    QCommandLineParser parser_;
+    QList<QCommandLineOption> options_;
+};
+
+}  // namespace vm::tools
