@@ -8,9 +8,15 @@ bool StoreIdentification(StationRecord& record, uint16_t address, uint16_t value
 {
     const int32_t v = value;
     switch (address) {
-    case reg::kModel: record.model = v; return true;
-    case reg::kCapacity: record.capacity = v; return true;
-    case reg::kVoltage: record.voltage = v; return true;
+    case reg::kModel:
+        record.model = v;
+        return true;
+    case reg::kCapacity:
+        record.capacity = v;
+        return true;
+    case reg::kVoltage:
+        record.voltage = v;
+        return true;
     case reg::kVersion:
         record.version = v;
         record.capacity = AdjustCapacity(record.model, record.version, record.capacity);
@@ -28,14 +34,18 @@ std::optional<uint16_t> NextIdentificationRead(const StationRecord& record, uint
                                                TimeScaleRead timeScale)
 {
     switch (answered) {
-    case reg::kModel: return reg::kCapacity;
-    case reg::kCapacity: return reg::kVoltage;
-    case reg::kVoltage: return reg::kVersion;
+    case reg::kModel:
+        return reg::kCapacity;
+    case reg::kCapacity:
+        return reg::kVoltage;
+    case reg::kVoltage:
+        return reg::kVersion;
     case reg::kVersion:
         if (timeScale == TimeScaleRead::Read)
             return TimeScaleRegister(record.model);
         return std::nullopt;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 

@@ -37,7 +37,8 @@ TEST(Identification, readsTheModelsTimeScaleRegisterLastAndOnlyWhenItHasOne)
     // No time-scale register: done after the version, with the default scale.
     StationRecord c20;
     c20.timeScale = 0;
-    EXPECT_EQ(Identify(c20, {{0, kModelQmC20}, {1, 3}, {2, 0}, {3, 0x0100}}), (std::vector<uint16_t>{0, 1, 2, 3}));
+    EXPECT_EQ(Identify(c20, {{0, kModelQmC20}, {1, 3}, {2, 0}, {3, 0x0100}}),
+              (std::vector<uint16_t>{0, 1, 2, 3}));
     EXPECT_EQ(c20.timeScale, kDefaultTimeScale);
 
     // The command-line scan leaves the time scale out.

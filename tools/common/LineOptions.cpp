@@ -26,7 +26,8 @@ std::optional<int> ParseStopBits(std::string_view text)
     return std::nullopt;
 }
 
-bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings, std::string* error)
+bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings,
+                     std::string* error)
 {
     auto bad = [&](const char* what) {
         *error = std::string(name) + " " + std::string(value) + ": " + what;

@@ -16,6 +16,7 @@ std::optional<int> ParseStopBits(std::string_view text);
 
 // Applies --baud, --parity, --data-bits or --stop-bits to settings. Returns false when name is
 // none of them; otherwise true, with *error set when the value is bad.
-bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings, std::string* error);
+bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings,
+                     std::string* error);
 
 }  // namespace vm::tools

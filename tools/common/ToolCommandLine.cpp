@@ -33,7 +33,8 @@ ToolCommandLine::ToolCommandLine(std::string synopsis, const std::string& descri
 {
     parser_.setApplicationDescription(Q(description));
     AddOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
-    AddOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit.")});
+    AddOption(
+        {{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit.")});
 }
 
 void ToolCommandLine::AddOption(const QCommandLineOption& option)
@@ -147,7 +148,8 @@ std::string ToolCommandLine::HelpText() const
     // Qt's first line names the program by its path; the synopsis says how to call it.
     const QString text = parser_.helpText();
     const qsizetype firstLineEnd = text.indexOf(u'\n');
-    return "Usage: " + synopsis_ + "\n" + (firstLineEnd < 0 ? QString() : text.mid(firstLineEnd + 1)).toStdString();
+    return "Usage: " + synopsis_ + "\n" +
+           (firstLineEnd < 0 ? QString() : text.mid(firstLineEnd + 1)).toStdString();
 }
 
 }  // namespace vm::tools

@@ -46,7 +46,8 @@ TEST(ToolCommandLine, mistakesAreNamedInTheError)
 TEST(ToolCommandLine, lineOptionsApplyTheLastValueAndReportABadOne)
 {
     Line l;
-    ASSERT_EQ(l.line.Parse({"--baud", "19200", "--parity", "odd", "--baud", "38400", "--stop-bits", "1.5"}), "");
+    ASSERT_EQ(l.line.Parse({"--baud", "19200", "--parity", "odd", "--baud", "38400", "--stop-bits", "1.5"}),
+              "");
     PortSettings s;
     EXPECT_EQ(l.line.ApplyLineOptions(s), "");
     EXPECT_EQ(s.baudRate, 38400);
@@ -68,8 +69,8 @@ TEST(ToolCommandLine, helpNamesTheToolAndEveryOption)
     EXPECT_FALSE(l.line.VersionRequested());
     const std::string help = l.line.HelpText();
     EXPECT_EQ(help.rfind("Usage: tool [options] WORDS\n", 0), 0u) << help;
-    for (const char* option : {"--help", "--version", "--count <N>", "--raw", "--baud", "--parity", "--data-bits",
-                               "--stop-bits"})
+    for (const char* option :
+         {"--help", "--version", "--count <N>", "--raw", "--baud", "--parity", "--data-bits", "--stop-bits"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
