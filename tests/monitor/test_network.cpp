@@ -1,7 +1,7 @@
 // The connection scan and the status polling, driven over a simulated line on the test's clock.
 #include "monitor/NetworkMonitor.h"
 #include "paramdb/ParameterData.h"
-#include "tests/monitor/LineHarness.h"
+#include "tests/support/LineHarness.h"
 #include "tests/platform/QStringPrinter.h"
 
 #include <gtest/gtest.h>
