@@ -498,9 +498,12 @@ void CommManager::Complete(int error)
     // An exception is the drive's answer, not a line fault: repeating the request would only get
     // the same answer, and the station is plainly there.
     const bool answered = error == kNoError || IsModbusException(error);
+    if (!answered)
+        ++m_failed;
     m_reply.error = error;
-    m_reply.retries = answered ? (error == kNoError ? 0 : m_failed) : m_failed + 1;
-    m_failed = answered ? 0 : m_failed + 1;
+    m_reply.retries = error == kNoError ? 0 : m_failed;
+    if (answered)
+        m_failed = 0;
     m_waiting = false;
     const CommReply reply = m_reply;   // clients may start new transactions while notified
 
