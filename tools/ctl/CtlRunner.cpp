@@ -15,7 +15,7 @@ const std::vector<uint16_t> kIdentification = {0, 1, 2, 3};
 
 bool IsRepeatedAttempt(const CommReply& reply)
 {
-    return reply.error != kNoError && reply.error != kGiveUp;
+    return !IsFinalError(reply.error);
 }
 
 std::string Compact(const QJsonObject& object)
@@ -98,6 +98,15 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
             ++station_;
             return ScanNextStation();
         }
+        if (reply.error != kNoError) {
+            // The station is there but refuses to say what it is.
+            if (options_.command == Command::Monitor)
+                return Fail(reply);
+            err_ << station_ << ": *** " << CommManager::ErrorText(reply.error) << " ***\n";
+            exitCode_ = kExitCommFailure;
+            ++station_;
+            return ScanNextStation();
+        }
         switch (address) {
         case 0: record_.model = value; break;
         case 1: record_.capacity = value; break;
@@ -114,7 +123,7 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
     }
     if (stage_ != Stage::Transfer)
         return;
-    if (reply.error == kGiveUp)
+    if (reply.error != kNoError)
         return Fail(reply);
     const std::string& text = options_.addressTexts[transferIndex_];
     QJsonObject json{{"station", station_}, {"address", address}, {"value", value}};
@@ -158,7 +167,8 @@ void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
 {
     if (finished_ || stage_ != Stage::Monitor || station != station_)
         return;
-    if (reply.error == kGiveUp)
+    // A refused address would never complete a poll.
+    if (reply.error == kGiveUp || IsModbusException(reply.error))
         return Fail(reply);
     if (reply.error != kNoError)
         return;
@@ -220,6 +230,15 @@ void CtlRunner::Fail(const CommReply& reply)
 {
     err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
     err_.flush();
+    // The drive's refusal is an answer: scripts get its code.
+    if (options_.json && IsModbusException(reply.error)) {
+        const QJsonObject json{{"station", station_},
+                               {"address", static_cast<int>(reply.addresses[0])},
+                               {"error", reply.error},
+                               {"exception", ModbusExceptionCode(reply.error)},
+                               {"text", CommManager::ErrorText(reply.error)}};
+        EmitLine({}, Compact(json));
+    }
     Finish(kExitCommFailure);
 }
 
