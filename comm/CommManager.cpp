@@ -3,6 +3,7 @@
 #include "comm/SerialPort.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vm {
 
@@ -24,6 +25,39 @@ CommManager::~CommManager()
         client->m_commManager = nullptr;
 }
 
+namespace {
+
+// "Modbus Exception 2 (Illegal Data Address)"; codes without a standard name by number only.
+const std::array<std::string, 256>& ModbusExceptionTexts()
+{
+    static const std::array<std::string, 256> texts = [] {
+        static constexpr const char* kNames[] = {
+            nullptr,
+            "Illegal Function",
+            "Illegal Data Address",
+            "Illegal Data Value",
+            "Slave Device Failure",
+            "Acknowledge",
+            "Slave Device Busy",
+            "Negative Acknowledge",
+            "Memory Parity Error",
+            nullptr,
+            "Gateway Path Unavailable",
+            "Gateway Target Device Failed to Respond",
+        };
+        std::array<std::string, 256> out;
+        for (size_t i = 0; i < out.size(); ++i) {
+            out[i] = "Modbus Exception " + std::to_string(i);
+            if (i < std::size(kNames) && kNames[i])
+                out[i] += std::string(" (") + kNames[i] + ")";
+        }
+        return out;
+    }();
+    return texts;
+}
+
+}  // namespace
+
 const char* CommManager::ErrorText(int code)
 {
     static constexpr const char* kTexts[] = {
@@ -34,6 +68,8 @@ const char* CommManager::ErrorText(int code)
     };
     if (code >= 0 && code < static_cast<int>(std::size(kTexts)))
         return kTexts[code];
+    if (IsModbusException(code))
+        return ModbusExceptionTexts()[static_cast<size_t>(ModbusExceptionCode(code))].c_str();
     return "Undefined Error";
 }
 
@@ -459,16 +495,22 @@ void CommManager::PumpReceived()
 
 void CommManager::Complete(int error)
 {
-    m_failed = error != kNoError ? m_failed + 1 : 0;
+    // An exception is the drive's answer, not a line fault: repeating the request would only get
+    // the same answer, and the station is plainly there.
+    const bool answered = error == kNoError || IsModbusException(error);
+    if (!answered)
+        ++m_failed;
     m_reply.error = error;
-    m_reply.retries = m_failed;
+    m_reply.retries = error == kNoError ? 0 : m_failed;
+    if (answered)
+        m_failed = 0;
     m_waiting = false;
     const CommReply reply = m_reply;   // clients may start new transactions while notified
 
     if (m_requestInProgress) {
         CommClient* target = m_queue.empty() ? nullptr : m_queue.front().replyTo;
         // Retire the request first so that one queued by the handler lines up behind the rest.
-        if (error == kNoError) {
+        if (answered) {
             if (!m_queue.empty())
                 m_queue.pop_front();
             m_requestInProgress = false;
@@ -481,12 +523,12 @@ void CommManager::Complete(int error)
                 m_step = m_step == 0 ? 8 : m_step + 1;
             else if (reply.command == 'X' && ValidStation(reply.station))
                 m_stations[reply.station].reregister = true;
-        } else if (error == kNoError) {
+        } else if (answered) {
             ++m_step;
         }
         NotifyListeners(Listeners(reply.station), reply.station, reply, true);
     }
-    NotifyTraffic(error == kNoError ? kReplyAccepted : kAttemptFailed);
+    NotifyTraffic(answered ? kReplyAccepted : kAttemptFailed);
 }
 
 void CommManager::GiveUp()

@@ -56,7 +56,7 @@ class CommManager {
 public:
     static constexpr int kStations = 256;
     using PortFactory = std::function<std::unique_ptr<CommPort>()>;
-    // 1 frame sent, 2 reply accepted, 3 attempt failed.
+    // 1 frame sent, 2 reply accepted (a Modbus exception included: the drive answered), 3 attempt failed.
     using TrafficHandler = std::function<void(int kind)>;
     enum Traffic { kFrameSent = 1, kReplyAccepted = 2, kAttemptFailed = 3 };
 

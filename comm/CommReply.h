@@ -5,7 +5,8 @@
 namespace vm {
 
 // Communication error codes. 1-14 mean an attempt failed and will be repeated; 100 means every
-// attempt failed (the failing attempt's code is then in CommReply::lastError).
+// attempt failed (the failing attempt's code is then in CommReply::lastError). 200 + n is a Modbus
+// exception reply with exception code n: the drive's final answer, never repeated.
 enum CommError : int {
     kNoError = 0,
     kFrameError = 1,
@@ -23,7 +24,21 @@ enum CommError : int {
     kModbusExceptionCode = 13,
     kUndefinedError = 14,
     kGiveUp = 100,
+    kModbusExceptionBase = 200,              // 200-455: exception code 0-255
 };
+
+inline constexpr int ModbusExceptionError(int exceptionCode) { return kModbusExceptionBase + (exceptionCode & 0xFF); }
+inline constexpr bool IsModbusException(int error)
+{
+    return error >= kModbusExceptionBase && error <= kModbusExceptionBase + 0xFF;
+}
+// The exception code carried by an error, -1 when the error is no exception.
+inline constexpr int ModbusExceptionCode(int error) { return IsModbusException(error) ? error - kModbusExceptionBase : -1; }
+// True for the last notification of a transaction: success, give-up or a drive's exception.
+inline constexpr bool IsFinalError(int error)
+{
+    return error == kNoError || error == kGiveUp || IsModbusException(error);
+}
 
 // Protocol modes as stored in the settings.
 inline constexpr int kModbusRtu = 0;

@@ -64,9 +64,19 @@ size_t ExpectedReplyLength(const RequestFrame& request)
     }
 }
 
+bool IsExceptionReply(std::span<const uint8_t> reply, const RequestFrame& request)
+{
+    return reply.size() == kExceptionLength && reply[0] == request[0]
+        && reply[1] == (request[1] | kExceptionBit) && CrcMatches(reply);
+}
+
 Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request)
 {
     Evaluation result;
+    if (ExpectedReplyLength(request) != 0 && IsExceptionReply(reply, request)) {
+        result.error = ModbusExceptionError(reply[2]);
+        return result;
+    }
     const size_t n = ExpectedReplyLength(request);
     if (n == 0 || reply.size() != n) {
         result.error = kFrameError;
@@ -101,6 +111,7 @@ Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request)
 void ReplyReceiver::Expect(const RequestFrame& request)
 {
     m_expected = ExpectedReplyLength(request);
+    m_request = request;
     m_position = 0;
     m_length = 0;
 }
@@ -111,6 +122,13 @@ bool ReplyReceiver::Feed(uint8_t byte)
         return false;
     m_length = 0;
     m_buffer[m_position] = byte;
+    // The drive refused the request: its short answer is complete already.
+    if (m_position + 1 == kExceptionLength
+        && IsExceptionReply(std::span<const uint8_t>(m_buffer.data(), kExceptionLength), m_request)) {
+        m_length = kExceptionLength;
+        m_position = 0;
+        return true;
+    }
     if (m_position + 1 < m_expected) {
         ++m_position;
         return false;

@@ -10,6 +10,8 @@ namespace vm::modbus {
 
 inline constexpr uint8_t kReadInput = 0x04;
 inline constexpr uint8_t kWriteSingle = 0x06;
+inline constexpr uint8_t kExceptionBit = 0x80;
+inline constexpr size_t kExceptionLength = 5;  // station, function | 0x80, code, CRC
 
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF); sent low byte first.
 uint16_t Crc16(std::span<const uint8_t> bytes);
@@ -31,10 +33,16 @@ struct Evaluation {
     uint16_t value = 0;
 };
 
-// Judges a complete reply (ExpectedReplyLength bytes) against its request.
+// True for five bytes that are the request's station, its function with bit 7 set, an exception
+// code and a valid CRC.
+bool IsExceptionReply(std::span<const uint8_t> reply, const RequestFrame& request);
+
+// Judges a complete reply (ExpectedReplyLength bytes, or an exception reply) against its request.
+// An exception reply gives ModbusExceptionError(code).
 Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request);
 
-// Collects a reply of the expected length. Bytes arriving with no expectation are discarded.
+// Collects a reply of the expected length, or an exception reply as soon as its five bytes are
+// in. Bytes arriving with no expectation are discarded.
 class ReplyReceiver {
 public:
     static constexpr size_t kCapacity = 100;
@@ -51,6 +59,7 @@ private:
     size_t m_position = 0;
     size_t m_expected = 0;
     size_t m_length = 0;
+    RequestFrame m_request{};
 };
 
 // Slave side: a request with a valid CRC.

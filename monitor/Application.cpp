@@ -53,12 +53,12 @@ std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QStr
     return options;
 }
 
-int RunVarimon(int argc, char** argv)
+int RunVarimon(int argc, char** argv, const ToolKindRegistration& registerTools)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(kCompanyKey));
     QApplication::setApplicationName(QStringLiteral("Varimon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Varimon"));
+    // No display name: the platform would append it to every window title.
 
     QString error;
     const std::optional<StartOptions> options = ParseStartOptions(app.arguments(), &error);
@@ -76,6 +76,9 @@ int RunVarimon(int argc, char** argv)
         return 0;
 
     CMainFrame frame(ResolveApplicationFolders(), *options);
+    if (registerTools)
+        registerTools(frame.Frames());
+    frame.UpdateCommands();
     QObject::connect(&guard, &SingleInstanceGuard::activateRequested, &frame, [&frame] {
         frame.setWindowState((frame.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         frame.show();

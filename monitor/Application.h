@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace vm {
@@ -18,7 +19,10 @@ std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QStr
 // Station IDs from "1-5,9"; nothing for an empty or malformed list or IDs outside 1-255.
 std::optional<std::vector<int>> ParseIdList(const QString& text);
 
+// Registers the program's tool window kinds with the main window's frame list.
+using ToolKindRegistration = std::function<void(CToolFrameList&)>;
+
 // Runs the program: returns the exit code.
-int RunVarimon(int argc, char** argv);
+int RunVarimon(int argc, char** argv, const ToolKindRegistration& registerTools = {});
 
 }  // namespace vm

@@ -26,7 +26,7 @@ bool Contains(const std::vector<uint16_t>& list, uint32_t address)
 
 // ---- CInfoPage ------------------------------------------------------------------------------
 
-CInfoPage::CInfoPage(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station)
+CInfoPage::CInfoPage(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     : m_sheet(sheet), m_host(host), m_station(station)
 {
 }
@@ -135,7 +135,7 @@ void CInfoPage::OnCommMonitor(int station, const CommReply& reply)
 
 // ---- CInfoGen -------------------------------------------------------------------------------
 
-CInfoGen::CInfoGen(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station)
+CInfoGen::CInfoGen(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     : CInfoPage(sheet, host, station)
 {
     auto* values = new QGridLayout;
@@ -268,7 +268,7 @@ void CInfoBitPage::TakeValues(const CommReply& reply)
 
 // ---- CInfoIO --------------------------------------------------------------------------------
 
-CInfoIO::CInfoIO(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station)
+CInfoIO::CInfoIO(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     : CInfoBitPage(sheet, host, station)
 {
     auto* inputs = new QGroupBox(QStringLiteral("Input Terminal"), this);
@@ -308,7 +308,7 @@ void CInfoIO::Rebuild()
 
 // ---- CInfoFault -----------------------------------------------------------------------------
 
-CInfoFault::CInfoFault(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station)
+CInfoFault::CInfoFault(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     : CInfoBitPage(sheet, host, station)
 {
     auto* group = new QGroupBox(QStringLiteral("Fault"), this);
@@ -346,7 +346,7 @@ void CInfoFault::GraphWatchChanged()
 
 // ---- CInvInfoPropertySheet ------------------------------------------------------------------
 
-CInvInfoPropertySheet::CInvInfoPropertySheet(InfoSheetHost& host, int station, QWidget* parent)
+CInvInfoPropertySheet::CInvInfoPropertySheet(ToolHost& host, int station, QWidget* parent)
     : QDialog(parent), m_host(host), m_station(station)
 {
     setModal(false);

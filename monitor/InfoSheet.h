@@ -6,6 +6,7 @@
 
 #include "catalogue/StationRecord.h"
 #include "comm/CommManager.h"
+#include "frames/ToolHost.h"
 #include "monitor/InfoSheetLogic.h"
 
 #include <QDialog>
@@ -24,27 +25,13 @@ class QTabWidget;
 
 namespace vm {
 
-// What the sheet needs from the main window.
-class InfoSheetHost {
-public:
-    virtual ~InfoSheetHost() = default;
-    virtual StationRecord& Record(int station) = 0;
-    virtual QString DeviceName(int station) const = 0;
-    // Stores a station's device name (saved with the settings).
-    virtual void SetDeviceName(int station, const QString& name) = 0;
-    // Called after SetDeviceName: the list row, the tool frames and the like follow the name.
-    virtual void DeviceNameChanged(int station) = 0;
-    virtual CommManager& Comm() = 0;
-    virtual bool GraphWatch() const = 0;
-};
-
 class CInvInfoPropertySheet;
 
 // What the three pages share: the station, registration with the manager, activation.
 class CInfoPage : public QWidget, public CommClient {
     Q_OBJECT
 public:
-    CInfoPage(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station);
+    CInfoPage(CInvInfoPropertySheet& sheet, ToolHost& host, int station);
     ~CInfoPage() override;
 
     int Station() const { return m_station; }
@@ -77,7 +64,7 @@ protected:
     void ShowTitle();
 
     CInvInfoPropertySheet& m_sheet;
-    InfoSheetHost& m_host;
+    ToolHost& m_host;
 
 private:
     int m_station;
@@ -90,7 +77,7 @@ private:
 class CInfoGen : public CInfoPage {
     Q_OBJECT
 public:
-    CInfoGen(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station);
+    CInfoGen(CInvInfoPropertySheet& sheet, ToolHost& host, int station);
 
     QLabel* Caption(int slot) const { return m_captions[slot]; }
     QLabel* Value(int slot) const { return m_values[slot]; }
@@ -140,7 +127,7 @@ protected:
 class CInfoIO : public CInfoBitPage {
     Q_OBJECT
 public:
-    CInfoIO(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station);
+    CInfoIO(CInvInfoPropertySheet& sheet, ToolHost& host, int station);
     QCheckBox* InputBox(int i) const { return Box(i); }
     QCheckBox* OutputBox(int i) const { return Box(kInfoInputBoxes + i); }
 
@@ -153,7 +140,7 @@ protected:
 class CInfoFault : public CInfoBitPage {
     Q_OBJECT
 public:
-    CInfoFault(CInvInfoPropertySheet& sheet, InfoSheetHost& host, int station);
+    CInfoFault(CInvInfoPropertySheet& sheet, ToolHost& host, int station);
     void GraphWatchChanged() override;
 
 protected:
@@ -169,7 +156,7 @@ class CInvInfoPropertySheet : public QDialog {
 public:
     enum Page : int { kPageGeneral, kPageTerminals, kPageFaults };
 
-    CInvInfoPropertySheet(InfoSheetHost& host, int station, QWidget* parent = nullptr);
+    CInvInfoPropertySheet(ToolHost& host, int station, QWidget* parent = nullptr);
     ~CInvInfoPropertySheet() override;
 
     int Station() const { return m_station; }
@@ -198,7 +185,7 @@ private:
     void PageChanged(int index);
     std::array<CInfoPage*, 3> Pages() const;
 
-    InfoSheetHost& m_host;
+    ToolHost& m_host;
     int m_station;
     QTabWidget* m_tabs = nullptr;
     CInfoGen* m_general = nullptr;
@@ -212,7 +199,7 @@ private:
 // The main window's hold on the one sheet. Destroy it before the communication manager.
 class InfoSheetOwner {
 public:
-    InfoSheetOwner(InfoSheetHost& host, QWidget* parent = nullptr) : m_host(host), m_parent(parent) {}
+    InfoSheetOwner(ToolHost& host, QWidget* parent = nullptr) : m_host(host), m_parent(parent) {}
     ~InfoSheetOwner();
     InfoSheetOwner(const InfoSheetOwner&) = delete;
     InfoSheetOwner& operator=(const InfoSheetOwner&) = delete;
@@ -228,7 +215,7 @@ public:
     CInvInfoPropertySheet* Sheet() const { return m_sheet.data(); }
 
 private:
-    InfoSheetHost& m_host;
+    ToolHost& m_host;
     QPointer<QWidget> m_parent;
     QPointer<CInvInfoPropertySheet> m_sheet;
 };

@@ -100,6 +100,7 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     messages_ = messageBoxes_.get();
     network_.SetEventLog(&log_);
     network_.SetDataFolder(folders_.data);
+    network_.SetToolFrames(&frames_);
     log_.SetFileErrorReporter([this](const QString& text) { ShowError(text); });
     log_.SetLineHandler([this](const QString& line) {
         if (eventLogView_)
@@ -202,6 +203,7 @@ void CMainFrame::CreateActions()
         if (!s.key.isEmpty())
             a->setShortcut(s.key);
         a->setStatusTip(QString::fromLatin1(s.tip));
+        a->setProperty("statusTip0", a->statusTip());
         if (auto icon = icons.find(s.id); icon != icons.end())
             a->setIcon(ToolBarIcon(icon->second));
         connect(a, &QAction::triggered, this, s.handler);
@@ -336,13 +338,6 @@ void CMainFrame::SetMessageSink(MessageSink* sink)
     faultList_->SetMessageSink(messages_);
 }
 
-void CMainFrame::SetToolFrames(ToolFrameHost* frames)
-{
-    toolFrames_ = frames;
-    network_.SetToolFrames(frames);
-    UpdateCommands();
-}
-
 // --- settings --------------------------------------------------------------------------------
 
 void CMainFrame::LoadSettings()
@@ -407,7 +402,7 @@ bool CMainFrame::StartComm()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (toolFrames_ && !toolFrames_->AllCanClose()) {
+    if (!frames_.AllCanClose()) {
         event->ignore();
         return;
     }
@@ -418,8 +413,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         SaveSettings();
         SavePlacement(s, QStringLiteral("MAIN"), *this);
     }
-    if (toolFrames_)
-        toolFrames_->CloseAll();
+    // The tool windows go first, so that none of them outlives the manager it is a client of.
+    if (!frames_.CloseAll(0)) {
+        event->ignore();
+        return;
+    }
     infoSheet_.Close();
     faultList_->Close();
     event->accept();
@@ -599,37 +597,48 @@ void CMainFrame::OnKeypad()
 {
     if (network_.GraphWatch())
         return;
-    if (StationRecord* r = SelectedConnected(); r && toolFrames_)
-        toolFrames_->OpenOrActivate(kKindKeypad, r->station);
+    if (StationRecord* r = SelectedConnected())
+        frames_.OpenOrActivate(kKindKeypad, r->station);
+    UpdateCommands();
 }
 
 void CMainFrame::OnOnlineEditor()
 {
     if (network_.GraphWatch())
         return;
-    if (StationRecord* r = SelectedConnected(); r && toolFrames_)
-        toolFrames_->OpenOrActivate(kKindParameterEditor, r->station);
+    if (StationRecord* r = SelectedConnected())
+        frames_.OpenOrActivate(kKindParameterEditor, r->station);
+    UpdateCommands();
 }
 
 void CMainFrame::OnOfflineEditor()
 {
-    if (!toolFrames_ || offlineEditors_ >= 32)
-        return;
-    const int slot = toolFrames_->FreeOfflineStation();
+    const int slot = frames_.FreeOfflineStation();
     if (slot >= kFirstOfflineSlot)
-        toolFrames_->OpenOrActivate(kKindParameterEditor, slot);
+        frames_.Open(kKindParameterEditor, slot);
+    UpdateCommands();
 }
 
 void CMainFrame::OnGraphMonitor()
 {
-    if (toolFrames_)
-        toolFrames_->OpenOrActivate(kKindGraphMonitor, 1);
+    frames_.OpenOrActivate(kKindGraphMonitor, kGraphMonitorKey);
+    UpdateCommands();
+}
+
+void CMainFrame::SetGraphWatch(bool on)
+{
+    if (Manager().GraphWatch() == on)
+        return;
+    Manager().SetGraphWatch(on);
+    GraphWatchChanged();
 }
 
 void CMainFrame::GraphWatchChanged()
 {
     network_.GraphWatchChanged();
     infoSheet_.GraphWatchChanged();
+    // Every tool window hears of it, offline editors too: they show the mode in their panes.
+    frames_.Broadcast(ToolNotice::kGraphWatchChanged, 0);
     UpdatePanes();
     UpdateCommands();
 }
@@ -648,8 +657,7 @@ void CMainFrame::DeviceNameChanged(int station)
         QSettings s(kCompanyKey, kApplicationKey);
         SaveDeviceNames(s, network_.DeviceNames());
     }
-    if (toolFrames_)
-        toolFrames_->Broadcast(ToolNotice::kInvNameChanged, station);
+    frames_.Broadcast(ToolNotice::kInvNameChanged, station);
 }
 
 void CMainFrame::UpdateCommands()
@@ -667,9 +675,18 @@ void CMainFrame::UpdateCommands()
     Action(kCmdUpdate)->setEnabled(hasRows && !scanning);
     Action(kCmdReConnect)->setEnabled(selected && !scanning);
     Action(kCmdInformation)->setEnabled(connected && tabs_->currentWidget() == invList_);
-    Action(kCmdKeypad)->setEnabled(connected && !graphWatch);
-    Action(kCmdOnlineEditor)->setEnabled(connected && !graphWatch);
-    Action(kCmdOfflineEditor)->setEnabled(offlineEditors_ < 32);
+    // A tool window this build has no kind for is shown as not available rather than doing nothing.
+    const auto tool = [this](Command command, int kind, bool enable) {
+        QAction* a = Action(command);
+        const bool available = frames_.HasKind(kind);
+        a->setEnabled(available && enable);
+        const QString tip = a->property("statusTip0").toString();
+        a->setStatusTip(available ? tip : tip + QStringLiteral(" (not available in this build)"));
+    };
+    tool(kCmdKeypad, kKindKeypad, connected && !graphWatch);
+    tool(kCmdOnlineEditor, kKindParameterEditor, connected && !graphWatch);
+    tool(kCmdOfflineEditor, kKindParameterEditor, frames_.FreeOfflineStation() >= kFirstOfflineSlot);
+    tool(kCmdGraphMonitor, kKindGraphMonitor, true);
     Action(kCmdStartEventLog)->setEnabled(!log_.Logging());
     Action(kCmdStopEventLog)->setEnabled(log_.Logging());
 }

@@ -11,6 +11,8 @@
 #include "monitor/MonitorHooks.h"
 #include "monitor/NetworkMonitor.h"
 #include "catalogue/DataFileVersions.h"
+#include "frames/ToolFrameList.h"
+#include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "platform/CommDriver.h"
 #include "platform/PortDiscovery.h"
@@ -86,7 +88,7 @@ struct StartOptions {
     std::optional<std::vector<int>> scanIds; // instead of the stations of the last run
 };
 
-class CMainFrame : public QMainWindow, public NetworkView, public InfoSheetHost {
+class CMainFrame : public QMainWindow, public NetworkView, public ToolHost {
     Q_OBJECT
 public:
     CMainFrame(const ProgramFolders& folders, const StartOptions& options = {},
@@ -114,7 +116,6 @@ public:
 
     // Messages the user must see; message boxes unless replaced (tests record them).
     void SetMessageSink(MessageSink* sink);
-    void SetToolFrames(ToolFrameHost* frames);
     // The save-file dialog of the two file path commands: the chosen path, or empty on cancel.
     using SavePathDialog = std::function<QString(const QString& title, const QString& filter,
                                                  const QString& suffix, const QString& current)>;
@@ -145,8 +146,6 @@ public:
     void GraphWatchChanged();
     // A device name was changed on the information sheet: list row, settings and tool windows.
     void DeviceNameChanged(int station) override;
-    void OfflineEditorOpened() { offlineEditors_ = std::min(offlineEditors_ + 1, 32); UpdateCommands(); }
-    void OfflineEditorClosed() { offlineEditors_ = std::max(offlineEditors_ - 1, 0); UpdateCommands(); }
 
     void UpdateCommands();
 
@@ -158,12 +157,18 @@ public:
     void StatusMessage(const QString& text) override;
     void ShowError(const QString& text) override;
 
-    // InfoSheetHost.
+    // ToolHost.
     StationRecord& Record(int station) override { return network_.Record(station); }
     QString DeviceName(int station) const override { return network_.DeviceName(station); }
     void SetDeviceName(int station, const QString& name) override;
     CommManager& Comm() override { return Manager(); }
     bool GraphWatch() const override { return network_.GraphWatch(); }
+    void SetGraphWatch(bool on) override;
+    const DataFileVersions& Versions() const override { return versions_; }
+    const ProgramFolders& Folders() const override { return folders_; }
+    MessageSink& Messages() override { return *messages_; }
+    CToolFrameList& Frames() override { return frames_; }
+    QWidget* MainWindow() override { return this; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -200,12 +205,13 @@ private:
     NetworkMonitor network_;
     // After the manager and the records: the sheet's pages unregister while both still exist.
     InfoSheetOwner infoSheet_{*this, this};
+    // Last of the members that use the manager: the tool windows are its clients and are freed
+    // first.
+    CToolFrameList frames_{*this};
 
     MessageSink* messages_ = nullptr;
     std::unique_ptr<MessageSink> messageBoxes_;
-    ToolFrameHost* toolFrames_ = nullptr;
     SavePathDialog savePathDialog_;
-    int offlineEditors_ = 0;
 
     std::map<int, QAction*> actions_;
     QTabWidget* tabs_ = nullptr;

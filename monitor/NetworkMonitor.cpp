@@ -84,7 +84,7 @@ void NetworkMonitor::StopScan()
 
 void NetworkMonitor::OnCommReply(int station, const CommReply& reply)
 {
-    const bool final = reply.error == kNoError || reply.error == kGiveUp;
+    const bool final = IsFinalError(reply.error);
     if (final)
         outstandingReads_ = std::max(0, outstandingReads_ - 1);
     // Still behind older reads: this answer belongs to a scan that was stopped.
@@ -99,13 +99,14 @@ void NetworkMonitor::ScanReply(const CommReply& reply)
     const int s = scanIds_[scanIndex_];
     view_.StatusMessage(QStringLiteral("Checking inverter No. %1 connection...").arg(s));
 
-    if (reply.error != kNoError && reply.error != kGiveUp) {
+    if (!IsFinalError(reply.error)) {
         const int attempts = manager_.RetryLimit() + 1;
         view_.ScanProgress(true, scanIndex_ * attempts + reply.retries,
                            static_cast<int>(scanIds_.size()) * attempts);
         return;
     }
-    if (reply.error == kGiveUp || reply.station != s || reply.count < 1) {
+    // A drive that refuses an identification register cannot be shown either.
+    if (reply.error != kNoError || reply.station != s || reply.count < 1) {
         Disconnect(s);
         Next();
         return;

@@ -6,6 +6,7 @@
 #include "catalogue/StationRecord.h"
 #include "comm/CommManager.h"
 #include "monitor/EventLog.h"
+#include "frames/ToolFrameList.h"
 #include "monitor/MonitorHooks.h"
 
 #include <QString>
@@ -39,7 +40,7 @@ public:
 
     void SetEventLog(EventLog* log) { eventLog_ = log; }
     void SetFaultHistory(FaultHistoryHook* history) { faultHistory_ = history; }
-    void SetToolFrames(ToolFrameHost* frames) { toolFrames_ = frames; }
+    void SetToolFrames(CToolFrameList* frames) { toolFrames_ = frames; }
     // The "Data" folder the parameter data of accepted stations is loaded from.
     void SetDataFolder(const QString& folder) { dataFolder_ = folder.toStdString(); }
 
@@ -92,7 +93,7 @@ private:
     NetworkView& view_;
     EventLog* eventLog_ = nullptr;
     FaultHistoryHook* faultHistory_ = nullptr;
-    ToolFrameHost* toolFrames_ = nullptr;
+    CToolFrameList* toolFrames_ = nullptr;
     std::string dataFolder_;
 
     std::array<StationRecord, kStationRecordCount> records_;

@@ -668,24 +668,112 @@ TEST_F(ModbusManagerTest, ReadAndWriteUseFunctionsFourAndSix)
     EXPECT_EQ(client.replies.back().values[0], 2u);
 }
 
-TEST_F(ModbusManagerTest, ExceptionReplyEndsInTimeOutAndCorruptionInCrcError)
+TEST_F(ModbusManagerTest, RefusedWriteEndsAtOnceWithOneReplyAndNoRepetition)
+{
+    Recorder client;
+    m.QueueWrite(1, 0xA101, 7000, &client);
+    m.QueueRead(1, 1, &client);
+    m.Tick();
+    ASSERT_EQ(Sent(), 1u);
+    Feed(modbus::BuildException(1, modbus::kWriteSingle, 3));
+    ASSERT_EQ(client.replies.size(), 1u);
+    EXPECT_EQ(client.replies[0].error, ModbusExceptionError(3));
+    EXPECT_STREQ(CommManager::ErrorText(client.replies[0].error), "Modbus Exception 3 (Illegal Data Value)");
+    EXPECT_EQ(client.replies[0].command, 'W');
+    EXPECT_EQ(client.replies[0].retries, 0);
+    EXPECT_FALSE(m.IsWaiting());
+    EXPECT_EQ(m.QueueLength(), 1u);
+    EXPECT_EQ(traffic.back(), CommManager::kReplyAccepted);
+
+    // The next tick serves the read behind it, not the write again.
+    m.Tick();
+    auto next = modbus::ParseRequest(line->written.back());
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(next->function, modbus::kReadInput);
+    AnswerModbus(0x42);
+    ASSERT_EQ(client.replies.size(), 2u);
+    EXPECT_EQ(client.replies[1].error, kNoError);
+    Ticks(200);
+    EXPECT_EQ(Sent(), 2u);
+    EXPECT_EQ(client.replies.size(), 2u);
+}
+
+TEST_F(ModbusManagerTest, ExceptionAfterFailedAttemptsEndsTheRequestWithoutGivingUp)
+{
+    settings.retryCount = 2;
+    ASSERT_EQ(m.Start(settings), 0);
+    Recorder client;
+    m.QueueRead(1, 0x7001, &client);
+    m.Tick();
+    auto bad = modbus::BuildReadReply(1, 5);
+    bad.back() ^= 0xFF;
+    Feed(bad);
+    m.Tick();
+    Feed(bad);
+    m.Tick();  // third and last attempt
+    Feed(modbus::BuildException(1, modbus::kReadInput, 2));
+    ASSERT_EQ(client.replies.size(), 3u);
+    EXPECT_EQ(client.replies[0].error, kCrcError);
+    EXPECT_EQ(client.replies[1].error, kCrcError);
+    EXPECT_EQ(client.replies[2].error, ModbusExceptionError(2));
+    EXPECT_EQ(client.replies[2].retries, 2);  // the failed attempts before the answer
+    Ticks(5);
+    EXPECT_EQ(client.replies.size(), 3u);  // no 100 follows
+    EXPECT_EQ(Sent(), 3u);
+    EXPECT_EQ(m.QueueLength(), 0u);
+}
+
+TEST_F(ModbusManagerTest, DamagedOrForeignExceptionTimesOutAndIsRepeatedAsBefore)
 {
     Recorder client;
     m.QueueRead(1, 1, &client);
     m.Tick();
-    Feed(modbus::BuildException(1, 4, 2));
+    auto damaged = modbus::BuildException(1, modbus::kReadInput, 2);
+    damaged.back() ^= 0x01;
+    Feed(damaged);
+    EXPECT_TRUE(client.replies.empty());
     Ticks(34);
     ASSERT_EQ(client.replies.size(), 1u);
     EXPECT_EQ(client.replies[0].error, kTimeoutError);
-    m.Tick();  // repetition: the leftover exception bytes must not shift the new reply
-    auto bad = modbus::BuildReadReply(1, 5);
-    bad.back() ^= 0xFF;
-    Feed(bad);
-    EXPECT_EQ(client.replies.back().error, kCrcError);
+
+    m.Tick();  // repetition: the leftover bytes must not shift the new reply
+    Feed(modbus::BuildException(2, modbus::kReadInput, 2));
+    Ticks(34);
+    ASSERT_EQ(client.replies.size(), 2u);
+    EXPECT_EQ(client.replies[1].error, kTimeoutError);
+
     m.Tick();
     AnswerModbus(0x42);
     EXPECT_EQ(client.replies.back().error, 0);
     EXPECT_EQ(client.replies.back().values[0], 0x42u);
+}
+
+TEST_F(ModbusManagerTest, RefusedMonitorAddressKeepsTheStationAndThePollMovesOn)
+{
+    Recorder listener;
+    const uint16_t a[] = {5, 0x7001};
+    m.AddMonitor(1, a);
+    m.AddListener(1, &listener);
+    m.SetPollRange(1, 1);
+    // Far more refusals than the retry limit would allow failed attempts.
+    for (int i = 0; i < 20; ++i) {
+        m.Tick();
+        auto req = modbus::ParseRequest(line->written.back());
+        ASSERT_TRUE(req.has_value());
+        if (req->reg == 0x7000)
+            Feed(modbus::BuildException(1, modbus::kReadInput, 2));
+        else
+            AnswerModbus(7);
+    }
+    ASSERT_EQ(listener.monitors.size(), 20u);
+    for (size_t i = 0; i < listener.monitors.size(); ++i) {
+        const CommReply& r = listener.monitors[i];
+        EXPECT_EQ(r.addresses[0], a[i % 2]);
+        EXPECT_EQ(r.error, i % 2 ? ModbusExceptionError(2) : kNoError);
+        EXPECT_EQ(r.retries, 0);
+    }
+    EXPECT_EQ(m.MonitorCount(1), 2);
+    EXPECT_TRUE(m.IsListener(1, &listener));
 }
 
 TEST_F(ModbusManagerTest, MonitorReadsEveryAddressWithItsOwnRequest)

@@ -1,3 +1,4 @@
+#include "comm/CommManager.h"
 #include "comm/CommReply.h"
 #include "comm/ModbusRtu.h"
 
@@ -78,8 +79,9 @@ TEST(ModbusReceiver, CompletesAtTheExpectedLengthOnly)
     for (uint8_t b : BuildReadReply(1, 5))
         EXPECT_FALSE(rx.Feed(b));  // no request yet: discarded
     rx.Expect(BuildRead(1, 1));
-    for (uint8_t b : BuildException(1, 4, 2))
-        EXPECT_FALSE(rx.Feed(b));  // five bytes of seven
+    const Bytes partial = BuildReadReply(1, 5);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_FALSE(rx.Feed(partial[i]));  // five bytes of seven
     rx.Reset();
     const Bytes reply = BuildReadReply(1, 0xBEEF);
     for (size_t i = 0; i < reply.size(); ++i)
@@ -89,6 +91,94 @@ TEST(ModbusReceiver, CompletesAtTheExpectedLengthOnly)
     for (uint8_t b : BuildReadReply(1, 0x0102))
         rx.Feed(b);
     EXPECT_EQ(Evaluate(rx.Frame(), BuildRead(1, 1)).value, 0x0102);
+}
+
+// Exception replies as a drive sends them: station, function | 0x80, code, CRC low, CRC high.
+struct ExceptionCase {
+    const char* name;
+    RequestFrame request;
+    Bytes reply;
+    int exception;
+};
+
+const ExceptionCase kExceptions[] = {
+    {"read, illegal data address", BuildRead(1, 0x7001), {0x01, 0x84, 0x02, 0xC2, 0xC1}, 2},
+    {"write, illegal data value", BuildWrite(1, 0xA101, 7000), {0x01, 0x86, 0x03, 0x02, 0x61}, 3},
+    {"write, slave device failure", BuildWrite(5, 0xA108, 1), {0x05, 0x86, 0x04, 0x02, 0x62}, 4},
+    {"read, unnamed code", BuildRead(17, 1), {0x11, 0x84, 0x09, 0x82, 0xC3}, 9},
+};
+
+TEST(ModbusException, GoldenFramesMatchTheSlaveBuilder)
+{
+    for (const ExceptionCase& c : kExceptions)
+        EXPECT_EQ(BuildException(c.request[0], c.request[1], c.exception), c.reply) << c.name;
+}
+
+TEST(ModbusException, CompletesAtItsFifthByteWhereverTheBytesAreSplit)
+{
+    for (const ExceptionCase& c : kExceptions) {
+        for (size_t split = 0; split <= c.reply.size(); ++split) {
+            ReplyReceiver rx;
+            rx.Expect(c.request);
+            // Bytes left over from an earlier reply are dropped when the request goes out.
+            rx.Feed(0x55);
+            rx.Reset();
+            int completions = 0;
+            for (size_t i = 0; i < split; ++i)
+                completions += rx.Feed(c.reply[i]);
+            EXPECT_EQ(completions, split == c.reply.size() ? 1 : 0) << c.name << " split " << split;
+            for (size_t i = split; i < c.reply.size(); ++i)
+                EXPECT_EQ(rx.Feed(c.reply[i]), i + 1 == c.reply.size()) << c.name << " split " << split;
+            ASSERT_EQ(rx.Frame().size(), kExceptionLength) << c.name;
+            const Evaluation ev = Evaluate(rx.Frame(), c.request);
+            EXPECT_EQ(ev.error, ModbusExceptionError(c.exception)) << c.name;
+            EXPECT_EQ(ModbusExceptionCode(ev.error), c.exception) << c.name;
+        }
+    }
+}
+
+TEST(ModbusException, DamagedOrForeignOnesAreNoAnswer)
+{
+    for (const ExceptionCase& c : kExceptions) {
+        Bytes damaged = c.reply;
+        damaged[4] ^= 0x01;
+        Bytes foreign = BuildException(c.request[0] + 1, c.request[1], c.exception);
+        Bytes otherFunction = BuildException(c.request[0], c.request[1] == kReadInput ? kWriteSingle : kReadInput,
+                                             c.exception);
+        for (const Bytes& reply : {damaged, foreign, otherFunction}) {
+            ReplyReceiver rx;
+            rx.Expect(c.request);
+            for (uint8_t b : reply)
+                EXPECT_FALSE(rx.Feed(b)) << c.name;  // still waiting for the full reply, as before
+            // Whatever completes the expected length is then a frame error.
+            size_t n = reply.size();
+            bool complete = false;
+            while (!complete && n++ < ExpectedReplyLength(c.request))
+                complete = rx.Feed(0x00);
+            ASSERT_TRUE(complete) << c.name;
+            EXPECT_EQ(Evaluate(rx.Frame(), c.request).error, kFrameError) << c.name;
+            EXPECT_FALSE(IsModbusException(Evaluate(reply, c.request).error)) << c.name;
+        }
+    }
+}
+
+TEST(ModbusException, TextsNameTheStandardCodesAndKeepTheOldTable)
+{
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(1)), "Modbus Exception 1 (Illegal Function)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(2)), "Modbus Exception 2 (Illegal Data Address)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(3)), "Modbus Exception 3 (Illegal Data Value)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(4)), "Modbus Exception 4 (Slave Device Failure)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(6)), "Modbus Exception 6 (Slave Device Busy)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(11)),
+                 "Modbus Exception 11 (Gateway Target Device Failed to Respond)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(9)), "Modbus Exception 9");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(255)), "Modbus Exception 255");
+    EXPECT_STREQ(CommManager::ErrorText(kModbusExceptionCode), "Modbus Exception Code");
+    EXPECT_STREQ(CommManager::ErrorText(kModbusExceptionBase + 256), "Undefined Error");
+    EXPECT_STREQ(CommManager::ErrorText(kModbusExceptionBase - 1), "Undefined Error");
+    EXPECT_FALSE(IsFinalError(kTimeoutError));
+    EXPECT_TRUE(IsFinalError(ModbusExceptionError(0)));
+    EXPECT_EQ(ModbusExceptionCode(kCrcError), -1);
 }
 
 TEST(ModbusSlave, BuildsRepliesTheMasterAccepts)

@@ -5,6 +5,7 @@
 #include "platform/CommDriver.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -140,12 +142,43 @@ private:
     std::thread thread_;
 };
 
+// Two linked pseudo-terminals made by socat; stopped when destroyed.
+class PtyPair {
+public:
+    ~PtyPair()
+    {
+        socat_.terminate();
+        socat_.waitForFinished(kDeadlineMs);
+    }
+    bool Start()
+    {
+        socat_.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + Master(), "pty,raw,echo=0,link=" + Slave()});
+        if (!socat_.waitForStarted(kDeadlineMs))
+            return false;
+        // Wait until socat has made both ends; it logs as it goes, which wakes the wait early.
+        QDeadlineTimer deadline(kDeadlineMs);
+        while (!(IsSymlink(Master()) && IsSymlink(Slave())) && !deadline.hasExpired()) {
+            socat_.waitForReadyRead(100);
+            log_ += socat_.readAllStandardError();
+        }
+        return IsSymlink(Master()) && IsSymlink(Slave());
+    }
+    QString Master() const { return dir_.filePath("master"); }
+    QString Slave() const { return dir_.filePath("slave"); }
+    QByteArray Log() const { return log_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess socat_;
+    QByteArray log_;
+};
+
 // Collects what the manager hands back.
 class Recorder : public CommClient {
 public:
     void OnCommReply(int, const CommReply& reply) override
     {
-        if (reply.error == kNoError || reply.error == kGiveUp)
+        if (IsFinalError(reply.error))
             replies.push_back(reply);
     }
     void OnCommMonitor(int, const CommReply& reply) override
@@ -170,22 +203,11 @@ bool WaitFor(Condition done)
 
 TEST(ModbusInterop, ourManagerReadsAndWritesALibmodbusServer)
 {
-    QTemporaryDir dir;
-    const QString master = dir.filePath("master"), slave = dir.filePath("slave");
-    QProcess socat;
-    socat.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + master, "pty,raw,echo=0,link=" + slave});
-    ASSERT_TRUE(socat.waitForStarted(kDeadlineMs));
-    // Wait until socat has made both ends; it logs as it goes, which wakes the wait early.
-    QByteArray log;
-    QDeadlineTimer deadline(kDeadlineMs);
-    while (!(IsSymlink(master) && IsSymlink(slave)) && !deadline.hasExpired()) {
-        socat.waitForReadyRead(100);
-        log += socat.readAllStandardError();
-    }
-    ASSERT_TRUE(IsSymlink(master) && IsSymlink(slave)) << log.toStdString();
-
+    PtyPair pair;
+    ASSERT_TRUE(pair.Start()) << pair.Log().toStdString();
+    const QString master = pair.Master();
     {
-        ModbusServer server(slave, 7);
+        ModbusServer server(pair.Slave(), 7);
         ASSERT_TRUE(server.Running());
 
         CommDriver driver;
@@ -215,8 +237,98 @@ TEST(ModbusInterop, ourManagerReadsAndWritesALibmodbusServer)
             EXPECT_EQ(r.values[0], r.addresses[0] == 1 ? 1000u : 1063u);
         driver.Stop();
     }
-    socat.terminate();
-    socat.waitForFinished(kDeadlineMs);
+}
+
+// One write through the manager, timed from queueing to its final reply.
+struct TimedWrite {
+    CommReply reply;
+    double ms = 0;                           // from queueing (the frame goes out at the next tick)
+    double sentMs = 0;                       // from the first frame on the line
+    int frames = 0;
+};
+
+TimedWrite Write(CommDriver& driver, int station, uint16_t address, uint16_t value)
+{
+    TimedWrite result;
+    Recorder recorder;
+    QElapsedTimer clock;
+    QMetaObject::Connection counting = QObject::connect(&driver, &CommDriver::traffic, [&](int kind) {
+        if (kind == CommManager::kFrameSent && result.frames++ == 0)
+            result.sentMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    });
+    clock.start();
+    driver.Manager().QueueWrite(station, address, value, &recorder);
+    const bool done = WaitFor([&] { return !recorder.replies.empty(); });
+    result.ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    result.sentMs = result.ms - result.sentMs;
+    QObject::disconnect(counting);
+    EXPECT_TRUE(done);
+    if (done)
+        result.reply = recorder.replies.front();
+    return result;
+}
+
+void Report(const char* what, const TimedWrite& w)
+{
+    const int shown = w.reply.error == kGiveUp ? w.reply.lastError : w.reply.error;
+    std::printf("[ timing ] %s: error %d (%s) %.1f ms after queueing, %.1f ms after the first frame, %d frame(s)\n",
+                what, w.reply.error, CommManager::ErrorText(shown), w.ms, w.sentMs, w.frames);
+    ::testing::Test::RecordProperty(what, static_cast<int>(w.ms));
+}
+
+TEST(ModbusInterop, libmodbusServerRefusingAWriteEndsTheRequestAtOnce)
+{
+    PtyPair pair;
+    ASSERT_TRUE(pair.Start()) << pair.Log().toStdString();
+    ModbusServer server(pair.Slave(), 7);
+    ASSERT_TRUE(server.Running());
+    CommDriver driver;
+    CommSettings settings;  // the defaults: 1000 ms time-out, three repetitions
+    settings.portName = pair.Master().toStdString();
+    settings.protocolMode = kModbusRtu;
+    ASSERT_EQ(driver.Start(settings), 0);
+
+    // Holding register 99 is beyond the server's 64.
+    const TimedWrite refused = Write(driver, 7, 100, 1);
+    EXPECT_EQ(refused.reply.error, ModbusExceptionError(2));
+    EXPECT_STREQ(CommManager::ErrorText(refused.reply.error), "Modbus Exception 2 (Illegal Data Address)");
+    EXPECT_EQ(refused.reply.retries, 0);
+    EXPECT_EQ(refused.frames, 1);
+    Report("exception reply", refused);
+
+    // What a refusal used to cost: the time-out path of a station that does not answer.
+    const TimedWrite silent = Write(driver, 8, 21, 1);
+    EXPECT_EQ(silent.reply.error, kGiveUp);
+    EXPECT_EQ(silent.frames, settings.retryCount + 1);
+    Report("time-out path", silent);
+
+    // The refusing station is still served.
+    const TimedWrite accepted = Write(driver, 7, 21, 77);
+    EXPECT_EQ(accepted.reply.error, kNoError);
+    EXPECT_EQ(server.Holding(20), 77);
+    driver.Stop();
+}
+
+TEST(ModbusInterop, simulatorRefusingAWriteOutOfRangeEndsTheRequestAtOnce)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--protocol", "modbus", "--station", "1:QM-B20X:0015:1:400"})) << sim.Output().toStdString();
+    CommDriver driver;
+    CommSettings settings;
+    settings.portName = sim.Link().toStdString();
+    settings.protocolMode = kModbusRtu;
+    ASSERT_EQ(driver.Start(settings), 0);
+
+    const TimedWrite refused = Write(driver, 1, 0xA101, 7000);  // above the parameter's maximum
+    EXPECT_EQ(refused.reply.error, ModbusExceptionError(3));
+    EXPECT_STREQ(CommManager::ErrorText(refused.reply.error), "Modbus Exception 3 (Illegal Data Value)");
+    EXPECT_EQ(refused.frames, 1);
+    Report("simulator exception reply", refused);
+
+    const TimedWrite accepted = Write(driver, 1, 0xA101, 321);
+    EXPECT_EQ(accepted.reply.error, kNoError);
+    EXPECT_EQ(accepted.reply.values[0], 321u);
+    driver.Stop();
 }
 
 }  // namespace

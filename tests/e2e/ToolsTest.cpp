@@ -53,12 +53,18 @@ TEST_P(ToolsTest, readsWritesAndRefusedWrites)
     r = RunCtl(sim_, Ctl({"write", "5", "0xA101", "6001"}));
     EXPECT_EQ(r.exitCode, 1) << Show(r);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, GetParam() == "kx485" ? "*** Data Range Error ***\n"
+                                           : "*** Modbus Exception 3 (Illegal Data Value) ***\n");
     r = RunCtl(sim_, Ctl({"write", "5", "0xA108", "1"}));
     EXPECT_EQ(r.exitCode, 1) << Show(r);
-    if (GetParam() == "kx485")
-        EXPECT_EQ(r.err, "*** Write Mode Error ***\n");
-    else
-        EXPECT_EQ(r.err, "*** Timeout Error ***\n");  // the exception reply is too short for the master
+    EXPECT_EQ(r.err, GetParam() == "kx485" ? "*** Write Mode Error ***\n"
+                                           : "*** Modbus Exception 4 (Slave Device Failure) ***\n");
+    if (GetParam() == "modbus") {
+        r = RunCtl(sim_, Ctl({"--json", "write", "5", "0x7777", "1"}));
+        EXPECT_EQ(r.exitCode, 1) << Show(r);
+        EXPECT_EQ(r.out, "{\"address\":30583,\"error\":202,\"exception\":2,\"station\":5,"
+                         "\"text\":\"Modbus Exception 2 (Illegal Data Address)\"}\n");
+    }
     r = RunCtl(sim_, Ctl({"read", "5", "0xA101"}));
     EXPECT_EQ(r.out, "0xA101 120\n") << Show(r);
 }

@@ -2,6 +2,7 @@
 
 #include "catalogue/Models.h"
 #include "comm/Kx485.h"
+#include "tests/support/FakeToolHost.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -191,20 +192,10 @@ private:
 };
 
 // Stands in for the main window: records, names, the manager, graph watch mode.
-class FakeHost : public InfoSheetHost {
+class FakeHost : public test::FakeToolHost {
 public:
-    StationRecord& Record(int station) override { return records.at(station); }
-    QString DeviceName(int station) const override { return names.at(station); }
-    void SetDeviceName(int station, const QString& name) override { names.at(station) = name; }
-    void DeviceNameChanged(int station) override { changed.push_back(station); }
-    CommManager& Comm() override { return comm; }
-    bool GraphWatch() const override { return graphWatch; }
-
-    std::array<StationRecord, kStationRecordCount> records;
-    std::array<QString, 256> names;
-    std::vector<int> changed;
-    bool graphWatch = false;
-    CommManager comm;
+    CommManager& comm = Comm();
+    std::vector<int>& changed = nameChanges;
 };
 
 // The main window's own registration of a station.
@@ -370,7 +361,7 @@ TEST_F(InfoSheetTest, DeviceNameIsLimitedTrimmedAndAnnouncedOnlyWhenChanged)
     EXPECT_EQ(host.changed, std::vector<int>{3});  // unchanged after trimming: nothing sent
 
     // The name edit stays usable while the values are greyed in graph watch mode.
-    host.graphWatch = true;
+    host.comm.SetGraphWatch(true);
     owner->GraphWatchChanged();
     EXPECT_TRUE(gen.NameEdit()->isEnabled());
     EXPECT_TRUE(gen.ApplyButton()->isEnabled());
@@ -384,7 +375,7 @@ TEST_F(InfoSheetTest, GraphWatchSuspendsRunningStatusButNotFaults)
 {
     const Counts before = CountsOf(3);
     CInvInfoPropertySheet& sheet = Open(3);
-    host.graphWatch = true;
+    host.comm.SetGraphWatch(true);
     owner->GraphWatchChanged();
     EXPECT_FALSE(sheet.General().Registered());
     EXPECT_EQ(CountsOf(3), before);
@@ -399,7 +390,7 @@ TEST_F(InfoSheetTest, GraphWatchSuspendsRunningStatusButNotFaults)
     EXPECT_TRUE(sheet.Faults().Registered());
     EXPECT_TRUE(sheet.Faults().Box(0)->isEnabled());
 
-    host.graphWatch = false;
+    host.comm.SetGraphWatch(false);
     owner->GraphWatchChanged();
     EXPECT_TRUE(sheet.Faults().Registered());
     EXPECT_FALSE(sheet.windowTitle().startsWith(QStringLiteral("Graph Watch")));

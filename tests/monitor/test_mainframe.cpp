@@ -2,10 +2,13 @@
 // status panes, the RX/TX lamp, the enabling of commands, the fault history tab, the event log
 // pane and the information sheet.
 #include "monitor/MainFrame.h"
+#include "frames/FloatFrame.h"
 #include "tests/monitor/FullDiskDevice.h"
 #include "tests/platform/QStringPrinter.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -44,15 +47,15 @@ struct QuietLine {
     QString path;
 };
 
-// Records what the main window tells the tool windows.
-struct RecordingFrames : ToolFrameHost {
-    void Broadcast(ToolNotice notice, int station) override { notices.push_back({notice, station}); }
-    void OpenOrActivate(int, int) override {}
-    int FreeOfflineStation() const override { return -1; }
-    bool AllCanClose() const override { return true; }
-    void CloseAll() override {}
-
+// A tool window that records the notices it is given.
+class RecordingFrame : public CFloatFrame {
+public:
+    RecordingFrame(ToolHost& host, int kind, int station) : CFloatFrame(host, kind, station) {}
     std::vector<std::pair<ToolNotice, int>> notices;
+
+protected:
+    void OnInvNameChanged(int station) override { notices.push_back({ToolNotice::kInvNameChanged, station}); }
+    void OnGraphWatchChanged() override { notices.push_back({ToolNotice::kGraphWatchChanged, 0}); }
 };
 
 QByteArray Read(const QString& path)
@@ -80,10 +83,18 @@ protected:
                                         {VARIMON_TEST_DATA_DIR});
     }
 
-    std::unique_ptr<CMainFrame> Make(StartOptions options = {})
+    // With withTools, every tool kind opens a recording frame, as the program registers its own.
+    std::unique_ptr<CMainFrame> Make(StartOptions options = {}, bool withTools = true)
     {
         auto frame = std::make_unique<CMainFrame>(folders, options);
         frame->SetMessageSink(&messages);
+        if (withTools) {
+            for (int kind : {kKindKeypad, kKindParameterEditor, kKindGraphMonitor})
+                frame->Frames().RegisterKind(kind, [kind](ToolHost& host, int station) {
+                    return new RecordingFrame(host, kind, station);
+                });
+            frame->UpdateCommands();
+        }
         return frame;
     }
 
@@ -207,6 +218,48 @@ TEST_F(MainFrameTest, portGivenForOneRunIsNotSaved)
         frame->close();
     }
     EXPECT_EQ(Stored("Main/Port").toString(), quiet.path);
+}
+
+TEST_F(MainFrameTest, toolCommandsOpenOneFramePerKeyAndSayWhenAToolIsNotAvailable)
+{
+    auto bare = Make({quiet.path, {}}, false);
+    Connect(*bare, 3);
+    for (Command c : {kCmdKeypad, kCmdOnlineEditor, kCmdOfflineEditor, kCmdGraphMonitor}) {
+        EXPECT_FALSE(bare->Action(c)->isEnabled());
+        EXPECT_TRUE(bare->Action(c)->statusTip().endsWith("(not available in this build)"));
+    }
+    bare.reset();
+
+    auto frame = Make({quiet.path, {}});
+    Connect(*frame, 3);
+    EXPECT_FALSE(frame->Action(kCmdKeypad)->statusTip().contains("not available"));
+    frame->Action(kCmdOnlineEditor)->trigger();
+    frame->Action(kCmdOnlineEditor)->trigger();
+    frame->Action(kCmdKeypad)->trigger();
+    frame->Action(kCmdGraphMonitor)->trigger();
+    frame->Action(kCmdOfflineEditor)->trigger();
+    frame->Action(kCmdOfflineEditor)->trigger();
+    EXPECT_EQ(frame->Frames().Count(kKindParameterEditor), 3);
+    EXPECT_TRUE(frame->Frames().Exists(kKindParameterEditor, 3));
+    EXPECT_TRUE(frame->Frames().Exists(kKindParameterEditor, 256));
+    EXPECT_TRUE(frame->Frames().Exists(kKindParameterEditor, 257));
+    EXPECT_TRUE(frame->Frames().Exists(kKindKeypad, 3));
+    EXPECT_TRUE(frame->Frames().Exists(kKindGraphMonitor, kGraphMonitorKey));
+
+    // A frame that cannot close keeps the main window open.
+    struct Stubborn : RecordingFrame {
+        using RecordingFrame::RecordingFrame;
+        bool CanCloseFrame() override { return false; }
+    };
+    frame->Frames().RegisterKind(kKindGraphMonitor, [](ToolHost& host, int station) {
+        return new Stubborn(host, kKindGraphMonitor, station);
+    });
+    frame->Frames().Find(kKindGraphMonitor, kGraphMonitorKey)->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frame->Action(kCmdGraphMonitor)->trigger();
+    frame->show();
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(frame->Frames().Count(kKindParameterEditor), 3);
 }
 
 TEST_F(MainFrameTest, graphWatchShowsInItsPaneAndDisablesKeypadAndEditor)
@@ -441,8 +494,6 @@ TEST_F(MainFrameTest, eventLogWriteFailureShowsTheErrorAndOffersStartAgain)
 TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameReachesEveryone)
 {
     auto frame = Make({quiet.path, {}});
-    RecordingFrames frames;
-    frame->SetToolFrames(&frames);
     frame->Startup();
     Connect(*frame, 4);
     Connect(*frame, 2);  // the last refreshed row is the selected one
@@ -457,6 +508,9 @@ TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameRe
     // A double click on station 4's row moves the same sheet there.
     frame->InvList().selectRow(1);  // rows are sorted by ID
     ASSERT_EQ(frame->InvList().SelectedStation()->station, 4);
+    frame->Action(kCmdKeypad)->trigger();
+    auto* keypad = static_cast<RecordingFrame*>(frame->Frames().Find(kKindKeypad, 4));
+    ASSERT_NE(keypad, nullptr);
     emit frame->InvList().doubleClicked(frame->InvList().Model().index(1, 0));
     EXPECT_EQ(frame->InfoSheet().Sheet(), sheet);
     EXPECT_EQ(sheet->Station(), 4);
@@ -467,19 +521,24 @@ TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameRe
     EXPECT_EQ(frame->InvList().Model().CellText(1, kColDeviceName), "Mixer");
     EXPECT_EQ(frame->InvList().Model().CellText(0, kColDeviceName), "");
     EXPECT_EQ(Stored("InvName/Inv Name4").toString(), "Mixer");  // kept before any shutdown
-    ASSERT_EQ(frames.notices.size(), 1u);
-    EXPECT_EQ(frames.notices[0], std::make_pair(ToolNotice::kInvNameChanged, 4));
     EXPECT_TRUE(sheet->windowTitle().endsWith(" - Mixer")) << sheet->windowTitle().toStdString();
+    EXPECT_TRUE(keypad->notices.empty());  // posted, not sent
+    QCoreApplication::processEvents();
+    ASSERT_EQ(keypad->notices.size(), 1u);
+    EXPECT_EQ(keypad->notices[0], std::make_pair(ToolNotice::kInvNameChanged, 4));
 
-    // Graph watch mode reaches the visible page.
-    frame->Manager().SetGraphWatch(true);
-    frame->GraphWatchChanged();
+    // Graph watch mode reaches the visible page and the tool windows.
+    frame->SetGraphWatch(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(keypad->notices.back(), std::make_pair(ToolNotice::kGraphWatchChanged, 0));
     EXPECT_TRUE(sheet->windowTitle().startsWith("Graph Watch Mode - ")) << sheet->windowTitle().toStdString();
     EXPECT_FALSE(sheet->General().Registered());
 
-    // Closing the main window closes the sheet with it.
+    // Closing the main window closes the sheet and frees the tool windows at once.
+    QPointer<CFloatFrame> alive = keypad;
     frame->close();
     EXPECT_TRUE(frame->InfoSheet().Sheet() == nullptr || frame->InfoSheet().Sheet()->Closed());
+    EXPECT_TRUE(alive.isNull());
 }
 
 TEST(RxTxLampTest, eachDirectionStaysLitForTwoPeriodsAndOnlyChangesAreReported)

@@ -1,7 +1,8 @@
 // The connection scan and the status polling, driven over a simulated line on the test's clock.
+#include "comm/ModbusRtu.h"
 #include "monitor/NetworkMonitor.h"
 #include "paramdb/ParameterData.h"
-#include "tests/monitor/LineHarness.h"
+#include "tests/support/LineHarness.h"
 #include "tests/platform/QStringPrinter.h"
 
 #include <gtest/gtest.h>
@@ -355,4 +356,57 @@ TEST_F(ModbusNetworkTest, scanAndPollingWorkOverModbus)
     line.manager.QueueWrite(5, reg::kRunCommand, reg::kRunForward);
     ASSERT_TRUE(line.StepUntil(
         [&] { return network.Record(5).speed > 0 && (network.Record(5).status & 0x02) != 0; }, 400));
+}
+
+namespace {
+
+// A Modbus drive that refuses every request: each frame is answered by exception 2.
+class RefusingPort : public CommPort {
+public:
+    explicit RefusingPort(int* frames) : frames_(frames) {}
+    bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return true; }
+    bool Start() override { return true; }
+    bool WriteBytes(std::span<const uint8_t> bytes) override
+    {
+        ++*frames_;
+        rx_ = modbus::BuildException(bytes[0], bytes[1], 2);
+        return true;
+    }
+    bool WriteText(std::string_view) override { return false; }
+    bool IsOpen() const override { return true; }
+    void Close() override {}
+    bool ReadByte(uint8_t& byte) override
+    {
+        if (rx_.empty())
+            return false;
+        byte = rx_.front();
+        rx_.erase(rx_.begin());
+        return true;
+    }
+
+private:
+    int* frames_;
+    std::vector<uint8_t> rx_;
+};
+
+}  // namespace
+
+TEST(ModbusNetwork, stationRefusingItsModelRegisterEndsItsCheckAtOnce)
+{
+    int frames = 0;
+    CommManager manager;
+    manager.SetPortFactory([&] { return std::make_unique<RefusingPort>(&frames); });
+    CommSettings settings;
+    settings.protocolMode = kModbusRtu;
+    ASSERT_EQ(manager.Start(settings), 0);
+    RecordingView view;
+    NetworkMonitor network(manager, view);
+    ASSERT_TRUE(network.StartScan({3}));
+    for (int tick = 0; tick < 10 && network.Scanning(); ++tick) {
+        manager.Tick();
+        manager.PumpReceived();
+    }
+    EXPECT_FALSE(network.Scanning());
+    EXPECT_EQ(frames, 1);  // asked once: the answer would not change
+    EXPECT_FALSE(network.Record(3).present);
 }

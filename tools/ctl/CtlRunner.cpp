@@ -14,7 +14,7 @@ namespace {
 
 bool IsRepeatedAttempt(const CommReply& reply)
 {
-    return reply.error != kNoError && reply.error != kGiveUp;
+    return !IsFinalError(reply.error);
 }
 
 std::string Compact(const QJsonObject& object)
@@ -90,6 +90,15 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
             ++station_;
             return ScanNextStation();
         }
+        if (reply.error != kNoError) {
+            // The station is there but refuses to say what it is.
+            if (options_.command == Command::Monitor)
+                return Fail(reply);
+            err_ << station_ << ": *** " << CommManager::ErrorText(reply.error) << " ***\n";
+            exitCode_ = kExitCommFailure;
+            ++station_;
+            return ScanNextStation();
+        }
         StoreIdentification(record_, address, value);
         // The monitor shows acceleration times in the drive's own resolution.
         const TimeScaleRead scale = options_.command == Command::Monitor ? TimeScaleRead::Read : TimeScaleRead::Skip;
@@ -101,7 +110,7 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
     }
     if (stage_ != Stage::Transfer)
         return;
-    if (reply.error == kGiveUp)
+    if (reply.error != kNoError)
         return Fail(reply);
     const std::string& text = options_.addressTexts[transferIndex_];
     QJsonObject json{{"station", station_}, {"address", address}, {"value", value}};
@@ -144,7 +153,8 @@ void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
 {
     if (finished_ || stage_ != Stage::Monitor || station != station_)
         return;
-    if (reply.error == kGiveUp)
+    // A refused address would never complete a poll.
+    if (reply.error == kGiveUp || IsModbusException(reply.error))
         return Fail(reply);
     if (reply.error != kNoError)
         return;
@@ -206,6 +216,15 @@ void CtlRunner::Fail(const CommReply& reply)
 {
     err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
     err_.flush();
+    // The drive's refusal is an answer: scripts get its code.
+    if (options_.json && IsModbusException(reply.error)) {
+        const QJsonObject json{{"station", station_},
+                               {"address", static_cast<int>(reply.addresses[0])},
+                               {"error", reply.error},
+                               {"exception", ModbusExceptionCode(reply.error)},
+                               {"text", CommManager::ErrorText(reply.error)}};
+        EmitLine({}, Compact(json));
+    }
     Finish(kExitCommFailure);
 }
 

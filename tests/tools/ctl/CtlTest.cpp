@@ -94,8 +94,16 @@ TEST_P(CtlTest, readsWritesAndReportsRefusals)
 
     EXPECT_EQ(Run({"write", "1", "0x5301", "6001"}), kExitCommFailure);
     EXPECT_EQ(out_.str(), "");
-    // KX485 names the refusal; a Modbus exception is shorter than the reply the master waits for.
-    EXPECT_EQ(err_.str(), GetParam() == kKx485 ? "*** Data Range Error ***\n" : "*** Timeout Error ***\n");
+    EXPECT_EQ(err_.str(), GetParam() == kKx485 ? "*** Data Range Error ***\n"
+                                               : "*** Modbus Exception 3 (Illegal Data Value) ***\n");
+    EXPECT_EQ(Run({"--json", "write", "1", "0x5301", "6001"}), kExitCommFailure);
+    if (GetParam() == kModbusRtu) {
+        EXPECT_EQ(port_->Frames(), 1u);  // refused once, not asked again
+        EXPECT_EQ(out_.str(), "{\"address\":21249,\"error\":203,\"exception\":3,\"station\":1,"
+                              "\"text\":\"Modbus Exception 3 (Illegal Data Value)\"}\n");
+    } else {
+        EXPECT_EQ(out_.str(), "");
+    }
 }
 
 TEST_P(CtlTest, silencedStationEndsWithTheLastError)
