@@ -11,9 +11,9 @@ class QWidget;
 
 namespace vm {
 
-// Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer calls Tick, received
+// Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer posts Tick, received
 // bytes are handed over from the port's thread by a queued call, port failures and traffic come
-// out as signals.
+// out as signals. Both keep running while a client's handler runs a nested event loop.
 class CommDriver : public QObject, public CommErrorSink {
     Q_OBJECT
 public:
@@ -38,9 +38,11 @@ signals:
 
 private:
     void PumpReceived();
+    void RunTick();
 
     std::unique_ptr<CommManager> m_manager;
     QTimer m_timer;
+    bool m_tickPosted = false;
 };
 
 }  // namespace vm
