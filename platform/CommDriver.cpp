@@ -76,9 +76,11 @@ void CommDriver::ReportPortError(const std::string& caption, const std::string& 
 void CommDriver::ShowErrorsAsMessageBoxes(QWidget* parent)
 {
     QPointer<QWidget> owner(parent);
-    connect(this, &CommDriver::portError, this, [owner](const QString& caption, const QString& text) {
-        QMessageBox::critical(owner.data(), caption, text);
-    });
+    // Queued: a failing write is reported from inside the tick, where no box may open.
+    connect(
+        this, &CommDriver::portError, this,
+        [owner](const QString& caption, const QString& text) { QMessageBox::critical(owner.data(), caption, text); },
+        Qt::QueuedConnection);
 }
 
 }  // namespace vm

@@ -26,7 +26,7 @@ public:
     void Stop();
     bool IsRunning() const { return m_timer.isActive(); }
 
-    // Shows every port failure in a critical message box over parent.
+    // Shows every port failure in a critical message box over parent, once back in the event loop.
     void ShowErrorsAsMessageBoxes(QWidget* parent);
 
     // CommErrorSink; safe from any thread.
