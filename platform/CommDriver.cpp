@@ -13,14 +13,14 @@ CommDriver::CommDriver(QObject* parent)
     , m_manager(std::make_unique<CommManager>())
 {
     m_timer.setTimerType(Qt::PreciseTimer);
-    // The tick is posted rather than run in the timer's slot: Qt does not fire a timer again
-    // while its slot is still running, so a nested event loop opened by a client inside the
-    // tick would stop the clock of the whole line.
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (m_tickPosted)
-            return;
-        m_tickPosted = true;
-        QMetaObject::invokeMethod(this, &CommDriver::RunTick, Qt::QueuedConnection);
+        // Qt does not fire a timer again while its slot runs. Restarted, it is a new timer, so a
+        // nested event loop opened by a client inside this tick does not stop the line's clock.
+        m_timer.start();
+        // Bytes are taken here as well: the queued hand-over may be held up while a nested
+        // event loop runs inside another queued call.
+        m_manager->PumpReceived();
+        m_manager->Tick();
     });
     m_manager->SetErrorSink(this);
     // Called on the port's thread: hand the bytes over to ours.
@@ -56,13 +56,6 @@ void CommDriver::Stop()
 }
 
 void CommDriver::PumpReceived() { m_manager->PumpReceived(); }
-
-void CommDriver::RunTick()
-{
-    m_tickPosted = false;
-    if (m_timer.isActive())
-        m_manager->Tick();
-}
 
 void CommDriver::ReportPortError(const std::string& caption, const std::string& text)
 {

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace vm {
 
-// Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer posts Tick, received
+// Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer calls Tick, received
 // bytes are handed over from the port's thread by a queued call, port failures and traffic come
 // out as signals. Both keep running while a client's handler runs a nested event loop.
 class CommDriver : public QObject, public CommErrorSink {
@@ -38,11 +38,9 @@ signals:
 
 private:
     void PumpReceived();
-    void RunTick();
 
     std::unique_ptr<CommManager> m_manager;
     QTimer m_timer;
-    bool m_tickPosted = false;
 };
 
 }  // namespace vm

@@ -85,6 +85,7 @@ struct ModalSink : MessageSink {
         check.start(5);
         QTimer::singleShot(30000, &loop, [&] { loop.quit(); });
         loop.exec();
+        lineRan = lineRan && clock_ >= until;  // not ended by the stall guard
         --open;
     }
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
@@ -92,6 +93,7 @@ struct ModalSink : MessageSink {
     std::vector<std::string> shown;
     int open = 0;
     int maxOpen = 0;
+    bool lineRan = true;
 
 private:
     const int64_t& clock_;
@@ -344,7 +346,7 @@ TEST_F(MainFrameTest, damagedHistoryFileIsKeptAsideOnceAndTheRunsFaultsGoToAFres
     EXPECT_EQ(messages.Entries().size(), 1u);
 }
 
-TEST_F(MainFrameTest, unwritableHistoryGivesOneBoxWhileEveryDriveStaysLive)
+TEST_F(MainFrameTest, unwritableHistoryAndFullLogDiskGiveOneBoxEachWhileEveryDriveStaysLive)
 {
     QDir().mkpath(folders.log);
     sim::SimLine simLine(sim::Protocol::Kx485, sim::LineFaults{});
@@ -363,13 +365,22 @@ TEST_F(MainFrameTest, unwritableHistoryGivesOneBoxWhileEveryDriveStaysLive)
     frame->SetMessageSink(&boxes);
     ASSERT_TRUE(QFile::remove(HistoryPath()) || !QFileInfo::exists(HistoryPath()));
     ASSERT_TRUE(QDir().mkdir(HistoryPath()));
+    // And the event log goes on a disk with room for its header only.
+    frame->Log().SetDeviceFactory([](const QString&) { return std::make_unique<test::FullDiskDevice>(70); });
+    ASSERT_TRUE(frame->Log().ChangePath(dir.filePath("full.txt")));
+    ASSERT_TRUE(frame->Log().Logging());
     ASSERT_TRUE(simLine.Station(3)->Trip(2));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty() && boxes.open == 0; }, 40000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() >= 2 && boxes.open == 0; }, 60000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Network().Record(3).fault != 0; }, 5000));
 
-    ASSERT_EQ(boxes.shown.size(), 1u);
+    // One box per cause, one after the other.
+    ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.maxOpen, 1);
-    EXPECT_NE(boxes.shown[0].find(HistoryPath().toStdString()), std::string::npos) << boxes.shown[0];
+    EXPECT_TRUE(boxes.lineRan);
+    const std::string all = boxes.shown[0] + "\n" + boxes.shown[1];
+    EXPECT_NE(all.find(HistoryPath().toStdString()), std::string::npos) << all;
+    EXPECT_NE(all.find("Fail to write data to log file"), std::string::npos) << all;
+    EXPECT_FALSE(frame->Log().Logging());
     EXPECT_EQ(frame->Network().ConnectedIds(), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(frame->windowTitle(), "Varimon Main [4 Connected]");
     QStringList events;
