@@ -98,6 +98,7 @@ int CommManager::Start(const CommSettings& settings)
     m_retryLimit = settings.retryCount;
     m_kxReceiver.Reset();
     m_mbReceiver.Reset();
+    m_rxPending.clear();
 
     std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
     if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
@@ -115,6 +116,7 @@ void CommManager::Stop()
 {
     m_started = false;
     m_waiting = false;
+    m_rxPending.clear();
     m_port.reset();
 }
 
@@ -438,6 +440,8 @@ void CommManager::BuildMonitor(int station, int step)
 
 void CommManager::Send()
 {
+    // Like the port, a frame going out discards what was received and not yet fed.
+    m_rxPending.clear();
     m_kxReceiver.Reset();
     m_mbReceiver.Reset();
     if (m_port) {
@@ -487,10 +491,17 @@ void CommManager::ReceiveByte(uint8_t byte)
 
 void CommManager::PumpReceived()
 {
-    uint8_t byte = 0;
-    // The port is looked up afresh: a client may restart the manager while being notified.
-    while (m_port && m_port->ReadByte(byte))
+    // Everything waiting is taken at once, which re-arms the port's hand-over: a client that
+    // runs a nested event loop while notified below does not hold up later bytes. All pumps
+    // feed from one queue, so a nested one carries on in order where the outer one stopped.
+    std::vector<uint8_t> taken;
+    if (m_port && m_port->ReadAll(taken) > 0)
+        m_rxPending.insert(m_rxPending.end(), taken.begin(), taken.end());
+    while (!m_rxPending.empty()) {
+        const uint8_t byte = m_rxPending.front();
+        m_rxPending.pop_front();
         ReceiveByte(byte);
+    }
 }
 
 void CommManager::Complete(int error)

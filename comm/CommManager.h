@@ -157,6 +157,7 @@ private:
 
     std::array<Station, kStations> m_stations;
     std::deque<Request> m_queue;
+    std::deque<uint8_t> m_rxPending;        // taken from the port, not yet fed to ReceiveByte
     std::unordered_map<CommClient*, uint64_t> m_clients;
     uint64_t m_nextSerial = 1;
 

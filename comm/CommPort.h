@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vm {
 
@@ -45,6 +46,14 @@ public:
     virtual void Close() = 0;
     // Takes the next received byte; false when none waits.
     virtual bool ReadByte(uint8_t& byte) = 0;
+    // Appends every received byte waiting to out; the count taken.
+    virtual size_t ReadAll(std::vector<uint8_t>& out)
+    {
+        size_t n = 0;
+        for (uint8_t byte = 0; ReadByte(byte); ++n)
+            out.push_back(byte);
+        return n;
+    }
 };
 
 }  // namespace vm

@@ -38,6 +38,18 @@ bool RxQueue::Pop(uint8_t& byte)
     return true;
 }
 
+size_t RxQueue::TakeAll(std::vector<uint8_t>& out)
+{
+    std::lock_guard lock(m_mutex);
+    m_notifyPending = false;
+    if (m_discarding)
+        return 0;
+    const size_t n = m_bytes.size();
+    out.insert(out.end(), m_bytes.begin(), m_bytes.end());
+    m_bytes.clear();
+    return n;
+}
+
 uint64_t RxQueue::BeginDiscard()
 {
     std::lock_guard lock(m_mutex);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <mutex>
 #include <span>
+#include <vector>
 
 namespace vm {
 
@@ -15,6 +16,9 @@ public:
     void SetNotifier(std::function<void()> notify);
     void Push(std::span<const uint8_t> bytes);
     bool Pop(uint8_t& byte);
+    // Appends every waiting byte to out and re-arms the notifier in the same step, so that a
+    // byte pushed while the owner is still busy with these is announced again. Returns the count.
+    size_t TakeAll(std::vector<uint8_t>& out);
     uint64_t BeginDiscard();
     void EndDiscard(uint64_t ticket);
     void Clear();

@@ -32,6 +32,7 @@ public:
     bool IsOpen() const override;
     void Close() override;
     bool ReadByte(uint8_t& byte) override;
+    size_t ReadAll(std::vector<uint8_t>& out) override { return m_rx.TakeAll(out); }
 
     // The device path opened for a port name ("ttyS0" -> "/dev/ttyS0"; paths are kept).
     static std::string DevicePath(const std::string& portName);

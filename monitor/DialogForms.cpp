@@ -1,6 +1,8 @@
 #include "monitor/DialogForms.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace vm {
 
@@ -124,8 +126,14 @@ SelectIdForm::SelectIdForm(const MainSettings& s)
 
 std::optional<QString> SelectIdForm::Accept(MainSettings& s)
 {
-    int one = 0, from = 0, to = 0;
-    for (auto [text, value] : {std::pair{&oneText, &one}, {&fromText, &from}, {&toText, &to}}) {
+    // Only the fields of the chosen mode are read; the others keep what the settings hold.
+    int one = s.scanIdOne, from = s.scanIdFrom, to = s.scanIdTo;
+    std::vector<std::pair<QString*, int*>> fields;
+    if (mode == kScanOneId)
+        fields = {{&oneText, &one}};
+    else if (mode == kScanRange)
+        fields = {{&fromText, &from}, {&toText, &to}};
+    for (auto [text, value] : fields) {
         if (auto error = CheckInteger(*text, kStationIdMin, kStationIdMax, value))
             return error;
     }

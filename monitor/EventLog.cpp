@@ -79,9 +79,11 @@ bool EventLog::Open(const QString& path)
     if (!WriteToFile(header)) {
         Close();
         error_ = kWriteFailed;
+        ReportFileError();
         return false;
     }
     error_ = kNoError;
+    fileError_.clear();
     return true;
 }
 
@@ -116,22 +118,25 @@ bool EventLog::Start(const QString& path)
 bool EventLog::Write(const QString& message)
 {
     const QString line = FormatLine(clock_(), message);
-    if (logging_ && device_) {
-        if (!WriteToFile(line + QStringLiteral("\r\n"))) {
-            Close();
-            error_ = kWriteFailed;
-            logging_ = false;
-            if (stopHandler_)
-                stopHandler_();
-            return false;
-        }
+    bool written = true;
+    if (logging_ && device_ && !WriteToFile(line + QStringLiteral("\r\n"))) {
+        // Logging is off before anyone hears of the failure, so that events raised meanwhile
+        // do not fail (and report) again.
+        written = false;
+        Close();
+        error_ = kWriteFailed;
+        logging_ = false;
+        if (stopHandler_)
+            stopHandler_();
+        ReportFileError();
     }
+    // The pane still shows what happened, whether or not the file took it.
     lines_.append(line);
     if (lines_.size() > kMaxListLines)
         lines_.removeFirst();
     if (lineHandler_)
         lineHandler_(line);
-    return true;
+    return written;
 }
 
 // Each line is flushed at once: events are rare, and the last lines before a crash matter most.
@@ -143,14 +148,19 @@ bool EventLog::WriteToFile(const QString& text)
         if (auto* file = qobject_cast<QFile*>(device_.get()))
             ok = file->flush();
     if (!ok)
-        ReportFileError(device_->errorString());
+        fileError_ = QStringLiteral("%1: %2").arg(path_, device_->errorString());
     return ok;
 }
 
-void EventLog::ReportFileError(const QString& detail)
+void EventLog::ReportFileError()
 {
     if (reporter_)
-        reporter_(QStringLiteral("%1: %2").arg(path_, detail));
+        reporter_(fileError_);
+}
+
+QString EventLog::FailureText() const
+{
+    return fileError_.isEmpty() ? ErrorText() : ErrorText() + QStringLiteral("\n") + fileError_;
 }
 
 }  // namespace vm

@@ -21,7 +21,7 @@ public:
     // Opens the file for a fresh log; tests put a failing device here.
     using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
     using Clock = std::function<QDateTime()>;
-    // Receives the file layer's own message (path and system error) before the error code is set.
+    // Receives the file layer's own message (path and system error) once the failure is handled.
     using FileErrorReporter = std::function<void(const QString& message)>;
     // Told of each line kept for the pane, as it appears there.
     using LineHandler = std::function<void(const QString& line)>;
@@ -49,7 +49,8 @@ public:
     const QString& Path() const { return path_; }
 
     // Writes one event line (to the file only while logging is on) and keeps it for the pane.
-    // A file error closes the file, switches logging off and returns false; the line is not kept.
+    // A file error closes the file and switches logging off, and only then is reported; the
+    // line is still kept for the pane and the result is false.
     bool Write(const QString& message);
 
     // The latest lines, oldest first, at most kMaxListLines.
@@ -57,6 +58,8 @@ public:
 
     int ErrorCode() const { return error_; }
     QString ErrorText() const { return ErrorText(error_); }
+    // ErrorText with the path and system text of the file error behind it, if any: one message.
+    QString FailureText() const;
     static QString ErrorText(int code);
 
     static QString BackupPath(const QString& path) { return path + QStringLiteral(".bak"); }
@@ -75,10 +78,11 @@ public:
 
 private:
     bool WriteToFile(const QString& text);
-    void ReportFileError(const QString& detail);
+    void ReportFileError();
 
     std::unique_ptr<QIODevice> device_;
     QString path_;
+    QString fileError_;  // path and system text of the last file error
     QStringList lines_;
     int error_ = kNoError;
     bool logging_ = false;

@@ -4,6 +4,7 @@
 #include "catalogue/MonitorItems.h"
 #include "paramdb/TextCodec.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace vm {
@@ -38,9 +39,32 @@ QString FaultColumnKey(int column)
     return QStringLiteral("FaultCol %1").arg(column);
 }
 
-CHistory::CHistory(MessageSink* messages) : file_(messages)
+CHistory::CHistory(MessageSink* messages) : messages_(messages), file_(messages)
 {
     file_.SetCaption("Fault History");
+}
+
+void CHistory::SetMessageSink(MessageSink* messages)
+{
+    messages_ = messages;
+    file_.SetMessageSink(messages);
+}
+
+void CHistory::Notify(Change change, bool trimmed)
+{
+    if (observer_)
+        observer_(change, trimmed);
+}
+
+void CHistory::AddFault(const StationRecord& record, const QString& deviceName)
+{
+    Add(record, deviceName, QDateTime::currentDateTime());
+}
+
+void CHistory::RemoveAll()
+{
+    records_.clear();
+    Notify(Change::kReplaced);
 }
 
 bool CHistory::Add(const StationRecord& station, const QString& deviceName, const QDateTime& when)
@@ -58,6 +82,8 @@ bool CHistory::Add(const StationRecord& station, const QString& deviceName, cons
     records_.insert(records_.begin(), std::move(r));
     const bool trimmed = Count() > kMaxRecords;
     Trim();
+    // The views hear of it before the save, whose failure message may take a while.
+    Notify(Change::kAdded, trimmed);
     // Saved at once so a crash keeps the session's faults; a failing disk is reported once per
     // run of failures, not at every fault.
     if (opened_)
@@ -71,17 +97,46 @@ void CHistory::Trim()
         records_.resize(kMaxRecords);
 }
 
+QString CHistory::SetAsidePath(const QString& path)
+{
+    QString aside = path + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = path + QStringLiteral(".damaged-%1").arg(n);
+    return aside;
+}
+
 bool CHistory::Open(const QString& path)
 {
     Close();
     file_.Attach(path.toStdString(), this);
-    if (QFileInfo::exists(path) && !file_.Load(true)) {
-        file_.Detach();
-        return false;
+    if (QFileInfo::exists(path) && !file_.Load(false)) {
+        const QString why = FailureText();
+        const QString aside = SetAsidePath(path);
+        // A file that is no fault history is nobody's to overwrite: it is renamed, never
+        // replaced, and the faults of this run go to a fresh file at the configured path.
+        if (!QFileInfo(path).isFile() || !QFile::rename(path, aside)) {
+            if (messages_)
+                messages_->Show(MessageKind::Plain, why.toStdString(), "Fault History");
+            file_.Detach();
+            Notify(Change::kReplaced);
+            return false;
+        }
+        opened_ = true;
+        lastSaveFailed_ = !Save(true);
+        if (messages_)
+            messages_->Show(MessageKind::Plain,
+                            QStringLiteral("%1\nThe damaged file was kept as %2; a new fault history "
+                                           "was started at %3.")
+                                .arg(why, aside, path)
+                                .toStdString(),
+                            "Fault History");
+        Notify(Change::kReplaced);
+        return true;
     }
     Trim();
     opened_ = true;
     lastSaveFailed_ = false;
+    Notify(Change::kReplaced);
     return true;
 }
 
@@ -106,7 +161,7 @@ bool CHistory::ChangePath(const QString& path)
 
 void CHistory::Erase()
 {
-    RemoveAll();
+    RemoveAll();  // tells the views
     if (opened_)
         lastSaveFailed_ = !Save(true);
 }

@@ -4,6 +4,7 @@
 // each save a complete new file renamed into place.
 
 #include "catalogue/StationRecord.h"
+#include "monitor/MonitorHooks.h"
 #include "paramdb/ObjectArchive.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace vm {
@@ -43,7 +45,7 @@ inline constexpr std::array<FaultColumn, 8> kFaultColumns = {{
 // Settings name of a column's width in section "Main": "FaultCol 0" ... "FaultCol 7".
 QString FaultColumnKey(int column);
 
-class CHistory final : public Serializable {
+class CHistory final : public Serializable, public FaultHistoryHook {
 public:
     static constexpr int kMaxRecords = 200;
     // Records carry no software version; they are shown as from the newest version, which is
@@ -52,9 +54,18 @@ public:
 
     enum ErrorIndex { kInitFailed = 0, kPathChangeFailed = 1 };
 
+    // What changed, for the views that show the records.
+    enum class Change { kAdded, kReplaced };
+    // kAdded: a record came in at index 0 (trimmed: the oldest one went for it).
+    using Observer = std::function<void(Change change, bool trimmed)>;
+
     // Failures to read or write the file are shown through messages (may be null).
     explicit CHistory(MessageSink* messages = nullptr);
-    void SetMessageSink(MessageSink* messages) { file_.SetMessageSink(messages); }
+    void SetMessageSink(MessageSink* messages);
+    void SetObserver(Observer observer) { observer_ = std::move(observer); }
+
+    // FaultHistoryHook: Add with the current local time.
+    void AddFault(const StationRecord& record, const QString& deviceName) override;
 
     // Inserts a record made from the station at index 0 and, once opened, saves the file.
     // Returns true when the oldest record was dropped to stay within kMaxRecords.
@@ -62,12 +73,16 @@ public:
     int Count() const { return static_cast<int>(records_.size()); }
     const FaultRecord& Get(int index) const { return records_.at(static_cast<size_t>(index)); }
     const std::vector<FaultRecord>& Records() const { return records_; }
-    void RemoveAll() { records_.clear(); }
+    void RemoveAll();
 
     // Binds the file and loads it. A missing file is an empty history (created at the first
-    // save). A file that cannot be read or is not a fault history is reported, left as it is on
-    // disk and never written: the result is false and the history stays unopened.
+    // save). A file that cannot be read or is not a fault history is renamed to SetAsidePath
+    // and a fresh history is started at path, with one message saying so. Only when it cannot
+    // be moved aside is it reported, left as it is and never written: the result is false and
+    // the history stays unopened.
     bool Open(const QString& path);
+    // Where a damaged file goes: "<path>.damaged", or "<path>.damaged-N" with the lowest free N.
+    static QString SetAsidePath(const QString& path);
     // Saves to the old file without messages, then writes the records to the new path, replacing
     // a file there. On failure the old file stays bound and the result is false.
     bool ChangePath(const QString& path);
@@ -93,8 +108,11 @@ public:
 
 private:
     void Trim();
+    void Notify(Change change, bool trimmed = false);
 
     std::vector<FaultRecord> records_;
+    MessageSink* messages_ = nullptr;
+    Observer observer_;
     ArchiveFile file_;
     bool opened_ = false;
     bool lastSaveFailed_ = false;

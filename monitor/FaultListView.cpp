@@ -1,11 +1,13 @@
 #include "monitor/FaultListView.h"
 
-#include "monitor/InvListView.h"
+#include "monitor/InvListModel.h"
 #include "monitor/StationIcons.h"
+#include "platform/ReportList.h"
 
-#include <QDateTime>
 #include <QHeaderView>
 #include <QSettings>
+
+#include <algorithm>
 
 namespace vm {
 
@@ -89,35 +91,36 @@ void CFaultListModel::Reload()
 
 // --- CFaultListView --------------------------------------------------------------------------
 
-CFaultListView::CFaultListView(MessageSink* messages, QWidget* parent)
-    : QTableView(parent), history_(messages), model_(history_)
+CFaultListView::CFaultListView(CHistory& history, QWidget* parent)
+    : QTableView(parent), history_(history), model_(history_)
 {
     setObjectName(QStringLiteral("FaultListView"));
     setModel(&model_);
     SetReportStyle(*this);
     for (int c = 0; c < model_.columnCount(); ++c)
-        setColumnWidth(c, kFaultColumns[static_cast<size_t>(c)].width);
+        setColumnWidth(c, std::max(kFaultColumns[static_cast<size_t>(c)].width, MinColumnWidth(c)));
+    history_.SetObserver([this](CHistory::Change change, bool trimmed) { HistoryChanged(change, trimmed); });
 }
 
-void CFaultListView::AddFault(const StationRecord& record, const QString& deviceName)
+CFaultListView::~CFaultListView()
 {
-    model_.Added(history_.Add(record, deviceName, QDateTime::currentDateTime()));
+    history_.SetObserver({});
+}
+
+void CFaultListView::HistoryChanged(CHistory::Change change, bool trimmed)
+{
+    if (change == CHistory::Change::kAdded) {
+        model_.Added(trimmed);
+    } else {
+        model_.Reload();
+    }
     SelectNewest();
 }
 
-bool CFaultListView::Open(const QString& path)
+int CFaultListView::MinColumnWidth(int column) const
 {
-    const bool ok = history_.Open(path);
-    model_.Reload();
-    if (ok)
-        SelectNewest();
-    return ok;
-}
-
-void CFaultListView::Erase()
-{
-    history_.Erase();
-    model_.Reload();
+    // "Num." carries the row icon and counts up to 200.
+    return column == 0 ? IconAndDigitsWidth(*this, 3) : 0;
 }
 
 void CFaultListView::SelectNewest()
@@ -134,7 +137,8 @@ void CFaultListView::LoadColumnWidths(QSettings& settings)
 {
     for (int c = 0; c < model_.columnCount(); ++c)
         setColumnWidth(c, StoredColumnWidth(settings, QStringLiteral("Main/") + FaultColumnKey(c),
-                                            kFaultColumns[static_cast<size_t>(c)].width));
+                                            kFaultColumns[static_cast<size_t>(c)].width,
+                                            MinColumnWidth(c)));
 }
 
 void CFaultListView::SaveColumnWidths(QSettings& settings) const

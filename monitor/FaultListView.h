@@ -1,9 +1,8 @@
 #pragma once
-// The "Fault History" page of the main window: the fault history's records, newest first, with
-// the history file behind them.
+// The "Fault History" page of the main window: the records of the main window's fault history,
+// newest first, following each change of the history.
 
 #include "monitor/FaultHistory.h"
-#include "monitor/MonitorHooks.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -41,32 +40,27 @@ private:
     QIcon faultIcon_;
 };
 
-class CFaultListView final : public QTableView, public FaultHistoryHook {
+// Observes the history it is given, which must outlive it; a new record is selected in row 0.
+class CFaultListView final : public QTableView {
     Q_OBJECT
 public:
-    explicit CFaultListView(MessageSink* messages, QWidget* parent = nullptr);
+    explicit CFaultListView(CHistory& history, QWidget* parent = nullptr);
+    ~CFaultListView() override;
 
     CFaultListModel& Model() { return model_; }
     const CHistory& History() const { return history_; }
-    void SetMessageSink(MessageSink* messages) { history_.SetMessageSink(messages); }
 
-    // Records the station's fault now, saves the file and shows the record in row 0.
-    void AddFault(const StationRecord& record, const QString& deviceName) override;
-    // Binds and loads the history file; false (file left as it is) when it cannot be read.
-    bool Open(const QString& path);
-    bool ChangePath(const QString& path) { return history_.ChangePath(path); }
-    void Erase();
-    // Saves the records to their file one last time, without messages.
-    void Close() { history_.Close(); }
-
-    // "FaultCol %d" in section "Main".
+    // "FaultCol %d" in section "Main"; a "Num." column too narrow for the icon and three digits
+    // is widened.
     void LoadColumnWidths(QSettings& settings);
     void SaveColumnWidths(QSettings& settings) const;
+    int MinColumnWidth(int column) const;
 
 private:
+    void HistoryChanged(CHistory::Change change, bool trimmed);
     void SelectNewest();
 
-    CHistory history_;
+    CHistory& history_;
     CFaultListModel model_;
 };
 

@@ -7,38 +7,9 @@
 #include <QMenu>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace vm {
-
-void SetReportStyle(QTableView& view)
-{
-    view.setSelectionBehavior(QAbstractItemView::SelectRows);
-    view.setSelectionMode(QAbstractItemView::SingleSelection);
-    view.setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view.setShowGrid(true);
-    view.setAlternatingRowColors(true);
-    view.setWordWrap(false);
-    view.setIconSize(QSize(16, 16));
-    view.setFrameShape(QFrame::NoFrame);
-    view.verticalHeader()->hide();
-    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().height() + 8);
-    view.horizontalHeader()->setHighlightSections(false);
-    view.horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    view.horizontalHeader()->setStretchLastSection(true);
-
-    // The selection stays visible while another window has the focus.
-    QPalette pal = view.palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
-    view.setPalette(pal);
-}
-
-int StoredColumnWidth(QSettings& settings, const QString& key, int defaultWidth)
-{
-    const int w = settings.value(key, defaultWidth).toInt();
-    return w > 0 ? w : defaultWidth;
-}
 
 CInvListView::CInvListView(CInvListModel::NameLookup deviceName, QWidget* parent)
     : QTableView(parent), model_(std::move(deviceName))
@@ -48,7 +19,7 @@ CInvListView::CInvListView(CInvListModel::NameLookup deviceName, QWidget* parent
     SetReportStyle(*this);
     horizontalHeader()->setSectionsClickable(true);
     for (int c = 0; c < kInvColumnCount; ++c)
-        setColumnWidth(c, kInvColumnDefaultWidths[c]);
+        setColumnWidth(c, std::max(kInvColumnDefaultWidths[c], MinColumnWidth(c)));
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CInvListView::SortByColumn);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -71,6 +42,12 @@ void CInvListView::RefreshStation(StationRecord& record)
     selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
+}
+
+int CInvListView::MinColumnWidth(int column) const
+{
+    // The ID column carries the row icon: it must leave room for IDs up to 255.
+    return column == 0 ? IconAndDigitsWidth(*this, 3) : 0;
 }
 
 StationRecord* CInvListView::SelectedStation() const
@@ -97,7 +74,7 @@ void CInvListView::LoadColumnWidths(QSettings& settings)
 {
     for (int c = 0; c < kInvColumnCount; ++c)
         setColumnWidth(c, StoredColumnWidth(settings, QStringLiteral("Main/INVCol %1").arg(c),
-                                            kInvColumnDefaultWidths[c]));
+                                            kInvColumnDefaultWidths[c], MinColumnWidth(c)));
 }
 
 void CInvListView::SaveColumnWidths(QSettings& settings) const

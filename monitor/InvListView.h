@@ -3,6 +3,7 @@
 // every station command.
 
 #include "monitor/InvListModel.h"
+#include "platform/ReportList.h"
 
 #include <QTableView>
 
@@ -13,11 +14,6 @@ class QAction;
 class QSettings;
 
 namespace vm {
-
-// Report-style list: whole rows, single selection shown even without focus, grid lines.
-void SetReportStyle(QTableView& view);
-// A column width from the settings; a missing or non-positive value gives the default.
-int StoredColumnWidth(QSettings& settings, const QString& key, int defaultWidth);
 
 inline constexpr std::array<int, kInvColumnCount> kInvColumnDefaultWidths{40,  150, 80,  90,
                                                                           100, 100, 100, 150};
@@ -41,7 +37,7 @@ public:
     int SortColumn() const { return sortColumn_; }
     bool SortAscending() const { return sortAscending_; }
 
-    // "INVCol %d" in section "Main".
+    // "INVCol %d" in section "Main"; a width too narrow for the icon and an ID is widened.
     void LoadColumnWidths(QSettings& settings);
     void SaveColumnWidths(QSettings& settings) const;
 
@@ -55,6 +51,8 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+    int MinColumnWidth(int column) const;
 
 private:
     CInvListModel model_;

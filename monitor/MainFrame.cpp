@@ -98,10 +98,13 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
 {
     setObjectName(QStringLiteral("MainFrame"));
     messages_ = messageBoxes_.get();
+    queuedMessages_.SetTarget(messages_);
+    // The history saves every new fault from inside the line's callbacks.
+    history_.SetMessageSink(&queuedMessages_);
     network_.SetEventLog(&log_);
+    network_.SetFaultHistory(&history_);
     network_.SetDataFolder(folders_.data);
     network_.SetToolFrames(&frames_);
-    log_.SetFileErrorReporter([this](const QString& text) { ShowError(text); });
     log_.SetLineHandler([this](const QString& line) {
         if (eventLogView_)
             eventLogView_->AppendLine(line);
@@ -134,7 +137,7 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     });
     connect(&driver_, &CommDriver::portError, this,
             [this](const QString& caption, const QString& text) {
-                messages_->Show(MessageKind::Error, text.toStdString(), caption.toStdString());
+                queuedMessages_.Show(MessageKind::Error, text.toStdString(), caption.toStdString());
             });
     lampTimer_.setInterval(kLampPeriodMs);
     connect(&lampTimer_, &QTimer::timeout, this, [this] {
@@ -310,9 +313,8 @@ void CMainFrame::CreateViews()
     invList_ = new CInvListView([this](int station) { return network_.DeviceName(station); }, tabs_);
     tabs_->addTab(invList_, QIcon(RowImagePixmap(kRowForward, 2.0)),
                   QStringLiteral("Connection Information"));
-    faultList_ = new CFaultListView(messages_, tabs_);
+    faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
-    network_.SetFaultHistory(faultList_);
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
                                  Action(kCmdOnlineEditor), Action(kCmdGraphMonitor)});
@@ -335,7 +337,7 @@ void CMainFrame::CreateViews()
 void CMainFrame::SetMessageSink(MessageSink* sink)
 {
     messages_ = sink ? sink : messageBoxes_.get();
-    faultList_->SetMessageSink(messages_);
+    queuedMessages_.SetTarget(messages_);
 }
 
 // --- settings --------------------------------------------------------------------------------
@@ -371,8 +373,10 @@ void CMainFrame::Startup()
 {
     if (settings_.logEnable)
         OnStartEventLog();
-    if (!faultList_->Open(settings_.faultFilePath))
-        ShowError(CHistory::ErrorText(CHistory::kInitFailed));
+    const bool historyOpened = history_.Open(settings_.faultFilePath);
+    queuedMessages_.Flush();  // the history's own message first
+    if (!historyOpened)
+        ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
@@ -396,7 +400,8 @@ bool CMainFrame::StartComm()
     c.retryCount = settings_.retryCount;
     if (driver_.Start(c) == 0)
         return true;
-    ShowError(QStringLiteral("Can't open %1 port").arg(settings_.port));
+    queuedMessages_.Flush();  // the port's warning first
+    ShowErrorNow(QStringLiteral("Can't open %1 port").arg(settings_.port));
     return false;
 }
 
@@ -419,7 +424,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     infoSheet_.Close();
-    faultList_->Close();
+    history_.Close();
     event->accept();
 }
 
@@ -502,6 +507,11 @@ void CMainFrame::StatusMessage(const QString& text)
 }
 
 void CMainFrame::ShowError(const QString& text)
+{
+    queuedMessages_.Show(MessageKind::Error, text.toStdString(), kCaption);
+}
+
+void CMainFrame::ShowErrorNow(const QString& text)
 {
     messages_->Show(MessageKind::Error, text.toStdString(), kCaption);
 }
@@ -696,7 +706,7 @@ void CMainFrame::UpdateCommands()
 void CMainFrame::OnStartEventLog()
 {
     if (!log_.Start(settings_.logFilePath)) {
-        ShowError(log_.ErrorText());
+        ShowErrorNow(log_.FailureText());
     } else {
         settings_.logEnable = 1;
     }
@@ -748,7 +758,7 @@ void CMainFrame::OnLogFilePath()
     if (log_.ChangePath(path))
         settings_.logFilePath = path;
     else
-        ShowError(log_.ErrorText());
+        ShowErrorNow(log_.FailureText());
     UpdateCommands();
 }
 
@@ -759,16 +769,18 @@ void CMainFrame::OnFaultFilePath()
                                         QStringLiteral("log"), settings_.faultFilePath);
     if (path.isEmpty())
         return;
-    if (faultList_->ChangePath(path))
+    if (history_.ChangePath(path)) {
         settings_.faultFilePath = path;
-    else
-        ShowError(CHistory::ErrorText(CHistory::kPathChangeFailed));
+    } else {
+        queuedMessages_.Flush();  // the file's own message first
+        ShowErrorNow(CHistory::ErrorText(CHistory::kPathChangeFailed));
+    }
 }
 
 void CMainFrame::OnEraseFaultHistory()
 {
     if (messages_->AskYesNo("Erase all fault history ?", kCaption))
-        faultList_->Erase();
+        history_.Erase();
 }
 
 }  // namespace vm

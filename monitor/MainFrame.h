@@ -17,6 +17,7 @@
 #include "platform/CommDriver.h"
 #include "platform/PortDiscovery.h"
 #include "platform/ProgramFolders.h"
+#include "platform/QueuedMessageSink.h"
 #include "platform/Settings.h"
 
 #include <QMainWindow>
@@ -103,6 +104,7 @@ public:
     CInvListView& InvList() { return *invList_; }
     CFaultListView& FaultList() { return *faultList_; }
     EventLog& Log() { return log_; }
+    CHistory& History() { return history_; }
     CEventLogView& EventLogPane() { return *eventLogView_; }
     InfoSheetOwner& InfoSheet() { return infoSheet_; }
     const MainSettings& Settings() const { return settings_; }
@@ -114,7 +116,8 @@ public:
     QTabWidget& Tabs() { return *tabs_; }
     QDockWidget& EventLogDock() { return *eventLogDock_; }
 
-    // Messages the user must see; message boxes unless replaced (tests record them).
+    // Messages the user must see; message boxes unless replaced (tests record them). Those
+    // raised while the line is served reach it queued, after the callback has returned.
     void SetMessageSink(MessageSink* sink);
     // The save-file dialog of the two file path commands: the chosen path, or empty on cancel.
     using SavePathDialog = std::function<QString(const QString& title, const QString& filter,
@@ -155,6 +158,7 @@ public:
     void TitleChanged(int connected) override;
     void ScanProgress(bool visible, int position, int range) override;
     void StatusMessage(const QString& text) override;
+    // Queued: it is called from inside communication callbacks.
     void ShowError(const QString& text) override;
 
     // ToolHost.
@@ -186,6 +190,7 @@ private:
     void UpdateLampPane();
     bool StartComm();
     void CleanList();
+    void ShowErrorNow(const QString& text);
     StationRecord* SelectedConnected() const;
     QString AskSavePath(const QString& title, const QString& filter, const QString& suffix,
                         const QString& current);
@@ -201,6 +206,7 @@ private:
     QStringList portNames_;
 
     EventLog log_;
+    CHistory history_;
     CommDriver driver_;        // before network_: clients go before their manager
     NetworkMonitor network_;
     // After the manager and the records: the sheet's pages unregister while both still exist.
@@ -211,6 +217,7 @@ private:
 
     MessageSink* messages_ = nullptr;
     std::unique_ptr<MessageSink> messageBoxes_;
+    QueuedMessageSink queuedMessages_{nullptr};
     SavePathDialog savePathDialog_;
 
     std::map<int, QAction*> actions_;

@@ -43,10 +43,15 @@ QString NetworkMonitor::EventLine(int station, const QString& message) const
 
 void NetworkMonitor::AddEvent(int station, const QString& message)
 {
+    WriteEvent(EventLine(station, message));
+}
+
+void NetworkMonitor::WriteEvent(const QString& line)
+{
     if (!eventLog_)
         return;
-    if (!eventLog_->Write(EventLine(station, message)))
-        view_.ShowError(eventLog_->ErrorText());
+    if (!eventLog_->Write(line))
+        view_.ShowError(eventLog_->FailureText());
 }
 
 // --- connection scan -------------------------------------------------------------------------
@@ -250,6 +255,10 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
         return;
     if (reply.error == kNoError) {
         for (int i = 0; i < std::min(reply.count, 8); ++i) {
+            // An event or fault handler may have dropped the station meanwhile: a reset record
+            // takes no more values.
+            if (!(r.present && r.connected))
+                return;
             const auto a = reply.addresses[i];
             const auto v = static_cast<int32_t>(reply.values[i]);
             if (graphWatch_ && a != reg::kFault && a != reg::kFault2)
@@ -319,9 +328,16 @@ void NetworkMonitor::FaultWord(StationRecord& r, int32_t& word, int32_t value)
     word = value;
     if (value == 0)
         return;
+    // Both writes are made from the values of now: whatever runs while the first one is busy
+    // (a lost station resets its record) must not change what the second one records.
+    const StationRecord fault = r;
+    const QString name = DeviceName(r.station);
+    const QString line = EventLog::StationMessage(
+        fault.station, QString::fromLatin1(ModelName(fault.model)), name,
+        QStringLiteral("%1 fault occured").arg(Text(StationFaultText(fault))));
     if (faultHistory_)
-        faultHistory_->AddFault(r, DeviceName(r.station));
-    AddEvent(r.station, QStringLiteral("%1 fault occured").arg(Text(StationFaultText(r))));
+        faultHistory_->AddFault(fault, name);
+    WriteEvent(line);
 }
 
 void NetworkMonitor::GraphWatchChanged()

@@ -79,6 +79,7 @@ public:
     Role CommRole() const override { return Role::kMainWindow; }
 
 private:
+    void WriteEvent(const QString& line);
     void ScanReply(const CommReply& reply);
     void ReadIdentification(int station, uint16_t address);
     void Accept(int station);

@@ -13,7 +13,15 @@ CommDriver::CommDriver(QObject* parent)
     , m_manager(std::make_unique<CommManager>())
 {
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] { m_manager->Tick(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        // Qt does not fire a timer again while its slot runs. Restarted, it is a new timer, so a
+        // nested event loop opened by a client inside this tick does not stop the line's clock.
+        m_timer.start();
+        // Bytes are taken here as well: the queued hand-over may be held up while a nested
+        // event loop runs inside another queued call.
+        m_manager->PumpReceived();
+        m_manager->Tick();
+    });
     m_manager->SetErrorSink(this);
     // Called on the port's thread: hand the bytes over to ours.
     m_manager->SetReceiveNotifier([this] {
@@ -61,9 +69,11 @@ void CommDriver::ReportPortError(const std::string& caption, const std::string& 
 void CommDriver::ShowErrorsAsMessageBoxes(QWidget* parent)
 {
     QPointer<QWidget> owner(parent);
-    connect(this, &CommDriver::portError, this, [owner](const QString& caption, const QString& text) {
-        QMessageBox::critical(owner.data(), caption, text);
-    });
+    // Queued: a failing write is reported from inside the tick, where no box may open.
+    connect(
+        this, &CommDriver::portError, this,
+        [owner](const QString& caption, const QString& text) { QMessageBox::critical(owner.data(), caption, text); },
+        Qt::QueuedConnection);
 }
 
 }  // namespace vm

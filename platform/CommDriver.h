@@ -13,7 +13,7 @@ namespace vm {
 
 // Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer calls Tick, received
 // bytes are handed over from the port's thread by a queued call, port failures and traffic come
-// out as signals.
+// out as signals. Both keep running while a client's handler runs a nested event loop.
 class CommDriver : public QObject, public CommErrorSink {
     Q_OBJECT
 public:
@@ -26,7 +26,7 @@ public:
     void Stop();
     bool IsRunning() const { return m_timer.isActive(); }
 
-    // Shows every port failure in a critical message box over parent.
+    // Shows every port failure in a critical message box over parent, once back in the event loop.
     void ShowErrorsAsMessageBoxes(QWidget* parent);
 
     // CommErrorSink; safe from any thread.

@@ -148,10 +148,31 @@ TEST(SelectIdFormTest, searchRaisesAnEndBelowTheStartAndRefusesOutOfRangeIds)
     EXPECT_EQ(s.scanIdTo, 20);
     EXPECT_EQ(SelectIdForm::Ids(s), std::vector<int>{20});
 
+    f.mode = kScanOneId;
     f.oneText = "256";
     const auto error = f.Accept(s);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(*error, "Please enter an integer between 1 and 255.");
+}
+
+TEST(SelectIdFormTest, onlyTheFieldsOfTheChosenModeAreChecked)
+{
+    MainSettings s;
+    s.scanIdOne = 9;
+    SelectIdForm f(s);
+    f.oneText = "0";
+    f.mode = kScanRange;
+    f.fromText = "6";
+    f.toText = "4";
+    ASSERT_FALSE(f.Accept(s).has_value());
+    EXPECT_EQ(SelectIdForm::Ids(s), std::vector<int>{6});
+    EXPECT_EQ(s.scanIdOne, 9);  // the unused field's text is not taken
+
+    f.mode = kScanAllIds;
+    f.fromText = "x";
+    EXPECT_FALSE(f.Accept(s).has_value());
+    f.mode = kScanOneId;
+    EXPECT_EQ(f.Accept(s).value_or(""), "Please enter an integer between 1 and 255.");
 }
 
 TEST(SelectIdFormTest, eachModeScansItsIds)

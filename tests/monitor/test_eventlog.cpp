@@ -180,7 +180,7 @@ TEST_F(EventLogTest, pathChangeToAnExistingFileStartsItWithANewHeader)
     EXPECT_EQ(Read(EventLog::BackupPath(other)), QByteArray("old content\r\n"));
 }
 
-TEST_F(EventLogTest, writeFailureClosesTheFileStopsLoggingAndDropsTheLine)
+TEST_F(EventLogTest, writeFailureStopsLoggingBeforeReportingAndKeepsTheLineForThePane)
 {
     EventLog log;
     UseFakeClock(log);
@@ -191,7 +191,11 @@ TEST_F(EventLogTest, writeFailureClosesTheFileStopsLoggingAndDropsTheLine)
         return d;
     });
     QStringList reports;
-    log.SetFileErrorReporter([&reports](const QString& m) { reports << m; });
+    bool loggingWhenReported = true;
+    log.SetFileErrorReporter([&](const QString& m) {
+        reports << m;
+        loggingWhenReported = log.Logging();
+    });
     ASSERT_TRUE(log.Start(path_));
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(device->written.startsWith("[ Varimon Event Log File ]"));
@@ -201,13 +205,15 @@ TEST_F(EventLogTest, writeFailureClosesTheFileStopsLoggingAndDropsTheLine)
     EXPECT_EQ(log.ErrorText(), "Fail to write data to log file");
     EXPECT_FALSE(log.Logging());
     EXPECT_FALSE(log.IsOpen());
-    EXPECT_TRUE(log.Lines().isEmpty());
+    EXPECT_EQ(log.Lines().size(), 1);  // the pane still shows what happened
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("No space left on device"));
+    EXPECT_FALSE(loggingWhenReported);  // off before anyone hears of it
+    EXPECT_EQ(log.FailureText(), "Fail to write data to log file\n" + reports[0]);
 
     // With logging off the pane still gets its lines and no further errors follow.
     EXPECT_TRUE(log.Write(QStringLiteral("3:QM-A20 Disconnected")));
-    EXPECT_EQ(log.Lines().size(), 1);
+    EXPECT_EQ(log.Lines().size(), 2);
     EXPECT_EQ(reports.size(), 1);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -196,7 +197,7 @@ TEST_F(FaultHistoryTest, fileFromAnotherWriterLoadsAndTrimsTo200)
     EXPECT_EQ(big.Get(199).station, 199);
 }
 
-TEST_F(FaultHistoryTest, damagedOrForeignFilesAreReportedAndNeverOverwritten)
+TEST_F(FaultHistoryTest, damagedOrForeignFilesAreKeptAsideAndAFreshHistoryTakesTheFaults)
 {
     const QByteArray good = OneRecordFile();
     QByteArray unequal = good;
@@ -205,20 +206,44 @@ TEST_F(FaultHistoryTest, damagedOrForeignFilesAreReportedAndNeverOverwritten)
     for (int cut = 1; cut < good.size(); ++cut)
         bad.push_back(good.left(cut));
 
+    const QString aside = path_ + ".damaged";
     for (const QByteArray& bytes : bad) {
+        QFile::remove(aside);
         WriteFile(path_, bytes);
         messages_.Clear();
         CHistory history(&messages_);
         history.Add(Station(1, 4, 1), QString(), kWhen);
-        EXPECT_FALSE(history.Open(path_)) << bytes.toHex().toStdString();
-        EXPECT_FALSE(history.IsOpened());
+        EXPECT_TRUE(history.Open(path_)) << bytes.toHex().toStdString();
+        EXPECT_TRUE(history.IsOpened());
         ASSERT_EQ(messages_.Entries().size(), 1u) << bytes.toHex().toStdString();
-        EXPECT_NE(messages_.Entries()[0].text.find(path_.toStdString()), std::string::npos);
-        EXPECT_EQ(history.Count(), 1);  // the records in memory stay as they were
+        const std::string said = messages_.Entries()[0].text;
+        EXPECT_NE(said.find(aside.toStdString()), std::string::npos) << said;
+        EXPECT_EQ(Read(aside), bytes);  // kept, byte for byte
+        EXPECT_EQ(history.Count(), 1);  // the records in memory stay and are saved
         history.Add(Station(2, 4, 1), QString(), kWhen);
-        history.Close();
-        EXPECT_EQ(Read(path_), bytes);
+        CHistory reread;
+        ASSERT_TRUE(reread.Open(path_));
+        EXPECT_EQ(reread.Count(), 2);
+        EXPECT_EQ(messages_.Entries().size(), 1u);
     }
+
+    // A second damaged file does not replace the first one kept aside.
+    WriteFile(path_, "junk again");
+    CHistory again(&messages_);
+    ASSERT_TRUE(again.Open(path_));
+    EXPECT_EQ(Read(path_ + ".damaged-2"), "junk again");
+    EXPECT_NE(Read(aside), "junk again");
+}
+
+TEST_F(FaultHistoryTest, historyPathThatIsAFolderIsReportedAndLeftAlone)
+{
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("history.log")));
+    CHistory history(&messages_);
+    EXPECT_FALSE(history.Open(path_));
+    EXPECT_FALSE(history.IsOpened());
+    EXPECT_EQ(messages_.Entries().size(), 1u);
+    EXPECT_TRUE(QFileInfo(path_).isDir());
+    EXPECT_FALSE(QFileInfo::exists(path_ + ".damaged"));
 }
 
 TEST_F(FaultHistoryTest, restartReadsBackWhatTheLastRunRecorded)

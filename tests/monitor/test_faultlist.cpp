@@ -6,7 +6,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QAbstractItemDelegate>
 #include <QSettings>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -43,7 +45,7 @@ QByteArray Read(const QString& path)
 
 class FaultListTest : public ::testing::Test {
 protected:
-    FaultListTest() : path(dir.filePath("history.log")), view(&messages)
+    FaultListTest() : path(dir.filePath("history.log")), history(&messages), view(history)
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
     }
@@ -51,6 +53,7 @@ protected:
     QTemporaryDir dir;
     QString path;
     MessageLog messages;
+    CHistory history;
     CFaultListView view;
 };
 
@@ -60,13 +63,13 @@ TEST_F(FaultListTest, rowsFollowTheHistoryNewestFirstThroughTheTrimAt200)
 {
     // Fails the test on any model signal that does not match the rows' real changes.
     QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    ASSERT_TRUE(view.Open(path));
+    ASSERT_TRUE(history.Open(path));
     EXPECT_EQ(view.Model().rowCount(), 0);
     EXPECT_EQ(view.Model().headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), "Device Name");
     EXPECT_EQ(view.Model().headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "Fault");
 
-    view.AddFault(Faulted(3, 0x01), "Pump");
-    view.AddFault(Faulted(9, 0x02), QString());
+    history.AddFault(Faulted(3, 0x01), "Pump");
+    history.AddFault(Faulted(9, 0x02), QString());
     ASSERT_EQ(view.Model().rowCount(), 2);
     EXPECT_EQ(view.Model().CellText(0, 0), "1");
     EXPECT_EQ(view.Model().CellText(0, 3), "9");
@@ -78,7 +81,7 @@ TEST_F(FaultListTest, rowsFollowTheHistoryNewestFirstThroughTheTrimAt200)
     EXPECT_EQ(view.currentIndex().row(), 0);  // the newest is the selected row
 
     for (int i = 0; i < 199; ++i)
-        view.AddFault(Faulted(100 + i % 100, 0x01), QString());
+        history.AddFault(Faulted(100 + i % 100, 0x01), QString());
     ASSERT_EQ(view.Model().rowCount(), CHistory::kMaxRecords);
     EXPECT_EQ(view.History().Get(199).station, 9);  // station 3's record went with the 201st
     for (int r = 0; r < view.Model().rowCount(); ++r)
@@ -91,22 +94,20 @@ TEST_F(FaultListTest, rowsFollowTheHistoryNewestFirstThroughTheTrimAt200)
     EXPECT_EQ(reread.Records(), view.History().Records());
 }
 
-TEST_F(FaultListTest, unreadableFileIsReportedShowsNoRowsAndStaysOnDisk)
+TEST_F(FaultListTest, listFollowsTheHistoryWhenItIsReplacedOrErased)
 {
-    const QByteArray junk("not a fault history at all");
+    history.AddFault(Faulted(3, 0x01), "Pump");
+    EXPECT_EQ(view.Model().rowCount(), 1);
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(junk);
+        f.write("not a fault history at all");
     }
-    EXPECT_FALSE(view.Open(path));
-    EXPECT_EQ(view.Model().rowCount(), 0);
-    ASSERT_EQ(messages.Entries().size(), 1u);
-    EXPECT_NE(messages.Entries()[0].text.find("history.log"), std::string::npos);
-    view.AddFault(Faulted(2, 0x01), QString());  // shown, but the foreign file is not replaced
+    ASSERT_TRUE(history.Open(path));  // set aside; the record in memory goes to the fresh file
     EXPECT_EQ(view.Model().rowCount(), 1);
-    view.Close();
-    EXPECT_EQ(Read(path), junk);
+    history.Erase();
+    EXPECT_EQ(view.Model().rowCount(), 0);
+    EXPECT_EQ(Read(path), QByteArray(18, '\0'));
 }
 
 TEST_F(FaultListTest, columnWidthsComeFromTheSettingsAndGoBack)
@@ -117,7 +118,7 @@ TEST_F(FaultListTest, columnWidthsComeFromTheSettingsAndGoBack)
         s.setValue("Main/FaultCol 7", 0);  // would hide the column: the default stands
         view.LoadColumnWidths(s);
     }
-    EXPECT_EQ(view.columnWidth(0), 40);
+    EXPECT_GT(view.columnWidth(0), 40);  // the stored default leaves no room for "200"
     EXPECT_EQ(view.columnWidth(4), 220);
     EXPECT_EQ(view.columnWidth(7), 150);
     view.setColumnWidth(2, 95);
@@ -129,4 +130,26 @@ TEST_F(FaultListTest, columnWidthsComeFromTheSettingsAndGoBack)
     EXPECT_EQ(s.value("Main/FaultCol 2").toInt(), 95);
     EXPECT_EQ(s.value("Main/FaultCol 4").toInt(), 220);
     EXPECT_EQ(s.value("Main/FaultCol 7").toInt(), 150);
+}
+
+TEST_F(FaultListTest, numberColumnShowsItsIconAndThreeDigitsAtAnyStoredWidth)
+{
+    ASSERT_TRUE(history.Open(path));
+    for (int i = 0; i < CHistory::kMaxRecords; ++i)
+        history.AddFault(Faulted(1, 0x01), QString());
+    ASSERT_EQ(view.Model().CellText(199, 0), "200");
+    // What the list's own delegate asks for that cell, "200" beside the fault icon.
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+    option.fontMetrics = view.fontMetrics();
+    option.decorationSize = view.iconSize();
+    const int needed = view.itemDelegate()->sizeHint(option, view.Model().index(199, 0)).width();
+    for (int stored : {40, 1, 300}) {
+        QSettings s(kCompanyKey, kApplicationKey);
+        s.setValue("Main/FaultCol 0", stored);
+        view.LoadColumnWidths(s);
+        EXPECT_GE(view.columnWidth(0), needed) << stored;
+    }
+    EXPECT_EQ(view.columnWidth(0), 300);  // a wider stored width stands
 }

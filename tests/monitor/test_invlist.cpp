@@ -2,8 +2,10 @@
 #include "monitor/InvListView.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <QAbstractItemDelegate>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -191,8 +193,29 @@ TEST_F(InvListTest, columnWidthsComeFromAndGoBackToTheSettings)
     s.setValue("Main/INVCol 1", 222);
     view.LoadColumnWidths(s);
     EXPECT_EQ(view.columnWidth(kColDeviceName), 222);
-    EXPECT_EQ(view.columnWidth(kColId), 40);
     view.setColumnWidth(kColModel, 95);
     view.SaveColumnWidths(s);
     EXPECT_EQ(s.value("Main/INVCol 2").toInt(), 95);
+}
+
+TEST_F(InvListTest, idColumnShowsTheRowIconAndIdsUpTo255AtAnyStoredWidth)
+{
+    Connect(255);
+    ASSERT_EQ(model.CellText(0, kColId), "255");
+    // What the list's own delegate asks for that cell, "255" beside its row icon.
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+    option.fontMetrics = view.fontMetrics();
+    option.decorationSize = view.iconSize();
+    const int needed = view.itemDelegate()->sizeHint(option, model.index(0, kColId)).width();
+    EXPECT_GE(view.columnWidth(kColId), needed);  // the built-in default of 40 is widened too
+    QTemporaryDir dir;
+    QSettings s(dir.filePath("s.ini"), QSettings::IniFormat);
+    for (int stored : {40, 1, 120}) {
+        s.setValue("Main/INVCol 0", stored);
+        view.LoadColumnWidths(s);
+        EXPECT_GE(view.columnWidth(kColId), needed) << stored;
+    }
+    EXPECT_EQ(view.columnWidth(kColId), 120);
 }

@@ -3,6 +3,8 @@
 // pane and the information sheet.
 #include "monitor/MainFrame.h"
 #include "frames/FloatFrame.h"
+#include "catalogue/MonitorItems.h"
+#include "tests/monitor/DriverLine.h"
 #include "tests/monitor/FullDiskDevice.h"
 #include "tests/platform/QStringPrinter.h"
 
@@ -11,6 +13,9 @@
 #include <QPointer>
 #include <QDir>
 #include <QDockWidget>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -63,6 +68,38 @@ QByteArray Read(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+// Shows each message the way a modal box does: its own event loop runs until 2 s of the line's
+// time have passed.
+struct ModalSink : MessageSink {
+    explicit ModalSink(const int64_t& clock) : clock_(clock) {}
+    void Show(MessageKind, const std::string& text, const std::string&) override
+    {
+        shown.push_back(text);
+        maxOpen = std::max(maxOpen, ++open);
+        const int64_t until = clock_ + 2000;
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (clock_ >= until)
+                loop.quit();
+        });
+        check.start(5);
+        QTimer::singleShot(30000, &loop, [&] { loop.quit(); });
+        loop.exec();
+        lineRan = lineRan && clock_ >= until;  // not ended by the stall guard
+        --open;
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+
+    std::vector<std::string> shown;
+    int open = 0;
+    int maxOpen = 0;
+    bool lineRan = true;
+
+private:
+    const int64_t& clock_;
+};
 
 StationRecord& Connect(CMainFrame& frame, int station, int model = 4)
 {
@@ -315,7 +352,7 @@ TEST_F(MainFrameTest, faultHistoryTabShowsTheFileOfTheLastRunAndNewFaultsOnTop)
     // A fault seen by the polling lands in row 0 and in the file at once.
     StationRecord& r = Connect(*frame, 2);
     r.fault = 0x02;
-    frame->FaultList().AddFault(r, "Mixer");
+    frame->History().AddFault(r, "Mixer");
     ASSERT_EQ(rows.rowCount(), 2);
     EXPECT_EQ(rows.CellText(0, 3), "2");
     EXPECT_EQ(rows.CellText(1, 0), "2");
@@ -335,10 +372,10 @@ TEST_F(MainFrameTest, faultHistoryTabShowsTheFileOfTheLastRunAndNewFaultsOnTop)
     EXPECT_EQ(Stored("Main/FaultCol 4").toInt(), 210);
 }
 
-TEST_F(MainFrameTest, damagedHistoryFileIsReportedAtStartAndLeftAsItIs)
+TEST_F(MainFrameTest, damagedHistoryFileIsKeptAsideOnceAndTheRunsFaultsGoToAFreshOne)
 {
     QDir().mkpath(folders.log);
-    const QByteArray junk("\x05\x00garbage");
+    const QByteArray junk("\x05\x00garbage", 9);
     {
         QFile f(HistoryPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -346,11 +383,71 @@ TEST_F(MainFrameTest, damagedHistoryFileIsReportedAtStartAndLeftAsItIs)
     }
     auto frame = Make({quiet.path, {}});
     frame->Startup();
-    ASSERT_FALSE(messages.Entries().empty());
-    EXPECT_EQ(messages.Entries().back().kind, MessageKind::Error);
-    EXPECT_EQ(messages.Entries().back().text, "Fail to initialize fault history file");
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_NE(messages.Entries()[0].text.find((HistoryPath() + ".damaged").toStdString()), std::string::npos);
+    EXPECT_EQ(Read(HistoryPath() + ".damaged"), junk);
+
+    StationRecord& r = Connect(*frame, 2);
+    r.fault = 0x02;
+    frame->History().AddFault(r, "Mixer");
+    EXPECT_EQ(frame->FaultList().Model().rowCount(), 1);
     frame->close();
-    EXPECT_EQ(Read(HistoryPath()), junk);
+    CHistory onDisk;
+    ASSERT_TRUE(onDisk.Open(HistoryPath()));
+    EXPECT_EQ(onDisk.Count(), 1);
+    EXPECT_EQ(messages.Entries().size(), 1u);
+}
+
+TEST_F(MainFrameTest, unwritableHistoryAndFullLogDiskGiveOneBoxEachWhileEveryDriveStaysLive)
+{
+    QDir().mkpath(folders.log);
+    sim::SimLine simLine(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(simLine, {"1:QM-A20", "2:QM-E20", "3:QM-A20", "4:QM-A20"});
+    int64_t clock = 0;
+    auto frame = Make({"sim", std::vector<int>{1, 2, 3, 4}});
+    frame->Manager().SetPortFactory([&] { return std::make_unique<test::QueuedSimPort>(simLine, clock); });
+    MainSettings fast = frame->Settings();
+    fast.timeOut = 150;  // a starved line loses its stations well within the box's 2 s
+    fast.retryCount = 2;
+    ASSERT_TRUE(frame->ApplyPortSettings(fast));
+    frame->Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Network().ConnectedCount() == 4; }, 20000));
+
+    ModalSink boxes(clock);
+    frame->SetMessageSink(&boxes);
+    ASSERT_TRUE(QFile::remove(HistoryPath()) || !QFileInfo::exists(HistoryPath()));
+    ASSERT_TRUE(QDir().mkdir(HistoryPath()));
+    // And the event log goes on a disk with room for its header only.
+    frame->Log().SetDeviceFactory([](const QString&) { return std::make_unique<test::FullDiskDevice>(70); });
+    ASSERT_TRUE(frame->Log().ChangePath(dir.filePath("full.txt")));
+    ASSERT_TRUE(frame->Log().Logging());
+    ASSERT_TRUE(simLine.Station(3)->Trip(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() >= 2 && boxes.open == 0; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Network().Record(3).fault != 0; }, 5000));
+
+    // One box per cause, one after the other.
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.maxOpen, 1);
+    EXPECT_TRUE(boxes.lineRan);
+    const std::string all = boxes.shown[0] + "\n" + boxes.shown[1];
+    EXPECT_NE(all.find(HistoryPath().toStdString()), std::string::npos) << all;
+    EXPECT_NE(all.find("Fail to write data to log file"), std::string::npos) << all;
+    EXPECT_FALSE(frame->Log().Logging());
+    EXPECT_EQ(frame->Network().ConnectedIds(), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(frame->windowTitle(), "Varimon Main [4 Connected]");
+    QStringList events;
+    for (const QString& l : frame->Log().Lines())
+        events << l.section(" >> ", 1);
+    EXPECT_TRUE(events.filter("Disconnected").isEmpty()) << events.join("\n").toStdString();
+    ASSERT_EQ(frame->History().Count(), 1);
+    const StationRecord recorded = CHistory::ToStationRecord(frame->History().Get(0));
+    EXPECT_EQ(recorded.model, 4);
+    const std::string text = StationFaultText(recorded);
+    EXPECT_NE(text, "");
+    EXPECT_EQ(events.filter("fault occured"),
+              QStringList{QStringLiteral("3:QM-A20 %1 fault occured").arg(QString::fromStdString(text))});
+    frame->SetMessageSink(&messages);
+    frame->close();
 }
 
 TEST_F(MainFrameTest, eraseAsksFirstAndOnlyYesEmptiesTabAndFile)
@@ -475,18 +572,21 @@ TEST_F(MainFrameTest, eventLogWriteFailureShowsTheErrorAndOffersStartAgain)
     ASSERT_TRUE(frame->Log().Logging());
     EXPECT_TRUE(frame->Action(kCmdStopEventLog)->isEnabled());
 
+    // Raised while the line is served: shown once the caller is back in the event loop.
     frame->Network().AddEvent(1, "Connected");
-    ASSERT_EQ(messages.Entries().size(), 2u);
-    EXPECT_TRUE(QString::fromStdString(messages.Entries()[0].text).contains("No space left on device"));
-    EXPECT_EQ(messages.Entries()[1].kind, MessageKind::Error);
-    EXPECT_EQ(messages.Entries()[1].text, "Fail to write data to log file");
+    EXPECT_TRUE(messages.Entries().empty());
     EXPECT_TRUE(frame->Action(kCmdStartEventLog)->isEnabled());
     EXPECT_FALSE(frame->Action(kCmdStopEventLog)->isEnabled());
-    EXPECT_EQ(frame->EventLogPane().List().count(), 0);
-
-    frame->Network().AddEvent(1, "Disconnected");  // logging is off: no further messages
-    EXPECT_EQ(messages.Entries().size(), 2u);
-    EXPECT_EQ(frame->EventLogPane().List().count(), 1);
+    frame->Network().AddEvent(1, "Disconnected");  // logging is off: no further failure
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].kind, MessageKind::Error);
+    const QString said = QString::fromStdString(messages.Entries()[0].text);
+    EXPECT_TRUE(said.startsWith("Fail to write data to log file\n")) << said.toStdString();
+    EXPECT_TRUE(said.contains("No space left on device"));
+    // The pane keeps both lines although the file took neither.
+    ASSERT_EQ(frame->EventLogPane().List().count(), 2);
+    EXPECT_TRUE(frame->EventLogPane().List().item(1)->text().endsWith("Disconnected"));
     frame->close();
     EXPECT_EQ(Stored("Main/Log Enable").toInt(), 0);
 }

@@ -1,11 +1,15 @@
 // The connection scan and the status polling, driven over a simulated line on the test's clock.
 #include "comm/ModbusRtu.h"
 #include "monitor/NetworkMonitor.h"
+#include "catalogue/MonitorItems.h"
 #include "paramdb/ParameterData.h"
 #include "tests/support/LineHarness.h"
 #include "tests/platform/QStringPrinter.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
 
 using namespace vm;
 using vm::test::LineHarness;
@@ -39,8 +43,11 @@ struct RecordingFaults : FaultHistoryHook {
     {
         faults.push_back({r.station, r.fault});
         names << name;
+        if (whileAdding)
+            whileAdding(r.station);
     }
 
+    std::function<void(int station)> whileAdding;
     std::vector<std::pair<int, int>> faults;
     QStringList names;
 };
@@ -332,6 +339,30 @@ TEST_F(NetworkTest, disconnectDuringAFaultAlsoReleasesTheFaultWatch)
     EXPECT_FALSE(line.manager.IsListener(2, &network));
 }
 
+TEST_F(NetworkTest, faultEventKeepsTheFaultsValuesWhenTheRecordIsResetWhileTheHistoryIsBusy)
+{
+    line.AddStations({"2:QM-A20"});
+    network.DeviceNames()[2] = QStringLiteral("Fan");
+    ASSERT_TRUE(Scan({2}));
+    Poll();
+    // The station is lost while the history writes its record (as under a message box).
+    faults.whileAdding = [&](int station) { network.Disconnect(station); };
+    ASSERT_TRUE(Drive(2).Trip(0));
+    ASSERT_TRUE(line.StepUntil([&] { return !faults.faults.empty(); }, 200));
+    Poll(5);
+    StationRecord tripped;
+    tripped.station = 2;
+    tripped.model = 4;
+    tripped.version = 0x0015;
+    tripped.fault = faults.faults[0].second;
+    const QString expected = "2:QM-A20(Fan) " + QString::fromStdString(StationFaultText(tripped)) + " fault occured";
+    EXPECT_NE(StationFaultText(tripped), "");
+    EXPECT_EQ(Events().filter("fault occured"), QStringList{expected});
+    // The reset record took none of the rest of that reply.
+    EXPECT_EQ(network.Record(2).fault, 0);
+    EXPECT_EQ(network.Record(2).status, 0);
+}
+
 TEST_F(NetworkTest, eventLinesCarryTheDeviceNameWhenThereIsOne)
 {
     line.AddStations({"2:QM-A20"});
@@ -391,6 +422,92 @@ private:
 
 }  // namespace
 
+// --- the real driver under a handler that runs its own event loop ----------------------------
+
+#include "platform/CommDriver.h"
+#include "tests/monitor/DriverLine.h"
+
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A view whose handler, once armed, runs a nested event loop (as a modal box does) for 2 s of
+// test time, and counts the value updates of each station that arrive meanwhile.
+struct NestingView : RecordingView {
+    enum class Where { kValues, kLoss };
+
+    void RefreshValues(StationRecord& r) override
+    {
+        RecordingView::RefreshValues(r);
+        if (nesting)
+            ++updatesWhileNested[r.station];
+        else if (armed && where == Where::kValues)
+            Nest();
+    }
+    void RefreshStation(StationRecord& r) override
+    {
+        RecordingView::RefreshStation(r);
+        if (armed && !nesting && where == Where::kLoss && !r.present)
+            Nest();
+    }
+
+    void Nest()
+    {
+        armed = false;
+        nesting = true;
+        const int64_t until = *clock + 2000;
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (*clock >= until)
+                loop.quit();
+        });
+        check.start(5);
+        QTimer::singleShot(30000, &loop, [&] { loop.quit(); });  // a stalled line ends it too
+        loop.exec();
+        nesting = false;
+        nestedFor = *clock - (until - 2000);
+    }
+
+    const int64_t* clock = nullptr;
+    Where where = Where::kValues;
+    bool armed = false;
+    bool nesting = false;
+    int64_t nestedFor = 0;
+    std::map<int, int> updatesWhileNested;
+};
+
+class DriverLineTest : public ::testing::TestWithParam<NestingView::Where> {
+protected:
+    DriverLineTest() : simLine(sim::Protocol::Kx485, sim::LineFaults{}), network(driver.Manager(), view)
+    {
+        view.clock = &clock;
+        view.where = GetParam();
+        network.SetEventLog(&log);
+        network.SetDataFolder(VARIMON_TEST_DATA_DIR);
+        driver.Manager().SetPortFactory([this] { return std::make_unique<test::QueuedSimPort>(simLine, clock); });
+    }
+
+    QStringList Events() const
+    {
+        QStringList out;
+        for (const QString& l : log.Lines())
+            out << l.section(QStringLiteral(" >> "), 1);
+        return out;
+    }
+
+    sim::SimLine simLine;
+    int64_t clock = 0;
+    CommDriver driver;
+    NestingView view;
+    EventLog log;
+    NetworkMonitor network;
+};
+
+}  // namespace
+
 TEST(ModbusNetwork, stationRefusingItsModelRegisterEndsItsCheckAtOnce)
 {
     int frames = 0;
@@ -410,3 +527,38 @@ TEST(ModbusNetwork, stationRefusingItsModelRegisterEndsItsCheckAtOnce)
     EXPECT_EQ(frames, 1);  // asked once: the answer would not change
     EXPECT_FALSE(network.Record(3).present);
 }
+
+TEST_P(DriverLineTest, nestedEventLoopInsideANotificationStarvesNoStation)
+{
+    test::AddSimStations(simLine, {"1:QM-A20", "2:QM-E20", "3:QM-A20", "4:QM-B20X:0015:1:1"});
+    CommSettings s;
+    s.portName = "sim";
+    s.timeoutMs = 150;  // five ticks: three missed answers lose a station within half a second
+    s.retryCount = 2;
+    ASSERT_EQ(driver.Start(s), 0);
+    ASSERT_TRUE(network.StartScan({1, 2, 3, 4}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !network.Scanning(); }, 20000));
+    ASSERT_EQ(network.ConnectedIds(), (std::vector<int>{1, 2, 3, 4}));
+
+    if (GetParam() == NestingView::Where::kLoss)
+        simLine.Station(4)->SetSilenced(true);  // its loss comes from the tick's give-up
+    view.armed = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.armed && !view.nesting; }, 40000));
+    EXPECT_GE(view.nestedFor, 2000);
+
+    const std::vector<int> live = GetParam() == NestingView::Where::kLoss ? std::vector<int>{1, 2, 3}
+                                                                          : std::vector<int>{1, 2, 3, 4};
+    EXPECT_EQ(network.ConnectedIds(), live);
+    for (int id : live)
+        EXPECT_GT(view.updatesWhileNested[id], 3) << "station " << id << " was not polled meanwhile";
+    const QStringList lost = Events().filter("Disconnected");
+    EXPECT_EQ(lost, GetParam() == NestingView::Where::kLoss ? QStringList{"4:QM-B20X Disconnected"}
+                                                            : QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(NestedLoop, DriverLineTest,
+                         ::testing::Values(NestingView::Where::kValues, NestingView::Where::kLoss),
+                         [](const auto& info) {
+                             return info.param == NestingView::Where::kValues ? "InsideAMonitorResult"
+                                                                              : "InsideATickGiveUp";
+                         });
