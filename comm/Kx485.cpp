@@ -118,6 +118,11 @@ Evaluation Evaluate(std::span<const uint8_t> frame, const Expected& expected)
         result.error = kSumError;
         return result;
     }
+    // A frame the receiver cut at its capacity has lost its EOT; its checksum matched by chance.
+    if (frame[length - 1] != kEot) {
+        result.error = kFrameError;
+        return result;
+    }
     long station = ParseHex(frame, 1, 2);
     if (station != expected.station || frame[3] != static_cast<uint8_t>(expected.command)) {
         result.error = kFrameError;

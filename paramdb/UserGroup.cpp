@@ -112,19 +112,23 @@ void CCustom::Serialize(ObjectArchive& ar)
     }
     if (ar.ReadU32() != kSignature)
         ObjectArchive::ThrowBadFormat();
-    model_ = ar.ReadI32();
-    version_ = ar.ReadI32();
+    const int32_t model = ar.ReadI32();
+    const int32_t version = ar.ReadI32();
     const uint32_t n = ar.ReadCount();
-    entries_.clear();
     // One entry at a time: a corrupted count runs into the end of the file, not out of memory.
+    // The group takes the file only once all of it was read, so a failed load leaves it as it was.
+    std::vector<std::unique_ptr<Entry>> entries;
     for (uint32_t i = 0; i < n; ++i) {
         auto entry = std::make_unique<Entry>();
         entry->data = data_;
         entry->owner = this;
         entry->address = ar.ReadU32();
         entry->value = ar.ReadU32();
-        entries_.push_back(std::move(entry));
+        entries.push_back(std::move(entry));
     }
+    model_ = model;
+    version_ = version;
+    entries_ = std::move(entries);
 }
 
 }  // namespace vm

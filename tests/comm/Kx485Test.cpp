@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 using namespace vm;
@@ -124,6 +125,22 @@ TEST(Kx485Receiver, OverlongFrameIsCutAt300BytesAndStillEvaluated)
     EXPECT_TRUE(rx.Feed(kEot));
     EXPECT_EQ(rx.Frame().size(), FrameReceiver::kCapacity);
     EXPECT_EQ(Evaluate(rx.Frame(), {0x77, 'R', 1}).error, kSumError);
+}
+
+TEST(Kx485Receiver, CutFrameIsRefusedEvenWhenTheBytesAtTheCutLookLikeItsChecksum)
+{
+    // An acknowledgement of a registration carries no data, so only the missing EOT tells a
+    // frame cut at the buffer's end from a reply: lead, 296 characters, two that happen to be
+    // their checksum, one more that is kept, and the rest lost.
+    const std::string text = "01X" + std::string(FrameReceiver::kCapacity - 7, '0');
+    char sum[3];
+    std::snprintf(sum, sizeof sum, "%02X", Checksum(text));
+    FrameReceiver rx;
+    for (uint8_t b : B("\x06" + text + sum + "0000"))
+        EXPECT_FALSE(rx.Feed(b));
+    EXPECT_TRUE(rx.Feed(kEot));
+    ASSERT_EQ(rx.Frame().size(), FrameReceiver::kCapacity);
+    EXPECT_EQ(Evaluate(rx.Frame(), {1, 'X', 0}).error, kFrameError);
 }
 
 TEST(Kx485Slave, RequestsRoundTripThroughTheSlaveParser)

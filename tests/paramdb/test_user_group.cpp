@@ -106,6 +106,26 @@ TEST_F(UserGroupTest, aParameterFileIsABadFormat)
     EXPECT_EQ(messages.Entries().at(0).text, path + " has a bad format.");
 }
 
+TEST_F(UserGroupTest, aFileCutShortLeavesTheGroupAsItWas)
+{
+    CCustom saved(&data, 9, 0x0203);
+    for (uint32_t i = 0; i < 4; ++i)
+        saved.AddEntry(0xA110 + i, i);
+    ASSERT_TRUE(Save(saved));
+    auto bytes = ReadBytes(path);
+    bytes.resize(bytes.size() - 3);  // the last entry's value cut short
+    CCustom group(&data, 10, 0x15);
+    group.AddEntry(0xA111, 7);
+    ArchiveFile file(&messages);
+    file.Attach("cut.usr", &group);
+    MemorySource source(bytes);
+    EXPECT_FALSE(file.LoadFrom(source, true));
+    EXPECT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(group.Model(), 10);
+    EXPECT_EQ(group.Version(), 0x15);
+    EXPECT_THAT(Addresses(group), ElementsAre(0xA111));
+}
+
 TEST_F(UserGroupTest, openingDropsEntriesWithoutAnItemAndIsNotAChange)
 {
     CCustom group(&data, 10, 0x15);

@@ -16,6 +16,9 @@ std::optional<long> ParseNumber(std::string_view text, long minimum, long maximu
         base = 16;
         text.remove_prefix(2);
     }
+    // One sign only: from_chars would take a second one, and negating its minimum overflows.
+    if (text.empty() || text.front() == '-')
+        return std::nullopt;
     long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())

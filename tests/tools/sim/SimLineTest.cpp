@@ -254,7 +254,8 @@ TEST_F(SimLineTest, consoleCommandsDriveTheStations)
     EXPECT_EQ(line_->Station(1)->Load(), 150);
     EXPECT_TRUE(line_->Command("quit", now_).quit);
 
-    for (const char* bad : {"trip 9 0", "trip 1 40", "set 1 10 5", "set 1 5", "fly 1", "reset x", "load 1 500", ""}) {
+    for (const char* bad : {"trip 9 0", "trip 1 40", "set 1 10 5", "set 1 5", "fly 1", "reset x", "load 1 500", "",
+                            "load 1 --5", "set 1 5 --9223372036854775808", "set 1 5 0x-5"}) {
         const SimLine::CommandResult result = line_->Command(bad, now_);
         EXPECT_EQ(result.text.rfind("error: ", 0), 0u) << bad << " -> " << result.text;
         EXPECT_FALSE(result.quit);
