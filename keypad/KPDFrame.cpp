@@ -1,12 +1,15 @@
 #include "keypad/KPDFrame.h"
 
+#include "frames/ToolFrameList.h"
 #include "frames/ToolHost.h"
+#include "paramdb/MessageSink.h"
 #include "keypad/KPDView.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace vm {
 
@@ -62,7 +65,15 @@ void CKPDFrame::UpdateCommands()
 
 void CKPDFrame::OnInvDisconnected(int)
 {
+    // The window goes with its drive; a run command it could not confirm must not go unnoticed.
+    const QString unconfirmed = view_->Logic().UnconfirmedCommandText();
     CloseFrame();
+    if (unconfirmed.isEmpty())
+        return;
+    ToolHost* host = &Host();
+    QTimer::singleShot(0, &host->Frames(), [host, text = unconfirmed.toStdString()] {
+        host->Messages().Show(MessageKind::Error, text, "KEY PAD");
+    });
 }
 
 void CKPDFrame::OnInvNameChanged(int)

@@ -348,7 +348,18 @@ void KeypadLogic::WriteRun(uint16_t value)
 {
     if (graphWatch_)
         return;
+    ++pendingRuns_;
     comm_.QueueWrite(station_, reg::kRunCommand, value, this);
+}
+
+QString KeypadLogic::UnconfirmedCommandText() const
+{
+    if (!commandError_.isEmpty())
+        return QStringLiteral("%1: the last run command did not reach the drive %2").arg(WindowTitle(), commandError_);
+    if (pendingRuns_ > 0)
+        return QStringLiteral("%1: the drive was disconnected before it confirmed the last run command")
+            .arg(WindowTitle());
+    return {};
 }
 
 void KeypadLogic::OnCommReply(int station, const CommReply& reply)
@@ -356,6 +367,8 @@ void KeypadLogic::OnCommReply(int station, const CommReply& reply)
     if (station != station_)
         return;
     // Only the final outcome of a run command counts; failed attempts are repeated.
+    if (reply.error == kNoError || reply.error == kGiveUp)
+        pendingRuns_ = std::max(0, pendingRuns_ - 1);
     QString next = commandError_;
     if (reply.error == kNoError)
         next.clear();

@@ -85,6 +85,10 @@ public:
     bool GraphWatchActive() const { return graphWatch_; }
     // "*** %s ***" after a run command that never reached the drive, until one succeeds.
     QString CommandError() const { return commandError_; }
+    // A run command was queued and its final reply has not come yet.
+    bool RunCommandPending() const { return pendingRuns_ > 0; }
+    // What the operator must still be told when the keypad goes away, or nothing.
+    QString UnconfirmedCommandText() const;
     // The item the edit dialog may change on this display, or nothing.
     const MonitorItem* EditableItem(int display) const;
 
@@ -135,6 +139,7 @@ private:
     bool blink_ = false;
     bool graphWatch_ = false;
     bool opened_ = false;
+    int pendingRuns_ = 0;
     LampState lamps_;
     QString commandError_;
     QTimer timer_;

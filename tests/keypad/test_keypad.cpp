@@ -161,6 +161,8 @@ TEST_F(KeypadLine, ARunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucce
     k.StopReset();
     ASSERT_TRUE(line.StepUntil([&] { return !k.CommandError().isEmpty(); }));
     EXPECT_EQ(k.CommandError(), QStringLiteral("*** Timeout Error ***"));
+    EXPECT_FALSE(k.RunCommandPending());
+    EXPECT_TRUE(k.UnconfirmedCommandText().endsWith(QStringLiteral("did not reach the drive *** Timeout Error ***")));
     // The monitor cycle gave up too: the displays keep their last values.
     ASSERT_TRUE(line.StepUntil([&] { return !k.Registered(); }));
     EXPECT_EQ(k.Raw(0), 6000u);
@@ -174,6 +176,7 @@ TEST_F(KeypadLine, ARunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucce
     k.ForwardRun();
     ASSERT_TRUE(line.StepUntil([&] { return k.CommandError().isEmpty(); }));
     EXPECT_EQ(DriveRegister(reg::kRunCommand), reg::kRunForward);
+    EXPECT_TRUE(k.UnconfirmedCommandText().isEmpty());
 }
 
 // ---- displays --------------------------------------------------------------------------------
@@ -454,6 +457,10 @@ TEST_F(KeypadLine, TheWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
     frame->View()->ItemList(1)->setCurrentIndex(0);
     host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
     QTRY_VERIFY(!host.frames.Exists(kKindKeypad, 3));
+    // The two FWD presses were still on their way: closing with the drive says so.
+    QTRY_COMPARE(host.messages.Entries().size(), size_t(1));
+    EXPECT_EQ(host.messages.Entries()[0].caption, "KEY PAD");
+    EXPECT_NE(host.messages.Entries()[0].text.find("KEY PAD - 3:QM-B20X: the drive was disconnected"), std::string::npos);
     EXPECT_TRUE(line.manager.MonitorAddresses(3).size() == 2);  // only the record feeder's
     QSettings s(kCompanyKey, kApplicationKey);
     EXPECT_EQ(s.value(QStringLiteral("KPDMon/Mon Addr 3-1")).toUInt(), uint(reg::kFreqCommand));
