@@ -184,6 +184,8 @@ const MonitorItem* KeypadLogic::EditableItem(int display) const
 
 QString KeypadLogic::TitleText() const
 {
+    if (!title_.isEmpty())
+        return title_;
     return QStringLiteral("%1:%2").arg(station_).arg(QString::fromLatin1(ModelName(host_.Record(station_).model)));
 }
 
@@ -201,6 +203,7 @@ QString KeypadLogic::WindowTitle() const
 void KeypadLogic::Open()
 {
     const StationRecord& r = host_.Record(station_);
+    title_ = TitleText();
     QSettings s(kCompanyKey, kApplicationKey);
     for (int d = 0; d < kDisplays; ++d) {
         bool ok = false;

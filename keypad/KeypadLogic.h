@@ -92,7 +92,8 @@ public:
     // The item the edit dialog may change on this display, or nothing.
     const MonitorItem* EditableItem(int display) const;
 
-    QString TitleText() const;  // "%d:%s"
+    // "%d:%s", fixed when the keypad opens: the record is cleared before a disconnection is told.
+    QString TitleText() const;
     QString NameText() const;   // "( %s )"
     QString WindowTitle() const;
 
@@ -142,6 +143,7 @@ private:
     int pendingRuns_ = 0;
     LampState lamps_;
     QString commandError_;
+    QString title_;
     QTimer timer_;
 };
 

@@ -455,6 +455,7 @@ TEST_F(KeypadLine, TheWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
     QTRY_COMPARE(frame->View()->NameLine()->text(), QStringLiteral("( Conveyor )"));
 
     frame->View()->ItemList(1)->setCurrentIndex(0);
+    host.Record(3).Reset();  // as the main window does before it tells the frames
     host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
     QTRY_VERIFY(!host.frames.Exists(kKindKeypad, 3));
     // The two FWD presses were still on their way: closing with the drive says so.
