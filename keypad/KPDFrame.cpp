@@ -1,0 +1,95 @@
+#include "keypad/KPDFrame.h"
+
+#include "frames/ToolFrameList.h"
+#include "frames/ToolHost.h"
+#include "paramdb/MessageSink.h"
+#include "keypad/KPDView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace vm {
+
+CKPDFrame::CKPDFrame(ToolHost& host, int station) : CFloatFrame(host, kKindKeypad, station)
+{
+    // A panel, not a document window: no sizing, no maximising.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    view_ = new CKPDView(host, station, this);
+    setCentralWidget(view_);
+    KeypadLogic& logic = view_->Logic();
+
+    QMenu* operation = menuBar()->addMenu(QStringLiteral("&Operation"));
+    forward_ = operation->addAction(QStringLiteral("&Forward Run"), QKeySequence(Qt::CTRL | Qt::Key_F), &logic,
+                                    &KeypadLogic::ForwardRun);
+    reverse_ = operation->addAction(QStringLiteral("&Reverse Run"), QKeySequence(Qt::CTRL | Qt::Key_R), &logic,
+                                    &KeypadLogic::ReverseRun);
+    stop_ = operation->addAction(QStringLiteral("&Stop/Reset"), QKeySequence(Qt::CTRL | Qt::Key_S), &logic,
+                                 &KeypadLogic::StopReset);
+    operation->addSeparator();
+    operation->addAction(ExitAction());
+
+    message_ = new QLabel(this);
+    message_->setAccessibleName(QStringLiteral("Status"));
+    graphWatch_ = new QLabel(this);
+    graphWatch_->setFixedWidth(100);
+    graphWatch_->setStyleSheet(QStringLiteral("color: red"));
+    statusBar()->addPermanentWidget(message_, 1);
+    statusBar()->addPermanentWidget(graphWatch_);
+    statusBar()->setSizeGripEnabled(false);
+
+    connect(&logic, &KeypadLogic::commandErrorChanged, this, [this] { message_->setText(view_->Logic().CommandError()); });
+    connect(&logic, &KeypadLogic::graphWatchApplied, this, &CKPDFrame::UpdateCommands);
+}
+
+void CKPDFrame::InitialUpdate()
+{
+    view_->InitialUpdate();
+    setWindowTitle(view_->Logic().WindowTitle());
+    UpdateCommands();
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void CKPDFrame::UpdateCommands()
+{
+    const bool on = view_->Logic().CommandsEnabled();
+    for (QAction* a : {forward_, reverse_, stop_})
+        a->setEnabled(on);
+    graphWatch_->setText(view_->Logic().GraphWatchActive() ? QStringLiteral("Graph Watch Mode") : QString());
+}
+
+void CKPDFrame::OnInvDisconnected(int)
+{
+    // The window goes with its drive; a run command it could not confirm must not go unnoticed.
+    const QString unconfirmed = view_->Logic().UnconfirmedCommandText();
+    CloseFrame();
+    if (unconfirmed.isEmpty())
+        return;
+    ToolHost* host = &Host();
+    QTimer::singleShot(0, &host->Frames(), [host, text = unconfirmed.toStdString()] {
+        host->Messages().Show(MessageKind::Error, text, "KEY PAD");
+    });
+}
+
+void CKPDFrame::OnInvNameChanged(int)
+{
+    view_->RefreshName();
+}
+
+void CKPDFrame::OnGraphWatchChanged()
+{
+    view_->ApplyGraphWatch(Host().GraphWatch());
+}
+
+bool CKPDFrame::AboutToClose()
+{
+    view_->Close();
+    return true;
+}
+
+}  // namespace vm
