@@ -3,6 +3,7 @@
 #include "catalogue/MonitorItems.h"
 #include "frames/ToolHost.h"
 #include "paramdb/ParameterData.h"
+#include "paramdb/TextCodec.h"
 #include "paramdb/UserGroup.h"
 
 namespace vm {
@@ -46,9 +47,10 @@ Style RowStyle(const CItem& item)
     return {QColor(), ReportBuilder::StatusInk(item), false, item.valueStatus == 0, true};
 }
 
+// Texts of the data file are Windows-1252.
 QString Text(const std::string& s)
 {
-    return QString::fromStdString(s);
+    return QString::fromStdString(Cp1252ToUtf8(s));
 }
 
 }  // namespace
@@ -169,7 +171,7 @@ int ReportBuilder::WriteUserGroup(ReportSheet& sheet, int row, const CCustom& cu
     Style title;
     title.bold = true;
     Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1,
-        QStringLiteral("[ User Group Name : %1 ]").arg(Text(custom.Name())), title);
+        QStringLiteral("[ User Group Name : %1 ]").arg(QString::fromStdString(custom.Name())), title);
     ++row;
     const Style label = LabelStyle();
     Put(sheet, row, 2, 1, QStringLiteral("Group Name"), label);

@@ -5,6 +5,7 @@
 #include "catalogue/DataFileVersions.h"
 #include "catalogue/Models.h"
 #include "paramdb/ParameterData.h"
+#include "paramdb/TextCodec.h"
 #include "paramdb/UserGroup.h"
 #include "report/ReportSource.h"
 #include "tests/support/FakeToolHost.h"
@@ -15,6 +16,12 @@
 #include <vector>
 
 namespace vm::test {
+
+// A text of the data file (Windows-1252) as shown.
+inline QString Shown(const std::string& text)
+{
+    return QString::fromStdString(Cp1252ToUtf8(text));
+}
 
 struct ShippedFile {
     int model;
@@ -46,7 +53,10 @@ public:
         record.timeScale = kDefaultTimeScale;
         data = std::make_shared<ParameterData>();
         record.paramData = data;
-        return data->LoadDataFile(record, VARIMON_TEST_DATA_DIR);
+        if (!data->LoadDataFile(record, VARIMON_TEST_DATA_DIR))
+            return false;
+        data->SetMode(ParameterData::kFreqMode, 10);  // as the editor does once it has the data
+        return true;
     }
 
     CCustom& AddUserGroup(const std::string& name, const std::vector<uint32_t>& addresses)

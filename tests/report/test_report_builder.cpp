@@ -64,16 +64,16 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
 
         int row = ReportBuilder::kFirstSectionRow;
         for (const auto& group : source.data->Groups()) {
-            EXPECT_EQ(Text(sheet, row, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(QString::fromStdString(group->name)));
+            EXPECT_EQ(Text(sheet, row, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(group->name)));
             EXPECT_TRUE(sheet.CellAt(row, 2)->bold);
             EXPECT_EQ(Text(sheet, row + 1, 3), "Parameter Name");
             EXPECT_EQ(sheet.CellAt(row + 1, 10)->fill, QColor(189, 255, 148));
             row += 2;
             for (const auto& item : group->items) {
                 EXPECT_EQ(Text(sheet, row, 2), QString::number(item->address & 0xFF));
-                EXPECT_EQ(Text(sheet, row, 3), QString::fromStdString(item->displayName));
-                EXPECT_EQ(Text(sheet, row, 8), QString::fromStdString(item->DefaultText()));
-                EXPECT_EQ(Text(sheet, row, 10), QString::fromStdString(item->UnitText()));
+                EXPECT_EQ(Text(sheet, row, 3), test::Shown(item->displayName));
+                EXPECT_EQ(Text(sheet, row, 8), test::Shown(item->DefaultText()));
+                EXPECT_EQ(Text(sheet, row, 10), test::Shown(item->UnitText()));
                 for (int c = 2; c <= 11; ++c) {
                     EXPECT_EQ(sheet.CellAt(row, c)->ink, ExpectedInk(*item)) << "row " << row << " column " << c;
                     EXPECT_TRUE(sheet.CellAt(row, c)->boxed);
@@ -89,6 +89,24 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
         EXPECT_EQ(sheet.RowCount(), row - 1);
         EXPECT_EQ(sheet.RowCount(), 7 + source.data->TotalItemCount() + 4 * source.data->GroupCount());
     }
+}
+
+TEST(ReportBuilder, dataFileTextsAreShownFromWindows1252)
+{
+    int degrees = 0;
+    for (const auto& f : test::ShippedDataFiles()) {
+        test::FakeToolHost host;
+        TestReportSource source(host, kFirstOfflineSlot);
+        ASSERT_TRUE(source.Load(f.model, f.version));
+        const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+        for (int r = 1; r <= sheet.RowCount(); ++r) {
+            EXPECT_FALSE(sheet.CellAt(r, 10)->text.contains(QChar::ReplacementCharacter));
+            EXPECT_FALSE(sheet.CellAt(r, 3)->text.contains(QStringLiteral("@@@@")));
+            if (sheet.CellAt(r, 10)->text == QStringLiteral("\u00B0C"))
+                ++degrees;
+        }
+    }
+    EXPECT_GT(degrees, 0);
 }
 
 TEST(ReportBuilder, offlineHeaderShowsModelVersionAndNoDeviceName)
@@ -148,9 +166,9 @@ TEST(ReportBuilder, unreadItemOnlineIsEmptyInItsGroupButShowsItsValueInAUserGrou
     EXPECT_EQ(Text(u, 8, 2), "[ User Group Name : Mine ]");
     EXPECT_EQ(Text(u, 9, 2), "Group Name");
     EXPECT_EQ(Text(u, 9, 11), "Unit");
-    EXPECT_EQ(Text(u, 10, 2), QString::fromStdString(group->name));
-    EXPECT_EQ(Text(u, 10, 4), QString::fromStdString(item->displayName));
-    EXPECT_EQ(Text(u, 10, 7), QString::fromStdString(item->ValueText(item->value, true)));
+    EXPECT_EQ(Text(u, 10, 2), test::Shown(group->name));
+    EXPECT_EQ(Text(u, 10, 4), test::Shown(item->displayName));
+    EXPECT_EQ(Text(u, 10, 7), test::Shown(item->ValueText(item->value, true)));
     EXPECT_EQ(u.CellAt(10, 7)->ink, QColor(153, 153, 153));
     // Grey alone would vanish on a black-and-white printer.
     EXPECT_TRUE(u.CellAt(10, 7)->italic);
@@ -168,8 +186,8 @@ TEST(ReportBuilder, userGroupEntryWithoutAParameterIsSkipped)
     ASSERT_EQ(source.data->FindItem(0xFFFF), nullptr);
     source.AddUserGroup("U", {a->address, 0xFFFF, b->address});
     const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::kUserGroup, "U"}, {}, kNow);
-    EXPECT_EQ(Text(sheet, 10, 4), QString::fromStdString(a->displayName));
-    EXPECT_EQ(Text(sheet, 11, 4), QString::fromStdString(b->displayName));
+    EXPECT_EQ(Text(sheet, 10, 4), test::Shown(a->displayName));
+    EXPECT_EQ(Text(sheet, 11, 4), test::Shown(b->displayName));
     EXPECT_TRUE(RowIsBlank(sheet, 12));
     EXPECT_EQ(sheet.RowCount(), 13);
 }

@@ -61,12 +61,12 @@ TEST_F(ReportFrameTest, reportOpensOnceAndRebuildsForTheNextNode)
     EXPECT_EQ(frame->windowTitle(), "Parameter Report");
     EXPECT_EQ(frame->Kind(), kKindReport);
     EXPECT_EQ(Text(2, 4), "KXEC Works");
-    EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(QString::fromStdString(first)));
+    EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(first)));
     EXPECT_EQ(frame->View()->columnSpan(7, 1), 10);
 
     CReportFrame* again = CReportFrame::Report(host, source, {ReportNodeKind::kGroup, second}, frame);
     EXPECT_EQ(again, frame.data());
-    EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(QString::fromStdString(second)));
+    EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(second)));
     EXPECT_EQ(host.frames.Find(kKindReport, 5), nullptr);  // not one of the listed tool windows
 }
 
@@ -134,6 +134,65 @@ TEST(ReportHeaderForm, textsLongerThanTwentyCharactersAreRefused)
     form.author = QString(21, 'b');
     EXPECT_EQ(form.FirstTooLong(), 2);
     EXPECT_EQ(ReportHeaderForm::TooLongText(), "Please enter no more than 20 characters.");
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// With VARIMON_REPORT_SAMPLES=<folder>: the report of the largest shipped data file in every export
+// format plus a picture of the window, for looking at by hand (run under a real X display).
+TEST(ReportSamples, writesEveryFormatAndAScreenPicture_WhenAskedTo)
+{
+    const QString folder = qEnvironmentVariable("VARIMON_REPORT_SAMPLES");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set VARIMON_REPORT_SAMPLES to a folder to write the samples";
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    test::FakeToolHost host;
+    TestReportSource source(host, 3);
+    test::ShippedFile largest{};
+    int most = 0;
+    for (const auto& f : test::ShippedDataFiles()) {
+        ASSERT_TRUE(source.Load(f.model, f.version));
+        if (source.data->TotalItemCount() > most) {
+            most = source.data->TotalItemCount();
+            largest = f;
+        }
+    }
+    ASSERT_TRUE(source.Load(largest.model, largest.version));
+    host.names[3] = QStringLiteral("Pompe « Nord » & Co");
+    int i = 0;
+    for (const auto& group : source.data->Groups())
+        for (const auto& item : group->items) {
+            item->valueStatus = (i % 5 == 3) ? 2 : (i % 5 == 0 ? 0 : 1);
+            item->value = item->defaultValue + (i % 5 == 2 ? 1 : 0);
+            ++i;
+        }
+    source.AddUserGroup("Commissioning", {source.data->ItemAt(0, 0)->address, source.data->ItemAt(0, 1)->address,
+                                          source.data->ItemAt(1, 0)->address});
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        s.setValue("Main/Company Header", "KXEC <Drives> & Co");
+        s.setValue("Main/Devision Header", QStringLiteral("Ünïcode – 東京"));
+        s.setValue("Main/Manager Header", "007");
+    }
+    QPointer<CReportFrame> frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    frame->resize(1000, 720);
+    QDir().mkpath(folder);
+    for (auto [name, format] : {std::pair{"report.xls", ReportFormat::kXls}, {"report.xlsx", ReportFormat::kXlsx},
+                                {"report.htm", ReportFormat::kHtml}, {"report.pdf", ReportFormat::kPdf}})
+        EXPECT_TRUE(frame->ExportTo({folder + "/" + name, format}));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(folder + "/window.png"));
+    CReportFrame::Report(host, source, {ReportNodeKind::kUserGroup, "Commissioning"}, frame);
+    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.xls", ReportFormat::kXls}));
+    EXPECT_TRUE(frame->grab().save(folder + "/usergroup.png"));
+    frame->CloseFrame();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace
