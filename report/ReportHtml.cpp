@@ -14,6 +14,17 @@ int Pixels(int twips)
     return (twips * 96 + 720) / 1440;
 }
 
+// Escaped, with every blank after another as a no-break space: spreadsheet importers fold
+// runs of blanks even under white-space: pre.
+QString CellText(const QString& text)
+{
+    QString out = text.toHtmlEscaped();
+    for (qsizetype i = out.size() - 1; i > 0; --i)
+        if (out[i] == QLatin1Char(' ') && out[i - 1] == QLatin1Char(' '))
+            out.replace(i, 1, QStringLiteral("&nbsp;"));
+    return out;
+}
+
 QString CellStyle(const ReportCell& cell)
 {
     QStringList style;
@@ -59,7 +70,10 @@ QByteArray ReportHtml(const ReportSheet& sheet)
             const QString style = CellStyle(cell);
             if (!style.isEmpty())
                 html += QStringLiteral(" style=\"%1\"").arg(style);
-            html += QLatin1Char('>') + cell.text.toHtmlEscaped() + QStringLiteral("</td>");
+            // Text format, so that importers keep "007", "0x0001" or "5.0" as written.
+            if (!cell.text.isEmpty())
+                html += QStringLiteral(" sdnum=\"1033;1033;@\"");
+            html += QLatin1Char('>') + CellText(cell.text) + QStringLiteral("</td>");
         }
         html += QStringLiteral("</tr>\n");
     }

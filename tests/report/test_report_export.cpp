@@ -211,7 +211,7 @@ TEST_F(ReportExportTest, htmlEscapesEveryTextAndKeepsBlanks)
     EXPECT_FALSE(html.contains("<script>"));
     EXPECT_TRUE(html.contains("=1+2 &lt;b&gt;&amp;amp;"));
     EXPECT_TRUE(html.contains(QStringLiteral("Ünïcode – 東京")));
-    EXPECT_TRUE(html.contains("2026.12.09  08:05:03"));
+    EXPECT_TRUE(html.contains("2026.12.09 &nbsp;08:05:03"));
     EXPECT_TRUE(html.contains("white-space: pre"));
     EXPECT_EQ(html.count("<tr>"), sheet.RowCount());
 }
@@ -225,7 +225,7 @@ TEST(ReportHtml, smallSheetMatchesTheGoldenFile)
     s.Cell(2, 2).boxed = true;
     s.Cell(2, 3).boxed = true;
     s.Merge(2, 2, 1, 2);
-    s.Cell(2, 4).text = QStringLiteral("A & B <Ltd>");
+    s.Cell(2, 4).text = QStringLiteral("A & B  <Ltd>   007");
     s.Cell(2, 4).boxed = true;
     s.Cell(3, 3).text = QStringLiteral("not read");
     s.Cell(3, 3).ink = QColor(153, 153, 153);
