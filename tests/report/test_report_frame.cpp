@@ -9,7 +9,10 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -125,6 +128,30 @@ TEST_F(ReportFrameTest, printJobsAreNumberedAcrossReportsAndAFailedExportIsShown
     EXPECT_EQ(host.messages.Entries()[0].caption, "Parameter Report");
     EXPECT_TRUE(frame->ExportTo({out.filePath("report.htm"), ReportFormat::kHtml}));
     EXPECT_EQ(host.messages.Entries().size(), 1u);
+}
+
+TEST_F(ReportFrameTest, printPreviewShowsEveryPageOfTheSheet)
+{
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    int shown = 0;
+    int expected = -1;
+    QTimer poll;
+    poll.setInterval(10);
+    int polls = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = frame->findChild<QPrintPreviewDialog*>();
+        auto* preview = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+        if (!preview || (preview->pageCount() == 0 && ++polls < 500))
+            return;
+        shown = preview->pageCount();
+        const double heightTwips = dialog->printer()->pageLayout().paintRect(QPageLayout::Point).height() * 20;
+        expected = ReportPrinter(frame->Model().Sheet()).PageCount(heightTwips);
+        dialog->reject();
+    });
+    poll.start();
+    frame->OnPrintPreview();
+    EXPECT_GT(shown, 1);
+    EXPECT_EQ(shown, expected);
 }
 
 TEST(ReportHeaderForm, textsLongerThanTwentyCharactersAreRefused)
