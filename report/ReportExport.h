@@ -1,0 +1,38 @@
+#pragma once
+// Saving a report sheet to a file: the formats, how a chosen name and file-dialog filter become
+// a path and a format, and the save itself, which writes to a temporary file in the target's
+// folder and renames it into place, so a failure leaves any old file as it was.
+
+#include <QString>
+
+namespace vm {
+
+class ReportSheet;
+
+enum class ReportFormat { kXls, kHtml, kXlsx, kPdf };
+
+struct ReportExportTarget {
+    QString path;
+    ReportFormat format = ReportFormat::kXls;
+};
+
+struct ReportExportResult {
+    bool ok = false;
+    QString error;  // why it failed, for the user
+};
+
+class ReportExport {
+public:
+    // The file dialog's filters, in filter-index order 1, 2, 3.
+    static QString Filters();
+    static QString FilterName(int index);
+    // The stored "ReportFile Filter Index": 1 Excel 97, 2 HTML, 3 Excel workbook; anything else is 1.
+    static int ValidFilterIndex(int stored);
+    // A name without extension gets the filter's; one with an extension keeps it. The format
+    // always follows the filter.
+    static ReportExportTarget Resolve(const QString& chosen, int filterIndex);
+
+    static ReportExportResult Save(const ReportSheet& sheet, const ReportExportTarget& target);
+};
+
+}  // namespace vm

@@ -1,0 +1,18 @@
+#pragma once
+// Writes a report sheet as an Office Open XML workbook through libxlsxwriter, with the same
+// widths, merged areas, fills, fonts and borders as the Excel 97 file.
+
+#include <QString>
+
+namespace vm {
+
+class ReportSheet;
+
+class XlsxWriter {
+public:
+    static constexpr int kMaxRows = 1048576;
+    // Writes the file at `path` (replacing it); false with the reason in `error`.
+    static bool Write(const ReportSheet& sheet, const QString& path, QString* error);
+};
+
+}  // namespace vm

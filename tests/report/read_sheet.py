@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""Reads the first sheet of an .xls (xlrd) or .xlsx (openpyxl) file and prints it as JSON:
+every non-empty cell with its text and type, the merged areas, and the style of each cell
+(fill and text colours as RGB hex, bold, italic, whether it has a left border).
+Exit 3 when the reader module is missing."""
+import json
+import sys
+
+
+def rgb(t):
+    return "%02x%02x%02x" % tuple(t[:3]) if t else None
+
+
+def read_xls(path):
+    try:
+        import xlrd
+    except ImportError:
+        sys.exit(3)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sh = book.sheet_by_index(0)
+    cells, styles = [], {}
+    for r in range(sh.nrows):
+        for c in range(sh.ncols):
+            cell = sh.cell(r, c)
+            if cell.ctype == xlrd.XL_CELL_EMPTY:
+                continue
+            if cell.ctype != xlrd.XL_CELL_BLANK:
+                cells.append([r + 1, c + 1, cell.value, "text" if cell.ctype == xlrd.XL_CELL_TEXT else "other"])
+            xf = book.xf_list[sh.cell_xf_index(r, c)]
+            font = book.font_list[xf.font_index]
+            fill = None
+            if xf.background.fill_pattern == 1:
+                fill = rgb(book.colour_map.get(xf.background.pattern_colour_index))
+            styles["%d,%d" % (r + 1, c + 1)] = {
+                "fill": fill,
+                "ink": rgb(book.colour_map.get(font.colour_index)) or "000000",
+                "bold": font.bold == 1 or font.weight >= 700,
+                "italic": bool(font.italic),
+                "border": xf.border.left_line_style != 0,
+            }
+    merged = [[rlo + 1, clo + 1, rhi - rlo, chi - clo] for rlo, rhi, clo, chi in sh.merged_cells]
+    return {"rows": sh.nrows, "cells": cells, "merged": merged, "styles": styles, "name": sh.name}
+
+
+def read_xlsx(path):
+    try:
+        import openpyxl
+    except ImportError:
+        sys.exit(3)
+    book = openpyxl.load_workbook(path)
+    ws = book.worksheets[0]
+    cells, styles = [], {}
+    for row in ws.iter_rows():
+        for cell in row:
+            if cell.value is not None:
+                cells.append([cell.row, cell.column, cell.value, "text" if cell.data_type == "s" else "other"])
+            if not cell.has_style:
+                continue
+            fill = None
+            if cell.fill is not None and cell.fill.fill_type == "solid":
+                fill = cell.fill.fgColor.rgb[-6:].lower()
+            ink = "000000"
+            if cell.font.color is not None and isinstance(cell.font.color.rgb, str):
+                ink = cell.font.color.rgb[-6:].lower()
+            styles["%d,%d" % (cell.row, cell.column)] = {
+                "fill": fill,
+                "ink": ink,
+                "bold": bool(cell.font.b),
+                "italic": bool(cell.font.i),
+                "border": cell.border.left.style is not None,
+            }
+    merged = [[m.min_row, m.min_col, m.max_row - m.min_row + 1, m.max_col - m.min_col + 1]
+              for m in ws.merged_cells.ranges]
+    return {"rows": ws.max_row, "cells": cells, "merged": merged, "styles": styles, "name": ws.title}
+
+
+path = sys.argv[1]
+result = read_xlsx(path) if path.endswith(".xlsx") else read_xls(path)
+json.dump(result, sys.stdout, ensure_ascii=False)
