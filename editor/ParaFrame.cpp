@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <utility>
+
 namespace vm {
 
 namespace {
@@ -115,10 +117,10 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
 CParaFrame::~CParaFrame()
 {
     // The views refer to the user groups the logic owns.
-    delete tree_;
-    delete list_;
-    tree_ = nullptr;
-    list_ = nullptr;
+    CParaTreeView* tree = std::exchange(tree_, nullptr);
+    CParaListView* list = std::exchange(list_, nullptr);
+    delete tree;
+    delete list;
 }
 
 bool CParaFrame::Loaded() const { return data_ && data_->IsLoaded(); }
@@ -200,7 +202,9 @@ void CParaFrame::BuildCommands()
         if (online_ && !rows.empty())
             online_->EditRow(rows.front());
     });
-    onlineEdit->setShortcuts({QKeySequence(Qt::Key_F2), QKeySequence(Qt::Key_Return)});
+    // Enter edits online only; offline it must reach the in-place editor.
+    if (!Offline())
+        onlineEdit->setShortcuts({QKeySequence(Qt::Key_F2), QKeySequence(Qt::Key_Return)});
     AddCommand(op, kUpdateList, QStringLiteral("Update &Parameter List..."), QKeySequence(Qt::Key_F3), [this] {
         if (const auto node = tree_->SelectedNode(); node && online_)
             online_->ReadNode(*node);
@@ -400,7 +404,8 @@ void CParaFrame::OnInvDisconnected(int)
 
 void CParaFrame::OnInvNameChanged(int)
 {
-    if (report_)
+    // The report window retitles itself when it offers that slot.
+    if (report_ && report_->metaObject()->indexOfMethod("OnInvNameChanged()") >= 0)
         QMetaObject::invokeMethod(report_, "OnInvNameChanged", Qt::DirectConnection);
     setWindowTitle(logic_->Title());
 }
