@@ -71,21 +71,31 @@ ParaListModel::ParaListModel(std::shared_ptr<ParameterData> data, bool online, E
 {
 }
 
-void ParaListModel::SetMode(Mode mode)
+void ParaListModel::SetMode(Mode mode) { mode_ = mode; }
+
+namespace {
+ParaListModel::Mode ModeOf(const std::optional<ParaNode>& node, ParaListModel::Mode current)
 {
-    if (mode == mode_)
-        return;
-    const Mode old = mode_;
-    const bool rebuild = old == Mode::kNone || old == Mode::kGroup || mode == Mode::kGroup;
-    mode_ = mode;
-    if (rebuild) {
-        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
-        emit ColumnsChanged(static_cast<int>(old), static_cast<int>(mode));
+    if (!node)
+        return current;
+    switch (node->kind) {
+    case NodeKind::kGroup: return ParaListModel::Mode::kGroup;
+    case NodeKind::kUserGroup: return ParaListModel::Mode::kUserGroup;
+    case NodeKind::kGroupRoot: return ParaListModel::Mode::kAllGroups;
+    case NodeKind::kUserGroupRoot: break;
     }
+    return ParaListModel::Mode::kEmpty;
 }
+}  // namespace
 
 void ParaListModel::Show(std::optional<ParaNode> node)
 {
+    // The column set changes between mode 0 and the others (and from none).
+    const Mode old = mode_;
+    const Mode next = ModeOf(node, mode_);
+    const bool newColumns = next != old && (old == Mode::kNone || old == Mode::kGroup || next == Mode::kGroup);
+    if (newColumns)
+        emit ColumnsAboutToChange(static_cast<int>(old));
     beginResetModel();
     editRow_ = -1;
     editItem_ = nullptr;
@@ -122,6 +132,8 @@ void ParaListModel::Show(std::optional<ParaNode> node)
         }
     }
     endResetModel();
+    if (newColumns)
+        emit ColumnsChanged(static_cast<int>(next));
 }
 
 CItem* ParaListModel::ItemAt(int row) const

@@ -88,7 +88,9 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
 
 signals:
-    void ColumnsChanged(int oldMode, int newMode);
+    // Around a change of column set: widths are saved before and loaded after.
+    void ColumnsAboutToChange(int oldMode);
+    void ColumnsChanged(int newMode);
     // A user group's content or values changed (its modified flag is set).
     void UserGroupChanged(CCustom* group);
     void UndoStateChanged();

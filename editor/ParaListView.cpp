@@ -182,11 +182,11 @@ CParaListView::CParaListView(std::shared_ptr<ParameterData> data, int station, E
         table_->horizontalHeader()->setSortIndicatorShown(true);
         table_->horizontalHeader()->setSortIndicator(column, model_->Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     });
-    connect(model_, &ParaListModel::ColumnsChanged, this, [this](int oldMode, int newMode) {
+    connect(model_, &ParaListModel::ColumnsAboutToChange, this, [this](int oldMode) {
         if (oldMode >= 0)
             SaveWidths(oldMode);
-        LoadWidths(newMode);
     });
+    connect(model_, &ParaListModel::ColumnsChanged, this, &CParaListView::LoadWidths);
     connect(proxy_, &QAbstractItemModel::modelReset, this, &CParaListView::RowsChanged);
     connect(proxy_, &QAbstractItemModel::rowsRemoved, this, &CParaListView::RowsChanged);
     connect(proxy_, &QAbstractItemModel::layoutChanged, this, &CParaListView::RowsChanged);

@@ -286,6 +286,25 @@ TEST_F(EditorFrame, ClosingAModifiedGroupAsksAndNeverLosesItOnAFailedSave)
     EXPECT_TRUE(QFile::exists(Path("kept.usr")));
 }
 
+TEST_F(EditorFrame, DeleteOnAUserGroupNodeAsksThenRemovesIt)
+{
+    CParaFrame* f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    CCustom* g = f->Logic().NewUserGroup();
+    g->AddEntry(FirstWritable(*f->Data())->address, 0);
+    f->Tree().setCurrentItem(f->Tree().GroupRoot());
+    QTest::keyClick(&f->Tree(), Qt::Key_Delete);  // not on a user group: nothing
+    EXPECT_EQ(f->Logic().UserGroups().size(), 1u);
+    f->Tree().setCurrentItem(f->Tree().UserGroupNode(g));
+    EXPECT_EQ(f->List().Model().ListMode(), ParaListModel::Mode::kUserGroup);
+    host.script.answers = {false};
+    QTest::keyClick(&f->Tree(), Qt::Key_Delete);
+    EXPECT_TRUE(f->Logic().UserGroups().empty());
+    EXPECT_EQ(f->Tree().UserGroupRoot()->childCount(), 0);
+    ASSERT_EQ(host.script.entries.size(), 1u);
+    EXPECT_EQ(host.script.entries[0].kind, MessageKind::Question);
+}
+
 TEST_F(EditorFrame, AnEditorUnderAMessageBoxCannotBeClosed)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);

@@ -308,6 +308,14 @@ TEST_F(ParameterList, TreeSelectionSwitchesTheColumnSets)
     EXPECT_EQ(s.value(QString("Para%1/PARACol1 1").arg(frame->Station())).toInt(), 333);
     tree.setCurrentItem(tree.GroupRoot()->child(0));
     EXPECT_EQ(frame->List().Table()->columnWidth(1), 333);
+    // Six columns after five: the last one gets its width too.
+    frame->List().Table()->setColumnWidth(1, 90);
+    tree.setCurrentItem(tree.GroupRoot());
+    EXPECT_EQ(frame->List().Table()->columnWidth(5), 50);
+    frame->List().Table()->setColumnWidth(5, 77);
+    tree.setCurrentItem(tree.GroupRoot()->child(0));
+    tree.setCurrentItem(tree.GroupRoot());
+    EXPECT_EQ(frame->List().Table()->columnWidth(5), 77);
 }
 
 }  // namespace
