@@ -9,6 +9,11 @@
 #include "paramdb/UserGroup.h"
 #include "platform/Settings.h"
 
+#ifdef VARIMON_EDITOR_HAS_REPORT
+#include "report/ReportFrame.h"
+#include "report/ReportHeaderDialog.h"
+#endif
+
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
@@ -39,16 +44,43 @@ QString LayoutKey(int station) { return QStringLiteral("Main/Para PaneLayout%1")
 
 }  // namespace
 
+// With the report library built in, the report window and the header dialog are the defaults.
 CParaFrame::ReportOpener& CParaFrame::ReportHook()
 {
+#ifdef VARIMON_EDITOR_HAS_REPORT
+    static ReportOpener hook = [](CParaFrame& editor, const ReportNode& node, QWidget* existing) -> QWidget* {
+        return CReportFrame::Report(editor.Host(), editor, node, qobject_cast<CReportFrame*>(existing));
+    };
+#else
     static ReportOpener hook;
+#endif
     return hook;
 }
 
 std::function<void(CParaFrame&)>& CParaFrame::ReportHeaderHook()
 {
+#ifdef VARIMON_EDITOR_HAS_REPORT
+    static std::function<void(CParaFrame&)> hook = [](CParaFrame& editor) {
+        bool ok = false;
+        {
+            EditorMessages::Guard g(editor.Messages());
+            ok = CReportHeaderDlg::Run(editor.Messages().Sink(), &editor);
+        }
+        if (ok)
+            editor.ReportHeaderChanged();
+    };
+#else
     static std::function<void(CParaFrame&)> hook;
+#endif
     return hook;
+}
+
+void CParaFrame::ReportHeaderChanged()
+{
+#ifdef VARIMON_EDITOR_HAS_REPORT
+    if (auto* report = qobject_cast<CReportFrame*>(report_.data()))
+        report->HeaderChanged();
+#endif
 }
 
 CParaFrame::OnlineFactory& CParaFrame::OnlineSideFactory()
@@ -348,6 +380,8 @@ const CCustom* CParaFrame::ReportUserGroup(const std::string& name) const { retu
 void CParaFrame::ReportClosed()
 {
     report_ = nullptr;
+    if (editorClosing_)
+        return;
     raise();
     activateWindow();
 }
@@ -404,9 +438,10 @@ void CParaFrame::OnInvDisconnected(int)
 
 void CParaFrame::OnInvNameChanged(int)
 {
-    // The report window retitles itself when it offers that slot.
-    if (report_ && report_->metaObject()->indexOfMethod("OnInvNameChanged()") >= 0)
-        QMetaObject::invokeMethod(report_, "OnInvNameChanged", Qt::DirectConnection);
+#ifdef VARIMON_EDITOR_HAS_REPORT
+    if (auto* report = qobject_cast<CReportFrame*>(report_.data()))
+        report->DeviceNameChanged(Station());
+#endif
     setWindowTitle(logic_->Title());
 }
 
@@ -420,10 +455,20 @@ void CParaFrame::OnGraphWatchChanged()
 
 bool CParaFrame::AboutToClose()
 {
-    if (report_)
-        report_->close();
-    if (!logic_->CloseAllUserGroups())
+    editorClosing_ = true;
+    if (!logic_->CloseAllUserGroups()) {
+        editorClosing_ = false;
         return false;
+    }
+    // The report goes once the editor is sure to close; it reports back through ReportClosed.
+    if (QWidget* report = report_.data()) {
+#ifdef VARIMON_EDITOR_HAS_REPORT
+        if (auto* frame = qobject_cast<CReportFrame*>(report))
+            frame->CloseFrame();
+        else
+#endif
+            report->close();
+    }
     SaveRecentFiles();
     if (Offline())
         Host().Record(Station()).Reset();

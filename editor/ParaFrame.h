@@ -71,6 +71,9 @@ public:
     // Re-evaluates every command's enabled state.
     void UpdateCommands();
     ParaPaneTexts PaneTexts() const;
+    // After "Report &Header..." ended with OK: the open report takes the new header.
+    void ReportHeaderChanged();
+    QWidget* ReportWindow() const { return report_; }
     // The file dialogs; tests put a script here.
     void SetFileChooser(FileChooser* chooser);
 
@@ -128,6 +131,7 @@ private:
     std::map<int, QAction*> commands_;
     std::map<int, QLabel*> panes_;
     QPointer<QWidget> report_;
+    bool editorClosing_ = false;
 };
 
 }  // namespace vm

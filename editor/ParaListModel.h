@@ -66,7 +66,7 @@ public:
     bool Undo();
     bool Redo();
     ParaUndoStacks& Stacks() { return stacks_; }
-    // Issue for an online editor: the write that carries out an undo or redo (value changes on
+    // Online editors: the write that carries out an undo or redo (the value changes on
     // its reply). Without it an online undo changes nothing but still moves the record.
     std::function<void(const UndoRecord&)> onlineUndoWriter;
 

@@ -396,6 +396,9 @@ TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
+    const CParaFrame::ReportOpener saved = CParaFrame::ReportHook();
+    CParaFrame::ReportHook() = nullptr;
+    f->UpdateCommands();
     EXPECT_FALSE(f->CommandAction(CParaFrame::kReport)->isEnabled());
     std::vector<ReportNode> asked;
     CParaFrame::ReportHook() = [&](CParaFrame& editor, const ReportNode& node, QWidget* existing) -> QWidget* {
@@ -407,12 +410,39 @@ TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)
     f->UpdateCommands();
     ASSERT_TRUE(f->CommandAction(CParaFrame::kReport)->isEnabled());
     f->CommandAction(CParaFrame::kReport)->trigger();
-    CParaFrame::ReportHook() = nullptr;
+    CParaFrame::ReportHook() = saved;
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].kind, ReportNodeKind::kGroup);
     EXPECT_EQ(asked[0].name, f->Data()->GroupName(0));
     EXPECT_EQ(f->ReportData(), f->Data());
     EXPECT_FALSE(f->ReportOnline());
+}
+
+}  // namespace
+}  // namespace vm::test
+
+namespace vm::test {
+namespace {
+
+TEST_F(EditorFrame, TheReportWindowBelongsToItsEditor)
+{
+    if (!CParaFrame::ReportHook())
+        GTEST_SKIP() << "built without the report window";
+    CParaFrame* f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    f->UpdateCommands();
+    ASSERT_TRUE(f->CommandAction(CParaFrame::kReport)->isEnabled());
+    f->CommandAction(CParaFrame::kReport)->trigger();
+    QPointer<QWidget> report = f->ReportWindow();
+    ASSERT_TRUE(report);
+    // A second report reuses the window.
+    f->Tree().setCurrentItem(f->Tree().GroupRoot());
+    f->CommandAction(CParaFrame::kReport)->trigger();
+    EXPECT_EQ(f->ReportWindow(), report.data());
+    // Closing the editor closes its report first.
+    EXPECT_TRUE(f->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTRY_VERIFY(!report);
 }
 
 }  // namespace

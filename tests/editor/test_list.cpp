@@ -81,9 +81,11 @@ TEST_F(ParameterList, AddressesSortAsNumbersAndEqualKeysKeepTheirOrder)
     EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
     EXPECT_EQ(codes.front(), 0);  // 9 before 10, not "10" before "9"
     // Groups reuse codes: rows with the same code keep the group order they had.
-    for (size_t i = 1; i < codes.size(); ++i)
-        if (codes[i] == codes[i - 1])
+    for (size_t i = 1; i < codes.size(); ++i) {
+        if (codes[i] == codes[i - 1]) {
             EXPECT_LE(model->ItemAt(static_cast<int>(i - 1))->address, model->ItemAt(static_cast<int>(i))->address);
+        }
+    }
     model->SortByColumn(1);
     EXPECT_FALSE(model->Ascending());
     EXPECT_GE(model->CellText(0, 1).toInt(), model->CellText(model->RowCount() - 1, 1).toInt());
