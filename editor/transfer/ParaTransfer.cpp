@@ -303,6 +303,7 @@ void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
 void ParaTransfer::FailedFinally(const Step& step, const CommReply& reply)
 {
     const int code = reply.error == kGiveUp ? reply.lastError : reply.error;
+    lastErrorCode_ = reply.error;
     errorText_ = CommManager::ErrorText(code);
     CItem* item = ItemOf(step.address);
     // The value stays what it was, marked failed: it is not the drive's.

@@ -134,6 +134,8 @@ public:
     Phase GetPhase() const { return phase_; }
     TransferOperation Operation() const { return operation_; }
     const std::string& ErrorText() const { return errorText_; }
+    // The error of the last failed request: give-up (100) or a drive's exception.
+    int LastErrorCode() const { return lastErrorCode_; }
     // The status line after the end.
     std::string FinalStatus() const;
     const TransferSet& Set() const { return set_; }
@@ -200,6 +202,7 @@ private:
     int done_ = 0;
     int total_ = 0;
     std::string errorText_;
+    int lastErrorCode_ = kNoError;
 };
 
 }  // namespace vm

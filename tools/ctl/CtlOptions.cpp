@@ -43,11 +43,29 @@ std::string ParseScanRange(const std::string& text, CtlOptions& o)
     return {};
 }
 
+std::string ParseFileCommand(const std::vector<std::string>& words, CtlOptions& o)
+{
+    const std::string& verb = words[0];
+    o.command = verb == "upload" ? Command::Upload : verb == "download" ? Command::Download : Command::Compare;
+    if (words.size() != 3)
+        return verb + " takes ID FILE (.par or .usr)";
+    const auto station = ParseNumber(words[1], 1, 255);
+    if (!station)
+        return verb + ": station " + words[1] + " is not 1-255";
+    o.station = static_cast<int>(*station);
+    o.file = words[2];
+    if (o.verify && o.command != Command::Download)
+        return "--verify belongs to download";
+    return {};
+}
+
 std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
 {
     if (words.empty())
         return "no command: use scan, read, write or monitor";
     const std::string& verb = words[0];
+    if (verb == "upload" || verb == "download" || verb == "compare")
+        return ParseFileCommand(words, o);
     if (verb == "scan") {
         o.command = Command::Scan;
         if (words.size() > 2)
@@ -98,6 +116,10 @@ const char* CtlUsage()
            "  read ID ADDR...                read registers (decimal or 0x hex)\n"
            "  write ID ADDR VALUE            write one register\n"
            "  monitor ID ADDR... [--count N] [--raw]   poll live values\n"
+           "  upload ID FILE                 save the drive's parameters (.par, or into a .usr)\n"
+           "  download ID FILE [--verify]    write a file's parameters to the drive\n"
+           "  compare ID FILE                list parameters that differ (exit 5)\n"
+           "         --data DIR              parameter data files (default: the program's Data)\n"
            "options: --protocol kx485|modbus --baud N --parity none|odd|even|mark|space\n"
            "         --data-bits N --stop-bits 1|1.5|2 --timeout MS --retries N --json\n";
 }
@@ -110,6 +132,10 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         const std::string& name = args[i];
         if (name == "--help" || name == "-h") {
             o.help = true;
+            continue;
+        }
+        if (name == "--verify") {
+            o.verify = true;
             continue;
         }
         if (name == "--json" || name == "--raw") {
@@ -127,6 +153,8 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         if (sim::ApplyLineOption(name, value, o.settings, &error)) {
             if (!error.empty())
                 return error;
+        } else if (name == "--data") {
+            o.dataDir = value;
         } else if (name == "--port") {
             o.settings.portName = value;
         } else if (name == "--protocol") {
