@@ -410,7 +410,7 @@ void ParaTransfer::BuildDifferences()
         row.code = address & 0xFF;
         row.name = item->displayName;
         row.driveText = failed ? std::string() : item->ValueText(item->value, false);
-        row.fileText = item->ValueText(fileValue, false);
+        row.fileText = item->ValueText(fileValue, true);  // a failed row still shows what the file holds
         row.unit = item->UnitText();
         row.driveValue = item->value;
         row.fileValue = fileValue;
