@@ -61,6 +61,7 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
                        .arg(Q(VersionText(record.model, record.version)))
                        .arg(QString::fromLatin1(kTitles[op])));
 
+    setMinimumWidth(520);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QString::fromLatin1(kDescriptions[op]), this));
     auto* fileBox = new QGroupBox(QStringLiteral("1. Select parameter/user group file."), this);
@@ -85,7 +86,7 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
     auto* statusLayout = new QVBoxLayout(statusBox);
     status_ = new QLabel(statusBox);
     status_->setWordWrap(true);
-    status_->setMinimumHeight(32);
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3 + 4);
     progress_ = new QProgressBar(statusBox);
     statusLayout->addWidget(status_);
     statusLayout->addWidget(progress_);
@@ -98,6 +99,7 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
                        "occured. KXEC don't take the responsibility."),
         caution);
     cautionText->setWordWrap(true);
+    cautionText->setMinimumHeight(cautionText->fontMetrics().lineSpacing() * 4 + 4);
     cautionLayout->addWidget(cautionText);
     layout->addWidget(caution);
     auto* buttons = new QHBoxLayout;
