@@ -245,7 +245,7 @@ void CParaEditDlg::Refresh()
     const bool enabled = logic_->ControlsEnabled();
     const CItem* item = logic_->Item();
     for (QWidget* w : std::initializer_list<QWidget*>{read_, write_, close_, previous_, next_})
-        w->setEnabled(enabled || (w == close_ && !item));
+        w->setEnabled(enabled || (!item && w != read_ && w != write_));
     if (!item) {
         read_->setEnabled(false);
         write_->setEnabled(false);

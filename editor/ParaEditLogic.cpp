@@ -6,6 +6,14 @@
 
 namespace vm {
 
+int NextEditRow(int row, int rowCount, int moveCode)
+{
+    if (rowCount <= 0 || (moveCode != 1 && moveCode != 2))
+        return -1;
+    const int step = moveCode == 1 ? 1 : -1;
+    return ((row + step) % rowCount + rowCount) % rowCount;
+}
+
 ParaEditLogic::ParaEditLogic(CommManager& comm, const StationRecord& record, CItem* item, CCustom::Entry* entry)
     : comm_(comm), record_(record), item_(entry ? entry->Item() : item), entry_(entry)
 {

@@ -37,6 +37,10 @@ struct EditUndoRecord {
     CCustom::Entry* entry = nullptr;
 };
 
+// The row the edit loop opens next for a dialog's move code (1 next, 2 previous), wrapping at the
+// ends; -1 when the loop ends (no move, or no rows).
+int NextEditRow(int row, int rowCount, int moveCode);
+
 class ParaEditLogic : public CommClient {
 public:
     enum class WriteResult { Sent, RunLocked, RangeError, Refused };

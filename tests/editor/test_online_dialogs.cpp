@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +23,8 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace vm {
 namespace {
@@ -265,6 +268,22 @@ TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextR
     EXPECT_EQ(Register(0x5101), 125);
     ASSERT_EQ(undo.size(), 1u);
     EXPECT_EQ(undo[0].newValue, 125u);
+}
+
+TEST_F(OnlineDialogTest, AnEntryWithoutAParameterDisablesReadAndWriteButStillMoves)
+{
+    CCustom group(&Data(), Data().Model(), Data().Version());
+    CCustom::Entry* entry = group.AddEntry(0x7777, 1);
+    CParaEditDlg edit(host, kTestStation, Record().paramData, nullptr, entry, host.messages);
+    std::map<QString, bool> enabled;
+    for (QPushButton* b : edit.findChildren<QPushButton*>())
+        enabled[b->text()] = b->isEnabled();
+    EXPECT_EQ(enabled, (std::map<QString, bool>{{"Read(&R)", false}, {"Write(&W)", false}, {"Close(&C)", true}}));
+    bool statusShown = false;
+    for (QLabel* l : edit.findChildren<QLabel*>())
+        statusShown = statusShown || l->text() == edit_text::kNoItem;
+    EXPECT_TRUE(statusShown);
+    EXPECT_EQ(line.harness.manager.QueueLength(), 0u);
 }
 
 TEST_F(OnlineDialogTest, TheRunLockIsShownAsABoxAndNoWriteIsSent)

@@ -47,6 +47,15 @@ TEST_F(OnlineEditTest, TwoWritesPushUndoRecordsWhoseOldValuesChainFromTheValueRe
     EXPECT_EQ(line.Register(0x5101), 70);
 }
 
+TEST(EditLoop, MovesWrapAtBothEndsAndAnyOtherCodeEndsTheLoop)
+{
+    EXPECT_EQ(NextEditRow(9, 10, 1), 0);
+    EXPECT_EQ(NextEditRow(0, 10, 2), 9);
+    EXPECT_EQ(NextEditRow(4, 10, 1), 5);
+    EXPECT_EQ(NextEditRow(4, 10, 0), -1);
+    EXPECT_EQ(NextEditRow(0, 0, 1), -1);
+}
+
 TEST_F(OnlineEditTest, TheRunLockAndTheRangeCheckSendNoWriteAndReadTheValueAgain)
 {
     ParaEditLogic edit(line.harness.manager, line.record, Item(0x5103));
