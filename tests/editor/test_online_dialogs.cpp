@@ -286,6 +286,25 @@ TEST_F(OnlineDialogTest, AnEntryWithoutAParameterDisablesReadAndWriteButStillMov
     EXPECT_EQ(line.harness.manager.QueueLength(), 0u);
 }
 
+TEST_F(OnlineDialogTest, TheWaitAfterYesEndsWhenTheStoppedPortNeverAnswers)
+{
+    CommSettings quick;
+    quick.portName = "sim";
+    quick.timeoutMs = 90;
+    quick.retryCount = 0;
+    ASSERT_EQ(line.harness.manager.Start(quick), 0);
+    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5101), nullptr, host.messages);
+    edit.show();
+    ASSERT_TRUE(Pump([&] { return edit.Logic().ControlsEnabled(); }));
+    line.harness.manager.Stop();
+    edit.findChild<QLineEdit*>()->setText("33.3");
+    edit.PressClose();  // Yes: the write can never be answered
+    EXPECT_FALSE(edit.isVisible());
+    EXPECT_EQ(Questions().size(), 1u);
+    EXPECT_FALSE(edit.Logic().ReplyHandled());
+    EXPECT_NE(Data().FindItem(0x5101)->value, 333u);
+}
+
 TEST_F(OnlineDialogTest, TheRunLockIsShownAsABoxAndNoWriteIsSent)
 {
     CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
