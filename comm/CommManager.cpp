@@ -152,6 +152,24 @@ void CommManager::RemoveClient(CommClient* client)
             r.replyTo = nullptr;
 }
 
+size_t CommManager::DropRequests(const CommClient* client)
+{
+    if (!client)
+        return 0;
+    const size_t before = m_queue.size();
+    auto first = m_queue.begin();
+    if (m_requestInProgress && first != m_queue.end())
+        ++first;  // on the line: it finishes as any other
+    m_queue.erase(std::remove_if(first, m_queue.end(), [client](const Request& r) { return r.replyTo == client; }),
+                  m_queue.end());
+    return before - m_queue.size();
+}
+
+bool CommManager::HasRequestOnLine(const CommClient* client) const
+{
+    return client && m_requestInProgress && !m_queue.empty() && m_queue.front().replyTo == client;
+}
+
 void CommManager::QueueRead(int station, uint16_t address, CommClient* replyTo)
 {
     if (!ValidStation(station))

@@ -80,6 +80,11 @@ public:
     void SetPollRange(int first, int last);
     // Forgets a client everywhere: listener lists and pending reply targets.
     void RemoveClient(CommClient* client);
+    // Withdraws the client's requests that have not gone out yet. A request already on the line
+    // still completes and is still answered; returns how many were withdrawn.
+    size_t DropRequests(const CommClient* client);
+    // True while a request of this client is on the line.
+    bool HasRequestOnLine(const CommClient* client) const;
     static const char* ErrorText(int code);
 
     // Only graph monitor views and the main window get monitor results while this is on.

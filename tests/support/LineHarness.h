@@ -16,8 +16,8 @@ struct LineHarness {
     static constexpr int kTickMs = 30;
 
     explicit LineHarness(sim::Protocol protocol = sim::Protocol::Kx485, int retries = 3,
-                         int timeoutMs = 1000)
-        : line(protocol, sim::LineFaults{})
+                         int timeoutMs = 1000, const sim::LineFaults& faults = {})
+        : line(protocol, faults)
     {
         manager.SetPortFactory([this] {
             auto p = std::make_unique<sim::SimCommPort>(line, now);

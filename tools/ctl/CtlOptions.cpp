@@ -45,11 +45,29 @@ std::string ParseScanRange(const std::string& text, CtlOptions& o)
     return {};
 }
 
+std::string ParseFileCommand(const std::vector<std::string>& words, CtlOptions& o)
+{
+    const std::string& verb = words[0];
+    o.command = verb == "upload" ? Command::Upload : verb == "download" ? Command::Download : Command::Compare;
+    if (words.size() != 3)
+        return verb + " takes ID FILE (.par or .usr)";
+    const auto station = ParseNumber(words[1], 1, 255);
+    if (!station)
+        return verb + ": station " + words[1] + " is not 1-255";
+    o.station = static_cast<int>(*station);
+    o.file = words[2];
+    if (o.verify && o.command != Command::Download)
+        return "--verify belongs to download";
+    return {};
+}
+
 std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
 {
     if (words.empty())
         return "no command: use scan, read, write or monitor";
     const std::string& verb = words[0];
+    if (verb == "upload" || verb == "download" || verb == "compare")
+        return ParseFileCommand(words, o);
     if (verb == "scan") {
         o.command = Command::Scan;
         if (words.size() > 2)
@@ -107,6 +125,9 @@ void Declare(ToolCommandLine& line)
     line.AddOption({QStringLiteral("count"), QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
                     QStringLiteral("N")});
     line.AddOption({QStringLiteral("raw"), QStringLiteral("monitor: raw register values instead of texts.")});
+    line.AddOption({QStringLiteral("verify"), QStringLiteral("download: read every written parameter back.")});
+    line.AddOption({QStringLiteral("data"), QStringLiteral("Parameter data files (default: the program's Data)."),
+                    QStringLiteral("DIR")});
 }
 
 ToolCommandLine MakeCommandLine()
@@ -117,7 +138,11 @@ ToolCommandLine MakeCommandLine()
                            "  read ID ADDR...             read registers (decimal or 0x hex)\n"
                            "  write ID ADDR VALUE         write one register\n"
                            "  monitor ID ADDR...          poll live values (up to 32 addresses)\n"
-                           "Exit status: 0 done, 1 communication failure, 2 bad command line, 3 port not opened.");
+                           "  upload ID FILE              save the drive's parameters (.par, or into a .usr)\n"
+                           "  download ID FILE            write a file's parameters to the drive (--verify)\n"
+                           "  compare ID FILE             list parameters that differ\n"
+                           "Exit status: 0 done, 1 communication failure, 2 bad command line, 3 port not opened,\n"
+                           "5 a compare found differences or a verify a mismatch.");
 }
 
 }  // namespace
@@ -147,6 +172,9 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return {};
     o.json = line.IsSet("json");
     o.raw = line.IsSet("raw");
+    o.verify = line.IsSet("verify");
+    if (line.IsSet("data"))
+        o.dataDir = line.Value("data");
     if (std::string why = line.ApplyLineOptions(o.settings); !why.empty())
         return why;
     if (line.IsSet("port"))

@@ -8,7 +8,7 @@
 
 namespace vm::ctl {
 
-enum class Command { Scan, Read, Write, Monitor };
+enum class Command { Scan, Read, Write, Monitor, Upload, Download, Compare };
 
 // "all" on the command line, as the main window's "All IDs".
 inline constexpr int kScanAllFirst = 1;
@@ -28,7 +28,15 @@ struct CtlOptions {
     std::vector<uint16_t> addresses;
     std::vector<std::string> addressTexts;  // as given, for the output
     uint16_t value = 0;          // write
+    std::string file;            // upload, download, compare: the .par or .usr file
+    bool verify = false;         // download: read every written parameter back
+    std::string dataDir;         // parameter data files; empty: the program's Data folder
 };
+
+inline bool IsFileCommand(Command c)
+{
+    return c == Command::Upload || c == Command::Download || c == Command::Compare;
+}
 
 // Parses the arguments after the program name; options may stand anywhere. Returns an empty text
 // or what is wrong. With --help or --version nothing else is checked.

@@ -1,8 +1,10 @@
 // varimonctl: the headless master on the program's own serial port and communication manager.
 
 #include "platform/CommDriver.h"
+#include "platform/ProgramFolders.h"
 #include "tools/common/ToolCommandLine.h"
 #include "tools/ctl/CtlRunner.h"
+#include "tools/ctl/CtlTransfer.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -20,6 +22,30 @@ void OnInterrupt(int)
 {
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(g_interruptPipe[1], &byte, 1);
+}
+
+// Upload, download and compare; Ctrl+C stops the transfer.
+int RunFileCommand(QCoreApplication& app, vm::CommDriver& driver, vm::ctl::CtlOptions options)
+{
+    using namespace vm::ctl;
+    if (options.dataDir.empty()) {
+        const QByteArray env = qgetenv("VARIMON_DATA_DIR");
+        options.dataDir = env.isEmpty() ? vm::ResolveApplicationFolders().data.toStdString() : env.toStdString();
+    }
+    CtlTransfer transfer(driver.Manager(), options, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    transfer.onFinished = [&] {
+        QMetaObject::invokeMethod(&app, [&] { app.exit(transfer.ExitCode()); }, Qt::QueuedConnection);
+    };
+    if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGINT, OnInterrupt);
+        std::signal(SIGTERM, OnInterrupt);
+    }
+    QSocketNotifier interrupt(g_interruptPipe[0], QSocketNotifier::Read);
+    QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { transfer.Interrupt(); });
+    transfer.Begin();
+    const int code = app.exec();
+    driver.Stop();
+    return code;
 }
 
 }  // namespace
@@ -53,6 +79,8 @@ int main(int argc, char** argv)
         return kExitPort;
     }
 
+    if (IsFileCommand(options.command))
+        return RunFileCommand(app, driver, options);
     CtlRunner runner(driver.Manager(), options, std::cout, std::cerr);
     runner.onFinished = [&] { QMetaObject::invokeMethod(&app, [&] { app.exit(runner.ExitCode()); }, Qt::QueuedConnection); };
 

@@ -228,6 +228,21 @@ uint16_t SimDrive::Monitor(uint16_t a) const
 
 Access SimDrive::Write(uint16_t a, uint16_t value)
 {
+    const Access result = Store(a, value);
+    journal_.push_back({a, value, result});
+    return result;
+}
+
+void SimDrive::SetForgetful(uint16_t address, bool on)
+{
+    if (on)
+        forgetful_.insert(address);
+    else
+        forgetful_.erase(address);
+}
+
+Access SimDrive::Store(uint16_t a, uint16_t value)
+{
     if (!HasAddress(a))
         return Access::IllegalAddress;
     if (a == reg::kRunCommand) {
@@ -248,6 +263,8 @@ Access SimDrive::Write(uint16_t a, uint16_t value)
     const int32_t v = limits.isSigned ? static_cast<int16_t>(value) : static_cast<int32_t>(value);
     if (v < limits.minimum || v > limits.maximum)
         return Access::DataRange;
+    if (forgetful_.count(a))
+        return Access::Ok;
     (monitor ? settings_[SettingKey(a)] : params_[a]) = value;
     return Access::Ok;
 }

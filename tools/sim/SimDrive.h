@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,17 @@ public:
     Access Read(uint16_t address, uint16_t& value) const;
     Access Write(uint16_t address, uint16_t value);
 
+    // Every write from the line, in order, with what came of it.
+    struct JournalEntry {
+        uint16_t address;
+        uint16_t value;
+        Access result;
+    };
+    const std::vector<JournalEntry>& Journal() const { return journal_; }
+    void ClearJournal() { journal_.clear(); }
+    // A forgetful register acknowledges writes and keeps its old value (a faulty drive).
+    void SetForgetful(uint16_t address, bool on);
+
     // Operator side ("set" on the simulator's console): bypasses limits and access rights.
     // Registers the model computes cannot be set. Returns an empty text or the reason.
     std::string Force(uint16_t address, uint16_t value);
@@ -76,6 +88,7 @@ private:
         bool isSigned;
     };
 
+    Access Store(uint16_t address, uint16_t value);
     bool IsMonitorAddress(uint16_t address) const;
     bool HasAddress(uint16_t address) const;
     uint16_t SettingKey(uint16_t address) const;  // QM-C20's acc/dec aliases share 7 and 8
@@ -107,6 +120,8 @@ private:
     uint16_t inputs_ = 0;   // console-set input terminals
     int load_ = 60;
     bool silenced_ = false;
+    std::vector<JournalEntry> journal_;
+    std::set<uint16_t> forgetful_;
 };
 
 // Parses "QM-A20" or "4"; -1 when neither a model name nor a code 0-255.

@@ -1,0 +1,493 @@
+#include "editor/transfer/ParaTransfer.h"
+
+#include "catalogue/Registers.h"
+#include "catalogue/StationRecord.h"
+#include "paramdb/ObjectArchive.h"
+#include "paramdb/ParameterData.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace vm {
+
+namespace {
+
+// printf-style formatting of the fixed texts.
+template <typename... Args>
+std::string Format(const char* pattern, Args... args)
+{
+    const int n = std::snprintf(nullptr, 0, pattern, args...);
+    std::string text(static_cast<size_t>(std::max(n, 0)), '\0');
+    std::snprintf(text.data(), text.size() + 1, pattern, args...);
+    return text;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string GroupName(const CItem& item)
+{
+    return item.Group() ? item.Group()->name : std::string();
+}
+
+}  // namespace
+
+std::optional<uint16_t> LeadingParameter(int model)
+{
+    switch (model) {
+    case kModelQmA20: return 0x5214;
+    case kModelQmC20: return 0x7404;
+    case kModelQmE20: return 0x8215;
+    case kModelQmF20X: return 0x921E;
+    case kModelQmB20X: return 0xA215;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<TransferFileKind> TransferFileKindOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return std::nullopt;
+    const std::string ext = Lower(name.substr(dot + 1));
+    if (ext == "par")
+        return TransferFileKind::Parameter;
+    if (ext == "usr")
+        return TransferFileKind::UserGroup;
+    return std::nullopt;
+}
+
+bool PrepareTransferSet(TransferOperation operation, const std::string& path, TransferFileKind kind,
+                        ParameterData& data, MessageSink& messages, TransferSet& set)
+{
+    using namespace transfer_text;
+    set = TransferSet{};
+    auto pairs = std::make_unique<CParaArray>(data.Model(), data.Version());
+    if (kind == TransferFileKind::Parameter) {
+        if (operation == TransferOperation::Upload) {
+            pairs->AppendItems(data);
+        } else {
+            ArchiveFile file(&messages);
+            file.SetCaption(kCaption);
+            file.Attach(path, pairs.get());
+            if (!file.Load(true)) {
+                // Another model or version has been refused with its own message.
+                if (file.Failure() != ArchiveFailure::Aborted)
+                    messages.Show(MessageKind::Error, kOpenParFailed, kCaption);
+                return false;
+            }
+        }
+        set.pairs = std::move(pairs);
+        return true;
+    }
+    auto group = std::make_unique<CCustom>(&data, data.Model(), data.Version());
+    ArchiveFile file(&messages);
+    file.SetCaption(kCaption);
+    file.Attach(path, group.get());
+    if (!file.Load(true)) {
+        messages.Show(MessageKind::Error, kOpenUsrFailed, kCaption);
+        return false;
+    }
+    if (!group->AcceptForTransfer(messages, kCaption))
+        return false;
+    group->SetPath(path);
+    group->SetUntitled(false);
+    group->BindEntries();
+    for (size_t i = 0; i < group->Count(); ++i)
+        pairs->Append(group->EntryAt(i)->address, group->EntryAt(i)->value);
+    set.pairs = std::move(pairs);
+    set.group = std::move(group);
+    return true;
+}
+
+ParaTransfer::ParaTransfer(CommManager& comm, const StationRecord& record) : comm_(comm), record_(record) {}
+
+ParaTransfer::~ParaTransfer()
+{
+    comm_.DropRequests(this);
+}
+
+bool ParaTransfer::ConnectionOk()
+{
+    if (!record_.present) {
+        errorText_ = transfer_text::kDisconnected;
+        return false;
+    }
+    if (!record_.paramData || !record_.paramData->IsLoaded()) {
+        errorText_ = transfer_text::kNoDataFile;
+        return false;
+    }
+    return true;
+}
+
+CItem* ParaTransfer::ItemOf(uint16_t address) const
+{
+    return record_.paramData ? record_.paramData->FindItem(address) : nullptr;
+}
+
+CCustom::Entry* ParaTransfer::EntryOf(const Step& step) const
+{
+    if (!set_.group || phase_ == Phase::Backup || phase_ == Phase::Verify)
+        return nullptr;
+    return set_.group->EntryAt(step.index);
+}
+
+bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Options& options)
+{
+    if (IsRunning() || !set.pairs)
+        return false;
+    operation_ = operation;
+    options_ = options;
+    set_ = std::move(set);
+    end_ = End::None;
+    errorText_.clear();
+    failed_.clear();
+    written_.clear();
+    differences_.clear();
+    mismatches_.clear();
+    skipped_ = 0;
+    stopRequested_ = false;
+    inFlight_.reset();
+    leadingIndex_.reset();
+    backup_.reset();
+    if (!ConnectionOk()) {
+        state_ = State::Ended;
+        end_ = End::Error;
+        return false;
+    }
+    state_ = State::Running;
+    Phase first = Phase::Transfer;
+    if (operation_ == TransferOperation::Download) {
+        // The leading parameter bounds others (the maximum frequency): it goes first.
+        if (auto lead = LeadingParameter(record_.paramData->Model())) {
+            for (size_t i = 0; i < set_.pairs->Count(); ++i) {
+                if (set_.pairs->AddressAt(i) != *lead)
+                    continue;
+                const CItem* item = ItemOf(*lead);
+                if (item && item->writable)
+                    leadingIndex_ = i;
+                break;
+            }
+        }
+        if (!options_.backupPath.empty())
+            first = Phase::Backup;
+        else if (leadingIndex_)
+            first = Phase::Leading;
+    }
+    BuildSteps(first);
+    Next();
+    return true;
+}
+
+bool ParaTransfer::BuildSteps(Phase phase)
+{
+    phase_ = phase;
+    steps_.clear();
+    next_ = 0;
+    const bool download = operation_ == TransferOperation::Download;
+    switch (phase) {
+    case Phase::Backup:
+        backup_ = std::make_unique<CParaArray>(record_.paramData->Model(), record_.paramData->Version());
+        backup_->AppendItems(*record_.paramData);
+        for (size_t i = 0; i < backup_->Count(); ++i)
+            steps_.push_back({'R', static_cast<uint16_t>(backup_->AddressAt(i)), 0, i});
+        break;
+    case Phase::Leading:
+        steps_.push_back({'W', static_cast<uint16_t>(set_.pairs->AddressAt(*leadingIndex_)),
+                          set_.pairs->ValueAt(*leadingIndex_), *leadingIndex_});
+        break;
+    case Phase::Transfer:
+        for (size_t i = 0; i < set_.pairs->Count(); ++i) {
+            const uint16_t address = static_cast<uint16_t>(set_.pairs->AddressAt(i));
+            const CItem* item = ItemOf(address);
+            if (!item || (download && (!item->writable || leadingIndex_ == i))) {
+                if (!(download && leadingIndex_ == i))
+                    ++skipped_;
+                continue;
+            }
+            steps_.push_back({download ? 'W' : 'R', address, set_.pairs->ValueAt(i), i});
+        }
+        break;
+    case Phase::Verify:
+        for (const Step& w : written_)
+            steps_.push_back({'R', w.address, w.value, w.index});
+        break;
+    case Phase::None: break;
+    }
+    done_ = 0;
+    total_ = static_cast<int>(steps_.size());
+    if (onProgress)
+        onProgress(done_, total_);
+    return !steps_.empty();
+}
+
+void ParaTransfer::Next()
+{
+    if (state_ != State::Running || inFlight_ || stopRequested_)
+        return;
+    if (!ConnectionOk())
+        return EndWith(End::Error);
+    if (next_ >= steps_.size())
+        return FinishPhase();
+    Issue(steps_[next_++]);
+}
+
+void ParaTransfer::Issue(const Step& step)
+{
+    inFlight_ = step;
+    if (const CItem* item = ItemOf(step.address)) {
+        const char* prefix = phase_ == Phase::Backup ? "Backup " : phase_ == Phase::Verify ? "Verify " : "";
+        Status(Format("%s[%s] %d : %s", prefix, GroupName(*item).c_str(), step.address & 0xFF,
+                      item->displayName.c_str()));
+    }
+    if (phase_ != Phase::Leading) {
+        ++done_;
+        if (onProgress)
+            onProgress(done_, total_);
+    }
+    if (step.command == 'W')
+        comm_.QueueWrite(record_.station, step.address, step.value, this);
+    else
+        comm_.QueueRead(record_.station, step.address, this);
+}
+
+void ParaTransfer::OnCommReply(int station, const CommReply& reply)
+{
+    // Only the answer to the request in flight counts: a stale reply of another run, command or
+    // address is no answer to it.
+    if (!inFlight_ || station != record_.station || reply.command != inFlight_->command
+        || static_cast<uint16_t>(reply.addresses[0]) != inFlight_->address)
+        return;
+    if (!IsFinalError(reply.error)) {
+        Status(Format(transfer_text::kRetrying, reply.retries));
+        return;
+    }
+    const Step step = *inFlight_;
+    inFlight_.reset();
+    if (reply.error == kNoError)
+        Succeeded(step, reply);
+    else
+        FailedFinally(step, reply);
+    if (state_ == State::Stopping)
+        return EndWith(End::Stopped);
+    Next();
+}
+
+void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
+{
+    const uint32_t value = step.command == 'W' ? step.value : reply.values[0];
+    CItem* item = ItemOf(step.address);
+    if (phase_ == Phase::Backup)
+        backup_->SetValueAt(step.index, value);
+    if (phase_ == Phase::Verify && (value & 0xFFFF) != (step.value & 0xFFFF))
+        mismatches_.push_back({step.address, item ? item->displayName : std::string(), step.value, value, false});
+    if (item) {
+        item->value = value;
+        item->valueStatus = 1;
+    }
+    if (CCustom::Entry* entry = EntryOf(step)) {
+        entry->valueStatus = 1;
+        entry->value = value;
+    }
+    if (step.command == 'W')
+        written_.push_back(step);
+}
+
+void ParaTransfer::FailedFinally(const Step& step, const CommReply& reply)
+{
+    const int code = reply.error == kGiveUp ? reply.lastError : reply.error;
+    lastErrorCode_ = reply.error;
+    errorText_ = CommManager::ErrorText(code);
+    CItem* item = ItemOf(step.address);
+    // The value stays what it was, marked failed: it is not the drive's.
+    if (item)
+        item->valueStatus = 2;
+    if (CCustom::Entry* entry = EntryOf(step))
+        entry->valueStatus = 2;
+    if (item)
+        Status(Format("[%s] %d : %s *** %s ***", GroupName(*item).c_str(), step.address & 0xFF,
+                      item->displayName.c_str(), errorText_.c_str()));
+    if (phase_ == Phase::Verify) {
+        mismatches_.push_back({step.address, item ? item->displayName : std::string(), step.value, 0, true});
+    } else {
+        failed_.push_back(step.address);
+    }
+    if (phase_ == Phase::Leading) {
+        // Writing the rest under the old bound would be refused or clipped by the drive.
+        const std::string text = Format(transfer_text::kLeadingFailed, item ? GroupName(*item).c_str() : "",
+                                        step.address & 0xFF, item ? item->displayName.c_str() : "");
+        return EndWith(End::Error, text + "\n\n*** " + errorText_ + " ***");
+    }
+    if (state_ == State::Running) {
+        stopRequested_ = true;
+        state_ = State::Paused;
+        if (onPaused)
+            onPaused(PauseReason::Failure);
+    }
+}
+
+void ParaTransfer::RequestStop()
+{
+    if (state_ != State::Running)
+        return;
+    stopRequested_ = true;
+    state_ = State::Paused;
+    if (onPaused)
+        onPaused(PauseReason::Cancel);
+}
+
+void ParaTransfer::AnswerStop(bool stop)
+{
+    if (state_ != State::Paused)
+        return;
+    if (stop) {
+        comm_.DropRequests(this);
+        if (inFlight_ && comm_.HasRequestOnLine(this)) {
+            // What the drive answers to the request on the line still counts.
+            state_ = State::Stopping;
+            return;
+        }
+        inFlight_.reset();
+        return EndWith(End::Stopped);
+    }
+    stopRequested_ = false;
+    state_ = State::Running;
+    Next();
+}
+
+void ParaTransfer::FinishPhase()
+{
+    using namespace transfer_text;
+    switch (phase_) {
+    case Phase::Backup: {
+        if (!failed_.empty())
+            return EndWith(End::Error, kBackupIncomplete);
+        ArchiveFile file;
+        file.Attach(options_.backupPath, backup_.get());
+        if (!file.Save(false))
+            return EndWith(End::Error, std::string(kBackupSaveFailed) + "\n\n" + file.FailureText());
+        BuildSteps(leadingIndex_ ? Phase::Leading : Phase::Transfer);
+        return Next();
+    }
+    case Phase::Leading:
+        BuildSteps(Phase::Transfer);
+        return Next();
+    case Phase::Transfer:
+        if (operation_ == TransferOperation::Download && options_.verify && !written_.empty()) {
+            BuildSteps(Phase::Verify);
+            return Next();
+        }
+        if (operation_ != TransferOperation::Download && !ConnectionOk())
+            return EndWith(End::Error);
+        return EndWith(End::Finished);
+    case Phase::Verify:
+    case Phase::None: return EndWith(End::Finished);
+    }
+}
+
+void ParaTransfer::BuildDifferences()
+{
+    differences_.clear();
+    for (size_t i = 0; i < set_.pairs->Count(); ++i) {
+        const uint16_t address = static_cast<uint16_t>(set_.pairs->AddressAt(i));
+        const CItem* item = ItemOf(address);
+        if (!item)
+            continue;
+        const uint32_t fileValue = set_.pairs->ValueAt(i);
+        const bool failed = std::find(failed_.begin(), failed_.end(), address) != failed_.end();
+        if (!failed && item->value == fileValue)
+            continue;
+        CompareRow row;
+        row.address = address;
+        row.group = GroupName(*item);
+        row.code = address & 0xFF;
+        row.name = item->displayName;
+        row.driveText = failed ? std::string() : item->ValueText(item->value, false);
+        row.fileText = item->ValueText(fileValue, true);  // a failed row still shows what the file holds
+        row.unit = item->UnitText();
+        row.driveValue = item->value;
+        row.fileValue = fileValue;
+        row.failed = failed;
+        differences_.push_back(std::move(row));
+    }
+}
+
+void ParaTransfer::EndWith(End end, const std::string& text)
+{
+    state_ = State::Ended;
+    end_ = end;
+    stopRequested_ = false;
+    if (!text.empty())
+        errorText_ = text;
+    if (end == End::Finished && operation_ == TransferOperation::Compare)
+        BuildDifferences();
+    Status(FinalStatus());
+    if (onEnded)
+        onEnded();
+}
+
+std::string ParaTransfer::FinalStatus() const
+{
+    using namespace transfer_text;
+    switch (end_) {
+    case End::None: return {};
+    case End::Error: return errorText_;
+    case End::Stopped: return "Action is stopped";
+    case End::Finished: break;
+    }
+    std::string text;
+    switch (operation_) {
+    case TransferOperation::Upload: text = kUploadFinished; break;
+    case TransferOperation::Download: text = kDownloadFinished; break;
+    case TransferOperation::Compare: text = kCompareFinished; break;
+    }
+    if (!failed_.empty())
+        text += Format(", %d parameters failed", static_cast<int>(failed_.size()));
+    if (options_.verify && operation_ == TransferOperation::Download)
+        text += mismatches_.empty() ? ", verified"
+                                    : Format(", %d parameters differ after verification",
+                                             static_cast<int>(mismatches_.size()));
+    return text;
+}
+
+bool ParaTransfer::SaveUpload(const std::string& path, MessageSink& messages)
+{
+    using namespace transfer_text;
+    if (!set_.pairs)
+        return false;
+    ArchiveFile file(&messages);
+    file.SetCaption(kCaption);
+    if (set_.group) {
+        file.Attach(path, set_.group.get());
+        if (!file.Save(true)) {
+            messages.Show(MessageKind::Error, kSaveUsrFailed, kCaption);
+            return false;
+        }
+        set_.group->SetModified(false);
+        return true;
+    }
+    for (size_t i = 0; i < set_.pairs->Count(); ++i)
+        if (const CItem* item = ItemOf(static_cast<uint16_t>(set_.pairs->AddressAt(i))))
+            set_.pairs->SetValueAt(i, item->value);
+    file.Attach(path, set_.pairs.get());
+    if (!file.Save(true)) {
+        messages.Show(MessageKind::Error, kSaveParFailed, kCaption);
+        return false;
+    }
+    return true;
+}
+
+void ParaTransfer::Status(const std::string& text)
+{
+    if (onStatus)
+        onStatus(text);
+}
+
+}  // namespace vm

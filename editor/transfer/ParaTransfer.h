@@ -1,0 +1,208 @@
+#pragma once
+// Upload, download and compare between a drive and a parameter or user group file, one request at
+// a time on the communication manager. No widgets: the transfer dialog and varimonctl both drive
+// it. It never asks the user anything itself; when it needs an answer (stop after a failure, or
+// after Cancel) it pauses, tells its owner through onPaused, and waits for AnswerStop(), which the
+// owner must call after the reply callback has returned (a box inside it would re-enter the tick).
+
+#include "comm/CommManager.h"
+#include "paramdb/MessageSink.h"
+#include "paramdb/ParaArray.h"
+#include "paramdb/UserGroup.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vm {
+
+class CItem;
+class ParameterData;
+struct StationRecord;
+
+enum class TransferOperation { Upload = 0, Download = 1, Compare = 2 };
+enum class TransferFileKind { Parameter = 1, UserGroup = 2 };
+
+namespace transfer_text {
+inline constexpr const char* kCaption = "Parameter Editor";
+inline constexpr const char* kDisconnected = "Selected Inverter is disconnected";
+inline constexpr const char* kNoDataFile = "There is no data file corresponding to inverter model and version";
+inline constexpr const char* kUndefinedError = "Undefined Error";
+inline constexpr const char* kStopQuestion = "Do you want to stop ?";
+inline constexpr const char* kRetrying = "%dth Retrying...";
+inline constexpr const char* kUploadFinished = "Upload action is finished";
+inline constexpr const char* kDownloadFinished = "Download action is finished";
+inline constexpr const char* kCompareFinished = "Compare action is finished";
+inline constexpr const char* kAllSame = "All parameter data is the same";
+inline constexpr const char* kOpenParFailed = "Fail to open parameter file";
+inline constexpr const char* kOpenUsrFailed = "Fail to open user group file";
+inline constexpr const char* kSaveParFailed = "Fail to save parameter file";
+inline constexpr const char* kSaveUsrFailed = "Fail to save user group file";
+inline constexpr const char* kCommError = "[%s] %d : %s\nCommunication error is occured\n\n*** %s ***";
+// Texts of the mended cases.
+inline constexpr const char* kIncompleteQuestion =
+    "%d parameters could not be read from the inverter.\nTheir values in the file would not be the inverter's.\n\n"
+    "Do you want to save the incomplete file ?";
+inline constexpr const char* kLeadingFailed =
+    "[%s] %d : %s must be written first and could not be written.\nThe download is stopped; no other parameter "
+    "was written.";
+inline constexpr const char* kBackupIncomplete =
+    "The inverter's parameters could not all be read for the backup.\nThe download is stopped; nothing was written.";
+inline constexpr const char* kBackupSaveFailed = "Fail to save the backup file.\nThe download is stopped; nothing was written.";
+}  // namespace transfer_text
+
+// The address written before all others in a download, when the model has one.
+std::optional<uint16_t> LeadingParameter(int model);
+
+// ".par" or ".usr" in any letter case; nothing for any other name.
+std::optional<TransferFileKind> TransferFileKindOf(const std::string& path);
+
+// What a transfer moves: (address, value) pairs and, for a user group file, the group whose
+// entries run parallel to the pairs.
+struct TransferSet {
+    std::unique_ptr<CParaArray> pairs;
+    std::unique_ptr<CCustom> group;
+
+    bool IsUserGroup() const { return group != nullptr; }
+    size_t Count() const { return pairs ? pairs->Count() : 0; }
+};
+
+// Builds the set of an operation: upload to a parameter file takes every item of the data; any
+// other case loads the file. Refusals and file errors are shown through messages (error boxes,
+// and the user group's version question); false then.
+bool PrepareTransferSet(TransferOperation operation, const std::string& path, TransferFileKind kind,
+                        ParameterData& data, MessageSink& messages, TransferSet& set);
+
+// One difference of a compare: the drive's value against the file's, or a parameter that could
+// not be read (failed).
+struct CompareRow {
+    uint16_t address = 0;
+    std::string group;
+    int code = 0;
+    std::string name;
+    std::string driveText;
+    std::string fileText;
+    std::string unit;
+    uint32_t driveValue = 0;
+    uint32_t fileValue = 0;
+    bool failed = false;
+};
+
+// A written parameter that read back otherwise.
+struct VerifyMismatch {
+    uint16_t address = 0;
+    std::string name;
+    uint32_t written = 0;
+    uint32_t readBack = 0;
+    bool readFailed = false;
+};
+
+class ParaTransfer : public CommClient {
+public:
+    enum class State { Idle, Running, Paused, Stopping, Ended };
+    enum class End { None, Finished, Stopped, Error };
+    enum class Phase { None, Backup, Leading, Transfer, Verify };
+    enum class PauseReason { Failure, Cancel };
+
+    struct Options {
+        bool verify = false;      // download: read back every written parameter
+        std::string backupPath;   // download: save the drive's values here before the first write
+    };
+
+    // The record is the station's (its parameter data, present flag); it must outlive the transfer.
+    ParaTransfer(CommManager& comm, const StationRecord& record);
+    ~ParaTransfer() override;
+
+    // Takes the set and starts. False when the connection check fails (ErrorText says why).
+    bool Start(TransferOperation operation, TransferSet set, const Options& options);
+    bool Start(TransferOperation operation, TransferSet set) { return Start(operation, std::move(set), Options()); }
+    // Cancel pressed while running: pauses (no new request) and tells onPaused(Cancel).
+    void RequestStop();
+    // The answer to "Do you want to stop ?". Yes ends the transfer (a request already on the line
+    // is waited for); No carries on with the next parameter.
+    void AnswerStop(bool stop);
+
+    // Upload: stores the read values in the set and saves it. Failure is shown through messages.
+    bool SaveUpload(const std::string& path, MessageSink& messages);
+
+    State GetState() const { return state_; }
+    bool IsRunning() const { return state_ == State::Running || state_ == State::Paused || state_ == State::Stopping; }
+    End GetEnd() const { return end_; }
+    Phase GetPhase() const { return phase_; }
+    TransferOperation Operation() const { return operation_; }
+    const std::string& ErrorText() const { return errorText_; }
+    // The error of the last failed request: give-up (100) or a drive's exception.
+    int LastErrorCode() const { return lastErrorCode_; }
+    // The status line after the end.
+    std::string FinalStatus() const;
+    const TransferSet& Set() const { return set_; }
+
+    // Addresses whose request failed finally (and the user chose to go on).
+    const std::vector<uint16_t>& Failed() const { return failed_; }
+    // Compare, in set order: differences and parameters that could not be read.
+    const std::vector<CompareRow>& Differences() const { return differences_; }
+    const std::vector<VerifyMismatch>& Mismatches() const { return mismatches_; }
+    size_t WrittenCount() const { return written_.size(); }
+    size_t SkippedCount() const { return skipped_; }
+    int ProgressDone() const { return done_; }
+    int ProgressTotal() const { return total_; }
+
+    std::function<void(const std::string&)> onStatus;
+    std::function<void(int done, int total)> onProgress;
+    // Called inside the reply callback: the owner asks later and calls AnswerStop.
+    std::function<void(PauseReason)> onPaused;
+    // The transfer has ended (GetEnd() says how).
+    std::function<void()> onEnded;
+
+    void OnCommReply(int station, const CommReply& reply) override;
+
+private:
+    struct Step {
+        char command = 'R';
+        uint16_t address = 0;
+        uint32_t value = 0;
+        size_t index = 0;  // into the set (Transfer, Leading), or into backup_ (Backup)
+    };
+
+    bool ConnectionOk();
+    void Next();
+    bool BuildSteps(Phase phase);
+    void Issue(const Step& step);
+    void Succeeded(const Step& step, const CommReply& reply);
+    void FailedFinally(const Step& step, const CommReply& reply);
+    void FinishPhase();
+    void EndWith(End end, const std::string& text = {});
+    void Status(const std::string& text);
+    CItem* ItemOf(uint16_t address) const;
+    CCustom::Entry* EntryOf(const Step& step) const;
+    void BuildDifferences();
+
+    CommManager& comm_;
+    const StationRecord& record_;
+    TransferOperation operation_ = TransferOperation::Upload;
+    Options options_;
+    TransferSet set_;
+    State state_ = State::Idle;
+    End end_ = End::None;
+    Phase phase_ = Phase::None;
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    std::optional<Step> inFlight_;
+    bool stopRequested_ = false;
+    std::optional<size_t> leadingIndex_;
+    std::unique_ptr<CParaArray> backup_;
+    std::vector<uint16_t> failed_;
+    std::vector<Step> written_;
+    std::vector<CompareRow> differences_;
+    std::vector<VerifyMismatch> mismatches_;
+    size_t skipped_ = 0;
+    int done_ = 0;
+    int total_ = 0;
+    std::string errorText_;
+    int lastErrorCode_ = kNoError;
+};
+
+}  // namespace vm

@@ -1,0 +1,66 @@
+// varimonctl's upload, download and compare between two simulators on pseudo-terminals.
+
+#include "Processes.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vm::e2e {
+namespace {
+
+std::string Show(const CtlResult& r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
+}
+
+QStringList Ctl(const QStringList& args)
+{
+    return QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
+}
+
+TEST(CtlTransferTest, UploadFromOneDriveDownloadVerifiedToAnotherThenCompareFindsTheOneChangedParameter)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("drive.par");
+    SimProcess first;
+    SimProcess second;
+    ASSERT_TRUE(first.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << first.Output().toStdString();
+    ASSERT_TRUE(second.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << second.Output().toStdString();
+    ASSERT_EQ(first.Command("set 2 0x8101 123"), "ok");
+
+    CtlResult r = RunCtl(first, Ctl({"upload", "2", file}));
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_TRUE(r.out.startsWith("uploaded ")) << Show(r);
+
+    r = RunCtl(second, Ctl({"compare", "2", file}));
+    EXPECT_EQ(r.exitCode, 5) << Show(r);
+    EXPECT_EQ(r.Lines(), QStringList{"0x8101 Acc. Time 50 123"});
+
+    r = RunCtl(second, Ctl({"--json", "download", "2", file, "--verify"}));
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_TRUE(r.out.contains("\"mismatches\":[]")) << Show(r);
+
+    r = RunCtl(second, Ctl({"compare", "2", file}));
+    EXPECT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_EQ(r.out, "");
+
+    ASSERT_EQ(second.Command("set 2 0x8102 777"), "ok");
+    r = RunCtl(second, Ctl({"compare", "2", file}));
+    EXPECT_EQ(r.exitCode, 5) << Show(r);
+    EXPECT_EQ(r.Lines(), QStringList{"0x8102 Dec. Time 777 100"});
+}
+
+TEST(CtlTransferTest, ASilentDriveEndsTheUploadWithoutAFile)
+{
+    QTemporaryDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"}));
+    ASSERT_EQ(sim.Command("silence 2"), "ok");
+    const CtlResult r = RunCtl(sim, Ctl({"--timeout", "100", "--retries", "1", "upload", "2", dir.filePath("x.par")}));
+    EXPECT_EQ(r.exitCode, 1) << Show(r);
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.par")));
+}
+
+}  // namespace
+}  // namespace vm::e2e

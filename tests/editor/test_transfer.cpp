@@ -1,0 +1,339 @@
+// Upload, download and compare against a simulated QM-A20, one request at a time on the real
+// communication manager.
+
+#include "editor/transfer/ParaTransfer.h"
+#include "paramdb/ObjectArchive.h"
+#include "tests/editor/TransferFixture.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vm {
+namespace {
+
+using test::DriveOnLine;
+using End = ParaTransfer::End;
+using Reason = ParaTransfer::PauseReason;
+
+class TransferTest : public ::testing::Test {
+protected:
+    explicit TransferTest(sim::Protocol protocol = sim::Protocol::Kx485, const sim::LineFaults& faults = {})
+        : line(protocol, faults), transfer(line.harness.manager, line.record)
+    {
+        transfer.onPaused = [this](Reason r) { pauses.push_back(r); };
+        transfer.onStatus = [this](const std::string& s) { statuses.push_back(s); };
+    }
+
+    std::string File(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    TransferSet Prepare(TransferOperation op, const std::string& path)
+    {
+        TransferSet set;
+        const auto kind = TransferFileKindOf(path).value_or(TransferFileKind::Parameter);
+        EXPECT_TRUE(PrepareTransferSet(op, path, kind, line.Data(), messages, set));
+        return set;
+    }
+
+    void Save(CParaArray& set, const std::string& path)
+    {
+        ArchiveFile file(&messages);
+        file.Attach(path, &set);
+        ASSERT_TRUE(file.Save(true));
+    }
+
+    // A file holding, for every writable parameter, a legal value other than the drive's.
+    CParaArray ChangedSet(bool leadingLast)
+    {
+        CParaArray set(line.Data().Model(), line.Data().Version());
+        std::vector<std::pair<uint32_t, uint32_t>> pairs;
+        for (const auto& group : line.Data().Groups())
+            for (const auto& item : group->items) {
+                const uint32_t v = item->defaultValue != item->maximum ? item->maximum : item->minimum;
+                pairs.emplace_back(item->address, item->writable ? v : item->defaultValue + 1);
+            }
+        if (leadingLast) {
+            auto lead = std::find_if(pairs.begin(), pairs.end(), [](auto& p) { return p.first == 0x5214; });
+            std::rotate(lead, lead + 1, pairs.end());
+        }
+        for (auto& [a, v] : pairs)
+            set.Append(a, v);
+        return set;
+    }
+
+    bool RunToEnd(int maxTicks = 200000)
+    {
+        return line.harness.StepUntil([&] { return !transfer.IsRunning() || transfer.GetState() == ParaTransfer::State::Paused; },
+                                      maxTicks)
+               && !transfer.IsRunning();
+    }
+
+    QTemporaryDir dir;
+    DriveOnLine line;
+    MessageLog messages;
+    ParaTransfer transfer;
+    std::vector<Reason> pauses;
+    std::vector<std::string> statuses;
+};
+
+TEST_F(TransferTest, UploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegisters)
+{
+    // Some values away from the defaults, so a file of defaults would not pass.
+    ASSERT_EQ(line.drive->Force(0x5214, 5000), "");
+    ASSERT_EQ(line.drive->Force(0x5101, 3), "");
+    const std::string path = File("drive.par");
+    ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, path)));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
+    EXPECT_TRUE(transfer.Failed().empty());
+    EXPECT_EQ(transfer.ProgressTotal(), line.Data().TotalItemCount());
+    ASSERT_TRUE(transfer.SaveUpload(path, messages));
+
+    CParaArray back(line.Data().Model(), line.Data().Version());
+    ArchiveFile file(&messages);
+    file.Attach(path, &back);
+    ASSERT_TRUE(file.Load(true));
+    ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
+    for (size_t i = 0; i < back.Count(); ++i)
+        ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i)))) << back.AddressAt(i);
+    EXPECT_EQ(transfer.FinalStatus(), "Upload action is finished");
+}
+
+TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
+{
+    CParaArray file = ChangedSet(true);
+    Save(file, File("new.par"));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("new.par"))));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
+
+    const auto& journal = line.drive->Journal();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.front().address, 0x5214);
+    EXPECT_EQ(std::count_if(journal.begin(), journal.end(), [](auto& e) { return e.address == 0x5214; }), 1);
+    size_t writable = 0;
+    for (size_t i = 0; i < file.Count(); ++i) {
+        const CItem* item = line.Data().FindItem(file.AddressAt(i));
+        const uint16_t a = static_cast<uint16_t>(file.AddressAt(i));
+        const bool written = std::any_of(journal.begin(), journal.end(), [a](auto& e) { return e.address == a; });
+        EXPECT_EQ(written, item->writable != 0) << a;
+        if (item->writable) {
+            ++writable;
+            EXPECT_EQ(line.Register(a), file.ValueAt(i) & 0xFFFF) << a;
+        }
+    }
+    EXPECT_EQ(journal.size(), writable);
+    EXPECT_EQ(transfer.SkippedCount(), file.Count() - writable);
+}
+
+TEST_F(TransferTest, AValueOutsideTheDrivesRangeIsAFailedParameterCountedInTheFinalStatus)
+{
+    CParaArray file(line.Data().Model(), line.Data().Version());
+    const CItem* item = line.Data().FindItem(0x5101);
+    ASSERT_TRUE(item && item->writable);
+    file.Append(0x5101, item->maximum + 1);
+    file.Append(0x5102, line.Data().FindItem(0x5102)->minimum);
+    Save(file, File("bad.par"));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("bad.par"))));
+    line.harness.StepUntil([&] { return transfer.GetState() != ParaTransfer::State::Running; });
+    ASSERT_EQ(pauses, std::vector<Reason>{Reason::Failure});
+    EXPECT_NE(statuses.back().find("Data Range Error"), std::string::npos) << statuses.back();
+    transfer.AnswerStop(false);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(transfer.GetEnd(), End::Finished);
+    EXPECT_EQ(transfer.Failed(), std::vector<uint16_t>{0x5101});
+    EXPECT_EQ(transfer.WrittenCount(), 1u);
+    EXPECT_EQ(line.Data().FindItem(0x5101)->valueStatus, 2);
+    EXPECT_EQ(transfer.FinalStatus(), "Download action is finished, 1 parameters failed");
+}
+
+TEST_F(TransferTest, AFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
+{
+    CParaArray file = ChangedSet(false);
+    for (size_t i = 0; i < file.Count(); ++i)
+        if (file.AddressAt(i) == 0x5214)
+            file.SetValueAt(i, line.Data().FindItem(0x5214)->maximum + 1);
+    Save(file, File("lead.par"));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("lead.par"))));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(transfer.GetEnd(), End::Error);
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(transfer.WrittenCount(), 0u);
+    for (const auto& e : line.drive->Journal())
+        EXPECT_EQ(e.address, 0x5214);
+    EXPECT_NE(transfer.ErrorText().find("must be written first"), std::string::npos);
+}
+
+TEST_F(TransferTest, ASilencedDriveGivesUpWithTheStopQuestionAndYesStopsIt)
+{
+    ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("u.par"))));
+    line.harness.StepUntil([&] { return transfer.ProgressDone() == 10; });
+    line.drive->SetSilenced(true);
+    line.harness.StepUntil([&] { return !pauses.empty(); });
+    ASSERT_EQ(pauses, std::vector<Reason>{Reason::Failure});
+    EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(), [](auto& s) { return s == "3th Retrying..."; }));
+    EXPECT_EQ(transfer.ErrorText(), CommManager::ErrorText(kTimeoutError));
+    const CItem* failed = line.Data().FindItem(transfer.Failed().at(0));
+    EXPECT_EQ(failed->valueStatus, 2);
+    transfer.AnswerStop(true);
+    EXPECT_EQ(transfer.GetEnd(), End::Stopped);
+    line.harness.Step(200);
+    EXPECT_EQ(transfer.ProgressDone(), 10);
+}
+
+TEST_F(TransferTest, CompareListsExactlyTheChangedAndTheFailedAddresses)
+{
+    transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("base.par")));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(transfer.SaveUpload(File("base.par"), messages));
+    ASSERT_EQ(line.drive->Force(0x5101, line.Register(0x5101) + 1), "");
+    ASSERT_EQ(line.drive->Force(0x5305, line.Register(0x5305) + 2), "");
+
+    TransferSet set = Prepare(TransferOperation::Compare, File("base.par"));
+    const uint16_t victim = static_cast<uint16_t>(set.pairs->AddressAt(20));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, std::move(set)));
+    line.harness.StepUntil([&] { return transfer.ProgressDone() == 21; });
+    line.drive->SetSilenced(true);
+    line.harness.StepUntil([&] { return !pauses.empty(); });
+    line.drive->SetSilenced(false);
+    transfer.AnswerStop(false);
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished);
+
+    std::vector<std::pair<uint16_t, bool>> rows;
+    for (const CompareRow& r : transfer.Differences())
+        rows.emplace_back(r.address, r.failed);
+    std::vector<std::pair<uint16_t, bool>> expected{{0x5101, false}, {0x5305, false}, {victim, true}};
+    std::sort(rows.begin(), rows.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(transfer.FinalStatus(), "Compare action is finished, 1 parameters failed");
+}
+
+TEST_F(TransferTest, VerifyCatchesARegisterTheDriveDoesNotKeep)
+{
+    CParaArray file = ChangedSet(false);
+    Save(file, File("v.par"));
+    line.drive->SetForgetful(0x5102, true);
+    ParaTransfer::Options options;
+    options.verify = true;
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("v.par")), options));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished);
+    ASSERT_EQ(transfer.Mismatches().size(), 1u);
+    EXPECT_EQ(transfer.Mismatches()[0].address, 0x5102);
+    EXPECT_EQ(transfer.Mismatches()[0].readBack, line.Register(0x5102));
+    EXPECT_EQ(transfer.FinalStatus(), "Download action is finished, 1 parameters differ after verification");
+}
+
+TEST_F(TransferTest, TheBackupHoldsTheDrivesValuesFromBeforeTheDownload)
+{
+    ASSERT_EQ(line.drive->Force(0x5101, 7), "");
+    CParaArray file = ChangedSet(false);
+    Save(file, File("d.par"));
+    ParaTransfer::Options options;
+    options.backupPath = File("backup.par");
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("d.par")), options));
+    line.harness.StepUntil([&] { return !line.drive->Journal().empty(); });
+    ASSERT_TRUE(QFile::exists(dir.filePath("backup.par")));
+    ASSERT_TRUE(RunToEnd());
+    CParaArray backup(line.Data().Model(), line.Data().Version());
+    ArchiveFile archive(&messages);
+    archive.Attach(File("backup.par"), &backup);
+    ASSERT_TRUE(archive.Load(true));
+    ASSERT_EQ(backup.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
+    for (size_t i = 0; i < backup.Count(); ++i)
+        if (backup.AddressAt(i) == 0x5101)
+            EXPECT_EQ(backup.ValueAt(i), 7u);
+    EXPECT_NE(line.Register(0x5101), 7);
+}
+
+TEST_F(TransferTest, CancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRunIsNotAnsweredByIt)
+{
+    CParaArray file(line.Data().Model(), line.Data().Version());
+    file.Append(0x5101, 9);
+    Save(file, File("c.par"));
+    // Another window's request goes first, so ours is still queued when Cancel is answered.
+    CommClient other;
+    line.harness.manager.QueueRead(test::kTestStation, 0x5102, &other);
+    line.harness.Step();
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("c.par"))));
+    transfer.RequestStop();
+    ASSERT_EQ(pauses, std::vector<Reason>{Reason::Cancel});
+    transfer.AnswerStop(true);
+    EXPECT_EQ(transfer.GetEnd(), End::Stopped);
+    line.harness.Step(100);
+    EXPECT_TRUE(line.drive->Journal().empty());
+
+    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("c.par"))));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.Differences().size(), 1u);
+    EXPECT_EQ(transfer.Differences()[0].driveValue, line.Register(0x5101));
+}
+
+TEST_F(TransferTest, NoAfterCancelCarriesOnAndADisconnectedStationEndsTheTransfer)
+{
+    ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("x.par"))));
+    line.harness.Step(5);
+    transfer.RequestStop();
+    const int done = transfer.ProgressDone();
+    line.harness.Step(20);
+    EXPECT_EQ(transfer.ProgressDone(), done);
+    transfer.AnswerStop(false);
+    line.harness.Step(20);
+    EXPECT_GT(transfer.ProgressDone(), done);
+    line.record.present = 0;
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(transfer.GetEnd(), End::Error);
+    EXPECT_EQ(transfer.ErrorText(), "Selected Inverter is disconnected");
+}
+
+class NoisyTransferTest : public TransferTest {
+protected:
+    NoisyTransferTest() : TransferTest(sim::Protocol::Modbus, sim::LineFaults{0.05, 0.05, 0, false, 7}) {}
+};
+
+TEST_F(NoisyTransferTest, DroppedAndCorruptedRepliesAreRepeatedAndTheResultIsStillExact)
+{
+    CParaArray file = ChangedSet(false);
+    Save(file, File("n.par"));
+    ParaTransfer::Options options;
+    options.verify = true;
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("n.par")), options));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_TRUE(transfer.Mismatches().empty());
+    EXPECT_GT(std::count_if(statuses.begin(), statuses.end(), [](auto& s) { return s.find("Retrying") != std::string::npos; }), 0);
+    for (size_t i = 0; i < file.Count(); ++i)
+        if (line.Data().FindItem(file.AddressAt(i))->writable)
+            ASSERT_EQ(line.Register(static_cast<uint16_t>(file.AddressAt(i))), file.ValueAt(i) & 0xFFFF);
+}
+
+TEST_F(TransferTest, AUserGroupUploadFillsTheEntriesAndADownloadOfItWritesThem)
+{
+    CCustom group(&line.Data(), line.Data().Model(), line.Data().Version());
+    group.AddEntry(0x5101, 0);
+    group.AddEntry(0x5102, 0);
+    {
+        ArchiveFile file(&messages);
+        file.Attach(File("g.usr"), &group);
+        ASSERT_TRUE(file.Save(true));
+    }
+    ASSERT_EQ(line.drive->Force(0x5101, 4), "");
+    ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("g.usr"))));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(transfer.SaveUpload(File("g.usr"), messages));
+    EXPECT_EQ(transfer.Set().group->EntryAt(0)->value, 4u);
+
+    ASSERT_EQ(line.drive->Force(0x5101, 5), "");
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("g.usr"))));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(line.Register(0x5101), 4);
+    EXPECT_EQ(line.drive->Journal().size(), 2u);
+}
+
+}  // namespace
+}  // namespace vm

@@ -1,0 +1,252 @@
+#include "tools/ctl/CtlTransfer.h"
+
+#include "catalogue/Models.h"
+#include "catalogue/Registers.h"
+#include "paramdb/ParameterData.h"
+#include "tools/ctl/CtlRunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace vm::ctl {
+
+namespace {
+
+// Boxes become lines on stderr; questions are answered No.
+class StreamMessages final : public MessageSink {
+public:
+    explicit StreamMessages(std::ostream& err) : err_(err) {}
+    void Show(MessageKind, const std::string& text, const std::string&) override { err_ << text << "\n"; }
+    bool AskYesNo(const std::string& text, const std::string&) override
+    {
+        err_ << text << " -> No\n";
+        return false;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+std::string Hex(uint16_t address)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", address);
+    return text;
+}
+
+std::string Compact(const QJsonObject& o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+const char* OperationName(Command c)
+{
+    return c == Command::Upload ? "upload" : c == Command::Download ? "download" : "compare";
+}
+
+}  // namespace
+
+CtlTransfer::CtlTransfer(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err,
+                         bool progress)
+    : manager_(manager), options_(options), out_(out), err_(err), progress_(progress)
+{
+    record_.station = options_.station;
+    record_.timeScale = kDefaultTimeScale;
+}
+
+CtlTransfer::~CtlTransfer() = default;
+
+void CtlTransfer::Begin()
+{
+    manager_.QueueRead(record_.station, reg::kModel, this);
+    manager_.QueueRead(record_.station, reg::kVersion, this);
+}
+
+void CtlTransfer::OnCommReply(int station, const CommReply& reply)
+{
+    if (finished_ || transfer_ || station != record_.station || !IsFinalError(reply.error))
+        return;
+    if (reply.error != kNoError) {
+        manager_.DropRequests(this);
+        err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
+        return Finish(kExitCommFailure);
+    }
+    if (reply.addresses[0] == reg::kModel) {
+        record_.model = static_cast<int>(reply.values[0]);
+        return;
+    }
+    record_.version = static_cast<int>(reply.values[0]);
+    Identified();
+}
+
+void CtlTransfer::Identified()
+{
+    record_.present = 1;
+    record_.connected = 1;
+    record_.paramData = std::make_shared<ParameterData>();
+    if (!record_.paramData->LoadDataFile(record_, options_.dataDir)) {
+        err_ << "varimonctl: " << ModelName(record_.model) << " " << VersionText(record_.model, record_.version)
+             << ": " << record_.paramData->StatusText() << " (data folder " << options_.dataDir << ")\n";
+        return Finish(kExitUsage);
+    }
+    const TransferOperation op = options_.command == Command::Upload     ? TransferOperation::Upload
+                                 : options_.command == Command::Download ? TransferOperation::Download
+                                                                         : TransferOperation::Compare;
+    const auto kind = TransferFileKindOf(options_.file);
+    if (!kind) {
+        err_ << "varimonctl: " << options_.file << ": use a .par or .usr file\n";
+        return Finish(kExitUsage);
+    }
+    StreamMessages messages(err_);
+    TransferSet set;
+    if (!PrepareTransferSet(op, options_.file, *kind, *record_.paramData, messages, set))
+        return Finish(kExitUsage);
+
+    transfer_ = std::make_unique<ParaTransfer>(manager_, record_);
+    if (progress_) {
+        transfer_->onProgress = [this](int done, int total) {
+            const char* phase = transfer_->GetPhase() == ParaTransfer::Phase::Verify ? "verify" : OperationName(options_.command);
+            err_ << "\r" << phase << " " << done << "/" << total << "   " << std::flush;
+            progressShown_ = true;
+        };
+    }
+    // A drive that gave up answering ends the command; a refused parameter is counted.
+    transfer_->onPaused = [this](ParaTransfer::PauseReason) { transfer_->AnswerStop(transfer_->LastErrorCode() == kGiveUp); };
+    transfer_->onEnded = [this] { Ended(); };
+    ParaTransfer::Options o;
+    o.verify = options_.verify;
+    if (!transfer_->Start(op, std::move(set), o)) {
+        err_ << "*** " << transfer_->ErrorText() << " ***\n";
+        return Finish(kExitCommFailure);
+    }
+}
+
+void CtlTransfer::Ended()
+{
+    if (progressShown_)
+        err_ << "\n";
+    if (transfer_->GetEnd() != ParaTransfer::End::Finished) {
+        const bool gaveUp = transfer_->GetEnd() == ParaTransfer::End::Stopped && !transfer_->Failed().empty();
+        err_ << "*** " << (gaveUp ? transfer_->ErrorText() : transfer_->FinalStatus()) << " ***\n";
+        if (gaveUp)
+            err_ << Hex(transfer_->Failed().back()) << " failed; " << OperationName(options_.command) << " stopped\n";
+        return Finish(kExitCommFailure);
+    }
+    Report();
+}
+
+void CtlTransfer::Report()
+{
+    const ParameterData& data = *record_.paramData;
+    auto name = [&](uint16_t a) {
+        const CItem* item = data.FindItem(a);
+        return item ? item->displayName : std::string();
+    };
+    int code = kExitOk;
+    QJsonArray failed;
+    for (uint16_t a : transfer_->Failed()) {
+        failed.append(a);
+        if (options_.command != Command::Compare)
+            err_ << Hex(a) << " " << name(a) << " failed\n";
+    }
+    if (!transfer_->Failed().empty())
+        code = kExitCommFailure;
+    QJsonObject summary{{"station", record_.station},
+                        {"operation", OperationName(options_.command)},
+                        {"file", QString::fromStdString(options_.file)},
+                        {"failed", failed}};
+    switch (options_.command) {
+    case Command::Upload: {
+        if (!transfer_->Failed().empty()) {
+            err_ << transfer_->Failed().size() << " parameters could not be read; " << options_.file << " not saved\n";
+            break;
+        }
+        StreamMessages messages(err_);
+        if (!transfer_->SaveUpload(options_.file, messages)) {
+            code = kExitCommFailure;
+            break;
+        }
+        summary.insert("parameters", static_cast<int>(transfer_->Set().Count()));
+        Line("uploaded " + std::to_string(transfer_->Set().Count()) + " parameters to " + options_.file, Compact(summary));
+        break;
+    }
+    case Command::Download: {
+        QJsonArray mismatches;
+        for (const VerifyMismatch& m : transfer_->Mismatches()) {
+            const std::string read = m.readFailed ? "FAILED" : std::to_string(m.readBack);
+            Line(Hex(m.address) + " " + m.name + " " + std::to_string(m.written & 0xFFFF) + " " + read,
+                 Compact(QJsonObject{{"address", m.address},
+                                     {"name", QString::fromStdString(m.name)},
+                                     {"written", static_cast<int>(m.written & 0xFFFF)},
+                                     {"read", m.readFailed ? QJsonValue() : QJsonValue(static_cast<int>(m.readBack))}}));
+            mismatches.append(m.address);
+        }
+        if (!transfer_->Mismatches().empty() && code == kExitOk)
+            code = kExitDifferent;
+        summary.insert("written", static_cast<int>(transfer_->WrittenCount()));
+        summary.insert("skipped", static_cast<int>(transfer_->SkippedCount()));
+        if (options_.verify)
+            summary.insert("mismatches", mismatches);
+        Line(transfer_->FinalStatus() + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
+                 + std::to_string(transfer_->SkippedCount()) + " skipped",
+             Compact(summary));
+        break;
+    }
+    default: {
+        int differences = 0;
+        for (const CompareRow& r : transfer_->Differences()) {
+            const std::string drive = r.failed ? "FAILED" : std::to_string(r.driveValue & 0xFFFF);
+            Line(Hex(r.address) + " " + r.name + " " + drive + " " + std::to_string(r.fileValue & 0xFFFF),
+                 Compact(QJsonObject{{"address", r.address},
+                                     {"name", QString::fromStdString(r.name)},
+                                     {"drive", r.failed ? QJsonValue() : QJsonValue(static_cast<int>(r.driveValue & 0xFFFF))},
+                                     {"file", static_cast<int>(r.fileValue & 0xFFFF)},
+                                     {"driveText", QString::fromStdString(r.driveText)},
+                                     {"fileText", QString::fromStdString(r.fileText)},
+                                     {"unit", QString::fromStdString(r.unit)}}));
+            if (!r.failed)
+                ++differences;
+        }
+        if (differences > 0 && code == kExitOk)
+            code = kExitDifferent;
+        if (options_.json)
+            Line({}, Compact(summary));
+        break;
+    }
+    }
+    Finish(code);
+}
+
+void CtlTransfer::Interrupt()
+{
+    if (finished_)
+        return;
+    if (transfer_ && transfer_->IsRunning()) {
+        // Ends now, or with the reply of the request already on the line.
+        transfer_->RequestStop();
+        transfer_->AnswerStop(true);
+        return;
+    }
+    Finish(kExitCommFailure);
+}
+
+void CtlTransfer::Finish(int code)
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    exitCode_ = code;
+    if (onFinished)
+        onFinished();
+}
+
+void CtlTransfer::Line(const std::string& text, const std::string& json)
+{
+    out_ << (options_.json ? json : text) << "\n";
+    out_.flush();
+}
+
+}  // namespace vm::ctl
