@@ -466,7 +466,8 @@ void StripChart::DrawSeries(QPainter& p, const QRect& plot, int channel, double 
     const double sx = (plot.width() - 1) / (x1 - x0);
     const double sy = (plot.height() - 1) / (hi - lo);
     const auto px = [&](double x) { return plot.left() + (x - x0) * sx; };
-    const auto py = [&](double y) { return plot.bottom() - (y - lo) * sy; };
+    // Whole pixel rows, so a flat line lies on one row.
+    const auto py = [&](double y) { return std::round(plot.bottom() - (y - lo) * sy); };
 
     QPen pen(look_.lines[static_cast<size_t>(channel)], channels_[static_cast<size_t>(channel)].width);
     pen.setCapStyle(Qt::FlatCap);
