@@ -1014,13 +1014,12 @@ void CScopeView::SampleTick()
         chart_->SetY(i, k, s.plotted[static_cast<size_t>(i)]);
         rows_[static_cast<size_t>(i)].data->setText(QString::fromStdString(s.labels[static_cast<size_t>(i)]));
     }
-    if (!wasOccurred && logic_.trigger.Occurred()) {
+    // Point indexes shift when the chart drops its oldest points; remember where they stood.
+    if (logic_.trigger.Occurred() && logic_.trigger.Point() == k)
         droppedAtTrigger_ = chart_->Dropped();
+    if (!wasOccurred && logic_.trigger.Occurred()) {
         UpdateLamps();
         emit StateChanged();
-    } else if (s.trigger == LevelTrigger::Step::kFired || logic_.trigger.Occurred()) {
-        // A later crossing moved the point.
-        droppedAtTrigger_ = logic_.trigger.Point() == k ? chart_->Dropped() : droppedAtTrigger_;
     }
     if (s.trigger == LevelTrigger::Step::kStop)
         FinishTrigger();

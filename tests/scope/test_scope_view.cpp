@@ -304,3 +304,34 @@ TEST_F(ScopeLine, TheFrameRegistersAsKind133AndFollowsConnections)
     frame->close();
     QTRY_COMPARE(host.frames.Count(kKindGraphMonitor), 0);
 }
+
+TEST_F(ScopeLine, YAxisFieldsAreSwappedWhenAutoScaleGoesOffAndWidthsReachTheChart)
+{
+    auto v = OpenView();
+    v->SetYAxisTexts("500", "100");
+    v->SetAutoScale(false);
+    EXPECT_DOUBLE_EQ(v->Settings().yMin, 100.0);
+    EXPECT_DOUBLE_EQ(v->Settings().yMax, 500.0);
+    EXPECT_DOUBLE_EQ(v->Chart().ShownYMin(), 100.0);
+    EXPECT_DOUBLE_EQ(v->Chart().ShownYMax(), 500.0);
+    v->SetLineWidthIndex(1, 3);
+    EXPECT_EQ(v->Chart().LineWidth(1), 4);
+}
+
+TEST_F(ScopeLine, AfterAStopTheCursorReadsValuesBackThroughOffsetAndDivision)
+{
+    auto v = OpenView();
+    Watch(*v, 0, reg::kFreqCommand);
+    v->ChooseOffset(0, 0);    // +100
+    v->ChooseDivision(0, 6);  // 2 per division
+    ASSERT_TRUE(v->StartMonitor());
+    Set("set 3 5 1000");
+    for (int i = 0; i < 20; ++i)
+        Sample(*v);
+    const int last = v->Chart().PointCount() - 1;
+    EXPECT_DOUBLE_EQ(v->Chart().Y(0, last), 105.0);
+    v->StopMonitor();
+    v->Chart().SetCursorPoint(last);
+    emit v->Chart().CursorMoved(last);
+    EXPECT_EQ(v->DataLabel(0), "10.00 Hz");
+}
