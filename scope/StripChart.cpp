@@ -472,6 +472,9 @@ void StripChart::DrawSeries(QPainter& p, const QRect& plot, int channel, double 
     QPen pen(look_.lines[static_cast<size_t>(channel)], channels_[static_cast<size_t>(channel)].width);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::BevelJoin);
+    // Unscaled thin lines take the rasteriser's fast path; the printer's scaled lines keep their width.
+    if (pen.width() == 1 && p.transform().type() <= QTransform::TxTranslate)
+        pen.setCosmetic(true);
     p.setPen(pen);
     QPolygonF line;
     if (to - from <= static_cast<size_t>(plot.width()) * 2) {
