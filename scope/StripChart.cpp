@@ -207,9 +207,32 @@ void StripChart::ComputeAutoRange(double& lo, double& hi) const
         lo = yMin_;
         hi = yMax_;
     }
-    const double pad = (hi - lo) * 0.05;
-    lo -= pad;
-    hi += pad;
+    // Ten grid divisions of a round step, so the labels read as round numbers.
+    if (hi - lo < 1e-9) {
+        // A flat line sits in the middle.
+        const double half = std::max(std::fabs(hi) * 0.1, 1.0) / 2;
+        lo -= half;
+        hi += half;
+    }
+    const double range = hi - lo;
+    double step = std::pow(10.0, std::floor(std::log10(range / kGridY)));
+    const double factors[] = {1, 2, 2.5, 5, 10};
+    for (int guard = 0; guard < 40; ++guard) {
+        bool fits = false;
+        for (double f : factors) {
+            const double s = step * f;
+            const double base = std::floor(lo / s) * s;
+            if (base + kGridY * s >= hi) {
+                lo = base;
+                hi = base + kGridY * s;
+                fits = true;
+                break;
+            }
+        }
+        if (fits)
+            break;
+        step *= 10;
+    }
 }
 
 double StripChart::ShownYMin() const
@@ -419,7 +442,9 @@ void StripChart::Render(QPainter& p, const QRect& area) const
     for (int i = 0; i <= kGridX; i += 2) {
         const int gx = plot.left() + (plot.width() - 1) * i / kGridX;
         const double v = x0 + (x1 - x0) * i / kGridX;
-        p.drawText(QRect(gx - 40, plot.bottom() + 4, 80, 16), Qt::AlignCenter, TimeOfDay(v));
+        // The last label ends at the plot's edge instead of running off the picture.
+        const QRect box = i == kGridX ? QRect(gx - 80, plot.bottom() + 4, 82, 16) : QRect(gx - 40, plot.bottom() + 4, 80, 16);
+        p.drawText(box, i == kGridX ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter, TimeOfDay(v));
     }
     p.setPen(look_.text);
     p.setBrush(Qt::NoBrush);
