@@ -121,8 +121,8 @@ void CScopeView::BuildForm()
     strip->addWidget(elapsedText_);
     strip->addWidget(new QLabel(QStringLiteral("Record Counter"), this));
     counter_ = new QLCDNumber(7, this);
-    counter_->setSegmentStyle(QLCDNumber::Flat);
-    counter_->setMinimumWidth(90);
+    counter_->setSegmentStyle(QLCDNumber::Filled);
+    counter_->setFixedSize(120, 26);
     strip->addWidget(counter_);
     const auto addList = [&](const char* caption, const char* const* texts, int count, void (CScopeView::*slot)(int)) {
         strip->addWidget(new QLabel(QString::fromLatin1(caption), this));

@@ -221,8 +221,12 @@ void StripChart::ComputeAutoRange(double& lo, double& hi) const
         bool fits = false;
         for (double f : factors) {
             const double s = step * f;
-            const double base = std::floor(lo / s) * s;
+            double base = std::floor(lo / s) * s;
             if (base + kGridY * s >= hi) {
+                // Centre the data in the spare room.
+                const double centred = std::floor((lo - (kGridY * s - (hi - lo)) / 2) / s) * s;
+                if (centred + kGridY * s >= hi)
+                    base = centred;
                 lo = base;
                 hi = base + kGridY * s;
                 fits = true;
