@@ -161,6 +161,9 @@ void CScopeFrame::BuildMenus()
 void CScopeFrame::InitialUpdate()
 {
     view_->InitialUpdate();
+    // The first opening fits the frame to the form; later ones keep the stored placement.
+    if (view_->Settings().first)
+        resize(sizeHint().expandedTo(QSize(1040, 760)));
     UpdateCommands();
 }
 

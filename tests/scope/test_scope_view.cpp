@@ -291,7 +291,7 @@ TEST_F(ScopeLine, TheFrameRegistersAsKind133AndFollowsConnections)
     r.model = kModelQmB20X;
     r.version = 0x15;
     host.frames.Broadcast(ToolNotice::kInvConnected, 5);
-    QTRY_COMPARE(frame->View().StationList(0)->count(), 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->View().StationList(0)->count() == 2; }));
 
     Watch(frame->View(), 0, reg::kCurrent);
     frame->View().StartMonitor();
@@ -302,7 +302,7 @@ TEST_F(ScopeLine, TheFrameRegistersAsKind133AndFollowsConnections)
     EXPECT_TRUE(frame->Command(32810)->isEnabled());
     EXPECT_TRUE(frame->Command(32811)->isChecked());  // cursor after a stop
     frame->close();
-    QTRY_COMPARE(host.frames.Count(kKindGraphMonitor), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.frames.Count(kKindGraphMonitor) == 0; }));
 }
 
 TEST_F(ScopeLine, YAxisFieldsAreSwappedWhenAutoScaleGoesOffAndWidthsReachTheChart)
@@ -334,4 +334,31 @@ TEST_F(ScopeLine, AfterAStopTheCursorReadsValuesBackThroughOffsetAndDivision)
     v->Chart().SetCursorPoint(last);
     emit v->Chart().CursorMoved(last);
     EXPECT_EQ(v->DataLabel(0), "10.00 Hz");
+}
+
+TEST_F(ScopeLine, AFailedSnapshotIsReportedAfterMonitoringHasStopped)
+{
+    auto v = OpenView();
+    Watch(*v, 0, reg::kSpeed);
+    v->SetSnapshot(true);
+    v->SetSnapshotPath(dir.filePath("missing/shot.jpg"), 2);
+    ASSERT_TRUE(v->StartMonitor());
+    v->SetTriggerLevelText("10");
+    ASSERT_TRUE(v->StartTrigger());
+    Set("set 3 5 6000");
+    Set("set 3 6 2");
+    for (int i = 0; i < 2000 && v->Monitoring(); ++i)
+        Sample(*v);
+    ASSERT_FALSE(v->Monitoring());
+    // The box waits for the event loop: nothing is shown from inside the tick.
+    const auto errors = [&] {
+        int n = 0;
+        for (const auto& e : host.messages.Entries())
+            n += e.kind == MessageKind::Error;
+        return n;
+    };
+    EXPECT_EQ(errors(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return errors() == 1; }));
+    EXPECT_NE(host.messages.Entries().back().text.find("shot.jpg"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing/shot.jpg")));
 }
