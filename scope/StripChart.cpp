@@ -360,6 +360,18 @@ void StripChart::SetSecondCursorPoint(int point)
     Dirty();
 }
 
+std::optional<StripChart::Deltas> StripChart::CursorDeltas() const
+{
+    if (!secondEnabled_ || secondPoint_ < 0 || secondPoint_ >= PointCount())
+        return std::nullopt;
+    Deltas d;
+    d.seconds = (X(secondPoint_) - X(cursorPoint_)) * kSecondsPerDay;
+    for (int c = 0; c < kChannels; ++c)
+        d.values[static_cast<size_t>(c)] =
+            (Y(c, secondPoint_) - Y(c, cursorPoint_)) * channels_[static_cast<size_t>(c)].valueScale;
+    return d;
+}
+
 void StripChart::BeginUpdate() { ++updateDepth_; }
 
 void StripChart::EndUpdate()
@@ -560,15 +572,12 @@ void StripChart::DrawReadout(QPainter& p, const QRect& plot) const
                  .arg(TimeOfDay(X(cursorPoint_), true))
                  .arg(cursorChannel_ + 1)
                  .arg(NumberText(Y(cursorChannel_, cursorPoint_)));
-    if (secondEnabled_ && secondPoint_ >= 0) {
-        const double dt = (X(secondPoint_) - X(cursorPoint_)) * kSecondsPerDay;
-        lines << QStringLiteral("dt %1 s").arg(QString::number(dt, 'f', 1));
+    if (const auto d = CursorDeltas()) {
+        lines << QStringLiteral("dt %1 s").arg(QString::number(d->seconds, 'f', 1));
         for (int c = 0; c < kChannels; ++c) {
             const Channel& ch = channels_[static_cast<size_t>(c)];
-            if (!ch.visible)
-                continue;
-            const double dv = (Y(c, secondPoint_) - Y(c, cursorPoint_)) * ch.valueScale;
-            lines << QStringLiteral("%1 d %2 %3").arg(ch.name, QString::number(dv, 'f', 2), ch.unit);
+            if (ch.visible)
+                lines << QStringLiteral("%1 d %2 %3").arg(ch.name, QString::number(d->values[static_cast<size_t>(c)], 'f', 2), ch.unit);
         }
     }
     const QFontMetrics fm = p.fontMetrics();

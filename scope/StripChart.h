@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -103,6 +104,13 @@ public:
     bool SecondCursorEnabled() const { return secondEnabled_; }
     void SetSecondCursorPoint(int point);
     int SecondCursorPoint() const { return secondPoint_; }
+    // Second cursor minus first: seconds, and each channel's value difference (plotted
+    // difference times the channel's value scale). Empty when the second cursor is not set.
+    struct Deltas {
+        double seconds = 0.0;
+        std::array<double, kChannels> values{};
+    };
+    std::optional<Deltas> CursorDeltas() const;
 
     // Bulk changes: drawing waits until the outermost bracket closes.
     void BeginUpdate();

@@ -181,10 +181,18 @@ TEST(StripChartCursor, CursorPointIsClampedAndSecondCursorIsOffByDefault)
     chart.SetCursorPoint(-3);
     EXPECT_EQ(chart.CursorPoint(), 0);
     EXPECT_FALSE(chart.SecondCursorEnabled());
+    EXPECT_FALSE(chart.CursorDeltas().has_value());
+    chart.SetY(0, 10, 4.0);
     chart.SetSecondCursorEnabled(true);
     chart.SetSecondCursorPoint(10);
-    chart.SetValueScale(0, 2.0, "Hz");
-    EXPECT_FALSE(chart.ToImage(QSize(600, 300)).isNull());
+    chart.SetValueScale(0, 2.0, "Hz");  // 2 per division
+    const auto d = chart.CursorDeltas();
+    ASSERT_TRUE(d.has_value());
+    EXPECT_NEAR(d->seconds, 10.0, 1e-6);
+    EXPECT_DOUBLE_EQ(d->values[0], 6.0);  // (4 - 1) x 2
+    EXPECT_DOUBLE_EQ(d->values[1], 0.0);
+    chart.SetSecondCursorEnabled(false);
+    EXPECT_FALSE(chart.CursorDeltas().has_value());
 }
 
 TEST(StripChartClock, AppendNowAdvancesMonotonically)
