@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
