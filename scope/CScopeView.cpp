@@ -1001,6 +1001,10 @@ void CScopeView::OnCommMonitor(int station, const CommReply& reply)
 {
     // Values only; the next sample tick draws them.
     logic_.OnMonitor(station, reply);
+    // A station given up has lost every registration; removing ours later would take away
+    // whatever others register for it meanwhile.
+    if (reply.error == kGiveUp)
+        registered_.erase(station);
 }
 
 void CScopeView::SampleTick()

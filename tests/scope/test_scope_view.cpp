@@ -362,3 +362,24 @@ TEST_F(ScopeLine, AFailedSnapshotIsReportedAfterMonitoringHasStopped)
     EXPECT_NE(host.messages.Entries().back().text.find("shot.jpg"), std::string::npos);
     EXPECT_FALSE(QFile::exists(dir.filePath("missing/shot.jpg")));
 }
+
+TEST_F(ScopeLine, AStationThatStopsAnsweringReadsZeroAndItsLaterRegistrationsAreLeftAlone)
+{
+    auto v = OpenView();
+    Watch(*v, 0, reg::kCurrent);
+    ASSERT_TRUE(v->StartMonitor());
+    Set("set 3 5 6000");
+    Set("set 3 6 2");
+    ASSERT_TRUE(line.StepUntil([&] { return v->Logic().channels[0].value > 0.0; }));
+    Set("silence 3");
+    ASSERT_TRUE(line.StepUntil([&] { return line.manager.MonitorCount(3) == 0; }));
+    v->SampleTick();
+    EXPECT_DOUBLE_EQ(v->Chart().Y(0, v->Chart().PointCount() - 1), 0.0);
+
+    // The main window registers the station again after it came back.
+    Set("revive 3");
+    const std::array<uint16_t, 2> watched{reg::kCurrent, reg::kStatus};
+    line.manager.AddMonitor(3, watched);
+    v->StopMonitor();
+    EXPECT_EQ(line.manager.MonitorRefCount(3, reg::kCurrent), 1);
+}
