@@ -479,7 +479,7 @@ void CScopeView::SetUpChart()
     chart_->SetYRange(settings_.yMin, settings_.yMax);
     chart_->SetCursorChannel(settings_.cursorChannel);
     chart_->SetSecondCursorEnabled(settings_.secondCursor);
-    ApplySpan(true);
+    ApplySpan();
     chart_->SetDrawingEnabled(true);
     chart_->EndUpdate();
 }
@@ -491,9 +491,8 @@ void CScopeView::ApplyChannelToChart(int i)
     chart_->SetValueScale(i, kDivisions[static_cast<size_t>(c.divisionIndex)], QString::fromStdString(logic_.Unit(i)));
 }
 
-void CScopeView::ApplySpan(bool reset)
+void CScopeView::ApplySpan()
 {
-    (void)reset;  // the chart has no separate reset of its X axis
     chart_->SetSpan(kSpanSeconds[static_cast<size_t>(settings_.spanIndex)] / kSecondsPerDay);
 }
 
@@ -526,7 +525,7 @@ void CScopeView::ResetChart()
     chart_->Clear();
     ReadYAxisFields();
     chart_->SetYRange(settings_.yMin, settings_.yMax);
-    ApplySpan(true);
+    ApplySpan();
 }
 
 // ---- station and address lists ----------------------------------------------------------------
@@ -773,7 +772,7 @@ void CScopeView::ChooseSpan(int index)
     settings_.spanIndex = index;
     span_->setCurrentIndex(index);
     if (logic_.monitoring || chart_->PointCount() > 0)
-        ApplySpan(false);
+        ApplySpan();
     else
         ResetChart();
 }
@@ -1350,7 +1349,7 @@ bool CScopeView::OpenScopeFile(const QString& path)
     yMax_->setText(QString::number(p.yMax, 'f', 0));
     chart_->SetYRange(p.yMin, p.yMax);
     chart_->SetMode(StripChart::Mode::kNormal);
-    ApplySpan(false);
+    ApplySpan();
     span_->setCurrentIndex(p.spanIndex);
     recordCounter_ = 0;
     counter_->display(0);

@@ -158,7 +158,7 @@ private:
     QWidget* BuildScreenPage();
     QWidget* BuildTriggerPage();
     void SetUpChart();
-    void ApplySpan(bool reset);
+    void ApplySpan();
     void ResetChart();
     void ReadYAxisFields();
     void ApplyChannelToChart(int channel);
