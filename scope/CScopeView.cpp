@@ -123,6 +123,7 @@ void CScopeView::BuildForm()
     counter_ = new QLCDNumber(7, this);
     counter_->setSegmentStyle(QLCDNumber::Filled);
     counter_->setFixedSize(120, 26);
+    counter_->setStyleSheet(QStringLiteral("QLCDNumber { background: black; color: #40ff40; }"));
     strip->addWidget(counter_);
     const auto addList = [&](const char* caption, const char* const* texts, int count, void (CScopeView::*slot)(int)) {
         strip->addWidget(new QLabel(QString::fromLatin1(caption), this));
