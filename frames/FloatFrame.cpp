@@ -101,15 +101,15 @@ void CFloatFrame::Notify(ToolNotice notice, int station)
     switch (notice) {
     case ToolNotice::kGraphWatchChanged: OnGraphWatchChanged(); return;
     case ToolNotice::kInvConnected:
-        if (station == station_)
+        if (station == station_ || AllStations())
             OnInvConnected(station);
         return;
     case ToolNotice::kInvDisconnected:
-        if (station == station_)
+        if (station == station_ || AllStations())
             OnInvDisconnected(station);
         return;
     case ToolNotice::kInvNameChanged:
-        if (station == station_)
+        if (station == station_ || AllStations())
             OnInvNameChanged(station);
         return;
     }

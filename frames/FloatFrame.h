@@ -69,6 +69,9 @@ public:
     bool HasOpenDialog() const;
 
 protected:
+    // True for a frame that watches every station (the graph monitor): it gets every station's
+    // connection and name notices, not only its key's.
+    virtual bool AllStations() const { return false; }
     virtual void OnInvConnected(int station) {}
     virtual void OnInvDisconnected(int station) {}
     virtual void OnInvNameChanged(int station) {}

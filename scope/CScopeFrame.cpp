@@ -1,0 +1,310 @@
+#include "scope/CScopeFrame.h"
+
+#include "frames/ToolHost.h"
+#include "platform/Settings.h"
+#include "scope/CScopeView.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QStatusBar>
+
+namespace vm::scope {
+
+namespace {
+
+enum Command : int {
+    kOpen = 32789, kSave = 32790, kSaveAs = 32791, kPrint = 32792, kGrid = 32793, kLegend = 32794,
+    kStartMonitor = 32795, kStopMonitor = 32796, kStartRecord = 32797, kStopRecord = 32798,
+    kStartTrigger = 32799, kStopTrigger = 32800, kCursor1 = 32801, kAutoScale = 32805,
+    kSvg = 32806, kJpeg = 32807, kBmp = 32808, kClipboard = 32809, kModeNormal = 32810,
+    kModeCursor = 32811, kModeZoom = 32812, kModeScroll = 32813, kGraphWatch = 32832, kPng = 32900,
+};
+
+QString StoredFolder(const char* key)
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    return s.value(QStringLiteral("Main/") + QLatin1String(key)).toString();
+}
+
+void StoreFolder(const char* key, const QString& path)
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    s.setValue(QStringLiteral("Main/") + QLatin1String(key), QFileInfo(path).absolutePath());
+}
+
+}  // namespace
+
+CScopeFrame::CScopeFrame(ToolHost& host) : CFloatFrame(host, kKindGraphMonitor, kGraphMonitorKey)
+{
+    setWindowTitle(QString::fromLatin1(kCaption));
+    view_ = new CScopeView(host, this);
+    setCentralWidget(view_);
+    CreateRecentFileList(QStringLiteral("Scope"), 8);
+    BuildMenus();
+    watchPane_ = new QLabel(this);
+    watchPane_->setMinimumWidth(100);
+    statePane_ = new QLabel(this);
+    statePane_->setMinimumWidth(120);
+    statusBar()->addPermanentWidget(watchPane_);
+    statusBar()->addPermanentWidget(statePane_);
+    connect(view_, &CScopeView::StateChanged, this, &CScopeFrame::UpdateCommands);
+}
+
+CScopeFrame::~CScopeFrame() = default;
+
+QAction* CScopeFrame::Add(QMenu* menu, int id, const QString& text, const QKeySequence& key,
+                          void (CScopeFrame::*slot)())
+{
+    auto* a = menu->addAction(text);
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (slot)
+        connect(a, &QAction::triggered, this, slot);
+    commands_[id] = a;
+    return a;
+}
+
+QAction* CScopeFrame::Command(int id) const
+{
+    const auto it = commands_.find(id);
+    return it == commands_.end() ? nullptr : it->second;
+}
+
+void CScopeFrame::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    Add(file, kOpen, QStringLiteral("&Open Scope File..."), QKeySequence(Qt::CTRL | Qt::Key_O), &CScopeFrame::OpenScopeFile);
+    Add(file, kSave, QStringLiteral("&Save Scope File"), QKeySequence(Qt::CTRL | Qt::Key_S), &CScopeFrame::SaveScopeFile);
+    Add(file, kSaveAs, QStringLiteral("Save &As..."), QKeySequence(), &CScopeFrame::SaveScopeFileAs);
+    file->addSeparator();
+    QMenu* image = file->addMenu(QStringLiteral("Graph Image Save"));
+    connect(Add(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."), QKeySequence(Qt::CTRL | Qt::Key_M), nullptr),
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kSvg); });
+    connect(Add(image, kJpeg, QStringLiteral("&JPEG File..."), QKeySequence(Qt::CTRL | Qt::Key_J), nullptr),
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kJpeg); });
+    connect(Add(image, kBmp, QStringLiteral("&Bitmap File..."), QKeySequence(Qt::CTRL | Qt::Key_B), nullptr),
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kBmp); });
+    connect(Add(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(), nullptr), &QAction::triggered, this,
+            [this] { ExportPicture(StripChart::PictureFormat::kPng); });
+    connect(Add(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C), nullptr),
+            &QAction::triggered, this, [this] { view_->CopyToClipboard(); });
+    Add(file, kPrint, QStringLiteral("&Print Graph Image..."), QKeySequence(Qt::CTRL | Qt::Key_P), &CScopeFrame::Print);
+    file->addSeparator();
+    QAction* recentEnd = file->addSeparator();
+    AttachRecentFileMenu(file, recentEnd);
+    file->addAction(ExitAction());
+
+    QMenu* op = menuBar()->addMenu(QStringLiteral("&Operation"));
+    connect(Add(op, kStartMonitor, QStringLiteral("&Start Monitor"), QKeySequence(Qt::Key_F1), nullptr),
+            &QAction::triggered, this, [this] { view_->StartMonitor(); });
+    connect(Add(op, kStopMonitor, QStringLiteral("Stop Monitor"), QKeySequence(Qt::CTRL | Qt::Key_F1), nullptr),
+            &QAction::triggered, this, [this] { view_->StopMonitor(); });
+    connect(Add(op, kStartRecord, QStringLiteral("Start &Record"), QKeySequence(Qt::Key_F2), nullptr),
+            &QAction::triggered, this, [this] { view_->StartRecord(); });
+    connect(Add(op, kStopRecord, QStringLiteral("Stop Record"), QKeySequence(Qt::CTRL | Qt::Key_F2), nullptr),
+            &QAction::triggered, this, [this] { view_->StopRecord(); });
+    connect(Add(op, kStartTrigger, QStringLiteral("Start &Trigger"), QKeySequence(Qt::Key_F3), nullptr),
+            &QAction::triggered, this, [this] { view_->StartTrigger(); });
+    connect(Add(op, kStopTrigger, QStringLiteral("Stop Trigger"), QKeySequence(Qt::CTRL | Qt::Key_F3), nullptr),
+            &QAction::triggered, this, [this] { view_->StopTrigger(); });
+    op->addSeparator();
+    QAction* watch = Add(op, kGraphWatch, QStringLiteral("Graph Watch Mode"), QKeySequence(), nullptr);
+    watch->setCheckable(true);
+    connect(watch, &QAction::triggered, this, [this] { view_->ToggleGraphWatchMode(); });
+
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("&Setup"));
+    QMenu* cursor = setup->addMenu(QStringLiteral("Cursor Channel"));
+    auto* cursorGroup = new QActionGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = Add(cursor, kCursor1 + i, QStringLiteral("Channel&%1").arg(i + 1),
+                         QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
+        a->setCheckable(true);
+        cursorGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { view_->SetCursorChannel(i); });
+    }
+    QMenu* modes = setup->addMenu(QStringLiteral("Graph Screen Mode"));
+    auto* modeGroup = new QActionGroup(this);
+    const std::pair<const char*, StripChart::Mode> modeList[4] = {{"&Normal", StripChart::Mode::kNormal},
+                                                                  {"&Cursor", StripChart::Mode::kCursor},
+                                                                  {"&Zoom", StripChart::Mode::kZoom},
+                                                                  {"&Scroll", StripChart::Mode::kScroll}};
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = Add(modes, kModeNormal + i, QString::fromLatin1(modeList[i].first),
+                         QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
+        a->setCheckable(true);
+        modeGroup->addAction(a);
+        const StripChart::Mode mode = modeList[i].second;
+        connect(a, &QAction::triggered, this, [this, mode] { view_->SetScreenMode(mode); });
+    }
+    setup->addSeparator();
+    QAction* autoScale = Add(setup, kAutoScale, QStringLiteral("&Y-Axis Auto Scale"), QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
+    autoScale->setCheckable(true);
+    connect(autoScale, &QAction::triggered, this, [this](bool on) { view_->SetAutoScale(on); });
+    QAction* grid = Add(setup, kGrid, QStringLiteral("&Grid"), QKeySequence(Qt::CTRL | Qt::Key_G), nullptr);
+    grid->setCheckable(true);
+    connect(grid, &QAction::triggered, this, [this](bool on) { view_->SetShowGrid(on); });
+    QAction* legend = Add(setup, kLegend, QStringLiteral("&Lable"), QKeySequence(Qt::CTRL | Qt::Key_L), nullptr);
+    legend->setCheckable(true);
+    connect(legend, &QAction::triggered, this, [this](bool on) { view_->SetShowLegend(on); });
+}
+
+void CScopeFrame::InitialUpdate()
+{
+    view_->InitialUpdate();
+    // The first opening fits the frame to the form; later ones keep the stored placement.
+    if (view_->Settings().first)
+        resize(sizeHint().expandedTo(QSize(1040, 760)));
+    UpdateCommands();
+}
+
+void CScopeFrame::UpdateCommands()
+{
+    const bool connected = view_->AnyConnected();
+    const bool mon = view_->Monitoring();
+    const bool rec = view_->Recording();
+    const bool trig = view_->TriggerRunning();
+    Command(kStartMonitor)->setEnabled(connected && !mon);
+    Command(kStopMonitor)->setEnabled(connected && mon);
+    Command(kStartRecord)->setEnabled(connected && mon && !rec);
+    Command(kStopRecord)->setEnabled(connected && mon && rec);
+    Command(kStartTrigger)->setEnabled(connected && mon && !trig);
+    Command(kStopTrigger)->setEnabled(connected && mon && trig);
+    Command(kGraphWatch)->setEnabled(connected);
+    Command(kGraphWatch)->setChecked(view_->GraphWatchSetting());
+    for (int id : {kOpen, kSave, kSaveAs, kSvg, kJpeg, kBmp, kPng, kPrint})
+        Command(id)->setEnabled(!mon);
+    const int mode = static_cast<int>(view_->Chart().ScreenMode());
+    const int modeIds[4] = {0, 4, 8, 3};
+    for (int i = 0; i < 4; ++i) {
+        Command(kModeNormal + i)->setEnabled(!mon);
+        Command(kModeNormal + i)->setChecked(modeIds[i] == mode);
+        Command(kCursor1 + i)->setChecked(view_->Settings().cursorChannel == i);
+    }
+    Command(kAutoScale)->setChecked(view_->Settings().autoScale);
+    Command(kGrid)->setChecked(view_->Settings().showGrid);
+    Command(kLegend)->setChecked(view_->Settings().showLegend);
+    UpdatePanes();
+    UpdateTitle();
+}
+
+QString CScopeFrame::TriggerPaneText() const { return statePane_->text(); }
+
+bool CScopeFrame::GraphWatchPaneShown() const { return !watchPane_->text().isEmpty(); }
+
+void CScopeFrame::UpdatePanes()
+{
+    watchPane_->setText(Host().GraphWatch() ? QStringLiteral("Graph Watch Mode") : QString());
+    watchPane_->setStyleSheet(QStringLiteral("color: red;"));
+    if (view_->TriggerOccurred()) {
+        statePane_->setText(QStringLiteral("Trigger Occured !!!"));
+        statePane_->setStyleSheet(QStringLiteral("color: red;"));
+    } else if (view_->Recording()) {
+        statePane_->setText(QStringLiteral("Recording..."));
+        statePane_->setStyleSheet(QStringLiteral("color: blue;"));
+    } else {
+        statePane_->clear();
+    }
+}
+
+void CScopeFrame::UpdateTitle()
+{
+    const QString path = view_->ScopeFilePath();
+    setWindowTitle(path.isEmpty() ? QString::fromLatin1(kCaption)
+                                  : QStringLiteral("%1 - %2").arg(QString::fromLatin1(kCaption), QFileInfo(path).fileName()));
+}
+
+void CScopeFrame::OnInvConnected(int) { view_->RebuildStationLists(); }
+
+void CScopeFrame::OnInvDisconnected(int) { view_->RebuildStationLists(); }
+
+void CScopeFrame::OnGraphWatchChanged() { UpdateCommands(); }
+
+bool CScopeFrame::AboutToClose()
+{
+    view_->Shutdown();
+    SaveRecentFiles();
+    return true;
+}
+
+bool CScopeFrame::OpenRecentFile(const QString& path)
+{
+    if (view_->Monitoring())
+        return true;  // kept in the list; opening waits until monitoring stops
+    if (!view_->OpenScopeFile(path))
+        return false;
+    AddRecentFile(view_->ScopeFilePath());
+    return true;
+}
+
+void CScopeFrame::OpenScopeFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Scope File"), StoredFolder("Scope File Dir"),
+                                                      QStringLiteral("Scope File (*.sco)"));
+    if (path.isEmpty())
+        return;
+    if (view_->OpenScopeFile(path)) {
+        AddRecentFile(view_->ScopeFilePath());
+        StoreFolder("Scope File Dir", path);
+    }
+}
+
+void CScopeFrame::SaveScopeFile()
+{
+    QString path = view_->ScopeFilePath();
+    if (path.isEmpty()) {
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
+                                            QStringLiteral("Scope File (*.sco)"));
+        if (path.isEmpty())
+            return;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".sco");
+        StoreFolder("Scope File Dir", path);
+    }
+    if (view_->SaveScopeFile(path))
+        AddRecentFile(view_->ScopeFilePath());
+}
+
+void CScopeFrame::SaveScopeFileAs()
+{
+    view_->ForgetScopeFilePath();
+    UpdateTitle();
+    SaveScopeFile();
+}
+
+void CScopeFrame::ExportPicture(StripChart::PictureFormat format)
+{
+    const char* filters[4] = {"SVG File (*.svg)", "JPEG File (*.jpg)", "BMP File (*.bmp)", "PNG File (*.png)"};
+    const char* exts[4] = {".svg", ".jpg", ".bmp", ".png"};
+    const int f = static_cast<int>(format);
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Graph Image Save"), StoredFolder("ScopeGraph File Dir"),
+                                                QString::fromLatin1(filters[f]));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1String(exts[f]);
+    if (view_->ExportPicture(path, format))
+        StoreFolder("ScopeGraph File Dir", path);
+}
+
+void CScopeFrame::Print()
+{
+    // The print dialog also offers printing to a PDF file.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    view_->PrintTo(printer);
+}
+
+}  // namespace vm::scope

@@ -1,0 +1,117 @@
+#include "scope/RecordFile.h"
+
+#include <QFileInfo>
+
+#include <charconv>
+
+namespace vm::scope {
+
+namespace {
+
+void AppendFixed2(std::string& out, double v)
+{
+    char text[64];
+    const auto res = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 2);
+    out.append(text, res.ec == std::errc() ? res.ptr : text);
+}
+
+void AppendValues(std::string& out, const std::array<double, 4>& values)
+{
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            out += ", ";
+        AppendFixed2(out, values[i]);
+    }
+}
+
+}  // namespace
+
+QString RecordFile::FreePath(const QString& wanted)
+{
+    QFileInfo info(wanted);
+    if (!info.exists())
+        return wanted;
+    const QString dir = info.path();
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+    for (int i = 1;; ++i) {
+        const QString candidate = QStringLiteral("%1/%2-%3%4").arg(dir, base).arg(i).arg(suffix);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+std::string RecordFile::FormatLine(const std::array<double, 4>& values)
+{
+    std::string line;
+    AppendValues(line, values);
+    line += "\r\n";
+    return line;
+}
+
+std::string RecordFile::FormatStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values)
+{
+    std::string line = time.toString(Qt::ISODateWithMs).toStdString();
+    line += ", ";
+    AppendFixed2(line, elapsed);
+    line += ", ";
+    AppendValues(line, values);
+    line += "\r\n";
+    return line;
+}
+
+std::string RecordFile::FormatHeader(const std::array<Column, 4>& columns)
+{
+    std::string line = "time, elapsed [s]";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        line += ", Ch" + std::to_string(i + 1);
+        if (!columns[i].name.empty())
+            line += " " + columns[i].name;
+        if (!columns[i].unit.empty())
+            line += " [" + columns[i].unit + "]";
+    }
+    line += "\r\n";
+    return line;
+}
+
+bool RecordFile::Open(const QString& wanted)
+{
+    if (file_)
+        return true;
+    const QString path = FreePath(wanted);
+    auto file = std::make_unique<QFile>(path);
+    // NewOnly: a file that appeared in between is never truncated.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    file_ = std::move(file);
+    path_ = path;
+    return true;
+}
+
+bool RecordFile::Write(const std::string& text)
+{
+    if (!file_)
+        return false;
+    const qint64 n = file_->write(text.data(), static_cast<qint64>(text.size()));
+    return n == static_cast<qint64>(text.size()) && file_->flush();
+}
+
+bool RecordFile::WriteHeader(const std::array<Column, 4>& columns) { return Write(FormatHeader(columns)); }
+
+bool RecordFile::WriteLine(const std::array<double, 4>& values) { return Write(FormatLine(values)); }
+
+bool RecordFile::WriteStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values)
+{
+    return Write(FormatStampedLine(time, elapsed, values));
+}
+
+void RecordFile::Close()
+{
+    if (file_) {
+        file_->flush();
+        file_->close();
+        file_.reset();
+    }
+}
+
+}  // namespace vm::scope

@@ -1,0 +1,51 @@
+#pragma once
+// The record file: one line of the four channel values per record tick, "%.2f, %.2f, %.2f, %.2f"
+// with a decimal point whatever the locale and CR LF endings. An existing file is never
+// replaced: recording continues in a new numbered file beside it. Every line is flushed, so a
+// crash loses at most the line being written.
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace vm::scope {
+
+class RecordFile {
+public:
+    struct Column {
+        std::string name;
+        std::string unit;
+    };
+
+    // The path the next recording for `wanted` goes to: `wanted` itself when no such file
+    // exists or it is empty, else "name-1.csv", "name-2.csv", ... the first that does not exist.
+    static QString FreePath(const QString& wanted);
+
+    // One line's text; with a time stamp it starts with the ISO-8601 time and elapsed seconds.
+    static std::string FormatLine(const std::array<double, 4>& values);
+    static std::string FormatStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values);
+    static std::string FormatHeader(const std::array<Column, 4>& columns);
+
+    // Creates the file at FreePath(wanted); false when it cannot be created.
+    bool Open(const QString& wanted);
+    bool IsOpen() const { return file_ != nullptr; }
+    QString Path() const { return path_; }
+
+    // Optional header with time stamps (off unless asked for).
+    bool WriteHeader(const std::array<Column, 4>& columns);
+    bool WriteLine(const std::array<double, 4>& values);
+    bool WriteStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values);
+    void Close();
+
+private:
+    bool Write(const std::string& text);
+
+    std::unique_ptr<QFile> file_;
+    QString path_;
+};
+
+}  // namespace vm::scope

@@ -1,0 +1,65 @@
+#pragma once
+// The scope file (.sco): a whole picture, channel setup and every plotted point, as a plain
+// little-endian stream of 152 + 40 x n bytes. Parsing works on bytes only and returns either a
+// complete, checked picture or an error, never half of one; saving replaces the file atomically.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vm::scope {
+
+inline constexpr int32_t kScopeMagic = 39153;
+inline constexpr size_t kScopeHeaderSize = 152;
+inline constexpr size_t kScopeBytesPerPoint = 40;
+
+struct ScopeFileChannel {
+    int32_t on = 0;
+    int32_t station = 0;
+    int32_t model = 255;
+    int32_t version = 0;
+    uint16_t address = 0xFFFF;
+    int32_t addressIndex = 0;
+    int32_t offsetIndex = 8;
+    int32_t divisionIndex = 5;
+};
+
+struct ScopePicture {
+    int32_t elapsed = 0;
+    int32_t spanIndex = 5;
+    double yMax = 100.0;
+    double yMin = 0.0;
+    std::array<ScopeFileChannel, 4> channels;
+    std::vector<double> x;                     // days
+    std::array<std::vector<double>, 4> y;      // plotted values, x.size() each
+};
+
+enum class ScopeFileError {
+    kNone,
+    kShort,       // ends before the header or the points it announces
+    kBadFormat,   // wrong magic, a count or index outside its table, a non-finite number, extra bytes
+};
+
+struct ScopeFileResult {
+    ScopeFileError error = ScopeFileError::kNone;
+    std::string detail;   // which field, for logs and tests
+    ScopePicture picture;  // complete only when error is kNone
+    bool ok() const { return error == ScopeFileError::kNone; }
+};
+
+// An off channel, or one whose model has no parameter data, is stored as model 255, version 0.
+void NormaliseModels(ScopePicture& picture);
+
+ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes);
+std::vector<uint8_t> EncodeScopeFile(const ScopePicture& picture);
+
+// Reads and parses a file; `message` gets the user's text on failure.
+ScopeFileResult LoadScopeFile(const QString& path, std::string* message);
+// Writes through a temporary file renamed over the target; false with the user's text.
+bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string* message);
+
+}  // namespace vm::scope

@@ -1,0 +1,78 @@
+#pragma once
+// The graph monitor's section "Scope" of the program settings: run states, table indexes, the
+// four channels, colours, trigger, paths and display settings. Every key is clamped as it is
+// read, so a hand-edited or damaged profile cannot index outside a table.
+
+#include "scope/ScopeTables.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+class QSettings;
+
+namespace vm::scope {
+
+struct ChannelSettings {
+    bool on = false;
+    int station = 0;
+    uint16_t address = kNoAddress;
+    int addressIndex = 0;
+    int offsetIndex = kDefaultOffsetIndex;
+    int divisionIndex = kDefaultDivisionIndex;
+    uint32_t colour = 0;  // 0xRRGGBB
+    int widthIndex = 0;
+};
+
+inline constexpr std::array<uint32_t, kChannelCount> kDefaultLineColours{0xE7FFB5, 0x94FFDE, 0xFF69FF, 0xD6D7D6};
+inline constexpr uint32_t kDefaultBackground = 0x000000;
+inline constexpr uint32_t kDefaultText = 0xFFFFFF;
+inline constexpr uint32_t kDefaultGrid = 0x008000;
+inline constexpr uint32_t kDefaultCursor = 0xFFFF00;
+
+enum class SnapshotFormat { kVector = 1, kJpeg = 2, kBitmap = 3 };
+
+struct ScopeSettings {
+    bool first = true;
+    bool monitorRun = false;
+    bool recordRun = false;
+    bool triggerRun = false;
+    bool graphWatch = false;
+    int spanIndex = 5;
+    int scanIndex = 3;
+    int recordIndex = 2;
+    std::array<ChannelSettings, kChannelCount> channels;
+    uint32_t background = kDefaultBackground;
+    uint32_t text = kDefaultText;
+    uint32_t grid = kDefaultGrid;
+    uint32_t cursor = kDefaultCursor;
+    int triggerEdge = 0;
+    int triggerChannel = 0;
+    bool snapshot = false;
+    double triggerLevel = 0.0;
+    QString recordPath;
+    QString snapshotPath;
+    int snapshotFormat = 3;
+    bool autoScale = true;
+    double yMin = 0.0;
+    double yMax = 100.0;
+    bool showLegend = true;
+    bool showGrid = true;
+    int cursorChannel = 0;
+    // Beyond the original keys, off by default.
+    bool recordTimeStamps = false;
+    bool secondCursor = false;
+
+    ScopeSettings();
+
+    // Reads section "Scope"; `tempFolder` supplies the default record and snapshot paths.
+    void Read(QSettings& settings, const QString& tempFolder);
+    void Write(QSettings& settings) const;
+};
+
+// Registry colours are 0x00BBGGRR.
+uint32_t ColourFromStored(int stored);
+int ColourToStored(uint32_t rgb);
+
+}  // namespace vm::scope

@@ -1,0 +1,201 @@
+#pragma once
+// The strip chart the graph monitor draws on: one shared X axis of time stamps in days and four Y
+// series, with axes, grid, legend, a data cursor (and an optional second one), zoom and scroll.
+// Appends only mark the chart dirty; one display-rate timer repaints, and each pixel column is
+// drawn from the minimum and maximum of its points, so an hour of 0.1 s samples draws smoothly.
+// The same painting serves the screen, images, SVG, the clipboard and the printer.
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+#include <cstdint>
+#include <vector>
+
+class QPainter;
+class QPagedPaintDevice;
+class QTimer;
+
+namespace vm::scope {
+
+class StripChart : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kChannels = 4;
+    // One hour at 0.1 s is 36,000 points (40 bytes each); beyond ten hours the oldest tenth goes.
+    static constexpr int kMaxPoints = 360000;
+    static constexpr int kRepaintMs = 40;
+
+    enum class Mode : int { kNormal = 0, kScroll = 3, kCursor = 4, kZoom = 8 };
+    enum class PictureFormat { kSvg, kJpeg, kBmp, kPng };
+
+    struct Look {
+        QColor background{0, 0, 0};
+        QColor text{255, 255, 255};
+        QColor grid{0, 128, 0};
+        QColor cursor{255, 255, 0};
+        QColor cursor2{255, 255, 0};
+        bool showLegend = true;
+        bool showGrid = true;
+        std::array<QColor, kChannels> lines;
+        QString title;
+    };
+
+    explicit StripChart(QWidget* parent = nullptr);
+    ~StripChart() override;
+
+    // Data.
+    int PointCount() const { return static_cast<int>(x_.size()); }
+    // Appends a point with all channels 0; returns its index.
+    int AppendPoint(double xDays);
+    // Appends at the current time: the wall clock at the first point, then a monotonic clock, so a
+    // change of the system clock cannot bend the axis.
+    int AppendNow();
+    void SetY(int channel, int point, double y);
+    double Y(int channel, int point) const;
+    double X(int point) const;
+    // Points dropped from the front since the last Clear (kMaxPoints).
+    int64_t Dropped() const { return dropped_; }
+    void Clear();
+
+    // Axes.
+    void SetSpan(double days);
+    double Span() const { return span_; }
+    void SetYRange(double minimum, double maximum);
+    void SetAutoScale(bool on);
+    bool AutoScale() const { return autoScale_; }
+    // The range as drawn (auto scaled or set; never empty).
+    double ShownYMin() const;
+    double ShownYMax() const;
+
+    // Appearance.
+    void SetChannel(int channel, const QString& name, const QColor& colour, int widthPx);
+    void SetLegendText(int channel, const QString& text);
+    QString LegendText(int channel) const { return channels_.at(static_cast<size_t>(channel)).legend; }
+    void SetChannelVisible(int channel, bool visible);
+    bool ChannelVisible(int channel) const { return channels_.at(static_cast<size_t>(channel)).visible; }
+    void SetLineColour(int channel, const QColor& colour);
+    void SetLineWidth(int channel, int px);
+    int LineWidth(int channel) const { return channels_.at(static_cast<size_t>(channel)).width; }
+    Look CurrentLook() const;
+    void SetLook(const Look& look);
+    void SetBackground(const QColor& c) { look_.background = c; Dirty(); }
+    void SetTextColour(const QColor& c) { look_.text = c; Dirty(); }
+    void SetGridColour(const QColor& c) { look_.grid = c; Dirty(); }
+    void SetCursorColour(const QColor& c) { look_.cursor = c; look_.cursor2 = c; Dirty(); }
+    void SetShowGrid(bool on) { look_.showGrid = on; Dirty(); }
+    void SetShowLegend(bool on) { look_.showLegend = on; Dirty(); }
+    void SetTitle(const QString& title) { look_.title = title; Dirty(); }
+    // Factor from a plotted difference to a value difference, for the second cursor's read-out.
+    void SetValueScale(int channel, double factor, const QString& unit);
+
+    // Screen modes and cursors.
+    void SetMode(Mode mode);
+    Mode ScreenMode() const { return mode_; }
+    void SetCursorChannel(int channel);
+    int CursorChannel() const { return cursorChannel_; }
+    void SetCursorPoint(int point);
+    int CursorPoint() const { return cursorPoint_; }
+    void SetSecondCursorEnabled(bool on);
+    bool SecondCursorEnabled() const { return secondEnabled_; }
+    void SetSecondCursorPoint(int point);
+    int SecondCursorPoint() const { return secondPoint_; }
+    // Second cursor minus first: seconds, and each channel's value difference (plotted
+    // difference times the channel's value scale). Empty when the second cursor is not set.
+    struct Deltas {
+        double seconds = 0.0;
+        std::array<double, kChannels> values{};
+    };
+    std::optional<Deltas> CursorDeltas() const;
+
+    // Bulk changes: drawing waits until the outermost bracket closes.
+    void BeginUpdate();
+    void EndUpdate();
+    void SetDrawingEnabled(bool on);
+
+    // Output. The picture is the widget's size, or 1200 x 600 while it has none.
+    QSize PictureSize() const;
+    void Render(QPainter& painter, const QRect& area) const;
+    QImage ToImage(const QSize& size) const;
+    // Written through a temporary file; false with `error` set.
+    bool SavePicture(const QString& path, PictureFormat format, QString* error) const;
+    void CopyToClipboard() const;
+    bool Print(QPagedPaintDevice& device) const;
+
+    // Geometry of the plot inside an area, for tests and the mouse.
+    QRect PlotArea(const QRect& area) const;
+    // The first and last visible X.
+    double ViewStart() const;
+    double ViewEnd() const { return ViewStart() + ViewSpan(); }
+
+signals:
+    void CursorChannelChanged(int channel);  // the user picked another cursor channel
+    void CursorMoved(int point);             // the user moved the cursor
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    struct Channel {
+        QString name;
+        QString legend;
+        int width = 1;
+        bool visible = true;
+        double valueScale = 1.0;
+        QString unit;
+    };
+
+    void Dirty();
+    void OnRepaintTimer();
+    double ViewSpan() const;
+    void ComputeAutoRange(double& lo, double& hi) const;
+    int NearestPoint(double x) const;
+    double XAt(const QRect& plot, int px) const;
+    void DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo, double hi) const;
+    void DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1, double lo,
+                    double hi) const;
+    void DrawReadout(QPainter& p, const QRect& plot) const;
+
+    std::vector<double> x_;
+    std::array<std::vector<double>, kChannels> y_;
+    int64_t dropped_ = 0;
+    std::array<Channel, kChannels> channels_;
+    Look look_;
+    double span_ = 60.0 / 86400.0;
+    double yMin_ = 0.0;
+    double yMax_ = 100.0;
+    bool autoScale_ = true;
+    Mode mode_ = Mode::kNormal;
+    int cursorChannel_ = 0;
+    int cursorPoint_ = 0;
+    bool secondEnabled_ = false;
+    int secondPoint_ = -1;
+    // Zoom and scroll: a fixed window while set.
+    bool fixedView_ = false;
+    double viewStart_ = 0.0;
+    double viewSpan_ = 0.0;
+    int dragStartPx_ = -1;
+    int dragNowPx_ = -1;
+    double dragViewStart_ = 0.0;
+
+    int updateDepth_ = 0;
+    bool drawingEnabled_ = true;
+    bool dirty_ = false;
+    QTimer* repaint_ = nullptr;
+    QElapsedTimer monotonic_;
+    double clockBase_ = 0.0;  // days at the first AppendNow
+};
+
+// Days since 1899-12-30 of a local date and time, as the chart keeps X values.
+double DaysFromDateTime(const class QDateTime& time);
+
+}  // namespace vm::scope

@@ -1,0 +1,206 @@
+// The strip chart drawn into images and checked by pixels, its exports, cursors and clock.
+
+#include "scope/StripChart.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace vm::scope;
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400.0;
+
+// 61 points one second apart, channel 0 flat at `value`, span 60 s, fixed Y 0-100.
+void FillFlat(StripChart& chart, int channel, double value)
+{
+    chart.SetAutoScale(false);
+    chart.SetYRange(0.0, 100.0);
+    chart.SetSpan(60 * kSecond);
+    if (chart.PointCount() == 0)
+        for (int i = 0; i <= 60; ++i)
+            chart.AppendPoint(46000.0 + i * kSecond);
+    for (int i = 0; i < chart.PointCount(); ++i)
+        chart.SetY(channel, i, value);
+}
+
+int RowFor(const QRect& plot, double value, double lo, double hi)
+{
+    return static_cast<int>(std::lround(plot.bottom() - (value - lo) * (plot.height() - 1) / (hi - lo)));
+}
+
+// Pixels of a colour in one row of the plot, well inside it.
+int CountInRow(const QImage& image, const QRect& plot, int row, QRgb colour)
+{
+    int n = 0;
+    for (int x = plot.left() + 5; x < plot.right() - 5; ++x)
+        if ((image.pixel(x, row) & 0xFFFFFF) == (colour & 0xFFFFFF))
+            ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(StripChartPixels, BackgroundAndALineAtTheRowForFifty)
+{
+    StripChart chart;
+    chart.SetShowGrid(false);
+    chart.SetChannel(0, "Ch1", QColor(255, 0, 0), 1);
+    FillFlat(chart, 0, 50.0);
+    for (int c = 1; c < 4; ++c)
+        chart.SetChannelVisible(c, false);
+    const QSize size(600, 300);
+    const QImage image = chart.ToImage(size);
+    const QRect plot = chart.PlotArea(QRect(QPoint(0, 0), size));
+    const int row = RowFor(plot, 50.0, 0.0, 100.0);
+    EXPECT_GT(CountInRow(image, plot, row, qRgb(255, 0, 0)), plot.width() - 20);
+    EXPECT_EQ(CountInRow(image, plot, row - 3, qRgb(255, 0, 0)), 0);
+    EXPECT_EQ(image.pixel(plot.left() + 10, row - 10) & 0xFFFFFF, 0u);  // black background
+}
+
+TEST(StripChartPixels, AHiddenChannelIsNotDrawn)
+{
+    StripChart chart;
+    chart.SetShowGrid(false);
+    chart.SetChannel(1, "Ch2", QColor(0, 0, 255), 2);
+    FillFlat(chart, 1, 30.0);
+    const QSize size(600, 300);
+    const QRect plot = chart.PlotArea(QRect(QPoint(0, 0), size));
+    const int row = RowFor(plot, 30.0, 0.0, 100.0);
+    EXPECT_GT(CountInRow(chart.ToImage(size), plot, row, qRgb(0, 0, 255)), 100);
+    chart.SetChannelVisible(1, false);
+    EXPECT_EQ(CountInRow(chart.ToImage(size), plot, row, qRgb(0, 0, 255)), 0);
+}
+
+TEST(StripChartPixels, PrintColoursAreBlackOnWhite)
+{
+    StripChart chart;
+    FillFlat(chart, 2, 70.0);
+    StripChart::Look look = chart.CurrentLook();
+    look.background = Qt::white;
+    look.text = look.grid = look.cursor = Qt::black;
+    look.cursor2 = Qt::white;
+    look.lines.fill(Qt::black);
+    look.title = "Wednesday, December 09, 2026";
+    chart.SetLook(look);
+    const QSize size(600, 300);
+    const QImage image = chart.ToImage(size);
+    const QRect plot = chart.PlotArea(QRect(QPoint(0, 0), size));
+    EXPECT_EQ(image.pixel(2, 2) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_GT(CountInRow(image, plot, RowFor(plot, 70.0, 0.0, 100.0), qRgb(0, 0, 0)), plot.width() - 20);
+    // Nothing but black, white and the grey of anti-aliased text.
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3) {
+            const QRgb p = image.pixel(x, y);
+            ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
+        }
+}
+
+TEST(StripChartPixels, DecimationKeepsASingleSpikeAmongAnHourOfPoints)
+{
+    StripChart chart;
+    chart.SetShowGrid(false);
+    chart.SetAutoScale(false);
+    chart.SetYRange(0.0, 100.0);
+    chart.SetSpan(3600 * kSecond);
+    chart.SetChannel(0, "Ch1", QColor(0, 255, 0), 1);
+    for (int i = 0; i < 36000; ++i)
+        chart.AppendPoint(46000.0 + i * 0.1 * kSecond);
+    chart.SetY(0, 20000, 90.0);  // one sample among 36,000
+    const QSize size(1200, 600);
+    const QImage image = chart.ToImage(size);
+    const QRect plot = chart.PlotArea(QRect(QPoint(0, 0), size));
+    EXPECT_GE(CountInRow(image, plot, RowFor(plot, 90.0, 0.0, 100.0), qRgb(0, 255, 0)), 1);
+}
+
+TEST(StripChartScale, EqualMinimumAndMaximumStillGiveARange)
+{
+    StripChart chart;
+    chart.SetAutoScale(false);
+    chart.SetYRange(5.0, 5.0);
+    EXPECT_LT(chart.ShownYMin(), chart.ShownYMax());
+    chart.SetAutoScale(true);
+    FillFlat(chart, 0, 42.0);
+    chart.SetAutoScale(true);
+    EXPECT_LT(chart.ShownYMin(), 42.0);
+    EXPECT_GT(chart.ShownYMax(), 42.0);
+    EXPECT_FALSE(chart.ToImage(QSize(300, 200)).isNull());
+}
+
+TEST(StripChartExport, SvgLoadsBackAndRasterFormatsAreReadable)
+{
+    StripChart chart;
+    FillFlat(chart, 0, 50.0);
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::kSvg, &error)) << error.toStdString();
+    QSvgRenderer svg(dir.filePath("p.svg"));
+    EXPECT_TRUE(svg.isValid());
+    EXPECT_EQ(svg.viewBox(), QRect(0, 0, 1200, 600));
+    for (auto [name, format, kind] : {std::tuple{"p.jpg", StripChart::PictureFormat::kJpeg, "jpeg"},
+                                      std::tuple{"p.bmp", StripChart::PictureFormat::kBmp, "bmp"},
+                                      std::tuple{"p.png", StripChart::PictureFormat::kPng, "png"}}) {
+        ASSERT_TRUE(chart.SavePicture(dir.filePath(name), format, &error)) << name;
+        QImageReader reader(dir.filePath(name));
+        EXPECT_EQ(reader.format(), QByteArray(kind));
+        EXPECT_EQ(reader.size(), QSize(1200, 600));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4);
+}
+
+TEST(StripChartExport, AFailedExportIsReportedAndLeavesNothingBehind)
+{
+    StripChart chart;
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_FALSE(chart.SavePicture(dir.filePath("none/p.bmp"), StripChart::PictureFormat::kBmp, &error));
+    EXPECT_FALSE(error.isEmpty());
+    // A folder in the way of the name: the export fails and the folder is untouched.
+    QDir().mkpath(dir.filePath("taken.png/inside"));
+    error.clear();
+    EXPECT_FALSE(chart.SavePicture(dir.filePath("taken.png"), StripChart::PictureFormat::kPng, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QFileInfo(dir.filePath("taken.png/inside")).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+TEST(StripChartCursor, CursorPointIsClampedAndSecondCursorIsOffByDefault)
+{
+    StripChart chart;
+    FillFlat(chart, 0, 1.0);
+    chart.SetMode(StripChart::Mode::kCursor);
+    chart.SetCursorPoint(500);
+    EXPECT_EQ(chart.CursorPoint(), 60);
+    chart.SetCursorPoint(-3);
+    EXPECT_EQ(chart.CursorPoint(), 0);
+    EXPECT_FALSE(chart.SecondCursorEnabled());
+    EXPECT_FALSE(chart.CursorDeltas().has_value());
+    chart.SetY(0, 10, 4.0);
+    chart.SetSecondCursorEnabled(true);
+    chart.SetSecondCursorPoint(10);
+    chart.SetValueScale(0, 2.0, "Hz");  // 2 per division
+    const auto d = chart.CursorDeltas();
+    ASSERT_TRUE(d.has_value());
+    EXPECT_NEAR(d->seconds, 10.0, 1e-6);
+    EXPECT_DOUBLE_EQ(d->values[0], 6.0);  // (4 - 1) x 2
+    EXPECT_DOUBLE_EQ(d->values[1], 0.0);
+    chart.SetSecondCursorEnabled(false);
+    EXPECT_FALSE(chart.CursorDeltas().has_value());
+}
+
+TEST(StripChartClock, AppendNowAdvancesMonotonically)
+{
+    StripChart chart;
+    const int a = chart.AppendNow();
+    const int b = chart.AppendNow();
+    EXPECT_EQ(b, a + 1);
+    EXPECT_GE(chart.X(b), chart.X(a));
+    EXPECT_GT(chart.X(a), 40000.0);  // days since 1899
+}
