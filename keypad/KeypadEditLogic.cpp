@@ -112,8 +112,8 @@ void KeypadEditLogic::OnCommReply(int station, const CommReply& reply)
 {
     if (station != station_)
         return;
-    // A failed attempt is repeated; only the final reply counts.
-    if (reply.error != kNoError && reply.error != kGiveUp)
+    // A failed attempt is repeated; only the final reply (a Modbus exception included) counts.
+    if (!IsFinalError(reply.error))
         return;
     if (reply.error == kNoError && reply.count > 0 && reply.addresses[0] == item_.address) {
         errorMark_ = false;
@@ -128,7 +128,7 @@ void KeypadEditLogic::OnCommReply(int station, const CommReply& reply)
         emit changed();
         return;
     }
-    Fail(reply.lastError);
+    Fail(reply.error == kGiveUp ? reply.lastError : reply.error);
     if (reply.command == 'W') {
         Read();
         return;

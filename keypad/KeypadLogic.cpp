@@ -369,16 +369,18 @@ void KeypadLogic::OnCommReply(int station, const CommReply& reply)
 {
     if (station != station_)
         return;
-    // Only the final outcome of a run command counts; failed attempts are repeated.
-    if (reply.error == kNoError || reply.error == kGiveUp)
-        pendingRuns_ = std::max(0, pendingRuns_ - 1);
+    // Only the final outcome of a run command counts; failed attempts are repeated. A Modbus
+    // exception is the drive's final answer too.
+    if (!IsFinalError(reply.error))
+        return;
+    pendingRuns_ = std::max(0, pendingRuns_ - 1);
     QString next = commandError_;
     if (reply.error == kNoError)
         next.clear();
-    else if (reply.error == kGiveUp)
-        next = QStringLiteral("*** %1 ***").arg(QString::fromLatin1(CommManager::ErrorText(reply.lastError)));
     else
-        return;
+        next = QStringLiteral("*** %1 ***")
+                   .arg(QString::fromLatin1(
+                       CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)));
     if (next == commandError_)
         return;
     commandError_ = next;

@@ -58,6 +58,10 @@ void CtlRunner::Begin()
         stage_ = Stage::Identify;
         manager_.QueueRead(station_, kIdentificationStart, this);
         return;
+    case Command::Upload:
+    case Command::Download:
+    case Command::Compare:
+        return;  // the file commands run on the transfer engine, not here
     }
 }
 
