@@ -361,14 +361,7 @@ void CScopeView::InitialUpdate()
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelSettings& cs = settings_.channels[static_cast<size_t>(i)];
         ScopeChannel& c = logic_.channels[static_cast<size_t>(i)];
-        c.on = cs.on;
-        c.station = cs.station;
-        c.address = cs.address;
-        c.addressIndex = cs.addressIndex;
-        c.offsetIndex = cs.offsetIndex;
-        c.divisionIndex = cs.divisionIndex;
-        c.colour = cs.colour;
-        c.widthIndex = cs.widthIndex;
+        static_cast<ChannelSettings&>(c) = cs;
         c.model = kNoModel;
         c.version = 0;
     }
@@ -440,14 +433,7 @@ void CScopeView::Shutdown()
     for (int i = 0; i < kChannelCount; ++i) {
         const ScopeChannel& c = logic_.channels[static_cast<size_t>(i)];
         ChannelSettings& cs = settings_.channels[static_cast<size_t>(i)];
-        cs.on = c.on;
-        cs.station = c.station;
-        cs.address = c.address;
-        cs.addressIndex = c.addressIndex;
-        cs.offsetIndex = c.offsetIndex;
-        cs.divisionIndex = c.divisionIndex;
-        cs.colour = c.colour;
-        cs.widthIndex = c.widthIndex;
+        cs = c;  // the page choices only
     }
     {
         QSettings s(kCompanyKey, kApplicationKey);

@@ -7,6 +7,7 @@
 #include "catalogue/MonitorItems.h"
 #include "catalogue/StationRecord.h"
 #include "comm/CommReply.h"
+#include "scope/ChannelSettings.h"
 #include "scope/ScopeTables.h"
 
 #include <array>
@@ -18,15 +19,8 @@
 
 namespace vm::scope {
 
-struct ScopeChannel {
-    bool on = false;
-    int station = 0;
-    uint16_t address = kNoAddress;
-    int addressIndex = 0;
-    int offsetIndex = kDefaultOffsetIndex;
-    int divisionIndex = kDefaultDivisionIndex;
-    uint32_t colour = 0;  // 0xRRGGBB
-    int widthIndex = 0;
+// A channel's page choices and what monitoring learns of it.
+struct ScopeChannel : ChannelSettings {
     int model = kNoModel;  // as kept in a scope file
     int version = 0;
     std::vector<MonitorItem> items;

@@ -3,6 +3,7 @@
 // four channels, colours, trigger, paths and display settings. Every key is clamped as it is
 // read, so a hand-edited or damaged profile cannot index outside a table.
 
+#include "scope/ChannelSettings.h"
 #include "scope/ScopeTables.h"
 
 #include <QString>
@@ -14,16 +15,6 @@ class QSettings;
 
 namespace vm::scope {
 
-struct ChannelSettings {
-    bool on = false;
-    int station = 0;
-    uint16_t address = kNoAddress;
-    int addressIndex = 0;
-    int offsetIndex = kDefaultOffsetIndex;
-    int divisionIndex = kDefaultDivisionIndex;
-    uint32_t colour = 0;  // 0xRRGGBB
-    int widthIndex = 0;
-};
 
 inline constexpr std::array<uint32_t, kChannelCount> kDefaultLineColours{0xE7FFB5, 0x94FFDE, 0xFF69FF, 0xD6D7D6};
 inline constexpr uint32_t kDefaultBackground = 0x000000;
