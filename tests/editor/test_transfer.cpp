@@ -244,9 +244,11 @@ TEST_F(TransferTest, TheBackupHoldsTheDrivesValuesFromBeforeTheDownload)
     archive.Attach(File("backup.par"), &backup);
     ASSERT_TRUE(archive.Load(true));
     ASSERT_EQ(backup.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
-    for (size_t i = 0; i < backup.Count(); ++i)
-        if (backup.AddressAt(i) == 0x5101)
+    for (size_t i = 0; i < backup.Count(); ++i) {
+        if (backup.AddressAt(i) == 0x5101) {
             EXPECT_EQ(backup.ValueAt(i), 7u);
+        }
+    }
     EXPECT_NE(line.Register(0x5101), 7);
 }
 
@@ -307,9 +309,11 @@ TEST_F(NoisyTransferTest, DroppedAndCorruptedRepliesAreRepeatedAndTheResultIsSti
     EXPECT_TRUE(pauses.empty());
     EXPECT_TRUE(transfer.Mismatches().empty());
     EXPECT_GT(std::count_if(statuses.begin(), statuses.end(), [](auto& s) { return s.find("Retrying") != std::string::npos; }), 0);
-    for (size_t i = 0; i < file.Count(); ++i)
-        if (line.Data().FindItem(file.AddressAt(i))->writable)
+    for (size_t i = 0; i < file.Count(); ++i) {
+        if (line.Data().FindItem(file.AddressAt(i))->writable) {
             ASSERT_EQ(line.Register(static_cast<uint16_t>(file.AddressAt(i))), file.ValueAt(i) & 0xFFFF);
+        }
+    }
 }
 
 TEST_F(TransferTest, AUserGroupUploadFillsTheEntriesAndADownloadOfItWritesThem)
