@@ -1,0 +1,128 @@
+// The online half wired into the editor frame: an online editor gets it, an offline one does not,
+// and the frame's Undo goes through the drive, moving the record only on the reply.
+
+#include "EditorTestSupport.h"
+
+#include "catalogue/Registers.h"
+#include "editor/ParaListView.h"
+#include "tests/editor/TransferFixture.h"
+
+#include <QAction>
+#include <QTest>
+
+namespace vm::test {
+namespace {
+
+class WiredHost : public FakeToolHost {
+public:
+    using FakeToolHost::FakeToolHost;
+    MessageSink& Messages() override { return script; }
+    ScriptedMessages script;
+};
+
+class OnlineWiring : public ::testing::Test {
+protected:
+    OnlineWiring() : host(&line.harness.manager)
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+        ConnectRecord(host.Record(kTestStation), *line.drive);
+        host.Record(kTestStation).status = reg::kStatusStop;
+    }
+    ~OnlineWiring() override
+    {
+        host.frames.CloseAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    CParaFrame* OpenOnline()
+    {
+        RegisterEditorKind(host.frames, LogicRunner(0, 0));
+        return static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, kTestStation));
+    }
+    // A value edited from 40 to 60 on the drive, its record on the undo stack.
+    CItem* Edited(CParaFrame& f)
+    {
+        CItem* item = f.Data()->FindItem(kAddress);
+        EXPECT_EQ(line.drive->Force(kAddress, 60), "");
+        item->value = 60;
+        f.List().Model().Stacks().PushUndo({kAddress, 40, 60, false, nullptr});
+        f.UpdateCommands();
+        return item;
+    }
+
+    static constexpr uint16_t kAddress = 0x5101;
+    QTemporaryDir dir;
+    DriveOnLine line;
+    WiredHost host;
+};
+
+TEST_F(OnlineWiring, OnlyOnlineEditorsHaveAnOnlineSide)
+{
+    CParaFrame* online = OpenOnline();
+    ASSERT_TRUE(online);
+    EXPECT_NE(online->Online(), nullptr);
+    EXPECT_TRUE(online->CommandAction(CParaFrame::kUpload)->isEnabled());
+
+    RegisterEditorKind(host.frames, LogicRunner(kLargestModel, kLargestVersion));
+    auto* offline = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, host.frames.FreeOfflineStation()));
+    ASSERT_TRUE(offline);
+    EXPECT_EQ(offline->Online(), nullptr);
+    EXPECT_FALSE(offline->CommandAction(CParaFrame::kUpload)->isEnabled());
+}
+
+TEST_F(OnlineWiring, UndoWritesTheDriveAndMovesTheRecordOnlyOnTheReply)
+{
+    CParaFrame* f = OpenOnline();
+    ASSERT_TRUE(f);
+    CItem* item = Edited(*f);
+    ParaUndoStacks& stacks = f->List().Model().Stacks();
+    QAction* undo = f->CommandAction(CParaFrame::kUndo);
+    QAction* redo = f->CommandAction(CParaFrame::kRedo);
+    ASSERT_TRUE(undo->isEnabled());
+
+    undo->trigger();
+    // On its way: the record sits in neither stack, the list still shows 60, both commands wait.
+    EXPECT_EQ(stacks.UndoCount() + stacks.RedoCount(), 0u);
+    EXPECT_EQ(item->value, 60u);
+    EXPECT_TRUE(f->Online()->UndoPending());
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_FALSE(redo->isEnabled());
+
+    ASSERT_TRUE(line.harness.StepUntil([&] { return !f->Online()->UndoPending(); }));
+    EXPECT_EQ(line.Register(kAddress), 40);
+    EXPECT_EQ(item->value, 40u);
+    ASSERT_EQ(stacks.RedoCount(), 1u);
+    EXPECT_EQ(stacks.UndoCount(), 0u);
+    EXPECT_TRUE(redo->isEnabled());
+
+    // Redo writes the edited value back.
+    redo->trigger();
+    ASSERT_TRUE(line.harness.StepUntil([&] { return !f->Online()->UndoPending(); }));
+    EXPECT_EQ(line.Register(kAddress), 60);
+    EXPECT_EQ(item->value, 60u);
+    EXPECT_EQ(stacks.UndoCount(), 1u);
+    EXPECT_EQ(stacks.RedoCount(), 0u);
+    EXPECT_TRUE(host.script.entries.empty());
+}
+
+TEST_F(OnlineWiring, AFailedUndoWriteKeepsTheRecordAndReportsAfterTheReply)
+{
+    CParaFrame* f = OpenOnline();
+    ASSERT_TRUE(f);
+    CItem* item = Edited(*f);
+    ParaUndoStacks& stacks = f->List().Model().Stacks();
+    line.drive->SetSilenced(true);
+    f->CommandAction(CParaFrame::kUndo)->trigger();
+    ASSERT_TRUE(f->Online()->UndoPending());
+    ASSERT_TRUE(line.harness.StepUntil([&] { return !f->Online()->UndoPending(); }));
+    // Back where it was; the value unchanged; the box comes after the reply has returned.
+    EXPECT_EQ(stacks.UndoCount(), 1u);
+    EXPECT_EQ(stacks.RedoCount(), 0u);
+    EXPECT_EQ(item->value, 60u);
+    EXPECT_TRUE(host.script.entries.empty());
+    QTRY_COMPARE(host.script.entries.size(), size_t{1});
+    EXPECT_EQ(host.script.entries[0].caption, "Parameter Editor");
+    EXPECT_TRUE(f->CommandAction(CParaFrame::kUndo)->isEnabled());
+}
+
+}  // namespace
+}  // namespace vm::test
