@@ -5,10 +5,12 @@
 
 #include "catalogue/Registers.h"
 #include "editor/ParaListView.h"
+#include "editor/ParaReadDlg.h"
 #include "tests/editor/TransferFixture.h"
 
 #include <QAction>
 #include <QTest>
+#include <QTimer>
 
 namespace vm::test {
 namespace {
@@ -122,6 +124,29 @@ TEST_F(OnlineWiring, AFailedUndoWriteKeepsTheRecordAndReportsAfterTheReply)
     QTRY_COMPARE(host.script.entries.size(), size_t{1});
     EXPECT_EQ(host.script.entries[0].caption, "Parameter Editor");
     EXPECT_TRUE(f->CommandAction(CParaFrame::kUndo)->isEnabled());
+}
+
+TEST_F(OnlineWiring, ReadingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDrivesValues)
+{
+    CParaFrame* f = OpenOnline();
+    ASSERT_TRUE(f);
+    CGroup* group = f->Data()->Groups().At(0);
+    CItem* first = group->items.At(0);
+    bool finished = false;
+    QTimer::singleShot(0, f, [&] {
+        auto* dlg = f->findChild<CParaReadDlg*>();
+        ASSERT_TRUE(dlg);
+        finished = line.harness.StepUntil([&] { return dlg->Logic().Finished(); });
+    });
+    f->Online()->ReadNode({NodeKind::kGroup, group, nullptr});
+    ASSERT_TRUE(finished);
+    EXPECT_FALSE(f->findChild<CParaReadDlg*>());
+    uint16_t onDrive = 0;
+    line.drive->Read(first->address, onDrive);
+    EXPECT_EQ(first->value, onDrive);
+    ASSERT_EQ(f->List().Model().RowCount(), static_cast<int>(group->items.Count()));
+    EXPECT_NE(f->List().Model().State(0), ParaListModel::RowState::kNotRead);
+    EXPECT_EQ(f->List().Model().ItemAt(0), first);
 }
 
 }  // namespace
