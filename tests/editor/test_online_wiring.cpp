@@ -4,6 +4,7 @@
 #include "EditorTestSupport.h"
 
 #include "catalogue/Registers.h"
+#include "editor/ParaEditDlg.h"
 #include "editor/ParaListView.h"
 #include "editor/ParaReadDlg.h"
 #include "tests/editor/TransferFixture.h"
@@ -147,6 +148,45 @@ TEST_F(OnlineWiring, ReadingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDr
     ASSERT_EQ(f->List().Model().RowCount(), static_cast<int>(group->items.Count()));
     EXPECT_NE(f->List().Model().State(0), ParaListModel::RowState::kNotRead);
     EXPECT_EQ(f->List().Model().ItemAt(0), first);
+}
+
+TEST_F(OnlineWiring, TheEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
+{
+    CParaFrame* f = OpenOnline();
+    ASSERT_TRUE(f);
+    ParaListModel& model = f->List().Model();
+    ASSERT_GE(model.RowCount(), 2);
+    std::vector<CItem*> opened;
+    int polls = 0;
+    // Each open dialog in turn: the first moves on, the second is stopped as a disconnect would.
+    std::function<void()> arm = [&] {
+        QTimer::singleShot(0, f, [&] {
+            CParaEditDlg* dlg = nullptr;
+            for (auto* d : f->findChildren<CParaEditDlg*>())
+                if (d->isVisible() && d->result() == 0 && (opened.empty() || d->Logic().Item() != opened.back()))
+                    dlg = d;
+            if (!dlg) {
+                if (++polls < 200)
+                    arm();
+                return;
+            }
+            opened.push_back(dlg->Logic().Item());
+            ASSERT_TRUE(line.harness.StepUntil([&] { return dlg->Logic().ControlsEnabled(); }));
+            if (opened.size() == 1) {
+                arm();
+                dlg->PressMove(CParaEditDlg::kMoveNext);
+            } else {
+                f->Online()->StopEditing();
+            }
+        });
+    };
+    arm();
+    f->Online()->EditRow(0);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], model.ItemAt(0));
+    EXPECT_EQ(opened[1], model.ItemAt(1));
+    EXPECT_FALSE(f->findChild<CParaEditDlg*>());
+    EXPECT_EQ(f->List().SelectedRows(), std::vector<int>{1});
 }
 
 }  // namespace
