@@ -2,6 +2,7 @@
 
 #include "editor/ParaFrame.h"
 #include "editor/ParaModeDialog.h"
+#include "editor/ParaOnlineSideImpl.h"
 #include "frames/ToolFrameList.h"
 #include "frames/ToolHost.h"
 #include "paramdb/ParameterData.h"
@@ -39,6 +40,10 @@ void RegisterEditorKind(CToolFrameList& frames) { RegisterEditorKind(frames, &CP
 
 void RegisterEditorKind(CToolFrameList& frames, ModeRunner runner)
 {
+    // Online editors get the dialogs; the frame asks only for a station on the line.
+    CParaFrame::OnlineSideFactory() = [](CParaFrame& editor) -> std::unique_ptr<ParaOnlineSide> {
+        return std::make_unique<OnlineEditorSide>(editor);
+    };
     frames.RegisterKind(kKindParameterEditor,
                         [runner](ToolHost& host, int station) { return OpenEditor(host, station, runner); });
 }

@@ -130,8 +130,6 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
 
     if (!Offline() && OnlineSideFactory()) {
         online_ = OnlineSideFactory()(*this);
-        if (online_)
-            list_->Model().onlineUndoWriter = [this](const UndoRecord& r) { online_->WriteUndo(r); };
     }
 
     tree_->Build();
@@ -213,8 +211,18 @@ void CParaFrame::BuildCommands()
     file->addAction(exit);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    AddCommand(edit, kUndo, QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), [this] { list_->Model().Undo(); });
-    AddCommand(edit, kRedo, QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), [this] { list_->Model().Redo(); });
+    AddCommand(edit, kUndo, QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), [this] {
+        if (online_)
+            online_->Undo();
+        else if (Offline())
+            list_->Model().Undo();
+    });
+    AddCommand(edit, kRedo, QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), [this] {
+        if (online_)
+            online_->Redo();
+        else if (Offline())
+            list_->Model().Redo();
+    });
 
     QMenu* op = menuBar()->addMenu(QStringLiteral("&Operation"));
     const auto transfer = [this](int operation) {
@@ -320,8 +328,10 @@ void CParaFrame::UpdateCommands()
     };
     set(kSaveUserGroup, userGroup);
     set(kCloseUserGroup, userGroup);
-    set(kUndo, list_->Model().Stacks().CanUndo());
-    set(kRedo, list_->Model().Stacks().CanRedo());
+    // Online: only through the drive, one write at a time.
+    const bool undoable = Offline() || (online_ && !online_->UndoPending());
+    set(kUndo, undoable && list_->Model().Stacks().CanUndo());
+    set(kRedo, undoable && list_->Model().Stacks().CanRedo());
     for (int id : {kUpload, kDownload, kCompare})
         set(id, online && Loaded() && !watch);
     set(kSaveTextFile, groups && Loaded() && (Offline() || !watch));

@@ -64,6 +64,8 @@ public:
     ParaFrameLogic& Logic() { return *logic_; }
     CParaListView& List() { return *list_; }
     CParaTreeView& Tree() { return *tree_; }
+    // The online half; null for an offline editor or without a factory.
+    ParaOnlineSide* Online() const { return online_.get(); }
     EditorMessages& Messages() { return messages_; }
     const std::shared_ptr<ParameterData>& Data() const { return data_; }
     uint64_t Identity() const { return identity_; }

@@ -20,8 +20,12 @@ public:
     virtual void StopEditing() = 0;
     // 0 upload, 1 download, 2 compare.
     virtual void Transfer(int operation) = 0;
-    // Writes the record's old value; the list's value changes on the reply.
-    virtual void WriteUndo(const UndoRecord& record) = 0;
+    // Online Undo/Redo: the top record's old value goes to the drive; the record moves to the
+    // other stack and the list's value changes only on the reply. False when nothing was sent.
+    virtual bool Undo() = 0;
+    virtual bool Redo() = 0;
+    // A write is on its way: Undo and Redo stay disabled.
+    virtual bool UndoPending() const = 0;
 };
 
 }  // namespace vm
