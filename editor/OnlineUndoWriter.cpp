@@ -40,6 +40,11 @@ void OnlineUndoWriter::OnCommReply(int station, const CommReply& reply)
         return;
     PendingWrite done = *pending_;
     pending_.reset();
+    if (done.forgotten) {
+        if (onForgotten)
+            onForgotten();
+        return;
+    }
     if (reply.error != kNoError) {
         if (onFailed)
             onFailed(done.record, done.direction,
@@ -57,6 +62,14 @@ void OnlineUndoWriter::OnCommReply(int station, const CommReply& reply)
     std::swap(done.record.oldValue, done.record.newValue);
     if (onDone)
         onDone(done.record, done.direction);
+}
+
+void OnlineUndoWriter::ForgetEntry(const CCustom::Entry* entry)
+{
+    if (pending_ && pending_->record.entryMode && pending_->record.entry == entry) {
+        pending_->forgotten = true;
+        pending_->record.entry = nullptr;
+    }
 }
 
 }  // namespace vm

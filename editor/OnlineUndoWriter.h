@@ -28,11 +28,16 @@ public:
     bool Pending() const { return pending_.has_value(); }
     // For the frame's command states.
     bool CanUndoRedo() const { return !Pending(); }
+    // A user-group entry is being deleted: a pending write for it still ends, but touches the
+    // entry no more and reports through onForgotten instead of moving its record.
+    void ForgetEntry(const CCustom::Entry* entry);
 
     // Success: the record with old and new exchanged, ready for the other stack.
     std::function<void(const EditUndoRecord&, Direction)> onDone;
     // Final failure: the record as it was, and the error text.
     std::function<void(const EditUndoRecord&, Direction, const std::string&)> onFailed;
+    // The write of a forgotten entry has ended; nothing is left to move.
+    std::function<void()> onForgotten;
 
     void OnCommReply(int station, const CommReply& reply) override;
 
@@ -40,6 +45,7 @@ private:
     struct PendingWrite {
         EditUndoRecord record;
         Direction direction;
+        bool forgotten = false;
     };
     CommManager& comm_;
     const StationRecord& station_;

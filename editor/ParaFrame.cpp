@@ -130,6 +130,11 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
 
     if (!Offline() && OnlineSideFactory()) {
         online_ = OnlineSideFactory()(*this);
+        if (online_)
+            list_->Model().onEntryDiscarded = [this](const CCustom::Entry* e) {
+                if (online_)
+                    online_->EntryGone(e);
+            };
     }
 
     tree_->Build();

@@ -217,6 +217,9 @@ void ParaListModel::RowChanged(int row)
 void ParaListModel::DropUserGroup(const CCustom& group)
 {
     stacks_.DiscardGroup(group);
+    if (onEntryDiscarded)
+        for (size_t i = 0; i < group.Count(); ++i)
+            onEntryDiscarded(group.EntryAt(i));
     if (editEntry_ && editEntry_->owner == &group) {
         editRow_ = -1;
         editItem_ = nullptr;
@@ -419,6 +422,8 @@ int ParaListModel::DeleteRows(std::vector<int> rows)
             editEntry_ = nullptr;
         }
         stacks_.DiscardEntry(e);
+        if (onEntryDiscarded)
+            onEntryDiscarded(e);
         beginRemoveRows({}, *it, *it);
         rows_.erase(rows_.begin() + *it);
         custom_->RemoveEntry(e);

@@ -69,6 +69,8 @@ public:
     // Online editors: the write that carries out an undo or redo (the value changes on
     // its reply). Without it an online undo changes nothing but still moves the record.
     std::function<void(const UndoRecord&)> onlineUndoWriter;
+    // Told of every user-group entry before it is deleted (the online undo write may hold it).
+    std::function<void(const CCustom::Entry*)> onEntryDiscarded;
 
     // User group rows only; returns the row to select afterwards, or -1.
     int DeleteRows(std::vector<int> rows);

@@ -26,6 +26,8 @@ public:
     virtual bool Redo() = 0;
     // A write is on its way: Undo and Redo stay disabled.
     virtual bool UndoPending() const = 0;
+    // A user-group entry is about to be deleted.
+    virtual void EntryGone(const CCustom::Entry* entry) = 0;
 };
 
 }  // namespace vm

@@ -44,6 +44,7 @@ OnlineEditorSide::OnlineEditorSide(CParaFrame& frame)
         emit model.UndoStateChanged();
         ShowLater(text, true);
     };
+    writer_.onForgotten = [this] { emit frame_.List().Model().UndoStateChanged(); };
 }
 
 OnlineEditorSide::~OnlineEditorSide() = default;

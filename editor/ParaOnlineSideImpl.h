@@ -36,6 +36,7 @@ public:
     bool Undo() override;
     bool Redo() override;
     bool UndoPending() const override { return writer_.Pending(); }
+    void EntryGone(const CCustom::Entry* entry) override { writer_.ForgetEntry(entry); }
 
     OnlineUndoWriter& Writer() { return writer_; }
 

@@ -157,6 +157,25 @@ TEST_F(OnlineEditTest, OnlineUndoWritesTheOldValueAppliesItOnSuccessAndGivesTheR
               OnlineUndoWriter::Result::RunLocked);
 }
 
+TEST_F(OnlineEditTest, anEntryDeletedWhileItsUndoWriteIsPendingIsNeverTouchedAgain)
+{
+    OnlineUndoWriter writer(line.harness.manager, line.record);
+    int done = 0, failed = 0, forgotten = 0;
+    writer.onDone = [&](const EditUndoRecord&, OnlineUndoWriter::Direction) { ++done; };
+    writer.onFailed = [&](const EditUndoRecord&, OnlineUndoWriter::Direction, const std::string&) { ++failed; };
+    writer.onForgotten = [&] { ++forgotten; };
+    auto group = std::make_unique<CCustom>();
+    CCustom::Entry* entry = group->AddEntry(0x5101, 60);
+    ASSERT_EQ(writer.Write({0x5101, 33, 60, true, entry}, OnlineUndoWriter::Direction::Undo, false),
+              OnlineUndoWriter::Result::Sent);
+    writer.ForgetEntry(entry);
+    group.reset();  // the entry is gone; ASan reports any later touch
+    line.harness.StepUntil([&] { return !writer.Pending(); });
+    EXPECT_EQ(forgotten, 1);
+    EXPECT_EQ(done + failed, 0);
+    EXPECT_EQ(line.Register(0x5101), 33);  // the drive took the write all the same
+}
+
 TEST_F(OnlineEditTest, ReadingAGroupFillsItsValuesAndAGiveUpEndsTheReadingKeepingTheOldValue)
 {
     CGroup* group = Item(0x5101)->Group();
