@@ -1,6 +1,7 @@
 // Modbus-RTU, master side: a read or a write request is built, then the line's bytes go
 // through the reply receiver and every reply it completes is judged. An accepted reply is
-// exactly what the slave side builds for the value it carries.
+// exactly what the slave side builds for the value it carries; an exception reply is exactly the
+// slave side's exception frame.
 // Input: kind (bit 0 write, bit 1 expect again after each reply), station, address (2),
 // value (2), then the line bytes.
 
@@ -16,7 +17,15 @@ namespace {
 void CheckReply(std::span<const uint8_t> reply, const modbus::RequestFrame& request)
 {
     const modbus::Evaluation result = modbus::Evaluate(reply, request);
-    FUZZ_CHECK(result.error == kNoError || result.error == kFrameError || result.error == kCrcError);
+    FUZZ_CHECK(result.error == kNoError || result.error == kFrameError || result.error == kCrcError ||
+               IsModbusException(result.error));
+    // The drive's refusal: exactly the exception frame the slave side builds for that code.
+    if (IsModbusException(result.error)) {
+        FUZZ_CHECK(modbus::IsExceptionReply(reply, request));
+        FUZZ_CHECK(fuzz::SameBytes(
+            modbus::BuildException(request[0], request[1], ModbusExceptionCode(result.error)), reply));
+        return;
+    }
     if (result.error != kNoError) {
         FUZZ_CHECK(result.value == 0);
         return;
@@ -54,8 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(receiver.Frame().empty());
             continue;
         }
-        FUZZ_CHECK(receiver.Frame().size() == receiver.Expected());
-        FUZZ_CHECK(fuzz::SameBytes(receiver.Frame(), {data + i + 1 - receiver.Expected(), receiver.Expected()}));
+        const size_t length = receiver.Frame().size();
+        FUZZ_CHECK(length == receiver.Expected() ||
+                   (length == 5 && modbus::IsExceptionReply(receiver.Frame(), request)));
+        FUZZ_CHECK(fuzz::SameBytes(receiver.Frame(), {data + i + 1 - length, length}));
         CheckReply(receiver.Frame(), request);
         if (again)
             receiver.Expect(request);
