@@ -27,3 +27,21 @@ function(varimon_add_test name)
       TIMEOUT ${T_TIMEOUT}
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()
+
+# varimon_add_tool_tests(<folder>)
+# The tests of a tool-window folder: every source in tests/<folder> joins test_<folder>, run in a
+# QApplication on the simulated line (vm_sim) with the compiled Data folder.
+function(varimon_add_tool_tests folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT sources OR NOT TARGET vm_${folder})
+    return()
+  endif()
+  set(libs vm_${folder} Qt6::Test)
+  if(TARGET vm_sim)
+    list(APPEND libs vm_sim)
+  endif()
+  varimon_add_test(test_${folder} QT_MAIN LABEL ${folder} TIMEOUT 300 SOURCES ${sources} LIBS ${libs})
+  if(TARGET vm_data)
+    add_dependencies(test_${folder} vm_data)
+  endif()
+endfunction()

@@ -353,11 +353,6 @@ ParaListModel::EditResult ParaListModel::EndEdit(int row, const QString& text)
 
 void ParaListModel::ApplyUndo(const UndoRecord& record)
 {
-    if (online_) {
-        if (onlineUndoWriter)
-            onlineUndoWriter(record);
-        return;
-    }
     if (record.entryMode) {
         if (!record.entry)
             return;
@@ -381,6 +376,8 @@ void ParaListModel::ApplyUndo(const UndoRecord& record)
 
 bool ParaListModel::Undo()
 {
+    if (online_)
+        return false;
     std::optional<UndoRecord> r = stacks_.PopUndo();
     if (!r)
         return false;
@@ -393,6 +390,8 @@ bool ParaListModel::Undo()
 
 bool ParaListModel::Redo()
 {
+    if (online_)
+        return false;
     std::optional<UndoRecord> r = stacks_.PopRedo();
     if (!r)
         return false;

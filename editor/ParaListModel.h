@@ -63,12 +63,11 @@ public:
     EditFormat Format(int row) const;
     EditResult EndEdit(int row, const QString& text);
 
+    // Offline only: an online editor's undo and redo write to the drive through its online side,
+    // which moves the record when the drive has taken the value.
     bool Undo();
     bool Redo();
     ParaUndoStacks& Stacks() { return stacks_; }
-    // Online editors: the write that carries out an undo or redo (the value changes on
-    // its reply). Without it an online undo changes nothing but still moves the record.
-    std::function<void(const UndoRecord&)> onlineUndoWriter;
     // Told of every user-group entry before it is deleted (the online undo write may hold it).
     std::function<void(const CCustom::Entry*)> onEntryDiscarded;
 
