@@ -107,6 +107,8 @@ int CommManager::Start(const CommSettings& settings)
 
     const int tick = settings.tickMs > 0 ? settings.tickMs : 30;
     m_timeoutTicks = settings.timeoutMs / tick;
+    m_tickMs = tick;
+    m_line = settings;
     m_tickCounter = 0;
     m_started = true;
     return 0;
@@ -184,6 +186,40 @@ void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, Comm
         return;
     Track(replyTo);
     m_queue.push_back({'W', station, address, value, replyTo});
+}
+
+void CommManager::QueueProbe(int station, uint16_t address, int timeoutMs, CommClient* replyTo)
+{
+    if (!ValidStation(station))
+        return;
+    Track(replyTo);
+    m_queue.push_back({'R', station, address, 0, replyTo, 0, ProbeTimeoutTicks(timeoutMs)});
+}
+
+int CommManager::ProbeTimeoutTicks(int timeoutMs) const
+{
+    // The time-out runs from the hand-over of the request, so a slow line must not eat it up:
+    // the request and the longest read reply of either protocol are added at the line's rate.
+    constexpr int kWireBytes = 2 * 20;
+    const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != 0 ? 1 : 0) + (m_line.stopBits != 0 ? 2 : 1);
+    const int baud = m_line.baudRate > 0 ? m_line.baudRate : 9600;
+    const int wireMs = (kWireBytes * bitsPerByte * 1000 + baud - 1) / baud;
+    const int ticks = (std::max(timeoutMs, 0) + wireMs + m_tickMs - 1) / m_tickMs;
+    return std::max(ticks, 1);
+}
+
+int CommManager::CurrentRetryLimit() const
+{
+    if (m_requestInProgress && !m_queue.empty() && m_queue.front().retryLimit >= 0)
+        return m_queue.front().retryLimit;
+    return m_retryLimit;
+}
+
+int CommManager::CurrentTimeoutTicks() const
+{
+    if (m_requestInProgress && !m_queue.empty() && m_queue.front().timeoutTicks >= 0)
+        return m_queue.front().timeoutTicks;
+    return m_timeoutTicks;
 }
 
 std::vector<CommManager::MonitorEntry>::iterator CommManager::FindMonitor(Station& s, uint16_t address)
@@ -340,11 +376,11 @@ void CommManager::Tick()
     if (!m_started)
         return;
 
-    if (m_failed > m_retryLimit)
+    if (m_failed > CurrentRetryLimit())
         GiveUp();
 
     if (m_waiting) {
-        if (++m_tickCounter > m_timeoutTicks) {
+        if (++m_tickCounter > CurrentTimeoutTicks()) {
             m_tickCounter = 0;
             Complete(kTimeoutError);
         }

@@ -72,6 +72,9 @@ public:
 
     void QueueRead(int station, uint16_t address, CommClient* replyTo = nullptr);
     void QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo = nullptr);
+    // A read that asks whether anything answers at an ID: one attempt only, given up after
+    // timeoutMs plus the time the request and a reply take on the wire.
+    void QueueProbe(int station, uint16_t address, int timeoutMs, CommClient* replyTo = nullptr);
     int AddMonitor(int station, std::span<const uint16_t> addresses);
     int RemoveMonitor(int station, std::span<const uint16_t> addresses);
     bool AddListener(int station, CommClient* client);
@@ -109,6 +112,8 @@ public:
     int ProtocolMode() const { return m_mode; }
     int RetryLimit() const { return m_retryLimit; }
     int TimeoutTicks() const { return m_timeoutTicks; }
+    // The ticks a probe with this time-out waits for its reply at the current line settings.
+    int ProbeTimeoutTicks(int timeoutMs) const;
     bool IsWaiting() const { return m_waiting; }
     size_t QueueLength() const { return m_queue.size(); }
     int PollFirst() const { return m_pollFirst; }
@@ -138,6 +143,8 @@ private:
         uint16_t address = 0;
         uint32_t value = 0;
         CommClient* replyTo = nullptr;
+        int retryLimit = -1;                 // -1: the manager's; a probe's own otherwise
+        int timeoutTicks = -1;
     };
     struct ClientRef {
         CommClient* client = nullptr;
@@ -155,6 +162,9 @@ private:
     void Send();
     void Complete(int error);
     void GiveUp();
+    // Limits of the transaction on the line: a probe's own, else the manager's.
+    int CurrentRetryLimit() const;
+    int CurrentTimeoutTicks() const;
     std::vector<ClientRef> Listeners(int station) const;
     void NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply, bool mustListen);
     void NotifyTraffic(int kind);
@@ -176,6 +186,8 @@ private:
     int m_mode = kKx485;
     int m_retryLimit = 3;
     int m_timeoutTicks = 33;
+    int m_tickMs = 30;
+    PortSettings m_line;
     bool m_requestInProgress = false;
     bool m_waiting = false;
     int m_tickCounter = 0;

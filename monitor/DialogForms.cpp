@@ -114,7 +114,7 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
 }
 
 SelectIdForm::SelectIdForm(const MainSettings& s)
-    : mode(std::clamp(s.scanMode, 0, 2))
+    : mode(std::clamp(s.scanMode, 0, 2)), quickScan(s.quickScan != 0)
 {
     const int one = IdValue(s.scanIdOne);
     const int to = IdValue(s.scanIdTo);
@@ -145,6 +145,7 @@ std::optional<QString> SelectIdForm::Accept(MainSettings& s)
     s.scanIdOne = one;
     s.scanIdFrom = from;
     s.scanIdTo = to;
+    s.quickScan = quickScan ? 1 : 0;
     return std::nullopt;
 }
 

@@ -56,6 +56,7 @@ public:
     QString oneText;
     QString fromText;
     QString toText;
+    bool quickScan = true;
 
     bool OneEnabled() const { return mode == kScanOneId; }
     bool RangeEnabled() const { return mode == kScanRange; }

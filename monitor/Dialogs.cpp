@@ -3,6 +3,7 @@
 #include "platform/PortDiscovery.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -266,6 +267,12 @@ CSelectIdDlg::CSelectIdDlg(const MainSettings& settings, QWidget* parent)
     grid->setColumnStretch(4, 1);
     top->addWidget(box);
 
+    quick_ = new QCheckBox(QStringLiteral("&Quick scan"), this);
+    quick_->setObjectName(QStringLiteral("quickScan"));
+    quick_->setToolTip(QStringLiteral("Give up an ID that does not answer after one short attempt"));
+    quick_->setChecked(form.quickScan);
+    top->addWidget(quick_);
+
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("&Search"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
@@ -284,6 +291,7 @@ SelectIdForm CSelectIdDlg::Form() const
     f.oneText = one_->text();
     f.fromText = from_->text();
     f.toText = to_->text();
+    f.quickScan = quick_->isChecked();
     return f;
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
@@ -67,6 +68,7 @@ private:
     QSpinBox* one_;
     QSpinBox* from_;
     QSpinBox* to_;
+    QCheckBox* quick_;
 };
 
 }  // namespace vm

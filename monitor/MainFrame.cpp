@@ -542,9 +542,10 @@ void CMainFrame::ConnectWith(const MainSettings& choice)
     settings_.scanIdOne = choice.scanIdOne;
     settings_.scanIdFrom = choice.scanIdFrom;
     settings_.scanIdTo = choice.scanIdTo;
+    settings_.quickScan = choice.quickScan;
     tabs_->setCurrentIndex(0);
     CleanList();
-    network_.StartScan(SelectIdForm::Ids(settings_));
+    network_.StartScan(SelectIdForm::Ids(settings_), settings_.quickScan ? settings_.quickScanTimeOut : 0);
     UpdateCommands();
 }
 

@@ -6,6 +6,7 @@
 #include "paramdb/ParameterData.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vm {
 
@@ -56,7 +57,7 @@ void NetworkMonitor::WriteEvent(const QString& line)
 
 // --- connection scan -------------------------------------------------------------------------
 
-bool NetworkMonitor::StartScan(const std::vector<int>& ids)
+bool NetworkMonitor::StartScan(const std::vector<int>& ids, int quickTimeoutMs)
 {
     if (scanning_)
         return false;
@@ -67,16 +68,21 @@ bool NetworkMonitor::StartScan(const std::vector<int>& ids)
     scanIds_ = std::move(valid);
     scanIndex_ = 0;
     scanning_ = true;
+    quickTimeoutMs_ = std::max(quickTimeoutMs, 0);
     view_.ScanProgress(true, 0, 100);
-    ReadIdentification(scanIds_[0], kIdentificationStart);
+    ReadIdentification(scanIds_[0], kIdentificationStart, quickTimeoutMs_ > 0);
     return true;
 }
 
-void NetworkMonitor::ReadIdentification(int station, uint16_t address)
+void NetworkMonitor::ReadIdentification(int station, uint16_t address, bool probe)
 {
     view_.StatusMessage(QStringLiteral("Checking inverter No. %1 connection...").arg(station));
     ++outstandingReads_;
-    manager_.QueueRead(station, address, this);
+    probing_ = probe;
+    if (probe)
+        manager_.QueueProbe(station, address, quickTimeoutMs_, this);
+    else
+        manager_.QueueRead(station, address, this);
 }
 
 void NetworkMonitor::StopScan()
@@ -108,6 +114,12 @@ void NetworkMonitor::ScanReply(const CommReply& reply)
         const int attempts = manager_.RetryLimit() + 1;
         view_.ScanProgress(true, scanIndex_ * attempts + reply.retries,
                            static_cast<int>(scanIds_.size()) * attempts);
+        return;
+    }
+    const bool probe = std::exchange(probing_, false);
+    if (probe && reply.error == kGiveUp && reply.lastError != kTimeoutError) {
+        // Something answered, if garbled: the ID gets the full identification after all.
+        ReadIdentification(s, static_cast<uint16_t>(reply.addresses[0]));
         return;
     }
     // A drive that refuses an identification register cannot be shown either.
@@ -203,7 +215,7 @@ void NetworkMonitor::Next()
     const int count = static_cast<int>(scanIds_.size());
     if (scanIndex_ < count) {
         view_.ScanProgress(true, scanIndex_, count);
-        ReadIdentification(scanIds_[scanIndex_], kIdentificationStart);
+        ReadIdentification(scanIds_[scanIndex_], kIdentificationStart, quickTimeoutMs_ > 0);
         return;
     }
     scanning_ = false;

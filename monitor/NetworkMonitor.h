@@ -50,7 +50,9 @@ public:
     const QString& DeviceName(int station) const;
 
     // Connection scan. StartScan does nothing while a scan runs or when no ID in 1-255 is given.
-    bool StartScan(const std::vector<int>& ids);
+    // With quickTimeoutMs > 0 each ID is first asked once with that short time-out and skipped
+    // when silent; an ID that answers anything is identified with the normal repetitions.
+    bool StartScan(const std::vector<int>& ids, int quickTimeoutMs = 0);
     void StopScan();
     bool Scanning() const { return scanning_; }
     const std::vector<int>& ScanIds() const { return scanIds_; }
@@ -81,7 +83,7 @@ public:
 private:
     void WriteEvent(const QString& line);
     void ScanReply(const CommReply& reply);
-    void ReadIdentification(int station, uint16_t address);
+    void ReadIdentification(int station, uint16_t address, bool probe = false);
     void Accept(int station);
     void Next();
     void UpdateTitle();
@@ -106,6 +108,8 @@ private:
     // Identification reads queued and not yet finally answered. Reads left over from a stopped
     // scan are answered first (the queue is in order) and must not be taken for the current one.
     int outstandingReads_ = 0;
+    int quickTimeoutMs_ = 0;
+    bool probing_ = false;  // the current identification read is a quick scan's probe
 
     // The mode the stations' registrations reflect.
     bool graphWatch_ = false;

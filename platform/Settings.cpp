@@ -88,6 +88,8 @@ MainSettings LoadMainSettings(QSettings& s, const SettingsContext& context)
     if (m.scanIdTo < m.scanIdFrom)
         m.scanIdTo = m.scanIdFrom;
     m.scanMode = AboveReplaced(ReadNumber(s, "ScanMode", 0), 2, 2);
+    m.quickScan = ReadNumber(s, "Quick Scan", 1) != 0 ? 1 : 0;
+    m.quickScanTimeOut = Clamped(ReadNumber(s, "Quick Scan TimeOut", 100), kQuickTimeOutMin, kQuickTimeOutMax);
     m.faultFilePath = ExistingFileOr(s.value(QStringLiteral("Fault File Path")).toString(),
                                      DefaultFaultFilePath(context.logFolder));
     m.logFilePath = ExistingFileOr(s.value(QStringLiteral("Log File Path")).toString(),
@@ -116,6 +118,8 @@ void SaveMainSettings(QSettings& s, const MainSettings& m)
     s.setValue(QStringLiteral("ScanIDFrom"), m.scanIdFrom);
     s.setValue(QStringLiteral("ScanIDTo"), m.scanIdTo);
     s.setValue(QStringLiteral("ScanMode"), m.scanMode);
+    s.setValue(QStringLiteral("Quick Scan"), m.quickScan);
+    s.setValue(QStringLiteral("Quick Scan TimeOut"), m.quickScanTimeOut);
     s.setValue(QStringLiteral("Fault File Path"), m.faultFilePath);
     s.setValue(QStringLiteral("Log File Path"), m.logFilePath);
     if (m.conIds)

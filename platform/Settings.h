@@ -40,6 +40,10 @@ struct MainSettings {
     int scanIdFrom = 1;
     int scanIdTo = 255;
     int scanMode = kScanOneId;
+    // A scan from the Select ID dialog gives a silent ID one short attempt (ms) instead of the
+    // full time-out and repetitions.
+    int quickScan = 1;
+    int quickScanTimeOut = 100;
     QString faultFilePath;
     QString logFilePath;
     // Station IDs connected at the last shutdown; absent when never saved.
@@ -58,6 +62,8 @@ inline constexpr int kTimeOutMin = 500;
 inline constexpr int kTimeOutMax = 3000;
 inline constexpr int kRetryMin = 2;
 inline constexpr int kRetryMax = 5;
+inline constexpr int kQuickTimeOutMin = 30;
+inline constexpr int kQuickTimeOutMax = 1000;
 inline constexpr int kStationIdMin = 1;
 inline constexpr int kStationIdMax = 255;
 

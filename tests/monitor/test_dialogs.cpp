@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QRadioButton>
+#include <QCheckBox>
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
@@ -209,4 +210,18 @@ TEST(SelectIdDialogTest, onlyTheChosenModesControlsAreEnabled)
     EXPECT_FALSE(one->isEnabled());
     EXPECT_FALSE(to->isEnabled());
     EXPECT_EQ(dialog.Form().mode, kScanAllIds);
+}
+
+TEST(SelectIdDialogTest, quickScanBoxShowsTheSettingAndSearchStoresIt)
+{
+    MainSettings s;
+    s.quickScan = 0;
+    CSelectIdDlg dialog(s);
+    auto* quick = dialog.findChild<QCheckBox*>("quickScan");
+    ASSERT_TRUE(quick);
+    EXPECT_FALSE(quick->isChecked());
+    quick->setChecked(true);
+    dialog.accept();
+    EXPECT_EQ(dialog.Result().quickScan, 1);
+    EXPECT_EQ(SelectIdForm(MainSettings{}).quickScan, true);
 }

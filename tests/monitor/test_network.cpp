@@ -71,9 +71,9 @@ protected:
         return out;
     }
 
-    bool Scan(const std::vector<int>& ids)
+    bool Scan(const std::vector<int>& ids, int quickTimeoutMs = 0)
     {
-        if (!network.StartScan(ids))
+        if (!network.StartScan(ids, quickTimeoutMs))
             return false;
         return line.StepUntil([&] { return !network.Scanning(); });
     }
@@ -370,6 +370,82 @@ TEST_F(NetworkTest, eventLinesCarryTheDeviceNameWhenThereIsOne)
     ASSERT_TRUE(Scan({2}));
     EXPECT_EQ(Events().value(0), "2:QM-A20(Pump 2) Connected");
     EXPECT_EQ(network.EventLine(9, "Disconnected"), "9:QM-A10 Disconnected");
+}
+
+// Frames sent to each ID and when the first of them went out, on the harness clock.
+struct FrameTally {
+    explicit FrameTally(LineHarness& harness)
+    {
+        harness.manager.SetTrafficHandler([this, &harness](int kind) {
+            if (kind != CommManager::kFrameSent)
+                return;
+            const int id = harness.manager.CurrentReply().station;
+            if (frames[id]++ == 0)
+                firstSentMs[id] = harness.now;
+        });
+    }
+    std::map<int, int> frames;
+    std::map<int, int64_t> firstSentMs;
+};
+
+TEST_F(NetworkTest, quickScanGivesASilentIdOneShortAttemptAndAnAnsweringOneTheFullIdentification)
+{
+    line.AddStations({"2:QM-B20X:0015:1:1"});
+    FrameTally quick(line);
+    ASSERT_TRUE(Scan({1, 2, 3}, 100));
+    EXPECT_EQ(quick.frames[1], 1);
+    EXPECT_EQ(quick.frames[3], 1);
+    // The silent ID held the line no longer than its short time-out and the give-up tick.
+    const int64_t silentMs = quick.firstSentMs[2] - quick.firstSentMs[1];
+    EXPECT_LE(silentMs, (line.manager.ProbeTimeoutTicks(100) + 3) * LineHarness::kTickMs);
+    EXPECT_LT(silentMs, 500);
+    ASSERT_TRUE(network.Record(2).present && network.Record(2).connected);
+    EXPECT_EQ(network.Record(2).version, 0x0015);
+
+    // The answering ID took exactly the reads a normal scan takes; the silent ones the full repetitions.
+    LineHarness normalLine(sim::Protocol::Kx485, 2, 500);
+    normalLine.AddStations({"2:QM-B20X:0015:1:1"});
+    RecordingView normalView;
+    NetworkMonitor normal(normalLine.manager, normalView);
+    normal.SetDataFolder(VARIMON_TEST_DATA_DIR);
+    FrameTally full(normalLine);
+    ASSERT_TRUE(normal.StartScan({1, 2, 3}));
+    ASSERT_TRUE(normalLine.StepUntil([&] { return !normal.Scanning(); }));
+    EXPECT_EQ(full.frames[1], 3);
+    EXPECT_EQ(full.frames[3], 3);
+    EXPECT_EQ(quick.frames[2], full.frames[2]);
+    EXPECT_GT(full.firstSentMs[2] - full.firstSentMs[1], 1000);
+}
+
+TEST_F(NetworkTest, quickScanTreatsAGarbledAnswerAsAStationAndRepeatsAsUsual)
+{
+    FrameTally tally(line);
+    ASSERT_TRUE(network.StartScan({5}, 100));
+    line.Step();  // the probe is out; a reply with a bad checksum comes back
+    ASSERT_EQ(tally.frames[5], 1);
+    std::string garbled = kx485::BuildAck(5, 'R', std::vector<uint16_t>{7});
+    garbled[garbled.size() - 2] = garbled[garbled.size() - 2] == '0' ? '1' : '0';
+    for (char c : garbled)
+        line.manager.ReceiveByte(static_cast<uint8_t>(c));
+    ASSERT_TRUE(line.StepUntil([&] { return !network.Scanning(); }));
+    // The probe, then one normal read with its two repetitions.
+    EXPECT_EQ(tally.frames[5], 4);
+    EXPECT_FALSE(network.Record(5).present);
+}
+
+TEST(QuickScanTimeOut, leavesASlowLineTimeForTheFramesThemselves)
+{
+    LineHarness harness;
+    const int fastMs = harness.manager.ProbeTimeoutTicks(100) * LineHarness::kTickMs;
+    CommSettings s;
+    s.portName = "sim";
+    s.baudRate = 1200;
+    ASSERT_EQ(harness.manager.Start(s), 0);
+    const int slowMs = harness.manager.ProbeTimeoutTicks(100) * LineHarness::kTickMs;
+    // A 12-byte read and its 12-byte answer take 200 ms at 1200 baud, 25 ms at 9600.
+    EXPECT_GE(slowMs, 100 + 200);
+    EXPECT_GE(fastMs, 100 + 25);
+    EXPECT_LT(fastMs, 200);
 }
 
 namespace {

@@ -44,6 +44,8 @@ TEST_F(SettingsTest, emptyStoreGivesTheDefaults)
     EXPECT_EQ(m.scanIdFrom, 1);
     EXPECT_EQ(m.scanIdTo, 255);
     EXPECT_EQ(m.scanMode, 0);
+    EXPECT_EQ(m.quickScan, 1);
+    EXPECT_EQ(m.quickScanTimeOut, 100);
     EXPECT_EQ(m.faultFilePath, QDir(context.logFolder).filePath("history.log"));
     EXPECT_EQ(m.logFilePath, QDir(context.logFolder).filePath("event.txt"));
     EXPECT_FALSE(m.conIds.has_value());
@@ -61,7 +63,11 @@ TEST_F(SettingsTest, outOfRangeNumbersAreReplacedOrClamped)
     Store("StopBit", 3);
     Store("ScanMode", 7);
     Store("ScanIDOne", 300);
+    Store("Quick Scan TimeOut", 5);
+    Store("Quick Scan", 7);
     MainSettings m = Load();
+    EXPECT_EQ(m.quickScanTimeOut, 30);
+    EXPECT_EQ(m.quickScan, 1);
     EXPECT_EQ(m.timeOut, 500);
     EXPECT_EQ(m.retryCount, 5);
     EXPECT_EQ(m.scanIdFrom, 10);
@@ -78,7 +84,11 @@ TEST_F(SettingsTest, outOfRangeNumbersAreReplacedOrClamped)
     Store("DataBit", 9);
     Store("ScanIDOne", 0);
     Store("Parity", -1);  // stored unsigned: a huge value
+    Store("Quick Scan TimeOut", 60000);
+    Store("Quick Scan", 0);
     m = Load();
+    EXPECT_EQ(m.quickScanTimeOut, 1000);
+    EXPECT_EQ(m.quickScan, 0);
     EXPECT_EQ(m.timeOut, 3000);
     EXPECT_EQ(m.retryCount, 2);
     EXPECT_EQ(m.dataBit, 8);

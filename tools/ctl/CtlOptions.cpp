@@ -121,6 +121,10 @@ void Declare(ToolCommandLine& line)
                     QStringLiteral("MS")});
     line.AddOption({QStringLiteral("retries"), QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),
                     QStringLiteral("N")});
+    line.AddOption({QStringLiteral("quick"),
+                    QStringLiteral("scan: give up a silent ID after one attempt with a short time-out.")});
+    line.AddOption({QStringLiteral("quick-timeout"),
+                    QStringLiteral("scan --quick: that time-out, 30-60000 ms (default 100)."), QStringLiteral("MS")});
     line.AddOption({QStringLiteral("json"), QStringLiteral("One JSON object per output line.")});
     line.AddOption({QStringLiteral("count"), QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
                     QStringLiteral("N")});
@@ -202,6 +206,16 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
             return "--retries " + value + ": use 0-20";
         o.settings.retryCount = static_cast<int>(*n);
     }
+    if (line.IsSet("quick") || line.IsSet("quick-timeout")) {
+        o.quickTimeoutMs = kDefaultQuickTimeoutMs;
+        if (line.IsSet("quick-timeout")) {
+            const std::string value = line.Value("quick-timeout");
+            const auto ms = ParseNumber(value, kMinTimeoutMs, kMaxTimeoutMs);
+            if (!ms)
+                return "--quick-timeout " + value + ": use 30-60000 ms";
+            o.quickTimeoutMs = static_cast<int>(*ms);
+        }
+    }
     if (line.IsSet("count")) {
         const std::string value = line.Value("count");
         const auto n = ParseNumber(value, 1, 1000000000);
@@ -211,6 +225,8 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
     }
     if (std::string why = ParseCommand(line.Words(), o); !why.empty())
         return why;
+    if (o.quickTimeoutMs > 0 && o.command != Command::Scan)
+        return "--quick is for scan only";
     if (o.settings.portName.empty())
         return "give the line with --port DEV";
     return {};

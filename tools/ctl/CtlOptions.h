@@ -8,6 +8,9 @@
 
 namespace vm::ctl {
 
+// scan --quick without --quick-timeout.
+inline constexpr int kDefaultQuickTimeoutMs = 100;
+
 enum class Command { Scan, Read, Write, Monitor, Upload, Download, Compare };
 
 // "all" on the command line, as the main window's "All IDs".
@@ -25,6 +28,7 @@ struct CtlOptions {
     int station = 0;             // read, write, monitor
     int first = kScanAllFirst;   // scan
     int last = kScanAllLast;
+    int quickTimeoutMs = 0;      // scan --quick: one short attempt per ID, 0 = off
     std::vector<uint16_t> addresses;
     std::vector<std::string> addressTexts;  // as given, for the output
     uint16_t value = 0;          // write

@@ -4,6 +4,8 @@
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
 
+#include <utility>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,7 +75,11 @@ void CtlRunner::ScanNextStation()
     record_ = StationRecord{};
     record_.station = station_;
     record_.timeScale = kDefaultTimeScale;
-    manager_.QueueRead(station_, kIdentificationStart, this);
+    probing_ = options_.quickTimeoutMs > 0;
+    if (probing_)
+        manager_.QueueProbe(station_, kIdentificationStart, options_.quickTimeoutMs, this);
+    else
+        manager_.QueueRead(station_, kIdentificationStart, this);
 }
 
 void CtlRunner::OnCommReply(int station, const CommReply& reply)
@@ -83,6 +89,11 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
     const uint16_t address = static_cast<uint16_t>(reply.addresses[0]);
     const uint16_t value = static_cast<uint16_t>(reply.values[0]);
     if (stage_ == Stage::Identify) {
+        if (std::exchange(probing_, false) && reply.error == kGiveUp && reply.lastError != kTimeoutError) {
+            // A garbled answer is still an answer: the ID gets the full identification.
+            manager_.QueueRead(station_, address, this);
+            return;
+        }
         if (reply.error == kGiveUp) {
             if (options_.command == Command::Monitor)
                 return Fail(reply);

@@ -61,6 +61,7 @@ private:
     StationRecord record_;               // identification of the station in hand
     std::map<uint16_t, uint16_t> poll_;  // monitor: values of the current poll
     int lines_ = 0;
+    bool probing_ = false;               // scan --quick: the current read is an ID's probe
     bool finished_ = false;
     int exitCode_ = kExitOk;
 };

@@ -82,6 +82,18 @@ TEST_P(CtlTest, scanListsExactlyTheStationsOnTheLine)
                           "\"version\":\"1.5\",\"versionCode\":21}\n");
 }
 
+TEST_P(CtlTest, quickScanFindsTheSameStationsWithOneFramePerSilentId)
+{
+    EXPECT_EQ(Run({"scan", "1-10"}), kExitOk);
+    const std::vector<std::string> normal = Lines();
+    const uint64_t normalFrames = port_->Frames();
+
+    EXPECT_EQ(Run({"scan", "1-10", "--quick"}), kExitOk);
+    EXPECT_EQ(Lines(), normal);
+    // Seven silent IDs, each asked once instead of three times.
+    EXPECT_EQ(normalFrames - port_->Frames(), 7u * 2u);
+}
+
 TEST_P(CtlTest, readsWritesAndReportsRefusals)
 {
     EXPECT_EQ(Run({"read", "1", "0", "0x5301", "3"}), kExitOk);
@@ -204,6 +216,8 @@ TEST(CtlOptions, refusesWhatItCannotDo)
         {"--port", "p", "--stop-bits", "0", "scan"},
         {"--port", "p", "fly"},
         {"--port", "p", "--bogus", "1", "scan"},
+        {"--port", "p", "--quick", "read", "1", "5"},
+        {"--port", "p", "--quick-timeout", "10", "scan"},
     };
     for (const auto& args : bad) {
         CtlOptions o;
