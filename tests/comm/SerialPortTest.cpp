@@ -344,6 +344,7 @@ TEST(SerialPort, HangUpMakesThePortLostAndLeavesItsThreadIdle)
     const double cpu = ProcessCpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     EXPECT_LT(cpu, 0.1 * wall) << cpu << " s of CPU in " << wall << " s";
+    RecordProperty("cpuWhileLost", std::to_string(cpu) + " s in " + std::to_string(wall) + " s");
     EXPECT_EQ(warnings.Items().size(), 1u);
     EXPECT_TRUE(port.IsOpen());
 
