@@ -1,6 +1,7 @@
 // The main window when its serial device goes away and comes back: the simulator program is
 // stopped under it and a new one started on the same link, and the window finds its stations
 // again by itself.
+#include "DriverLine.h"
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
 
@@ -73,7 +74,84 @@ double ProcessCpuSeconds()
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
+// The in-process line behind a device that can be pulled out: a port opened before the last
+// Unplug is lost for good, and none opens while the device is out.
+struct Socket {
+    bool in = true;
+    int generation = 0;
+    void Unplug()
+    {
+        in = false;
+        ++generation;
+    }
+};
+
+class PluggedPort final : public CommPort {
+public:
+    PluggedPort(sim::SimLine& line, int64_t& clockMs, Socket& socket)
+        : line_(line, clockMs), socket_(socket), generation_(socket.generation)
+    {
+    }
+    bool Open(const PortSettings& s, CommErrorSink* errors, std::function<void()> onReceived) override
+    {
+        return socket_.in && line_.Open(s, errors, std::move(onReceived));
+    }
+    bool Start() override { return line_.Start(); }
+    bool WriteBytes(std::span<const uint8_t> bytes) override { return !IsLost() && line_.WriteBytes(bytes); }
+    bool WriteText(std::string_view text) override { return !IsLost() && line_.WriteText(text); }
+    bool IsOpen() const override { return line_.IsOpen(); }
+    void Close() override { line_.Close(); }
+    bool ReadByte(uint8_t& byte) override { return line_.ReadByte(byte); }
+    bool IsLost() const override { return generation_ != socket_.generation; }
+
+private:
+    test::QueuedSimPort line_;
+    Socket& socket_;
+    int generation_;
+};
+
 }  // namespace
+
+TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnds)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(line, {"1:QM-A20", "2:QM-E20"});
+    int64_t clock = 0;
+    Socket socket;
+    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
+                                                         {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
+    frame.Driver().SetReopenInterval(50);
+    MainSettings fast = frame.Settings();
+    fast.timeOut = 150;
+    fast.retryCount = 1;
+    ASSERT_TRUE(frame.ApplyPortSettings(fast));
+    frame.Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2 && !frame.Network().Scanning(); },
+                                kWaitMs));
+
+    // Update runs into the loss: station 1's check fails while the device is out, and the device
+    // is back while station 2 is being checked.
+    frame.OnUpdate();
+    socket.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.Network().Record(1).connected; }, kWaitMs));
+    ASSERT_TRUE(frame.Network().Scanning());
+    socket.in = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains(" >> Port reopened"); },
+                                kWaitMs));
+    EXPECT_TRUE(frame.Network().Scanning());
+    // Once that scan is done, the stations listed are checked again, station 1 included.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2; }, kWaitMs))
+        << frame.windowTitle().toStdString();
+    EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
+    frame.close();
+}
 
 TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStationsAgain)
 {
