@@ -400,7 +400,9 @@ bool CMainFrame::StartComm()
     c.protocolMode = settings_.commMode;
     c.timeoutMs = settings_.timeOut;
     c.retryCount = settings_.retryCount;
-    if (driver_.Start(c) == 0)
+    const int started = driver_.Start(c);
+    UpdatePanes();  // a start ends the reopening of a lost port
+    if (started == 0)
         return true;
     queuedMessages_.Flush();  // the port's warning first
     ShowErrorNow(QStringLiteral("Can't open %1 port").arg(settings_.port));

@@ -153,6 +153,39 @@ TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnd
     frame.close();
 }
 
+TEST(LostPortTest, portSetupWhileTheDeviceIsAwayEndsTheReopeningAndThePortLostPane)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(line, {"1:QM-A20"});
+    int64_t clock = 0;
+    Socket socket;
+    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
+                                                         {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
+    frame.Driver().SetReopenInterval(50);
+    ASSERT_TRUE(frame.ApplyPortSettings(frame.Settings()));
+    frame.Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 1; }, kWaitMs));
+    socket.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(kPanePort) == "Port lost"; }, kWaitMs));
+
+    // The operator's own Port Setup fails while the device is out: that is the answer, and no
+    // reopening goes on behind it.
+    EXPECT_FALSE(frame.ApplyPortSettings(frame.Settings()));
+    EXPECT_EQ(frame.PaneText(kPanePort), "sim");
+    EXPECT_FALSE(frame.Driver().IsPortLost());
+    socket.in = true;
+    EXPECT_FALSE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains("Port reopened"); }, 300));
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].text, "Can't open sim port");
+    frame.close();
+}
+
 TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStationsAgain)
 {
 #ifndef VARIMON_SIM_PROGRAM
