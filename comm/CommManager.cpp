@@ -122,6 +122,31 @@ void CommManager::Stop()
     m_port.reset();
 }
 
+bool CommManager::ReopenPort(const PortSettings& settings)
+{
+    if (!m_started)
+        return false;
+    std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
+    if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
+        return false;
+    m_port = std::move(port);
+    // As after Start: the transaction cut off goes out again from its first attempt, and the
+    // drives, perhaps restarted along with the device, are registered anew.
+    if (m_mode == kKx485)
+        for (Station& s : m_stations)
+            if (!s.monitors.empty())
+                s.reregister = true;
+    m_waiting = false;
+    m_requestInProgress = false;
+    m_monitorActive = false;
+    m_failed = 0;
+    m_tickCounter = 0;
+    m_rxPending.clear();
+    m_kxReceiver.Reset();
+    m_mbReceiver.Reset();
+    return true;
+}
+
 void CommManager::Track(CommClient* client)
 {
     if (!client || m_clients.count(client))

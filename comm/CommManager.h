@@ -69,6 +69,11 @@ public:
     int Start(const CommSettings& settings);
     // Closes the port; nothing is sent until the next successful Start.
     void Stop();
+    // True when the port's device has gone away; requests then time out and give up as usual.
+    bool PortLost() const { return m_port && m_port->IsLost(); }
+    // Opens a fresh port in place of the current one, keeping stations, monitors and queue;
+    // false, with the current port kept, when it cannot be opened.
+    bool ReopenPort(const PortSettings& settings);
 
     void QueueRead(int station, uint16_t address, CommClient* replyTo = nullptr);
     void QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo = nullptr);

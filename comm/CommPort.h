@@ -44,6 +44,9 @@ public:
     virtual bool WriteText(std::string_view text) = 0;
     virtual bool IsOpen() const = 0;
     virtual void Close() = 0;
+    // True once the device has gone away (hung up, unplugged): it stays unusable until the
+    // port is opened again. May be asked from any thread.
+    virtual bool IsLost() const { return false; }
     // Takes the next received byte; false when none waits.
     virtual bool ReadByte(uint8_t& byte) = 0;
     // Appends every received byte waiting to out; the count taken.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -27,6 +28,9 @@ speed_t BaudConstant(int baud)
 
 std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
+// Errors after which the descriptor never works again: the device was hung up or removed.
+bool DeviceGoneError(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+
 }  // namespace
 
 SerialPort::~SerialPort() { Close(); }
@@ -48,6 +52,14 @@ void SerialPort::Report(const char* call, int err)
     }
     if (m_errors)
         m_errors->ReportPortError(kPortErrorCaption, FormatPortWarning(call, SystemText(err), m_settings.portName));
+}
+
+void SerialPort::CheckLost(int err)
+{
+    struct stat st {};
+    // Any other failure counts as a loss only when the device node itself has disappeared.
+    if (DeviceGoneError(err) || ::stat(DevicePath(m_settings.portName).c_str(), &st) != 0)
+        m_lost = true;
 }
 
 void SerialPort::Cleared(const char* call)
@@ -94,6 +106,7 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
     ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
     m_readBroken = false;
+    m_lost = false;
     if (!m_settings.autoTxEnable)
         SetRts(false);
     return true;
@@ -196,7 +209,8 @@ void SerialPort::Close()
 
 bool SerialPort::WriteBytes(std::span<const uint8_t> bytes)
 {
-    if (!IsOpen() || bytes.size() > kBufferSize)
+    // A lost device is not woken for: every frame would only fail again.
+    if (!IsOpen() || m_lost || bytes.size() > kBufferSize)
         return false;
     {
         std::lock_guard lock(m_txMutex);
@@ -257,8 +271,11 @@ void SerialPort::ReadAvailable(short events)
         if (n == 0 && !(events & (POLLHUP | POLLERR)))
             return;
         // Hung up or failed: stop watching input until the next frame is written.
-        Report("ReadFile()", n == 0 ? EIO : errno);
+        const int err = n == 0 ? EIO : errno;
+        Report("ReadFile()", err);
         m_readBroken = true;
+        // After the warning, so that the owner hears of the loss after the reason for it.
+        CheckLost(err);
         return;
     }
 }
@@ -285,6 +302,9 @@ void SerialPort::WriteFrame()
         ticket = m_txTicket;
         m_txPending = false;
     }
+    // A frame queued just before the loss would only fail with a second warning.
+    if (m_lost)
+        return;
     // Whatever came in before this frame is stale.
     ::tcflush(m_fd, TCIFLUSH);
     m_rx.EndDiscard(ticket);
@@ -314,7 +334,9 @@ void SerialPort::WriteFrame()
             }
             continue;
         }
-        Report("WriteFile()", n < 0 ? errno : EIO);
+        const int err = n < 0 ? errno : EIO;
+        Report("WriteFile()", err);
+        CheckLost(err);
         ok = false;
         break;
     }

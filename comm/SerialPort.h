@@ -16,6 +16,8 @@ namespace vm {
 // reads the device and writes the frames, so neither blocks the caller. With RTS direction
 // control, RTS is at the transmit level from just before the write until the output has drained.
 // Devices without modem-control lines (pseudo-terminals) get no RTS handling and no warning.
+// A hang-up, an I/O error that means the device is gone, or a device node that has disappeared
+// makes the port lost: it stops watching and writing the device and waits to be closed.
 class SerialPort : public CommPort {
 public:
     static constexpr size_t kBufferSize = 512;
@@ -31,6 +33,7 @@ public:
     bool WriteText(std::string_view text) override;
     bool IsOpen() const override;
     void Close() override;
+    bool IsLost() const override { return m_lost.load(); }
     bool ReadByte(uint8_t& byte) override;
     size_t ReadAll(std::vector<uint8_t>& out) override { return m_rx.TakeAll(out); }
 
@@ -51,6 +54,7 @@ private:
     void Report(const char* call, int err);
     void Cleared(const char* call);
     bool Configure(int fd);
+    void CheckLost(int err);
 
     PortSettings m_settings;
     CommErrorSink* m_errors = nullptr;
@@ -61,6 +65,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_shutdown{false};
     std::atomic<uint64_t> m_framesWritten{0};
+    std::atomic<bool> m_lost{false};
 
     std::mutex m_txMutex;                   // guards the transmit buffer
     std::vector<uint8_t> m_tx;

@@ -139,6 +139,8 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
             [this](const QString& caption, const QString& text) {
                 queuedMessages_.Show(MessageKind::Error, text.toStdString(), caption.toStdString());
             });
+    connect(&driver_, &CommDriver::portLost, this, &CMainFrame::OnPortLost);
+    connect(&driver_, &CommDriver::portRestored, this, &CMainFrame::OnPortRestored);
     lampTimer_.setInterval(kLampPeriodMs);
     connect(&lampTimer_, &QTimer::timeout, this, [this] {
         if (lamp_.Tick())
@@ -398,7 +400,9 @@ bool CMainFrame::StartComm()
     c.protocolMode = settings_.commMode;
     c.timeoutMs = settings_.timeOut;
     c.retryCount = settings_.retryCount;
-    if (driver_.Start(c) == 0)
+    const int started = driver_.Start(c);
+    UpdatePanes();  // a start ends the reopening of a lost port
+    if (started == 0)
         return true;
     queuedMessages_.Flush();  // the port's warning first
     ShowErrorNow(QStringLiteral("Can't open %1 port").arg(settings_.port));
@@ -435,6 +439,8 @@ void CMainFrame::UpdatePanes()
     protocolPane_->setText(PortSetupForm::Protocols().value(settings_.commMode));
     const QString port = QFileInfo(settings_.port).fileName();
     portPane_->setText(port.isEmpty() ? settings_.port : port);
+    if (driver_.IsPortLost())
+        portPane_->setText(QStringLiteral("Port lost"));
     portPane_->setToolTip(QStringLiteral("Commnnication Port: %1").arg(settings_.port));
     baudPane_->setText(QString::number(settings_.baudRate));
     graphWatchPane_->setText(network_.GraphWatch() ? QStringLiteral("Graph Watch Mode") : QString());
@@ -499,6 +505,11 @@ void CMainFrame::ScanProgress(bool visible, int position, int range)
     }
     progress_->setHidden(!visible);
     UpdateCommands();
+    if (!visible && recheckPending_) {
+        recheckPending_ = false;
+        // Not from inside the scan's last callback.
+        QTimer::singleShot(0, this, [this] { RecheckListed(); });
+    }
 }
 
 void CMainFrame::StatusMessage(const QString& text)
@@ -556,6 +567,34 @@ void CMainFrame::OnUpdate()
     tabs_->setCurrentIndex(0);
     CleanList();
     network_.StartScan(invList_->ListedStations());
+    UpdateCommands();
+}
+
+void CMainFrame::OnPortLost()
+{
+    UpdatePanes();
+    network_.AddLineEvent(QStringLiteral("Port lost"));
+}
+
+void CMainFrame::OnPortRestored()
+{
+    UpdatePanes();
+    network_.AddLineEvent(QStringLiteral("Port reopened"));
+    RecheckListed();
+}
+
+void CMainFrame::RecheckListed()
+{
+    if (network_.Scanning()) {
+        recheckPending_ = true;
+        return;
+    }
+    // Update's steps, but with the rows taken before the clean: after the loss they all read
+    // "No Connection", and Update would drop every one of them unchecked.
+    const std::vector<int> listed = invList_->ListedStations();
+    tabs_->setCurrentIndex(0);
+    CleanList();
+    network_.StartScan(listed);
     UpdateCommands();
 }
 

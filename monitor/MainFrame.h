@@ -101,6 +101,7 @@ public:
 
     NetworkMonitor& Network() { return network_; }
     CommManager& Manager() { return driver_.Manager(); }
+    CommDriver& Driver() { return driver_; }
     CInvListView& InvList() { return *invList_; }
     CFaultListView& FaultList() { return *faultList_; }
     EventLog& Log() { return log_; }
@@ -189,6 +190,9 @@ private:
     void UpdatePanes();
     void UpdateLampPane();
     bool StartComm();
+    void OnPortLost();
+    void OnPortRestored();
+    void RecheckListed();
     void CleanList();
     void ShowErrorNow(const QString& text);
     StationRecord* SelectedConnected() const;
@@ -236,6 +240,7 @@ private:
     RxTxLamp lamp_;
     QTimer lampTimer_;
     int lampRedraws_ = 0;
+    bool recheckPending_ = false;  // the port came back while a scan ran
 };
 
 }  // namespace vm

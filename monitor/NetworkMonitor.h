@@ -75,6 +75,8 @@ public:
     // The single entry to the event log: "%d:%s(%s) %s", or "%d:%s %s" without a device name.
     void AddEvent(int station, const QString& message);
     QString EventLine(int station, const QString& message) const;
+    // An event of the whole line (the port), written without a station prefix.
+    void AddLineEvent(const QString& message) { WriteEvent(message); }
 
     void OnCommReply(int station, const CommReply& reply) override;
     void OnCommMonitor(int station, const CommReply& reply) override;

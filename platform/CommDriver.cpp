@@ -21,7 +21,10 @@ CommDriver::CommDriver(QObject* parent)
         // event loop runs inside another queued call.
         m_manager->PumpReceived();
         m_manager->Tick();
+        CheckPortLost();
     });
+    m_reopenTimer.setInterval(kDefaultReopenMs);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &CommDriver::TryReopen);
     m_manager->SetErrorSink(this);
     // Called on the port's thread: hand the bytes over to ours.
     m_manager->SetReceiveNotifier([this] {
@@ -43,6 +46,8 @@ CommDriver::~CommDriver()
 int CommDriver::Start(const CommSettings& settings)
 {
     m_timer.stop();
+    CancelReopen();
+    m_settings = settings;
     const int result = m_manager->Start(settings);
     if (result == 0)
         m_timer.start(settings.tickMs > 0 ? settings.tickMs : 30);
@@ -52,13 +57,44 @@ int CommDriver::Start(const CommSettings& settings)
 void CommDriver::Stop()
 {
     m_timer.stop();
+    CancelReopen();
     m_manager->Stop();
 }
 
 void CommDriver::PumpReceived() { m_manager->PumpReceived(); }
 
+void CommDriver::CheckPortLost()
+{
+    if (m_lost || !m_manager->PortLost())
+        return;
+    m_lost = true;
+    // The device's one warning has been sent; the attempts to reopen it stay silent.
+    m_quiet = true;
+    if (CommPort* port = m_manager->Port())
+        port->Close();
+    m_reopenTimer.start();
+    emit portLost();
+}
+
+void CommDriver::TryReopen()
+{
+    if (!m_lost || !m_manager->ReopenPort(m_settings))
+        return;
+    CancelReopen();
+    emit portRestored();
+}
+
+void CommDriver::CancelReopen()
+{
+    m_reopenTimer.stop();
+    m_lost = false;
+    m_quiet = false;
+}
+
 void CommDriver::ReportPortError(const std::string& caption, const std::string& text)
 {
+    if (m_quiet)
+        return;
     const QString c = QString::fromStdString(caption), t = QString::fromStdString(text);
     if (QThread::currentThread() == thread())
         emit portError(c, t);

@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace vm;
@@ -25,10 +27,10 @@ public:
         m_items.push_back({caption, text});
         m_cv.notify_all();
     }
-    bool WaitFor(size_t count)
+    bool WaitFor(size_t count, std::chrono::milliseconds timeout = 10s)
     {
         std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, 10s, [&] { return m_items.size() >= count; });
+        return m_cv.wait_for(lock, timeout, [&] { return m_items.size() >= count; });
     }
     std::vector<std::pair<std::string, std::string>> Items()
     {
@@ -298,6 +300,61 @@ TEST(SerialPort, HangUpOfTheOtherSideIsReportedAsAReadFailure)
     auto items = warnings.Items();
     EXPECT_EQ(items[0].second.rfind("WARNING:  ReadFile() Failed", 0), 0u) << items[0].second;
     port.Close();
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Polls a flag the port sets on its own thread without telling anyone.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(SerialPort, HangUpMakesThePortLostAndLeavesItsThreadIdle)
+{
+    auto pty = std::make_unique<PtyPair>();
+    Warnings warnings;
+    SerialPort port;
+    PortSettings s;
+    s.portName = pty->slavePath;
+    ASSERT_TRUE(port.Open(s, &warnings, nullptr));
+    ASSERT_TRUE(port.Start());
+    EXPECT_FALSE(port.IsLost());
+    pty.reset();
+    ASSERT_TRUE(warnings.WaitFor(1));
+    ASSERT_TRUE(WaitUntil([&] { return port.IsLost(); }));
+    // The manager goes on sending until it hears of the loss; those frames go nowhere.
+    EXPECT_FALSE(port.WriteText("01Y"));
+
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    // A second warning (a write to the dead device) must not come, nor may the thread spin.
+    EXPECT_FALSE(warnings.WaitFor(2, 700ms));
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    EXPECT_LT(cpu, 0.1 * wall) << cpu << " s of CPU in " << wall << " s";
+    RecordProperty("cpuWhileLost", std::to_string(cpu) + " s in " + std::to_string(wall) + " s");
+    EXPECT_EQ(warnings.Items().size(), 1u);
+    EXPECT_TRUE(port.IsOpen());
+
+    // Opened again on a device that is there, it is no longer lost.
+    PtyPair next;
+    s.portName = next.slavePath;
+    ASSERT_TRUE(port.Open(s, &warnings, nullptr));
+    ASSERT_TRUE(port.Start());
+    EXPECT_FALSE(port.IsLost());
+    EXPECT_TRUE(port.WriteText("01Y"));
 }
 
 }  // namespace

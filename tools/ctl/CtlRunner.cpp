@@ -95,6 +95,8 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
             return;
         }
         if (reply.error == kGiveUp) {
+            if (options_.command == Command::Monitor && AwaitPort())
+                return;
             if (options_.command == Command::Monitor)
                 return Fail(reply);
             // An ID nobody answers is simply not on the line; one that stops half-way is a fault.
@@ -168,11 +170,15 @@ void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
 {
     if (finished_ || stage_ != Stage::Monitor || station != station_)
         return;
+    if (reply.error == kGiveUp && AwaitPort())
+        return;
     // A refused address would never complete a poll.
     if (reply.error == kGiveUp || IsModbusException(reply.error))
         return Fail(reply);
     if (reply.error != kNoError)
         return;
+    if (!portDown_)
+        portTrouble_ = false;
     for (int i = 0; i < reply.count && i < static_cast<int>(reply.addresses.size()); ++i)
         poll_[static_cast<uint16_t>(reply.addresses[static_cast<size_t>(i)])] =
             static_cast<uint16_t>(reply.values[static_cast<size_t>(i)]);
@@ -219,6 +225,46 @@ std::string CtlRunner::FormatMonitored(uint16_t address, uint16_t value) const
     if (text == "Unknown" && address > reg::kVersion)
         return std::to_string(value);
     return text;
+}
+
+void CtlRunner::PortLost()
+{
+    portDown_ = true;
+    portTrouble_ = true;
+}
+
+void CtlRunner::PortRestored()
+{
+    portDown_ = false;
+    if (awaitingPort_ && !finished_) {
+        awaitingPort_ = false;
+        Reidentify();
+    }
+}
+
+bool CtlRunner::AwaitPort()
+{
+    if (!portTrouble_ || finished_)
+        return false;
+    // Attempts that failed while the device was away say nothing about the station.
+    if (portDown_)
+        awaitingPort_ = true;
+    else
+        Reidentify();
+    return true;
+}
+
+void CtlRunner::Reidentify()
+{
+    if (stage_ == Stage::Monitor) {
+        // The give-up dropped the station's monitors; the listener goes too, to be added again.
+        manager_.RemoveMonitor(station_, options_.addresses);
+        manager_.RemoveListener(station_, this);
+    }
+    poll_.clear();
+    record_ = StationRecord{};
+    stage_ = Stage::Identify;
+    manager_.QueueRead(station_, kIdentificationStart, this);
 }
 
 void CtlRunner::Interrupt()

@@ -29,6 +29,10 @@ public:
     void Begin();
     // Ends a monitor that runs until interrupted.
     void Interrupt();
+    // The port's device went away / was opened again. A monitor outlives the loss: a give-up
+    // while the line is in trouble waits for the port and identifies the station again.
+    void PortLost();
+    void PortRestored();
 
     bool Finished() const { return finished_; }
     int ExitCode() const { return exitCode_; }
@@ -45,6 +49,8 @@ private:
     void ScanNextStation();
     void PrintStation();
     void StartMonitor();
+    bool AwaitPort();
+    void Reidentify();
     void PrintPoll();
     void Fail(const CommReply& reply);
     void Finish(int code);
@@ -63,6 +69,9 @@ private:
     int lines_ = 0;
     bool probing_ = false;               // scan --quick: the current read is an ID's probe
     bool finished_ = false;
+    bool portDown_ = false;              // between PortLost and PortRestored
+    bool portTrouble_ = false;           // from PortLost until the station answers again
+    bool awaitingPort_ = false;          // a give-up waits for PortRestored
     int exitCode_ = kExitOk;
 };
 

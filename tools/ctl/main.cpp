@@ -48,6 +48,26 @@ int RunFileCommand(QCoreApplication& app, vm::CommDriver& driver, vm::ctl::CtlOp
     return code;
 }
 
+// A monitor outlives an unplugged adapter or a stopped simulator: it says so and goes on once the
+// device is back. VARIMON_REOPEN_MS shortens the reopen interval (tests).
+void FollowLostPort(vm::CommDriver& driver, vm::ctl::CtlRunner& runner, const std::string& port)
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VARIMON_REOPEN_MS", &ok);
+    if (ok && ms > 0)
+        driver.SetReopenInterval(ms);
+    QObject::connect(&driver, &vm::CommDriver::portLost, [&driver, &runner, port] {
+        const double seconds = driver.ReopenInterval() / 1000.0;
+        std::cerr << "varimonctl: Port lost: " << port << "; reopening every " << seconds << " s\n"
+                  << std::flush;
+        runner.PortLost();
+    });
+    QObject::connect(&driver, &vm::CommDriver::portRestored, [&runner, port] {
+        std::cerr << "varimonctl: Port reopened: " << port << "\n" << std::flush;
+        runner.PortRestored();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -83,6 +103,8 @@ int main(int argc, char** argv)
         return RunFileCommand(app, driver, options);
     CtlRunner runner(driver.Manager(), options, std::cout, std::cerr);
     runner.onFinished = [&] { QMetaObject::invokeMethod(&app, [&] { app.exit(runner.ExitCode()); }, Qt::QueuedConnection); };
+    if (options.command == Command::Monitor)
+        FollowLostPort(driver, runner, options.settings.portName);
 
     // Ctrl+C ends a running monitor cleanly.
     if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) == 0) {

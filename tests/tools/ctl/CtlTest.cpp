@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 namespace vm::ctl {
@@ -158,6 +159,43 @@ TEST_P(CtlTest, monitorOfAStationThatFallsSilentFails)
     for (int tick = 0; tick < 200 && !runner.Finished(); ++tick)
         Tick();
     EXPECT_TRUE(runner.Finished());
+    EXPECT_EQ(runner.ExitCode(), kExitCommFailure);
+    EXPECT_EQ(err_.str(), "*** Timeout Error ***\n");
+}
+
+TEST_P(CtlTest, monitorOutlivesALostPortAndFailsAgainOnlyOnceTheStationHasAnswered)
+{
+    CtlOptions options;
+    ASSERT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options), "");
+    options.settings.protocolMode = GetParam();
+    ASSERT_EQ(manager_.Start(options.settings), 0);
+    CtlRunner runner(manager_, options, out_, err_);
+    runner.Begin();
+    auto tickUntil = [&](const std::function<bool()>& done) {
+        for (int tick = 0; tick < 400 && !done(); ++tick)
+            Tick();
+        return done();
+    };
+    ASSERT_TRUE(tickUntil([&] { return !Lines().empty(); }));
+
+    // The device goes and comes back, but the station stays silent past the reopen: its give-ups,
+    // in the monitor and in each identification that follows, are not the end.
+    runner.PortLost();
+    line_.Command("silence 3", clock_);
+    ASSERT_TRUE(tickUntil([&] { return manager_.MonitorCount(3) == 0; }));
+    runner.PortRestored();
+    const size_t linesBefore = Lines().size();
+    for (int tick = 0; tick < 100; ++tick)
+        Tick();
+    EXPECT_FALSE(runner.Finished());
+    EXPECT_EQ(err_.str(), "");
+    line_.Command("revive 3", clock_);
+    ASSERT_TRUE(tickUntil([&] { return Lines().size() >= linesBefore + 2; })) << err_.str();
+    EXPECT_EQ(manager_.MonitorCount(3), 1);
+
+    // With the station heard again, a silence is an ordinary failure once more.
+    line_.Command("silence 3", clock_);
+    ASSERT_TRUE(tickUntil([&] { return runner.Finished(); }));
     EXPECT_EQ(runner.ExitCode(), kExitCommFailure);
     EXPECT_EQ(err_.str(), "*** Timeout Error ***\n");
 }

@@ -1,0 +1,255 @@
+// The main window when its serial device goes away and comes back: the simulator program is
+// stopped under it and a new one started on the same link, and the window finds its stations
+// again by itself.
+#include "DriverLine.h"
+#include "monitor/MainFrame.h"
+#include "tests/platform/QStringPrinter.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+using namespace vm;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+constexpr int kReopenMs = 200;
+
+class Simulator {
+public:
+    bool Start(const QString& linkPath)
+    {
+#ifdef VARIMON_SIM_PROGRAM
+        process.start(QStringLiteral(VARIMON_SIM_PROGRAM),
+                      {"--link", linkPath, "--protocol", "auto", "--seed", "1", "--station", "1:QM-A20", "--station",
+                       "2:QM-B20X:0015"});
+        if (!process.waitForStarted(kWaitMs))
+            return false;
+        while (!output.contains("ready ")) {
+            if (!process.waitForReadyRead(kWaitMs))
+                return false;
+            output += process.readAllStandardOutput();
+        }
+        return true;
+#else
+        return false;
+#endif
+    }
+    bool Quit()
+    {
+        process.write("quit\n");
+        process.closeWriteChannel();
+        return process.waitForFinished(kWaitMs);
+    }
+    ~Simulator()
+    {
+        if (process.state() != QProcess::NotRunning && !Quit()) {
+            process.kill();
+            process.waitForFinished(kWaitMs);
+        }
+    }
+
+    QProcess process;
+    QByteArray output;
+};
+
+QString Status(CInvListModel& model, int station)
+{
+    for (int row = 0; row < model.rowCount(); ++row)
+        if (model.CellText(row, kColId) == QString::number(station))
+            return model.CellText(row, kColStatus);
+    return {};
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The in-process line behind a device that can be pulled out: a port opened before the last
+// Unplug is lost for good, and none opens while the device is out.
+struct Socket {
+    bool in = true;
+    int generation = 0;
+    void Unplug()
+    {
+        in = false;
+        ++generation;
+    }
+};
+
+class PluggedPort final : public CommPort {
+public:
+    PluggedPort(sim::SimLine& line, int64_t& clockMs, Socket& socket)
+        : line_(line, clockMs), socket_(socket), generation_(socket.generation)
+    {
+    }
+    bool Open(const PortSettings& s, CommErrorSink* errors, std::function<void()> onReceived) override
+    {
+        return socket_.in && line_.Open(s, errors, std::move(onReceived));
+    }
+    bool Start() override { return line_.Start(); }
+    bool WriteBytes(std::span<const uint8_t> bytes) override { return !IsLost() && line_.WriteBytes(bytes); }
+    bool WriteText(std::string_view text) override { return !IsLost() && line_.WriteText(text); }
+    bool IsOpen() const override { return line_.IsOpen(); }
+    void Close() override { line_.Close(); }
+    bool ReadByte(uint8_t& byte) override { return line_.ReadByte(byte); }
+    bool IsLost() const override { return generation_ != socket_.generation; }
+
+private:
+    test::QueuedSimPort line_;
+    Socket& socket_;
+    int generation_;
+};
+
+}  // namespace
+
+TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnds)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(line, {"1:QM-A20", "2:QM-E20"});
+    int64_t clock = 0;
+    Socket socket;
+    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
+                                                         {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
+    frame.Driver().SetReopenInterval(50);
+    MainSettings fast = frame.Settings();
+    fast.timeOut = 150;
+    fast.retryCount = 1;
+    ASSERT_TRUE(frame.ApplyPortSettings(fast));
+    frame.Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2 && !frame.Network().Scanning(); },
+                                kWaitMs));
+
+    // Update runs into the loss: station 1's check fails while the device is out, and the device
+    // is back while station 2 is being checked.
+    frame.OnUpdate();
+    socket.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.Network().Record(1).connected; }, kWaitMs));
+    ASSERT_TRUE(frame.Network().Scanning());
+    socket.in = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains(" >> Port reopened"); },
+                                kWaitMs));
+    EXPECT_TRUE(frame.Network().Scanning());
+    // Once that scan is done, the stations listed are checked again, station 1 included.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2; }, kWaitMs))
+        << frame.windowTitle().toStdString();
+    EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
+    frame.close();
+}
+
+TEST(LostPortTest, portSetupWhileTheDeviceIsAwayEndsTheReopeningAndThePortLostPane)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(line, {"1:QM-A20"});
+    int64_t clock = 0;
+    Socket socket;
+    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
+                                                         {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
+    frame.Driver().SetReopenInterval(50);
+    ASSERT_TRUE(frame.ApplyPortSettings(frame.Settings()));
+    frame.Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 1; }, kWaitMs));
+    socket.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(kPanePort) == "Port lost"; }, kWaitMs));
+
+    // The operator's own Port Setup fails while the device is out: that is the answer, and no
+    // reopening goes on behind it.
+    EXPECT_FALSE(frame.ApplyPortSettings(frame.Settings()));
+    EXPECT_EQ(frame.PaneText(kPanePort), "sim");
+    EXPECT_FALSE(frame.Driver().IsPortLost());
+    socket.in = true;
+    EXPECT_FALSE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains("Port reopened"); }, 300));
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].text, "Can't open sim port");
+    frame.close();
+}
+
+TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStationsAgain)
+{
+#ifndef VARIMON_SIM_PROGRAM
+    GTEST_SKIP() << "varimon-sim is not part of this build";
+#endif
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    {
+        QSettings s(kCompanyKey, kApplicationKey);
+        s.setValue("Main/TimeOut", 300);
+        s.setValue("Main/Retry Count", 1);
+    }
+    const QString link = dir.filePath("line");
+    auto sim = std::make_unique<Simulator>();
+    ASSERT_TRUE(sim->Start(link)) << sim->output.toStdString();
+
+    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
+                                                         {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{link, std::vector<int>{1, 2}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Driver().SetReopenInterval(kReopenMs);
+    frame.Startup();
+    CInvListModel& list = frame.InvList().Model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.Network().Scanning(); }, kWaitMs));
+    ASSERT_EQ(frame.windowTitle(), "Varimon Main [2 Connected]");
+    EXPECT_EQ(frame.PaneText(kPanePort), "line");
+    ASSERT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
+
+    // The device goes away: one warning, "Port lost" in the pane and the log, and the stations
+    // drop off as on any dead line.
+    ASSERT_TRUE(sim->Quit());
+    sim.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(kPanePort) == "Port lost"; }, kWaitMs));
+    EXPECT_TRUE(frame.Log().Lines().join('\n').contains(" >> Port lost"));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return Status(list, 1) == "No Connection" && Status(list, 2) == "No Connection";
+    }, kWaitMs));
+    EXPECT_EQ(frame.windowTitle(), "Varimon Main [0 Connected]");
+
+    // Several reopen attempts while nothing is there: no further messages and no busy loop.
+    const double cpuBefore = ProcessCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !frame.Driver().IsPortLost(); }, 5 * kReopenMs));
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
+    EXPECT_LT(cpu, 0.1 * seconds) << cpu << " s of CPU in " << seconds << " s";
+    ::testing::Test::RecordProperty("cpuWhileAway", QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
+    ASSERT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.Entries()[0].text.rfind("WARNING:  ReadFile() Failed", 0), 0u) << messages.Entries()[0].text;
+    EXPECT_EQ(frame.PaneText(kPanePort), "Port lost");
+
+    // A new simulator on the same link: reopened, logged, and both stations back without any
+    // command of the user's.
+    Simulator next;
+    ASSERT_TRUE(next.Start(link)) << next.output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.windowTitle() == "Varimon Main [2 Connected]"; }, kWaitMs))
+        << frame.windowTitle().toStdString();
+    EXPECT_TRUE(frame.Log().Lines().join('\n').contains(" >> Port reopened"));
+    EXPECT_EQ(frame.PaneText(kPanePort), "line");
+    EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status(list, 1) == "Stop" && Status(list, 2) == "Stop"; }, kWaitMs))
+        << Status(list, 1).toStdString() << " / " << Status(list, 2).toStdString();
+    EXPECT_EQ(messages.Entries().size(), 1u);
+    frame.close();
+}
