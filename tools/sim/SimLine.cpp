@@ -378,8 +378,10 @@ std::vector<uint8_t> SimLine::TakeDue(int64_t nowMs)
 {
     std::vector<uint8_t> out;
     auto it = pending_.begin();
-    for (; it != pending_.end() && it->due <= nowMs; ++it)
+    for (; it != pending_.end() && it->due <= nowMs; ++it) {
         out.insert(out.end(), it->bytes.begin(), it->bytes.end());
+        lastTakenDue_ = it->due;
+    }
     pending_.erase(pending_.begin(), it);
     return out;
 }

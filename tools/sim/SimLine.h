@@ -53,6 +53,8 @@ public:
     void AdvanceTo(int64_t nowMs);
     // Output due at or before nowMs, in order.
     std::vector<uint8_t> TakeDue(int64_t nowMs);
+    // When the newest output taken by TakeDue fell due (0 before any).
+    int64_t LastTakenDue() const { return lastTakenDue_; }
     // When the next output falls due.
     std::optional<int64_t> NextDue() const;
 
@@ -98,6 +100,7 @@ private:
     int64_t advancedMs_ = 0;
     std::vector<Pending> pending_;
     LineCounters counters_;
+    int64_t lastTakenDue_ = 0;
 };
 
 }  // namespace vm::sim
