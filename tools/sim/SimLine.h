@@ -58,7 +58,8 @@ public:
     // When the next output falls due.
     std::optional<int64_t> NextDue() const;
 
-    // One console command ("trip 3 0", "set 2 5 3000", ...). The text is "ok" or "error: ...".
+    // One console command ("trip 3 0", "set 2 5 3000", ...). The text is "ok" or "error: ...";
+    // "counters" answers "ok requests N replies N dropped N corrupted N".
     struct CommandResult {
         std::string text;
         bool quit = false;
