@@ -208,9 +208,9 @@ private:
 
     std::array<StationHealth, kStations> m_health;
     std::function<int64_t()> m_clock;
-    int64_t m_sentUs = 0;                   // manager's clock when the attempt went out
-    int64_t m_arrivalUs = -1;               // port's clock: newest byte taken for this attempt
-    bool m_nakReply = false;                // the frame being completed is a KX485 NAK
+    int64_t m_sentUs = 0;      // manager's clock when the attempt went out
+    int64_t m_arrivalUs = -1;  // port's clock: newest byte taken for this attempt
+    bool m_nakReply = false;   // the frame being completed is a KX485 NAK
 };
 
 }  // namespace vm

@@ -9,16 +9,16 @@
 namespace vm {
 
 struct StationHealth {
-    uint64_t requests = 0;         // transactions started (first attempts only)
-    uint64_t attempts = 0;         // frames sent: requests plus repetitions
-    uint64_t repetitions = 0;      // attempts after a failed one
-    uint64_t giveUps = 0;          // transactions abandoned after the last repetition
-    uint64_t replies = 0;          // well-formed replies: data, NAK or Modbus exception
+    uint64_t requests = 0;     // transactions started (first attempts only)
+    uint64_t attempts = 0;     // frames sent: requests plus repetitions
+    uint64_t repetitions = 0;  // attempts after a failed one
+    uint64_t giveUps = 0;      // transactions abandoned after the last repetition
+    uint64_t replies = 0;      // well-formed replies: data, NAK or Modbus exception
     uint64_t timeouts = 0;
-    uint64_t checksumErrors = 0;   // KX485 sum error, Modbus CRC error
-    uint64_t frameErrors = 0;      // replies that fit no request (layout, station, command)
+    uint64_t checksumErrors = 0;         // KX485 sum error, Modbus CRC error
+    uint64_t frameErrors = 0;            // replies that fit no request (layout, station, command)
     std::map<int, uint64_t> rejections;  // NAK and exception replies by CommError code
-    uint64_t valuesRefreshed = 0;  // register values delivered by successful monitor replies
+    uint64_t valuesRefreshed = 0;        // register values delivered by successful monitor replies
     // Reply time from the end of the request to the last byte of the reply, in microseconds;
     // timed are the replies counted in replies.
     uint64_t timed = 0;

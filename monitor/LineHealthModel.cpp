@@ -43,7 +43,8 @@ QString Milliseconds(int64_t us)
 
 }  // namespace
 
-LineHealthModel::LineHealthModel(QObject* parent) : QAbstractTableModel(parent) {}
+LineHealthModel::LineHealthModel(QObject* parent) : QAbstractTableModel(parent)
+{}
 
 int LineHealthModel::rowCount(const QModelIndex& parent) const
 {
@@ -61,12 +62,14 @@ QVariant LineHealthModel::data(const QModelIndex& index, int role) const
         return {};
     const auto column = static_cast<HealthColumn>(index.column());
     switch (role) {
-    case Qt::DisplayRole: return CellText(index.row(), column);
+    case Qt::DisplayRole:
+        return CellText(index.row(), column);
     case Qt::TextAlignmentRole:
         if (column == HealthColumn::Drive || column == HealthColumn::Refusals)
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -76,13 +79,16 @@ QVariant LineHealthModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     const auto column = static_cast<HealthColumn>(section);
     switch (role) {
-    case Qt::DisplayRole: return QString::fromLatin1(kTitles[static_cast<size_t>(section)].title);
-    case Qt::ToolTipRole: return QString::fromLatin1(kTitles[static_cast<size_t>(section)].tip);
+    case Qt::DisplayRole:
+        return QString::fromLatin1(kTitles[static_cast<size_t>(section)].title);
+    case Qt::ToolTipRole:
+        return QString::fromLatin1(kTitles[static_cast<size_t>(section)].tip);
     case Qt::TextAlignmentRole:
         if (column == HealthColumn::Drive || column == HealthColumn::Refusals)
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -96,15 +102,17 @@ void LineHealthModel::Refresh(std::vector<LineHealthRow> rows, int64_t nowMs)
         auto it = previous_.find(row.station);
         // A count below the last one was reset elsewhere: no rate until the next refresh.
         if (it != previous_.end() && nowMs > it->second.ms && values >= it->second.values)
-            rate = static_cast<double>(values - it->second.values) * 1000.0 / static_cast<double>(nowMs - it->second.ms);
+            rate = static_cast<double>(values - it->second.values) * 1000.0 /
+                   static_cast<double>(nowMs - it->second.ms);
         rates.push_back(rate);
         samples[row.station] = {values, nowMs};
     }
     previous_ = std::move(samples);
 
-    const bool sameStations = rows.size() == rows_.size()
-                              && std::equal(rows.begin(), rows.end(), rows_.begin(),
-                                            [](const LineHealthRow& a, const LineHealthRow& b) { return a.station == b.station; });
+    const bool sameStations =
+        rows.size() == rows_.size() &&
+        std::equal(rows.begin(), rows.end(), rows_.begin(),
+                   [](const LineHealthRow& a, const LineHealthRow& b) { return a.station == b.station; });
     if (!sameStations)
         beginResetModel();
     rows_ = std::move(rows);
@@ -132,25 +140,39 @@ QString LineHealthModel::CellText(int row, HealthColumn column) const
     const LineHealthRow& r = rows_[static_cast<size_t>(row)];
     const StationHealth& h = r.health;
     switch (column) {
-    case HealthColumn::Id: return QString::number(r.station);
-    case HealthColumn::Drive: return r.drive;
-    case HealthColumn::Requests: return Count(h.requests);
-    case HealthColumn::Replies: return Count(h.replies);
-    case HealthColumn::Timeouts: return Count(h.timeouts);
-    case HealthColumn::ChecksumErrors: return Count(h.checksumErrors);
-    case HealthColumn::FrameErrors: return Count(h.frameErrors);
-    case HealthColumn::Refusals: return QString::fromStdString(h.RejectionText());
-    case HealthColumn::Repetitions: return Count(h.repetitions);
-    case HealthColumn::GiveUps: return Count(h.giveUps);
+    case HealthColumn::Id:
+        return QString::number(r.station);
+    case HealthColumn::Drive:
+        return r.drive;
+    case HealthColumn::Requests:
+        return Count(h.requests);
+    case HealthColumn::Replies:
+        return Count(h.replies);
+    case HealthColumn::Timeouts:
+        return Count(h.timeouts);
+    case HealthColumn::ChecksumErrors:
+        return Count(h.checksumErrors);
+    case HealthColumn::FrameErrors:
+        return Count(h.frameErrors);
+    case HealthColumn::Refusals:
+        return QString::fromStdString(h.RejectionText());
+    case HealthColumn::Repetitions:
+        return Count(h.repetitions);
+    case HealthColumn::GiveUps:
+        return Count(h.giveUps);
     // No reply timed yet: nothing to show rather than a misleading zero.
-    case HealthColumn::ReplyLast: return h.timed ? Milliseconds(h.replyLastUs) : QString();
-    case HealthColumn::ReplyMean: return h.timed ? Milliseconds(h.ReplyMeanUs()) : QString();
-    case HealthColumn::ReplyMax: return h.timed ? Milliseconds(h.replyMaxUs) : QString();
+    case HealthColumn::ReplyLast:
+        return h.timed ? Milliseconds(h.replyLastUs) : QString();
+    case HealthColumn::ReplyMean:
+        return h.timed ? Milliseconds(h.ReplyMeanUs()) : QString();
+    case HealthColumn::ReplyMax:
+        return h.timed ? Milliseconds(h.replyMaxUs) : QString();
     case HealthColumn::ValuesPerSecond: {
         const double rate = ValuesPerSecond(row);
         return rate < 0 ? QString() : QString::number(rate, 'f', 1);
     }
-    case HealthColumn::Count: break;
+    case HealthColumn::Count:
+        break;
     }
     return {};
 }

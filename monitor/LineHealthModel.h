@@ -33,7 +33,7 @@ enum class HealthColumn : int {
 
 struct LineHealthRow {
     int station = 0;
-    QString drive;           // model, with the device name when the user gave one
+    QString drive;  // model, with the device name when the user gave one
     StationHealth health;
 };
 

@@ -19,7 +19,8 @@ constexpr int kRefreshMs = 1000;
 
 QString SinceText()
 {
-    return QStringLiteral("Counted since %1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")));
+    return QStringLiteral("Counted since %1")
+        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")));
 }
 
 }  // namespace
@@ -38,7 +39,8 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     QHeaderView* header = table_->horizontalHeader();
     for (int c = 0; c < model_.columnCount(); ++c)
         header->resizeSection(c, header->fontMetrics().horizontalAdvance(
-                                     model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 24);
+                                     model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                                     24);
     header->resizeSection(static_cast<int>(HealthColumn::Id), 44);
     header->resizeSection(static_cast<int>(HealthColumn::Drive), 160);
     header->resizeSection(static_cast<int>(HealthColumn::Refusals), 150);

@@ -76,13 +76,15 @@ TEST(LineHealthModel, cellsShowCountsRefusalsByCodeAndReplyTimesInMilliseconds)
     EXPECT_EQ(Cell(model, 0, HealthColumn::ReplyMax), "45.0");
 
     const auto align = [&](HealthColumn c) {
-        return model.data(model.index(0, static_cast<int>(c)), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask;
+        return model.data(model.index(0, static_cast<int>(c)), Qt::TextAlignmentRole).toInt() &
+               Qt::AlignHorizontal_Mask;
     };
     EXPECT_EQ(align(HealthColumn::Timeouts), Qt::AlignRight);
     EXPECT_EQ(align(HealthColumn::ReplyMax), Qt::AlignRight);
     EXPECT_EQ(align(HealthColumn::Drive), Qt::AlignLeft);
-    EXPECT_EQ(model.headerData(static_cast<int>(HealthColumn::ValuesPerSecond), Qt::Horizontal, Qt::DisplayRole),
-              "Values/s");
+    EXPECT_EQ(
+        model.headerData(static_cast<int>(HealthColumn::ValuesPerSecond), Qt::Horizontal, Qt::DisplayRole),
+        "Values/s");
 }
 
 // The page on a real manager and a noisy simulated line, its time injected.
@@ -96,11 +98,14 @@ TEST(LineHealthView, showsTheManagersCountersAndResetZeroesThem)
     line.manager.SetPollRange(1, 1);
 
     int resets = 0;
-    LineHealthView view([&] { return std::vector<LineHealthRow>{{1, QStringLiteral("QM-A20"), line.manager.Health(1)}}; },
-                        [&] {
-                            ++resets;
-                            line.manager.ResetHealth();
-                        });
+    LineHealthView view(
+        [&] {
+            return std::vector<LineHealthRow>{{1, QStringLiteral("QM-A20"), line.manager.Health(1)}};
+        },
+        [&] {
+            ++resets;
+            line.manager.ResetHealth();
+        });
     view.SetClock([&] { return line.now; });
     EXPECT_EQ(view.RefreshTimer().interval(), 1000);
     EXPECT_TRUE(view.RefreshTimer().isActive());

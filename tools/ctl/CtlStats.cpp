@@ -25,8 +25,7 @@ double Ms(int64_t us)
 
 CtlStats::CtlStats(const CommManager& manager, int station, bool json, int64_t startMs)
     : manager_(manager), station_(station), json_(json), startMs_(startMs), lastMs_(startMs)
-{
-}
+{}
 
 std::string CtlStats::Line(int64_t nowMs)
 {
@@ -45,9 +44,10 @@ std::string CtlStats::Format(const char* label, int64_t sinceMs, uint64_t values
 {
     const StationHealth& h = manager_.Health(station_);
     const int64_t spanMs = nowMs - sinceMs;
-    const double rate = spanMs > 0 && h.valuesRefreshed >= valuesSince
-                            ? static_cast<double>(h.valuesRefreshed - valuesSince) * 1000.0 / static_cast<double>(spanMs)
-                            : 0.0;
+    const double rate =
+        spanMs > 0 && h.valuesRefreshed >= valuesSince
+            ? static_cast<double>(h.valuesRefreshed - valuesSince) * 1000.0 / static_cast<double>(spanMs)
+            : 0.0;
     const double seconds = static_cast<double>(nowMs - startMs_) / 1000.0;
     if (json_) {
         QJsonObject refusals;
@@ -68,21 +68,24 @@ std::string CtlStats::Format(const char* label, int64_t sinceMs, uint64_t values
                       {"valuesRefreshed", static_cast<qint64>(h.valuesRefreshed)},
                       {"valuesPerSecond", rate}};
         if (h.timed)
-            o.insert("replyMs", QJsonObject{{"last", Ms(h.replyLastUs)}, {"mean", Ms(h.ReplyMeanUs())}, {"max", Ms(h.replyMaxUs)}});
+            o.insert("replyMs", QJsonObject{{"last", Ms(h.replyLastUs)},
+                                            {"mean", Ms(h.ReplyMeanUs())},
+                                            {"max", Ms(h.replyMaxUs)}});
         else
             o.insert("replyMs", QJsonValue());
         return QJsonDocument(QJsonObject{{"stats", o}}).toJson(QJsonDocument::Compact).toStdString();
     }
-    std::string text = std::string(label) + " station " + std::to_string(station_) + " at " + Fixed(seconds) + " s: "
-                       + std::to_string(h.requests) + " requests, " + std::to_string(h.replies) + " replies, "
-                       + std::to_string(h.timeouts) + " time-outs, " + std::to_string(h.checksumErrors)
-                       + " checksum errors, " + std::to_string(h.frameErrors) + " frame errors, "
-                       + std::to_string(h.repetitions) + " repetitions, " + std::to_string(h.giveUps) + " give-ups";
+    std::string text = std::string(label) + " station " + std::to_string(station_) + " at " + Fixed(seconds) +
+                       " s: " + std::to_string(h.requests) + " requests, " + std::to_string(h.replies) +
+                       " replies, " + std::to_string(h.timeouts) + " time-outs, " +
+                       std::to_string(h.checksumErrors) + " checksum errors, " +
+                       std::to_string(h.frameErrors) + " frame errors, " + std::to_string(h.repetitions) +
+                       " repetitions, " + std::to_string(h.giveUps) + " give-ups";
     const std::string refusals = h.RejectionText();
     text += "; refusals " + (refusals.empty() ? std::string("none") : refusals);
     if (h.timed)
-        text += "; reply ms last " + Fixed(Ms(h.replyLastUs)) + " mean " + Fixed(Ms(h.ReplyMeanUs())) + " max "
-                + Fixed(Ms(h.replyMaxUs));
+        text += "; reply ms last " + Fixed(Ms(h.replyLastUs)) + " mean " + Fixed(Ms(h.ReplyMeanUs())) +
+                " max " + Fixed(Ms(h.replyMaxUs));
     text += "; " + Fixed(rate) + " values/s";
     return text;
 }

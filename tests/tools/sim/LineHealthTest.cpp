@@ -12,8 +12,8 @@
 namespace vm {
 namespace {
 
-constexpr uint16_t kParam = 0x5301;     // a writable parameter, 0-6000
-constexpr uint16_t kNowhere = 0x7777;   // no register of the drive
+constexpr uint16_t kParam = 0x5301;    // a writable parameter, 0-6000
+constexpr uint16_t kNowhere = 0x7777;  // no register of the drive
 
 // Counts how the manager's transactions ended.
 class Outcomes : public CommClient {
@@ -125,7 +125,8 @@ TEST_P(LineHealthTest, refusalsAreCountedByTheirCode)
         EXPECT_EQ(s.giveUps, 3u);
     } else {
         // An exception is the drive's final answer.
-        EXPECT_EQ(s.rejections, (std::map<int, uint64_t>{{ModbusExceptionError(2), 1}, {ModbusExceptionError(3), 2}}));
+        EXPECT_EQ(s.rejections,
+                  (std::map<int, uint64_t>{{ModbusExceptionError(2), 1}, {ModbusExceptionError(3), 2}}));
         EXPECT_EQ(s.RejectionText(), "1\u00d7Ex 2, 2\u00d7Ex 3");
         EXPECT_EQ(s.repetitions, 0u);
         EXPECT_EQ(s.giveUps, 0u);
@@ -134,14 +135,18 @@ TEST_P(LineHealthTest, refusalsAreCountedByTheirCode)
 
     h->manager.ResetHealth();
     const StationHealth& cleared = h->manager.Health(1);
-    EXPECT_EQ(cleared.requests + cleared.attempts + cleared.replies + cleared.repetitions + cleared.giveUps, 0u);
+    EXPECT_EQ(cleared.requests + cleared.attempts + cleared.replies + cleared.repetitions + cleared.giveUps,
+              0u);
     EXPECT_TRUE(cleared.rejections.empty());
     EXPECT_EQ(cleared.timed, 0u);
     EXPECT_EQ(cleared.RejectionText(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocols, LineHealthTest, ::testing::Values(sim::Protocol::Kx485, sim::Protocol::Modbus),
-                         [](const auto& info) { return info.param == sim::Protocol::Kx485 ? "Kx485" : "Modbus"; });
+INSTANTIATE_TEST_SUITE_P(Protocols, LineHealthTest,
+                         ::testing::Values(sim::Protocol::Kx485, sim::Protocol::Modbus),
+                         [](const auto& info) {
+                             return info.param == sim::Protocol::Kx485 ? "Kx485" : "Modbus";
+                         });
 
 }  // namespace
 }  // namespace vm
