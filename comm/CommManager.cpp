@@ -3,6 +3,7 @@
 #include "comm/SerialPort.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace vm {
@@ -532,6 +533,7 @@ void CommManager::Send()
     m_waiting = true;
     m_tickCounter = 0;
     m_reply.error = kNoError;
+    CountSent();
     NotifyTraffic(kFrameSent);
 }
 
@@ -552,6 +554,7 @@ void CommManager::ReceiveByte(uint8_t byte)
         kx485::Evaluation ev = kx485::Evaluate(m_kxReceiver.Frame(), expected);
         if (ev.notReply)
             return;
+        m_nakReply = ev.nak;
         error = ev.error;
         if (error == kNoError)
             for (int i = 0; i < ev.count; ++i)
@@ -576,6 +579,8 @@ void CommManager::PumpReceived()
     std::vector<uint8_t> taken;
     if (m_port && m_port->ReadAll(taken) > 0)
         m_rxPending.insert(m_rxPending.end(), taken.begin(), taken.end());
+    if (!taken.empty())
+        m_arrivalUs = m_port->LastArrivalUs();
     while (!m_rxPending.empty()) {
         const uint8_t byte = m_rxPending.front();
         m_rxPending.pop_front();
@@ -588,6 +593,7 @@ void CommManager::Complete(int error)
     // An exception is the drive's answer, not a line fault: repeating the request would only get
     // the same answer, and the station is plainly there.
     const bool answered = error == kNoError || IsModbusException(error);
+    CountOutcome(error);
     if (!answered)
         ++m_failed;
     m_reply.error = error;
@@ -627,6 +633,8 @@ void CommManager::GiveUp()
     m_reply.error = kGiveUp;
     m_reply.retries = m_failed;
     const CommReply reply = m_reply;
+    if (ValidStation(reply.station))
+        ++m_health[reply.station].giveUps;
     m_failed = 0;
     m_tickCounter = 0;
     m_waiting = false;
@@ -678,6 +686,73 @@ void CommManager::NotifyTraffic(int kind)
 {
     if (m_traffic)
         m_traffic(kind);
+}
+
+const StationHealth& CommManager::Health(int station) const
+{
+    static const StationHealth kNone;
+    return ValidStation(station) ? m_health[station] : kNone;
+}
+
+void CommManager::ResetHealth()
+{
+    m_health.fill(StationHealth{});
+}
+
+int64_t CommManager::NowUs() const
+{
+    if (m_clock)
+        return m_clock();
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CommManager::CountSent()
+{
+    m_sentUs = NowUs();
+    m_arrivalUs = -1;
+    m_nakReply = false;
+    if (!ValidStation(m_reply.station))
+        return;
+    StationHealth& h = m_health[m_reply.station];
+    ++h.attempts;
+    // Send goes out with m_failed at zero only for the first attempt of a transaction.
+    if (m_failed == 0)
+        ++h.requests;
+    else
+        ++h.repetitions;
+}
+
+int64_t CommManager::ReplyTimeUs() const
+{
+    // Both ends from the port when it timed them, else both from our clock: never mixed.
+    const int64_t writeDone = m_port ? m_port->LastWriteDoneUs() : -1;
+    if (writeDone >= 0 && m_arrivalUs >= writeDone)
+        return m_arrivalUs - writeDone;
+    return NowUs() - m_sentUs;
+}
+
+void CommManager::CountOutcome(int error)
+{
+    const bool nak = m_nakReply;
+    m_nakReply = false;
+    if (!ValidStation(m_reply.station))
+        return;
+    StationHealth& h = m_health[m_reply.station];
+    if (error == kNoError || nak || IsModbusException(error)) {
+        ++h.replies;
+        h.AddReplyTime(ReplyTimeUs());
+        if (error != kNoError)
+            ++h.rejections[error];
+        else if (!m_requestInProgress)
+            h.valuesRefreshed += static_cast<uint64_t>(m_reply.count);
+    } else if (error == kTimeoutError) {
+        ++h.timeouts;
+    } else if (error == kSumError || error == kCrcError) {
+        ++h.checksumErrors;
+    } else {
+        ++h.frameErrors;
+    }
 }
 
 }  // namespace vm

@@ -3,6 +3,7 @@
 #include "comm/CommReply.h"
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
+#include "comm/StationHealth.h"
 
 #include <array>
 #include <cstdint>
@@ -131,6 +132,13 @@ public:
     const CommReply& CurrentReply() const { return m_reply; }
     CommPort* Port() const { return m_port.get(); }
 
+    // Line health per station, counted since the start or the last ResetHealth.
+    const StationHealth& Health(int station) const;
+    void ResetHealth();
+    // The clock reply times are measured on when the port cannot time them itself (microseconds;
+    // the steady clock unless replaced).
+    void SetClock(std::function<int64_t()> nowUs) { m_clock = std::move(nowUs); }
+
 private:
     struct MonitorEntry {
         uint16_t address = 0;
@@ -173,6 +181,10 @@ private:
     std::vector<ClientRef> Listeners(int station) const;
     void NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply, bool mustListen);
     void NotifyTraffic(int kind);
+    void CountSent();
+    void CountOutcome(int error);
+    int64_t NowUs() const;
+    int64_t ReplyTimeUs() const;
     static bool ValidStation(int station) { return station >= 0 && station < kStations; }
 
     std::array<Station, kStations> m_stations;
@@ -210,6 +222,12 @@ private:
     kx485::FrameReceiver m_kxReceiver;
     modbus::RequestFrame m_mbFrame{};
     modbus::ReplyReceiver m_mbReceiver;
+
+    std::array<StationHealth, kStations> m_health;
+    std::function<int64_t()> m_clock;
+    int64_t m_sentUs = 0;      // manager's clock when the attempt went out
+    int64_t m_arrivalUs = -1;  // port's clock: newest byte taken for this attempt
+    bool m_nakReply = false;   // the frame being completed is a KX485 NAK
 };
 
 }  // namespace vm

@@ -49,6 +49,11 @@ public:
     virtual bool IsLost() const { return false; }
     // Takes the next received byte; false when none waits.
     virtual bool ReadByte(uint8_t& byte) = 0;
+    // For reply times measured where the bytes pass, on the port's own microsecond clock: when
+    // the last frame finished going out, and when the newest byte taken arrived. -1 when the port
+    // cannot tell; the manager then times the reply on its own clock.
+    virtual int64_t LastWriteDoneUs() const { return -1; }
+    virtual int64_t LastArrivalUs() const { return -1; }
     // Appends every received byte waiting to out; the count taken.
     virtual size_t ReadAll(std::vector<uint8_t>& out)
     {

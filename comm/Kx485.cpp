@@ -90,15 +90,28 @@ std::string Frame(std::string_view text, uint8_t lead)
     return frame;
 }
 
+namespace {
+
+struct NakCode { char a, b; int error; };
+constexpr NakCode kNakCodes[] = {
+    {'I', 'F', kIllegalFunction}, {'I', 'A', kAddressRangeError}, {'I', 'D', kDataRangeError},
+    {'W', 'M', kWriteModeError},  {'F', 'E', kFrameError},        {'T', 'O', kDpramTimeoutError},
+    {'D', 'O', kDpramOfflineError},
+};
+
+}  // namespace
+
+std::string NakLetters(int error)
+{
+    for (const NakCode& c : kNakCodes)
+        if (c.error == error)
+            return {c.a, c.b};
+    return {};
+}
+
 int NakError(char first, char second)
 {
-    struct Code { char a, b; int error; };
-    static constexpr Code kCodes[] = {
-        {'I', 'F', kIllegalFunction}, {'I', 'A', kAddressRangeError}, {'I', 'D', kDataRangeError},
-        {'W', 'M', kWriteModeError},  {'F', 'E', kFrameError},        {'T', 'O', kDpramTimeoutError},
-        {'D', 'O', kDpramOfflineError},
-    };
-    for (const Code& c : kCodes)
+    for (const NakCode& c : kNakCodes)
         if (c.a == first && c.b == second)
             return c.error;
     return kUndefinedError;
@@ -129,6 +142,7 @@ Evaluation Evaluate(std::span<const uint8_t> frame, const Expected& expected)
         return result;
     }
     if (frame[0] == kNak) {
+        result.nak = true;
         result.error = NakError(static_cast<char>(frame[4]), static_cast<char>(frame[5]));
         return result;
     }

@@ -36,6 +36,8 @@ std::string Frame(std::string_view text, uint8_t lead = kEnq);
 
 // Error number for the two letters of a negative reply.
 int NakError(char first, char second);
+// The two letters of a negative reply for its error number; empty for an error no NAK carries.
+std::string NakLetters(int error);
 
 // What the transaction on the line expects back.
 struct Expected {
@@ -47,6 +49,7 @@ struct Expected {
 struct Evaluation {
     int error = 0;                           // CommError
     bool notReply = false;                   // frame is no reply (e.g. an echo of a request): ignore it
+    bool nak = false;                        // a well-formed negative reply; error holds its code
     int count = 0;                           // data words parsed
     std::array<uint16_t, kMaxWords> values{};
 };

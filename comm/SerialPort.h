@@ -36,6 +36,9 @@ public:
     bool IsLost() const override { return m_lost.load(); }
     bool ReadByte(uint8_t& byte) override;
     size_t ReadAll(std::vector<uint8_t>& out) override { return m_rx.TakeAll(out); }
+    // On the steady clock, taken by the worker as the bytes pass.
+    int64_t LastWriteDoneUs() const override { return m_writeDoneUs.load(); }
+    int64_t LastArrivalUs() const override { return m_arrivalUs.load(); }
 
     // The device path opened for a port name ("ttyS0" -> "/dev/ttyS0"; paths are kept).
     static std::string DevicePath(const std::string& portName);
@@ -66,6 +69,8 @@ private:
     std::atomic<bool> m_shutdown{false};
     std::atomic<uint64_t> m_framesWritten{0};
     std::atomic<bool> m_lost{false};
+    std::atomic<int64_t> m_writeDoneUs{-1};
+    std::atomic<int64_t> m_arrivalUs{-1};
 
     std::mutex m_txMutex;                   // guards the transmit buffer
     std::vector<uint8_t> m_tx;

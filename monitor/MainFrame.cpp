@@ -161,6 +161,7 @@ CMainFrame::~CMainFrame()
     tabs_ = nullptr;
     invList_ = nullptr;
     faultList_ = nullptr;
+    lineHealth_ = nullptr;
     network_.SetFaultHistory(nullptr);
 }
 
@@ -317,6 +318,8 @@ void CMainFrame::CreateViews()
                   QStringLiteral("Connection Information"));
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
+    lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
+    tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
                                  Action(kCmdOnlineEditor), Action(kCmdGraphMonitor)});
@@ -821,6 +824,18 @@ void CMainFrame::OnEraseFaultHistory()
 {
     if (messages_->AskYesNo("Erase all fault history ?", kCaption))
         history_.Erase();
+}
+
+std::vector<LineHealthRow> CMainFrame::HealthRows()
+{
+    std::vector<LineHealthRow> rows;
+    for (int id : network_.ConnectedIds()) {
+        QString drive = QString::fromLatin1(ModelName(network_.Record(id).model));
+        if (const QString& name = network_.DeviceName(id); !name.isEmpty())
+            drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
+        rows.push_back({id, drive, Manager().Health(id)});
+    }
+    return rows;
 }
 
 }  // namespace vm

@@ -8,6 +8,7 @@
 #include "monitor/FaultListView.h"
 #include "monitor/InfoSheet.h"
 #include "monitor/InvListView.h"
+#include "monitor/LineHealthView.h"
 #include "monitor/MonitorHooks.h"
 #include "monitor/NetworkMonitor.h"
 #include "catalogue/DataFileVersions.h"
@@ -115,6 +116,9 @@ public:
     int LampBits() const { return lamp_.Bits(); }
     int LampRedraws() const { return lampRedraws_; }
     QTabWidget& Tabs() { return *tabs_; }
+    LineHealthView& LineHealth() { return *lineHealth_; }
+    // One row per connected drive with its station's line health.
+    std::vector<LineHealthRow> HealthRows();
     QDockWidget& EventLogDock() { return *eventLogDock_; }
 
     // Messages the user must see; message boxes unless replaced (tests record them). Those
@@ -228,6 +232,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     CInvListView* invList_ = nullptr;
     CFaultListView* faultList_ = nullptr;
+    LineHealthView* lineHealth_ = nullptr;
     QDockWidget* eventLogDock_ = nullptr;
     CEventLogView* eventLogView_ = nullptr;
     QProgressBar* progress_ = nullptr;

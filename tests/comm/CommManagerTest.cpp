@@ -856,3 +856,52 @@ TEST_F(CommManagerTest, RandomRepliesNeverBreakTheManager)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommManagerTest, HealthTimesRepliesOnTheManagersClockWhenThePortCannot)
+{
+    int64_t nowUs = 5'000'000;
+    m.SetClock([&] { return nowUs; });
+    Recorder client;
+    m.QueueRead(1, 0x0005, &client);
+    m.QueueRead(1, 0x0005, &client);
+    m.Tick();
+    nowUs += 12'345;
+    Feed(kx485::Frame("02R1770", kx485::kAck));  // another station's answer
+    m.Tick();                                    // the repetition goes out now
+    nowUs += 7'000;
+    Feed("\x06" "01R177082\x04");
+    m.Tick();
+    nowUs += 3'000;
+    Feed("\x06" "01R177082\x04");
+
+    const StationHealth& h = m.Health(1);
+    EXPECT_EQ(h.requests, 2u);
+    EXPECT_EQ(h.attempts, 3u);
+    EXPECT_EQ(h.repetitions, 1u);
+    EXPECT_EQ(h.frameErrors, 1u);
+    EXPECT_EQ(h.replies, 2u);
+    EXPECT_EQ(h.timed, 2u);
+    EXPECT_EQ(h.replyLastUs, 3'000);
+    EXPECT_EQ(h.replyMaxUs, 7'000);
+    EXPECT_EQ(h.ReplyMeanUs(), 5'000);
+    EXPECT_EQ(m.Health(2).attempts, 0u);
+}
+
+TEST(StationHealth, refusalNamesCarryTheNakLettersOrTheExceptionCode)
+{
+    EXPECT_EQ(RejectionName(kAddressRangeError), "NAK IA");
+    EXPECT_EQ(RejectionName(kFrameError), "NAK FE");
+    EXPECT_EQ(RejectionName(kUndefinedError), "NAK");
+    EXPECT_EQ(RejectionName(ModbusExceptionError(11)), "Ex 11");
+    for (char a : {'I', 'W', 'F', 'T', 'D'}) {
+        for (char b : {'F', 'A', 'D', 'M', 'E', 'O'}) {
+            if (const int error = kx485::NakError(a, b); error != kUndefinedError) {
+                EXPECT_EQ(kx485::NakLetters(error), std::string({a, b}));
+            }
+        }
+    }
+}
+
+}  // namespace

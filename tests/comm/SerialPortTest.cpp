@@ -144,6 +144,25 @@ TEST_P(PtyTest, ReadWriteAndMonitorOverAPseudoTerminal)
         ADD_FAILURE() << w.second;
 }
 
+TEST_P(PtyTest, RepliesAreTimedWhereThePortWroteAndReceivedThem)
+{
+    PtyResponder station(pty.master, GetParam());
+    ASSERT_EQ(m.Start(settings), 0);
+    // A manager clock far off the port's: a reply timed on it would take ten seconds.
+    int64_t managerUs = 0;
+    m.SetClock([&] { return managerUs += 10'000'000; });
+    Recorder client;
+    m.QueueRead(1, 5, &client);
+    Exchange(client, 1);
+    const StationHealth& h = m.Health(1);
+    ASSERT_EQ(h.replies, 1u);
+    const int64_t written = m.Port()->LastWriteDoneUs();
+    const int64_t arrived = m.Port()->LastArrivalUs();
+    ASSERT_GE(written, 0);
+    EXPECT_GE(arrived, written);
+    EXPECT_EQ(h.replyLastUs, arrived - written);
+}
+
 TEST_P(PtyTest, BytesReceivedBeforeAFrameAreDiscarded)
 {
     PtyResponder station(pty.master, GetParam());

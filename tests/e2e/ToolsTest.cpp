@@ -1,5 +1,8 @@
 #include "Processes.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 namespace vm::e2e {
@@ -97,6 +100,45 @@ TEST_P(ToolsTest, dropsAndCorruptionAreRetriedAndStillSucceed)
                                                  "read", "7", "0", "1", "2", "3"});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.Lines(), (QStringList{"0 5", "1 9", "2 1", "3 258"}));
+}
+
+TEST_P(ToolsTest, monitorStatsCountWhatTheNoisyLineDid)
+{
+    ASSERT_TRUE(StartSim({"--drop-rate", "0.2", "--corrupt-rate", "0.2"}));
+    // A time-out long enough that a busy machine never turns a late reply into a lost one.
+    const CtlResult r = RunCtl(sim_, QStringList{"--protocol", Protocol(), "--timeout", "400", "--retries", "8", "--json",
+                                                 "--stats", "monitor", "5", "14", "15", "--count", "15"});
+    ASSERT_EQ(r.exitCode, 0) << Show(r);
+    EXPECT_EQ(r.Lines().size(), 15);
+    const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(errLines.isEmpty()) << Show(r);
+    const QJsonObject stats = QJsonDocument::fromJson(errLines.back().toUtf8()).object().value("stats").toObject();
+    ASSERT_TRUE(stats.value("final").toBool()) << Show(r);
+    for (const QString& line : errLines)
+        EXPECT_TRUE(QJsonDocument::fromJson(line.toUtf8()).object().contains("stats")) << line.toStdString();
+
+    // "ok requests N replies N dropped N corrupted N": the line's own account of its faults.
+    const QStringList counts = sim_.Command("counters").split(' ');
+    ASSERT_EQ(counts.size(), 9) << counts.join(' ').toStdString();
+    const qint64 requests = counts[2].toLongLong(), replies = counts[4].toLongLong();
+    const qint64 dropped = counts[6].toLongLong(), corrupted = counts[8].toLongLong();
+    ASSERT_GT(dropped, 0);
+    ASSERT_GT(corrupted, 0);
+    EXPECT_EQ(stats.value("attempts").toInteger(), requests);
+    EXPECT_EQ(stats.value("timeouts").toInteger(), dropped);
+    EXPECT_EQ(stats.value("checksumErrors").toInteger(), corrupted);
+    EXPECT_EQ(stats.value("replies").toInteger(), replies - corrupted);
+    EXPECT_EQ(stats.value("repetitions").toInteger(), dropped + corrupted);
+    EXPECT_EQ(stats.value("giveUps").toInteger(), 0);
+    EXPECT_GT(stats.value("valuesRefreshed").toInteger(), 15);
+    EXPECT_TRUE(stats.value("replyMs").toObject().contains("max"));
+
+    const CtlResult text = RunCtl(sim_, Ctl({"--retries", "8", "--stats", "monitor", "5", "14", "--count", "1"}));
+    ASSERT_EQ(text.exitCode, 0) << Show(text);
+    EXPECT_EQ(text.Lines().size(), 1);
+    const QStringList textErr = text.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(textErr.isEmpty());
+    EXPECT_TRUE(textErr.back().startsWith("summary station 5 at ")) << Show(text);
 }
 
 TEST_P(ToolsTest, silencedStationGivesUpWithTheLastError)

@@ -641,6 +641,25 @@ TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameRe
     EXPECT_TRUE(alive.isNull());
 }
 
+TEST_F(MainFrameTest, lineHealthTabListsEveryConnectedDriveWithItsName)
+{
+    auto frame = Make({quiet.path, {}});
+    ASSERT_EQ(frame->Tabs().count(), 3);
+    EXPECT_EQ(frame->Tabs().tabText(2), "Line Health");
+    EXPECT_EQ(frame->Tabs().widget(2), &frame->LineHealth());
+
+    Connect(*frame, 9, 4);
+    Connect(*frame, 2, 10);
+    frame->Network().Record(5).present = 1;  // unsupported: not connected
+    frame->Network().DeviceNames()[9] = "Mixer";
+    frame->LineHealth().Refresh();
+    const LineHealthModel& model = frame->LineHealth().Model();
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.CellText(0, HealthColumn::Id), "2");
+    EXPECT_EQ(model.CellText(0, HealthColumn::Drive), "QM-B20X");
+    EXPECT_EQ(model.CellText(1, HealthColumn::Drive), "Mixer (QM-A20)");
+}
+
 TEST(RxTxLampTest, eachDirectionStaysLitForTwoPeriodsAndOnlyChangesAreReported)
 {
     RxTxLamp lamp;

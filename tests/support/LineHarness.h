@@ -24,6 +24,8 @@ struct LineHarness {
             port = p.get();
             return p;
         });
+        // Reply times on the test's clock, not the machine's.
+        manager.SetClock([this] { return now * 1000; });
         CommSettings s;
         s.portName = "sim";
         s.protocolMode = protocol == sim::Protocol::Modbus ? kModbusRtu : kKx485;

@@ -129,6 +129,11 @@ void Declare(ToolCommandLine& line)
     line.AddOption({QStringLiteral("count"), QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
                     QStringLiteral("N")});
     line.AddOption({QStringLiteral("raw"), QStringLiteral("monitor: raw register values instead of texts.")});
+    line.AddOption({QStringLiteral("stats"),
+                    QStringLiteral("monitor: every second and at the end, the station's line health on stderr "
+                                   "(requests, replies, time-outs, checksum and frame errors, repetitions, "
+                                   "give-ups, NAKs and exceptions by code, reply ms last/mean/max from the end "
+                                   "of the request, values refreshed per second); with --json one object each.")});
     line.AddOption({QStringLiteral("verify"), QStringLiteral("download: read every written parameter back.")});
     line.AddOption({QStringLiteral("data"), QStringLiteral("Parameter data files (default: the program's Data)."),
                     QStringLiteral("DIR")});
@@ -176,6 +181,7 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return {};
     o.json = line.IsSet("json");
     o.raw = line.IsSet("raw");
+    o.stats = line.IsSet("stats");
     o.verify = line.IsSet("verify");
     if (line.IsSet("data"))
         o.dataDir = line.Value("data");
@@ -227,6 +233,8 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return why;
     if (o.quickTimeoutMs > 0 && o.command != Command::Scan)
         return "--quick is for scan only";
+    if (o.stats && o.command != Command::Monitor)
+        return "--stats goes with monitor";
     if (o.settings.portName.empty())
         return "give the line with --port DEV";
     return {};

@@ -22,6 +22,7 @@ struct CtlOptions {
     bool json = false;
     bool raw = false;            // monitor: raw register values
     int count = 0;               // monitor: lines to print, 0 = until interrupted
+    bool stats = false;          // monitor: line health on stderr every second and at the end
     bool help = false;
     bool version = false;
     Command command = Command::Scan;

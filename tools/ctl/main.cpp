@@ -4,10 +4,13 @@
 #include "platform/ProgramFolders.h"
 #include "tools/common/ToolCommandLine.h"
 #include "tools/ctl/CtlRunner.h"
+#include "tools/ctl/CtlStats.h"
 #include "tools/ctl/CtlTransfer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -23,6 +26,32 @@ void OnInterrupt(int)
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(g_interruptPipe[1], &byte, 1);
 }
+
+// monitor --stats: the station's line health on stderr once a second, and a summary at the end.
+class StatsPrinter {
+public:
+    StatsPrinter(const vm::CommManager& manager, const vm::ctl::CtlOptions& options)
+        : stats_(manager, options.station, options.json, 0), on_(options.stats)
+    {
+        clock_.start();
+        if (!on_)
+            return;
+        QObject::connect(&timer_, &QTimer::timeout, [this] { std::cerr << stats_.Line(clock_.elapsed()) << std::endl; });
+        timer_.start(1000);
+    }
+    void Finish()
+    {
+        timer_.stop();
+        if (on_)
+            std::cerr << stats_.Summary(clock_.elapsed()) << std::endl;
+    }
+
+private:
+    vm::ctl::CtlStats stats_;
+    bool on_;
+    QElapsedTimer clock_;
+    QTimer timer_;
+};
 
 // Upload, download and compare; Ctrl+C stops the transfer.
 int RunFileCommand(QCoreApplication& app, vm::CommDriver& driver, vm::ctl::CtlOptions options)
@@ -114,8 +143,10 @@ int main(int argc, char** argv)
     QSocketNotifier interrupt(g_interruptPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { runner.Interrupt(); });
 
+    StatsPrinter stats(driver.Manager(), options);
     runner.Begin();
     const int code = app.exec();
+    stats.Finish();
     driver.Stop();
     return code;
 }

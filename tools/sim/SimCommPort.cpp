@@ -7,6 +7,7 @@ bool SimCommPort::WriteBytes(std::span<const uint8_t> bytes)
     rx_.clear();  // a frame going out discards what was not taken, as the serial port does
     ++frames_;
     line_.Receive(bytes, clockMs_);
+    writeDoneUs_ = clockMs_ * 1000;
     return open_;
 }
 
@@ -27,8 +28,10 @@ bool SimCommPort::ReadByte(uint8_t& byte)
 void SimCommPort::Deliver()
 {
     line_.AdvanceTo(clockMs_);
-    for (uint8_t b : line_.TakeDue(clockMs_))
-        rx_.push_back(b);
+    const std::vector<uint8_t> due = line_.TakeDue(clockMs_);
+    rx_.insert(rx_.end(), due.begin(), due.end());
+    if (!due.empty())
+        arrivalUs_ = line_.LastTakenDue() * 1000;
 }
 
 }  // namespace vm::sim

@@ -22,6 +22,9 @@ public:
     bool IsOpen() const override { return open_; }
     void Close() override { open_ = false; }
     bool ReadByte(uint8_t& byte) override;
+    // On the caller's clock: a frame goes out in no time, a reply arrives when it falls due.
+    int64_t LastWriteDoneUs() const override { return writeDoneUs_; }
+    int64_t LastArrivalUs() const override { return arrivalUs_; }
 
     // Takes what the line has sent up to the clock's time.
     void Deliver();
@@ -33,6 +36,8 @@ private:
     std::deque<uint8_t> rx_;
     bool open_ = false;
     uint64_t frames_ = 0;
+    int64_t writeDoneUs_ = -1;
+    int64_t arrivalUs_ = -1;
 };
 
 }  // namespace vm::sim

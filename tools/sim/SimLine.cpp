@@ -378,8 +378,10 @@ std::vector<uint8_t> SimLine::TakeDue(int64_t nowMs)
 {
     std::vector<uint8_t> out;
     auto it = pending_.begin();
-    for (; it != pending_.end() && it->due <= nowMs; ++it)
+    for (; it != pending_.end() && it->due <= nowMs; ++it) {
         out.insert(out.end(), it->bytes.begin(), it->bytes.end());
+        lastTakenDue_ = it->due;
+    }
     pending_.erase(pending_.begin(), it);
     return out;
 }
@@ -400,11 +402,15 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
     const std::string& verb = w[0];
     if (verb == "quit")
         return {"ok", true};
+    // What the fault injection did, for checking a master's own counts against.
+    if (verb == "counters" && w.size() == 1)
+        return {"ok requests " + std::to_string(counters_.requests) + " replies " + std::to_string(counters_.replies)
+                + " dropped " + std::to_string(counters_.dropped) + " corrupted " + std::to_string(counters_.corrupted)};
     const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2},
                                                  {"revive", 2}, {"set", 4}, {"load", 3}};
     auto known = arity.find(verb);
     if (known == arity.end())
-        return {"error: unknown command " + verb + " (trip, reset, silence, revive, set, load, quit)"};
+        return {"error: unknown command " + verb + " (trip, reset, silence, revive, set, load, counters, quit)"};
     if (w.size() != known->second)
         return {"error: " + verb + " takes " + std::to_string(known->second - 1) + " arguments"};
     const auto id = ParseNumber(w[1], 1, 255);

@@ -53,10 +53,13 @@ public:
     void AdvanceTo(int64_t nowMs);
     // Output due at or before nowMs, in order.
     std::vector<uint8_t> TakeDue(int64_t nowMs);
+    // When the newest output taken by TakeDue fell due (0 before any).
+    int64_t LastTakenDue() const { return lastTakenDue_; }
     // When the next output falls due.
     std::optional<int64_t> NextDue() const;
 
-    // One console command ("trip 3 0", "set 2 5 3000", ...). The text is "ok" or "error: ...".
+    // One console command ("trip 3 0", "set 2 5 3000", ...). The text is "ok" or "error: ...";
+    // "counters" answers "ok requests N replies N dropped N corrupted N".
     struct CommandResult {
         std::string text;
         bool quit = false;
@@ -98,6 +101,7 @@ private:
     int64_t advancedMs_ = 0;
     std::vector<Pending> pending_;
     LineCounters counters_;
+    int64_t lastTakenDue_ = 0;
 };
 
 }  // namespace vm::sim

@@ -64,7 +64,7 @@ ToolCommandLine MakeCommandLine()
     return ToolCommandLine(kSynopsis,
                            "A line of simulated inverters. Console (stdin), one command a line:\n"
                            "  trip ID BIT | reset ID | silence ID | revive ID | set ID ADDR VALUE |\n"
-                           "  load ID PERCENT | quit");
+                           "  load ID PERCENT | counters | quit");
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 #include "tools/ctl/CtlRunner.h"
+#include "tools/ctl/CtlStats.h"
 #include "tools/sim/SimCommPort.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <sstream>
 
@@ -144,6 +148,38 @@ TEST_P(CtlTest, monitorPrintsOnePollPerLineWhileTheDriveRuns)
     EXPECT_EQ(manager_.MonitorCount(3), 0);
 }
 
+TEST_P(CtlTest, statsLinesGiveTheCountersAndTheValuesPerSecondSinceTheLineBefore)
+{
+    CtlStats text(manager_, 3, false, 0);
+    EXPECT_EQ(text.Line(1000), "stats station 3 at 1.0 s: 0 requests, 0 replies, 0 time-outs, 0 checksum errors, "
+                               "0 frame errors, 0 repetitions, 0 give-ups; refusals none; 0.0 values/s");
+    ASSERT_EQ(Run({"monitor", "3", "10", "14", "--count", "5"}), kExitOk);
+    const StationHealth& h = manager_.Health(3);
+    ASSERT_GE(h.valuesRefreshed, 10u);
+    // The values of 4 s in one line; none in the next.
+    const std::string first = text.Line(5000);
+    EXPECT_EQ(first.rfind("stats station 3 at 5.0 s: " + std::to_string(h.requests) + " requests, ", 0), 0u) << first;
+    EXPECT_NE(first.find("; reply ms last "), std::string::npos) << first;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "; %.1f values/s", static_cast<double>(h.valuesRefreshed) / 4.0);
+    EXPECT_TRUE(first.ends_with(rate)) << first << " / " << rate;
+    EXPECT_TRUE(text.Line(6000).ends_with("; 0.0 values/s"));
+    std::snprintf(rate, sizeof rate, "; %.1f values/s", static_cast<double>(h.valuesRefreshed) / 6.0);
+    EXPECT_TRUE(text.Summary(6000).starts_with("summary station 3 at 6.0 s: "));
+    EXPECT_TRUE(text.Summary(6000).ends_with(rate)) << text.Summary(6000);
+
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(CtlStats(manager_, 3, true, 0).Summary(2000)))
+                                 .object()
+                                 .value("stats")
+                                 .toObject();
+    EXPECT_EQ(json.value("requests").toInteger(), static_cast<qint64>(h.requests));
+    EXPECT_EQ(json.value("timeouts").toInteger(), static_cast<qint64>(h.timeouts));
+    EXPECT_EQ(json.value("valuesRefreshed").toInteger(), static_cast<qint64>(h.valuesRefreshed));
+    EXPECT_DOUBLE_EQ(json.value("valuesPerSecond").toDouble(), static_cast<double>(h.valuesRefreshed) / 2.0);
+    EXPECT_TRUE(json.value("final").toBool());
+    EXPECT_TRUE(json.value("replyMs").isObject());
+}
+
 TEST_P(CtlTest, monitorOfAStationThatFallsSilentFails)
 {
     CtlOptions options;
@@ -256,6 +292,7 @@ TEST(CtlOptions, refusesWhatItCannotDo)
         {"--port", "p", "--bogus", "1", "scan"},
         {"--port", "p", "--quick", "read", "1", "5"},
         {"--port", "p", "--quick-timeout", "10", "scan"},
+        {"--port", "p", "--stats", "read", "1", "5"},  // nothing to count over time
     };
     for (const auto& args : bad) {
         CtlOptions o;

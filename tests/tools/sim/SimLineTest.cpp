@@ -253,9 +253,12 @@ TEST_F(SimLineTest, consoleCommandsDriveTheStations)
     EXPECT_EQ(line_->Command("load 1 150", now_).text, "ok");
     EXPECT_EQ(line_->Station(1)->Load(), 150);
     EXPECT_TRUE(line_->Command("quit", now_).quit);
+    EXPECT_EQ(line_->Command("counters", now_).text,
+              "ok requests " + std::to_string(line_->Counters().requests) + " replies "
+                  + std::to_string(line_->Counters().replies) + " dropped 0 corrupted 0");
 
     for (const char* bad : {"trip 9 0", "trip 1 40", "set 1 10 5", "set 1 5", "fly 1", "reset x", "load 1 500", "",
-                            "load 1 --5", "set 1 5 --9223372036854775808", "set 1 5 0x-5"}) {
+                            "load 1 --5", "counters 1", "set 1 5 --9223372036854775808", "set 1 5 0x-5"}) {
         const SimLine::CommandResult result = line_->Command(bad, now_);
         EXPECT_EQ(result.text.rfind("error: ", 0), 0u) << bad << " -> " << result.text;
         EXPECT_FALSE(result.quit);
