@@ -42,8 +42,8 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
                                      model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
                                      24);
     header->resizeSection(static_cast<int>(HealthColumn::Id), 44);
-    header->resizeSection(static_cast<int>(HealthColumn::Drive), 160);
-    header->resizeSection(static_cast<int>(HealthColumn::Refusals), 150);
+    header->resizeSection(static_cast<int>(HealthColumn::Drive), 120);
+    header->resizeSection(static_cast<int>(HealthColumn::Refusals), 120);
 
     since_ = new QLabel(SinceText(), this);
     resetButton_ = new QPushButton(QStringLiteral("Reset"), this);
