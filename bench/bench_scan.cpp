@@ -1,8 +1,9 @@
 // "All IDs" (1-31) on a line of five simulated drives over a pseudo-terminal, with the default
 // time-out and repetitions: a normal scan against a quick one, as the operator waits for them.
 
+#include "BenchSimulator.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,14 +39,8 @@ int main(int argc, char** argv)
     for (const char* s : {"1:QM-A20", "4:QM-B20X", "9:QM-E20", "17:QM-C20", "30:QM-A20"})
         args << "--station" << s;
     QProcess sim;
-    sim.start(VARIMON_BINARY_DIR "/tools/sim/varimon-sim", args);
-    QDeadlineTimer deadline(30000);
-    while (!sim.canReadLine() && sim.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-    }
-    if (!sim.readLine().startsWith("ready")) {
-        std::printf("varimon-sim did not start: %s\n", sim.readAllStandardError().constData());
+    if (!bench::StartSimulator(sim, args))
         return 1;
-    }
     std::printf("scan 1-31, five stations, time-out 1000 ms, 3 repetitions, 9600 baud\n");
     const ScanRun quick = Scan(link, {"--quick"});
     const ScanRun normal = Scan(link, {});

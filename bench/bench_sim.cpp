@@ -2,12 +2,12 @@
 // over a pseudo-terminal, in both protocols; compared with the 30 ms tick bound and with the time
 // the frames would need on a real wire.
 
+#include "BenchSimulator.h"
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
 #include "platform/CommDriver.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -133,14 +133,8 @@ int main(int argc, char** argv)
     for (int s = 1; s <= kStations; ++s)
         args << "--station" << QString("%1:%2").arg(s).arg(models[s - 1]);
     QProcess sim;
-    sim.start(VARIMON_BINARY_DIR "/tools/sim/varimon-sim", args);
-    QDeadlineTimer deadline(30000);
-    while (!sim.canReadLine() && sim.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-    }
-    if (!sim.readLine().startsWith("ready")) {
-        std::printf("varimon-sim did not start: %s\n", sim.readAllStandardError().constData());
+    if (!bench::StartSimulator(sim, args))
         return 1;
-    }
     std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations, std::size(kAddresses),
                 kTicks, kTickMs);
     Measure("kx485", vm::kKx485, link, sim.processId());

@@ -3,7 +3,6 @@
 #include "comm/SerialPort.h"
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 
 namespace vm {
@@ -92,25 +91,17 @@ int CommManager::Start(const CommSettings& settings)
         && !m_stations[m_reply.station].monitors.empty())
         m_stations[m_reply.station].reregister = true;
 
-    m_waiting = false;
-    m_requestInProgress = false;
-    m_monitorActive = false;
-    m_failed = 0;
+    AbandonTransaction();
     m_retryLimit = settings.retryCount;
-    m_kxReceiver.Reset();
-    m_mbReceiver.Reset();
-    m_rxPending.clear();
 
-    std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
-    if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
+    m_port = OpenPort(settings);
+    if (!m_port)
         return 2;
-    m_port = std::move(port);
 
     const int tick = settings.tickMs > 0 ? settings.tickMs : 30;
     m_timeoutTicks = settings.timeoutMs / tick;
     m_tickMs = tick;
     m_line = settings;
-    m_tickCounter = 0;
     m_started = true;
     return 0;
 }
@@ -127,8 +118,8 @@ bool CommManager::ReopenPort(const PortSettings& settings)
 {
     if (!m_started)
         return false;
-    std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
-    if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
+    std::unique_ptr<CommPort> port = OpenPort(settings);
+    if (!port)
         return false;
     m_port = std::move(port);
     // As after Start: the transaction cut off goes out again from its first attempt, and the
@@ -137,15 +128,28 @@ bool CommManager::ReopenPort(const PortSettings& settings)
         for (Station& s : m_stations)
             if (!s.monitors.empty())
                 s.reregister = true;
+    AbandonTransaction();
+    return true;
+}
+
+std::unique_ptr<CommPort> CommManager::OpenPort(const PortSettings& settings)
+{
+    std::unique_ptr<CommPort> port = m_portFactory ? m_portFactory() : nullptr;
+    if (!port || !port->Open(settings, m_errorSink, m_receiveNotifier) || !port->Start())
+        return nullptr;
+    return port;
+}
+
+void CommManager::AbandonTransaction()
+{
     m_waiting = false;
     m_requestInProgress = false;
     m_monitorActive = false;
     m_failed = 0;
     m_tickCounter = 0;
-    m_rxPending.clear();
     m_kxReceiver.Reset();
     m_mbReceiver.Reset();
-    return true;
+    m_rxPending.clear();
 }
 
 void CommManager::Track(CommClient* client)
@@ -701,10 +705,7 @@ void CommManager::ResetHealth()
 
 int64_t CommManager::NowUs() const
 {
-    if (m_clock)
-        return m_clock();
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return m_clock ? m_clock() : SteadyMicroseconds();
 }
 
 void CommManager::CountSent()

@@ -175,6 +175,10 @@ private:
     void Send();
     void Complete(int error);
     void GiveUp();
+    // A port of the factory, opened and started; nullptr when it cannot be.
+    std::unique_ptr<CommPort> OpenPort(const PortSettings& settings);
+    // Forgets the transaction on the line, so that it goes out again from its first attempt.
+    void AbandonTransaction();
     // Limits of the transaction on the line: a probe's own, else the manager's.
     int CurrentRetryLimit() const;
     int CurrentTimeoutTicks() const;

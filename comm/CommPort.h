@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -24,6 +25,13 @@ inline constexpr const char* kPortErrorCaption = "Application Error";
 
 // "WARNING:  <call> Failed with the following error: \n<system text>\nPort: <port>\n"
 std::string FormatPortWarning(std::string_view call, std::string_view systemText, std::string_view portName);
+
+// The microsecond clock reply times are taken on: monotonic, shared by ports and the manager.
+inline int64_t SteadyMicroseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // Receives serial-port failures. May be called from the port's own thread.
 class CommErrorSink {

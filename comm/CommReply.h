@@ -56,4 +56,11 @@ struct CommReply {
     int lastError = kNoError;                // with error 100: the final attempt's error
 };
 
+// The final reply of a probe (a single short attempt) that was not met by silence: something
+// answered at that ID, if garbled, and deserves the full time-out and repetitions.
+inline constexpr bool ProbeHeardSomething(const CommReply& reply)
+{
+    return reply.error == kGiveUp && reply.lastError != kTimeoutError;
+}
+
 }  // namespace vm

@@ -1,7 +1,6 @@
 #include "comm/SerialPort.h"
 
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -31,12 +30,6 @@ std::string SystemText(int err) { return std::error_code(err, std::generic_categ
 
 // Errors after which the descriptor never works again: the device was hung up or removed.
 bool DeviceGoneError(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
-
-int64_t SteadyUs()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 }  // namespace
 
@@ -267,7 +260,7 @@ void SerialPort::ReadAvailable(short events)
     for (;;) {
         ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n > 0) {
-            m_arrivalUs = SteadyUs();
+            m_arrivalUs = SteadyMicroseconds();
             m_rx.Push({buffer, static_cast<size_t>(n)});
             Cleared("ReadFile()");
             continue;
@@ -354,7 +347,7 @@ void SerialPort::WriteFrame()
         // The transmitter may only be released once the last bit has left the UART.
         if (rts && ::tcdrain(m_fd) != 0)
             Report("GetOverlappedResults() in WriteFile()", errno);
-        m_writeDoneUs = SteadyUs();
+        m_writeDoneUs = SteadyMicroseconds();
         ++m_framesWritten;
     }
     if (rts)

@@ -41,6 +41,13 @@ QString Milliseconds(int64_t us)
     return QString::number(static_cast<double>(us) / 1000.0, 'f', 1);
 }
 
+// Texts to the left, numbers to the right, headers as their cells.
+QVariant Alignment(HealthColumn column)
+{
+    const bool text = column == HealthColumn::Drive || column == HealthColumn::Refusals;
+    return QVariant((text ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+}
+
 }  // namespace
 
 LineHealthModel::LineHealthModel(QObject* parent) : QAbstractTableModel(parent)
@@ -65,9 +72,7 @@ QVariant LineHealthModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return CellText(index.row(), column);
     case Qt::TextAlignmentRole:
-        if (column == HealthColumn::Drive || column == HealthColumn::Refusals)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return Alignment(column);
     default:
         return {};
     }
@@ -84,9 +89,7 @@ QVariant LineHealthModel::headerData(int section, Qt::Orientation orientation, i
     case Qt::ToolTipRole:
         return QString::fromLatin1(kTitles[static_cast<size_t>(section)].tip);
     case Qt::TextAlignmentRole:
-        if (column == HealthColumn::Drive || column == HealthColumn::Refusals)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return Alignment(column);
     default:
         return {};
     }

@@ -116,9 +116,7 @@ void NetworkMonitor::ScanReply(const CommReply& reply)
                            static_cast<int>(scanIds_.size()) * attempts);
         return;
     }
-    const bool probe = std::exchange(probing_, false);
-    if (probe && reply.error == kGiveUp && reply.lastError != kTimeoutError) {
-        // Something answered, if garbled: the ID gets the full identification after all.
+    if (std::exchange(probing_, false) && ProbeHeardSomething(reply)) {
         ReadIdentification(s, static_cast<uint16_t>(reply.addresses[0]));
         return;
     }

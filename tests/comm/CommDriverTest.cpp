@@ -2,6 +2,7 @@
 #include "PtyResponder.h"
 
 #include "platform/CommDriver.h"
+#include "tests/support/CpuTime.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 
 using namespace vm;
 using namespace vm::test;
@@ -102,12 +102,7 @@ TEST(CommDriver, WarningsFromThePortThreadArriveOnTheGuiThread)
     EXPECT_TRUE(onGuiThread);
 }
 
-double ProcessCpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using vm::test::ProcessCpuSeconds;
 
 // A device at a fixed path that can be unplugged and plugged in again: a link to a fresh pty
 // with a station answering behind it.

@@ -2,12 +2,12 @@
 #include "PtyResponder.h"
 
 #include "comm/SerialPort.h"
+#include "tests/support/CpuTime.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <ctime>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -321,12 +321,7 @@ TEST(SerialPort, HangUpOfTheOtherSideIsReportedAsAReadFailure)
     port.Close();
 }
 
-double ProcessCpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using vm::test::ProcessCpuSeconds;
 
 // Polls a flag the port sets on its own thread without telling anyone.
 bool WaitUntil(const std::function<bool()>& done)

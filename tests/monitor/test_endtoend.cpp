@@ -3,13 +3,13 @@
 // information sheet, a silenced station lost, the fault history read back by the next run.
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QFile>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,46 +20,6 @@ using namespace vm;
 namespace {
 
 constexpr int kWaitMs = 20000;
-
-class SimulatorProcess {
-public:
-    // Starts varimon-sim on a new pseudo-terminal linked at linkPath; false when it did not
-    // report ready.
-    bool Start(const QString& linkPath, const QStringList& stations)
-    {
-#ifdef VARIMON_SIM_PROGRAM
-        QStringList args{"--link", linkPath, "--protocol", "auto", "--seed", "1"};
-        for (const QString& s : stations)
-            args << "--station" << s;
-        process.start(QStringLiteral(VARIMON_SIM_PROGRAM), args);
-        if (!process.waitForStarted(kWaitMs))
-            return false;
-        while (!output.contains("ready ")) {
-            if (!process.waitForReadyRead(kWaitMs))
-                return false;
-            output += process.readAllStandardOutput();
-        }
-        return true;
-#else
-        return false;
-#endif
-    }
-    void Command(const QByteArray& line) { process.write(line + "\n"); }
-    ~SimulatorProcess()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            Command("quit");
-            process.closeWriteChannel();
-            if (!process.waitForFinished(5000)) {
-                process.kill();
-                process.waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcess process;
-    QByteArray output;
-};
 
 int RowOf(CInvListModel& model, int station)
 {
@@ -109,7 +69,7 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
         s.setValue("Main/Retry Count", 2);
     }
     const QString link = dir.filePath("line");
-    SimulatorProcess sim;
+    test::SimulatorProcess sim;
     ASSERT_TRUE(sim.Start(link, {"1:QM-A20", "2:QM-B20X:0015", "3:QM-E20", "4:3"}))
         << sim.output.toStdString() << sim.process.readAllStandardError().toStdString();
 

@@ -4,15 +4,14 @@
 #include "DriverLine.h"
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
+#include "tests/support/CpuTime.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include <ctime>
 
 using namespace vm;
 
@@ -21,43 +20,8 @@ namespace {
 constexpr int kWaitMs = 20000;
 constexpr int kReopenMs = 200;
 
-class Simulator {
-public:
-    bool Start(const QString& linkPath)
-    {
-#ifdef VARIMON_SIM_PROGRAM
-        process.start(QStringLiteral(VARIMON_SIM_PROGRAM),
-                      {"--link", linkPath, "--protocol", "auto", "--seed", "1", "--station", "1:QM-A20", "--station",
-                       "2:QM-B20X:0015"});
-        if (!process.waitForStarted(kWaitMs))
-            return false;
-        while (!output.contains("ready ")) {
-            if (!process.waitForReadyRead(kWaitMs))
-                return false;
-            output += process.readAllStandardOutput();
-        }
-        return true;
-#else
-        return false;
-#endif
-    }
-    bool Quit()
-    {
-        process.write("quit\n");
-        process.closeWriteChannel();
-        return process.waitForFinished(kWaitMs);
-    }
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning && !Quit()) {
-            process.kill();
-            process.waitForFinished(kWaitMs);
-        }
-    }
-
-    QProcess process;
-    QByteArray output;
-};
+// The two stations every simulator of these tests has.
+const QStringList kStations = {"1:QM-A20", "2:QM-B20X:0015"};
 
 QString Status(CInvListModel& model, int station)
 {
@@ -67,12 +31,7 @@ QString Status(CInvListModel& model, int station)
     return {};
 }
 
-double ProcessCpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using vm::test::ProcessCpuSeconds;
 
 // The in-process line behind a device that can be pulled out: a port opened before the last
 // Unplug is lost for good, and none opens while the device is out.
@@ -199,8 +158,8 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
         s.setValue("Main/Retry Count", 1);
     }
     const QString link = dir.filePath("line");
-    auto sim = std::make_unique<Simulator>();
-    ASSERT_TRUE(sim->Start(link)) << sim->output.toStdString();
+    auto sim = std::make_unique<test::SimulatorProcess>();
+    ASSERT_TRUE(sim->Start(link, kStations)) << sim->output.toStdString();
 
     const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
                                                          {VARIMON_TEST_DATA_DIR});
@@ -241,8 +200,8 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
 
     // A new simulator on the same link: reopened, logged, and both stations back without any
     // command of the user's.
-    Simulator next;
-    ASSERT_TRUE(next.Start(link)) << next.output.toStdString();
+    test::SimulatorProcess next;
+    ASSERT_TRUE(next.Start(link, kStations)) << next.output.toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.windowTitle() == "Varimon Main [2 Connected]"; }, kWaitMs))
         << frame.windowTitle().toStdString();
     EXPECT_TRUE(frame.Log().Lines().join('\n').contains(" >> Port reopened"));

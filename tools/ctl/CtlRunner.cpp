@@ -89,8 +89,7 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
     const uint16_t address = static_cast<uint16_t>(reply.addresses[0]);
     const uint16_t value = static_cast<uint16_t>(reply.values[0]);
     if (stage_ == Stage::Identify) {
-        if (std::exchange(probing_, false) && reply.error == kGiveUp && reply.lastError != kTimeoutError) {
-            // A garbled answer is still an answer: the ID gets the full identification.
+        if (std::exchange(probing_, false) && ProbeHeardSomething(reply)) {
             manager_.QueueRead(station_, address, this);
             return;
         }

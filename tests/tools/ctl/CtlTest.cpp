@@ -50,6 +50,16 @@ protected:
         return runner.ExitCode();
     }
 
+    // "monitor 3 14" with one repetition, in the protocol under test.
+    CtlOptions MonitorOptions() const
+    {
+        CtlOptions options;
+        EXPECT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options),
+                  "");
+        options.settings.protocolMode = GetParam();
+        return options;
+    }
+
     void Tick()
     {
         clock_ += 30;
@@ -182,9 +192,7 @@ TEST_P(CtlTest, statsLinesGiveTheCountersAndTheValuesPerSecondSinceTheLineBefore
 
 TEST_P(CtlTest, monitorOfAStationThatFallsSilentFails)
 {
-    CtlOptions options;
-    ASSERT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options), "");
-    options.settings.protocolMode = GetParam();
+    const CtlOptions options = MonitorOptions();
     ASSERT_EQ(manager_.Start(options.settings), 0);
     CtlRunner runner(manager_, options, out_, err_);
     runner.Begin();
@@ -201,9 +209,7 @@ TEST_P(CtlTest, monitorOfAStationThatFallsSilentFails)
 
 TEST_P(CtlTest, monitorOutlivesALostPortAndFailsAgainOnlyOnceTheStationHasAnswered)
 {
-    CtlOptions options;
-    ASSERT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options), "");
-    options.settings.protocolMode = GetParam();
+    const CtlOptions options = MonitorOptions();
     ASSERT_EQ(manager_.Start(options.settings), 0);
     CtlRunner runner(manager_, options, out_, err_);
     runner.Begin();

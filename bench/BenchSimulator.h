@@ -1,0 +1,25 @@
+#pragma once
+// Starting varimon-sim for a benchmark: the program of this build, waited for until it is ready.
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace bench {
+
+// Starts varimon-sim with the arguments; false, with what it said, when it did not get ready.
+inline bool StartSimulator(QProcess& sim, const QStringList& args)
+{
+    sim.start(VARIMON_BINARY_DIR "/tools/sim/varimon-sim", args);
+    QDeadlineTimer deadline(30000);
+    while (!sim.canReadLine() && sim.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+    }
+    if (sim.readLine().startsWith("ready"))
+        return true;
+    std::printf("varimon-sim did not start: %s\n", sim.readAllStandardError().constData());
+    return false;
+}
+
+}  // namespace bench
