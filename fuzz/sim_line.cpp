@@ -67,6 +67,15 @@ void CheckOutput(std::span<const uint8_t> out)
     }
 }
 
+// The console's counters answer must report what the line itself counted.
+void CheckCountersAnswer(const std::string& text, const LineCounters& counters)
+{
+    const std::string expected = "ok requests " + std::to_string(counters.requests) + " replies "
+                                 + std::to_string(counters.replies) + " dropped " + std::to_string(counters.dropped)
+                                 + " corrupted " + std::to_string(counters.corrupted);
+    FUZZ_CHECK(text == expected);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -103,7 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const std::string command(reinterpret_cast<const char*>(data + at), n);
             at += n;
             const SimLine::CommandResult result = line.Command(command, now);
-            FUZZ_CHECK(result.text == "ok" || result.text.rfind("error: ", 0) == 0);
+            if (result.text.rfind("ok requests ", 0) == 0)
+                CheckCountersAnswer(result.text, line.Counters());
+            else
+                FUZZ_CHECK(result.text == "ok" || result.text.rfind("error: ", 0) == 0);
             continue;
         }
         const size_t n = std::min<size_t>(op & 0x3F, size - at);
