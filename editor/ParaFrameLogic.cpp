@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSettings>
 
 #include <algorithm>
 #include <cstdio>
@@ -49,18 +48,6 @@ QString CanonicalFilePath(const QString& path)
     if (!folder.isEmpty())
         return folder + QLatin1Char('/') + fi.fileName();
     return QDir::cleanPath(fi.absoluteFilePath());
-}
-
-QString StoredFolder(const char* key)
-{
-    QSettings s(kCompanyKey, kApplicationKey);
-    return s.value(QStringLiteral("Main/") + QLatin1String(key)).toString();
-}
-
-void StoreFolder(const char* key, const QString& filePath)
-{
-    QSettings s(kCompanyKey, kApplicationKey);
-    s.setValue(QStringLiteral("Main/") + QLatin1String(key), QFileInfo(filePath).absolutePath());
 }
 
 void ParaFrameLogic::ResetNewGroupCounter(int next) { g_nextGroupNumber = next; }

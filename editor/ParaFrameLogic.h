@@ -103,8 +103,4 @@ private:
 // Canonical form of a file path for comparisons: links resolved, also for a file not yet there.
 QString CanonicalFilePath(const QString& path);
 
-// Folder settings of section "Main".
-QString StoredFolder(const char* key);
-void StoreFolder(const char* key, const QString& filePath);
-
 }  // namespace vm

@@ -165,4 +165,16 @@ std::vector<int> DecodeConIds(const QByteArray& bytes)
     return ids;
 }
 
+QString StoredFolder(const char* key)
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    return s.value(QStringLiteral("Main/") + QLatin1String(key)).toString();
+}
+
+void StoreFolder(const char* key, const QString& filePath)
+{
+    QSettings s(kCompanyKey, kApplicationKey);
+    s.setValue(QStringLiteral("Main/") + QLatin1String(key), QFileInfo(filePath).absolutePath());
+}
+
 }  // namespace vm

@@ -74,6 +74,10 @@ QString DefaultLogFilePath(const QString& logFolder);
 // The stored port when it is listed or still names a device; otherwise the first listed port.
 QString ValidatedPort(const QString& stored, const QStringList& portNames);
 
+// The folder a file dialog last used, kept in section "Main" under key (e.g. "Para File Dir").
+QString StoredFolder(const char* key);
+void StoreFolder(const char* key, const QString& filePath);
+
 MainSettings LoadMainSettings(QSettings& settings, const SettingsContext& context);
 void SaveMainSettings(QSettings& settings, const MainSettings& values);
 

@@ -13,7 +13,6 @@
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSettings>
 #include <QStatusBar>
 
 namespace vm::scope {
@@ -27,18 +26,6 @@ enum Command : int {
     kSvg = 32806, kJpeg = 32807, kBmp = 32808, kClipboard = 32809, kModeNormal = 32810,
     kModeCursor = 32811, kModeZoom = 32812, kModeScroll = 32813, kGraphWatch = 32832, kPng = 32900,
 };
-
-QString StoredFolder(const char* key)
-{
-    QSettings s(kCompanyKey, kApplicationKey);
-    return s.value(QStringLiteral("Main/") + QLatin1String(key)).toString();
-}
-
-void StoreFolder(const char* key, const QString& path)
-{
-    QSettings s(kCompanyKey, kApplicationKey);
-    s.setValue(QStringLiteral("Main/") + QLatin1String(key), QFileInfo(path).absolutePath());
-}
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include "comm/CommPort.h"
 #include "comm/RxQueue.h"
 #include "tools/sim/SimLine.h"
-#include "tools/sim/SimStations.h"
+#include "tests/support/SimStationSpecs.h"
 
 #include <cstdint>
 #include <memory>
@@ -60,18 +60,5 @@ private:
     RxQueue rx_;
     bool open_ = false;
 };
-
-// Stations as "ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]", with their data file's parameters.
-inline void AddSimStations(sim::SimLine& line, const std::vector<std::string>& specs)
-{
-    std::vector<sim::StationSpec> parsed;
-    for (const std::string& text : specs) {
-        sim::StationSpec spec;
-        sim::ParseStationSpec(text, spec);
-        parsed.push_back(spec);
-    }
-    std::vector<std::string> notes;
-    sim::PopulateLine(parsed, VARIMON_TEST_DATA_DIR, line, notes);
-}
 
 }  // namespace vm::test

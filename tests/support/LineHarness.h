@@ -5,7 +5,7 @@
 #include "comm/CommManager.h"
 #include "tools/sim/SimCommPort.h"
 #include "tools/sim/SimLine.h"
-#include "tools/sim/SimStations.h"
+#include "tests/support/SimStationSpecs.h"
 
 #include <functional>
 #include <memory>
@@ -35,17 +35,7 @@ struct LineHarness {
     }
 
     // Stations as "ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]", with their data file's parameters.
-    void AddStations(const std::vector<std::string>& specs)
-    {
-        std::vector<sim::StationSpec> parsed;
-        for (const std::string& text : specs) {
-            sim::StationSpec spec;
-            sim::ParseStationSpec(text, spec);
-            parsed.push_back(spec);
-        }
-        std::vector<std::string> notes;
-        sim::PopulateLine(parsed, VARIMON_TEST_DATA_DIR, line, notes);
-    }
+    void AddStations(const std::vector<std::string>& specs) { AddSimStations(line, specs); }
 
     void Step(int ticks = 1)
     {

@@ -1,0 +1,25 @@
+#pragma once
+// Puts stations on an in-process simulated line the way varimon-sim's --station does.
+
+#include "tools/sim/SimLine.h"
+#include "tools/sim/SimStations.h"
+
+#include <string>
+#include <vector>
+
+namespace vm::test {
+
+// Stations as "ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]", with their data file's parameters.
+inline void AddSimStations(sim::SimLine& line, const std::vector<std::string>& specs)
+{
+    std::vector<sim::StationSpec> parsed;
+    for (const std::string& text : specs) {
+        sim::StationSpec spec;
+        sim::ParseStationSpec(text, spec);
+        parsed.push_back(spec);
+    }
+    std::vector<std::string> notes;
+    sim::PopulateLine(parsed, VARIMON_TEST_DATA_DIR, line, notes);
+}
+
+}  // namespace vm::test
