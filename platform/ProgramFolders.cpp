@@ -46,16 +46,42 @@ ProgramFolders ResolveProgramFolders(const QString& executableFolder, const QStr
     return f;
 }
 
+bool IsInstalledProgramFolder(const QString& executableFolder)
+{
+    const QDir exe(executableFolder);
+    return !QFileInfo(exe.filePath(QStringLiteral("Data"))).isDir() &&
+           QFileInfo(exe.filePath(QStringLiteral("../share/varimon/Data"))).isDir();
+}
+
+QStringList DataFolderCandidates(const QString& executableFolder, const QString& buildFolder,
+                                 const QString& buildData)
+{
+    const QDir exe(executableFolder);
+    QStringList candidates{exe.filePath(QStringLiteral("../Data")),
+                           exe.filePath(QStringLiteral("../share/varimon/Data"))};
+    // Compare resolved paths: "/src/build2" is not inside "/src/build".
+    const QString folder = QFileInfo(executableFolder).canonicalFilePath();
+    const QString build = QFileInfo(buildFolder).canonicalFilePath();
+    if (!folder.isEmpty() && !build.isEmpty() &&
+        (folder == build || folder.startsWith(build + QLatin1Char('/'))))
+        candidates << buildData;
+    return candidates;
+}
+
+ProgramFolders ResolveExecutableFolders(const QString& executableFolder, const QString& userFolder,
+                                        const QString& buildFolder, const QString& buildData)
+{
+    const bool installed = IsInstalledProgramFolder(executableFolder);
+    return ResolveProgramFolders(installed ? userFolder : executableFolder, userFolder,
+                                 DataFolderCandidates(executableFolder, buildFolder, buildData));
+}
+
 ProgramFolders ResolveApplicationFolders()
 {
-    const QString exe = QCoreApplication::applicationDirPath();
-    QStringList candidates{QDir(exe).filePath(QStringLiteral("../Data")),
-                           QDir(exe).filePath(QStringLiteral("../share/varimon/Data"))};
-#ifdef VARIMON_BUILD_DATA_DIR
-    candidates << QStringLiteral(VARIMON_BUILD_DATA_DIR);
-#endif
-    return ResolveProgramFolders(
-        exe, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), candidates);
+    return ResolveExecutableFolders(QCoreApplication::applicationDirPath(),
+                                    QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
+                                    QStringLiteral(VARIMON_BUILD_DIR),
+                                    QStringLiteral(VARIMON_BUILD_DATA_DIR));
 }
 
 }  // namespace vm

@@ -20,7 +20,21 @@ struct ProgramFolders {
 ProgramFolders ResolveProgramFolders(const QString& executableFolder, const QString& userFolder,
                                      const QStringList& dataCandidates);
 
-// The folder of the running executable and the usual candidates for the shipped Data folder.
+// An installed program: its folder has no Data of its own but ../share/varimon/Data exists (a
+// package's /usr/bin). Such a folder is never the program folder, even where it is writable.
+bool IsInstalledProgramFolder(const QString& executableFolder);
+
+// Where a program in executableFolder looks for Data after its program folder: ../Data, the
+// installed ../share/varimon/Data, and buildData only for a program inside buildFolder, so that
+// an installed program never reads a build's files.
+QStringList DataFolderCandidates(const QString& executableFolder, const QString& buildFolder,
+                                 const QString& buildData);
+
+// The folders of a program in executableFolder, by the rules above.
+ProgramFolders ResolveExecutableFolders(const QString& executableFolder, const QString& userFolder,
+                                        const QString& buildFolder, const QString& buildData);
+
+// The folders of the running executable.
 ProgramFolders ResolveApplicationFolders();
 
 }  // namespace vm

@@ -9,18 +9,41 @@
 
 namespace {
 
+constexpr const char* kSynopsis =
+    "Usage: varimon-datac SOURCE.json OUTPUT.dat\n"
+    "       varimon-datac --dump FILE.dat\n";
+
 int Usage()
 {
-    std::fputs("usage: varimon-datac SOURCE.json OUTPUT.dat\n"
-               "       varimon-datac --dump FILE.dat\n",
-               stderr);
+    std::fputs(kSynopsis, stderr);
     return 2;
+}
+
+int Help()
+{
+    std::fputs(kSynopsis, stdout);
+    std::fputs(
+        "Compiles a parameter data source (JSON) into the binary data file the program\n"
+        "loads, or prints a data file back as its source.\n"
+        "\n"
+        "Options:\n"
+        "  --dump FILE.dat  print FILE.dat as JSON source on standard output\n"
+        "  -h, --help       show this help and exit\n"
+        "  -v, --version    show the version and exit\n",
+        stdout);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+        return Help();
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
+        std::printf("varimon-datac %s\n", VARIMON_VERSION);
+        return 0;
+    }
     std::string error;
     if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
         std::string json;

@@ -4,21 +4,30 @@
 #include "tools/sim/SimServer.h"
 #include "tools/sim/SimStations.h"
 
+#include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <random>
-#include <unistd.h>
 
 namespace {
 
-// The Data folder beside the program, else the one the build compiled.
+// The Data folder beside the program, else an installed tree's share/varimon/Data, else, for a
+// program run from the build folder, the one the build compiled (as the main program looks).
 std::filesystem::path ShippedDataDir()
 {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && std::filesystem::is_directory(exe.parent_path() / "Data", ec))
-        return exe.parent_path() / "Data";
-    return VARIMON_DATA_DIR;
+    const fs::path folder = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    const fs::path installed = (folder / "../share/varimon/Data").lexically_normal();
+    for (const fs::path& candidate : {folder / "Data", installed}) {
+        if (fs::is_directory(candidate, ec))
+            return candidate;
+    }
+    const fs::path build = fs::weakly_canonical(VARIMON_BUILD_DIR, ec);
+    const bool inBuild =
+        std::mismatch(build.begin(), build.end(), folder.begin(), folder.end()).first == build.end();
+    return inBuild ? fs::path(VARIMON_DATA_DIR) : installed;
 }
 
 }  // namespace
