@@ -1,6 +1,6 @@
 # Checks the direction of the folders' dependencies by their includes:
 # - frames/ and the tool-window folders never include monitor/;
-# - comm/, catalogue/ and paramdb/ use the standard library only (no Qt at all);
+# - base/, comm/, catalogue/ and paramdb/ use the standard library only (no Qt at all);
 # - the transfer engine uses no Qt Widgets (WIDGETS_DIR: the QtWidgets header folder).
 set(offenders "")
 
@@ -17,7 +17,7 @@ function(find_includes dirs regex why)
 endfunction()
 
 find_includes("frames;editor;keypad;scope;report" "^[ \t]*#[ \t]*include[ \t]*[<\"]monitor/" "includes monitor/")
-find_includes("comm;catalogue;paramdb" "^[ \t]*#[ \t]*include[ \t]*<Q" "uses Qt")
+find_includes("base;comm;catalogue;paramdb" "^[ \t]*#[ \t]*include[ \t]*<Q" "uses Qt")
 
 # Every class header QtWidgets offers, as an include alternative.
 file(GLOB widget_headers RELATIVE ${WIDGETS_DIR} ${WIDGETS_DIR}/Q*)
