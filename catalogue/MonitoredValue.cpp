@@ -15,9 +15,15 @@ double ByTimeScale(uint32_t raw, int timeScale)
     return timeScale == 100 ? raw / 100.0 : raw / 10.0;
 }
 
-double RoundTo2(double x) { return std::floor(x * 100 + 0.5) * 0.01; }
+double RoundTo2(double x)
+{
+    return std::floor(x * 100 + 0.5) * 0.01;
+}
 
-bool IsAnalogInput(uint16_t a) { return a == reg::kAnalog1 || a == reg::kAnalog2 || a == reg::kAnalog3; }
+bool IsAnalogInput(uint16_t a)
+{
+    return a == reg::kAnalog1 || a == reg::kAnalog2 || a == reg::kAnalog3;
+}
 
 // Converter counts: model 10 has a 10-bit converter, model 9 a 12-bit one, others 16-bit.
 double AnalogValue(uint16_t a, uint32_t r, int model)
@@ -38,11 +44,12 @@ bool IsSpeedDisplay(uint16_t address, int model, int32_t value26)
 bool IsC20SignedWord(uint16_t a)
 {
     return a == reg::kRpm || (a >= reg::kC20SpeedInput && a <= reg::kC20TorqueFeedback) ||
-           (a >= reg::kC20PidRef && a <= reg::kC20PidOutput) || (a >= 1285 && a <= 1289) || a == 1291 || a == 1292;
+           (a >= reg::kC20PidRef && a <= reg::kC20PidOutput) || (a >= 1285 && a <= 1289) || a == 1291 ||
+           a == 1292;
 }
 
-MonitoredValue ConvertMonitored(const MonitorItem& item, uint32_t raw, int model, int timeScale, int32_t value26,
-                                ValueView view)
+MonitoredValue ConvertMonitored(const MonitorItem& item, uint32_t raw, int model, int timeScale,
+                                int32_t value26, ValueView view)
 {
     const uint16_t a = item.address;
     const uint32_t r = raw & 0xFFFF;

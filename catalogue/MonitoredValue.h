@@ -26,8 +26,8 @@ bool IsSpeedDisplay(uint16_t address, int model, int32_t value26);
 bool IsC20SignedWord(uint16_t address);
 
 // The value of raw for item on a drive of this model, time scale (1, 10 or 100) and register 26.
-MonitoredValue ConvertMonitored(const MonitorItem& item, uint32_t raw, int model, int timeScale, int32_t value26,
-                                ValueView view = ValueView::Display);
+MonitoredValue ConvertMonitored(const MonitorItem& item, uint32_t raw, int model, int timeScale,
+                                int32_t value26, ValueView view = ValueView::Display);
 
 // The unit shown beside the value: "rpm" in speed display, else the item's own.
 std::string MonitoredUnit(const MonitorItem& item, int model, int32_t value26);
