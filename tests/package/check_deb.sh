@@ -80,7 +80,8 @@ echo "$ready"
 [ "$(wc -l <"$work/scan")" -eq 5 ] || fail "scan found $(wc -l <"$work/scan") stations, not 5"
 
 echo "== varimonctl upload (loads the drive's data file from the installed Data folder)"
-station=$(awk 'NR==1{print $1}' "$work/scan")
+# The drive with the smallest data file, for a short upload.
+station=$(awk '$2 == "QM-E20" {print $1; exit} NR == 1 {first = $1} END {print first}' "$work/scan" | head -1)
 "$bin/varimonctl" --port "$line" upload "$station" "$work/drive.par" 2>"$work/upload.err" ||
   { cat "$work/upload.err"; fail "upload"; }
 [ -s "$work/drive.par" ] || fail "upload wrote nothing"
