@@ -39,7 +39,7 @@ add_custom_command(
   DEPENDS ${VARIMON_PACKAGE_BUILD}/changelog
   VERBATIM)
 install(FILES ${VARIMON_PACKAGE_SOURCE}/copyright ${VARIMON_PACKAGE_BUILD}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varimon)
 
 # PNG icons rendered from the SVG.
 find_program(VARIMON_RSVG rsvg-convert)
