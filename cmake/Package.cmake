@@ -30,13 +30,13 @@ endif()
 
 # Files under share/doc and share/man are compressed the way Debian wants them (gzip -9n).
 find_program(VARIMON_GZIP gzip REQUIRED)
-configure_file(${VARIMON_PACKAGE_SOURCE}/changelog.in ${VARIMON_PACKAGE_BUILD}/changelog @ONLY)
+configure_file(${VARIMON_PACKAGE_SOURCE}/changelog.in ${VARIMON_PACKAGE_BUILD}/changelog.in/changelog @ONLY)
 set(VARIMON_PACKAGE_OUTPUTS ${VARIMON_PACKAGE_BUILD}/changelog.gz)
 add_custom_command(
   OUTPUT ${VARIMON_PACKAGE_BUILD}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${VARIMON_PACKAGE_BUILD}/changelog.in/changelog ${VARIMON_PACKAGE_BUILD}
   COMMAND ${VARIMON_GZIP} -9nf ${VARIMON_PACKAGE_BUILD}/changelog
-  COMMAND ${CMAKE_COMMAND} -E touch ${VARIMON_PACKAGE_BUILD}/changelog
-  DEPENDS ${VARIMON_PACKAGE_BUILD}/changelog
+  DEPENDS ${VARIMON_PACKAGE_BUILD}/changelog.in/changelog
   VERBATIM)
 install(FILES ${VARIMON_PACKAGE_SOURCE}/copyright ${VARIMON_PACKAGE_BUILD}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varimon)
