@@ -10,18 +10,18 @@
 namespace {
 
 constexpr const char* kSynopsis =
-    "Usage: varimon-datac SOURCE.json OUTPUT.dat\n"
+    "varimon-datac SOURCE.json OUTPUT.dat\n"
     "       varimon-datac --dump FILE.dat\n";
 
 int Usage()
 {
-    std::fputs(kSynopsis, stderr);
+    std::fprintf(stderr, "usage: %s", kSynopsis);
     return 2;
 }
 
 int Help()
 {
-    std::fputs(kSynopsis, stdout);
+    std::printf("Usage: %s", kSynopsis);
     std::fputs(
         "Compiles a parameter data source (JSON) into the binary data file the program\n"
         "loads, or prints a data file back as its source.\n"
