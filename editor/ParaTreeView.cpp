@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -19,6 +20,12 @@ constexpr int kKindRole = Qt::UserRole;
 constexpr int kObjectRole = Qt::UserRole + 1;
 
 QString Ui(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+
+// A user group is named after its file, and file names are the system's, not the data file's.
+QString FileTitle(const std::string& name)
+{
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
 }  // namespace
 
 CParaTreeView::CParaTreeView(std::shared_ptr<ParameterData> data, uint64_t editor, QWidget* parent)
@@ -96,7 +103,7 @@ QTreeWidgetItem* CParaTreeView::UserGroupNode(const CCustom* group) const
 
 void CParaTreeView::AddUserGroupNode(CCustom* group, bool select)
 {
-    QTreeWidgetItem* node = AddNode(userRoot_, Ui(group->Name()), NodeKind::kUserGroup, group);
+    QTreeWidgetItem* node = AddNode(userRoot_, FileTitle(group->Name()), NodeKind::kUserGroup, group);
     userRoot_->setExpanded(true);
     if (select)
         setCurrentItem(node);
@@ -105,7 +112,7 @@ void CParaTreeView::AddUserGroupNode(CCustom* group, bool select)
 void CParaTreeView::RenameUserGroupNode(CCustom* group)
 {
     if (QTreeWidgetItem* node = UserGroupNode(group))
-        node->setText(0, Ui(group->Name()));
+        node->setText(0, FileTitle(group->Name()));
 }
 
 void CParaTreeView::RemoveUserGroupNode(CCustom* group)

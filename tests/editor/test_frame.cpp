@@ -187,6 +187,21 @@ TEST_F(EditorFrame, OpeningAUserGroupTwiceOrThroughALinkOpensItOnce)
     EXPECT_TRUE(host.script.entries.empty());
 }
 
+TEST_F(EditorFrame, UserGroupFromANonAsciiFileNameShowsItsNameUngarbled)
+{
+    CParaFrame* f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    CCustom g(nullptr, 8, 0x0012);
+    g.AddEntry(FirstWritable(*f->Data())->address, 1);
+    const QString name = QStringLiteral("Pumpen Übersicht 東京");
+    ArchiveFile af;
+    af.Attach(QFile::encodeName(Path(name + ".usr")).toStdString(), &g);
+    ASSERT_TRUE(af.Save(false));
+    ASSERT_TRUE(f->Logic().OpenUserGroupFile(Path(name + ".usr")));
+    ASSERT_EQ(f->Tree().UserGroupRoot()->childCount(), 1);
+    EXPECT_EQ(f->Tree().UserGroupRoot()->child(0)->text(0), name);
+}
+
 TEST_F(EditorFrame, UserGroupOfAnotherModelOrWithUnknownAddressesOpensAsTheRulesSay)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
