@@ -77,7 +77,9 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
                 for (int c = 2; c <= 11; ++c) {
                     EXPECT_EQ(sheet.CellAt(row, c)->ink, ExpectedInk(*item)) << "row " << row << " column " << c;
                     EXPECT_TRUE(sheet.CellAt(row, c)->boxed);
+                    // Marks that survive black-and-white print: unread in italics, failed in bold.
                     EXPECT_EQ(sheet.CellAt(row, c)->italic, item->valueStatus == 0);
+                    EXPECT_EQ(sheet.CellAt(row, c)->bold, item->valueStatus == 2);
                 }
                 ++row;
             }

@@ -144,8 +144,7 @@ TEST_F(ReportFrameTest, printPreviewShowsEveryPageOfTheSheet)
         if (!preview || (preview->pageCount() == 0 && ++polls < 500))
             return;
         shown = preview->pageCount();
-        const double heightTwips = dialog->printer()->pageLayout().paintRect(QPageLayout::Point).height() * 20;
-        expected = ReportPrinter(frame->Model().Sheet()).PageCount(heightTwips);
+        expected = ReportPrinter(frame->Model().Sheet()).PageCount(*dialog->printer());
         dialog->reject();
     });
     poll.start();
@@ -217,6 +216,7 @@ TEST(ReportSamples, writesEveryFormatAndAScreenPicture_WhenAskedTo)
     EXPECT_TRUE(frame->grab().save(folder + "/window.png"));
     CReportFrame::Report(host, source, {ReportNodeKind::kUserGroup, "Commissioning"}, frame);
     EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.xls", ReportFormat::kXls}));
+    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.pdf", ReportFormat::kPdf}));
     EXPECT_TRUE(frame->grab().save(folder + "/usergroup.png"));
     frame->CloseFrame();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
