@@ -98,15 +98,9 @@ QByteArray ReportHtml(const ReportSheet& sheet)
             const QString style = CellStyle(cell);
             if (!style.isEmpty())
                 html += QStringLiteral(" style=\"%1\"").arg(style);
-            // A number with the report's decimals; any other text in text format, so that
-            // importers keep "007", "0x0001" or "5.0" as written.
-            if (const auto number = NumberOf(cell))
-                html += QStringLiteral(" sdval=\"%1\" sdnum=\"1033;0;%2\"")
-                            .arg(cell.text,
-                                 number->decimals > 0
-                                     ? QStringLiteral("0.") + QString(number->decimals, QLatin1Char('0'))
-                                     : QStringLiteral("0"));
-            else if (!cell.text.isEmpty())
+            // Text format, so that importers keep "007", "0x0001" or "5.0" as written (Calc's
+            // HTML import drops number formats it does not already know, such as "0.0").
+            if (!cell.text.isEmpty())
                 html += QStringLiteral(" sdnum=\"1033;1033;@\"");
             html += QLatin1Char('>') + Marked(cell) + QStringLiteral("</td>");
         }

@@ -195,9 +195,10 @@ TEST_F(EditorFrame, UserGroupFromANonAsciiFileNameShowsItsNameUngarbled)
     g.AddEntry(FirstWritable(*f->Data())->address, 1);
     const QString name = QStringLiteral("Pumpen Übersicht 東京");
     ArchiveFile af;
-    af.Attach(QFile::encodeName(Path(name + ".usr")).toStdString(), &g);
+    const QString path = dir.filePath(name + ".usr");
+    af.Attach(QFile::encodeName(path).toStdString(), &g);
     ASSERT_TRUE(af.Save(false));
-    ASSERT_TRUE(f->Logic().OpenUserGroupFile(Path(name + ".usr")));
+    ASSERT_TRUE(f->Logic().OpenUserGroupFile(path));
     ASSERT_EQ(f->Tree().UserGroupRoot()->childCount(), 1);
     EXPECT_EQ(f->Tree().UserGroupRoot()->child(0)->text(0), name);
 }
