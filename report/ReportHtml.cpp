@@ -42,7 +42,8 @@ QString CellStyle(const ReportCell& cell)
 }
 
 // Spreadsheet importers read the look from attributes and inline tags rather than from CSS:
-// the fill as bgcolor, the text colour, bold and italics as font, b and i around the text.
+// the fill as bgcolor, the typeface and text colour, bold and italics as font, b and i around
+// the text.
 QString Marked(const ReportCell& cell)
 {
     QString text = CellText(cell.text);
@@ -52,9 +53,10 @@ QString Marked(const ReportCell& cell)
         text = QStringLiteral("<i>") + text + QStringLiteral("</i>");
     if (cell.bold)
         text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
+    QString font = QStringLiteral("<font face=\"Arial\"");
     if (cell.ink != QColor(Qt::black))
-        text = QStringLiteral("<font color=\"%1\">").arg(cell.ink.name()) + text + QStringLiteral("</font>");
-    return text;
+        font += QStringLiteral(" color=\"%1\"").arg(cell.ink.name());
+    return font + QLatin1Char('>') + text + QStringLiteral("</font>");
 }
 
 }  // namespace

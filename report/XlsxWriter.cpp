@@ -26,6 +26,7 @@ lxw_format* FormatFor(lxw_workbook* book, std::map<FormatKey, lxw_format*>& form
     lxw_format* f = workbook_add_format(book);
     format_set_font_name(f, "Arial");
     format_set_font_size(f, 10);
+    format_set_align(f, LXW_ALIGN_LEFT);  // numbers too, as the report shows them
     format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
     if (cell.bold)
         format_set_bold(f);
