@@ -88,7 +88,8 @@ QColor ReportBuilder::StatusInk(const CItem& item)
     return QColor(Qt::black);
 }
 
-ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm& header, const QDateTime& now) const
+ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm& header,
+                                 const QDateTime& now) const
 {
     ReportSheet sheet;
     const std::shared_ptr<ParameterData> data = source_.ReportData();
@@ -121,7 +122,8 @@ ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm&
     return sheet;
 }
 
-void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& header, const QDateTime& now) const
+void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& header,
+                                const QDateTime& now) const
 {
     sheet.EnsureRows(kFirstSectionRow - 1);
     const bool online = source_.ReportOnline();

@@ -1,5 +1,6 @@
 #include "report/ReportExport.h"
 
+#include "base/Result.h"
 #include "report/ReportHtml.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportSheet.h"
@@ -25,7 +26,8 @@ namespace {
 
 ReportExportResult Failed(const QString& path, const QString& why)
 {
-    return {false, QStringLiteral("Cannot export the report to %1:\n%2").arg(QDir::toNativeSeparators(path), why)};
+    return {false,
+            QStringLiteral("Cannot export the report to %1:\n%2").arg(QDir::toNativeSeparators(path), why)};
 }
 
 QString SystemReason(int err)
@@ -33,8 +35,13 @@ QString SystemReason(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Writes into a file descriptor opened on `temp`; returns why it failed, or nothing.
-using Filler = std::function<QString(int fd, const QString& temp)>;
+Failure SystemFailure(int err)
+{
+    return {err, std::strerror(err)};
+}
+
+// Writes into a file descriptor opened on `temp`.
+using Filler = std::function<Result<>(int fd, const QString& temp)>;
 
 // A link is written through to the file it names, so the link stays a link.
 QByteArray ResolvedTarget(const QByteArray& path)
@@ -72,25 +79,25 @@ ReportExportResult WriteReplacing(const QString& path, const Filler& fill)
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    QString why;
+    Result<> done;
     if (::fchmod(fd, mode) != 0)
-        why = SystemReason(errno);
-    if (why.isEmpty())
-        why = fill(fd, QFile::decodeName(temp));
-    if (why.isEmpty() && ::fsync(fd) != 0)
-        why = SystemReason(errno);
-    if (::close(fd) != 0 && why.isEmpty())
-        why = SystemReason(errno);
-    if (why.isEmpty() && ::rename(temp.constData(), target.constData()) != 0)
-        why = SystemReason(errno);
-    if (!why.isEmpty()) {
+        done = SystemFailure(errno);
+    if (done)
+        done = fill(fd, QFile::decodeName(temp));
+    if (done && ::fsync(fd) != 0)
+        done = SystemFailure(errno);
+    if (::close(fd) != 0 && done)
+        done = SystemFailure(errno);
+    if (done && ::rename(temp.constData(), target.constData()) != 0)
+        done = SystemFailure(errno);
+    if (!done) {
         ::unlink(temp.constData());
-        return Failed(path, why);
+        return Failed(path, QString::fromStdString(done.Text()));
     }
     return {true, {}};
 }
 
-QString WriteBytes(int fd, const QByteArray& bytes)
+Result<> WriteBytes(int fd, const QByteArray& bytes)
 {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -99,7 +106,7 @@ QString WriteBytes(int fd, const QByteArray& bytes)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return SystemReason(errno);
+            return SystemFailure(errno);
         }
         data += n;
         left -= n;
@@ -107,11 +114,11 @@ QString WriteBytes(int fd, const QByteArray& bytes)
     return {};
 }
 
-QString WritePdf(const ReportSheet& sheet, int fd)
+Result<> WritePdf(const ReportSheet& sheet, int fd)
 {
     QFile file;
     if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-        return file.errorString();
+        return Failure{file.error(), file.errorString().toStdString()};
     bool painted = false;
     {
         QPdfWriter writer(&file);
@@ -121,8 +128,10 @@ QString WritePdf(const ReportSheet& sheet, int fd)
         painted = ReportPrinter(sheet).Print(writer);
     }
     if (!file.flush() || file.error() != QFileDevice::NoError)
-        return file.errorString();
-    return painted ? QString() : QStringLiteral("The page could not be drawn.");
+        return Failure{file.error(), file.errorString().toStdString()};
+    if (!painted)
+        return Failure{-1, "The page could not be drawn."};
+    return {};
 }
 
 }  // namespace
@@ -189,7 +198,9 @@ ReportExportResult ReportExport::Save(const ReportSheet& sheet, const ReportExpo
         // libxlsxwriter writes only to a named file: the temporary one, opened again by name.
         return WriteReplacing(path, [&sheet](int, const QString& temp) {
             QString why;
-            return XlsxWriter::Write(sheet, temp, &why) ? QString() : why;
+            if (!XlsxWriter::Write(sheet, temp, &why))
+                return Result<>(Failure{-1, why.toStdString()});
+            return Result<>();
         });
     case ReportFormat::kPdf:
         return WriteReplacing(path, [&sheet](int fd, const QString&) { return WritePdf(sheet, fd); });

@@ -14,12 +14,12 @@ namespace vm {
 
 struct ReportCell {
     QString text;
-    QColor fill;                 // invalid: no fill
+    QColor fill;  // invalid: no fill
     QColor ink = Qt::black;
-    bool bold = false;           // labels, column titles and section titles
-    bool italic = false;         // values that were never read (kept in black-and-white print)
-    bool boxed = false;          // thin solid border on all four sides
-    bool numeric = false;        // address, value or default: a number when its text is a plain one
+    bool bold = false;     // labels, column titles and section titles
+    bool italic = false;   // values that were never read (kept in black-and-white print)
+    bool boxed = false;    // thin solid border on all four sides
+    bool numeric = false;  // address, value or default: a number when its text is a plain one
 };
 
 // A cell's text as a spreadsheet number: its value and the decimals the text shows.

@@ -209,12 +209,12 @@ QByteArray XfRecord(int font, bool style, int fill, bool boxed, int format = 0)
     Bytes b;
     b.U16(font);
     b.U16(format);
-    b.U16(style ? 0xFFF5 : 0x0001);    // locked; style records have no parent
-    b.U8(0x11);                        // left, vertically centred
+    b.U16(style ? 0xFFF5 : 0x0001);  // locked; style records have no parent
+    b.U8(0x11);                      // left, vertically centred
     b.U8(0);
     b.U8(0);
-    b.U8(style ? 0 : 0xF8);            // font, alignment, border, pattern and protection are our own
-    const int line = boxed ? 1 : 0;    // thin
+    b.U8(style ? 0 : 0xF8);          // font, alignment, border, pattern and protection are our own
+    const int line = boxed ? 1 : 0;  // thin
     const int ink = boxed ? kFirstPaletteIndex : 0;
     b.U32(static_cast<uint32_t>(line | line << 4 | line << 8 | line << 12 | ink << 16 | ink << 23));
     b.U32(static_cast<uint32_t>(ink | ink << 7 | (fill >= 0 ? 1 : 0) << 26));
@@ -503,8 +503,9 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         Bytes b;
         b.U16(kPaletteSize);
         for (int i = 0; i < kPaletteSize; ++i) {
-            const QRgb rgb = i < static_cast<int>(styles.palette.size()) ? styles.palette[static_cast<size_t>(i)]
-                                                                         : qRgb(255, 255, 255);
+            const QRgb rgb = i < static_cast<int>(styles.palette.size())
+                                 ? styles.palette[static_cast<size_t>(i)]
+                                 : qRgb(255, 255, 255);
             b.U8(qRed(rgb));
             b.U8(qGreen(rgb));
             b.U8(qBlue(rgb));
@@ -603,7 +604,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
 
     // Padding to the cut-off keeps the stream out of the mini stream; readers stop at its EOF record.
     QByteArray stream = workbook;
-    const int padded = std::max(kMiniStreamCutoff, (static_cast<int>(stream.size()) + kSector - 1) / kSector * kSector);
+    const int padded =
+        std::max(kMiniStreamCutoff, (static_cast<int>(stream.size()) + kSector - 1) / kSector * kSector);
     stream.append(QByteArray(padded - stream.size(), '\0'));
     const int streamSectors = padded / kSector;
     int fatSectors = 1;
@@ -638,7 +640,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     for (int i = 0; i < kHeaderFatEntries; ++i)
         header.U32(i < fatSectors ? static_cast<uint32_t>(firstFat + i) : kFreeSect);
 
-    auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start, uint32_t size) {
+    auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start,
+                    uint32_t size) {
         QByteArray n(64, '\0');
         for (int i = 0; i < name.size(); ++i) {
             n[2 * i] = static_cast<char>(name[i].unicode() & 0xFF);

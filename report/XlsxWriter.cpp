@@ -104,10 +104,10 @@ bool XlsxWriter::Write(const ReportSheet& sheet, const QString& path, QString* e
             break;
         const ReportCell& cell = *sheet.CellAt(s.row, s.column);
         const QByteArray text = cell.text.toUtf8();
-        err = worksheet_merge_range(ws, static_cast<lxw_row_t>(s.row - 1), static_cast<lxw_col_t>(s.column - 1),
-                                    static_cast<lxw_row_t>(s.row + s.rows - 2),
-                                    static_cast<lxw_col_t>(s.column + s.columns - 2), text.constData(),
-                                    FormatFor(book, formats, cell));
+        err = worksheet_merge_range(
+            ws, static_cast<lxw_row_t>(s.row - 1), static_cast<lxw_col_t>(s.column - 1),
+            static_cast<lxw_row_t>(s.row + s.rows - 2), static_cast<lxw_col_t>(s.column + s.columns - 2),
+            text.constData(), FormatFor(book, formats, cell));
         if (const auto number = NumberOf(cell); number && err == LXW_NO_ERROR)
             err = worksheet_write_number(ws, static_cast<lxw_row_t>(s.row - 1),
                                          static_cast<lxw_col_t>(s.column - 1), number->value,

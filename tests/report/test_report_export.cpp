@@ -88,7 +88,8 @@ QJsonObject ReadBack(const QString& path, QString* skip)
 {
     // The system's python3 first: Debian's reader modules are installed for it.
     QStringList pythons;
-    for (const QString& p : {QStringLiteral("/usr/bin/python3"), QStandardPaths::findExecutable(QStringLiteral("python3"))})
+    for (const QString& p :
+         {QStringLiteral("/usr/bin/python3"), QStandardPaths::findExecutable(QStringLiteral("python3"))})
         if (!p.isEmpty() && QFile::exists(p) && !pythons.contains(p))
             pythons << p;
     *skip = QStringLiteral("python3 is not installed");
@@ -537,7 +538,8 @@ TEST_F(ReportExportTest, failedExportLeavesTheOldFileAndSaysWhy)
     EXPECT_TRUE(r.error.contains("65536")) << r.error.toStdString();
     EXPECT_EQ(ReadAll(old), "previous report");
 
-    for (ReportFormat f : {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx, ReportFormat::kPdf}) {
+    for (ReportFormat f :
+         {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx, ReportFormat::kPdf}) {
         const ReportExportResult missing = ReportExport::Save(sheet, {File("no/such/folder/r"), f});
         EXPECT_FALSE(missing.ok);
         EXPECT_TRUE(missing.error.startsWith("Cannot export the report to")) << missing.error.toStdString();
