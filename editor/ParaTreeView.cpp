@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -18,7 +19,16 @@ namespace {
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kObjectRole = Qt::UserRole + 1;
 
-QString Ui(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+QString Ui(const std::string& cp1252)
+{
+    return QString::fromStdString(Cp1252ToUtf8(cp1252));
+}
+
+// A user group is named after its file, and file names are the system's, not the data file's.
+QString FileTitle(const std::string& name)
+{
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
 }  // namespace
 
 CParaTreeView::CParaTreeView(std::shared_ptr<ParameterData> data, uint64_t editor, QWidget* parent)
@@ -35,7 +45,8 @@ CParaTreeView::CParaTreeView(std::shared_ptr<ParameterData> data, uint64_t edito
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this] { emit NodeActivated(); });
 }
 
-QTreeWidgetItem* CParaTreeView::AddNode(QTreeWidgetItem* parent, const QString& text, NodeKind kind, void* object)
+QTreeWidgetItem* CParaTreeView::AddNode(QTreeWidgetItem* parent, const QString& text, NodeKind kind,
+                                        void* object)
 {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     item->setText(0, text);
@@ -43,10 +54,18 @@ QTreeWidgetItem* CParaTreeView::AddNode(QTreeWidgetItem* parent, const QString& 
     item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(object)));
     QStyle* st = style();
     switch (kind) {
-    case NodeKind::kGroupRoot: item->setIcon(0, st->standardIcon(QStyle::SP_DriveHDIcon)); break;
-    case NodeKind::kUserGroupRoot: item->setIcon(0, st->standardIcon(QStyle::SP_DirHomeIcon)); break;
-    case NodeKind::kGroup: item->setIcon(0, st->standardIcon(QStyle::SP_DirIcon)); break;
-    case NodeKind::kUserGroup: item->setIcon(0, st->standardIcon(QStyle::SP_FileIcon)); break;
+    case NodeKind::kGroupRoot:
+        item->setIcon(0, st->standardIcon(QStyle::SP_DriveHDIcon));
+        break;
+    case NodeKind::kUserGroupRoot:
+        item->setIcon(0, st->standardIcon(QStyle::SP_DirHomeIcon));
+        break;
+    case NodeKind::kGroup:
+        item->setIcon(0, st->standardIcon(QStyle::SP_DirIcon));
+        break;
+    case NodeKind::kUserGroup:
+        item->setIcon(0, st->standardIcon(QStyle::SP_FileIcon));
+        break;
     }
     return item;
 }
@@ -78,7 +97,10 @@ std::optional<ParaNode> CParaTreeView::NodeOf(const QTreeWidgetItem* item)
     return node;
 }
 
-std::optional<ParaNode> CParaTreeView::SelectedNode() const { return NodeOf(currentItem()); }
+std::optional<ParaNode> CParaTreeView::SelectedNode() const
+{
+    return NodeOf(currentItem());
+}
 
 CCustom* CParaTreeView::SelectedUserGroup() const
 {
@@ -96,7 +118,7 @@ QTreeWidgetItem* CParaTreeView::UserGroupNode(const CCustom* group) const
 
 void CParaTreeView::AddUserGroupNode(CCustom* group, bool select)
 {
-    QTreeWidgetItem* node = AddNode(userRoot_, Ui(group->Name()), NodeKind::kUserGroup, group);
+    QTreeWidgetItem* node = AddNode(userRoot_, FileTitle(group->Name()), NodeKind::kUserGroup, group);
     userRoot_->setExpanded(true);
     if (select)
         setCurrentItem(node);
@@ -105,7 +127,7 @@ void CParaTreeView::AddUserGroupNode(CCustom* group, bool select)
 void CParaTreeView::RenameUserGroupNode(CCustom* group)
 {
     if (QTreeWidgetItem* node = UserGroupNode(group))
-        node->setText(0, Ui(group->Name()));
+        node->setText(0, FileTitle(group->Name()));
 }
 
 void CParaTreeView::RemoveUserGroupNode(CCustom* group)
@@ -113,7 +135,10 @@ void CParaTreeView::RemoveUserGroupNode(CCustom* group)
     delete UserGroupNode(group);
 }
 
-void CParaTreeView::SelectGroupRoot() { setCurrentItem(groupRoot_); }
+void CParaTreeView::SelectGroupRoot()
+{
+    setCurrentItem(groupRoot_);
+}
 
 CCustom* CParaTreeView::DropTarget(QTreeWidgetItem* node, const QMimeData* mime) const
 {

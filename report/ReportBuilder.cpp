@@ -6,6 +6,8 @@
 #include "paramdb/TextCodec.h"
 #include "paramdb/UserGroup.h"
 
+#include <QFile>
+
 namespace vm {
 
 namespace {
@@ -43,8 +45,16 @@ Style LabelStyle()
 
 Style RowStyle(const CItem& item)
 {
-    // Grey alone is lost on a black-and-white printer, so unread values are also set in italics.
-    return {QColor(), ReportBuilder::StatusInk(item), false, item.valueStatus == 0, true};
+    // Grey and red alone are lost on a black-and-white printer, so unread values are also set in
+    // italics and failed ones in bold.
+    return {QColor(), ReportBuilder::StatusInk(item), item.valueStatus == 2, item.valueStatus == 0, true};
+}
+
+// Like Put, for a cell that spreadsheets get as a number when its text is one.
+void PutNumeric(ReportSheet& sheet, int row, int column, int columns, const QString& text, const Style& style)
+{
+    Put(sheet, row, column, columns, text, style);
+    sheet.Cell(row, column).numeric = true;
 }
 
 // Texts of the data file are Windows-1252.
@@ -78,7 +88,8 @@ QColor ReportBuilder::StatusInk(const CItem& item)
     return QColor(Qt::black);
 }
 
-ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm& header, const QDateTime& now) const
+ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm& header,
+                                 const QDateTime& now) const
 {
     ReportSheet sheet;
     const std::shared_ptr<ParameterData> data = source_.ReportData();
@@ -111,7 +122,8 @@ ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm&
     return sheet;
 }
 
-void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& header, const QDateTime& now) const
+void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& header,
+                                const QDateTime& now) const
 {
     sheet.EnsureRows(kFirstSectionRow - 1);
     const bool online = source_.ReportOnline();
@@ -142,6 +154,7 @@ void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& head
 
 int ReportBuilder::WriteGroup(ReportSheet& sheet, int row, const CGroup& group) const
 {
+    const int titleRow = row;
     Style title;
     title.bold = true;
     Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1,
@@ -156,22 +169,27 @@ int ReportBuilder::WriteGroup(ReportSheet& sheet, int row, const CGroup& group) 
     ++row;
     for (const auto& item : group.items) {
         const Style style = RowStyle(*item);
-        Put(sheet, row, 2, 1, QString::number(item->Code()), style);
+        PutNumeric(sheet, row, 2, 1, QString::number(item->Code()), style);
         Put(sheet, row, 3, 3, Text(item->displayName), style);
-        Put(sheet, row, 6, 2, Text(item->ValueText()), style);
-        Put(sheet, row, 8, 2, Text(item->DefaultText()), style);
+        PutNumeric(sheet, row, 6, 2, Text(item->ValueText()), style);
+        PutNumeric(sheet, row, 8, 2, Text(item->DefaultText()), style);
         Put(sheet, row, 10, 2, Text(item->UnitText()), style);
         ++row;
     }
+    sheet.AddSection({titleRow, row - 1});
     return row + 2;
 }
 
 int ReportBuilder::WriteUserGroup(ReportSheet& sheet, int row, const CCustom& custom) const
 {
+    const int titleRow = row;
     Style title;
     title.bold = true;
+    // The name is the file's, in the system's encoding.
     Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1,
-        QStringLiteral("[ User Group Name : %1 ]").arg(QString::fromStdString(custom.Name())), title);
+        QStringLiteral("[ User Group Name : %1 ]")
+            .arg(QFile::decodeName(QByteArray::fromStdString(custom.Name()))),
+        title);
     ++row;
     const Style label = LabelStyle();
     Put(sheet, row, 2, 1, QStringLiteral("Group Name"), label);
@@ -188,13 +206,14 @@ int ReportBuilder::WriteUserGroup(ReportSheet& sheet, int row, const CCustom& cu
             continue;
         const Style style = RowStyle(*item);
         Put(sheet, row, 2, 1, item->Group() ? Text(item->Group()->name) : QString(), style);
-        Put(sheet, row, 3, 1, QString::number(item->Code()), style);
+        PutNumeric(sheet, row, 3, 1, QString::number(item->Code()), style);
         Put(sheet, row, 4, 3, Text(item->displayName), style);
-        Put(sheet, row, 7, 2, Text(item->ValueText(item->value, true)), style);
-        Put(sheet, row, 9, 2, Text(item->DefaultText()), style);
+        PutNumeric(sheet, row, 7, 2, Text(item->ValueText(item->value, true)), style);
+        PutNumeric(sheet, row, 9, 2, Text(item->DefaultText()), style);
         Put(sheet, row, 11, 1, Text(item->UnitText()), style);
         ++row;
     }
+    sheet.AddSection({titleRow, row - 1});
     return row + 2;
 }
 

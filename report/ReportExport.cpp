@@ -1,5 +1,6 @@
 #include "report/ReportExport.h"
 
+#include "base/Result.h"
 #include "report/ReportHtml.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportSheet.h"
@@ -10,12 +11,14 @@
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vm {
 
@@ -23,30 +26,99 @@ namespace {
 
 ReportExportResult Failed(const QString& path, const QString& why)
 {
-    return {false, QStringLiteral("Cannot export the report to %1:\n%2").arg(QDir::toNativeSeparators(path), why)};
+    return {false,
+            QStringLiteral("Cannot export the report to %1:\n%2").arg(QDir::toNativeSeparators(path), why)};
 }
 
-// Bytes through a temporary file renamed into place on success.
-ReportExportResult SaveBytes(const QString& path, const QByteArray& bytes)
+QString SystemReason(int err)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failed(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return Failed(path, why);
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+Failure SystemFailure(int err)
+{
+    return {err, std::strerror(err)};
+}
+
+// Writes into a file descriptor opened on `temp`.
+using Filler = std::function<Result<>(int fd, const QString& temp)>;
+
+// A link is written through to the file it names, so the link stays a link.
+QByteArray ResolvedTarget(const QByteArray& path)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.constData(), nullptr)) {
+            QByteArray resolved(real);
+            std::free(real);
+            return resolved;
+        }
     }
-    if (!file.commit())
-        return Failed(path, file.errorString());
+    return path;
+}
+
+// The file is written beside its target under a fresh name and renamed over it only when
+// complete, so a full disk or a failed format leaves the old file as it was.
+ReportExportResult WriteReplacing(const QString& path, const Filler& fill)
+{
+    const QByteArray target = ResolvedTarget(QFile::encodeName(path));
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        return Failed(path, SystemReason(EISDIR));
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
+    QByteArray temp = folder + '.' + target.mid(slash + 1) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return Failed(path, SystemReason(errno));
+    // mkstemp makes owner-only files: a replaced file keeps its mode, a new one gets the umask's.
+    mode_t mode = old.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    Result<> done;
+    if (::fchmod(fd, mode) != 0)
+        done = SystemFailure(errno);
+    if (done)
+        done = fill(fd, QFile::decodeName(temp));
+    if (done && ::fsync(fd) != 0)
+        done = SystemFailure(errno);
+    if (::close(fd) != 0 && done)
+        done = SystemFailure(errno);
+    if (done && ::rename(temp.constData(), target.constData()) != 0)
+        done = SystemFailure(errno);
+    if (!done) {
+        ::unlink(temp.constData());
+        return Failed(path, QString::fromStdString(done.Text()));
+    }
     return {true, {}};
 }
 
-ReportExportResult SavePdf(const ReportSheet& sheet, const QString& path)
+Result<> WriteBytes(int fd, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failed(path, file.errorString());
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return SystemFailure(errno);
+        }
+        data += n;
+        left -= n;
+    }
+    return {};
+}
+
+Result<> WritePdf(const ReportSheet& sheet, int fd)
+{
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return Failure{file.error(), file.errorString().toStdString()};
     bool painted = false;
     {
         QPdfWriter writer(&file);
@@ -55,36 +127,11 @@ ReportExportResult SavePdf(const ReportSheet& sheet, const QString& path)
         ReportPrinter::SetMargins(writer);
         painted = ReportPrinter(sheet).Print(writer);
     }
-    if (!painted || file.error() != QFileDevice::NoError) {
-        const QString why = painted ? file.errorString() : QStringLiteral("The page could not be drawn.");
-        file.cancelWriting();
-        return Failed(path, why);
-    }
-    if (!file.commit())
-        return Failed(path, file.errorString());
-    return {true, {}};
-}
-
-// libxlsxwriter writes only to a named file: a temporary one beside the target, then renamed.
-ReportExportResult SaveXlsx(const ReportSheet& sheet, const QString& path)
-{
-    const QFileInfo info(path);
-    QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
-    if (!temp.open())
-        return Failed(path, temp.errorString());
-    temp.close();
-    QString why;
-    if (!XlsxWriter::Write(sheet, temp.fileName(), &why))
-        return Failed(path, why);
-    const QByteArray from = QFile::encodeName(temp.fileName());
-    const QByteArray to = QFile::encodeName(path);
-    if (std::rename(from.constData(), to.constData()) != 0)
-        return Failed(path, QString::fromLocal8Bit(std::strerror(errno)));
-    temp.setAutoRemove(false);
-    // QTemporaryFile creates owner-only files; an export is an ordinary document.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ReadOther);
-    return {true, {}};
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        return Failure{file.error(), file.errorString().toStdString()};
+    if (!painted)
+        return Failure{-1, "The page could not be drawn."};
+    return {};
 }
 
 }  // namespace
@@ -117,8 +164,18 @@ ReportExportTarget ReportExport::Resolve(const QString& chosen, int filterIndex)
     static const ReportFormat kFormats[] = {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx};
     const int i = ValidFilterIndex(filterIndex) - 1;
     ReportExportTarget target{chosen, kFormats[i]};
-    if (QFileInfo(chosen).suffix().isEmpty() && !chosen.endsWith(QLatin1Char('.')))
+    const QString suffix = QFileInfo(chosen).suffix().toLower();
+    if (suffix.isEmpty() && !chosen.endsWith(QLatin1Char('.')))
         target.path += QLatin1String(kExtensions[i]);
+    // A file of one format under another's name is refused by the readers that name promises.
+    else if (suffix == QLatin1String("xls"))
+        target.format = ReportFormat::kXls;
+    else if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
+        target.format = ReportFormat::kHtml;
+    else if (suffix == QLatin1String("xlsx"))
+        target.format = ReportFormat::kXlsx;
+    else if (suffix == QLatin1String("pdf"))
+        target.format = ReportFormat::kPdf;
     return target;
 }
 
@@ -126,17 +183,27 @@ ReportExportResult ReportExport::Save(const ReportSheet& sheet, const ReportExpo
 {
     const QString& path = target.path;
     switch (target.format) {
-    case ReportFormat::kHtml:
-        return SaveBytes(path, ReportHtml(sheet));
+    case ReportFormat::kHtml: {
+        const QByteArray html = ReportHtml(sheet);
+        return WriteReplacing(path, [&html](int fd, const QString&) { return WriteBytes(fd, html); });
+    }
     case ReportFormat::kXls: {
         QString why;
         const auto bytes = XlsWriter::Write(sheet, &why);
-        return bytes ? SaveBytes(path, *bytes) : Failed(path, why);
+        if (!bytes)
+            return Failed(path, why);
+        return WriteReplacing(path, [&bytes](int fd, const QString&) { return WriteBytes(fd, *bytes); });
     }
     case ReportFormat::kXlsx:
-        return SaveXlsx(sheet, path);
+        // libxlsxwriter writes only to a named file: the temporary one, opened again by name.
+        return WriteReplacing(path, [&sheet](int, const QString& temp) {
+            QString why;
+            if (!XlsxWriter::Write(sheet, temp, &why))
+                return Result<>(Failure{-1, why.toStdString()});
+            return Result<>();
+        });
     case ReportFormat::kPdf:
-        return SavePdf(sheet, path);
+        return WriteReplacing(path, [&sheet](int fd, const QString&) { return WritePdf(sheet, fd); });
     }
     return Failed(path, QStringLiteral("Unknown format."));
 }

@@ -4,10 +4,13 @@
 
 #include <QAtomicInt>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vm {
@@ -18,9 +21,83 @@ QAtomicInt printJobs;
 
 constexpr double kTwipsPerInch = 1440.0;
 constexpr double kTwipsPerPoint = 20.0;
-constexpr int kFooterRows = 2;  // a blank line, then the page text
+constexpr int kFooterRows = 2;         // a blank line, then the page text
+constexpr double kPadTwips = 40;       // between a cell's border and its text
+constexpr double kSmallestFont = 0.8;  // a text is shrunk this far before it is wrapped
+
+// How one cell's text goes on paper: its font, and wrapped onto lines when even the smaller
+// font does not fit.
+struct TextPlan {
+    QFont font;
+    bool wrap = false;
+    int lines = 1;
+};
+
+QTextOption WrapOption()
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
+// Lays the text out in lines of the given width; returns the line count.
+int WrapLines(QTextLayout& layout, double width)
+{
+    layout.setTextOption(WrapOption());
+    layout.beginLayout();
+    int lines = 0;
+    double y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        ++lines;
+    }
+    layout.endLayout();
+    return std::max(1, lines);
+}
 
 }  // namespace
+
+struct ReportPrinter::Layout {
+    double scale = 1;      // sheet twips to device pixels
+    double rowHeight = 1;  // one line of text
+    double pad = 0;
+    double pageHeight = 0;  // above the footer
+    QRectF page;
+    QFont base;
+    QPaintDevice* device = nullptr;
+    std::vector<double> heights;  // per row, index 0 is row 1
+
+    double Width(const ReportSheet& sheet, int row, int column) const
+    {
+        int twips = ReportSheet::ColumnWidth(column);
+        if (const ReportSpan* span = sheet.SpanAt(row, column))
+            for (int k = column + 1; k < column + span->columns; ++k)
+                twips += ReportSheet::ColumnWidth(k);
+        return twips * scale;
+    }
+
+    TextPlan Plan(const ReportCell& cell, double width) const
+    {
+        TextPlan plan;
+        plan.font = base;
+        plan.font.setBold(cell.bold);
+        plan.font.setItalic(cell.italic);
+        const double room = width - 2 * pad;
+        const double natural = QFontMetricsF(plan.font, device).horizontalAdvance(cell.text);
+        if (natural <= room)
+            return plan;
+        if (natural * kSmallestFont <= room) {
+            plan.font.setPointSizeF(base.pointSizeF() * room / natural);
+            return plan;
+        }
+        plan.wrap = true;
+        QTextLayout layout(cell.text, plan.font, device);
+        plan.lines = WrapLines(layout, room);
+        return plan;
+    }
+};
 
 QString ReportPrinter::NextJobName()
 {
@@ -38,16 +115,75 @@ void ReportPrinter::SetMargins(QPagedPaintDevice& device)
     device.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Point);
 }
 
-int ReportPrinter::RowsPerPage(double pageHeightTwips)
+ReportPrinter::Layout ReportPrinter::LayOut(QPaintDevice& device) const
 {
-    const int rows = static_cast<int>(std::floor(pageHeightTwips / ReportSheet::kRowHeight)) - kFooterRows;
-    return std::max(1, rows);
+    Layout l;
+    l.device = &device;
+    l.page = QRectF(0, 0, device.width(), device.height());
+    const double pageWidthTwips = l.page.width() * kTwipsPerInch / device.logicalDpiX();
+    // A page narrower than the sheet scales it down, fonts and all.
+    const double fit = std::min(1.0, pageWidthTwips / ReportSheet::TotalWidth());
+    l.scale = fit * device.logicalDpiY() / kTwipsPerInch;
+    l.rowHeight = ReportSheet::kRowHeight * l.scale;
+    l.pad = kPadTwips * l.scale;
+    l.pageHeight = l.page.height() - kFooterRows * l.rowHeight;
+    l.base = QFont(QStringLiteral("Arial"));
+    l.base.setPointSizeF(10.0 * fit);
+    l.heights.assign(static_cast<size_t>(sheet_.RowCount()), l.rowHeight);
+    for (int r = 1; r <= sheet_.RowCount(); ++r) {
+        int lines = 1;
+        for (int c = 1; c <= ReportSheet::kColumns; ++c) {
+            const ReportCell& cell = *sheet_.CellAt(r, c);
+            if (!sheet_.IsCovered(r, c) && !cell.text.isEmpty())
+                lines = std::max(lines, l.Plan(cell, l.Width(sheet_, r, c)).lines);
+        }
+        l.heights[static_cast<size_t>(r - 1)] = lines * l.rowHeight;
+    }
+    return l;
 }
 
-int ReportPrinter::PageCount(double pageHeightTwips) const
+std::vector<std::vector<int>> ReportPrinter::Paginate(const std::vector<double>& rowHeights,
+                                                      double pageHeight) const
 {
-    const int perPage = RowsPerPage(pageHeightTwips);
-    return std::max(1, (sheet_.RowCount() + perPage - 1) / perPage);
+    auto height = [&rowHeights](int row) { return rowHeights[static_cast<size_t>(row - 1)]; };
+    const int rows = std::min(sheet_.RowCount(), static_cast<int>(rowHeights.size()));
+    std::vector<std::vector<int>> pages;
+    int r = 1;
+    while (r <= rows) {
+        std::vector<int> page;
+        double used = 0;
+        // A section continued from the page before gets its title and column titles again.
+        if (const ReportSection* s = sheet_.SectionOf(r); s && r > s->titleRow) {
+            for (int t = s->titleRow; t < std::min(r, s->titleRow + 2); ++t) {
+                page.push_back(t);
+                used += height(t);
+            }
+        }
+        const size_t repeated = page.size();
+        while (r <= rows && (page.size() == repeated || used + height(r) <= pageHeight)) {
+            page.push_back(r);
+            used += height(r++);
+        }
+        // Titles are not left alone at the foot of a page when their rows follow on the next.
+        while (r <= rows && page.size() > repeated + 1) {
+            const int last = page.back();
+            const ReportSection* s = sheet_.SectionOf(last);
+            if (!s || last > s->titleRow + 1 || s->lastRow <= last)
+                break;
+            page.pop_back();
+            r = last;
+        }
+        pages.push_back(std::move(page));
+    }
+    if (pages.empty())
+        pages.emplace_back();
+    return pages;
+}
+
+int ReportPrinter::PageCount(QPagedPaintDevice& device) const
+{
+    const Layout l = LayOut(device);
+    return static_cast<int>(Paginate(l.heights, l.pageHeight).size());
 }
 
 bool ReportPrinter::Print(QPagedPaintDevice& device) const
@@ -55,72 +191,59 @@ bool ReportPrinter::Print(QPagedPaintDevice& device) const
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    const double dpi = device.logicalDpiY();
-    const QRectF page(0, 0, device.width(), device.height());
-    const double pageWidthTwips = page.width() * kTwipsPerInch / device.logicalDpiX();
-    // Sheet twips to device pixels; a page narrower than the sheet scales it down.
-    const double fit = std::min(1.0, pageWidthTwips / ReportSheet::TotalWidth());
-    const double scale = fit * dpi / kTwipsPerInch;
-    const double heightTwips = page.height() / scale;
-    const int perPage = RowsPerPage(heightTwips);
-    const int pages = PageCount(heightTwips);
-    for (int p = 0; p < pages; ++p) {
+    const Layout l = LayOut(device);
+    const auto pages = Paginate(l.heights, l.pageHeight);
+    const int count = static_cast<int>(pages.size());
+    for (int p = 0; p < count; ++p) {
         if (p > 0 && !device.newPage()) {
             painter.end();
             return false;
         }
-        const int first = p * perPage + 1;
-        PaintPage(painter, page, scale, first, std::min(sheet_.RowCount(), first + perPage - 1), p + 1, pages);
+        double y = 0;
+        for (int row : pages[static_cast<size_t>(p)]) {
+            PaintRow(painter, l, row, y);
+            y += l.heights[static_cast<size_t>(row - 1)];
+        }
+        painter.setFont(l.base);
+        painter.setPen(Qt::black);
+        const QRectF footer(0, l.page.height() - l.rowHeight, l.page.width(), l.rowHeight);
+        painter.drawText(footer, Qt::AlignHCenter | Qt::AlignVCenter, FooterText(p + 1, count));
     }
     return painter.end();
 }
 
-void ReportPrinter::PaintPage(QPainter& painter, const QRectF& page, double scale, int firstRow, int lastRow,
-                              int pageNo, int pageCount) const
+void ReportPrinter::PaintRow(QPainter& painter, const Layout& l, int row, double y) const
 {
-    const double rowHeight = ReportSheet::kRowHeight * scale;
-    const double pad = 40 * scale;
-    QFont base(QStringLiteral("Arial"));
-    // Point sizes follow the device's resolution; the fit factor shrinks them with the columns.
-    base.setPointSizeF(10.0 * scale * kTwipsPerInch / painter.device()->logicalDpiY());
-    const QPen border(Qt::black, std::max(1.0, 15 * scale));
-
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const double y = (r - firstRow) * rowHeight;
-        double x = 0;
-        for (int c = 1; c <= ReportSheet::kColumns; x += ReportSheet::ColumnWidth(c) * scale, ++c) {
-            if (sheet_.IsCovered(r, c))
-                continue;
-            int width = ReportSheet::ColumnWidth(c);
-            if (const ReportSpan* span = sheet_.SpanAt(r, c))
-                for (int k = c + 1; k < c + span->columns; ++k)
-                    width += ReportSheet::ColumnWidth(k);
-            const QRectF rect(x, y, width * scale, rowHeight);
-            const ReportCell& cell = *sheet_.CellAt(r, c);
-            if (cell.fill.isValid())
-                painter.fillRect(rect, cell.fill);
-            if (!cell.text.isEmpty()) {
-                QFont font = base;
-                font.setBold(cell.bold);
-                font.setItalic(cell.italic);
-                painter.setFont(font);
-                painter.setPen(cell.ink);
-                painter.save();
-                painter.setClipRect(rect);
-                painter.drawText(rect.adjusted(pad, 0, -pad, 0), Qt::AlignLeft | Qt::AlignVCenter, cell.text);
-                painter.restore();
-            }
-            if (cell.boxed) {
-                painter.setPen(border);
-                painter.setBrush(Qt::NoBrush);
-                painter.drawRect(rect);
+    const QPen border(Qt::black, std::max(1.0, 15 * l.scale));
+    const double height = l.heights[static_cast<size_t>(row - 1)];
+    double x = 0;
+    for (int c = 1; c <= ReportSheet::kColumns; x += ReportSheet::ColumnWidth(c) * l.scale, ++c) {
+        if (sheet_.IsCovered(row, c))
+            continue;
+        const QRectF rect(x, y, l.Width(sheet_, row, c), height);
+        const ReportCell& cell = *sheet_.CellAt(row, c);
+        if (cell.fill.isValid())
+            painter.fillRect(rect, cell.fill);
+        if (!cell.text.isEmpty()) {
+            const TextPlan plan = l.Plan(cell, rect.width());
+            const QRectF inner = rect.adjusted(l.pad, 0, -l.pad, 0);
+            painter.setFont(plan.font);
+            painter.setPen(cell.ink);
+            if (!plan.wrap) {
+                painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, cell.text);
+            } else {
+                QTextLayout layout(cell.text, plan.font, l.device);
+                WrapLines(layout, inner.width());
+                const double top = inner.top() + (inner.height() - layout.boundingRect().height()) / 2;
+                layout.draw(&painter, QPointF(inner.left(), top));
             }
         }
+        if (cell.boxed) {
+            painter.setPen(border);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(rect);
+        }
     }
-    painter.setFont(base);
-    painter.setPen(Qt::black);
-    const QRectF footer(0, page.height() - rowHeight, page.width(), rowHeight);
-    painter.drawText(footer, Qt::AlignHCenter | Qt::AlignVCenter, FooterText(pageNo, pageCount));
 }
 
 }  // namespace vm

@@ -1,8 +1,26 @@
 #include "report/ReportSheet.h"
 
+#include <QRegularExpression>
+
 #include <stdexcept>
 
 namespace vm {
+
+std::optional<ReportNumber> NumberOf(const ReportCell& cell)
+{
+    // No leading zeros: "007" is a code, not seven.
+    static const QRegularExpression plain(QStringLiteral("^-?(0|[1-9][0-9]{0,14})(\\.([0-9]{1,9}))?$"));
+    if (!cell.numeric)
+        return std::nullopt;
+    const QRegularExpressionMatch m = plain.match(cell.text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = cell.text.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return ReportNumber{value, static_cast<int>(m.capturedLength(3))};
+}
 
 int ReportSheet::ColumnWidth(int column)
 {
@@ -30,6 +48,15 @@ void ReportSheet::Clear()
     cells_.clear();
     spanOf_.clear();
     spans_.clear();
+    sections_.clear();
+}
+
+const ReportSection* ReportSheet::SectionOf(int row) const
+{
+    for (const ReportSection& s : sections_)
+        if (row >= s.titleRow && row <= s.lastRow)
+            return &s;
+    return nullptr;
 }
 
 ReportCell& ReportSheet::Cell(int row, int column)

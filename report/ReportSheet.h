@@ -7,17 +7,35 @@
 #include <QColor>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace vm {
 
 struct ReportCell {
     QString text;
-    QColor fill;                 // invalid: no fill
+    QColor fill;  // invalid: no fill
     QColor ink = Qt::black;
-    bool bold = false;           // labels, column titles and section titles
-    bool italic = false;         // values that were never read (kept in black-and-white print)
-    bool boxed = false;          // thin solid border on all four sides
+    bool bold = false;     // labels, column titles and section titles
+    bool italic = false;   // values that were never read (kept in black-and-white print)
+    bool boxed = false;    // thin solid border on all four sides
+    bool numeric = false;  // address, value or default: a number when its text is a plain one
+};
+
+// A cell's text as a spreadsheet number: its value and the decimals the text shows.
+struct ReportNumber {
+    double value = 0;
+    int decimals = 0;
+};
+
+// The number of a numeric cell whose text is a plain decimal ("12", "-0.50"); nothing for other
+// texts ("0x1F", "007", "On", "1.2.3"), which stay text so that they read as the report shows them.
+std::optional<ReportNumber> NumberOf(const ReportCell& cell);
+
+// A section of the report: its title row, its column-title row below it and its last row.
+struct ReportSection {
+    int titleRow = 0;
+    int lastRow = 0;
 };
 
 // A merged area, named by its top-left cell.
@@ -58,6 +76,12 @@ public:
     // True for a cell inside a span other than its top-left one.
     bool IsCovered(int row, int column) const;
 
+    // Sections are listed so that print can repeat their titles on every page.
+    void AddSection(const ReportSection& section) { sections_.push_back(section); }
+    const std::vector<ReportSection>& Sections() const { return sections_; }
+    // The section holding the row, or null.
+    const ReportSection* SectionOf(int row) const;
+
 private:
     size_t Index(int row, int column) const
     {
@@ -67,6 +91,7 @@ private:
     std::vector<ReportCell> cells_;
     std::vector<int> spanOf_;  // per cell: index into spans_, or -1
     std::vector<ReportSpan> spans_;
+    std::vector<ReportSection> sections_;
 };
 
 }  // namespace vm

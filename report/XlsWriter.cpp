@@ -2,6 +2,7 @@
 
 #include "report/ReportSheet.h"
 
+#include <cstring>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -29,6 +30,20 @@ constexpr uint16_t kLabelSst = 0x00FD;
 constexpr uint16_t kBlank = 0x0201;
 constexpr uint16_t kWindow2 = 0x023E;
 constexpr uint16_t kMergedCells = 0x00E5;
+constexpr uint16_t kFormat = 0x041E;
+constexpr uint16_t kNumber = 0x0203;
+constexpr uint16_t kSupBook = 0x01AE;
+constexpr uint16_t kExternSheet = 0x0017;
+constexpr uint16_t kName = 0x0018;
+constexpr uint16_t kDefaultRowHeight = 0x0225;
+constexpr uint16_t kWsBool = 0x0081;
+constexpr uint16_t kFooter = 0x0015;
+constexpr uint16_t kLeftMargin = 0x0026;
+constexpr uint16_t kRightMargin = 0x0027;
+constexpr uint16_t kTopMargin = 0x0028;
+constexpr uint16_t kBottomMargin = 0x0029;
+constexpr uint16_t kSetup = 0x00A1;
+constexpr int kFirstCustomFormat = 164;
 
 constexpr int kPaletteSize = 56;
 constexpr int kFirstPaletteIndex = 8;
@@ -116,6 +131,7 @@ struct XfKey {
     int font;
     int fill;  // palette index, or -1
     bool boxed;
+    int format;  // number format index, 0 for General
     auto operator<=>(const XfKey&) const = default;
 };
 
@@ -152,7 +168,9 @@ public:
             const int index = static_cast<int>(fonts.size()) + 4;
             f = fontIndex.emplace(fk, index).first;
         }
-        XfKey xk{f->second, cell.fill.isValid() ? Colour(cell.fill) : -1, cell.boxed};
+        const std::optional<ReportNumber> number = NumberOf(cell);
+        XfKey xk{f->second, cell.fill.isValid() ? Colour(cell.fill) : -1, cell.boxed,
+                 number ? kFirstCustomFormat + number->decimals : 0};
         auto x = xfIndex.find(xk);
         if (x == xfIndex.end()) {
             xfs.push_back(xk);
@@ -186,17 +204,17 @@ QByteArray FontRecord(bool bold, bool italic, int colour)
     return b.data;
 }
 
-QByteArray XfRecord(int font, bool style, int fill, bool boxed)
+QByteArray XfRecord(int font, bool style, int fill, bool boxed, int format = 0)
 {
     Bytes b;
     b.U16(font);
-    b.U16(0);                          // General number format
-    b.U16(style ? 0xFFF5 : 0x0001);    // locked; style records have no parent
-    b.U8(0x11);                        // left, vertically centred
+    b.U16(format);
+    b.U16(style ? 0xFFF5 : 0x0001);  // locked; style records have no parent
+    b.U8(0x11);                      // left, vertically centred
     b.U8(0);
     b.U8(0);
-    b.U8(style ? 0 : 0xF8);            // font, alignment, border, pattern and protection are our own
-    const int line = boxed ? 1 : 0;    // thin
+    b.U8(style ? 0 : 0xF8);          // font, alignment, border, pattern and protection are our own
+    const int line = boxed ? 1 : 0;  // thin
     const int ink = boxed ? kFirstPaletteIndex : 0;
     b.U32(static_cast<uint32_t>(line | line << 4 | line << 8 | line << 12 | ink << 16 | ink << 23));
     b.U32(static_cast<uint32_t>(ink | ink << 7 | (fill >= 0 ? 1 : 0) << 26));
@@ -204,12 +222,39 @@ QByteArray XfRecord(int font, bool style, int fill, bool boxed)
     return b.data;
 }
 
-// Column width in 1/256 of the default character width (7 pixels, plus 5 pixels of padding).
+// "0", "0.0", "0.00", ...: the decimals the report's text shows.
+QString NumberFormat(int decimals)
+{
+    return decimals > 0 ? QStringLiteral("0.") + QString(decimals, QLatin1Char('0')) : QStringLiteral("0");
+}
+
+QByteArray Double(double v)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    Bytes b;
+    b.U32(static_cast<uint32_t>(bits & 0xFFFFFFFF));
+    b.U32(static_cast<uint32_t>(bits >> 32));
+    return b.data;
+}
+
+// A string with a 16-bit length (number formats, header and footer texts).
+QByteArray LongString(const QString& s)
+{
+    const bool compressed = Compressible(s);
+    Bytes b;
+    b.U16(static_cast<int>(s.size()));
+    b.U8(compressed ? 0 : 1);
+    b.Raw(Chars(s, compressed));
+    return b.data;
+}
+
+// Column width in 1/256 of the default character width of 7 pixels; the stored width includes
+// the cell padding, so the column is as wide as the window's.
 int ColumnUnits(int twips)
 {
     const double pixels = twips * 96.0 / 1440.0;
-    const double chars = std::max(0.0, pixels - 5.0) / 7.0;
-    return static_cast<int>(chars * 256.0 + 0.5);
+    return static_cast<int>(pixels / 7.0 * 256.0 + 0.5);
 }
 
 // The shared string table with its CONTINUE records, and the index into it.
@@ -290,6 +335,89 @@ struct SharedStrings {
     }
 };
 
+// Rows printed again at the top of every page: a single section's title and column titles; with
+// several sections, whose titles differ, their common column titles only.
+std::optional<std::pair<int, int>> PrintTitleRows(const ReportSheet& sheet)
+{
+    const auto& sections = sheet.Sections();
+    if (sections.empty())
+        return std::nullopt;
+    const int title = sections.front().titleRow;
+    return sections.size() == 1 ? std::pair{title, title + 1} : std::pair{title + 1, title + 1};
+}
+
+// The built-in name Print_Titles of the one sheet, with the link records it refers through.
+void WritePrintTitles(Bytes& out, int firstRow, int lastRow)
+{
+    {
+        Bytes b;
+        b.U16(1);       // sheets in this workbook
+        b.U16(0x0401);  // internal references
+        Record(out, kSupBook, b.data);
+    }
+    {
+        Bytes b;
+        b.U16(1);
+        b.U16(0);  // the SUPBOOK above
+        b.U16(0);  // first and last sheet
+        b.U16(0);
+        Record(out, kExternSheet, b.data);
+    }
+    Bytes b;
+    b.U16(0x0020);  // built-in
+    b.U8(0);
+    b.U8(1);    // name length: the one code below
+    b.U16(11);  // formula size
+    b.U16(0);
+    b.U16(1);  // local to sheet 1
+    for (int i = 0; i < 4; ++i)
+        b.U8(0);
+    b.U8(0);     // compressed name
+    b.U8(0x07);  // Print_Titles
+    b.U8(0x3B);  // ptgArea3d: whole rows, absolute
+    b.U16(0);
+    b.U16(firstRow - 1);
+    b.U16(lastRow - 1);
+    b.U16(0);
+    b.U16(0xFF);
+    Record(out, kName, b.data);
+}
+
+// Margins as the printed report has them, A4 portrait, as wide as one page, the page text in
+// the footer, and rows of the report's height.
+void WritePageSetup(Bytes& out)
+{
+    {
+        Bytes b;
+        b.U16(0);
+        b.U16(ReportSheet::kRowHeight);
+        Record(out, kDefaultRowHeight, b.data);
+    }
+    {
+        Bytes b;
+        b.U16(0x04C1 | 0x0100);  // the usual flags, and fit to page
+        Record(out, kWsBool, b.data);
+    }
+    Record(out, kFooter, LongString(QStringLiteral("&C&P / &N Page")));
+    const double margin = ReportSheet::kPrintMargin / 1440.0;
+    for (uint16_t id : {kLeftMargin, kRightMargin, kTopMargin})
+        Record(out, id, Double(margin));
+    Record(out, kBottomMargin, Double(0.5));
+    Bytes b;
+    b.U16(9);       // A4
+    b.U16(100);     // scale
+    b.U16(1);       // first page number
+    b.U16(1);       // one page wide
+    b.U16(0);       // as many pages tall as needed
+    b.U16(0x0002);  // portrait
+    b.U16(600);
+    b.U16(600);
+    b.Raw(Double(0.2));  // header and footer distance
+    b.Raw(Double(0.2));
+    b.U16(1);
+    Record(out, kSetup, b.data);
+}
+
 void Store(QByteArray& bytes, int offset, uint32_t v, int size)
 {
     for (int i = 0; i < size; ++i)
@@ -313,7 +441,8 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         int row;
         int column;
         int xf;
-        int string;  // -1 for a blank cell
+        int string;  // -1 for a blank cell or a number
+        std::optional<double> number;
     };
     std::vector<Written> cells;
     for (int r = 1; r <= sheet.RowCount(); ++r) {
@@ -324,7 +453,11 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
             if (!text && !styled)
                 continue;
             const int xf = styles.Xf(cell);
-            cells.push_back({r - 1, c - 1, xf, text ? sst.Add(cell.text.left(kMaxTextLength)) : -1});
+            const std::optional<ReportNumber> number = text ? NumberOf(cell) : std::nullopt;
+            if (number)
+                cells.push_back({r - 1, c - 1, xf, -1, number->value});
+            else
+                cells.push_back({r - 1, c - 1, xf, text ? sst.Add(cell.text.left(kMaxTextLength)) : -1, {}});
         }
     }
 
@@ -345,11 +478,20 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         Record(out, kFont, FontRecord(false, false, kAutoColour));
     for (const FontKey& f : styles.fonts)
         Record(out, kFont, FontRecord(f.bold, f.italic, f.colour));
+    for (int d = 0; d <= 9; ++d)
+        for (const XfKey& x : styles.xfs)
+            if (x.format == kFirstCustomFormat + d) {
+                Bytes b;
+                b.U16(x.format);
+                b.Raw(LongString(NumberFormat(d)));
+                Record(out, kFormat, b.data);
+                break;
+            }
     for (int i = 0; i < kStyleXfCount; ++i)
         Record(out, kXf, XfRecord(0, true, -1, false));
     Record(out, kXf, XfRecord(0, false, -1, false));
     for (const XfKey& x : styles.xfs)
-        Record(out, kXf, XfRecord(x.font, false, x.fill, x.boxed));
+        Record(out, kXf, XfRecord(x.font, false, x.fill, x.boxed, x.format));
     {
         Bytes b;
         b.U16(0x8000);  // built-in style of XF 0
@@ -361,8 +503,9 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         Bytes b;
         b.U16(kPaletteSize);
         for (int i = 0; i < kPaletteSize; ++i) {
-            const QRgb rgb = i < static_cast<int>(styles.palette.size()) ? styles.palette[static_cast<size_t>(i)]
-                                                                         : qRgb(255, 255, 255);
+            const QRgb rgb = i < static_cast<int>(styles.palette.size())
+                                 ? styles.palette[static_cast<size_t>(i)]
+                                 : qRgb(255, 255, 255);
             b.U8(qRed(rgb));
             b.U8(qGreen(rgb));
             b.U8(qBlue(rgb));
@@ -379,11 +522,15 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         b.Raw(ShortString(QString::fromLatin1(kSheetName)));
         Record(out, kBoundSheet, b.data);
     }
+    const std::optional<std::pair<int, int>> titles = PrintTitleRows(sheet);
+    if (titles)
+        WritePrintTitles(out, titles->first, titles->second);
     sst.Write(out);
     Record(out, kEof, {});
 
     Store(out.data, boundSheetPos, static_cast<uint32_t>(out.Size()), 4);
     Record(out, kBof, Bof(0x0010));
+    WritePageSetup(out);
     {
         Bytes b;
         const int rows = sheet.RowCount();
@@ -409,7 +556,10 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
         b.U16(w.row);
         b.U16(w.column);
         b.U16(w.xf);
-        if (w.string >= 0) {
+        if (w.number) {
+            b.Raw(Double(*w.number));
+            Record(out, kNumber, b.data);
+        } else if (w.string >= 0) {
             b.U32(static_cast<uint32_t>(w.string));
             Record(out, kLabelSst, b.data);
         } else {
@@ -454,7 +604,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
 
     // Padding to the cut-off keeps the stream out of the mini stream; readers stop at its EOF record.
     QByteArray stream = workbook;
-    const int padded = std::max(kMiniStreamCutoff, (static_cast<int>(stream.size()) + kSector - 1) / kSector * kSector);
+    const int padded =
+        std::max(kMiniStreamCutoff, (static_cast<int>(stream.size()) + kSector - 1) / kSector * kSector);
     stream.append(QByteArray(padded - stream.size(), '\0'));
     const int streamSectors = padded / kSector;
     int fatSectors = 1;
@@ -489,7 +640,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     for (int i = 0; i < kHeaderFatEntries; ++i)
         header.U32(i < fatSectors ? static_cast<uint32_t>(firstFat + i) : kFreeSect);
 
-    auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start, uint32_t size) {
+    auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start,
+                    uint32_t size) {
         QByteArray n(64, '\0');
         for (int i = 0; i < name.size(); ++i) {
             n[2 * i] = static_cast<char>(name[i].unicode() & 0xFF);

@@ -1,7 +1,8 @@
 #pragma once
 // Writes a report sheet as an Excel 97 workbook: BIFF8 records (shared strings, fonts, cell
-// formats with fills and borders, a custom palette, merged areas) in a compound file holding one
-// "Workbook" stream. Texts are always written as text cells, never as numbers.
+// formats with fills, borders and number formats, a custom palette, merged areas, the page setup
+// and the repeated title rows) in a compound file holding one "Workbook" stream. Numeric cells
+// whose text is a plain decimal are numbers shown with the text's decimals; all else is text.
 
 #include <QByteArray>
 #include <QString>

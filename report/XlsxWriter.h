@@ -1,6 +1,6 @@
 #pragma once
 // Writes a report sheet as an Office Open XML workbook through libxlsxwriter, with the same
-// widths, merged areas, fills, fonts and borders as the Excel 97 file.
+// widths, merged areas, fills, fonts, borders, numbers and page setup as the Excel 97 file.
 
 #include <QString>
 

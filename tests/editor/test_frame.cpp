@@ -26,7 +26,10 @@ CItem* FirstWritable(ParameterData& data, int skip = 0)
     return nullptr;
 }
 
-std::string Last(const ScriptedMessages& m) { return m.entries.empty() ? std::string() : m.entries.back().text; }
+std::string Last(const ScriptedMessages& m)
+{
+    return m.entries.empty() ? std::string() : m.entries.back().text;
+}
 
 TEST_F(EditorFrame, TitleAndPanesFollowModeAndStation)
 {
@@ -86,7 +89,7 @@ TEST_F(EditorFrame, DisconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
     f->SetFileChooser(&files);
     CCustom* g = f->Logic().NewUserGroup();
     g->AddEntry(FirstWritable(*f->Data())->address, 1);  // modified
-    host.script.answers = {false};  // do not save
+    host.script.answers = {false};                       // do not save
     // The main window frees the station's data before the notice arrives.
     r.Reset();
     host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
@@ -185,6 +188,22 @@ TEST_F(EditorFrame, OpeningAUserGroupTwiceOrThroughALinkOpensItOnce)
     EXPECT_EQ(f->Logic().UserGroups().size(), 1u);
     EXPECT_EQ(f->Tree().UserGroupRoot()->childCount(), 1);
     EXPECT_TRUE(host.script.entries.empty());
+}
+
+TEST_F(EditorFrame, UserGroupFromANonAsciiFileNameShowsItsNameUngarbled)
+{
+    CParaFrame* f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    CCustom g(nullptr, 8, 0x0012);
+    g.AddEntry(FirstWritable(*f->Data())->address, 1);
+    const QString name = QStringLiteral("Pumpen Übersicht 東京");
+    ArchiveFile af;
+    const QString path = dir.filePath(name + ".usr");
+    af.Attach(QFile::encodeName(path).toStdString(), &g);
+    ASSERT_TRUE(af.Save(false));
+    ASSERT_TRUE(f->Logic().OpenUserGroupFile(path));
+    ASSERT_EQ(f->Tree().UserGroupRoot()->childCount(), 1);
+    EXPECT_EQ(f->Tree().UserGroupRoot()->child(0)->text(0), name);
 }
 
 TEST_F(EditorFrame, UserGroupOfAnotherModelOrWithUnknownAddressesOpensAsTheRulesSay)
@@ -349,10 +368,13 @@ TEST_F(EditorFrame, ListingWritesCp1252NamesAsUtf8AndPadsByCharacter)
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
     CItem* item = FirstWritable(*f->Data());
-    item->displayName = "Temp \xb0""C";  // a degree sign in Windows-1252
+    item->displayName =
+        "Temp \xb0"
+        "C";  // a degree sign in Windows-1252
     const QByteArray listing = f->Logic().TextListing();
     const QString text = QString::fromUtf8(listing);
-    const QString line = QStringLiteral("%1 = %2, ").arg(item->Code()).arg(QStringLiteral("Temp \u00b0C"), -20);
+    const QString line =
+        QStringLiteral("%1 = %2, ").arg(item->Code()).arg(QStringLiteral("Temp \u00b0C"), -20);
     EXPECT_TRUE(text.contains(line)) << listing.constData();
     EXPECT_FALSE(listing.contains("\n\n"));  // every line ends in CR LF
 }
@@ -401,7 +423,8 @@ TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)
     f->UpdateCommands();
     EXPECT_FALSE(f->CommandAction(CParaFrame::kReport)->isEnabled());
     std::vector<ReportNode> asked;
-    CParaFrame::ReportHook() = [&](CParaFrame& editor, const ReportNode& node, QWidget* existing) -> QWidget* {
+    CParaFrame::ReportHook() = [&](CParaFrame& editor, const ReportNode& node,
+                                   QWidget* existing) -> QWidget* {
         EXPECT_EQ(&editor, f);
         EXPECT_EQ(existing, nullptr);
         asked.push_back(node);

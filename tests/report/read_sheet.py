@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads the first sheet of an .xls (xlrd) or .xlsx (openpyxl) file and prints it as JSON:
-every non-empty cell with its text and type, the merged areas, and the style of each cell
-(fill and text colours as RGB hex, bold, italic, whether it has a left border).
+every non-empty cell with its value, type ("text" or "number") and number format, the merged
+areas, the style of each cell (fill and text colours as RGB hex, bold, italic, whether it has a
+left border), the column widths in characters and, for .xlsx, the page setup.
 Exit 3 when the reader module is missing."""
 import json
 import sys
@@ -24,9 +25,11 @@ def read_xls(path):
             cell = sh.cell(r, c)
             if cell.ctype == xlrd.XL_CELL_EMPTY:
                 continue
-            if cell.ctype != xlrd.XL_CELL_BLANK:
-                cells.append([r + 1, c + 1, cell.value, "text" if cell.ctype == xlrd.XL_CELL_TEXT else "other"])
             xf = book.xf_list[sh.cell_xf_index(r, c)]
+            if cell.ctype != xlrd.XL_CELL_BLANK:
+                kind = {xlrd.XL_CELL_TEXT: "text", xlrd.XL_CELL_NUMBER: "number"}.get(cell.ctype, "other")
+                fmt = book.format_map[xf.format_key].format_str
+                cells.append([r + 1, c + 1, cell.value, kind, fmt])
             font = book.font_list[xf.font_index]
             fill = None
             if xf.background.fill_pattern == 1:
@@ -39,12 +42,20 @@ def read_xls(path):
                 "border": xf.border.left_line_style != 0,
             }
     merged = [[rlo + 1, clo + 1, rhi - rlo, chi - clo] for rlo, rhi, clo, chi in sh.merged_cells]
-    return {"rows": sh.nrows, "cells": cells, "merged": merged, "styles": styles, "name": sh.name}
+    widths = [sh.colinfo_map[c].width / 256.0 if c in sh.colinfo_map else None for c in range(12)]
+    titles = None
+    for name in book.name_obj_list:
+        if name.name == "Print_Titles":
+            area = name.area2d()
+            titles = "%d:%d" % (area[1] + 1, area[2])
+    return {"rows": sh.nrows, "cells": cells, "merged": merged, "styles": styles, "name": sh.name,
+            "widths": widths, "titles": titles}
 
 
 def read_xlsx(path):
     try:
         import openpyxl
+        from openpyxl.utils import get_column_letter
     except ImportError:
         sys.exit(3)
     book = openpyxl.load_workbook(path)
@@ -53,7 +64,8 @@ def read_xlsx(path):
     for row in ws.iter_rows():
         for cell in row:
             if cell.value is not None:
-                cells.append([cell.row, cell.column, cell.value, "text" if cell.data_type == "s" else "other"])
+                kind = {"s": "text", "n": "number"}.get(cell.data_type, "other")
+                cells.append([cell.row, cell.column, cell.value, kind, cell.number_format])
             if not cell.has_style:
                 continue
             fill = None
@@ -71,7 +83,25 @@ def read_xlsx(path):
             }
     merged = [[m.min_row, m.min_col, m.max_row - m.min_row + 1, m.max_col - m.min_col + 1]
               for m in ws.merged_cells.ranges]
-    return {"rows": ws.max_row, "cells": cells, "merged": merged, "styles": styles, "name": ws.title}
+    widths = []
+    for c in range(1, 13):
+        width = None
+        for dim in ws.column_dimensions.values():
+            if dim.min is not None and dim.min <= c <= dim.max and dim.customWidth:
+                width = dim.width
+        widths.append(width)
+    setup = {
+        "orientation": ws.page_setup.orientation,
+        "paper": ws.page_setup.paperSize,
+        "fitToPage": bool(ws.sheet_properties.pageSetUpPr and ws.sheet_properties.pageSetUpPr.fitToPage),
+        "fitToWidth": ws.page_setup.fitToWidth,
+        "fitToHeight": ws.page_setup.fitToHeight,
+        "left": ws.page_margins.left,
+        "rowHeight": ws.sheet_format.defaultRowHeight,
+    }
+    titles = ws.print_title_rows
+    return {"rows": ws.max_row, "cells": cells, "merged": merged, "styles": styles, "name": ws.title,
+            "widths": widths, "titles": titles, "setup": setup}
 
 
 path = sys.argv[1]

@@ -64,7 +64,8 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
 
         int row = ReportBuilder::kFirstSectionRow;
         for (const auto& group : source.data->Groups()) {
-            EXPECT_EQ(Text(sheet, row, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(group->name)));
+            EXPECT_EQ(Text(sheet, row, 2),
+                      QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(group->name)));
             EXPECT_TRUE(sheet.CellAt(row, 2)->bold);
             EXPECT_EQ(Text(sheet, row + 1, 3), "Parameter Name");
             EXPECT_EQ(sheet.CellAt(row + 1, 10)->fill, QColor(189, 255, 148));
@@ -75,9 +76,12 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
                 EXPECT_EQ(Text(sheet, row, 8), test::Shown(item->DefaultText()));
                 EXPECT_EQ(Text(sheet, row, 10), test::Shown(item->UnitText()));
                 for (int c = 2; c <= 11; ++c) {
-                    EXPECT_EQ(sheet.CellAt(row, c)->ink, ExpectedInk(*item)) << "row " << row << " column " << c;
+                    EXPECT_EQ(sheet.CellAt(row, c)->ink, ExpectedInk(*item))
+                        << "row " << row << " column " << c;
                     EXPECT_TRUE(sheet.CellAt(row, c)->boxed);
+                    // Marks that survive black-and-white print: unread in italics, failed in bold.
                     EXPECT_EQ(sheet.CellAt(row, c)->italic, item->valueStatus == 0);
+                    EXPECT_EQ(sheet.CellAt(row, c)->bold, item->valueStatus == 2);
                 }
                 ++row;
             }
@@ -98,7 +102,8 @@ TEST(ReportBuilder, dataFileTextsAreShownFromWindows1252)
         test::FakeToolHost host;
         TestReportSource source(host, kFirstOfflineSlot);
         ASSERT_TRUE(source.Load(f.model, f.version));
-        const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+        const ReportSheet sheet =
+            ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
         for (int r = 1; r <= sheet.RowCount(); ++r) {
             EXPECT_FALSE(sheet.CellAt(r, 10)->text.contains(QChar::ReplacementCharacter));
             EXPECT_FALSE(sheet.CellAt(r, 3)->text.contains(QStringLiteral("@@@@")));
@@ -116,8 +121,9 @@ TEST(ReportBuilder, offlineHeaderShowsModelVersionAndNoDeviceName)
     const auto f = test::ShippedDataFiles().front();
     ASSERT_TRUE(source.Load(f.model, f.version));
     host.names[0] = QStringLiteral("never shown");
-    const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}},
-                                                               {"ACME <Drives>", "Line & Co", "Kim"}, kNow);
+    const ReportSheet sheet =
+        ReportBuilder(host, source)
+            .Build({ReportNodeKind::kAllGroups, {}}, {"ACME <Drives>", "Line & Co", "Kim"}, kNow);
     EXPECT_EQ(Text(sheet, 2, 2), "Company");
     EXPECT_EQ(Text(sheet, 2, 4), "ACME <Drives>");
     EXPECT_EQ(Text(sheet, 2, 7), "Division");
@@ -125,7 +131,8 @@ TEST(ReportBuilder, offlineHeaderShowsModelVersionAndNoDeviceName)
     EXPECT_EQ(Text(sheet, 3, 4), "2026.12.09  08:05:03");
     EXPECT_EQ(Text(sheet, 3, 9), "Kim");
     EXPECT_EQ(Text(sheet, 4, 4), ModelName(f.model));
-    EXPECT_EQ(Text(sheet, 4, 9), QStringLiteral("Ver") + QString::fromStdString(VersionText(f.model, f.version)));
+    EXPECT_EQ(Text(sheet, 4, 9),
+              QStringLiteral("Ver") + QString::fromStdString(VersionText(f.model, f.version)));
     EXPECT_EQ(Text(sheet, 5, 2), "Device Name");
     EXPECT_EQ(Text(sheet, 5, 4), "");
     EXPECT_EQ(Text(sheet, 5, 9), "OFF-LINE");
@@ -216,7 +223,8 @@ TEST(ReportBuilder, refreshesReplaceOnlyTheHeaderTextsAndTheOnlineDeviceName)
     ASSERT_TRUE(online.Load(f.model, f.version));
     ASSERT_TRUE(offline.Load(f.model, f.version));
     host.names[7] = QStringLiteral("Old");
-    ReportSheet sheet = ReportBuilder(host, online).Build({ReportNodeKind::kAllGroups, {}}, {"a", "b", "c"}, kNow);
+    ReportSheet sheet =
+        ReportBuilder(host, online).Build({ReportNodeKind::kAllGroups, {}}, {"a", "b", "c"}, kNow);
     ReportBuilder::RefreshHeader(sheet, {"A", "B", "C"});
     EXPECT_EQ(Text(sheet, 2, 4), "A");
     EXPECT_EQ(Text(sheet, 2, 9), "B");

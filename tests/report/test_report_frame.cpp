@@ -12,10 +12,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace vm {
 namespace {
@@ -43,10 +43,7 @@ protected:
             frame->CloseFrame();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QString Text(int row, int column) const
-    {
-        return frame->Model().Sheet().CellAt(row, column)->text;
-    }
+    QString Text(int row, int column) const { return frame->Model().Sheet().CellAt(row, column)->text; }
 
     QTemporaryDir settingsDir;
     test::FakeToolHost host;
@@ -144,8 +141,7 @@ TEST_F(ReportFrameTest, printPreviewShowsEveryPageOfTheSheet)
         if (!preview || (preview->pageCount() == 0 && ++polls < 500))
             return;
         shown = preview->pageCount();
-        const double heightTwips = dialog->printer()->pageLayout().paintRect(QPageLayout::Point).height() * 20;
-        expected = ReportPrinter(frame->Model().Sheet()).PageCount(heightTwips);
+        expected = ReportPrinter(frame->Model().Sheet()).PageCount(*dialog->printer());
         dialog->reject();
     });
     poll.start();
@@ -198,25 +194,30 @@ TEST(ReportSamples, writesEveryFormatAndAScreenPicture_WhenAskedTo)
             item->value = item->defaultValue + (i % 5 == 2 ? 1 : 0);
             ++i;
         }
-    source.AddUserGroup("Commissioning", {source.data->ItemAt(0, 0)->address, source.data->ItemAt(0, 1)->address,
-                                          source.data->ItemAt(1, 0)->address});
+    source.AddUserGroup("Commissioning",
+                        {source.data->ItemAt(0, 0)->address, source.data->ItemAt(0, 1)->address,
+                         source.data->ItemAt(1, 0)->address});
     {
         QSettings s(kCompanyKey, kApplicationKey);
         s.setValue("Main/Company Header", "KXEC <Drives> & Co");
         s.setValue("Main/Devision Header", QStringLiteral("Ünïcode – 東京"));
         s.setValue("Main/Manager Header", "007");
     }
-    QPointer<CReportFrame> frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    QPointer<CReportFrame> frame =
+        CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     frame->resize(1000, 720);
     QDir().mkpath(folder);
-    for (auto [name, format] : {std::pair{"report.xls", ReportFormat::kXls}, {"report.xlsx", ReportFormat::kXlsx},
-                                {"report.htm", ReportFormat::kHtml}, {"report.pdf", ReportFormat::kPdf}})
+    for (auto [name, format] : {std::pair{"report.xls", ReportFormat::kXls},
+                                {"report.xlsx", ReportFormat::kXlsx},
+                                {"report.htm", ReportFormat::kHtml},
+                                {"report.pdf", ReportFormat::kPdf}})
         EXPECT_TRUE(frame->ExportTo({folder + "/" + name, format}));
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame->grab().save(folder + "/window.png"));
     CReportFrame::Report(host, source, {ReportNodeKind::kUserGroup, "Commissioning"}, frame);
     EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.xls", ReportFormat::kXls}));
+    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.pdf", ReportFormat::kPdf}));
     EXPECT_TRUE(frame->grab().save(folder + "/usergroup.png"));
     frame->CloseFrame();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
