@@ -403,6 +403,10 @@ bool CMainFrame::StartComm()
     c.protocolMode = settings_.commMode;
     c.timeoutMs = settings_.timeOut;
     c.retryCount = settings_.retryCount;
+    c.pacing = settings_.pacing == 1 ? Pacing::Line : Pacing::Tick;
+    c.turnaroundUs = settings_.turnaroundMs * 1000;
+    c.blockReads = settings_.blockReads != 0;
+    c.blockReadMax = settings_.blockReadMax;
     const int started = driver_.Start(c);
     UpdatePanes();  // a start ends the reopening of a lost port
     if (started == 0)
@@ -627,6 +631,10 @@ bool CMainFrame::ApplyPortSettings(const MainSettings& s)
     settings_.commMode = s.commMode;
     settings_.timeOut = s.timeOut;
     settings_.retryCount = s.retryCount;
+    settings_.pacing = s.pacing;
+    settings_.turnaroundMs = s.turnaroundMs;
+    settings_.blockReads = s.blockReads;
+    settings_.blockReadMax = s.blockReadMax;
     storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
     UpdatePanes();
     return StartComm();
