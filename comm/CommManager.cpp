@@ -421,6 +421,7 @@ void CommManager::Tick()
     }
     if (!LineFreeForNextFrame())
         return;
+    m_pacing.Idle();  // until a frame goes out below
 
     // A failed monitor transaction whose station nobody monitors any more is not repeated,
     // so that queued requests are served.

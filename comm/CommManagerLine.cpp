@@ -31,12 +31,8 @@ int64_t CommManager::NextDueUs() const
 {
     if (!m_started || !m_pacing.LinePaced())
         return -1;
-    if (m_waiting)
-        return m_pacing.NextDueUs(true);
-    // Nothing was sent when the line was last free: idle until the caller's regular tick.
-    if (m_pacing.LineFree(NowUs()))
-        return -1;
-    return m_pacing.NextDueUs(false);
+    // Idle (nothing was sent when the line was last free) until the caller's regular tick.
+    return m_pacing.NextDueUs(m_waiting);
 }
 
 void CommManager::BuildModbusMonitorRead(int station, int step)

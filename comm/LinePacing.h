@@ -36,23 +36,35 @@ public:
         gapUs_ = gapUs;
         freeAtUs_ = 0;
         deadlineUs_ = 0;
+        idle_ = false;
     }
     bool LinePaced() const { return pacing_ == Pacing::Line; }
     int64_t GapUs() const { return gapUs_; }
 
-    void FrameSent(int64_t nowUs, int64_t timeoutUs) { deadlineUs_ = nowUs + timeoutUs; }
-    void TransactionEnded(int64_t nowUs) { freeAtUs_ = nowUs + gapUs_; }
+    void FrameSent(int64_t nowUs, int64_t timeoutUs)
+    {
+        deadlineUs_ = nowUs + timeoutUs;
+        idle_ = false;
+    }
+    void TransactionEnded(int64_t nowUs)
+    {
+        freeAtUs_ = nowUs + gapUs_;
+        idle_ = false;
+    }
+    // The line was free and there was nothing to send.
+    void Idle() { idle_ = true; }
     bool TimedOut(int64_t nowUs) const { return nowUs >= deadlineUs_; }
     bool LineFree(int64_t nowUs) const { return nowUs >= freeAtUs_; }
     // When the caller should step again: the time-out while a reply is awaited, else the end
-    // of the gap.
-    int64_t NextDueUs(bool waiting) const { return waiting ? deadlineUs_ : freeAtUs_; }
+    // of the gap; -1 when idle.
+    int64_t NextDueUs(bool waiting) const { return waiting ? deadlineUs_ : idle_ ? -1 : freeAtUs_; }
 
 private:
     Pacing pacing_ = Pacing::Tick;
     int64_t gapUs_ = 0;
     int64_t freeAtUs_ = 0;
     int64_t deadlineUs_ = 0;
+    bool idle_ = false;
 };
 
 }  // namespace vm

@@ -1,6 +1,7 @@
 #include "monitor/MainFrame.h"
 
 #include "catalogue/Models.h"
+#include "comm/SerialPort.h"
 #include "monitor/Dialogs.h"
 #include "monitor/StationIcons.h"
 #include "platform/WindowPlacement.h"
@@ -319,6 +320,10 @@ void CMainFrame::CreateViews()
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
     lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
+    lineHealth_->SetNoteSource([this] {
+        const std::string device = SerialPort::DevicePath(settings_.port.toStdString());
+        return LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0, SerialPort::UsbLatencyTimerMs(device));
+    });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
@@ -841,7 +846,7 @@ std::vector<LineHealthRow> CMainFrame::HealthRows()
         QString drive = QString::fromLatin1(ModelName(network_.Record(id).model));
         if (const QString& name = network_.DeviceName(id); !name.isEmpty())
             drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
-        rows.push_back({id, drive, Manager().Health(id)});
+        rows.push_back({id, drive, Manager().Health(id), Manager().BlockReads(id)});
     }
     return rows;
 }
