@@ -41,7 +41,10 @@ struct Line {
     bool blocks = false;
 };
 
-const char* Name(int protocol) { return protocol == kKx485 ? "kx485" : "modbus"; }
+const char* Name(int protocol)
+{
+    return protocol == kKx485 ? "kx485" : "modbus";
+}
 const char* Name(const Line& l)
 {
     return l.pacing == Pacing::Tick ? "30 ms tick" : l.blocks ? "line+blocks" : "line-paced";
@@ -92,7 +95,9 @@ void Wait(int ms)
 
 bool StartSim(QProcess& sim, const QString& link, const Line& l, const QStringList& stations)
 {
-    QStringList args{"--link", link, "--wire", QString::number(l.baud), "--response", QString::number(kResponseMs),
+    QStringList args{"--link",     link,
+                     "--wire",     QString::number(l.baud),
+                     "--response", QString::number(kResponseMs),
                      "--protocol", l.protocol == kKx485 ? "kx485" : "modbus"};
     for (const QString& s : stations)
         args << "--station" << s;
@@ -133,14 +138,15 @@ double Throughput(const QString& link, const Line& l)
 
 void Transactions()
 {
-    std::printf("monitor transactions/s of one address on the wire-timed simulator (%.1f ms response; bound = "
-                "frames + response + t3.5 (Modbus) + %.1f ms turnaround)\n",
-                kResponseMs, kDefaultTurnaroundUs / 1000.0);
+    std::printf(
+        "monitor transactions/s of one address on the wire-timed simulator (%.1f ms response; bound = "
+        "frames + response + t3.5 (Modbus) + %.1f ms turnaround)\n",
+        kResponseMs, kDefaultTurnaroundUs / 1000.0);
     const uint16_t one[1] = {};
     for (int protocol : {kKx485, kModbusRtu}) {
-        const size_t bytes = protocol == kKx485
-                                 ? kx485::Frame(kx485::BuildExecute(1)).size() + kx485::BuildAck(1, 'Y', one).size()
-                                 : modbus::BuildRead(1, 5).size() + 7;
+        const size_t bytes = protocol == kKx485 ? kx485::Frame(kx485::BuildExecute(1)).size() +
+                                                      kx485::BuildAck(1, 'Y', one).size()
+                                                : modbus::BuildRead(1, 5).size() + 7;
         for (int baud : {9600, 19200, 38400, 115200}) {
             QTemporaryDir dir;
             const QString link = dir.filePath("line");
@@ -152,17 +158,18 @@ void Transactions()
             l.pacing = Pacing::Tick;
             const double tick = Throughput(link, l);
             const double bound = 1.0 / WireSeconds(l, bytes);
-            std::printf("  %-6s %6d baud: line-paced %6.1f/s = %.2f of the wire bound %6.1f/s; 30 ms tick %5.1f/s; "
-                        "line/tick %.2f\n",
-                        Name(protocol), baud, line, line / bound, bound, tick, tick > 0 ? line / tick : 0);
+            std::printf(
+                "  %-6s %6d baud: line-paced %6.1f/s = %.2f of the wire bound %6.1f/s; 30 ms tick %5.1f/s; "
+                "line/tick %.2f\n",
+                Name(protocol), baud, line, line / bound, bound, tick, tick > 0 ? line / tick : 0);
             sim.terminate();
             sim.waitForFinished(30000);
         }
     }
 }
 
-double TransferSeconds(CommManager& manager, StationRecord& record, TransferOperation op, const std::string& file,
-                       bool verify, bool* ok)
+double TransferSeconds(CommManager& manager, StationRecord& record, TransferOperation op,
+                       const std::string& file, bool verify, bool* ok)
 {
     MessageLog messages;
     TransferSet set;
@@ -179,7 +186,8 @@ double TransferSeconds(CommManager& manager, StationRecord& record, TransferOper
     if (!transfer.Start(op, std::move(set), options))
         return 0;
     loop.exec();
-    *ok = transfer.GetEnd() == ParaTransfer::End::Finished && transfer.Failed().empty() && transfer.Mismatches().empty();
+    *ok = transfer.GetEnd() == ParaTransfer::End::Finished && transfer.Failed().empty() &&
+          transfer.Mismatches().empty();
     if (op == TransferOperation::Upload)
         *ok = *ok && transfer.SaveUpload(file, messages);
     return static_cast<double>(clock.nsecsElapsed()) * 1e-9;
@@ -189,7 +197,8 @@ void Transfers()
 {
     std::filesystem::path best;
     for (const auto& e : std::filesystem::recursive_directory_iterator(VARIMON_DATA_DIR))
-        if (e.path().extension() == ".dat" && (best.empty() || e.file_size() > std::filesystem::file_size(best)))
+        if (e.path().extension() == ".dat" &&
+            (best.empty() || e.file_size() > std::filesystem::file_size(best)))
             best = e.path();
     const std::string stem = best.stem().string();
     const std::string modelName = stem.substr(0, stem.rfind('_'));
@@ -209,9 +218,10 @@ void Transfers()
     for (const auto& g : record.paramData->Groups())
         for (const auto& item : g->items)
             writable += item->writable ? 1 : 0;
-    std::printf("%s: upload %d parameters, download %d (the leading write included below), verify reads them back; "
-                "seconds (ratio to the wire bound)\n",
-                modelName.c_str(), parameters, writable);
+    std::printf(
+        "%s: upload %d parameters, download %d (the leading write included below), verify reads them back; "
+        "seconds (ratio to the wire bound)\n",
+        modelName.c_str(), parameters, writable);
     for (int protocol : {kKx485, kModbusRtu}) {
         for (int baud : {9600, 38400}) {
             QTemporaryDir dir;
@@ -229,14 +239,18 @@ void Transfers()
                 if (driver.Start(Settings(link, l)) != 0)
                     return;
                 bool ok1 = false, ok2 = false, ok3 = false;
-                const double u = TransferSeconds(driver.Manager(), record, TransferOperation::Upload, file, false, &ok1);
-                const double d = TransferSeconds(driver.Manager(), record, TransferOperation::Download, file, false, &ok2);
-                const double v = TransferSeconds(driver.Manager(), record, TransferOperation::Download, file, true, &ok3);
+                const double u =
+                    TransferSeconds(driver.Manager(), record, TransferOperation::Upload, file, false, &ok1);
+                const double d =
+                    TransferSeconds(driver.Manager(), record, TransferOperation::Download, file, false, &ok2);
+                const double v =
+                    TransferSeconds(driver.Manager(), record, TransferOperation::Download, file, true, &ok3);
                 driver.Stop();
-                std::printf("  %-6s %5d baud %-10s upload %5.2f s (%.2f)%s, download %5.2f s (%.2f)%s, "
-                            "download+verify %5.2f s (%.2f)%s\n",
-                            Name(protocol), baud, Name(l), u, up / u, ok1 ? "" : " FAILED", d, down / d,
-                            ok2 ? "" : " FAILED", v, verify / v, ok3 ? "" : " FAILED");
+                std::printf(
+                    "  %-6s %5d baud %-10s upload %5.2f s (%.2f)%s, download %5.2f s (%.2f)%s, "
+                    "download+verify %5.2f s (%.2f)%s\n",
+                    Name(protocol), baud, Name(l), u, up / u, ok1 ? "" : " FAILED", d, down / d,
+                    ok2 ? "" : " FAILED", v, verify / v, ok3 ? "" : " FAILED");
             }
             sim.terminate();
             sim.waitForFinished(30000);
@@ -264,9 +278,10 @@ public:
 void GraphMonitor()
 {
     constexpr int kDrives = 5, kSeconds = 10;
-    std::printf("graph monitor, modbus 9600 baud, four channels at 0.1 s, %d drives listed (fault watch), %d s each: "
-                "fresh values per channel per s\n",
-                kDrives, kSeconds);
+    std::printf(
+        "graph monitor, modbus 9600 baud, four channels at 0.1 s, %d drives listed (fault watch), %d s each: "
+        "fresh values per channel per s\n",
+        kDrives, kSeconds);
     QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     const QString link = dir.filePath("line");

@@ -14,8 +14,8 @@ size_t ConsecutiveRun(std::span<const uint16_t> addresses, size_t from, int max)
     const size_t limit = static_cast<size_t>(std::clamp(max, 1, modbus::kMaxBlockRead));
     size_t n = 1;
     // Address 0xFFFF followed by 0 is no run: the wire register would wrap inside the block.
-    while (n < limit && from + n < addresses.size() && addresses[from + n - 1] != 0xFFFF
-           && addresses[from + n] == addresses[from + n - 1] + 1)
+    while (n < limit && from + n < addresses.size() && addresses[from + n - 1] != 0xFFFF &&
+           addresses[from + n] == addresses[from + n - 1] + 1)
         ++n;
     return n;
 }

@@ -102,7 +102,8 @@ int CommManager::Start(const CommSettings& settings)
     m_timeoutTicks = settings.timeoutMs / tick;
     m_tickMs = tick;
     m_timeoutMs = settings.timeoutMs;
-    m_pacing.Configure(settings.pacing, InterFrameGapUs(settings, m_mode == kModbusRtu, settings.turnaroundUs));
+    m_pacing.Configure(settings.pacing,
+                       InterFrameGapUs(settings, m_mode == kModbusRtu, settings.turnaroundUs));
     m_blocks.Configure(settings.blockReads, settings.blockReadMax);
     m_line = settings;
     m_started = true;

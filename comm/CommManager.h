@@ -51,8 +51,8 @@ struct CommSettings : PortSettings {
     int tickMs = 30;
     int retryCount = 3;                      // repetitions after the first attempt
     Pacing pacing = Pacing::Tick;
-    int turnaroundUs = kDefaultTurnaroundUs; // line-paced: silence after each transaction
-    bool blockReads = false;                 // Modbus: consecutive monitor reads in one request
+    int turnaroundUs = kDefaultTurnaroundUs;  // line-paced: silence after each transaction
+    bool blockReads = false;                  // Modbus: consecutive monitor reads in one request
     int blockReadMax = kDefaultBlockReadMax;
 };
 
@@ -114,7 +114,10 @@ public:
     bool LinePaced() const { return m_pacing.LinePaced(); }
     int64_t GapUs() const { return m_pacing.GapUs(); }
     // Whether the monitor cycle reads consecutive registers of a station in one request.
-    BlockReadUse BlockReads(int station) const { return m_mode == kModbusRtu ? m_blocks.Use(station) : BlockReadUse::Off; }
+    BlockReadUse BlockReads(int station) const
+    {
+        return m_mode == kModbusRtu ? m_blocks.Use(station) : BlockReadUse::Off;
+    }
     // One received byte, in order, on the owner's thread.
     void ReceiveByte(uint8_t byte);
     // Feeds every byte the port holds to ReceiveByte.

@@ -50,7 +50,7 @@ inline constexpr int kMaxReplyValues = 125;
 
 struct CommReply {
     int station = 0;
-    int count = 0;                           // valid entries in addresses/values
+    int count = 0;  // valid entries in addresses/values
     std::array<uint32_t, kMaxReplyValues> addresses{};
     std::array<uint32_t, kMaxReplyValues> values{};  // 16-bit register contents; valid when error == 0
     int command = 'R';                       // 'R', 'W', 'X' or 'Y'

@@ -45,7 +45,9 @@ int64_t ModbusT35Us(const PortSettings& line)
 
 int64_t InterFrameGapUs(const PortSettings& line, bool modbus, int turnaroundUs)
 {
-    const int64_t turnaround = turnaroundUs < 0 ? 0 : turnaroundUs > kMaxTurnaroundUs ? kMaxTurnaroundUs : turnaroundUs;
+    const int64_t turnaround = turnaroundUs < 0                  ? 0
+                               : turnaroundUs > kMaxTurnaroundUs ? kMaxTurnaroundUs
+                                                                 : turnaroundUs;
     return (modbus ? ModbusT35Us(line) : 0) + turnaround;
 }
 

@@ -12,7 +12,7 @@ inline constexpr uint8_t kReadInput = 0x04;
 inline constexpr uint8_t kWriteSingle = 0x06;
 inline constexpr uint8_t kExceptionBit = 0x80;
 inline constexpr size_t kExceptionLength = 5;  // station, function | 0x80, code, CRC
-inline constexpr int kMaxBlockRead = 125;       // registers one function-4 reply can carry
+inline constexpr int kMaxBlockRead = 125;      // registers one function-4 reply can carry
 
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF); sent low byte first.
 uint16_t Crc16(std::span<const uint8_t> bytes);

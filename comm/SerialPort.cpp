@@ -1,16 +1,16 @@
 #include "comm/SerialPort.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 namespace vm {
 namespace {

@@ -2,12 +2,12 @@
 #include "comm/CommPort.h"
 #include "comm/RxQueue.h"
 
+#include <termios.h>
 #include <atomic>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -46,7 +46,8 @@ public:
     // Raw line settings for the device; false when a value is not supported.
     static bool ApplySettings(const PortSettings& settings, termios& tio);
     // The latency timer of a USB serial adapter's driver, read from sysfs; none for other devices.
-    static std::optional<int> UsbLatencyTimerMs(const std::string& devicePath, const std::string& sysRoot = "/sys");
+    static std::optional<int> UsbLatencyTimerMs(const std::string& devicePath,
+                                                const std::string& sysRoot = "/sys");
     // True when the driver took the request for low latency at open.
     bool LowLatency() const { return m_lowLatency; }
     // True when the device has modem-control lines, i.e. RTS can be driven.

@@ -60,11 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const bool write = data[0] & 1;
     const bool again = data[0] & 2;
-    const int count = !write && (data[0] & 4) ? 1 + static_cast<uint16_t>(data[4] << 8 | data[5]) % modbus::kMaxBlockRead : 1;
+    const int count = !write && (data[0] & 4)
+                          ? 1 + static_cast<uint16_t>(data[4] << 8 | data[5]) % modbus::kMaxBlockRead
+                          : 1;
     const int station = data[1];
     const uint16_t address = static_cast<uint16_t>(data[2] << 8 | data[3]);
     const uint16_t value = static_cast<uint16_t>(data[4] << 8 | data[5]);
-    const modbus::RequestFrame request = write      ? modbus::BuildWrite(station, address, value)
+    const modbus::RequestFrame request = write       ? modbus::BuildWrite(station, address, value)
                                          : count > 1 ? modbus::BuildBlockRead(station, address, count)
                                                      : modbus::BuildRead(station, address);
     const auto parsed = modbus::ParseRequest(request);

@@ -45,8 +45,8 @@ QString Milliseconds(int64_t us)
 // Texts to the left, numbers to the right, headers as their cells.
 QVariant Alignment(HealthColumn column)
 {
-    const bool text = column == HealthColumn::Drive || column == HealthColumn::Refusals
-                      || column == HealthColumn::BlockReads;
+    const bool text = column == HealthColumn::Drive || column == HealthColumn::Refusals ||
+                      column == HealthColumn::BlockReads;
     return QVariant((text ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
@@ -199,8 +199,9 @@ QString LineNote(bool linePaced, double gapMs, std::optional<int> latencyMs)
     note += QStringLiteral(" USB latency timer %1 ms.").arg(*latencyMs);
     // The adapter holds received bytes back for up to its timer: one reply per timer period.
     if (*latencyMs > 1)
-        note += QStringLiteral(" It holds a paced line to about %1 transactions/s; set it to 1 ms (see the README's "
-                               "udev rule).")
+        note += QStringLiteral(
+                    " It holds a paced line to about %1 transactions/s; set it to 1 ms (see the README's "
+                    "udev rule).")
                     .arg(1000 / *latencyMs);
     return note;
 }

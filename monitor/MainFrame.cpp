@@ -322,7 +322,8 @@ void CMainFrame::CreateViews()
     lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
     lineHealth_->SetNoteSource([this] {
         const std::string device = SerialPort::DevicePath(settings_.port.toStdString());
-        return LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0, SerialPort::UsbLatencyTimerMs(device));
+        return LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0,
+                        SerialPort::UsbLatencyTimerMs(device));
     });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);

@@ -35,9 +35,9 @@ struct MainSettings {
     int txActiveHigh = 1;
     int timeOut = 1000;      // ms
     int retryCount = 3;
-    int pacing = 0;          // 0 "30 ms tick", 1 "line-paced"
-    int turnaroundMs = 2;    // line-paced: silence after each transaction, besides Modbus t3.5
-    int blockReads = 0;      // Modbus: consecutive monitor reads in one request
+    int pacing = 0;        // 0 "30 ms tick", 1 "line-paced"
+    int turnaroundMs = 2;  // line-paced: silence after each transaction, besides Modbus t3.5
+    int blockReads = 0;    // Modbus: consecutive monitor reads in one request
     int blockReadMax = 16;
     int logEnable = 1;
     int scanIdOne = 1;

@@ -124,7 +124,8 @@ TEST_F(PacedManagerTest, WithoutAGapTheNextRequestIsDueTheMomentTheReplyEnds)
     m.QueueRead(1, 5, &client);
     At(0);
     nowUs = 5000;
-    for (char c : std::string("\x06" "01R177082\x04"))
+    for (char c : std::string("\x06"
+                              "01R177082\x04"))
         m.ReceiveByte(static_cast<uint8_t>(c));
     ASSERT_EQ(client.replies.size(), 1u);
     EXPECT_EQ(m.NextDueUs(), 5000);  // due now, not left to the next regular tick
@@ -149,7 +150,8 @@ TEST_F(PacedManagerTest, IdleLineAsksForNothingAndTickPacingNeverAsks)
 TEST(ModbusBlockRead, FramingAndReplyLength)
 {
     const modbus::RequestFrame f = modbus::BuildBlockRead(1, 5, 4);
-    EXPECT_EQ(std::vector<uint8_t>(f.begin(), f.begin() + 6), (std::vector<uint8_t>{0x01, 0x04, 0x00, 0x04, 0x00, 0x04}));
+    EXPECT_EQ(std::vector<uint8_t>(f.begin(), f.begin() + 6),
+              (std::vector<uint8_t>{0x01, 0x04, 0x00, 0x04, 0x00, 0x04}));
     EXPECT_TRUE(modbus::CrcMatches(f));
     EXPECT_EQ(modbus::ReadCount(f), 4);
     EXPECT_EQ(modbus::ExpectedReplyLength(f), 13u);

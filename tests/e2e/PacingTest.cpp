@@ -38,16 +38,18 @@ protected:
 TEST_P(PacingTest, linePacedMasterKeepsTheGapThatTheSimulatorChecks)
 {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start(Protocol() + QStringList{"--station", "5:QM-A20", "--wire", "38400", "--pace", "line",
-                                                   "--turnaround", "2", "--baud", "38400"}))
+    ASSERT_TRUE(sim.Start(Protocol() + QStringList{"--station", "5:QM-A20", "--wire", "38400", "--pace",
+                                                   "line", "--turnaround", "2", "--baud", "38400"}))
         << sim.Output().toStdString();
     const QStringList master = Protocol() + QStringList{"--baud", "38400", "--pace", "line"};
-    const CtlResult kept = RunCtl(sim, master + QStringList{"--turnaround", "2", "monitor", "5", "10", "14", "--count", "20"});
+    const CtlResult kept =
+        RunCtl(sim, master + QStringList{"--turnaround", "2", "monitor", "5", "10", "14", "--count", "20"});
     ASSERT_EQ(kept.exitCode, 0) << Show(kept);
     EXPECT_EQ(Early(sim), 0);
 
     // The same master with no turnaround breaks the simulator's 2 ms: the check does see it.
-    const CtlResult eager = RunCtl(sim, master + QStringList{"--turnaround", "0", "monitor", "5", "10", "14", "--count", "20"});
+    const CtlResult eager =
+        RunCtl(sim, master + QStringList{"--turnaround", "0", "monitor", "5", "10", "14", "--count", "20"});
     ASSERT_EQ(eager.exitCode, 0) << Show(eager);
     EXPECT_GT(Early(sim), 10);
 }
@@ -85,7 +87,8 @@ protected:
             socat_.waitForFinished(20);
         ASSERT_TRUE(QFileInfo::exists(masterEnd_));
         slave_.setProcessChannelMode(QProcess::MergedChannels);
-        slave_.start("/usr/bin/python3", {QStringLiteral(VARIMON_SOURCE_DIR "/tests/e2e/pymodbus_slave.py"), slaveEnd_});
+        slave_.start("/usr/bin/python3",
+                     {QStringLiteral(VARIMON_SOURCE_DIR "/tests/e2e/pymodbus_slave.py"), slaveEnd_});
         while (!slave_.canReadLine() && slave_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
         }
         const QByteArray said = slave_.readLine();

@@ -167,7 +167,8 @@ std::string ToolCommandLine::ApplyPacingOptions(Pacing& pacing, int& turnaroundU
         bool ok = false;
         const double ms = QString::fromStdString(Value("turnaround")).toDouble(&ok);
         if (!ok || !(ms >= 0 && ms <= kMaxTurnaroundUs / 1000))
-            return "--turnaround " + Value("turnaround") + ": use 0-" + std::to_string(kMaxTurnaroundUs / 1000) + " ms";
+            return "--turnaround " + Value("turnaround") + ": use 0-" +
+                   std::to_string(kMaxTurnaroundUs / 1000) + " ms";
         turnaroundUs = static_cast<int>(ms * 1000 + 0.5);
     }
     return {};

@@ -118,9 +118,10 @@ void Declare(ToolCommandLine& line)
                     QStringLiteral("PROTOCOL")});
     line.AddLineOptions();
     line.AddPacingOptions();
-    line.AddOption({QStringLiteral("block-reads"),
-                    QStringLiteral("modbus: read up to N (2-125) consecutive monitored registers in one request."),
-                    QStringLiteral("N")});
+    line.AddOption(
+        {QStringLiteral("block-reads"),
+         QStringLiteral("modbus: read up to N (2-125) consecutive monitored registers in one request."),
+         QStringLiteral("N")});
     line.AddOption({QStringLiteral("timeout"), QStringLiteral("Reply time-out, 30-60000 ms (default 1000)."),
                     QStringLiteral("MS")});
     line.AddOption({QStringLiteral("retries"), QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),

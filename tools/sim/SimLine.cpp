@@ -414,11 +414,12 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
     if (verb == "counters" && w.size() == 1)
         return {"ok requests " + std::to_string(counters_.requests) + " replies " + std::to_string(counters_.replies)
                 + " dropped " + std::to_string(counters_.dropped) + " corrupted " + std::to_string(counters_.corrupted)};
-    const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2},
-                                                 {"revive", 2}, {"set", 4}, {"load", 3}, {"blocks", 3}};
+    const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2}, {"revive", 2},
+                                                 {"set", 4},  {"load", 3},  {"blocks", 3}};
     auto known = arity.find(verb);
     if (known == arity.end())
-        return {"error: unknown command " + verb + " (trip, reset, silence, revive, set, load, blocks, counters, quit)"};
+        return {"error: unknown command " + verb +
+                " (trip, reset, silence, revive, set, load, blocks, counters, quit)"};
     if (w.size() != known->second)
         return {"error: " + verb + " takes " + std::to_string(known->second - 1) + " arguments"};
     const auto id = ParseNumber(w[1], 1, 255);

@@ -24,8 +24,8 @@ struct LineFaults {
     double corruptRate = 0;  // share of replies sent with a bad checksum or CRC
     int delayMs = 0;         // reply latency
     bool echo = false;       // two-wire line: the master hears its own frames
-    bool refuseBlocks = false;  // Modbus reads of more than one register get exception 1
     uint64_t seed = 1;
+    bool refuseBlocks = false;  // Modbus reads of more than one register get exception 1
 };
 
 struct LineCounters {
@@ -97,7 +97,7 @@ private:
     std::mt19937_64 random_;
     std::map<int, std::unique_ptr<SimDrive>> stations_;
     std::map<int, std::vector<uint16_t>> registered_;  // KX485 'X' address lists per station
-    std::map<int, bool> refuseBlocks_;                  // per station, over faults_.refuseBlocks
+    std::map<int, bool> refuseBlocks_;                 // per station, over faults_.refuseBlocks
     std::vector<uint8_t> rx_;
     int64_t lastRxMs_ = 0;
     int64_t nowMs_ = 0;

@@ -56,8 +56,10 @@ void Declare(ToolCommandLine& line)
     add("corrupt-rate", "Share of replies sent damaged (0-1).", "P");
     add("delay", "Reply latency.", "MS");
     add("echo", "Echo the master's frames, as a two-wire line does.");
-    add("wire", "Hold each reply back by the time the request and the reply take on a wire at BAUD "
-        "(10 bits a byte).", "BAUD");
+    add("wire",
+        "Hold each reply back by the time the request and the reply take on a wire at BAUD "
+        "(10 bits a byte).",
+        "BAUD");
     add("response", "With --wire: the drives' response time (default 0; fractions allowed).", "MS");
     line.AddPacingOptions();
     add("refuse-blocks", "Refuse Modbus reads of more than one register (exception 1).");

@@ -30,8 +30,8 @@ struct SimOptions {
     std::vector<StationSpec> stations;  // empty: the demo line
     std::filesystem::path dataDir;      // empty: the shipped Data folder
     LineFaults faults;
-    WireTiming wire;                    // --wire BAUD, --response MS
-    Pacing pacing = Pacing::Tick;       // line: the gap before each request is checked
+    WireTiming wire;               // --wire BAUD, --response MS
+    Pacing pacing = Pacing::Tick;  // line: the gap before each request is checked
     int turnaroundUs = kDefaultTurnaroundUs;
     bool seeded = false;
     bool help = false;

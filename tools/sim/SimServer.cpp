@@ -224,10 +224,14 @@ private:
 
 int64_t NowUs(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
-int64_t NowMs(std::chrono::steady_clock::time_point start) { return NowUs(start) / 1000; }
+int64_t NowMs(std::chrono::steady_clock::time_point start)
+{
+    return NowUs(start) / 1000;
+}
 
 }  // namespace
 
@@ -356,7 +360,8 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
                         continue;
                     const SimLine::CommandResult result = line.Command(command, NowMs(start));
                     out << result.text;
-                    if (timing.gapUs >= 0 && command.find("counters") != std::string::npos && result.text.starts_with("ok"))
+                    if (timing.gapUs >= 0 && command.find("counters") != std::string::npos &&
+                        result.text.starts_with("ok"))
                         out << " early " << wire.Early();
                     out << std::endl;
                     if (result.quit)

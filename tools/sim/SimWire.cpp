@@ -37,7 +37,8 @@ void SimWire::Replied(std::vector<uint8_t> bytes, int64_t nowUs)
     // The request went out on the wire from the moment it was written, the reply follows the
     // drive's response time, and one reply never overlaps the one before.
     const int64_t start = std::max(requestBytes_ > 0 ? requestUs_ : nowUs, wireFreeUs_);
-    const int64_t due = start + WireUs(requestBytes_) + (Timed() ? timing_.responseUs : 0) + WireUs(bytes.size());
+    const int64_t due =
+        start + WireUs(requestBytes_) + (Timed() ? timing_.responseUs : 0) + WireUs(bytes.size());
     requestBytes_ = 0;
     wireFreeUs_ = due;
     pending_.push_back({std::max(due, nowUs), std::move(bytes)});

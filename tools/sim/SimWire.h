@@ -13,9 +13,9 @@
 namespace vm::sim {
 
 struct WireTiming {
-    int baud = 0;             // 0: replies go out at once
-    int64_t responseUs = 0;   // the drive's time from the end of a request to its reply
-    int64_t gapUs = -1;       // silence a master must keep after a reply; -1: not checked
+    int baud = 0;            // 0: replies go out at once
+    int64_t responseUs = 0;  // the drive's time from the end of a request to its reply
+    int64_t gapUs = -1;      // silence a master must keep after a reply; -1: not checked
 };
 
 class SimWire {

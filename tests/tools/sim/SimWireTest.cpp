@@ -35,8 +35,8 @@ TEST(SimWire, RepliesNeverOverlapAndAnUnansweredRequestIsForgotten)
     EXPECT_EQ(*wire.NextDueUs(), first + wire.WireUs(15));
 
     SimWire quiet({115200, 0, -1});
-    quiet.Requested(8, 0);              // nobody answers this one
-    quiet.Requested(8, 100000);         // a new request long after
+    quiet.Requested(8, 0);       // nobody answers this one
+    quiet.Requested(8, 100000);  // a new request long after
     quiet.Replied(std::vector<uint8_t>(7), 100000);
     EXPECT_EQ(*quiet.NextDueUs(), 100000 + quiet.WireUs(15));
 }
