@@ -101,6 +101,10 @@ int CommManager::Start(const CommSettings& settings)
     const int tick = settings.tickMs > 0 ? settings.tickMs : 30;
     m_timeoutTicks = settings.timeoutMs / tick;
     m_tickMs = tick;
+    m_timeoutMs = settings.timeoutMs;
+    m_pacing.Configure(settings.pacing,
+                       InterFrameGapUs(settings, m_mode == kModbusRtu, settings.turnaroundUs));
+    m_blocks.Configure(settings.blockReads, settings.blockReadMax);
     m_line = settings;
     m_started = true;
     return 0;
@@ -410,12 +414,15 @@ void CommManager::Tick()
         GiveUp();
 
     if (m_waiting) {
-        if (++m_tickCounter > CurrentTimeoutTicks()) {
+        if (AttemptTimedOut()) {
             m_tickCounter = 0;
             Complete(kTimeoutError);
         }
         return;
     }
+    if (!LineFreeForNextFrame())
+        return;
+    m_pacing.Idle();  // until a frame goes out below
 
     // A failed monitor transaction whose station nobody monitors any more is not repeated,
     // so that queued requests are served.
@@ -514,11 +521,7 @@ void CommManager::BuildMonitor(int station, int step)
         }
         m_kxFrame = kx485::Frame(text);
     } else {
-        m_reply.command = 'R';
-        m_reply.count = 1;
-        m_reply.addresses[0] = s.monitors[step].address;
-        m_mbFrame = modbus::BuildRead(station, s.monitors[step].address);
-        m_mbReceiver.Expect(m_mbFrame);
+        BuildModbusMonitorRead(station, step);
     }
 }
 
@@ -538,6 +541,7 @@ void CommManager::Send()
     m_tickCounter = 0;
     m_reply.error = kNoError;
     CountSent();
+    m_pacing.FrameSent(m_sentUs, CurrentTimeoutUs());
     NotifyTraffic(kFrameSent);
 }
 
@@ -569,7 +573,7 @@ void CommManager::ReceiveByte(uint8_t byte)
         modbus::Evaluation ev = modbus::Evaluate(m_mbReceiver.Frame(), m_mbFrame);
         error = ev.error;
         if (error == kNoError)
-            m_reply.values[0] = ev.value;
+            TakeModbusValues(m_mbReceiver.Frame());
     }
     m_tickCounter = 0;
     Complete(error);
@@ -597,6 +601,9 @@ void CommManager::Complete(int error)
     // An exception is the drive's answer, not a line fault: repeating the request would only get
     // the same answer, and the station is plainly there.
     const bool answered = error == kNoError || IsModbusException(error);
+    m_pacing.TransactionEnded(NowUs());
+    if (FallBackFromBlockRead(error))
+        return;
     CountOutcome(error);
     if (!answered)
         ++m_failed;
@@ -624,7 +631,7 @@ void CommManager::Complete(int error)
             else if (reply.command == 'X' && ValidStation(reply.station))
                 m_stations[reply.station].reregister = true;
         } else if (answered) {
-            ++m_step;
+            m_step += std::max(reply.count, 1);
         }
         NotifyListeners(Listeners(reply.station), reply.station, reply, true);
     }

@@ -1,7 +1,9 @@
 #pragma once
+#include "comm/BlockReads.h"
 #include "comm/CommPort.h"
 #include "comm/CommReply.h"
 #include "comm/Kx485.h"
+#include "comm/LinePacing.h"
 #include "comm/ModbusRtu.h"
 #include "comm/StationHealth.h"
 
@@ -48,6 +50,10 @@ struct CommSettings : PortSettings {
     int timeoutMs = 1000;
     int tickMs = 30;
     int retryCount = 3;                      // repetitions after the first attempt
+    Pacing pacing = Pacing::Tick;
+    int turnaroundUs = kDefaultTurnaroundUs;  // line-paced: silence after each transaction
+    bool blockReads = false;                  // Modbus: consecutive monitor reads in one request
+    int blockReadMax = kDefaultBlockReadMax;
 };
 
 // Schedules every exchange on the line: one transaction at a time, queued reads and writes before
@@ -100,8 +106,18 @@ public:
     void SetGraphWatch(bool on) { m_graphWatch = on; }
     bool GraphWatch() const { return m_graphWatch; }
 
-    // The 30 ms tick.
+    // The 30 ms tick; when line-paced, any call at or after NextDueUs() (extra calls are harmless).
     void Tick();
+    // Line-paced: when Tick should next be called on the manager's clock; -1 when tick-paced or
+    // when nothing is due (the line is free and idle: the caller's regular tick will do).
+    int64_t NextDueUs() const;
+    bool LinePaced() const { return m_pacing.LinePaced(); }
+    int64_t GapUs() const { return m_pacing.GapUs(); }
+    // Whether the monitor cycle reads consecutive registers of a station in one request.
+    BlockReadUse BlockReads(int station) const
+    {
+        return m_mode == kModbusRtu ? m_blocks.Use(station) : BlockReadUse::Off;
+    }
     // One received byte, in order, on the owner's thread.
     void ReceiveByte(uint8_t byte);
     // Feeds every byte the port holds to ReceiveByte.
@@ -173,6 +189,16 @@ private:
     void BuildRequest(const Request& request);
     void BuildMonitor(int station, int step);
     void Send();
+    // When a frame may go out (both pacings).
+    bool AttemptTimedOut();
+    bool LineFreeForNextFrame() const;
+    int64_t CurrentTimeoutUs() const;
+    // How consecutive Modbus reads are framed.
+    void BuildModbusMonitorRead(int station, int step);
+    void TakeModbusValues(std::span<const uint8_t> frame);
+    // A refused block read: the station falls back to single reads and the same step goes out
+    // again as one; true when it did.
+    bool FallBackFromBlockRead(int error);
     void Complete(int error);
     void GiveUp();
     // A port of the factory, opened and started; nullptr when it cannot be.
@@ -208,6 +234,9 @@ private:
     int m_retryLimit = 3;
     int m_timeoutTicks = 33;
     int m_tickMs = 30;
+    int m_timeoutMs = 1000;
+    LinePacing m_pacing;
+    BlockReadTable m_blocks;
     PortSettings m_line;
     bool m_requestInProgress = false;
     bool m_waiting = false;

@@ -45,11 +45,14 @@ inline constexpr int kModbusRtu = 0;
 inline constexpr int kKx485 = 1;
 
 // The transaction now on the line, handed to clients for the duration of one notification.
+// A Modbus block read carries up to 125 registers; KX485 at most eight.
+inline constexpr int kMaxReplyValues = 125;
+
 struct CommReply {
     int station = 0;
-    int count = 0;                           // valid entries in addresses/values (0-8)
-    std::array<uint32_t, 8> addresses{};
-    std::array<uint32_t, 8> values{};        // 16-bit register contents; valid when error == 0
+    int count = 0;  // valid entries in addresses/values
+    std::array<uint32_t, kMaxReplyValues> addresses{};
+    std::array<uint32_t, kMaxReplyValues> values{};  // 16-bit register contents; valid when error == 0
     int command = 'R';                       // 'R', 'W', 'X' or 'Y'
     int error = kNoError;
     int retries = 0;                         // failed attempts so far

@@ -2,6 +2,8 @@
 
 #include "comm/CommReply.h"
 
+#include <algorithm>
+
 namespace vm::modbus {
 namespace {
 
@@ -47,6 +49,16 @@ void AppendCrc(std::vector<uint8_t>& frame)
 
 RequestFrame BuildRead(int station, uint16_t address) { return Build(station, kReadInput, address, 1); }
 
+RequestFrame BuildBlockRead(int station, uint16_t address, int count)
+{
+    return Build(station, kReadInput, address, static_cast<uint16_t>(std::clamp(count, 1, kMaxBlockRead)));
+}
+
+int ReadCount(const RequestFrame& request)
+{
+    return request[1] == kReadInput ? (request[4] << 8 | request[5]) : 0;
+}
+
 RequestFrame BuildWrite(int station, uint16_t address, uint16_t value)
 {
     return Build(station, kWriteSingle, address, value);
@@ -55,8 +67,10 @@ RequestFrame BuildWrite(int station, uint16_t address, uint16_t value)
 size_t ExpectedReplyLength(const RequestFrame& request)
 {
     switch (request[1]) {
-    case kReadInput:
-        return 7;
+    case kReadInput: {
+        const int count = ReadCount(request);
+        return count >= 1 && count <= kMaxBlockRead ? 5 + 2 * static_cast<size_t>(count) : 0;
+    }
     case kWriteSingle:
         return 8;
     default:
@@ -95,7 +109,7 @@ Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request)
         return result;
     }
     if (request[1] == kReadInput) {
-        if (reply[2] != 2)
+        if (reply[2] != 2 * ReadCount(request))
             result.error = kFrameError;
         else
             result.value = static_cast<uint16_t>(reply[3] << 8 | reply[4]);

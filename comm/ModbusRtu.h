@@ -12,6 +12,7 @@ inline constexpr uint8_t kReadInput = 0x04;
 inline constexpr uint8_t kWriteSingle = 0x06;
 inline constexpr uint8_t kExceptionBit = 0x80;
 inline constexpr size_t kExceptionLength = 5;  // station, function | 0x80, code, CRC
+inline constexpr int kMaxBlockRead = 125;      // registers one function-4 reply can carry
 
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF); sent low byte first.
 uint16_t Crc16(std::span<const uint8_t> bytes);
@@ -24,14 +25,25 @@ using RequestFrame = std::array<uint8_t, 8>;
 // Requests for one register; the wire register is the address minus one (16-bit wrap).
 RequestFrame BuildRead(int station, uint16_t address);
 RequestFrame BuildWrite(int station, uint16_t address, uint16_t value);
+// A block read of count (1-125) consecutive registers from address.
+RequestFrame BuildBlockRead(int station, uint16_t address, int count);
+// Registers a read request asks for; 0 for anything else.
+int ReadCount(const RequestFrame& request);
 
-// Length of the reply a request expects: 7 for a read, 8 for a write, 0 for anything else.
+// Length of the reply a request expects: 5 + 2 per register for a read, 8 for a write, 0 for
+// anything else.
 size_t ExpectedReplyLength(const RequestFrame& request);
 
 struct Evaluation {
     int error = 0;                           // CommError
-    uint16_t value = 0;
+    uint16_t value = 0;                      // the first register
 };
+
+// Register i (0-based) of an accepted read reply.
+inline uint16_t ReplyRegister(std::span<const uint8_t> reply, size_t i)
+{
+    return static_cast<uint16_t>(reply[3 + 2 * i] << 8 | reply[4 + 2 * i]);
+}
 
 // True for five bytes that are the request's station, its function with bit 7 set, an exception
 // code and a valid CRC.
@@ -45,7 +57,7 @@ Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request)
 // in. Bytes arriving with no expectation are discarded.
 class ReplyReceiver {
 public:
-    static constexpr size_t kCapacity = 100;
+    static constexpr size_t kCapacity = 5 + 2 * kMaxBlockRead;
 
     void Expect(const RequestFrame& request);
     void Reset() { m_position = 0; }

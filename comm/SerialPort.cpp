@@ -1,13 +1,16 @@
 #include "comm/SerialPort.h"
 
-#include <cerrno>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 namespace vm {
 namespace {
@@ -103,6 +106,14 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
     // Pseudo-terminals and some adapters have no modem-control lines; RTS is then left alone.
     int lines = 0;
     m_modemControl = ::ioctl(fd, TIOCMGET, &lines) == 0;
+    // Drivers that know the flag hand each received byte on at once instead of batching them;
+    // others (a pty) refuse it, which costs nothing.
+    serial_struct serial{};
+    m_lowLatency = false;
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        m_lowLatency = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
     ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
     m_readBroken = false;
@@ -110,6 +121,20 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
     if (!m_settings.autoTxEnable)
         SetRts(false);
     return true;
+}
+
+std::optional<int> SerialPort::UsbLatencyTimerMs(const std::string& devicePath, const std::string& sysRoot)
+{
+    // A symlinked adapter (/dev/serial/by-id/...) names its tty only through the link.
+    std::error_code ec;
+    std::filesystem::path device = std::filesystem::canonical(devicePath, ec);
+    if (ec)
+        device = devicePath;
+    std::ifstream in(sysRoot + "/bus/usb-serial/devices/" + device.filename().string() + "/latency_timer");
+    int ms = -1;
+    if (!(in >> ms) || ms < 0)
+        return std::nullopt;
+    return ms;
 }
 
 bool SerialPort::ApplySettings(const PortSettings& settings, termios& tio)

@@ -2,11 +2,12 @@
 #include "comm/CommPort.h"
 #include "comm/RxQueue.h"
 
+#include <termios.h>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
-#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -44,6 +45,11 @@ public:
     static std::string DevicePath(const std::string& portName);
     // Raw line settings for the device; false when a value is not supported.
     static bool ApplySettings(const PortSettings& settings, termios& tio);
+    // The latency timer of a USB serial adapter's driver, read from sysfs; none for other devices.
+    static std::optional<int> UsbLatencyTimerMs(const std::string& devicePath,
+                                                const std::string& sysRoot = "/sys");
+    // True when the driver took the request for low latency at open.
+    bool LowLatency() const { return m_lowLatency; }
     // True when the device has modem-control lines, i.e. RTS can be driven.
     bool HasModemControl() const { return m_modemControl; }
     // Frames written to the device so far (for diagnostics and tests).
@@ -65,6 +71,7 @@ private:
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     bool m_modemControl = false;
+    bool m_lowLatency = false;
     std::thread m_thread;
     std::atomic<bool> m_shutdown{false};
     std::atomic<uint64_t> m_framesWritten{0};

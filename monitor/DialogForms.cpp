@@ -71,6 +71,11 @@ const QStringList& PortSetupForm::Retries()
     static const QStringList list{"2", "3", "4", "5"};
     return list;
 }
+const QStringList& PortSetupForm::Pacings()
+{
+    static const QStringList list{"30 ms tick", "line-paced"};
+    return list;
+}
 
 PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames)
     : ports(portNames)
@@ -90,12 +95,20 @@ PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames
     protocolIndex = InRange(s.commMode, 0, 1, 1);
     timeOutText = QString::number(s.timeOut);
     retryIndex = IndexOr(Retries(), QString::number(s.retryCount), 0);
+    pacingIndex = InRange(s.pacing, 0, 1, 0);
+    turnaroundText = QString::number(s.turnaroundMs);
+    blockReads = s.blockReads != 0;
+    blockReadMaxText = QString::number(s.blockReadMax);
 }
 
 std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
 {
-    int timeOut = 0;
+    int timeOut = 0, turnaround = 0, blockMax = 0;
     if (auto error = CheckInteger(timeOutText, kTimeOutMin, kTimeOutMax, &timeOut))
+        return error;
+    if (auto error = CheckInteger(turnaroundText, 0, kTurnaroundMaxMs, &turnaround))
+        return error;
+    if (auto error = CheckInteger(blockReadMaxText, kBlockReadMin, kBlockReadMax, &blockMax))
         return error;
     const QString typedPort = port.trimmed();
     if (typedPort.isEmpty())
@@ -110,6 +123,10 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     s.retryCount = Retries().value(retryIndex, QStringLiteral("3")).toInt();
     s.autoTxEnable = autoTx ? 1 : 0;
     s.txActiveHigh = txLevelIndex == 0 ? 1 : 0;
+    s.pacing = pacingIndex == 1 ? 1 : 0;
+    s.turnaroundMs = turnaround;
+    s.blockReads = blockReads ? 1 : 0;
+    s.blockReadMax = blockMax;
     return std::nullopt;
 }
 

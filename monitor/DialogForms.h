@@ -24,6 +24,7 @@ public:
     static const QStringList& Protocols();   // index = value
     static const QStringList& TxLevels();    // "Active High", "Active Low"
     static const QStringList& Retries();     // "2" ... "5"
+    static const QStringList& Pacings();     // index = value: "30 ms tick", "line-paced"
 
     // Fills the controls from the settings; a value not in its list shows the list's rule.
     PortSetupForm(const MainSettings& settings, const QStringList& portNames);
@@ -39,9 +40,16 @@ public:
     int protocolIndex = 1;
     QString timeOutText;
     int retryIndex = 1;
+    int pacingIndex = 0;
+    QString turnaroundText;
+    bool blockReads = false;
+    QString blockReadMaxText;
 
     // The "Active High"/"Active Low" list is for RTS mode only.
     bool TxLevelEnabled() const { return !autoTx; }
+    // The turnaround is kept on a line-paced port only; block reads are Modbus only.
+    bool TurnaroundEnabled() const { return pacingIndex == 1; }
+    bool BlockReadsEnabled() const { return protocolIndex == 0; }
 
     // Reads the controls back into settings; on a refused entry returns its message and leaves
     // settings unchanged.

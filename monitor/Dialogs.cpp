@@ -149,6 +149,25 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     opForm->addRow(Buddy(QStringLiteral("&TimeOut"), timeOut_, op), timeRow);
     retry_ = Combo(PortSetupForm::Retries(), form_.retryIndex, op);
     opForm->addRow(QStringLiteral("&Retry Number"), retry_);
+    pacing_ = Combo(PortSetupForm::Pacings(), form_.pacingIndex, op);
+    pacing_->setObjectName(QStringLiteral("pacing"));
+    opForm->addRow(QStringLiteral("P&acing"), pacing_);
+    turnaround_ = new RangeSpinBox(0, kTurnaroundMaxMs, 3, form_.turnaroundText, op);
+    turnaround_->setObjectName(QStringLiteral("turnaround"));
+    auto* turnRow = new QHBoxLayout;
+    turnRow->addWidget(turnaround_, 1);
+    turnRow->addWidget(new QLabel(QStringLiteral("msec"), op));
+    opForm->addRow(Buddy(QStringLiteral("T&urnaround"), turnaround_, op), turnRow);
+    blockReads_ = new QCheckBox(QStringLiteral("Block reads, up to"), op);
+    blockReads_->setObjectName(QStringLiteral("blockReads"));
+    blockReads_->setChecked(form_.blockReads);
+    blockReadMax_ = new RangeSpinBox(kBlockReadMin, kBlockReadMax, 3, form_.blockReadMaxText, op);
+    blockReadMax_->setObjectName(QStringLiteral("blockReadMax"));
+    auto* blockRow = new QHBoxLayout;
+    blockRow->addWidget(blockReads_);
+    blockRow->addWidget(blockReadMax_, 1);
+    blockRow->addWidget(new QLabel(QStringLiteral("registers"), op));
+    opForm->addRow(QString(), blockRow);
 
     auto* columns = new QHBoxLayout;
     columns->addWidget(line, 1);
@@ -173,6 +192,9 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     top->addWidget(buttons);
 
     connect(autoMode_, &QRadioButton::toggled, this, &CPortSetupDlg::UpdateEnabling);
+    connect(pacing_, &QComboBox::currentIndexChanged, this, &CPortSetupDlg::UpdateEnabling);
+    connect(protocol_, &QComboBox::currentIndexChanged, this, &CPortSetupDlg::UpdateEnabling);
+    connect(blockReads_, &QCheckBox::toggled, this, &CPortSetupDlg::UpdateEnabling);
     connect(port_, &QComboBox::currentTextChanged, this, &CPortSetupDlg::UpdatePortNote);
     UpdateEnabling();
     UpdatePortNote();
@@ -180,7 +202,11 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
 
 void CPortSetupDlg::UpdateEnabling()
 {
-    txLevel_->setEnabled(Form().TxLevelEnabled());
+    const PortSetupForm f = Form();
+    txLevel_->setEnabled(f.TxLevelEnabled());
+    turnaround_->setEnabled(f.TurnaroundEnabled());
+    blockReads_->setEnabled(f.BlockReadsEnabled());
+    blockReadMax_->setEnabled(f.BlockReadsEnabled() && f.blockReads);
 }
 
 void CPortSetupDlg::UpdatePortNote()
@@ -210,6 +236,10 @@ PortSetupForm CPortSetupDlg::Form() const
     f.protocolIndex = protocol_->currentIndex();
     f.timeOutText = timeOut_->text();
     f.retryIndex = retry_->currentIndex();
+    f.pacingIndex = pacing_->currentIndex();
+    f.turnaroundText = turnaround_->text();
+    f.blockReads = blockReads_->isChecked();
+    f.blockReadMaxText = blockReadMax_->text();
     return f;
 }
 

@@ -48,6 +48,10 @@ private:
     QComboBox* protocol_;
     QSpinBox* timeOut_;
     QComboBox* retry_;
+    QComboBox* pacing_;
+    QSpinBox* turnaround_;
+    QCheckBox* blockReads_;
+    QSpinBox* blockReadMax_;
 };
 
 class CSelectIdDlg : public QDialog {

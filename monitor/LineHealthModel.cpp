@@ -29,6 +29,7 @@ constexpr std::array<ColumnText, kColumns> kTitles = {{
     {"Mean ms", "Mean reply time"},
     {"Max ms", "Longest reply time"},
     {"Values/s", "Register values refreshed per second by the monitor"},
+    {"Block Reads", "Modbus: consecutive monitored registers read in one request, or refused by the drive"},
 }};
 
 QString Count(uint64_t n)
@@ -44,7 +45,8 @@ QString Milliseconds(int64_t us)
 // Texts to the left, numbers to the right, headers as their cells.
 QVariant Alignment(HealthColumn column)
 {
-    const bool text = column == HealthColumn::Drive || column == HealthColumn::Refusals;
+    const bool text = column == HealthColumn::Drive || column == HealthColumn::Refusals ||
+                      column == HealthColumn::BlockReads;
     return QVariant((text ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
@@ -174,10 +176,34 @@ QString LineHealthModel::CellText(int row, HealthColumn column) const
         const double rate = ValuesPerSecond(row);
         return rate < 0 ? QString() : QString::number(rate, 'f', 1);
     }
+    case HealthColumn::BlockReads:
+        return r.blockReads == BlockReadUse::On        ? QStringLiteral("yes")
+               : r.blockReads == BlockReadUse::Refused ? QStringLiteral("refused")
+                                                       : QString();
     case HealthColumn::Count:
         break;
     }
     return {};
+}
+
+}  // namespace vm
+
+namespace vm {
+
+QString LineNote(bool linePaced, double gapMs, std::optional<int> latencyMs)
+{
+    QString note = linePaced ? QStringLiteral("Line-paced, %1 ms between transactions.").arg(gapMs, 0, 'f', 2)
+                             : QStringLiteral("One transaction per 30 ms tick.");
+    if (!latencyMs)
+        return note;
+    note += QStringLiteral(" USB latency timer %1 ms.").arg(*latencyMs);
+    // The adapter holds received bytes back for up to its timer: one reply per timer period.
+    if (*latencyMs > 1)
+        note += QStringLiteral(
+                    " It holds a paced line to about %1 transactions/s; set it to 1 ms (see the README's "
+                    "udev rule).")
+                    .arg(1000 / *latencyMs);
+    return note;
 }
 
 }  // namespace vm

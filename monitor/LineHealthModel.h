@@ -2,6 +2,7 @@
 // Rows of the "Line Health" page: one per connected drive, the communication manager's counters
 // for its station as last refreshed, and the values per second refreshed since the refresh before.
 
+#include "comm/BlockReads.h"
 #include "comm/StationHealth.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace vm {
@@ -28,6 +30,7 @@ enum class HealthColumn : int {
     ReplyMean,
     ReplyMax,
     ValuesPerSecond,
+    BlockReads,
     Count
 };
 
@@ -35,7 +38,12 @@ struct LineHealthRow {
     int station = 0;
     QString drive;  // model, with the device name when the user gave one
     StationHealth health;
+    BlockReadUse blockReads = BlockReadUse::Off;
 };
+
+// The line's own note under the table: the pacing, and a USB adapter's latency timer with a hint
+// when it holds a paced line back (latencyMs: none when the port is no USB adapter).
+QString LineNote(bool linePaced, double gapMs, std::optional<int> latencyMs);
 
 class LineHealthModel final : public QAbstractTableModel {
     Q_OBJECT

@@ -44,6 +44,7 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     header->resizeSection(static_cast<int>(HealthColumn::Id), 44);
     header->resizeSection(static_cast<int>(HealthColumn::Drive), 120);
     header->resizeSection(static_cast<int>(HealthColumn::Refusals), 120);
+    header->resizeSection(static_cast<int>(HealthColumn::BlockReads), 80);
 
     since_ = new QLabel(SinceText(), this);
     resetButton_ = new QPushButton(QStringLiteral("Reset"), this);
@@ -55,10 +56,15 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     buttons->addWidget(since_);
     buttons->addStretch(1);
     buttons->addWidget(resetButton_);
+    lineNote_ = new QLabel(this);
+    lineNote_->setObjectName(QStringLiteral("lineNote"));
+    lineNote_->setContentsMargins(8, 4, 8, 0);
+    lineNote_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(table_, 1);
+    layout->addWidget(lineNote_);
     layout->addLayout(buttons);
 
     timer_.setInterval(kRefreshMs);
@@ -69,6 +75,12 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
 void LineHealthView::Refresh()
 {
     model_.Refresh(rows_ ? rows_() : std::vector<LineHealthRow>{}, clock_());
+    lineNote_->setText(note_ ? note_() : QString());
+}
+
+QString LineHealthView::NoteText() const
+{
+    return lineNote_->text();
 }
 
 void LineHealthView::Reset()

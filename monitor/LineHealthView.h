@@ -25,6 +25,9 @@ public:
     LineHealthView(RowSource rows, ResetCounters reset, QWidget* parent = nullptr);
 
     void SetClock(Clock nowMs) { clock_ = std::move(nowMs); }
+    // The line's note under the table, read at each refresh.
+    void SetNoteSource(std::function<QString()> note) { note_ = std::move(note); }
+    QString NoteText() const;
     // Reads the rows now (the timer does it every second).
     void Refresh();
     // Zeroes the counters and starts the rates over.
@@ -39,10 +42,12 @@ private:
     RowSource rows_;
     ResetCounters reset_;
     Clock clock_;
+    std::function<QString()> note_;
     LineHealthModel model_;
     QTableView* table_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     QLabel* since_ = nullptr;
+    QLabel* lineNote_ = nullptr;
     QTimer timer_;
 };
 

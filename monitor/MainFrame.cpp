@@ -1,6 +1,7 @@
 #include "monitor/MainFrame.h"
 
 #include "catalogue/Models.h"
+#include "comm/SerialPort.h"
 #include "monitor/Dialogs.h"
 #include "monitor/StationIcons.h"
 #include "platform/WindowPlacement.h"
@@ -319,6 +320,11 @@ void CMainFrame::CreateViews()
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
     lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
+    lineHealth_->SetNoteSource([this] {
+        const std::string device = SerialPort::DevicePath(settings_.port.toStdString());
+        return LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0,
+                        SerialPort::UsbLatencyTimerMs(device));
+    });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
@@ -403,6 +409,10 @@ bool CMainFrame::StartComm()
     c.protocolMode = settings_.commMode;
     c.timeoutMs = settings_.timeOut;
     c.retryCount = settings_.retryCount;
+    c.pacing = settings_.pacing == 1 ? Pacing::Line : Pacing::Tick;
+    c.turnaroundUs = settings_.turnaroundMs * 1000;
+    c.blockReads = settings_.blockReads != 0;
+    c.blockReadMax = settings_.blockReadMax;
     const int started = driver_.Start(c);
     UpdatePanes();  // a start ends the reopening of a lost port
     if (started == 0)
@@ -627,6 +637,10 @@ bool CMainFrame::ApplyPortSettings(const MainSettings& s)
     settings_.commMode = s.commMode;
     settings_.timeOut = s.timeOut;
     settings_.retryCount = s.retryCount;
+    settings_.pacing = s.pacing;
+    settings_.turnaroundMs = s.turnaroundMs;
+    settings_.blockReads = s.blockReads;
+    settings_.blockReadMax = s.blockReadMax;
     storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
     UpdatePanes();
     return StartComm();
@@ -833,7 +847,7 @@ std::vector<LineHealthRow> CMainFrame::HealthRows()
         QString drive = QString::fromLatin1(ModelName(network_.Record(id).model));
         if (const QString& name = network_.DeviceName(id); !name.isEmpty())
             drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
-        rows.push_back({id, drive, Manager().Health(id)});
+        rows.push_back({id, drive, Manager().Health(id), Manager().BlockReads(id)});
     }
     return rows;
 }

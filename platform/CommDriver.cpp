@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace vm {
 
 CommDriver::CommDriver(QObject* parent)
@@ -22,6 +24,14 @@ CommDriver::CommDriver(QObject* parent)
         m_manager->PumpReceived();
         m_manager->Tick();
         CheckPortLost();
+        SchedulePaced();
+    });
+    m_pacedTimer.setTimerType(Qt::PreciseTimer);
+    m_pacedTimer.setSingleShot(true);
+    connect(&m_pacedTimer, &QTimer::timeout, this, [this] {
+        m_manager->PumpReceived();
+        m_manager->Tick();
+        SchedulePaced();
     });
     m_reopenTimer.setInterval(kDefaultReopenMs);
     connect(&m_reopenTimer, &QTimer::timeout, this, &CommDriver::TryReopen);
@@ -46,6 +56,7 @@ CommDriver::~CommDriver()
 int CommDriver::Start(const CommSettings& settings)
 {
     m_timer.stop();
+    m_pacedTimer.stop();
     CancelReopen();
     m_settings = settings;
     const int result = m_manager->Start(settings);
@@ -57,11 +68,26 @@ int CommDriver::Start(const CommSettings& settings)
 void CommDriver::Stop()
 {
     m_timer.stop();
+    m_pacedTimer.stop();
     CancelReopen();
     m_manager->Stop();
 }
 
-void CommDriver::PumpReceived() { m_manager->PumpReceived(); }
+void CommDriver::PumpReceived()
+{
+    m_manager->PumpReceived();
+    SchedulePaced();
+}
+
+void CommDriver::SchedulePaced()
+{
+    const int64_t due = m_manager->NextDueUs();
+    if (due < 0 || !m_timer.isActive())
+        return;
+    // Rounded up: the timer never fires before the gap or the time-out has passed.
+    const int64_t waitUs = std::max<int64_t>(due - SteadyMicroseconds(), 0);
+    m_pacedTimer.start(static_cast<int>((waitUs + 999) / 1000));
+}
 
 void CommDriver::CheckPortLost()
 {

@@ -81,6 +81,10 @@ MainSettings LoadMainSettings(QSettings& s, const SettingsContext& context)
     m.txActiveHigh = AnyInt(ReadNumber(s, "Tx Active High", 1), 1);
     m.timeOut = Clamped(ReadNumber(s, "TimeOut", 1000), kTimeOutMin, kTimeOutMax);
     m.retryCount = Clamped(ReadNumber(s, "Retry Count", 3), kRetryMin, kRetryMax);
+    m.pacing = ReadNumber(s, "Pacing", 0) == 1 ? 1 : 0;
+    m.turnaroundMs = Clamped(ReadNumber(s, "Turnaround", 2), 0, kTurnaroundMaxMs);
+    m.blockReads = ReadNumber(s, "Block Reads", 0) != 0 ? 1 : 0;
+    m.blockReadMax = Clamped(ReadNumber(s, "Block Read Max", 16), kBlockReadMin, kBlockReadMax);
     m.logEnable = AnyInt(ReadNumber(s, "Log Enable", 1), 1);
     m.scanIdOne = Clamped(ReadNumber(s, "ScanIDOne", 1), kStationIdMin, kStationIdMax);
     m.scanIdFrom = Clamped(ReadNumber(s, "ScanIDFrom", 1), kStationIdMin, kStationIdMax);
@@ -113,6 +117,10 @@ void SaveMainSettings(QSettings& s, const MainSettings& m)
     s.setValue(QStringLiteral("Tx Active High"), m.txActiveHigh);
     s.setValue(QStringLiteral("TimeOut"), m.timeOut);
     s.setValue(QStringLiteral("Retry Count"), m.retryCount);
+    s.setValue(QStringLiteral("Pacing"), m.pacing);
+    s.setValue(QStringLiteral("Turnaround"), m.turnaroundMs);
+    s.setValue(QStringLiteral("Block Reads"), m.blockReads);
+    s.setValue(QStringLiteral("Block Read Max"), m.blockReadMax);
     s.setValue(QStringLiteral("Log Enable"), m.logEnable);
     s.setValue(QStringLiteral("ScanIDOne"), m.scanIdOne);
     s.setValue(QStringLiteral("ScanIDFrom"), m.scanIdFrom);

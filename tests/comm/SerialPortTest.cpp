@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <chrono>
 #include <condition_variable>
 #include <termios.h>
@@ -369,6 +372,29 @@ TEST(SerialPort, HangUpMakesThePortLostAndLeavesItsThreadIdle)
     ASSERT_TRUE(port.Start());
     EXPECT_FALSE(port.IsLost());
     EXPECT_TRUE(port.WriteText("01Y"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SerialPortLatency, UsbLatencyTimerIsReadFromSysfsByTheDevicesName)
+{
+    char tmpl[] = "/tmp/varimon-sysfs-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::filesystem::path root = tmpl;
+    std::filesystem::create_directories(root / "bus/usb-serial/devices/ttyUSB7");
+    std::ofstream(root / "bus/usb-serial/devices/ttyUSB7/latency_timer") << "16\n";
+    // A symlinked adapter is found through its link.
+    std::filesystem::create_directories(root / "dev");
+    std::ofstream(root / "dev/ttyUSB7");
+    std::filesystem::create_symlink(root / "dev/ttyUSB7", root / "dev/adapter");
+    EXPECT_EQ(vm::SerialPort::UsbLatencyTimerMs("/dev/ttyUSB7", root.string()), 16);
+    EXPECT_EQ(vm::SerialPort::UsbLatencyTimerMs((root / "dev/adapter").string(), root.string()), 16);
+    EXPECT_FALSE(vm::SerialPort::UsbLatencyTimerMs("/dev/ttyS0", root.string()));
+    std::ofstream(root / "bus/usb-serial/devices/ttyUSB7/latency_timer") << "garbage";
+    EXPECT_FALSE(vm::SerialPort::UsbLatencyTimerMs("/dev/ttyUSB7", root.string()));
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

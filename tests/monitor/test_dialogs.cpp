@@ -35,6 +35,40 @@ TEST(PortSetupFormTest, controlsShowTheSettingsOrTheirListsRule)
     EXPECT_FALSE(f.TxLevelEnabled());
 }
 
+TEST(PortSetupFormTest, pacingTurnaroundAndBlockReadsRoundTripAndAreChecked)
+{
+    MainSettings s;
+    PortSetupForm f(s, {"/dev/ttyS0"});
+    EXPECT_EQ(PortSetupForm::Pacings()[f.pacingIndex], "30 ms tick");
+    EXPECT_FALSE(f.TurnaroundEnabled());
+    EXPECT_FALSE(f.BlockReadsEnabled());  // KX485
+    f.pacingIndex = 1;
+    f.protocolIndex = 0;
+    f.turnaroundText = "5";
+    f.blockReads = true;
+    f.blockReadMaxText = "125";
+    EXPECT_TRUE(f.TurnaroundEnabled());
+    EXPECT_TRUE(f.BlockReadsEnabled());
+    MainSettings out = s;
+    ASSERT_FALSE(f.Apply(out).has_value());
+    EXPECT_EQ(out.pacing, 1);
+    EXPECT_EQ(out.turnaroundMs, 5);
+    EXPECT_EQ(out.blockReads, 1);
+    EXPECT_EQ(out.blockReadMax, 125);
+    const PortSetupForm back(out, {"/dev/ttyS0"});
+    EXPECT_EQ(back.pacingIndex, 1);
+    EXPECT_EQ(back.turnaroundText, "5");
+    EXPECT_TRUE(back.blockReads);
+
+    f.blockReadMaxText = "126";
+    MainSettings refused = s;
+    EXPECT_EQ(f.Apply(refused).value_or(""), "Please enter an integer between 2 and 125.");
+    EXPECT_EQ(refused.pacing, 0);
+    f.blockReadMaxText = "16";
+    f.turnaroundText = "101";
+    EXPECT_EQ(f.Apply(refused).value_or(""), "Please enter an integer between 0 and 100.");
+}
+
 TEST(PortSetupFormTest, aKeptUndiscoveredPortIsOfferedBesideTheDiscoveredOnes)
 {
     MainSettings s;

@@ -132,5 +132,25 @@ TEST(LineHealthView, showsTheManagersCountersAndResetZeroesThem)
     EXPECT_EQ(Cell(model, 0, HealthColumn::Requests), QString::number(h.requests));
 }
 
+TEST(LineHealthModel, blockReadColumnAndTheLineNoteWithItsLatencyHint)
+{
+    LineHealthModel model;
+    std::vector<LineHealthRow> rows{Row(1, 0), Row(2, 0), Row(3, 0)};
+    rows[0].blockReads = BlockReadUse::On;
+    rows[1].blockReads = BlockReadUse::Refused;
+    model.Refresh(rows, 0);
+    EXPECT_EQ(Cell(model, 0, HealthColumn::BlockReads), "yes");
+    EXPECT_EQ(Cell(model, 1, HealthColumn::BlockReads), "refused");
+    EXPECT_EQ(Cell(model, 2, HealthColumn::BlockReads), "");
+
+    EXPECT_EQ(LineNote(false, 0, std::nullopt), "One transaction per 30 ms tick.");
+    EXPECT_EQ(LineNote(true, 3.75, 1), "Line-paced, 3.75 ms between transactions. USB latency timer 1 ms.");
+    const QString slow = LineNote(true, 3.75, 16);
+    EXPECT_TRUE(slow.contains("USB latency timer 16 ms. It holds a paced line to about 62 transactions/s"))
+        << slow.toStdString();
+    EXPECT_TRUE(slow.contains("udev rule"));
+    EXPECT_FALSE(LineNote(true, 3.75, 0).contains("udev"));
+}
+
 }  // namespace
 }  // namespace vm

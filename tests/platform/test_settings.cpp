@@ -39,6 +39,10 @@ TEST_F(SettingsTest, emptyStoreGivesTheDefaults)
     EXPECT_EQ(m.txActiveHigh, 1);
     EXPECT_EQ(m.timeOut, 1000);
     EXPECT_EQ(m.retryCount, 3);
+    EXPECT_EQ(m.pacing, 0);
+    EXPECT_EQ(m.turnaroundMs, 2);
+    EXPECT_EQ(m.blockReads, 0);
+    EXPECT_EQ(m.blockReadMax, 16);
     EXPECT_EQ(m.logEnable, 1);
     EXPECT_EQ(m.scanIdOne, 1);
     EXPECT_EQ(m.scanIdFrom, 1);
@@ -49,6 +53,29 @@ TEST_F(SettingsTest, emptyStoreGivesTheDefaults)
     EXPECT_EQ(m.faultFilePath, QDir(context.logFolder).filePath("history.log"));
     EXPECT_EQ(m.logFilePath, QDir(context.logFolder).filePath("event.txt"));
     EXPECT_FALSE(m.conIds.has_value());
+}
+
+TEST_F(SettingsTest, pacingAndBlockReadsAreStoredAndBadValuesFallBack)
+{
+    MainSettings m = Load();
+    m.pacing = 1;
+    m.turnaroundMs = 7;
+    m.blockReads = 1;
+    m.blockReadMax = 40;
+    SaveMainSettings(settings, m);
+    const MainSettings back = Load();
+    EXPECT_EQ(back.pacing, 1);
+    EXPECT_EQ(back.turnaroundMs, 7);
+    EXPECT_EQ(back.blockReads, 1);
+    EXPECT_EQ(back.blockReadMax, 40);
+
+    Store("Pacing", 5);
+    Store("Turnaround", 1000);
+    Store("Block Read Max", 500);
+    const MainSettings clamped = Load();
+    EXPECT_EQ(clamped.pacing, 0);
+    EXPECT_EQ(clamped.turnaroundMs, 100);
+    EXPECT_EQ(clamped.blockReadMax, 125);
 }
 
 TEST_F(SettingsTest, outOfRangeNumbersAreReplacedOrClamped)

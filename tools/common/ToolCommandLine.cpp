@@ -52,6 +52,17 @@ void ToolCommandLine::AddLineOptions()
     AddOption({QStringLiteral("stop-bits"), QStringLiteral("1, 1.5 or 2 (default 1)."), QStringLiteral("N")});
 }
 
+void ToolCommandLine::AddPacingOptions()
+{
+    AddOption({QStringLiteral("pace"),
+               QStringLiteral("tick: one frame per 30 ms tick (default); line: each frame as soon as the "
+                              "line is free."),
+               QStringLiteral("PACE")});
+    AddOption({QStringLiteral("turnaround"),
+               QStringLiteral("Line-paced: silence after each transaction besides Modbus t3.5 (default 2)."),
+               QStringLiteral("MS")});
+}
+
 // The parser would read a negative number as short options and, after "--", stop taking
 // options; so every word moves behind a "--" and the options stay in front, in their order.
 QStringList ToolCommandLine::OptionsBeforeWords(const std::vector<std::string>& args) const
@@ -139,6 +150,26 @@ std::string ToolCommandLine::ApplyLineOptions(PortSettings& settings) const
         ApplyLineOption(std::string("--") + name, Value(name), settings, &error);
         if (!error.empty())
             return error;
+    }
+    return {};
+}
+
+std::string ToolCommandLine::ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const
+{
+    if (IsSet("pace")) {
+        const auto parsed = ParsePacing(Value("pace"));
+        if (!parsed)
+            return "--pace " + Value("pace") + ": use tick or line";
+        pacing = *parsed;
+    }
+    if (IsSet("turnaround")) {
+        // Tenths of a millisecond are worth giving on a fast line.
+        bool ok = false;
+        const double ms = QString::fromStdString(Value("turnaround")).toDouble(&ok);
+        if (!ok || !(ms >= 0 && ms <= kMaxTurnaroundUs / 1000))
+            return "--turnaround " + Value("turnaround") + ": use 0-" +
+                   std::to_string(kMaxTurnaroundUs / 1000) + " ms";
+        turnaroundUs = static_cast<int>(ms * 1000 + 0.5);
     }
     return {};
 }

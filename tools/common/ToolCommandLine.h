@@ -4,6 +4,7 @@
 // among the options.
 
 #include "comm/CommPort.h"
+#include "comm/LinePacing.h"
 
 #include <QCommandLineParser>
 #include <QList>
@@ -25,6 +26,8 @@ public:
     void AddOption(const QCommandLineOption& option);
     // --baud, --parity, --data-bits and --stop-bits.
     void AddLineOptions();
+    // --pace tick|line and --turnaround MS.
+    void AddPacingOptions();
 
     // Parses the arguments after the program name. Returns an empty text or what is wrong.
     std::string Parse(const std::vector<std::string>& args);
@@ -40,6 +43,7 @@ public:
 
     // Applies the line options given to settings. Returns an empty text or what is wrong.
     std::string ApplyLineOptions(PortSettings& settings) const;
+    std::string ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const;
 
     const std::string& Synopsis() const { return synopsis_; }
     std::string HelpText() const;

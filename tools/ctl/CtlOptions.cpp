@@ -117,6 +117,11 @@ void Declare(ToolCommandLine& line)
     line.AddOption({QStringLiteral("protocol"), QStringLiteral("kx485 or modbus (default kx485)."),
                     QStringLiteral("PROTOCOL")});
     line.AddLineOptions();
+    line.AddPacingOptions();
+    line.AddOption(
+        {QStringLiteral("block-reads"),
+         QStringLiteral("modbus: read up to N (2-125) consecutive monitored registers in one request."),
+         QStringLiteral("N")});
     line.AddOption({QStringLiteral("timeout"), QStringLiteral("Reply time-out, 30-60000 ms (default 1000)."),
                     QStringLiteral("MS")});
     line.AddOption({QStringLiteral("retries"), QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),
@@ -197,6 +202,16 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
             o.settings.protocolMode = kModbusRtu;
         else
             return "--protocol " + value + ": use kx485 or modbus";
+    }
+    if (std::string why = line.ApplyPacingOptions(o.settings.pacing, o.settings.turnaroundUs); !why.empty())
+        return why;
+    if (line.IsSet("block-reads")) {
+        const std::string value = line.Value("block-reads");
+        const auto n = ParseNumber(value, 2, modbus::kMaxBlockRead);
+        if (!n)
+            return "--block-reads " + value + ": use 2-125";
+        o.settings.blockReads = true;
+        o.settings.blockReadMax = static_cast<int>(*n);
     }
     if (line.IsSet("timeout")) {
         const std::string value = line.Value("timeout");

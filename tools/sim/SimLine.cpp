@@ -297,6 +297,8 @@ void SimLine::HandleModbus(std::span<const uint8_t> f)
         const int count = Word(f, 4);
         if (count < 1 || count > kMaxReadCount)
             return exception(kExIllegalValue);
+        if (count > 1 && RefusesBlocks(station))
+            return exception(kExIllegalFunction);
         std::vector<uint8_t> reply{static_cast<uint8_t>(station), function, static_cast<uint8_t>(2 * count)};
         for (int i = 0; i < count; ++i) {
             uint16_t value = 0;
@@ -334,6 +336,12 @@ void SimLine::HandleModbus(std::span<const uint8_t> f)
     }
     default: return exception(kExIllegalFunction);
     }
+}
+
+bool SimLine::RefusesBlocks(int station) const
+{
+    auto it = refuseBlocks_.find(station);
+    return it != refuseBlocks_.end() ? it->second : faults_.refuseBlocks;
 }
 
 bool SimLine::Chance(double rate)
@@ -406,11 +414,12 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
     if (verb == "counters" && w.size() == 1)
         return {"ok requests " + std::to_string(counters_.requests) + " replies " + std::to_string(counters_.replies)
                 + " dropped " + std::to_string(counters_.dropped) + " corrupted " + std::to_string(counters_.corrupted)};
-    const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2},
-                                                 {"revive", 2}, {"set", 4}, {"load", 3}};
+    const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2}, {"revive", 2},
+                                                 {"set", 4},  {"load", 3},  {"blocks", 3}};
     auto known = arity.find(verb);
     if (known == arity.end())
-        return {"error: unknown command " + verb + " (trip, reset, silence, revive, set, load, counters, quit)"};
+        return {"error: unknown command " + verb +
+                " (trip, reset, silence, revive, set, load, blocks, counters, quit)"};
     if (w.size() != known->second)
         return {"error: " + verb + " takes " + std::to_string(known->second - 1) + " arguments"};
     const auto id = ParseNumber(w[1], 1, 255);
@@ -425,6 +434,10 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
         drive->Reset();
     } else if (verb == "silence" || verb == "revive") {
         drive->SetSilenced(verb == "silence");
+    } else if (verb == "blocks") {
+        if (w[2] != "refuse" && w[2] != "serve")
+            return {"error: blocks ID refuse|serve"};
+        refuseBlocks_[static_cast<int>(*id)] = w[2] == "refuse";
     } else if (verb == "load") {
         const auto load = ParseNumber(w[2], 0, 200);
         if (!load)

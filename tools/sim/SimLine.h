@@ -25,6 +25,7 @@ struct LineFaults {
     int delayMs = 0;         // reply latency
     bool echo = false;       // two-wire line: the master hears its own frames
     uint64_t seed = 1;
+    bool refuseBlocks = false;  // Modbus reads of more than one register get exception 1
 };
 
 struct LineCounters {
@@ -88,6 +89,7 @@ private:
     void Reply(std::vector<uint8_t> bytes, bool kx485);
     void Schedule(int64_t due, std::vector<uint8_t> bytes);
     bool Chance(double rate);
+    bool RefusesBlocks(int station) const;
     SimDrive* Listening(int station);
 
     Protocol protocol_;
@@ -95,6 +97,7 @@ private:
     std::mt19937_64 random_;
     std::map<int, std::unique_ptr<SimDrive>> stations_;
     std::map<int, std::vector<uint16_t>> registered_;  // KX485 'X' address lists per station
+    std::map<int, bool> refuseBlocks_;                 // per station, over faults_.refuseBlocks
     std::vector<uint8_t> rx_;
     int64_t lastRxMs_ = 0;
     int64_t nowMs_ = 0;

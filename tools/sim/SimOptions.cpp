@@ -56,6 +56,13 @@ void Declare(ToolCommandLine& line)
     add("corrupt-rate", "Share of replies sent damaged (0-1).", "P");
     add("delay", "Reply latency.", "MS");
     add("echo", "Echo the master's frames, as a two-wire line does.");
+    add("wire",
+        "Hold each reply back by the time the request and the reply take on a wire at BAUD "
+        "(10 bits a byte).",
+        "BAUD");
+    add("response", "With --wire: the drives' response time (default 0; fractions allowed).", "MS");
+    line.AddPacingOptions();
+    add("refuse-blocks", "Refuse Modbus reads of more than one register (exception 1).");
     add("seed", "Random seed for the fault injection.", "N");
 }
 
@@ -64,7 +71,7 @@ ToolCommandLine MakeCommandLine()
     return ToolCommandLine(kSynopsis,
                            "A line of simulated inverters. Console (stdin), one command a line:\n"
                            "  trip ID BIT | reset ID | silence ID | revive ID | set ID ADDR VALUE |\n"
-                           "  load ID PERCENT | counters | quit");
+                           "  load ID PERCENT | blocks ID refuse|serve | counters | quit");
 }
 
 }  // namespace
@@ -131,6 +138,22 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
     if (const std::vector<std::string> words = line.Words(); !words.empty())
         return "unexpected argument " + words.front();
     options.faults.echo = line.IsSet("echo");
+    options.faults.refuseBlocks = line.IsSet("refuse-blocks");
+    if (std::string why = line.ApplyPacingOptions(options.pacing, options.turnaroundUs); !why.empty())
+        return why;
+    if (line.IsSet("wire")) {
+        const auto baud = ParseNumber(line.Value("wire"), 50, 4000000);
+        if (!baud)
+            return "--wire " + line.Value("wire") + ": not a baud rate";
+        options.wire.baud = static_cast<int>(*baud);
+    }
+    if (line.IsSet("response")) {
+        bool ok = false;
+        const double ms = QString::fromStdString(line.Value("response")).toDouble(&ok);
+        if (!ok || !(ms >= 0 && ms <= 60000))
+            return "--response " + line.Value("response") + ": use 0-60000 ms";
+        options.wire.responseUs = static_cast<int64_t>(ms * 1000 + 0.5);
+    }
     if (std::string why = line.ApplyLineOptions(options.line); !why.empty())
         return why;
     options.link = line.Value("link");

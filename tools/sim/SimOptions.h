@@ -2,7 +2,9 @@
 // The simulator's command line.
 
 #include "comm/CommPort.h"
+#include "comm/LinePacing.h"
 #include "tools/sim/SimLine.h"
+#include "tools/sim/SimWire.h"
 
 #include <filesystem>
 #include <optional>
@@ -28,6 +30,9 @@ struct SimOptions {
     std::vector<StationSpec> stations;  // empty: the demo line
     std::filesystem::path dataDir;      // empty: the shipped Data folder
     LineFaults faults;
+    WireTiming wire;               // --wire BAUD, --response MS
+    Pacing pacing = Pacing::Tick;  // line: the gap before each request is checked
+    int turnaroundUs = kDefaultTurnaroundUs;
     bool seeded = false;
     bool help = false;
     bool version = false;

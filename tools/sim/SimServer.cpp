@@ -13,7 +13,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -220,9 +222,15 @@ private:
     struct sigaction saved_[NSIG] {};
 };
 
+int64_t NowUs(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 int64_t NowMs(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return NowUs(start) / 1000;
 }
 
 }  // namespace
@@ -305,12 +313,25 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
 
     bool consoleOpen = true;
     std::string console;
+    WireTiming timing = options.wire;
+    if (options.pacing == Pacing::Line) {
+        const bool modbus = options.protocol == Protocol::Modbus;
+        timing.gapUs = InterFrameGapUs(options.line, modbus, options.turnaroundUs);
+    }
+    SimWire wire(timing);
     for (;;) {
         pollfd fds[3] = {{signals.Fd(), POLLIN, 0}, {end->PollFd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        int timeout = -1;
+        // Microseconds: a reply on a fast wire is due well inside a millisecond.
+        std::optional<int64_t> dueUs = wire.NextDueUs();
         if (auto due = line.NextDue())
-            timeout = static_cast<int>(std::max<int64_t>(*due - NowMs(start), 0));
-        const int ready = ::poll(fds, consoleOpen ? 3 : 2, timeout);
+            dueUs = std::min(dueUs.value_or(*due * 1000), *due * 1000);
+        timespec wait{};
+        if (dueUs) {
+            const int64_t us = std::max<int64_t>(*dueUs - NowUs(start), 0);
+            wait.tv_sec = static_cast<time_t>(us / 1000000);
+            wait.tv_nsec = static_cast<long>(us % 1000000) * 1000;
+        }
+        const int ready = ::ppoll(fds, consoleOpen ? 3 : 2, dueUs ? &wait : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
             err << "varimon-sim: " << SystemError("poll") << "\n";
             return 1;
@@ -319,6 +340,7 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
             return 0;  // SIGINT, SIGTERM or SIGHUP: the link goes with us
         if (fds[1].revents & POLLIN) {
             const std::vector<uint8_t> bytes = end->ReadAll();
+            wire.Requested(bytes.size(), NowUs(start));
             line.Receive(bytes, NowMs(start));
         } else if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             err << "varimon-sim: the line is gone\n";
@@ -337,15 +359,26 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
                     if (command.find_first_not_of(" \t\r") == std::string::npos)
                         continue;
                     const SimLine::CommandResult result = line.Command(command, NowMs(start));
-                    out << result.text << std::endl;
+                    out << result.text;
+                    if (timing.gapUs >= 0 && command.find("counters") != std::string::npos &&
+                        result.text.starts_with("ok"))
+                        out << " early " << wire.Early();
+                    out << std::endl;
                     if (result.quit)
                         return 0;
                 }
             }
         }
-        const std::vector<uint8_t> due = line.TakeDue(NowMs(start));
+        std::vector<uint8_t> due = line.TakeDue(NowMs(start));
+        if (!wire.Timed() && timing.gapUs < 0) {
+            if (!due.empty())
+                end->Write(due);
+            continue;
+        }
         if (!due.empty())
-            end->Write(due);
+            wire.Replied(std::move(due), NowUs(start));
+        if (const std::vector<uint8_t> passed = wire.TakeDue(NowUs(start)); !passed.empty())
+            end->Write(passed);
     }
 }
 

@@ -245,6 +245,30 @@ TEST_P(CtlTest, monitorOutlivesALostPortAndFailsAgainOnlyOnceTheStationHasAnswer
 INSTANTIATE_TEST_SUITE_P(Protocols, CtlTest, ::testing::Values(kKx485, kModbusRtu),
                          [](const auto& info) { return info.param == kKx485 ? "kx485" : "modbus"; });
 
+TEST(CtlOptions, paceTurnaroundAndBlockReads)
+{
+    CtlOptions d;
+    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan"}, d), "");
+    EXPECT_EQ(d.settings.pacing, Pacing::Tick);  // the 30 ms tick unless asked
+    EXPECT_FALSE(d.settings.blockReads);
+    CtlOptions o;
+    ASSERT_EQ(
+        ParseCtlOptions(
+            {"--port", "p", "--pace", "line", "--turnaround", "0.5", "--block-reads", "125", "scan"}, o),
+        "");
+    EXPECT_EQ(o.settings.pacing, Pacing::Line);
+    EXPECT_EQ(o.settings.turnaroundUs, 500);
+    EXPECT_TRUE(o.settings.blockReads);
+    EXPECT_EQ(o.settings.blockReadMax, 125);
+    CtlOptions bad;
+    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--pace", "wire", "scan"}, bad),
+              "--pace wire: use tick or line");
+    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--block-reads", "1", "scan"}, bad),
+              "--block-reads 1: use 2-125");
+    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--turnaround", "1001", "scan"}, bad),
+              "--turnaround 1001: use 0-1000 ms");
+}
+
 TEST(CtlOptions, commandsAndOptionsInAnyOrder)
 {
     CtlOptions o;
