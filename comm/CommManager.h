@@ -48,6 +48,7 @@ struct CommSettings : PortSettings {
     int timeoutMs = 1000;
     int tickMs = 30;
     int retryCount = 3;                      // repetitions after the first attempt
+    int networkAllowanceMs = 200;            // added to the time-out on tcp:// and rfc2217:// ports
 };
 
 // Schedules every exchange on the line: one transaction at a time, queued reads and writes before
@@ -208,6 +209,7 @@ private:
     int m_retryLimit = 3;
     int m_timeoutTicks = 33;
     int m_tickMs = 30;
+    int m_allowanceMs = 0;                   // the network's share of every time-out
     PortSettings m_line;
     bool m_requestInProgress = false;
     bool m_waiting = false;

@@ -1,5 +1,5 @@
 # Debian packages Varimon builds, tests and demonstrates with.
-VARIMON_PACKAGES="g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev socat clang libclang-rt-dev libxlsxwriter-dev python3-xlrd python3-openpyxl poppler-utils"
+VARIMON_PACKAGES="g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients ser2net socat clang libclang-rt-dev libxlsxwriter-dev python3-xlrd python3-openpyxl poppler-utils"
 VARIMON_DEMO_PACKAGES="xvfb imagemagick fonts-wqy-microhei"
 
 # varimon_install PKG...: installs whichever of the packages are missing.
