@@ -18,9 +18,11 @@ MqttOptions CtlPublish::Options(const CtlOptions& o)
     return m;
 }
 
-CtlPublish::CtlPublish(const MqttOptions& options)
+CtlPublish::CtlPublish(const MqttOptions& options, int station)
     : options_(options), feed_(publisher_, options.line, options.intervalMs)
-{}
+{
+    record_.station = station;
+}
 
 namespace {
 
@@ -52,7 +54,6 @@ void CtlPublish::OnPoll(const StationRecord& identified, const std::map<uint16_t
                         int64_t nowMs)
 {
     const StationRecord before = record_;
-    record_.station = identified.station;
     record_.model = identified.model;
     record_.capacity = identified.capacity;
     record_.voltage = identified.voltage;

@@ -19,7 +19,7 @@ public:
     // The publisher's options from the command line; the line name defaults to the port's.
     static MqttOptions Options(const CtlOptions& options);
 
-    explicit CtlPublish(const MqttOptions& options);
+    CtlPublish(const MqttOptions& options, int station);
     bool Start(std::string* error) { return publisher_.Start(options_, error); }
     void Stop() { publisher_.Stop(); }
     void OnPoll(const StationRecord& identified, const std::map<uint16_t, uint16_t>& poll, int64_t nowMs);

@@ -151,7 +151,7 @@ int main(int argc, char** argv)
     std::unique_ptr<CtlPublish> publish;
     QTimer publishTick;
     if (!options.mqtt.empty()) {
-        publish = std::make_unique<CtlPublish>(CtlPublish::Options(options));
+        publish = std::make_unique<CtlPublish>(CtlPublish::Options(options), options.station);
         if (std::string why; !publish->Start(&why)) {
             std::cerr << "varimonctl: MQTT: " << why << "\n";
             return kExitPort;
