@@ -1,5 +1,7 @@
 #include "monitor/DialogForms.h"
 
+#include "comm/NetAddress.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -90,6 +92,12 @@ PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames
     protocolIndex = InRange(s.commMode, 0, 1, 1);
     timeOutText = QString::number(s.timeOut);
     retryIndex = IndexOr(Retries(), QString::number(s.retryCount), 0);
+    netAllowance = s.netAllowance;
+}
+
+bool PortSetupForm::NetAllowanceEnabled() const
+{
+    return IsNetworkPortName(port.trimmed().toStdString());
 }
 
 std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
@@ -100,6 +108,9 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     const QString typedPort = port.trimmed();
     if (typedPort.isEmpty())
         return QStringLiteral("Please enter a communication port.");
+    if (std::string why;
+        IsNetworkPortName(typedPort.toStdString()) && !ParseNetAddress(typedPort.toStdString(), &why))
+        return QString::fromStdString(why);
     s.port = typedPort;
     s.timeOut = timeOut;
     s.commMode = protocolIndex;
@@ -108,6 +119,7 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     s.baudRate = BaudRates().value(baudIndex, QStringLiteral("9600")).toInt();
     s.dataBit = DataBits().value(dataBitIndex, QStringLiteral("8")).toInt();
     s.retryCount = Retries().value(retryIndex, QStringLiteral("3")).toInt();
+    s.netAllowance = std::clamp(netAllowance, 0, kNetAllowanceMax);
     s.autoTxEnable = autoTx ? 1 : 0;
     s.txActiveHigh = txLevelIndex == 0 ? 1 : 0;
     return std::nullopt;

@@ -39,9 +39,12 @@ public:
     int protocolIndex = 1;
     QString timeOutText;
     int retryIndex = 1;
+    int netAllowance = 200;
 
     // The "Active High"/"Active Low" list is for RTS mode only.
     bool TxLevelEnabled() const { return !autoTx; }
+    // The network allowance is for tcp:// and rfc2217:// ports only.
+    bool NetAllowanceEnabled() const;
 
     // Reads the controls back into settings; on a refused entry returns its message and leaves
     // settings unchanged.

@@ -1,5 +1,6 @@
 #include "monitor/Dialogs.h"
 
+#include "comm/NetAddress.h"
 #include "platform/PortDiscovery.h"
 
 #include <QButtonGroup>
@@ -101,6 +102,9 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     port_->setEditable(true);
     port_->setInsertPolicy(QComboBox::NoInsert);
     port_->addItems(form_.ports);
+    port_->setToolTip(
+        QStringLiteral("A serial device, or a serial device server as tcp://HOST:PORT or "
+                       "rfc2217://HOST:PORT"));
     port_->setCurrentText(form_.port);
     port_->setMinimumContentsLength(18);
     portNote_ = new QLabel(line);
@@ -149,6 +153,14 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     opForm->addRow(Buddy(QStringLiteral("&TimeOut"), timeOut_, op), timeRow);
     retry_ = Combo(PortSetupForm::Retries(), form_.retryIndex, op);
     opForm->addRow(QStringLiteral("&Retry Number"), retry_);
+    netAllowance_ = new QSpinBox(op);
+    netAllowance_->setObjectName(QStringLiteral("netAllowance"));
+    netAllowance_->setRange(0, kNetAllowanceMax);
+    netAllowance_->setSingleStep(50);
+    netAllowance_->setValue(form_.netAllowance);
+    netAllowance_->setSuffix(QStringLiteral(" msec"));
+    netAllowance_->setToolTip(QStringLiteral("Added to the time-out on tcp:// and rfc2217:// ports"));
+    opForm->addRow(Buddy(QStringLiteral("&Network Allowance"), netAllowance_, op), netAllowance_);
 
     auto* columns = new QHBoxLayout;
     columns->addWidget(line, 1);
@@ -174,18 +186,30 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
 
     connect(autoMode_, &QRadioButton::toggled, this, &CPortSetupDlg::UpdateEnabling);
     connect(port_, &QComboBox::currentTextChanged, this, &CPortSetupDlg::UpdatePortNote);
+    connect(port_, &QComboBox::currentTextChanged, this, &CPortSetupDlg::UpdateEnabling);
     UpdateEnabling();
     UpdatePortNote();
 }
 
 void CPortSetupDlg::UpdateEnabling()
 {
-    txLevel_->setEnabled(Form().TxLevelEnabled());
+    const PortSetupForm f = Form();
+    txLevel_->setEnabled(f.TxLevelEnabled());
+    netAllowance_->setEnabled(f.NetAllowanceEnabled());
 }
 
 void CPortSetupDlg::UpdatePortNote()
 {
     const QString device = port_->currentText().trimmed();
+    if (IsNetworkPortName(device.toStdString())) {
+        std::string why;
+        portNote_->setText(ParseNetAddress(device.toStdString(), &why)
+                               ? (device.startsWith(QLatin1String("rfc2217"))
+                                      ? QStringLiteral("Serial device server (RFC 2217)")
+                                      : QStringLiteral("Serial device server (raw TCP)"))
+                               : QStringLiteral("Use tcp://HOST:PORT or rfc2217://HOST:PORT"));
+        return;
+    }
     QString note = QFileInfo::exists(device) ? QStringLiteral("Device path")
                                              : QStringLiteral("No such device");
     for (const PortRecord& p : discovered_) {
@@ -210,6 +234,7 @@ PortSetupForm CPortSetupDlg::Form() const
     f.protocolIndex = protocol_->currentIndex();
     f.timeOutText = timeOut_->text();
     f.retryIndex = retry_->currentIndex();
+    f.netAllowance = netAllowance_->value();
     return f;
 }
 

@@ -48,6 +48,7 @@ private:
     QComboBox* protocol_;
     QSpinBox* timeOut_;
     QComboBox* retry_;
+    QSpinBox* netAllowance_ = nullptr;
 };
 
 class CSelectIdDlg : public QDialog {

@@ -102,12 +102,14 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     // The history saves every new fault from inside the line's callbacks.
     history_.SetMessageSink(&queuedMessages_);
     network_.SetEventLog(&log_);
-    network_.SetFaultHistory(&history_);
+    publisher_.Attach(&history_);
+    network_.SetFaultHistory(&publisher_);
     network_.SetDataFolder(folders_.data);
     network_.SetToolFrames(&frames_);
     log_.SetLineHandler([this](const QString& line) {
         if (eventLogView_)
             eventLogView_->AppendLine(line);
+        publisher_.EventLine(line);
     });
     log_.SetStopHandler([this] {
         settings_.logEnable = 0;
@@ -248,6 +250,8 @@ void CMainFrame::CreateMenus()
 
     QMenu* setup = bar->addMenu(QStringLiteral("&Setup"));
     setup->addAction(Action(kCmdPortSetup));
+    setup->addAction(QStringLiteral("MQTT &Publisher..."), this,
+                     [this] { ShowErrorNow(publisher_.RunSetup(this, settings_.port)); });
     setup->addSeparator();
     setup->addAction(Action(kCmdFaultFilePath));
     setup->addAction(Action(kCmdEraseFaultHistory));
@@ -303,6 +307,7 @@ void CMainFrame::CreateStatusBar()
     bar->addPermanentWidget(progress_);
     for (QLabel* pane : {graphWatchPane_, protocolPane_, portPane_, baudPane_, lampPane_})
         bar->addPermanentWidget(pane);
+    bar->addPermanentWidget(publisher_.StatusPane(bar));
     for (QLabel* pane : {protocolPane_, portPane_, baudPane_})
         pane->installEventFilter(this);
     bar->showMessage(QStringLiteral("Ready"));
@@ -383,6 +388,7 @@ void CMainFrame::Startup()
     if (!historyOpened)
         ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
+    ShowErrorNow(publisher_.Start(settings_.port));
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
     else if (settings_.conIds)
@@ -403,6 +409,7 @@ bool CMainFrame::StartComm()
     c.protocolMode = settings_.commMode;
     c.timeoutMs = settings_.timeOut;
     c.retryCount = settings_.retryCount;
+    c.networkAllowanceMs = settings_.netAllowance;
     const int started = driver_.Start(c);
     UpdatePanes();  // a start ends the reopening of a lost port
     if (started == 0)
@@ -486,6 +493,7 @@ void CMainFrame::RefreshStation(StationRecord& record)
 {
     if (invList_)
         invList_->RefreshStation(record);
+    publisher_.StationChanged(record, network_.DeviceName(record.station));
     UpdateCommands();
 }
 
@@ -493,6 +501,7 @@ void CMainFrame::RefreshValues(StationRecord& record)
 {
     if (invList_)
         invList_->RefreshValues(record);
+    publisher_.StationChanged(record, network_.DeviceName(record.station));
 }
 
 void CMainFrame::TitleChanged(int connected)
@@ -527,6 +536,8 @@ void CMainFrame::ShowError(const QString& text)
 
 void CMainFrame::ShowErrorNow(const QString& text)
 {
+    if (text.isEmpty())
+        return;
     messages_->Show(MessageKind::Error, text.toStdString(), kCaption);
 }
 
@@ -627,7 +638,9 @@ bool CMainFrame::ApplyPortSettings(const MainSettings& s)
     settings_.commMode = s.commMode;
     settings_.timeOut = s.timeOut;
     settings_.retryCount = s.retryCount;
+    settings_.netAllowance = s.netAllowance;
     storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
+    ShowErrorNow(publisher_.PortChanged(settings_.port));
     UpdatePanes();
     return StartComm();
 }

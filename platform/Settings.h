@@ -35,6 +35,7 @@ struct MainSettings {
     int txActiveHigh = 1;
     int timeOut = 1000;      // ms
     int retryCount = 3;
+    int netAllowance = 200;  // ms added to the time-out on tcp:// and rfc2217:// ports
     int logEnable = 1;
     int scanIdOne = 1;
     int scanIdFrom = 1;
@@ -60,6 +61,7 @@ struct SettingsContext {
 
 inline constexpr int kTimeOutMin = 500;
 inline constexpr int kTimeOutMax = 3000;
+inline constexpr int kNetAllowanceMax = 10000;
 inline constexpr int kRetryMin = 2;
 inline constexpr int kRetryMax = 5;
 inline constexpr int kQuickTimeOutMin = 30;
