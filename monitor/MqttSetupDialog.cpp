@@ -57,7 +57,9 @@ MqttSetupDialog::MqttSetupDialog(const MqttSettings& s, const QString& portName,
     auto* caRow = new QHBoxLayout;
     caRow->addWidget(caFile_, 1);
     caRow->addWidget(browse);
-    form->addRow(QStringLiteral("TLS &CA file"), caRow);
+    auto* caLabel = new QLabel(QStringLiteral("TLS &CA file"), this);
+    caLabel->setBuddy(caFile_);
+    form->addRow(caLabel, caRow);
     insecure_ = new QCheckBox(QStringLiteral("Do not check the broker's host name"), this);
     insecure_->setChecked(s.insecure);
     form->addRow(QString(), insecure_);
