@@ -252,12 +252,12 @@ int main(int argc, char** argv)
         std::printf("mosquitto did not start\n");
         return 1;
     }
-    vm::MqttOptions options = *vm::ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port));
+    vm::MqttOptions options = vm::ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port)).Value();
     options.line = "bench";
     {
         vm::MqttPublisher publisher;
-        std::string why;
-        publisher.Start(options, &why);
+        if (const vm::Result<void> started = publisher.Start(options); !started)
+            std::printf("publisher: %s\n", started.Text().c_str());
         for (int i = 0; i < 400 && !publisher.Stats().connected; ++i)
             QThread::msleep(5);
         PrintCost("broker up", Publish(&publisher, kPublishStations, kPublishTicks), base);
@@ -267,8 +267,8 @@ int main(int argc, char** argv)
     broker.waitForFinished(10000);
     {
         vm::MqttPublisher publisher;
-        std::string why;
-        publisher.Start(options, &why);
+        if (const vm::Result<void> started = publisher.Start(options); !started)
+            std::printf("publisher: %s\n", started.Text().c_str());
         PrintCost("broker down", Publish(&publisher, kPublishStations, kPublishTicks), base);
         publisher.Stop();
     }

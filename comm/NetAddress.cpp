@@ -1,5 +1,6 @@
 #include "comm/NetAddress.h"
 
+#include <cerrno>
 #include <charconv>
 
 namespace vm {
@@ -8,11 +9,9 @@ namespace {
 constexpr std::string_view kTcp = "tcp://";
 constexpr std::string_view kRfc2217 = "rfc2217://";
 
-std::optional<NetAddress> Bad(std::string_view portName, std::string* error, const char* why)
+Failure Bad(std::string_view portName, const char* why)
 {
-    if (error)
-        *error = std::string(portName) + ": " + why + " (use tcp://HOST:PORT or rfc2217://HOST:PORT)";
-    return std::nullopt;
+    return {EINVAL, std::string(portName) + ": " + why + " (use tcp://HOST:PORT or rfc2217://HOST:PORT)"};
 }
 
 }  // namespace
@@ -22,7 +21,7 @@ bool IsNetworkPortName(std::string_view name)
     return name.starts_with(kTcp) || name.starts_with(kRfc2217);
 }
 
-std::optional<NetAddress> ParseNetAddress(std::string_view name, std::string* error)
+Result<NetAddress> ParseNetAddress(std::string_view name)
 {
     NetAddress a;
     std::string_view rest;
@@ -32,28 +31,28 @@ std::optional<NetAddress> ParseNetAddress(std::string_view name, std::string* er
         a.rfc2217 = true;
         rest = name.substr(kRfc2217.size());
     } else {
-        return Bad(name, error, "not a network port");
+        return Bad(name, "not a network port");
     }
     if (!rest.empty() && rest.back() == '/')
         rest.remove_suffix(1);
     const size_t colon = rest.rfind(':');
     if (colon == std::string_view::npos)
-        return Bad(name, error, "no port number");
+        return Bad(name, "no port number");
     std::string_view host = rest.substr(0, colon);
     const std::string_view port = rest.substr(colon + 1);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
     if (host.empty())
-        return Bad(name, error, "no host");
+        return Bad(name, "no host");
     for (char c : host)
         if (c <= ' ' || c == '/' || c == '@' || c == '[' || c == ']')
-            return Bad(name, error, "bad host name");
+            return Bad(name, "bad host name");
     if (host.find(':') != std::string_view::npos && rest.front() != '[')
-        return Bad(name, error, "put an IPv6 address in brackets");
+        return Bad(name, "put an IPv6 address in brackets");
     int value = 0;
     const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
     if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535)
-        return Bad(name, error, "the port number must be 1-65535");
+        return Bad(name, "the port number must be 1-65535");
     a.host = std::string(host);
     a.port = value;
     return a;

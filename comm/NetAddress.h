@@ -2,7 +2,8 @@
 // Port names that lead to a serial device server on the network instead of a local device:
 // "tcp://HOST:PORT" for a raw byte stream, "rfc2217://HOST:PORT" for Telnet with COM-PORT-OPTION.
 
-#include <optional>
+#include "base/Result.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,7 @@ struct NetAddress {
 
 // True when the name starts with one of the two schemes (whether or not the rest is good).
 bool IsNetworkPortName(std::string_view portName);
-// The address of a network port name; empty with *error set when it is not a good one.
-std::optional<NetAddress> ParseNetAddress(std::string_view portName, std::string* error = nullptr);
+// The address of a network port name, or what is wrong with it.
+Result<NetAddress> ParseNetAddress(std::string_view portName);
 
 }  // namespace vm

@@ -122,14 +122,13 @@ bool NetPort::Open(const PortSettings& settings, CommErrorSink* errors, std::fun
     }
     rx_.SetNotifier(std::move(onReceived));
     rx_.EndDiscard(rx_.BeginDiscard());
-    std::string why;
-    const std::optional<NetAddress> address = ParseNetAddress(settings.portName, &why);
+    const Result<NetAddress> address = ParseNetAddress(settings.portName);
     if (!address) {
-        Report("CreateFile()", why);
+        Report("CreateFile()", address.Text());
         return false;
     }
-    rfc2217_ = address->rfc2217;
-    const int fd = Connect(*address);
+    rfc2217_ = address.Value().rfc2217;
+    const int fd = Connect(address.Value());
     if (fd < 0)
         return false;
     int wake[2];

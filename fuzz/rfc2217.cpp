@@ -50,13 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     FUZZ_CHECK(none.empty() && clean.Error().empty());
 
     const std::string_view name(reinterpret_cast<const char*>(in.data()), in.size());
-    std::string why;
-    if (const auto address = ParseNetAddress(name, &why)) {
-        FUZZ_CHECK(address->port >= 1 && address->port <= 65535);
-        FUZZ_CHECK(!address->host.empty());
+    if (const Result<NetAddress> address = ParseNetAddress(name)) {
+        FUZZ_CHECK(address.Value().port >= 1 && address.Value().port <= 65535);
+        FUZZ_CHECK(!address.Value().host.empty());
         FUZZ_CHECK(IsNetworkPortName(name));
     } else {
-        FUZZ_CHECK(!why.empty());
+        FUZZ_CHECK(!address.Text().empty());
     }
     return 0;
 }

@@ -108,9 +108,9 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     const QString typedPort = port.trimmed();
     if (typedPort.isEmpty())
         return QStringLiteral("Please enter a communication port.");
-    if (std::string why;
-        IsNetworkPortName(typedPort.toStdString()) && !ParseNetAddress(typedPort.toStdString(), &why))
-        return QString::fromStdString(why);
+    if (IsNetworkPortName(typedPort.toStdString()))
+        if (const Result<NetAddress> address = ParseNetAddress(typedPort.toStdString()); !address)
+            return QString::fromStdString(address.Text());
     s.port = typedPort;
     s.timeOut = timeOut;
     s.commMode = protocolIndex;

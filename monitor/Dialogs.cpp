@@ -202,8 +202,7 @@ void CPortSetupDlg::UpdatePortNote()
 {
     const QString device = port_->currentText().trimmed();
     if (IsNetworkPortName(device.toStdString())) {
-        std::string why;
-        portNote_->setText(ParseNetAddress(device.toStdString(), &why)
+        portNote_->setText(ParseNetAddress(device.toStdString())
                                ? (device.startsWith(QLatin1String("rfc2217"))
                                       ? QStringLiteral("Serial device server (RFC 2217)")
                                       : QStringLiteral("Serial device server (raw TCP)"))

@@ -28,22 +28,21 @@ LinePublisher::~LinePublisher()
     publisher_.Stop();
 }
 
-QString LinePublisher::Start(const QString& portName)
+Result<void> LinePublisher::Start(const QString& portName)
 {
     QSettings s(kCompanyKey, kApplicationKey);
     settings_ = LoadMqttSettings(s);
     return PortChanged(portName);
 }
 
-QString LinePublisher::PortChanged(const QString& portName)
+Result<void> LinePublisher::PortChanged(const QString& portName)
 {
-    QString error;
-    if (!Apply(settings_, portName, &error))
-        return QStringLiteral("MQTT: %1").arg(error);
+    if (const Result<void> applied = Apply(settings_, portName); !applied)
+        return Failure{applied.Code(), "MQTT: " + applied.Text()};
     return {};
 }
 
-QString LinePublisher::RunSetup(QWidget* parent, const QString& portName)
+Result<void> LinePublisher::RunSetup(QWidget* parent, const QString& portName)
 {
     MqttSetupDialog dialog(settings_, portName, parent);
     if (dialog.exec() != QDialog::Accepted)
@@ -74,29 +73,22 @@ void LinePublisher::AddFault(const StationRecord& record, const QString& deviceN
     FaultRecorded(record, deviceName);
 }
 
-bool LinePublisher::Apply(const MqttSettings& settings, const QString& portName, QString* error)
+Result<void> LinePublisher::Apply(const MqttSettings& settings, const QString& portName)
 {
     tick_.stop();
     publisher_.Stop();
     feed_.reset();
+    Result<void> result;
     if (settings.enabled) {
-        const std::optional<MqttOptions> options = ToMqttOptions(settings, portName, error);
-        std::string why;
-        if (!options) {
-            Tick();
-            return false;
+        const Result<MqttOptions> options = ToMqttOptions(settings, portName);
+        result = options ? publisher_.Start(options.Value()) : Result<void>(options.Why());
+        if (result) {
+            feed_ = std::make_unique<DriveFeed>(publisher_, options.Value().line, options.Value().intervalMs);
+            tick_.start();
         }
-        if (!publisher_.Start(*options, &why)) {
-            if (error)
-                *error = QString::fromStdString(why);
-            Tick();
-            return false;
-        }
-        feed_ = std::make_unique<DriveFeed>(publisher_, options->line, options->intervalMs);
-        tick_.start();
     }
     Tick();
-    return true;
+    return result;
 }
 
 void LinePublisher::StationChanged(const StationRecord& record, const QString& deviceName)

@@ -28,10 +28,10 @@ public:
 
     // The main window's side. Start reads section "MQTT" and publishes if it is enabled; RunSetup
     // shows the Setup dialog and applies and stores what is chosen; PortChanged follows the port's
-    // name into the topics. Each returns the error to show, or an empty text.
-    QString Start(const QString& portName);
-    QString RunSetup(QWidget* parent, const QString& portName);
-    QString PortChanged(const QString& portName);
+    // name into the topics. A failure's text names the publisher.
+    Result<void> Start(const QString& portName);
+    Result<void> RunSetup(QWidget* parent, const QString& portName);
+    Result<void> PortChanged(const QString& portName);
     // A status-bar pane that shows StatusText.
     QLabel* StatusPane(QWidget* parent);
     // Fault records go on to the history, then to the broker.
@@ -39,8 +39,8 @@ public:
     void AddFault(const StationRecord& record, const QString& deviceName) override;
     const MqttSettings& Settings() const { return settings_; }
 
-    // Starts, restarts or stops publishing; false with *error when the settings cannot be used.
-    bool Apply(const MqttSettings& settings, const QString& portName, QString* error);
+    // Starts, restarts or stops publishing; a failure when the settings cannot be used.
+    Result<void> Apply(const MqttSettings& settings, const QString& portName);
     bool IsRunning() const { return feed_ != nullptr; }
 
     void StationChanged(const StationRecord& record, const QString& deviceName);

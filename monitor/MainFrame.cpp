@@ -251,7 +251,7 @@ void CMainFrame::CreateMenus()
     QMenu* setup = bar->addMenu(QStringLiteral("&Setup"));
     setup->addAction(Action(kCmdPortSetup));
     setup->addAction(QStringLiteral("MQTT &Publisher..."), this,
-                     [this] { ShowErrorNow(publisher_.RunSetup(this, settings_.port)); });
+                     [this] { ShowFailure(publisher_.RunSetup(this, settings_.port)); });
     setup->addSeparator();
     setup->addAction(Action(kCmdFaultFilePath));
     setup->addAction(Action(kCmdEraseFaultHistory));
@@ -388,7 +388,7 @@ void CMainFrame::Startup()
     if (!historyOpened)
         ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
-    ShowErrorNow(publisher_.Start(settings_.port));
+    ShowFailure(publisher_.Start(settings_.port));
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
     else if (settings_.conIds)
@@ -534,10 +534,14 @@ void CMainFrame::ShowError(const QString& text)
     queuedMessages_.Show(MessageKind::Error, text.toStdString(), kCaption);
 }
 
+void CMainFrame::ShowFailure(const Result<void>& result)
+{
+    if (!result)
+        ShowErrorNow(QString::fromStdString(result.Text()));
+}
+
 void CMainFrame::ShowErrorNow(const QString& text)
 {
-    if (text.isEmpty())
-        return;
     messages_->Show(MessageKind::Error, text.toStdString(), kCaption);
 }
 
@@ -640,7 +644,7 @@ bool CMainFrame::ApplyPortSettings(const MainSettings& s)
     settings_.retryCount = s.retryCount;
     settings_.netAllowance = s.netAllowance;
     storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
-    ShowErrorNow(publisher_.PortChanged(settings_.port));
+    ShowFailure(publisher_.PortChanged(settings_.port));
     UpdatePanes();
     return StartComm();
 }

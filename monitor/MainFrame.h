@@ -200,6 +200,7 @@ private:
     void RecheckListed();
     void CleanList();
     void ShowErrorNow(const QString& text);
+    void ShowFailure(const Result<void>& result);
     StationRecord* SelectedConnected() const;
     QString AskSavePath(const QString& title, const QString& filter, const QString& suffix,
                         const QString& current);

@@ -36,15 +36,12 @@ void SaveMqttSettings(QSettings& s, const MqttSettings& m)
     s.endGroup();
 }
 
-std::optional<MqttOptions> ToMqttOptions(const MqttSettings& m, const QString& portName, QString* error)
+Result<MqttOptions> ToMqttOptions(const MqttSettings& m, const QString& portName)
 {
-    std::string why;
-    std::optional<MqttOptions> o = ParseMqttUrl(m.url.trimmed().toStdString(), &why);
-    if (!o) {
-        if (error)
-            *error = QString::fromStdString(why);
-        return std::nullopt;
-    }
+    Result<MqttOptions> parsed = ParseMqttUrl(m.url.trimmed().toStdString());
+    if (!parsed)
+        return parsed;
+    MqttOptions* o = &parsed.Value();
     if (!m.user.isEmpty()) {
         o->user = m.user.toStdString();
         o->password = m.password.toStdString();
@@ -54,16 +51,15 @@ std::optional<MqttOptions> ToMqttOptions(const MqttSettings& m, const QString& p
     o->intervalMs = m.intervalMs;
     o->caFile = m.caFile.toStdString();
     o->insecure = m.insecure;
-    return o;
+    return parsed;
 }
 
 std::optional<QString> CheckMqttSettings(const MqttSettings& m)
 {
     if (!m.enabled)
         return std::nullopt;
-    QString why;
-    if (!ToMqttOptions(m, QStringLiteral("line"), &why))
-        return why;
+    if (const Result<MqttOptions> options = ToMqttOptions(m, QStringLiteral("line")); !options)
+        return QString::fromStdString(options.Text());
     if (m.line.contains(QLatin1Char('/')) || m.line.contains(QLatin1Char('+')) ||
         m.line.contains(QLatin1Char('#')))
         return QStringLiteral("The line name may not contain '/', '+' or '#'.");

@@ -29,9 +29,9 @@ inline constexpr int kMqttIntervalMax = 3600000;
 MqttSettings LoadMqttSettings(QSettings& s);
 void SaveMqttSettings(QSettings& s, const MqttSettings& m);
 
-// The client's options for a port; empty with *error when the URL is bad. User and password
-// typed in the dialog win over those in the URL.
-std::optional<MqttOptions> ToMqttOptions(const MqttSettings& m, const QString& portName, QString* error);
+// The client's options for a port, or what is wrong with the URL. User and password typed in the
+// dialog win over those in the URL.
+Result<MqttOptions> ToMqttOptions(const MqttSettings& m, const QString& portName);
 
 // The Setup dialog's check of what was typed; the first problem, or nothing.
 std::optional<QString> CheckMqttSettings(const MqttSettings& m);

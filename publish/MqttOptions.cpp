@@ -1,20 +1,20 @@
 #include "publish/MqttOptions.h"
 
+#include <cerrno>
 #include <charconv>
 
 namespace vm {
 namespace {
 
-std::optional<MqttOptions> Bad(std::string_view url, std::string* error, const char* why)
+Failure Bad(std::string_view url, const char* why)
 {
-    if (error)
-        *error = std::string(url) + ": " + why + " (use mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...)";
-    return std::nullopt;
+    return {EINVAL,
+            std::string(url) + ": " + why + " (use mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...)"};
 }
 
 }  // namespace
 
-std::optional<MqttOptions> ParseMqttUrl(std::string_view url, std::string* error)
+Result<MqttOptions> ParseMqttUrl(std::string_view url)
 {
     MqttOptions o;
     std::string_view rest;
@@ -25,7 +25,7 @@ std::optional<MqttOptions> ParseMqttUrl(std::string_view url, std::string* error
         o.tls = true;
         o.port = 8883;
     } else {
-        return Bad(url, error, "not an MQTT URL");
+        return Bad(url, "not an MQTT URL");
     }
     if (!rest.empty() && rest.back() == '/')
         rest.remove_suffix(1);
@@ -37,40 +37,40 @@ std::optional<MqttOptions> ParseMqttUrl(std::string_view url, std::string* error
         if (colon != std::string_view::npos)
             o.password = std::string(credentials.substr(colon + 1));
         if (o.user.empty())
-            return Bad(url, error, "empty user name");
+            return Bad(url, "empty user name");
     }
     std::string_view host = rest;
     std::string_view port;
     if (rest.starts_with('[')) {
         const size_t close = rest.find(']');
         if (close == std::string_view::npos)
-            return Bad(url, error, "bad host name");
+            return Bad(url, "bad host name");
         host = rest.substr(1, close - 1);
         if (close + 1 < rest.size()) {
             if (rest[close + 1] != ':')
-                return Bad(url, error, "bad host name");
+                return Bad(url, "bad host name");
             port = rest.substr(close + 2);
             if (port.empty())
-                return Bad(url, error, "the port number must be 1-65535");
+                return Bad(url, "the port number must be 1-65535");
         }
     } else if (const size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
         host = rest.substr(0, colon);
         port = rest.substr(colon + 1);
         if (port.empty())
-            return Bad(url, error, "the port number must be 1-65535");
+            return Bad(url, "the port number must be 1-65535");
     }
     if (!port.empty()) {
         int value = 0;
         const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
         if (ec != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535)
-            return Bad(url, error, "the port number must be 1-65535");
+            return Bad(url, "the port number must be 1-65535");
         o.port = value;
     }
     if (host.empty())
-        return Bad(url, error, "no host");
+        return Bad(url, "no host");
     for (char c : host)
         if (c <= ' ' || c == '/' || c == '[' || c == ']' || (c == ':' && !rest.starts_with('[')))
-            return Bad(url, error, "bad host name");
+            return Bad(url, "bad host name");
     o.host = std::string(host);
     return o;
 }

@@ -3,7 +3,8 @@
 // ("mqtt://[USER[:PASSWORD]@]HOST[:PORT]", "mqtts://..." for TLS), the line's name in the topics,
 // the least time between two state messages of one station, and the bounded queue.
 
-#include <optional>
+#include "base/Result.h"
+
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,8 @@ struct MqttOptions {
     int keepAliveSeconds = 10;
 };
 
-// Fills host, port, TLS and the credentials from the URL; empty with *error set when bad.
-std::optional<MqttOptions> ParseMqttUrl(std::string_view url, std::string* error = nullptr);
+// Host, port, TLS and the credentials from the URL, or what is wrong with it.
+Result<MqttOptions> ParseMqttUrl(std::string_view url);
 // The URL of the options again, without the password.
 std::string MqttUrl(const MqttOptions& options);
 // A topic level made from a port's name: "/dev/ttyUSB0" -> "ttyUSB0",

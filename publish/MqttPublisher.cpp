@@ -19,19 +19,17 @@ MqttPublisher::~MqttPublisher()
     Stop();
 }
 
-bool MqttPublisher::Start(const MqttOptions& options, std::string* error)
+Result<void> MqttPublisher::Start(const MqttOptions& options)
 {
     Stop();
     std::call_once(g_libInit, [] { mosquitto_lib_init(); });
     options_ = options;
     statusTopic_ = "varimon/" + options.line + "/status";
     auto fail = [&](const std::string& why) {
-        if (error)
-            *error = why;
         if (mosq_)
             mosquitto_destroy(mosq_);
         mosq_ = nullptr;
-        return false;
+        return Failure{1, why};
     };
     const std::string clientId = "varimon-" + options.line + "-" + std::to_string(::getpid());
     mosq_ = mosquitto_new(clientId.c_str(), true, this);
@@ -74,7 +72,7 @@ bool MqttPublisher::Start(const MqttOptions& options, std::string* error)
     if (mosquitto_loop_start(mosq_) != MOSQ_ERR_SUCCESS)
         return fail("the MQTT client's thread could not be started");
     worker_ = std::thread(&MqttPublisher::Run, this);
-    return true;
+    return {};
 }
 
 void MqttPublisher::Stop()

@@ -36,9 +36,9 @@ public:
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
-    // Starts the client and its connection attempts (repeated until Stop); false with *error
-    // when the options cannot be used (TLS files, a host that cannot be looked up).
-    bool Start(const MqttOptions& options, std::string* error);
+    // Starts the client and its connection attempts (repeated until Stop); a failure when the
+    // options cannot be used (TLS files, a host that cannot be looked up).
+    Result<void> Start(const MqttOptions& options);
     // Publishes "offline", disconnects and ends both threads.
     void Stop();
     bool IsStarted() const { return mosq_ != nullptr; }

@@ -176,19 +176,19 @@ TEST(NetAddress, takesBothSchemesAndRefusesWhatCannotBeConnectedTo)
 {
     const auto raw = ParseNetAddress("tcp://plc-gw.local:4001");
     ASSERT_TRUE(raw);
-    EXPECT_FALSE(raw->rfc2217);
-    EXPECT_EQ(raw->host, "plc-gw.local");
-    EXPECT_EQ(raw->port, 4001);
+    EXPECT_FALSE(raw.Value().rfc2217);
+    EXPECT_EQ(raw.Value().host, "plc-gw.local");
+    EXPECT_EQ(raw.Value().port, 4001);
     const auto v6 = ParseNetAddress("rfc2217://[::1]:7000/");
     ASSERT_TRUE(v6);
-    EXPECT_TRUE(v6->rfc2217);
-    EXPECT_EQ(v6->host, "::1");
+    EXPECT_TRUE(v6.Value().rfc2217);
+    EXPECT_EQ(v6.Value().host, "::1");
 
     for (const char* bad : {"tcp://host", "tcp://:4001", "tcp://host:0", "tcp://host:65536",
                             "tcp://host:40x1", "rfc2217://::1:7000", "tcp://a b:1", "udp://host:1"}) {
-        std::string why;
-        EXPECT_FALSE(ParseNetAddress(bad, &why)) << bad;
-        EXPECT_NE(why.find("tcp://HOST:PORT"), std::string::npos) << why;
+        const auto result = ParseNetAddress(bad);
+        EXPECT_FALSE(result) << bad;
+        EXPECT_NE(result.Text().find("tcp://HOST:PORT"), std::string::npos) << result.Text();
     }
     EXPECT_TRUE(IsNetworkPortName("tcp://x"));
     EXPECT_FALSE(IsNetworkPortName("/dev/ttyUSB0"));

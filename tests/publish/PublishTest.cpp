@@ -38,25 +38,27 @@ StationRecord Drive(int id)
 
 TEST(MqttOptions, urlsGiveHostPortTlsAndCredentials)
 {
-    auto o = ParseMqttUrl("mqtt://broker.plant");
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->host, "broker.plant");
-    EXPECT_EQ(o->port, 1883);
-    EXPECT_FALSE(o->tls);
-    o = ParseMqttUrl("mqtts://ops:s3cr:t@[fd00::5]:9883/");
-    ASSERT_TRUE(o);
-    EXPECT_TRUE(o->tls);
-    EXPECT_EQ(o->host, "fd00::5");
-    EXPECT_EQ(o->port, 9883);
-    EXPECT_EQ(o->user, "ops");
-    EXPECT_EQ(o->password, "s3cr:t");
-    EXPECT_EQ(MqttUrl(*o), "mqtts://ops@[fd00::5]:9883");
-    EXPECT_EQ(ParseMqttUrl("mqtts://h")->port, 8883);
+    const auto plain = ParseMqttUrl("mqtt://broker.plant");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain.Value().host, "broker.plant");
+    EXPECT_EQ(plain.Value().port, 1883);
+    EXPECT_FALSE(plain.Value().tls);
+    const auto tls = ParseMqttUrl("mqtts://ops:s3cr:t@[fd00::5]:9883/");
+    ASSERT_TRUE(tls);
+    const MqttOptions& o = tls.Value();
+    EXPECT_TRUE(o.tls);
+    EXPECT_EQ(o.host, "fd00::5");
+    EXPECT_EQ(o.port, 9883);
+    EXPECT_EQ(o.user, "ops");
+    EXPECT_EQ(o.password, "s3cr:t");
+    EXPECT_EQ(MqttUrl(o), "mqtts://ops@[fd00::5]:9883");
+    EXPECT_EQ(ParseMqttUrl("mqtts://h").Value().port, 8883);
     for (const char* bad :
          {"tcp://h:1", "mqtt://", "mqtt://h:0", "mqtt://h:", "mqtt://:pw@h", "mqtt://a b", "mqtt://::1:5"}) {
-        std::string why;
-        EXPECT_FALSE(ParseMqttUrl(bad, &why)) << bad;
-        EXPECT_NE(why.find("mqtt://[USER[:PASSWORD]@]HOST[:PORT]"), std::string::npos) << why;
+        const auto result = ParseMqttUrl(bad);
+        EXPECT_FALSE(result) << bad;
+        EXPECT_NE(result.Text().find("mqtt://[USER[:PASSWORD]@]HOST[:PORT]"), std::string::npos)
+            << result.Text();
     }
 }
 
@@ -156,12 +158,12 @@ TEST(MqttPublisher, withTheBrokerAwayEventsAreBoundedAndCountedAndTheStateIsKept
         port = ntohs(a.sin_port);
         ::close(fd);  // nothing listens there now
     }
-    MqttOptions o = *ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port));
+    MqttOptions o = ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port)).Value();
     o.line = "t";
     o.queueLimit = 100;
     MqttPublisher publisher;
-    std::string why;
-    ASSERT_TRUE(publisher.Start(o, &why)) << why;
+    const Result<void> started = publisher.Start(o);
+    ASSERT_TRUE(started) << started.Text();
     for (int i = 0; i < 130; ++i)
         publisher.Publish({"varimon/t/events", "line " + std::to_string(i), 1, false});
     for (int i = 0; i < 50; ++i)
@@ -177,16 +179,17 @@ TEST(MqttPublisher, withTheBrokerAwayEventsAreBoundedAndCountedAndTheStateIsKept
 TEST(MqttPublisher, aHostThatCannotBeLookedUpOrAMissingCaFileIsAClearError)
 {
     MqttPublisher publisher;
-    std::string why;
-    MqttOptions o = *ParseMqttUrl("mqtt://no-such-broker.invalid");
+    MqttOptions o = ParseMqttUrl("mqtt://no-such-broker.invalid").Value();
     o.line = "t";
-    EXPECT_FALSE(publisher.Start(o, &why));
-    EXPECT_NE(why.find("no-such-broker.invalid"), std::string::npos) << why;
-    o = *ParseMqttUrl("mqtts://127.0.0.1");
+    Result<void> started = publisher.Start(o);
+    EXPECT_FALSE(started);
+    EXPECT_NE(started.Text().find("no-such-broker.invalid"), std::string::npos) << started.Text();
+    o = ParseMqttUrl("mqtts://127.0.0.1").Value();
     o.line = "t";
     o.caFile = "/nonexistent/ca.pem";
-    EXPECT_FALSE(publisher.Start(o, &why));
-    EXPECT_NE(why.find("TLS"), std::string::npos) << why;
-    EXPECT_NE(why.find("/nonexistent/ca.pem"), std::string::npos) << why;
+    started = publisher.Start(o);
+    EXPECT_FALSE(started);
+    EXPECT_NE(started.Text().find("TLS"), std::string::npos) << started.Text();
+    EXPECT_NE(started.Text().find("/nonexistent/ca.pem"), std::string::npos) << started.Text();
     EXPECT_FALSE(publisher.IsStarted());
 }

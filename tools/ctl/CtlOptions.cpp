@@ -209,8 +209,9 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return why;
     if (line.IsSet("port"))
         o.settings.portName = line.Value("port");
-    if (std::string why; IsNetworkPortName(o.settings.portName) && !ParseNetAddress(o.settings.portName, &why))
-        return "--port " + why;
+    if (IsNetworkPortName(o.settings.portName))
+        if (const Result<NetAddress> address = ParseNetAddress(o.settings.portName); !address)
+            return "--port " + address.Text();
     if (line.IsSet("net-allowance")) {
         const std::string value = line.Value("net-allowance");
         const auto ms = ParseNumber(value, 0, 10000);
@@ -220,8 +221,8 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
     }
     if (line.IsSet("mqtt")) {
         o.mqtt = line.Value("mqtt");
-        if (std::string why; !ParseMqttUrl(o.mqtt, &why))
-            return "--mqtt " + why;
+        if (const Result<MqttOptions> url = ParseMqttUrl(o.mqtt); !url)
+            return "--mqtt " + url.Text();
     }
     if (line.IsSet("mqtt-line"))
         o.mqttLine = line.Value("mqtt-line");

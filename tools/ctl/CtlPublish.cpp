@@ -10,7 +10,8 @@ namespace vm::ctl {
 
 MqttOptions CtlPublish::Options(const CtlOptions& o)
 {
-    MqttOptions m = ParseMqttUrl(o.mqtt).value_or(MqttOptions{});
+    const Result<MqttOptions> url = ParseMqttUrl(o.mqtt);
+    MqttOptions m = url ? url.Value() : MqttOptions{};
     m.line = o.mqttLine.empty() ? LineTopicName(o.settings.portName) : o.mqttLine;
     m.intervalMs = o.mqttIntervalMs;
     m.caFile = o.mqttCaFile;

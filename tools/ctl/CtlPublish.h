@@ -20,7 +20,7 @@ public:
     static MqttOptions Options(const CtlOptions& options);
 
     CtlPublish(const MqttOptions& options, int station);
-    bool Start(std::string* error) { return publisher_.Start(options_, error); }
+    Result<void> Start() { return publisher_.Start(options_); }
     void Stop() { publisher_.Stop(); }
     void OnPoll(const StationRecord& identified, const std::map<uint16_t, uint16_t>& poll, int64_t nowMs);
     // An event-log line with the time in front.

@@ -152,8 +152,8 @@ int main(int argc, char** argv)
     QTimer publishTick;
     if (!options.mqtt.empty()) {
         publish = std::make_unique<CtlPublish>(CtlPublish::Options(options), options.station);
-        if (std::string why; !publish->Start(&why)) {
-            std::cerr << "varimonctl: MQTT: " << why << "\n";
+        if (const vm::Result<void> started = publish->Start(); !started) {
+            std::cerr << "varimonctl: MQTT: " << started.Text() << "\n";
             return kExitPort;
         }
         auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
