@@ -83,7 +83,7 @@ void CtlPublish::OnPoll(const StationRecord& identified, const std::map<uint16_t
         case reg::kPoleCount:
             record_.value27 = v;
             break;
-        case reg::kC20Value34:
+        case reg::kC20TorqueFeedback:
             record_.value34 = v;
             break;
         case reg::kStatus:
