@@ -1,6 +1,7 @@
 #include "comm/CommManager.h"
 
-#include "comm/SerialPort.h"
+#include "comm/LinePort.h"
+#include "comm/NetAddress.h"
 
 #include <algorithm>
 #include <string>
@@ -14,7 +15,7 @@ CommClient::~CommClient()
 }
 
 CommManager::CommManager()
-    : m_portFactory([] { return std::make_unique<SerialPort>(); })
+    : m_portFactory([] { return std::make_unique<LinePort>(); })
 {
 }
 
@@ -99,7 +100,8 @@ int CommManager::Start(const CommSettings& settings)
         return 2;
 
     const int tick = settings.tickMs > 0 ? settings.tickMs : 30;
-    m_timeoutTicks = settings.timeoutMs / tick;
+    m_allowanceMs = IsNetworkPortName(settings.portName) ? std::max(settings.networkAllowanceMs, 0) : 0;
+    m_timeoutTicks = (settings.timeoutMs + m_allowanceMs) / tick;
     m_tickMs = tick;
     m_timeoutMs = settings.timeoutMs;
     m_pacing.Configure(settings.pacing,
@@ -238,7 +240,7 @@ int CommManager::ProbeTimeoutTicks(int timeoutMs) const
     const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != 0 ? 1 : 0) + (m_line.stopBits != 0 ? 2 : 1);
     const int baud = m_line.baudRate > 0 ? m_line.baudRate : 9600;
     const int wireMs = (kWireBytes * bitsPerByte * 1000 + baud - 1) / baud;
-    const int ticks = (std::max(timeoutMs, 0) + wireMs + m_tickMs - 1) / m_tickMs;
+    const int ticks = (std::max(timeoutMs, 0) + wireMs + m_allowanceMs + m_tickMs - 1) / m_tickMs;
     return std::max(ticks, 1);
 }
 

@@ -54,6 +54,7 @@ struct CommSettings : PortSettings {
     int turnaroundUs = kDefaultTurnaroundUs;  // line-paced: silence after each transaction
     bool blockReads = false;                  // Modbus: consecutive monitor reads in one request
     int blockReadMax = kDefaultBlockReadMax;
+    int networkAllowanceMs = 200;            // added to the time-out on tcp:// and rfc2217:// ports
 };
 
 // Schedules every exchange on the line: one transaction at a time, queued reads and writes before
@@ -237,6 +238,7 @@ private:
     int m_timeoutMs = 1000;
     LinePacing m_pacing;
     BlockReadTable m_blocks;
+    int m_allowanceMs = 0;                   // the network's share of every time-out
     PortSettings m_line;
     bool m_requestInProgress = false;
     bool m_waiting = false;

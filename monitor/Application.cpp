@@ -46,7 +46,10 @@ std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QStr
                 return std::nullopt;
             }
         } else {
-            *error = QStringLiteral("Unknown option: %1\nUsage: varimon [--port DEVICE] [--scan IDS]").arg(a);
+            *error = QStringLiteral(
+                         "Unknown option: %1\nUsage: varimon [--port "
+                         "DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT] [--scan IDS]")
+                         .arg(a);
             return std::nullopt;
         }
     }

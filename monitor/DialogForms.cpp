@@ -1,5 +1,7 @@
 #include "monitor/DialogForms.h"
 
+#include "comm/NetAddress.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -99,6 +101,12 @@ PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames
     turnaroundText = QString::number(s.turnaroundMs);
     blockReads = s.blockReads != 0;
     blockReadMaxText = QString::number(s.blockReadMax);
+    netAllowance = s.netAllowance;
+}
+
+bool PortSetupForm::NetAllowanceEnabled() const
+{
+    return IsNetworkPortName(port.trimmed().toStdString());
 }
 
 std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
@@ -113,6 +121,9 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     const QString typedPort = port.trimmed();
     if (typedPort.isEmpty())
         return QStringLiteral("Please enter a communication port.");
+    if (IsNetworkPortName(typedPort.toStdString()))
+        if (const Result<NetAddress> address = ParseNetAddress(typedPort.toStdString()); !address)
+            return QString::fromStdString(address.Text());
     s.port = typedPort;
     s.timeOut = timeOut;
     s.commMode = protocolIndex;
@@ -121,6 +132,7 @@ std::optional<QString> PortSetupForm::Apply(MainSettings& s) const
     s.baudRate = BaudRates().value(baudIndex, QStringLiteral("9600")).toInt();
     s.dataBit = DataBits().value(dataBitIndex, QStringLiteral("8")).toInt();
     s.retryCount = Retries().value(retryIndex, QStringLiteral("3")).toInt();
+    s.netAllowance = std::clamp(netAllowance, 0, kNetAllowanceMax);
     s.autoTxEnable = autoTx ? 1 : 0;
     s.txActiveHigh = txLevelIndex == 0 ? 1 : 0;
     s.pacing = pacingIndex == 1 ? 1 : 0;

@@ -44,12 +44,15 @@ public:
     QString turnaroundText;
     bool blockReads = false;
     QString blockReadMaxText;
+    int netAllowance = 200;
 
     // The "Active High"/"Active Low" list is for RTS mode only.
     bool TxLevelEnabled() const { return !autoTx; }
     // The turnaround is kept on a line-paced port only; block reads are Modbus only.
     bool TurnaroundEnabled() const { return pacingIndex == 1; }
     bool BlockReadsEnabled() const { return protocolIndex == 0; }
+    // The network allowance is for tcp:// and rfc2217:// ports only.
+    bool NetAllowanceEnabled() const;
 
     // Reads the controls back into settings; on a refused entry returns its message and leaves
     // settings unchanged.

@@ -1,5 +1,6 @@
 #include "monitor/Dialogs.h"
 
+#include "comm/NetAddress.h"
 #include "platform/PortDiscovery.h"
 
 #include <QButtonGroup>
@@ -101,6 +102,9 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     port_->setEditable(true);
     port_->setInsertPolicy(QComboBox::NoInsert);
     port_->addItems(form_.ports);
+    port_->setToolTip(
+        QStringLiteral("A serial device, or a serial device server as tcp://HOST:PORT or "
+                       "rfc2217://HOST:PORT"));
     port_->setCurrentText(form_.port);
     port_->setMinimumContentsLength(18);
     portNote_ = new QLabel(line);
@@ -168,6 +172,14 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     blockRow->addWidget(blockReadMax_, 1);
     blockRow->addWidget(new QLabel(QStringLiteral("registers"), op));
     opForm->addRow(QString(), blockRow);
+    netAllowance_ = new QSpinBox(op);
+    netAllowance_->setObjectName(QStringLiteral("netAllowance"));
+    netAllowance_->setRange(0, kNetAllowanceMax);
+    netAllowance_->setSingleStep(50);
+    netAllowance_->setValue(form_.netAllowance);
+    netAllowance_->setSuffix(QStringLiteral(" msec"));
+    netAllowance_->setToolTip(QStringLiteral("Added to the time-out on tcp:// and rfc2217:// ports"));
+    opForm->addRow(Buddy(QStringLiteral("&Network Allowance"), netAllowance_, op), netAllowance_);
 
     auto* columns = new QHBoxLayout;
     columns->addWidget(line, 1);
@@ -196,6 +208,7 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
     connect(protocol_, &QComboBox::currentIndexChanged, this, &CPortSetupDlg::UpdateEnabling);
     connect(blockReads_, &QCheckBox::toggled, this, &CPortSetupDlg::UpdateEnabling);
     connect(port_, &QComboBox::currentTextChanged, this, &CPortSetupDlg::UpdatePortNote);
+    connect(port_, &QComboBox::currentTextChanged, this, &CPortSetupDlg::UpdateEnabling);
     UpdateEnabling();
     UpdatePortNote();
 }
@@ -207,11 +220,20 @@ void CPortSetupDlg::UpdateEnabling()
     turnaround_->setEnabled(f.TurnaroundEnabled());
     blockReads_->setEnabled(f.BlockReadsEnabled());
     blockReadMax_->setEnabled(f.BlockReadsEnabled() && f.blockReads);
+    netAllowance_->setEnabled(f.NetAllowanceEnabled());
 }
 
 void CPortSetupDlg::UpdatePortNote()
 {
     const QString device = port_->currentText().trimmed();
+    if (IsNetworkPortName(device.toStdString())) {
+        portNote_->setText(ParseNetAddress(device.toStdString())
+                               ? (device.startsWith(QLatin1String("rfc2217"))
+                                      ? QStringLiteral("Serial device server (RFC 2217)")
+                                      : QStringLiteral("Serial device server (raw TCP)"))
+                               : QStringLiteral("Use tcp://HOST:PORT or rfc2217://HOST:PORT"));
+        return;
+    }
     QString note = QFileInfo::exists(device) ? QStringLiteral("Device path")
                                              : QStringLiteral("No such device");
     for (const PortRecord& p : discovered_) {
@@ -240,6 +262,7 @@ PortSetupForm CPortSetupDlg::Form() const
     f.turnaroundText = turnaround_->text();
     f.blockReads = blockReads_->isChecked();
     f.blockReadMaxText = blockReadMax_->text();
+    f.netAllowance = netAllowance_->value();
     return f;
 }
 

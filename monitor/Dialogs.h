@@ -52,6 +52,7 @@ private:
     QSpinBox* turnaround_;
     QCheckBox* blockReads_;
     QSpinBox* blockReadMax_;
+    QSpinBox* netAllowance_ = nullptr;
 };
 
 class CSelectIdDlg : public QDialog {

@@ -103,12 +103,14 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     // The history saves every new fault from inside the line's callbacks.
     history_.SetMessageSink(&queuedMessages_);
     network_.SetEventLog(&log_);
-    network_.SetFaultHistory(&history_);
+    publisher_.Attach(&history_);
+    network_.SetFaultHistory(&publisher_);
     network_.SetDataFolder(folders_.data);
     network_.SetToolFrames(&frames_);
     log_.SetLineHandler([this](const QString& line) {
         if (eventLogView_)
             eventLogView_->AppendLine(line);
+        publisher_.EventLine(line);
     });
     log_.SetStopHandler([this] {
         settings_.logEnable = 0;
@@ -249,6 +251,8 @@ void CMainFrame::CreateMenus()
 
     QMenu* setup = bar->addMenu(QStringLiteral("&Setup"));
     setup->addAction(Action(kCmdPortSetup));
+    setup->addAction(QStringLiteral("MQTT &Publisher..."), this,
+                     [this] { ShowFailure(publisher_.RunSetup(this, settings_.port)); });
     setup->addSeparator();
     setup->addAction(Action(kCmdFaultFilePath));
     setup->addAction(Action(kCmdEraseFaultHistory));
@@ -304,6 +308,7 @@ void CMainFrame::CreateStatusBar()
     bar->addPermanentWidget(progress_);
     for (QLabel* pane : {graphWatchPane_, protocolPane_, portPane_, baudPane_, lampPane_})
         bar->addPermanentWidget(pane);
+    bar->addPermanentWidget(publisher_.StatusPane(bar));
     for (QLabel* pane : {protocolPane_, portPane_, baudPane_})
         pane->installEventFilter(this);
     bar->showMessage(QStringLiteral("Ready"));
@@ -389,6 +394,7 @@ void CMainFrame::Startup()
     if (!historyOpened)
         ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
+    ShowFailure(publisher_.Start(settings_.port));
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
     else if (settings_.conIds)
@@ -413,6 +419,7 @@ bool CMainFrame::StartComm()
     c.turnaroundUs = settings_.turnaroundMs * 1000;
     c.blockReads = settings_.blockReads != 0;
     c.blockReadMax = settings_.blockReadMax;
+    c.networkAllowanceMs = settings_.netAllowance;
     const int started = driver_.Start(c);
     UpdatePanes();  // a start ends the reopening of a lost port
     if (started == 0)
@@ -496,6 +503,7 @@ void CMainFrame::RefreshStation(StationRecord& record)
 {
     if (invList_)
         invList_->RefreshStation(record);
+    publisher_.StationChanged(record, network_.DeviceName(record.station));
     UpdateCommands();
 }
 
@@ -503,6 +511,7 @@ void CMainFrame::RefreshValues(StationRecord& record)
 {
     if (invList_)
         invList_->RefreshValues(record);
+    publisher_.StationChanged(record, network_.DeviceName(record.station));
 }
 
 void CMainFrame::TitleChanged(int connected)
@@ -533,6 +542,12 @@ void CMainFrame::StatusMessage(const QString& text)
 void CMainFrame::ShowError(const QString& text)
 {
     queuedMessages_.Show(MessageKind::Error, text.toStdString(), kCaption);
+}
+
+void CMainFrame::ShowFailure(const Result<void>& result)
+{
+    if (!result)
+        ShowErrorNow(QString::fromStdString(result.Text()));
 }
 
 void CMainFrame::ShowErrorNow(const QString& text)
@@ -641,7 +656,9 @@ bool CMainFrame::ApplyPortSettings(const MainSettings& s)
     settings_.turnaroundMs = s.turnaroundMs;
     settings_.blockReads = s.blockReads;
     settings_.blockReadMax = s.blockReadMax;
+    settings_.netAllowance = s.netAllowance;
     storedPort_ = s.port;  // chosen by the operator: no longer a one-run override
+    ShowFailure(publisher_.PortChanged(settings_.port));
     UpdatePanes();
     return StartComm();
 }

@@ -3,17 +3,18 @@
 // tabbed view with the inverter list and the fault history, the information sheet, and the
 // network logic it owns for the whole run.
 
+#include "catalogue/DataFileVersions.h"
+#include "frames/ToolFrameList.h"
+#include "frames/ToolHost.h"
 #include "monitor/EventLog.h"
 #include "monitor/EventLogView.h"
 #include "monitor/FaultListView.h"
 #include "monitor/InfoSheet.h"
 #include "monitor/InvListView.h"
 #include "monitor/LineHealthView.h"
+#include "monitor/LinePublisher.h"
 #include "monitor/MonitorHooks.h"
 #include "monitor/NetworkMonitor.h"
-#include "catalogue/DataFileVersions.h"
-#include "frames/ToolFrameList.h"
-#include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "platform/CommDriver.h"
 #include "platform/PortDiscovery.h"
@@ -199,6 +200,7 @@ private:
     void RecheckListed();
     void CleanList();
     void ShowErrorNow(const QString& text);
+    void ShowFailure(const Result<void>& result);
     StationRecord* SelectedConnected() const;
     QString AskSavePath(const QString& title, const QString& filter, const QString& suffix,
                         const QString& current);
@@ -215,6 +217,7 @@ private:
 
     EventLog log_;
     CHistory history_;
+    LinePublisher publisher_;  // between the network logic and the history: faults pass it
     CommDriver driver_;        // before network_: clients go before their manager
     NetworkMonitor network_;
     // After the manager and the records: the sheet's pages unregister while both still exist.

@@ -1,5 +1,7 @@
 #include "platform/Settings.h"
 
+#include "comm/NetAddress.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -58,7 +60,7 @@ QString DefaultLogFilePath(const QString& logFolder)
 
 QString ValidatedPort(const QString& stored, const QStringList& portNames)
 {
-    if (portNames.contains(stored))
+    if (portNames.contains(stored) || IsNetworkPortName(stored.toStdString()))
         return stored;
     // Simulated lines and symlinked adapters are not discovered but are still good ports.
     if (!stored.isEmpty() && QFileInfo::exists(stored))
@@ -80,6 +82,7 @@ MainSettings LoadMainSettings(QSettings& s, const SettingsContext& context)
     m.autoTxEnable = AnyInt(ReadNumber(s, "Auto Tx Enalbe", 1), 1);
     m.txActiveHigh = AnyInt(ReadNumber(s, "Tx Active High", 1), 1);
     m.timeOut = Clamped(ReadNumber(s, "TimeOut", 1000), kTimeOutMin, kTimeOutMax);
+    m.netAllowance = Clamped(ReadNumber(s, "Net Allowance", 200), 0, kNetAllowanceMax);
     m.retryCount = Clamped(ReadNumber(s, "Retry Count", 3), kRetryMin, kRetryMax);
     m.pacing = ReadNumber(s, "Pacing", 0) == 1 ? 1 : 0;
     m.turnaroundMs = Clamped(ReadNumber(s, "Turnaround", 2), 0, kTurnaroundMaxMs);
@@ -116,6 +119,7 @@ void SaveMainSettings(QSettings& s, const MainSettings& m)
     s.setValue(QStringLiteral("Auto Tx Enalbe"), m.autoTxEnable);
     s.setValue(QStringLiteral("Tx Active High"), m.txActiveHigh);
     s.setValue(QStringLiteral("TimeOut"), m.timeOut);
+    s.setValue(QStringLiteral("Net Allowance"), m.netAllowance);
     s.setValue(QStringLiteral("Retry Count"), m.retryCount);
     s.setValue(QStringLiteral("Pacing"), m.pacing);
     s.setValue(QStringLiteral("Turnaround"), m.turnaroundMs);

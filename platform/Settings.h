@@ -39,6 +39,7 @@ struct MainSettings {
     int turnaroundMs = 2;  // line-paced: silence after each transaction, besides Modbus t3.5
     int blockReads = 0;    // Modbus: consecutive monitor reads in one request
     int blockReadMax = 16;
+    int netAllowance = 200;  // ms added to the time-out on tcp:// and rfc2217:// ports
     int logEnable = 1;
     int scanIdOne = 1;
     int scanIdFrom = 1;
@@ -64,6 +65,7 @@ struct SettingsContext {
 
 inline constexpr int kTimeOutMin = 500;
 inline constexpr int kTimeOutMax = 3000;
+inline constexpr int kNetAllowanceMax = 10000;
 inline constexpr int kRetryMin = 2;
 inline constexpr int kRetryMax = 5;
 inline constexpr int kTurnaroundMaxMs = 100;

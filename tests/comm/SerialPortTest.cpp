@@ -1,6 +1,7 @@
 #include "FakePort.h"
 #include "PtyResponder.h"
 
+#include "comm/LinePort.h"
 #include "comm/SerialPort.h"
 #include "tests/support/CpuTime.h"
 
@@ -187,7 +188,10 @@ TEST_P(PtyTest, RtsDirectionControlOnADeviceWithoutModemLinesIsQuiet)
     PtyResponder station(pty.master, GetParam());
     settings.autoTxEnable = false;
     ASSERT_EQ(m.Start(settings), 0);
-    auto* port = dynamic_cast<SerialPort*>(m.Port());
+    // The manager's own port chooses a serial device for a device name.
+    auto* line = dynamic_cast<LinePort*>(m.Port());
+    ASSERT_NE(line, nullptr);
+    auto* port = dynamic_cast<SerialPort*>(line->Inner());
     ASSERT_NE(port, nullptr);
     EXPECT_FALSE(port->HasModemControl());
     Recorder client;

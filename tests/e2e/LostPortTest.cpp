@@ -2,69 +2,15 @@
 // started again on the same link, and the monitor carries on by itself.
 #include "Processes.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <unistd.h>
 
 namespace vm::e2e {
 namespace {
 
 constexpr int kReopenMs = 200;
-
-// varimonctl in the background, its output read as it comes.
-class CtlProcess {
-public:
-    void Start(const QStringList& args)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VARIMON_REOPEN_MS", QString::number(kReopenMs));
-        process.setProcessEnvironment(env);
-        process.start(CtlProgram(), args);
-    }
-    // Waits until done() holds, reading output meanwhile; false at the deadline or the exit.
-    bool WaitUntil(const std::function<bool()>& done, int ms = kDeadlineMs)
-    {
-        QDeadlineTimer deadline(ms);
-        for (;;) {
-            Read();
-            if (done())
-                return true;
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return false;
-            process.waitForReadyRead(static_cast<int>(std::min<qint64>(50, deadline.remainingTime())));
-        }
-    }
-    QStringList Lines() const { return out.split('\n', Qt::SkipEmptyParts); }
-    // CPU seconds the process has used so far, from /proc.
-    double CpuSeconds() const
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return -1;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        // utime and stime: fields 14 and 15 of the line, 12 and 13 after the name.
-        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-    std::string Show() const { return ("out: " + out + "\nerr: " + err).toStdString(); }
-
-    QProcess process;
-    QString out;
-    QString err;
-
-private:
-    void Read()
-    {
-        out += QString::fromUtf8(process.readAllStandardOutput());
-        err += QString::fromUtf8(process.readAllStandardError());
-    }
-};
 
 class LostPortTest : public ::testing::TestWithParam<std::string> {};
 
@@ -75,7 +21,7 @@ TEST_P(LostPortTest, monitorSaysThePortIsLostAndGoesOnWithANewSimulatorOnTheSame
     SimProcess sim;
     ASSERT_TRUE(sim.Start(simArgs)) << sim.Output().toStdString();
     CtlProcess ctl;
-    ctl.Start({"--port", sim.Link(), "--protocol", protocol, "--timeout", "150", "--retries", "1", "--raw", "monitor",
+    ctl.Start(kReopenMs, {"--port", sim.Link(), "--protocol", protocol, "--timeout", "150", "--retries", "1", "--raw", "monitor",
                "5", "14", "6"});
     ASSERT_TRUE(ctl.WaitUntil([&] { return ctl.Lines().size() >= 2; })) << ctl.Show();
 

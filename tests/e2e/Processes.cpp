@@ -1,8 +1,11 @@
 #include "Processes.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QProcessEnvironment>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace vm::e2e {
 
@@ -73,8 +76,13 @@ QStringList CtlResult::Lines() const
 
 CtlResult RunCtl(const SimProcess& sim, const QStringList& args)
 {
+    return RunCtlOn(sim.Link(), args);
+}
+
+CtlResult RunCtlOn(const QString& port, const QStringList& args)
+{
     QProcess ctl;
-    ctl.start(CtlProgram(), QStringList{"--port", sim.Link()} + args);
+    ctl.start(CtlProgram(), QStringList{"--port", port} + args);
     CtlResult result;
     if (!ctl.waitForFinished(kDeadlineMs * 2)) {
         ctl.kill();
@@ -86,6 +94,45 @@ CtlResult RunCtl(const SimProcess& sim, const QStringList& args)
     result.out = QString::fromUtf8(ctl.readAllStandardOutput());
     result.err = QString::fromUtf8(ctl.readAllStandardError());
     return result;
+}
+
+void CtlProcess::Start(int reopenMs, const QStringList& args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (reopenMs > 0)
+        env.insert("VARIMON_REOPEN_MS", QString::number(reopenMs));
+    process.setProcessEnvironment(env);
+    process.start(CtlProgram(), args);
+}
+
+bool CtlProcess::WaitUntil(const std::function<bool()>& done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    for (;;) {
+        Read();
+        if (done())
+            return true;
+        if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(static_cast<int>(std::min<qint64>(50, deadline.remainingTime())));
+    }
+}
+
+double CtlProcess::CpuSeconds() const
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // utime and stime: fields 14 and 15 of the line, 12 and 13 after the name.
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+void CtlProcess::Read()
+{
+    out += QString::fromUtf8(process.readAllStandardOutput());
+    err += QString::fromUtf8(process.readAllStandardError());
 }
 
 bool IsSymlink(const QString& path)

@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace vm::e2e {
 
@@ -50,6 +52,28 @@ struct CtlResult {
 
 // Runs varimonctl on the simulator's line to its end.
 CtlResult RunCtl(const SimProcess& sim, const QStringList& args);
+// The same on any port (a network port among them).
+CtlResult RunCtlOn(const QString& port, const QStringList& args);
+
+// varimonctl in the background, its output read as it comes.
+class CtlProcess {
+public:
+    // reopenMs > 0 shortens the lost port's reopen interval.
+    void Start(int reopenMs, const QStringList& args);
+    // Waits until done() holds, reading output meanwhile; false at the deadline or the exit.
+    bool WaitUntil(const std::function<bool()>& done, int ms = kDeadlineMs);
+    QStringList Lines() const { return out.split('\n', Qt::SkipEmptyParts); }
+    // CPU seconds the process has used so far, from /proc.
+    double CpuSeconds() const;
+    std::string Show() const { return ("out: " + out + "\nerr: " + err).toStdString(); }
+
+    QProcess process;
+    QString out;
+    QString err;
+
+private:
+    void Read();
+};
 
 // True when the path is a symlink (dangling or not).
 bool IsSymlink(const QString& path);

@@ -259,3 +259,24 @@ TEST(SelectIdDialogTest, quickScanBoxShowsTheSettingAndSearchStoresIt)
     EXPECT_EQ(dialog.Result().quickScan, 1);
     EXPECT_EQ(SelectIdForm(MainSettings{}).quickScan, true);
 }
+
+TEST(PortSetupFormTest, aNetworkPortIsTypedCheckedAndGetsItsAllowance)
+{
+    MainSettings s;
+    PortSetupForm f(s, {"/dev/ttyS0"});
+    EXPECT_FALSE(f.NetAllowanceEnabled());
+    f.port = "rfc2217://gw-7:4001";
+    f.netAllowance = 350;
+    EXPECT_TRUE(f.NetAllowanceEnabled());
+    MainSettings out = s;
+    ASSERT_FALSE(f.Apply(out).has_value());
+    EXPECT_EQ(out.port, "rfc2217://gw-7:4001");
+    EXPECT_EQ(out.netAllowance, 350);
+
+    f.port = "tcp://gw-7";
+    out = s;
+    const auto error = f.Apply(out);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains("use tcp://HOST:PORT or rfc2217://HOST:PORT")) << error->toStdString();
+    EXPECT_EQ(out.port, s.port);
+}

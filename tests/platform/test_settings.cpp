@@ -266,3 +266,14 @@ TEST(ProgramFoldersTest, unusableExecutableFolderMovesToTheUserFolderAndFindsShi
     EXPECT_FALSE(QDir(gone).exists());
     EXPECT_EQ(f.data, QDir::cleanPath(shipped.path()));
 }
+
+TEST_F(SettingsTest, aNetworkPortIsKeptThoughNoDeviceHasItsNameAndItsAllowanceIsBounded)
+{
+    Store("Port", "tcp://10.0.0.5:4001");
+    Store("Net Allowance", 99999);
+    const MainSettings m = Load();
+    EXPECT_EQ(m.port, "tcp://10.0.0.5:4001");
+    EXPECT_EQ(m.netAllowance, kNetAllowanceMax);
+    Store("Net Allowance", -5);
+    EXPECT_EQ(Load().netAllowance, 0);
+}

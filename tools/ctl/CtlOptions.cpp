@@ -1,5 +1,7 @@
 #include "tools/ctl/CtlOptions.h"
 
+#include "comm/NetAddress.h"
+#include "publish/MqttOptions.h"
 #include "tools/common/ParseNumber.h"
 #include "tools/common/ToolCommandLine.h"
 
@@ -112,8 +114,13 @@ std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
 // The options and the help text; the commands are the words among them.
 void Declare(ToolCommandLine& line)
 {
-    line.AddOption({QStringLiteral("port"), QStringLiteral("Serial device of the line (required)."),
+    line.AddOption({QStringLiteral("port"),
+                    QStringLiteral("Serial device of the line, or a serial device server as tcp://HOST:PORT "
+                                   "(raw) or rfc2217://HOST:PORT (required)."),
                     QStringLiteral("DEV")});
+    line.AddOption({QStringLiteral("net-allowance"),
+                    QStringLiteral("Added to the time-out on tcp:// and rfc2217:// ports, 0-10000 ms (default 200)."),
+                    QStringLiteral("MS")});
     line.AddOption({QStringLiteral("protocol"), QStringLiteral("kx485 or modbus (default kx485)."),
                     QStringLiteral("PROTOCOL")});
     line.AddLineOptions();
@@ -140,6 +147,19 @@ void Declare(ToolCommandLine& line)
                                    "give-ups, NAKs and exceptions by code, reply ms last/mean/max from the end "
                                    "of the request, values refreshed per second); with --json one object each.")});
     line.AddOption({QStringLiteral("verify"), QStringLiteral("download: read every written parameter back.")});
+    line.AddOption({QStringLiteral("mqtt"),
+                    QStringLiteral("monitor: publish the station's state, events and faults to an MQTT broker, "
+                                   "mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://... for TLS."),
+                    QStringLiteral("URL")});
+    line.AddOption({QStringLiteral("mqtt-line"), QStringLiteral("--mqtt: LINE of varimon/LINE/... (default: from --port)."),
+                    QStringLiteral("NAME")});
+    line.AddOption({QStringLiteral("mqtt-interval"),
+                    QStringLiteral("--mqtt: state messages at most every MS, 0-3600000 (default 1000)."),
+                    QStringLiteral("MS")});
+    line.AddOption({QStringLiteral("mqtt-cafile"), QStringLiteral("--mqtt with mqtts://: the broker's CA certificate."),
+                    QStringLiteral("FILE")});
+    line.AddOption({QStringLiteral("mqtt-insecure"),
+                    QStringLiteral("--mqtt with mqtts://: do not check the broker's host name.")});
     line.AddOption({QStringLiteral("data"), QStringLiteral("Parameter data files (default: the program's Data)."),
                     QStringLiteral("DIR")});
 }
@@ -194,6 +214,35 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return why;
     if (line.IsSet("port"))
         o.settings.portName = line.Value("port");
+    if (IsNetworkPortName(o.settings.portName))
+        if (const Result<NetAddress> address = ParseNetAddress(o.settings.portName); !address)
+            return "--port " + address.Text();
+    if (line.IsSet("net-allowance")) {
+        const std::string value = line.Value("net-allowance");
+        const auto ms = ParseNumber(value, 0, 10000);
+        if (!ms)
+            return "--net-allowance " + value + ": use 0-10000 ms";
+        o.settings.networkAllowanceMs = static_cast<int>(*ms);
+    }
+    if (line.IsSet("mqtt")) {
+        o.mqtt = line.Value("mqtt");
+        if (const Result<MqttOptions> url = ParseMqttUrl(o.mqtt); !url)
+            return "--mqtt " + url.Text();
+    }
+    if (line.IsSet("mqtt-line"))
+        o.mqttLine = line.Value("mqtt-line");
+    if (o.mqttLine.find_first_of("/+#") != std::string::npos)
+        return "--mqtt-line " + o.mqttLine + ": no '/', '+' or '#' in a topic level";
+    if (line.IsSet("mqtt-interval")) {
+        const std::string value = line.Value("mqtt-interval");
+        const auto ms = ParseNumber(value, 0, 3600000);
+        if (!ms)
+            return "--mqtt-interval " + value + ": use 0-3600000 ms";
+        o.mqttIntervalMs = static_cast<int>(*ms);
+    }
+    if (line.IsSet("mqtt-cafile"))
+        o.mqttCaFile = line.Value("mqtt-cafile");
+    o.mqttInsecure = line.IsSet("mqtt-insecure");
     if (line.IsSet("protocol")) {
         const std::string value = line.Value("protocol");
         if (value == "kx485")
@@ -250,6 +299,8 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         return "--quick is for scan only";
     if (o.stats && o.command != Command::Monitor)
         return "--stats goes with monitor";
+    if (!o.mqtt.empty() && o.command != Command::Monitor)
+        return "--mqtt goes with monitor";
     if (o.settings.portName.empty())
         return "give the line with --port DEV";
     return {};

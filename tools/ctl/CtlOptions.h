@@ -36,6 +36,11 @@ struct CtlOptions {
     std::string file;            // upload, download, compare: the .par or .usr file
     bool verify = false;         // download: read every written parameter back
     std::string dataDir;         // parameter data files; empty: the program's Data folder
+    std::string mqtt;            // monitor: the broker's URL; empty = no publishing
+    std::string mqttLine;        // LINE of the topics; empty: from the port's name
+    int mqttIntervalMs = 1000;
+    std::string mqttCaFile;
+    bool mqttInsecure = false;
 };
 
 inline bool IsFileCommand(Command c)

@@ -190,6 +190,8 @@ void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
 void CtlRunner::PrintPoll()
 {
     ++lines_;
+    if (onPoll)
+        onPoll(record_, poll_);
     std::string text;
     QJsonArray values;
     for (uint16_t a : options_.addresses) {

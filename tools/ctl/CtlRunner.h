@@ -38,6 +38,8 @@ public:
     int ExitCode() const { return exitCode_; }
     // Called once, when the command is done.
     std::function<void()> onFinished;
+    // monitor: each complete poll, with the station's identification.
+    std::function<void(const StationRecord& record, const std::map<uint16_t, uint16_t>& poll)> onPoll;
 
     void OnCommReply(int station, const CommReply& reply) override;
     void OnCommMonitor(int station, const CommReply& reply) override;

@@ -3,16 +3,20 @@
 #include "platform/CommDriver.h"
 #include "platform/ProgramFolders.h"
 #include "tools/common/ToolCommandLine.h"
+#include "tools/ctl/CtlPublish.h"
 #include "tools/ctl/CtlRunner.h"
 #include "tools/ctl/CtlStats.h"
 #include "tools/ctl/CtlTransfer.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <map>
+#include <memory>
 #include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
@@ -143,10 +147,42 @@ int main(int argc, char** argv)
     QSocketNotifier interrupt(g_interruptPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { runner.Interrupt(); });
 
+    // --mqtt: the publisher runs on threads of its own; the line only hands it messages.
+    std::unique_ptr<CtlPublish> publish;
+    QTimer publishTick;
+    if (!options.mqtt.empty()) {
+        publish = std::make_unique<CtlPublish>(CtlPublish::Options(options), options.station);
+        if (const vm::Result<void> started = publish->Start(); !started) {
+            std::cerr << "varimonctl: MQTT: " << started.Text() << "\n";
+            return kExitPort;
+        }
+        auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
+        runner.onPoll = [&publish, now](const vm::StationRecord& r, const std::map<uint16_t, uint16_t>& poll) {
+            publish->OnPoll(r, poll, now());
+        };
+        QObject::connect(&driver, &vm::CommDriver::portLost, [&publish, now] { publish->OnLineEvent("Port lost", now()); });
+        QObject::connect(&driver, &vm::CommDriver::portRestored,
+                         [&publish, now] { publish->OnLineEvent("Port reopened", now()); });
+        QObject::connect(&publishTick, &QTimer::timeout, [&publish, &options, now] {
+            publish->Tick(now());
+            static int64_t lastShown = 0;
+            if (options.stats && now() - lastShown >= 1000) {
+                lastShown = now();
+                std::cerr << publish->StatsLine() << std::endl;
+            }
+        });
+        publishTick.start(100);
+    }
+
     StatsPrinter stats(driver.Manager(), options);
     runner.Begin();
     const int code = app.exec();
     stats.Finish();
     driver.Stop();
+    if (publish) {
+        publishTick.stop();
+        std::cerr << publish->StatsLine() << std::endl;
+        publish->Stop();
+    }
     return code;
 }
