@@ -1,5 +1,5 @@
 #pragma once
-// Rows of the "Line Health" page: one per connected drive, the communication manager's counters
+// Rows of the "Line Health" page: one per drive connected during the run (lost ones marked), the communication manager's counters
 // for its station as last refreshed, and the values per second refreshed since the refresh before.
 
 #include "comm/StationHealth.h"
@@ -35,6 +35,7 @@ struct LineHealthRow {
     int station = 0;
     QString drive;  // model, with the device name when the user gave one
     StationHealth health;
+    bool lost = false;  // connected earlier in the run, not now
 };
 
 class LineHealthModel final : public QAbstractTableModel {

@@ -55,9 +55,13 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     buttons->addWidget(since_);
     buttons->addStretch(1);
     buttons->addWidget(resetButton_);
+    note_ = new QLabel(this);
+    note_->setStyleSheet(QStringLiteral("color: #c81010; padding: 4px 8px;"));
+    note_->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(note_);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
 
@@ -69,6 +73,14 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
 void LineHealthView::Refresh()
 {
     model_.Refresh(rows_ ? rows_() : std::vector<LineHealthRow>{}, clock_());
+    const QString note = noteSource_ ? noteSource_() : QString();
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+}
+
+QString LineHealthView::NoteText() const
+{
+    return note_->text();
 }
 
 void LineHealthView::Reset()

@@ -25,6 +25,9 @@ public:
     LineHealthView(RowSource rows, ResetCounters reset, QWidget* parent = nullptr);
 
     void SetClock(Clock nowMs) { clock_ = std::move(nowMs); }
+    // A line about the line as a whole, read at each refresh; hidden while empty.
+    void SetNoteSource(std::function<QString()> note) { noteSource_ = std::move(note); }
+    QString NoteText() const;
     // Reads the rows now (the timer does it every second).
     void Refresh();
     // Zeroes the counters and starts the rates over.
@@ -43,6 +46,8 @@ private:
     QTableView* table_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     QLabel* since_ = nullptr;
+    QLabel* note_ = nullptr;
+    std::function<QString()> noteSource_;
     QTimer timer_;
 };
 

@@ -21,11 +21,14 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <set>
+
 namespace vm {
 
 namespace {
 
 constexpr int kLampPeriodMs = 200;
+constexpr QSize kMainMinimumSize(560, 400);
 const char* const kCaption = "Varimon";
 
 // Message boxes over the main window.
@@ -97,6 +100,8 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
       messageBoxes_(std::make_unique<MessageBoxSink>(this))
 {
     setObjectName(QStringLiteral("MainFrame"));
+    // Below this the list and the panes cannot be used; a placement smaller is a damaged one.
+    setMinimumSize(kMainMinimumSize);
     messages_ = messageBoxes_.get();
     queuedMessages_.SetTarget(messages_);
     // The history saves every new fault from inside the line's callbacks.
@@ -129,6 +134,13 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     ports_ = DiscoverPorts();
     portNames_ = PortNameList(ports_);
     LoadSettings();
+    network_.SetLostRecheck(settings_.lostRecheck != 0);
+    {
+        CommManager::LostProbeTiming timing = Manager().LostTiming();
+        timing.intervalMs = settings_.lostRecheckInterval * 1000;
+        timing.slowIntervalMs = timing.intervalMs * 10;
+        Manager().SetLostProbeTiming(timing);
+    }
     UpdatePanes();
 
     connect(&driver_, &CommDriver::traffic, this, [this](int kind) {
@@ -319,6 +331,7 @@ void CMainFrame::CreateViews()
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
     lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
+    lineHealth_->SetNoteSource([this] { return HealthNote(); });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
@@ -378,10 +391,10 @@ void CMainFrame::Startup()
 {
     if (settings_.logEnable)
         OnStartEventLog();
-    const bool historyOpened = history_.Open(settings_.faultFilePath);
-    queuedMessages_.Flush();  // the history's own message first
-    if (!historyOpened)
-        ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
+    // A damaged history is told of once the line runs: an unattended restart must not wait
+    // for someone to click OK before it monitors anything.
+    if (!history_.Open(settings_.faultFilePath))
+        ShowError(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
     if (options_.scanIds)
         network_.StartScan(*options_.scanIds);
@@ -532,10 +545,14 @@ void CMainFrame::ShowErrorNow(const QString& text)
 
 // --- connection commands ---------------------------------------------------------------------
 
-void CMainFrame::CleanList()
+void CMainFrame::CleanList(bool letLostGo)
 {
-    for (int id : invList_->ListedStations())
+    for (int id : invList_->ListedStations()) {
+        const StationRecord& r = network_.Record(id);
+        if (letLostGo && !(r.present && r.connected))
+            network_.StopWatching(id);
         network_.ForgetStation(id);
+    }
     invList_->RemoveUnconnected();
 }
 
@@ -558,7 +575,7 @@ void CMainFrame::ConnectWith(const MainSettings& choice)
     settings_.scanIdTo = choice.scanIdTo;
     settings_.quickScan = choice.quickScan;
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(true);
     network_.StartScan(SelectIdForm::Ids(settings_), settings_.quickScan ? settings_.quickScanTimeOut : 0);
     UpdateCommands();
 }
@@ -568,7 +585,7 @@ void CMainFrame::OnUpdate()
     if (network_.Scanning())
         return;
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(true);
     network_.StartScan(invList_->ListedStations());
     UpdateCommands();
 }
@@ -577,6 +594,9 @@ void CMainFrame::OnPortLost()
 {
     UpdatePanes();
     network_.AddLineEvent(QStringLiteral("Port lost"));
+    // Nothing of what the rows show is live any more; they come back with the port.
+    network_.LineLost();
+    UpdateCommands();
 }
 
 void CMainFrame::OnPortRestored()
@@ -596,7 +616,7 @@ void CMainFrame::RecheckListed()
     // "No Connection", and Update would drop every one of them unchecked.
     const std::vector<int> listed = invList_->ListedStations();
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(false);
     network_.StartScan(listed);
     UpdateCommands();
 }
@@ -828,14 +848,35 @@ void CMainFrame::OnEraseFaultHistory()
 
 std::vector<LineHealthRow> CMainFrame::HealthRows()
 {
+    // A lost drive keeps its row: its time-outs and give-ups are what explain the loss.
     std::vector<LineHealthRow> rows;
-    for (int id : network_.ConnectedIds()) {
-        QString drive = QString::fromLatin1(ModelName(network_.Record(id).model));
+    std::set<int> ids;
+    for (int id : network_.EverConnected())
+        ids.insert(id);
+    for (int id : network_.ConnectedIds())
+        ids.insert(id);
+    for (int id : ids) {
+        const StationRecord& r = network_.Record(id);
+        const bool lost = !(r.present && r.connected);
+        int model = r.model;
+        if (lost)
+            model = lastModels_.count(id) ? lastModels_[id] : 0;
+        else
+            lastModels_[id] = r.model;
+        QString drive = QString::fromLatin1(ModelName(model));
         if (const QString& name = network_.DeviceName(id); !name.isEmpty())
             drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
-        rows.push_back({id, drive, Manager().Health(id)});
+        rows.push_back({id, drive, Manager().Health(id), lost});
     }
     return rows;
+}
+
+QString CMainFrame::HealthNote()
+{
+    const uint64_t foreign = Manager().ForeignReplies();
+    if (foreign == 0)
+        return {};
+    return QStringLiteral("%1 replies answered no request of ours: another master on the line?").arg(foreign);
 }
 
 }  // namespace vm

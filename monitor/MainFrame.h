@@ -117,8 +117,10 @@ public:
     int LampRedraws() const { return lampRedraws_; }
     QTabWidget& Tabs() { return *tabs_; }
     LineHealthView& LineHealth() { return *lineHealth_; }
-    // One row per connected drive with its station's line health.
+    // One row per drive connected during this run, lost ones marked, with its line health.
     std::vector<LineHealthRow> HealthRows();
+    // What the Line Health page says of the line as a whole; empty when nothing is amiss.
+    QString HealthNote();
     QDockWidget& EventLogDock() { return *eventLogDock_; }
 
     // Messages the user must see; message boxes unless replaced (tests record them). Those
@@ -197,7 +199,8 @@ private:
     void OnPortLost();
     void OnPortRestored();
     void RecheckListed();
-    void CleanList();
+    // Forgets the rows of stations not connected; letLostGo also stops asking after them.
+    void CleanList(bool letLostGo);
     void ShowErrorNow(const QString& text);
     StationRecord* SelectedConnected() const;
     QString AskSavePath(const QString& title, const QString& filter, const QString& suffix,
@@ -246,6 +249,7 @@ private:
     QTimer lampTimer_;
     int lampRedraws_ = 0;
     bool recheckPending_ = false;  // the port came back while a scan ran
+    std::map<int, int> lastModels_;  // model of each drive seen connected, for its health row
 };
 
 }  // namespace vm

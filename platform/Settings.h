@@ -44,6 +44,10 @@ struct MainSettings {
     // full time-out and repetitions.
     int quickScan = 1;
     int quickScanTimeOut = 100;
+    // Lost inverters are asked by themselves whether they are back: first every interval (s),
+    // after five misses in a row every ten intervals.
+    int lostRecheck = 1;
+    int lostRecheckInterval = 3;
     QString faultFilePath;
     QString logFilePath;
     // Station IDs connected at the last shutdown; absent when never saved.
@@ -63,6 +67,8 @@ inline constexpr int kTimeOutMax = 3000;
 inline constexpr int kRetryMin = 2;
 inline constexpr int kRetryMax = 5;
 inline constexpr int kQuickTimeOutMin = 30;
+inline constexpr int kLostRecheckIntervalMin = 1;
+inline constexpr int kLostRecheckIntervalMax = 600;
 inline constexpr int kQuickTimeOutMax = 1000;
 inline constexpr int kStationIdMin = 1;
 inline constexpr int kStationIdMax = 255;
