@@ -320,8 +320,9 @@ int StatusImageIndex(int32_t status)
 std::string FaultText(int address, int32_t faultWord, int model, int version)
 {
     if (address == reg::kFault2)
-        return HasSecondFaultWord(model, version) ? FirstSetBit(kModel10Faults2, faultWord, "Second fault bit ")
-                                                  : std::string();
+        return HasSecondFaultWord(model, version)
+                   ? FirstSetBit(kModel10Faults2, faultWord, "Second fault bit ")
+                   : std::string();
     const ModelTables* t = TablesOf(model);
     return t ? FirstSetBit(*t->faults, faultWord, "Fault bit ") : std::string();
 }

@@ -177,7 +177,7 @@ private:
         CommClient* replyTo = nullptr;
         int retryLimit = -1;                 // -1: the manager's; a probe's own otherwise
         int timeoutTicks = -1;
-        bool lostProbe = false;              // asks whether a lost station is back
+        bool lostProbe = false;  // asks whether a lost station is back
     };
     struct LostStation {
         uint16_t address = 0;
@@ -255,7 +255,7 @@ private:
     int m_step = 0;
     bool m_graphWatch = false;
     int64_t m_ticks = 0;
-    bool m_monitorTurn = false;    // a request ended: a monitor visit goes before the next one
+    bool m_monitorTurn = false;  // a request ended: a monitor visit goes before the next one
     std::map<int, LostStation> m_lost;
     LostProbeTiming m_lostTiming;
     uint64_t m_foreignReplies = 0;

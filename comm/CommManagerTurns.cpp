@@ -39,7 +39,8 @@ void CommManager::WatchLostStation(int station, uint16_t address, CommClient* cl
     LostStation& lost = m_lost[station];
     if (lost.client == client && lost.address == address)
         return;  // already asked about: its misses and its turn stay
-    lost = {address, client, client->m_commSerial, 0, m_ticks + m_lostTiming.intervalMs / std::max(m_tickMs, 1)};
+    lost = {address, client, client->m_commSerial, 0,
+            m_ticks + m_lostTiming.intervalMs / std::max(m_tickMs, 1)};
 }
 
 void CommManager::ForgetLostStation(int station)
@@ -63,7 +64,8 @@ void CommManager::QueueDueLostProbe()
     // The station waiting longest past its turn goes first.
     auto due = m_lost.end();
     for (auto it = m_lost.begin(); it != m_lost.end(); ++it)
-        if (it->second.dueTick <= m_ticks && (due == m_lost.end() || it->second.dueTick < due->second.dueTick))
+        if (it->second.dueTick <= m_ticks &&
+            (due == m_lost.end() || it->second.dueTick < due->second.dueTick))
             due = it;
     if (due == m_lost.end())
         return;
@@ -95,7 +97,8 @@ void CommManager::CountForeignKx485(std::span<const uint8_t> frame, bool waiting
 {
     // A whole, well-formed reply: lead ACK or NAK, matching checksum, EOT.
     const size_t length = frame.size();
-    if (length < 7 || (frame[0] != kx485::kAck && frame[0] != kx485::kNak) || frame[length - 1] != kx485::kEot)
+    if (length < 7 || (frame[0] != kx485::kAck && frame[0] != kx485::kNak) ||
+        frame[length - 1] != kx485::kEot)
         return;
     const long sum = kx485::ParseHex(frame, length - 3, 2);
     if (sum < 0 || sum != kx485::Checksum(frame.subspan(1, length - 4)))

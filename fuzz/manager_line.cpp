@@ -26,8 +26,14 @@ public:
 };
 
 struct Client final : CommClient {
-    void OnCommReply(int, const CommReply& reply) override { FUZZ_CHECK(reply.count >= 0 && reply.count <= 8); }
-    void OnCommMonitor(int, const CommReply& reply) override { FUZZ_CHECK(reply.count >= 0 && reply.count <= 8); }
+    void OnCommReply(int, const CommReply& reply) override
+    {
+        FUZZ_CHECK(reply.count >= 0 && reply.count <= 8);
+    }
+    void OnCommMonitor(int, const CommReply& reply) override
+    {
+        FUZZ_CHECK(reply.count >= 0 && reply.count <= 8);
+    }
 };
 
 }  // namespace
@@ -59,15 +65,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (int n = 0; n <= (op >> 3) && i < size; ++n)
                 m.ReceiveByte(next());
             break;
-        case 2: m.QueueRead(next() % 8, next(), &client); break;
+        case 2:
+            m.QueueRead(next() % 8, next(), &client);
+            break;
         case 3: {
             const uint16_t a[] = {next(), next()};
             m.AddMonitor(next() % 8, a);
             break;
         }
-        case 4: m.WatchLostStation(next() % 8, next(), &client); break;
-        case 5: m.ForgetLostStation(next() % 8); break;
-        case 6: m.SetPollRange(next() % 8, next() % 8); break;
+        case 4:
+            m.WatchLostStation(next() % 8, next(), &client);
+            break;
+        case 5:
+            m.ForgetLostStation(next() % 8);
+            break;
+        case 6:
+            m.SetPollRange(next() % 8, next() % 8);
+            break;
         default: {
             const uint16_t a[] = {next()};
             m.RemoveMonitor(next() % 8, a);

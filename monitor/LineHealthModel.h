@@ -1,6 +1,7 @@
 #pragma once
-// Rows of the "Line Health" page: one per drive connected during the run (lost ones marked), the communication manager's counters
-// for its station as last refreshed, and the values per second refreshed since the refresh before.
+// Rows of the "Line Health" page: one per drive connected during the run (lost ones marked), the
+// communication manager's counters for its station as last refreshed, and the values per second refreshed
+// since the refresh before.
 
 #include "comm/StationHealth.h"
 

@@ -21,8 +21,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <set>
-
 namespace vm {
 
 namespace {
@@ -844,39 +842,6 @@ void CMainFrame::OnEraseFaultHistory()
 {
     if (messages_->AskYesNo("Erase all fault history ?", kCaption))
         history_.Erase();
-}
-
-std::vector<LineHealthRow> CMainFrame::HealthRows()
-{
-    // A lost drive keeps its row: its time-outs and give-ups are what explain the loss.
-    std::vector<LineHealthRow> rows;
-    std::set<int> ids;
-    for (int id : network_.EverConnected())
-        ids.insert(id);
-    for (int id : network_.ConnectedIds())
-        ids.insert(id);
-    for (int id : ids) {
-        const StationRecord& r = network_.Record(id);
-        const bool lost = !(r.present && r.connected);
-        int model = r.model;
-        if (lost)
-            model = lastModels_.count(id) ? lastModels_[id] : 0;
-        else
-            lastModels_[id] = r.model;
-        QString drive = QString::fromLatin1(ModelName(model));
-        if (const QString& name = network_.DeviceName(id); !name.isEmpty())
-            drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
-        rows.push_back({id, drive, Manager().Health(id), lost});
-    }
-    return rows;
-}
-
-QString CMainFrame::HealthNote()
-{
-    const uint64_t foreign = Manager().ForeignReplies();
-    if (foreign == 0)
-        return {};
-    return QStringLiteral("%1 replies answered no request of ours: another master on the line?").arg(foreign);
 }
 
 }  // namespace vm

@@ -249,7 +249,6 @@ private:
     QTimer lampTimer_;
     int lampRedraws_ = 0;
     bool recheckPending_ = false;  // the port came back while a scan ran
-    std::map<int, int> lastModels_;  // model of each drive seen connected, for its health row
 };
 
 }  // namespace vm

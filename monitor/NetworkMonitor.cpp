@@ -159,7 +159,7 @@ void NetworkMonitor::Accept(int s)
             r.paramData.reset();
             r.paramData = std::make_shared<ParameterData>();
             r.paramData->LoadDataFile(r, dataFolder_);
-            everConnected_.insert(s);
+            everConnected_[s] = r.model;
             lostWatched_.erase(s);
             manager_.ForgetLostStation(s);
             if (toolFrames_)
@@ -242,6 +242,20 @@ void NetworkMonitor::Next()
 }
 
 // --- lost stations ---------------------------------------------------------------------------
+
+std::vector<int> NetworkMonitor::EverConnected() const
+{
+    std::vector<int> ids;
+    for (const auto& [id, model] : everConnected_)
+        ids.push_back(id);
+    return ids;
+}
+
+int NetworkMonitor::LastModel(int station) const
+{
+    const auto it = everConnected_.find(station);
+    return it == everConnected_.end() ? 0 : it->second;
+}
 
 void NetworkMonitor::SetLostRecheck(bool on)
 {
@@ -423,9 +437,9 @@ void NetworkMonitor::RecordFault(const StationRecord& r)
     // (a lost station resets its record) must not change what the second one records.
     const StationRecord fault = r;
     const QString name = DeviceName(r.station);
-    const QString line = EventLog::StationMessage(
-        fault.station, QString::fromLatin1(ModelName(fault.model)), name,
-        QStringLiteral("%1 fault occured").arg(Text(TripFaultText(fault))));
+    const QString line =
+        EventLog::StationMessage(fault.station, QString::fromLatin1(ModelName(fault.model)), name,
+                                 QStringLiteral("%1 fault occured").arg(Text(TripFaultText(fault))));
     if (faultHistory_)
         faultHistory_->AddFault(fault, name);
     WriteEvent(line);

@@ -12,9 +12,10 @@
 #include <QString>
 
 #include <array>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
-#include <memory>
 #include <vector>
 
 namespace vm {
@@ -75,7 +76,9 @@ public:
     // The port is gone: every connected station is lost at once, and asked about once it is back.
     void LineLost();
     // Stations 1-255 connected at any time of this run, ascending.
-    std::vector<int> EverConnected() const { return {everConnected_.begin(), everConnected_.end()}; }
+    std::vector<int> EverConnected() const;
+    // The model a station had when it was last connected; 0 for one never connected.
+    int LastModel(int station) const;
 
     // Records 1-255 that are present and connected, ascending.
     std::vector<int> ConnectedIds() const;
@@ -146,8 +149,8 @@ private:
 
     bool lostRecheck_ = true;
     std::set<int> lostWatched_;
-    std::vector<int> pendingRechecks_;  // answered while a scan ran
-    std::set<int> everConnected_;
+    std::vector<int> pendingRechecks_;      // answered while a scan ran
+    std::map<int, int> everConnected_;      // station: its model
     std::array<bool, 256> tripRecorded_{};  // the current trip has its fault record
     LostProbeClient lostProbes_{*this};
 };

@@ -49,9 +49,15 @@ protected:
             return sent.substr(1, sent.size() - 4);
         const int s = request->station;
         switch (request->command) {
-        case 'X': Feed(kx485::BuildAck(s, 'X')); break;
-        case 'Y': Feed(kx485::BuildAck(s, 'Y', std::vector<uint16_t>(request->addresses.size() + 1, 7))); break;
-        default: Feed(kx485::BuildAck(s, request->command, std::vector<uint16_t>{7})); break;
+        case 'X':
+            Feed(kx485::BuildAck(s, 'X'));
+            break;
+        case 'Y':
+            Feed(kx485::BuildAck(s, 'Y', std::vector<uint16_t>(request->addresses.size() + 1, 7)));
+            break;
+        default:
+            Feed(kx485::BuildAck(s, request->command, std::vector<uint16_t>{7}));
+            break;
         }
         return sent.substr(1, sent.size() - 4);
     }
@@ -169,8 +175,9 @@ TEST_F(CommManagerTurns, lostStationIsProbedAtCycleEndsOneAtATimeAndMoreSlowlyAf
                         [](const CommReply& r) { return r.station == 3 && r.error == kNoError; }))
             break;
     }
-    const auto answered = std::find_if(network.replies.begin(), network.replies.end(),
-                                       [](const CommReply& r) { return r.station == 3 && r.error == kNoError; });
+    const auto answered =
+        std::find_if(network.replies.begin(), network.replies.end(),
+                     [](const CommReply& r) { return r.station == 3 && r.error == kNoError; });
     ASSERT_NE(answered, network.replies.end());
     EXPECT_EQ(answered->error, kNoError);
     EXPECT_TRUE(m.WatchingLost(3));  // until the client has identified it
@@ -207,7 +214,7 @@ TEST_F(CommManagerTurns, repliesThatAnswerNoRequestOfOursAreCounted)
     Recorder client;
     m.QueueRead(1, 5, &client);
     m.Tick();
-    Feed(line->LastText());  // our own echo
+    Feed(line->LastText());                                   // our own echo
     Feed(kx485::BuildAck(9, 'R', std::vector<uint16_t>{2}));  // while we wait: someone else's
     EXPECT_EQ(m.ForeignReplies(), 2u);
     // Our station's answer of the wrong length is a damaged reply of ours, not a stranger's.

@@ -12,8 +12,7 @@ struct ReadSeries : CommClient {
     // count reads of station, cycling through first .. first + span - 1.
     ReadSeries(CommManager& manager, int station, int count, uint16_t first, int span)
         : manager(manager), station(station), left(count), first(first), span(span)
-    {
-    }
+    {}
     void Start() { Next(); }
     bool Done() const { return left < 0 || (left == 0 && !pending); }
     void OnCommReply(int, const CommReply& reply) override

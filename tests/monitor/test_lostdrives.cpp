@@ -1,10 +1,11 @@
 // A day's faults on the line: trips during long series of reads, trips reset before their fault
 // word is read, drives that go away and come back, and a port that is lost.
 #include "catalogue/Registers.h"
+#include "comm/Kx485.h"
 #include "monitor/NetworkMonitor.h"
+#include "tests/monitor/ReadSeries.h"
 #include "tests/platform/QStringPrinter.h"
 #include "tests/support/LineHarness.h"
-#include "tests/monitor/ReadSeries.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,8 @@ TEST_F(LostDrivesTest, tripDuringALongSeriesOfReadsIsSeenAndRecordedBeforeItsRes
     line.Step(40);
     ASSERT_EQ(faults.faults.size(), 1u) << Events().join('\n').toStdString();
     EXPECT_EQ(faults.faults[0], (std::pair<int, int>{2, 0x10}));
-    EXPECT_TRUE(Events().contains("2:QM-A20 Low Voltage (LV) fault occured")) << Events().join('\n').toStdString();
+    EXPECT_TRUE(Events().contains("2:QM-A20 Low Voltage (LV) fault occured"))
+        << Events().join('\n').toStdString();
 }
 
 TEST_F(LostDrivesTest, tripResetBeforeItsFaultWordIsReadStillLeavesARecord)
@@ -174,5 +176,26 @@ TEST_F(LostDrivesTest, lostLineDropsEveryStationAtOnceAndTheyAreAskedAfterLater)
         EXPECT_TRUE(network.WatchingLost(s)) << s;
     EXPECT_EQ(network.EverConnected(), (std::vector<int>{2, 3, 5}));
     // The line answers again: every station is found back without a command.
+    ASSERT_TRUE(line.StepUntil([&] { return network.ConnectedCount() == 3; }, 3000));
+}
+
+TEST_F(LostDrivesTest, drivesDroppedWhileAnotherMasterTalksComeBackWhenItStops)
+{
+    line.AddStations({"2:QM-A20", "3:QM-E20", "4:QM-B20X:0015"});
+    ASSERT_TRUE(Scan({2, 3, 4}));
+    line.Step(40);
+    // Another master's replies land on every one of ours for a while.
+    const std::string foreign = kx485::BuildAck(9, 'R', std::vector<uint16_t>{1});
+    for (int tick = 0; tick < 450; ++tick) {
+        line.now += LineHarness::kTickMs;
+        line.line.AdvanceTo(line.now);
+        line.manager.Tick();
+        for (char c : foreign)
+            line.manager.ReceiveByte(static_cast<uint8_t>(c));
+        line.port->Deliver();
+        line.manager.PumpReceived();
+    }
+    EXPECT_EQ(network.ConnectedCount(), 0);
+    EXPECT_GT(line.manager.ForeignReplies(), 0u);
     ASSERT_TRUE(line.StepUntil([&] { return network.ConnectedCount() == 3; }, 3000));
 }

@@ -379,7 +379,10 @@ struct LineStateSink : MessageSink {
         lineRunning.push_back(frame && frame->Driver().IsRunning() && frame->Network().Scanning());
         log.Show(kind, text, caption);
     }
-    bool AskYesNo(const std::string& text, const std::string& caption) override { return log.AskYesNo(text, caption); }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        return log.AskYesNo(text, caption);
+    }
     CMainFrame* frame = nullptr;
     std::vector<bool> lineRunning;
     MessageLog log;

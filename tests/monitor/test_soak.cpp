@@ -12,6 +12,7 @@
 #include "tests/support/CpuTime.h"
 #include "tests/support/SimulatorProcess.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
@@ -19,7 +20,6 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
@@ -91,8 +91,8 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     std::vector<int> ids;
     for (int id = 1; id <= stations; ++id)
         ids.push_back(id);
-    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                                         {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     CMainFrame frame(folders, StartOptions{link, ids});
     MessageLog messages;
     frame.SetMessageSink(&messages);
@@ -103,8 +103,9 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     ASSERT_EQ(frame.Network().ConnectedCount(), stations) << frame.windowTitle().toStdString();
 
     // Samples of what the main window holds, as a recording at 0.1 s would take them.
-    const QString csvPath = qEnvironmentVariableIsSet("VARIMON_SOAK_CSV") ? qEnvironmentVariable("VARIMON_SOAK_CSV")
-                                                                          : dir.filePath("soak.csv");
+    const QString csvPath = qEnvironmentVariableIsSet("VARIMON_SOAK_CSV")
+                                ? qEnvironmentVariable("VARIMON_SOAK_CSV")
+                                : dir.filePath("soak.csv");
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text));
     QTextStream out(&csv);
@@ -225,19 +226,19 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
         if (!worst || h.giveUps > worst->giveUps)
             worst = &h;
     }
-    const QString figures =
-        QString::asprintf("soak: %d s, %d drives, %d series of 217 reads, %d starts\n"
-                          "soak: memory %ld kB -> %ld kB (%+ld kB), peak %ld kB\n"
-                          "soak: CPU %.1f s in %.1f s (%.1f %% of a core)\n"
-                          "soak: drives lost for good %d; disconnections %d (%d of them at the port outage)\n"
-                          "soak: trips sent %d, recorded %d (%d without their fault word)\n"
-                          "soak: CSV rows %d, gaps %d, live values shown while the port was lost %d\n"
-                          "soak: outage rows not marked %d; line: %llu time-outs, %llu checksum errors, %llu give-ups\n",
-                          seconds, stations, readSeries, starts, rssStartKb, rssEndKb, rssEndKb - rssStartKb,
-                          StatusKb("VmHWM:"), cpu, wallSeconds, 100.0 * cpu / wallSeconds, stations - connected,
-                          dropped, outageDone ? stations : 0, tripsSent, recorded, unread, csvRows, csvGaps,
-                          staleWhileLost, outageUnmarked, static_cast<unsigned long long>(timeouts),
-                          static_cast<unsigned long long>(checksum), static_cast<unsigned long long>(giveUps));
+    const QString figures = QString::asprintf(
+        "soak: %d s, %d drives, %d series of 217 reads, %d starts\n"
+        "soak: memory %ld kB -> %ld kB (%+ld kB), peak %ld kB\n"
+        "soak: CPU %.1f s in %.1f s (%.1f %% of a core)\n"
+        "soak: drives lost for good %d; disconnections %d (%d of them at the port outage)\n"
+        "soak: trips sent %d, recorded %d (%d without their fault word)\n"
+        "soak: CSV rows %d, gaps %d, live values shown while the port was lost %d\n"
+        "soak: outage rows not marked %d; line: %llu time-outs, %llu checksum errors, %llu give-ups\n",
+        seconds, stations, readSeries, starts, rssStartKb, rssEndKb, rssEndKb - rssStartKb,
+        StatusKb("VmHWM:"), cpu, wallSeconds, 100.0 * cpu / wallSeconds, stations - connected, dropped,
+        outageDone ? stations : 0, tripsSent, recorded, unread, csvRows, csvGaps, staleWhileLost,
+        outageUnmarked, static_cast<unsigned long long>(timeouts), static_cast<unsigned long long>(checksum),
+        static_cast<unsigned long long>(giveUps));
     std::fputs(figures.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     ::testing::Test::RecordProperty("figures", figures.toStdString());

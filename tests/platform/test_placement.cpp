@@ -1,13 +1,13 @@
 // Window placements read back from the settings: a record the window cannot use is ignored.
 #include "platform/WindowPlacement.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 using namespace vm;
 
