@@ -235,10 +235,10 @@ void NetworkMonitor::Next()
     if (lowest != 0)
         manager_.SetPollRange(lowest, highest);
     // A station found back while the scan ran is identified now.
-    if (!pendingRechecks_.empty()) {
-        std::vector<int> ids = std::exchange(pendingRechecks_, {});
+    std::vector<int> ids = std::exchange(pendingRechecks_, {});
+    std::erase_if(ids, [this](int id) { return !lostWatched_.count(id) || records_[id].connected; });
+    if (!ids.empty())
         StartScan(ids);
-    }
 }
 
 // --- lost stations ---------------------------------------------------------------------------
