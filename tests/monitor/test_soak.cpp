@@ -211,7 +211,13 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     const double cpu = test::ProcessCpuSeconds() - cpuStart;
     const double wallSeconds = static_cast<double>(wall.elapsed()) / 1000.0;
     const long rssEndKb = StatusKb("VmRSS:");
-    const QStringList events = frame.Log().Lines();
+    // The whole event log file: the pane keeps only the newest lines.
+    QStringList events;
+    {
+        QFile log(frame.Settings().logFilePath);
+        if (log.open(QIODevice::ReadOnly | QIODevice::Text))
+            events = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
     const int connected = frame.Network().ConnectedCount();
     const int recorded = frame.History().Count();
     const int unread = static_cast<int>(events.filter("Trip (fault word not read)").size());
