@@ -232,13 +232,17 @@ std::string FormatInt(const char* format, long long value)
     return buf;
 }
 
-std::string FirstSetBit(const std::vector<BitRow>& rows, int32_t word)
+// A bit the table has no name for is still a trip: it is named by its number.
+std::string FirstSetBit(const std::vector<BitRow>& rows, int32_t word, const char* unnamed)
 {
     if (word == 0)
         return {};
     for (const BitRow& r : rows)
         if ((static_cast<uint32_t>(word) >> r.bit) & 1u)
             return r.name;
+    for (int bit = 0; bit < 16; ++bit)
+        if ((static_cast<uint32_t>(word) >> bit) & 1u)
+            return std::string(unnamed) + std::to_string(bit);
     return {};
 }
 
@@ -316,10 +320,11 @@ int StatusImageIndex(int32_t status)
 std::string FaultText(int address, int32_t faultWord, int model, int version)
 {
     if (address == reg::kFault2)
-        return HasSecondFaultWord(model, version) ? FirstSetBit(kModel10Faults2, faultWord)
-                                                  : std::string();
+        return HasSecondFaultWord(model, version)
+                   ? FirstSetBit(kModel10Faults2, faultWord, "Second fault bit ")
+                   : std::string();
     const ModelTables* t = TablesOf(model);
-    return t ? FirstSetBit(*t->faults, faultWord) : std::string();
+    return t ? FirstSetBit(*t->faults, faultWord, "Fault bit ") : std::string();
 }
 
 std::string FormatValue(int address, int32_t value, int model, int version)
@@ -416,6 +421,13 @@ std::string StationFaultText(const StationRecord& r)
     if (text.empty() && HasSecondFaultWord(r.model, r.version))
         text = FormatStationValue(r, reg::kFault2, r.fault2);
     return text;
+}
+
+std::string TripFaultText(const StationRecord& r)
+{
+    if (r.fault == 0 && r.fault2 == 0)
+        return "Trip (fault word not read)";
+    return StationFaultText(r);
 }
 
 }  // namespace vm

@@ -47,7 +47,8 @@ std::string StatusText(int32_t status, int model);
 enum StatusImage : int { kImageStop = 0, kImageForward = 1, kImageReverse = 2, kImageFault = 3 };
 int StatusImageIndex(int32_t status);
 
-// Name of the first set bit of a fault word in table order; empty when none matches.
+// Name of the first set bit of a fault word in table order; "Fault bit N" (second word:
+// "Second fault bit N") for the lowest set bit when the model's table names none of them.
 // address is 15 (fault word) or 29 (second fault word of model 10).
 std::string FaultText(int address, int32_t faultWord, int model, int version);
 
@@ -58,5 +59,8 @@ std::string SpeedText(const StationRecord& record);
 // Fault text of a station's fault words: address 15, or address 29 when that gives none and the
 // model has a second fault word.
 std::string StationFaultText(const StationRecord& record);
+// The fault text of a fault record: a record without fault words is a trip seen only in the
+// status word, "Trip (fault word not read)".
+std::string TripFaultText(const StationRecord& record);
 
 }  // namespace vm

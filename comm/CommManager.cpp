@@ -188,6 +188,7 @@ void CommManager::RemoveClient(CommClient* client)
     for (Request& r : m_queue)
         if (r.replyTo == client)
             r.replyTo = nullptr;
+    std::erase_if(m_lost, [client](const auto& entry) { return entry.second.client == client; });
 }
 
 size_t CommManager::DropRequests(const CommClient* client)
@@ -411,6 +412,7 @@ void CommManager::Tick()
 {
     if (!m_started)
         return;
+    ++m_ticks;
 
     if (m_failed > CurrentRetryLimit())
         GiveUp();
@@ -434,7 +436,7 @@ void CommManager::Tick()
         m_monitorActive = false;
     }
 
-    if (!m_queue.empty() && !m_requestInProgress && m_failed == 0)
+    if (!m_queue.empty() && !m_requestInProgress && m_failed == 0 && !MonitorTurnFirst())
         m_requestInProgress = true;
 
     if (m_requestInProgress) {
@@ -449,13 +451,20 @@ void CommManager::Tick()
         return;
     }
 
-    if (!m_monitoring || m_pollFirst == 0 || m_pollLast == 0)
+    QueueDueLostProbe();
+    if (!m_monitoring || m_pollFirst == 0 || m_pollLast == 0 || !SelectStation()) {
+        // Nothing to monitor: a probe of a lost station may use the idle line.
+        if (!m_queue.empty()) {
+            m_requestInProgress = true;
+            BuildRequest(m_queue.front());
+            Send();
+        }
         return;
-    if (!SelectStation())
-        return;
+    }
     BuildMonitor(m_pollStation, m_step);
     Send();
     m_monitorActive = true;
+    m_monitorTurn = false;
 }
 
 bool CommManager::SelectStation()
@@ -533,6 +542,7 @@ void CommManager::Send()
     m_rxPending.clear();
     m_kxReceiver.Reset();
     m_mbReceiver.Reset();
+    m_idleReceiver.Reset();
     if (m_port) {
         if (m_mode == kKx485)
             m_port->WriteText(m_kxFrame);
@@ -549,9 +559,14 @@ void CommManager::Send()
 
 void CommManager::ReceiveByte(uint8_t byte)
 {
-    // Nothing on the line expects an answer: the byte is noise.
-    if (!m_started || !m_waiting)
+    if (!m_started)
         return;
+    // Nothing on the line expects an answer: the byte is noise, or another master's traffic.
+    if (!m_waiting) {
+        if (m_mode == kKx485 && m_idleReceiver.Feed(byte))
+            CountForeignKx485(m_idleReceiver.Frame(), false);
+        return;
+    }
     int error = kNoError;
     if (m_mode == kKx485) {
         if (!m_kxReceiver.Feed(byte))
@@ -564,6 +579,8 @@ void CommManager::ReceiveByte(uint8_t byte)
         kx485::Evaluation ev = kx485::Evaluate(m_kxReceiver.Frame(), expected);
         if (ev.notReply)
             return;
+        if (ev.error == kFrameError)
+            CountForeignKx485(m_kxReceiver.Frame(), true);
         m_nakReply = ev.nak;
         error = ev.error;
         if (error == kNoError)
@@ -574,6 +591,8 @@ void CommManager::ReceiveByte(uint8_t byte)
             return;
         modbus::Evaluation ev = modbus::Evaluate(m_mbReceiver.Frame(), m_mbFrame);
         error = ev.error;
+        if (error == kFrameError)
+            CountForeignModbus(m_mbReceiver.Frame());
         if (error == kNoError)
             TakeModbusValues(m_mbReceiver.Frame());
     }
@@ -617,12 +636,16 @@ void CommManager::Complete(int error)
     const CommReply reply = m_reply;   // clients may start new transactions while notified
 
     if (m_requestInProgress) {
-        CommClient* target = m_queue.empty() ? nullptr : m_queue.front().replyTo;
+        const Request request = m_queue.empty() ? Request{} : m_queue.front();
+        CommClient* target = request.replyTo;
         // Retire the request first so that one queued by the handler lines up behind the rest.
         if (answered) {
             if (!m_queue.empty())
                 m_queue.pop_front();
             m_requestInProgress = false;
+            m_monitorTurn = true;
+            if (request.lostProbe)
+                LostProbeDone(request, reply);
         }
         if (target)
             target->OnCommReply(reply.station, reply);
@@ -655,10 +678,14 @@ void CommManager::GiveUp()
     if (m_requestInProgress) {
         CommClient* target = nullptr;
         if (!m_queue.empty()) {
-            target = m_queue.front().replyTo;
+            const Request request = m_queue.front();
+            target = request.replyTo;
             m_queue.pop_front();
+            if (request.lostProbe)
+                LostProbeDone(request, reply);
         }
         m_requestInProgress = false;
+        m_monitorTurn = true;
         if (target)
             target->OnCommReply(reply.station, reply);
     } else {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -103,6 +104,24 @@ public:
     bool HasRequestOnLine(const CommClient* client) const;
     static const char* ErrorText(int code);
 
+    // Lost stations: each is asked, one at a time and between monitor cycles, whether it is back:
+    // one read of the address, one attempt. Every answer or miss goes to the client, until
+    // ForgetLostStation. Misses in a row slow the asking down.
+    struct LostProbeTiming {
+        bool enabled = true;
+        int intervalMs = 3000;
+        int slowIntervalMs = 30000;
+        int missesBeforeSlow = 5;
+    };
+    void WatchLostStation(int station, uint16_t address, CommClient* client);
+    void ForgetLostStation(int station);
+    bool WatchingLost(int station) const { return m_lost.count(station) != 0; }
+    int LostMisses(int station) const;
+    void SetLostProbeTiming(const LostProbeTiming& timing) { m_lostTiming = timing; }
+    const LostProbeTiming& LostTiming() const { return m_lostTiming; }
+    // Well-formed replies heard that answer no request of ours: another master on the line.
+    uint64_t ForeignReplies() const { return m_foreignReplies; }
+
     // Only graph monitor views and the main window get monitor results while this is on.
     void SetGraphWatch(bool on) { m_graphWatch = on; }
     bool GraphWatch() const { return m_graphWatch; }
@@ -175,6 +194,14 @@ private:
         CommClient* replyTo = nullptr;
         int retryLimit = -1;                 // -1: the manager's; a probe's own otherwise
         int timeoutTicks = -1;
+        bool lostProbe = false;  // asks whether a lost station is back
+    };
+    struct LostStation {
+        uint16_t address = 0;
+        CommClient* client = nullptr;
+        uint64_t serial = 0;
+        int misses = 0;
+        int64_t dueTick = 0;
     };
     struct ClientRef {
         CommClient* client = nullptr;
@@ -215,6 +242,13 @@ private:
     void CountSent();
     void CountOutcome(int error);
     int64_t NowUs() const;
+    // Choice of the next transaction (CommManagerTurns.cpp).
+    bool MonitorTurnFirst();
+    bool AtCycleEnd() const;
+    void QueueDueLostProbe();
+    void LostProbeDone(const Request& request, const CommReply& reply);
+    void CountForeignKx485(std::span<const uint8_t> frame, bool waiting);
+    void CountForeignModbus(std::span<const uint8_t> reply);
     int64_t ReplyTimeUs() const;
     static bool ValidStation(int station) { return station >= 0 && station < kStations; }
 
@@ -251,6 +285,12 @@ private:
     int m_pollStation = 0;
     int m_step = 0;
     bool m_graphWatch = false;
+    int64_t m_ticks = 0;
+    bool m_monitorTurn = false;  // a request ended: a monitor visit goes before the next one
+    std::map<int, LostStation> m_lost;
+    LostProbeTiming m_lostTiming;
+    uint64_t m_foreignReplies = 0;
+    kx485::FrameReceiver m_idleReceiver;
 
     CommReply m_reply;
     std::string m_kxFrame;

@@ -206,7 +206,7 @@ QStringList CHistory::RowTexts(int index) const
         r.deviceName,
         QString::fromStdString(FormatStationValue(s, 0, s.model)),
         QString::fromStdString(FormatStationValue(s, 1, s.capacity)),
-        QString::fromStdString(StationFaultText(s)),
+        QString::fromStdString(TripFaultText(s)),
     };
 }
 

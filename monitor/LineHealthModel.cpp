@@ -1,5 +1,7 @@
 #include "monitor/LineHealthModel.h"
 
+#include <QColor>
+
 #include <algorithm>
 #include <array>
 
@@ -75,6 +77,10 @@ QVariant LineHealthModel::data(const QModelIndex& index, int role) const
         return CellText(index.row(), column);
     case Qt::TextAlignmentRole:
         return Alignment(column);
+    case Qt::ForegroundRole:
+        if (rows_[static_cast<size_t>(index.row())].lost)
+            return QColor(Qt::red);
+        return {};
     default:
         return {};
     }
@@ -148,7 +154,7 @@ QString LineHealthModel::CellText(int row, HealthColumn column) const
     case HealthColumn::Id:
         return QString::number(r.station);
     case HealthColumn::Drive:
-        return r.drive;
+        return r.lost ? r.drive + QStringLiteral(" - lost") : r.drive;
     case HealthColumn::Requests:
         return Count(h.requests);
     case HealthColumn::Replies:

@@ -1,6 +1,7 @@
 #pragma once
-// Rows of the "Line Health" page: one per connected drive, the communication manager's counters
-// for its station as last refreshed, and the values per second refreshed since the refresh before.
+// Rows of the "Line Health" page: one per drive connected during the run (lost ones marked), the
+// communication manager's counters for its station as last refreshed, and the values per second refreshed
+// since the refresh before.
 
 #include "comm/BlockReads.h"
 #include "comm/StationHealth.h"
@@ -39,6 +40,7 @@ struct LineHealthRow {
     QString drive;  // model, with the device name when the user gave one
     StationHealth health;
     BlockReadUse blockReads = BlockReadUse::Off;
+    bool lost = false;  // connected earlier in the run, not now
 };
 
 // The line's own note under the table: the pacing, and a USB adapter's latency timer with a hint

@@ -56,13 +56,15 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     buttons->addWidget(since_);
     buttons->addStretch(1);
     buttons->addWidget(resetButton_);
-    lineNote_ = new QLabel(this);
-    lineNote_->setObjectName(QStringLiteral("lineNote"));
-    lineNote_->setContentsMargins(8, 4, 8, 0);
-    lineNote_->setWordWrap(true);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("lineNote"));
+    note_->setContentsMargins(8, 4, 8, 0);
+    note_->setWordWrap(true);
+    note_->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(note_);
     layout->addWidget(table_, 1);
     layout->addWidget(lineNote_);
     layout->addLayout(buttons);
@@ -75,12 +77,14 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
 void LineHealthView::Refresh()
 {
     model_.Refresh(rows_ ? rows_() : std::vector<LineHealthRow>{}, clock_());
-    lineNote_->setText(note_ ? note_() : QString());
+    const QString note = noteSource_ ? noteSource_() : QString();
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
 }
 
 QString LineHealthView::NoteText() const
 {
-    return lineNote_->text();
+    return note_->text();
 }
 
 void LineHealthView::Reset()

@@ -25,8 +25,8 @@ public:
     LineHealthView(RowSource rows, ResetCounters reset, QWidget* parent = nullptr);
 
     void SetClock(Clock nowMs) { clock_ = std::move(nowMs); }
-    // The line's note under the table, read at each refresh.
-    void SetNoteSource(std::function<QString()> note) { note_ = std::move(note); }
+    // A line about the line as a whole, read at each refresh; hidden while empty.
+    void SetNoteSource(std::function<QString()> note) { noteSource_ = std::move(note); }
     QString NoteText() const;
     // Reads the rows now (the timer does it every second).
     void Refresh();
@@ -47,7 +47,8 @@ private:
     QTableView* table_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     QLabel* since_ = nullptr;
-    QLabel* lineNote_ = nullptr;
+    QLabel* note_ = nullptr;
+    std::function<QString()> noteSource_;
     QTimer timer_;
 };
 

@@ -27,6 +27,7 @@ namespace vm {
 namespace {
 
 constexpr int kLampPeriodMs = 200;
+constexpr QSize kMainMinimumSize(560, 400);
 const char* const kCaption = "Varimon";
 
 // Message boxes over the main window.
@@ -98,6 +99,8 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
       messageBoxes_(std::make_unique<MessageBoxSink>(this))
 {
     setObjectName(QStringLiteral("MainFrame"));
+    // Below this the list and the panes cannot be used; a placement smaller is a damaged one.
+    setMinimumSize(kMainMinimumSize);
     messages_ = messageBoxes_.get();
     queuedMessages_.SetTarget(messages_);
     // The history saves every new fault from inside the line's callbacks.
@@ -132,6 +135,13 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
     ports_ = DiscoverPorts();
     portNames_ = PortNameList(ports_);
     LoadSettings();
+    network_.SetLostRecheck(settings_.lostRecheck != 0);
+    {
+        CommManager::LostProbeTiming timing = Manager().LostTiming();
+        timing.intervalMs = settings_.lostRecheckInterval * 1000;
+        timing.slowIntervalMs = timing.intervalMs * 10;
+        Manager().SetLostProbeTiming(timing);
+    }
     UpdatePanes();
 
     connect(&driver_, &CommDriver::traffic, this, [this](int kind) {
@@ -325,11 +335,7 @@ void CMainFrame::CreateViews()
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
     lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
-    lineHealth_->SetNoteSource([this] {
-        const std::string device = SerialPort::DevicePath(settings_.port.toStdString());
-        return LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0,
-                        SerialPort::UsbLatencyTimerMs(device));
-    });
+    lineHealth_->SetNoteSource([this] { return HealthNote(); });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
@@ -389,10 +395,10 @@ void CMainFrame::Startup()
 {
     if (settings_.logEnable)
         OnStartEventLog();
-    const bool historyOpened = history_.Open(settings_.faultFilePath);
-    queuedMessages_.Flush();  // the history's own message first
-    if (!historyOpened)
-        ShowErrorNow(CHistory::ErrorText(CHistory::kInitFailed));
+    // A damaged history is told of once the line runs: an unattended restart must not wait
+    // for someone to click OK before it monitors anything.
+    if (!history_.Open(settings_.faultFilePath))
+        ShowError(CHistory::ErrorText(CHistory::kInitFailed));
     StartComm();
     ShowFailure(publisher_.Start(settings_.port));
     if (options_.scanIds)
@@ -557,10 +563,14 @@ void CMainFrame::ShowErrorNow(const QString& text)
 
 // --- connection commands ---------------------------------------------------------------------
 
-void CMainFrame::CleanList()
+void CMainFrame::CleanList(bool letLostGo)
 {
-    for (int id : invList_->ListedStations())
+    for (int id : invList_->ListedStations()) {
+        const StationRecord& r = network_.Record(id);
+        if (letLostGo && !(r.present && r.connected))
+            network_.StopWatching(id);
         network_.ForgetStation(id);
+    }
     invList_->RemoveUnconnected();
 }
 
@@ -583,7 +593,7 @@ void CMainFrame::ConnectWith(const MainSettings& choice)
     settings_.scanIdTo = choice.scanIdTo;
     settings_.quickScan = choice.quickScan;
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(true);
     network_.StartScan(SelectIdForm::Ids(settings_), settings_.quickScan ? settings_.quickScanTimeOut : 0);
     UpdateCommands();
 }
@@ -593,7 +603,7 @@ void CMainFrame::OnUpdate()
     if (network_.Scanning())
         return;
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(true);
     network_.StartScan(invList_->ListedStations());
     UpdateCommands();
 }
@@ -602,6 +612,9 @@ void CMainFrame::OnPortLost()
 {
     UpdatePanes();
     network_.AddLineEvent(QStringLiteral("Port lost"));
+    // Nothing of what the rows show is live any more; they come back with the port.
+    network_.LineLost();
+    UpdateCommands();
 }
 
 void CMainFrame::OnPortRestored()
@@ -621,7 +634,7 @@ void CMainFrame::RecheckListed()
     // "No Connection", and Update would drop every one of them unchecked.
     const std::vector<int> listed = invList_->ListedStations();
     tabs_->setCurrentIndex(0);
-    CleanList();
+    CleanList(false);
     network_.StartScan(listed);
     UpdateCommands();
 }
@@ -855,18 +868,6 @@ void CMainFrame::OnEraseFaultHistory()
 {
     if (messages_->AskYesNo("Erase all fault history ?", kCaption))
         history_.Erase();
-}
-
-std::vector<LineHealthRow> CMainFrame::HealthRows()
-{
-    std::vector<LineHealthRow> rows;
-    for (int id : network_.ConnectedIds()) {
-        QString drive = QString::fromLatin1(ModelName(network_.Record(id).model));
-        if (const QString& name = network_.DeviceName(id); !name.isEmpty())
-            drive = name + QStringLiteral(" (") + drive + QLatin1Char(')');
-        rows.push_back({id, drive, Manager().Health(id), Manager().BlockReads(id)});
-    }
-    return rows;
 }
 
 }  // namespace vm

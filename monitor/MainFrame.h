@@ -118,8 +118,10 @@ public:
     int LampRedraws() const { return lampRedraws_; }
     QTabWidget& Tabs() { return *tabs_; }
     LineHealthView& LineHealth() { return *lineHealth_; }
-    // One row per connected drive with its station's line health.
+    // One row per drive connected during this run, lost ones marked, with its line health.
     std::vector<LineHealthRow> HealthRows();
+    // What the Line Health page says of the line as a whole; empty when nothing is amiss.
+    QString HealthNote();
     QDockWidget& EventLogDock() { return *eventLogDock_; }
 
     // Messages the user must see; message boxes unless replaced (tests record them). Those
@@ -198,7 +200,8 @@ private:
     void OnPortLost();
     void OnPortRestored();
     void RecheckListed();
-    void CleanList();
+    // Forgets the rows of stations not connected; letLostGo also stops asking after them.
+    void CleanList(bool letLostGo);
     void ShowErrorNow(const QString& text);
     void ShowFailure(const Result<void>& result);
     StationRecord* SelectedConnected() const;

@@ -159,6 +159,9 @@ void NetworkMonitor::Accept(int s)
             r.paramData.reset();
             r.paramData = std::make_shared<ParameterData>();
             r.paramData->LoadDataFile(r, dataFolder_);
+            everConnected_[s] = r.model;
+            lostWatched_.erase(s);
+            manager_.ForgetLostStation(s);
             if (toolFrames_)
                 toolFrames_->Broadcast(ToolNotice::kInvConnected, s);
             AddEvent(s, QStringLiteral("Connected"));
@@ -184,6 +187,8 @@ void NetworkMonitor::Disconnect(int s)
         return;
     StationRecord& r = records_[s];
     if (r.present && r.connected) {
+        if (r.faultWatch && !tripRecorded_[static_cast<size_t>(s)])
+            RecordUnreadTrip(r);
         manager_.RemoveMonitor(s, WatchedSet(r));
         // A fault being watched holds its own registration of the fault words.
         if (r.faultWatch)
@@ -229,6 +234,76 @@ void NetworkMonitor::Next()
     }
     if (lowest != 0)
         manager_.SetPollRange(lowest, highest);
+    // A station found back while the scan ran is identified now.
+    std::vector<int> ids = std::exchange(pendingRechecks_, {});
+    std::erase_if(ids, [this](int id) { return !lostWatched_.count(id) || records_[id].connected; });
+    if (!ids.empty())
+        StartScan(ids);
+}
+
+// --- lost stations ---------------------------------------------------------------------------
+
+std::vector<int> NetworkMonitor::EverConnected() const
+{
+    std::vector<int> ids;
+    for (const auto& [id, model] : everConnected_)
+        ids.push_back(id);
+    return ids;
+}
+
+int NetworkMonitor::LastModel(int station) const
+{
+    const auto it = everConnected_.find(station);
+    return it == everConnected_.end() ? 0 : it->second;
+}
+
+void NetworkMonitor::SetLostRecheck(bool on)
+{
+    lostRecheck_ = on;
+    CommManager::LostProbeTiming timing = manager_.LostTiming();
+    timing.enabled = on;
+    manager_.SetLostProbeTiming(timing);
+}
+
+void NetworkMonitor::WatchLost(int s)
+{
+    if (!OnLine(s))
+        return;
+    lostWatched_.insert(s);
+    manager_.WatchLostStation(s, kIdentificationStart, &lostProbes_);
+}
+
+void NetworkMonitor::StopWatching(int s)
+{
+    lostWatched_.erase(s);
+    manager_.ForgetLostStation(s);
+    std::erase(pendingRechecks_, s);
+}
+
+void NetworkMonitor::LineLost()
+{
+    for (int s : ConnectedIds()) {
+        Disconnect(s);
+        WatchLost(s);
+    }
+}
+
+void NetworkMonitor::LostProbeClient::OnCommReply(int station, const CommReply& reply)
+{
+    if (reply.error == kNoError || IsModbusException(reply.error) || ProbeHeardSomething(reply))
+        owner_.LostStationAnswered(station);
+}
+
+void NetworkMonitor::LostStationAnswered(int s)
+{
+    if (!lostWatched_.count(s) || (records_[s].present && records_[s].connected))
+        return;
+    if (scanning_) {
+        if (std::find(pendingRechecks_.begin(), pendingRechecks_.end(), s) == pendingRechecks_.end())
+            pendingRechecks_.push_back(s);
+        return;
+    }
+    StartScan({s});
 }
 
 std::vector<int> NetworkMonitor::ConnectedIds() const
@@ -300,6 +375,8 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
         }
     } else if (reply.error == kGiveUp) {
         Disconnect(s);
+        if (lostRecheck_)
+            WatchLost(s);
         return;
     }
     view_.RefreshValues(r);
@@ -319,8 +396,12 @@ void NetworkMonitor::FaultWatchUpdate(StationRecord& r)
     if (faulted && !r.faultWatch) {
         r.faultWatch = 1;
         r.fault = r.fault2 = 0;
+        tripRecorded_[static_cast<size_t>(r.station)] = false;
         manager_.AddMonitor(r.station, FaultWatchAddresses(r.model, r.version));
     } else if (!faulted && r.faultWatch) {
+        // Reset before its fault word came in: the trip is still recorded, with what is known.
+        if (!tripRecorded_[static_cast<size_t>(r.station)])
+            RecordUnreadTrip(r);
         r.faultWatch = 0;
         r.fault = r.fault2 = 0;
         // Clears the reset bit the operator's reset left in the run command. Nobody waits for
@@ -340,13 +421,27 @@ void NetworkMonitor::FaultWord(StationRecord& r, int32_t& word, int32_t value)
     word = value;
     if (value == 0)
         return;
+    RecordFault(r);
+}
+
+void NetworkMonitor::RecordUnreadTrip(StationRecord& r)
+{
+    StationRecord trip = r;
+    trip.fault = trip.fault2 = 0;
+    RecordFault(trip);
+}
+
+void NetworkMonitor::RecordFault(const StationRecord& r)
+{
+    if (OnLine(r.station))
+        tripRecorded_[static_cast<size_t>(r.station)] = true;
     // Both writes are made from the values of now: whatever runs while the first one is busy
     // (a lost station resets its record) must not change what the second one records.
     const StationRecord fault = r;
     const QString name = DeviceName(r.station);
-    const QString line = EventLog::StationMessage(
-        fault.station, QString::fromLatin1(ModelName(fault.model)), name,
-        QStringLiteral("%1 fault occured").arg(Text(StationFaultText(fault))));
+    const QString line =
+        EventLog::StationMessage(fault.station, QString::fromLatin1(ModelName(fault.model)), name,
+                                 QStringLiteral("%1 fault occured").arg(Text(TripFaultText(fault))));
     if (faultHistory_)
         faultHistory_->AddFault(fault, name);
     WriteEvent(line);

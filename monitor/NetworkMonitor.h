@@ -12,8 +12,10 @@
 #include <QString>
 
 #include <array>
-#include <string>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace vm {
@@ -64,6 +66,20 @@ public:
     // Frees the record of a station the list is about to forget (not present and connected).
     void ForgetStation(int station);
 
+    // Lost stations are asked by themselves whether they are back (on unless switched off); one
+    // that answers is identified as by a scan and resumes.
+    void SetLostRecheck(bool on);
+    bool LostRecheck() const { return lostRecheck_; }
+    bool WatchingLost(int station) const { return lostWatched_.count(station) != 0; }
+    // The user let a lost station go (Connect or Update cleaned its row): no more asking.
+    void StopWatching(int station);
+    // The port is gone: every connected station is lost at once, and asked about once it is back.
+    void LineLost();
+    // Stations 1-255 connected at any time of this run, ascending.
+    std::vector<int> EverConnected() const;
+    // The model a station had when it was last connected; 0 for one never connected.
+    int LastModel(int station) const;
+
     // Records 1-255 that are present and connected, ascending.
     std::vector<int> ConnectedIds() const;
     int ConnectedCount() const;
@@ -83,7 +99,22 @@ public:
     Role CommRole() const override { return Role::kMainWindow; }
 
 private:
+    // Hears the answers to the probes of lost stations, apart from the scan's own reads.
+    class LostProbeClient final : public CommClient {
+    public:
+        explicit LostProbeClient(NetworkMonitor& owner) : owner_(owner) {}
+        void OnCommReply(int station, const CommReply& reply) override;
+
+    private:
+        NetworkMonitor& owner_;
+    };
+
     void WriteEvent(const QString& line);
+    void WatchLost(int station);
+    void LostStationAnswered(int station);
+    // A trip seen in the status word whose fault word was never read.
+    void RecordUnreadTrip(StationRecord& r);
+    void RecordFault(const StationRecord& r);
     void ScanReply(const CommReply& reply);
     void ReadIdentification(int station, uint16_t address, bool probe = false);
     void Accept(int station);
@@ -115,6 +146,13 @@ private:
 
     // The mode the stations' registrations reflect.
     bool graphWatch_ = false;
+
+    bool lostRecheck_ = true;
+    std::set<int> lostWatched_;
+    std::vector<int> pendingRechecks_;      // answered while a scan ran
+    std::map<int, int> everConnected_;      // station: its model
+    std::array<bool, 256> tripRecorded_{};  // the current trip has its fault record
+    LostProbeClient lostProbes_{*this};
 };
 
 }  // namespace vm

@@ -97,6 +97,9 @@ MainSettings LoadMainSettings(QSettings& s, const SettingsContext& context)
     m.scanMode = AboveReplaced(ReadNumber(s, "ScanMode", 0), 2, 2);
     m.quickScan = ReadNumber(s, "Quick Scan", 1) != 0 ? 1 : 0;
     m.quickScanTimeOut = Clamped(ReadNumber(s, "Quick Scan TimeOut", 100), kQuickTimeOutMin, kQuickTimeOutMax);
+    m.lostRecheck = ReadNumber(s, "Lost Recheck", 1) != 0 ? 1 : 0;
+    m.lostRecheckInterval =
+        Clamped(ReadNumber(s, "Lost Recheck Interval", 3), kLostRecheckIntervalMin, kLostRecheckIntervalMax);
     m.faultFilePath = ExistingFileOr(s.value(QStringLiteral("Fault File Path")).toString(),
                                      DefaultFaultFilePath(context.logFolder));
     m.logFilePath = ExistingFileOr(s.value(QStringLiteral("Log File Path")).toString(),
@@ -132,6 +135,8 @@ void SaveMainSettings(QSettings& s, const MainSettings& m)
     s.setValue(QStringLiteral("ScanMode"), m.scanMode);
     s.setValue(QStringLiteral("Quick Scan"), m.quickScan);
     s.setValue(QStringLiteral("Quick Scan TimeOut"), m.quickScanTimeOut);
+    s.setValue(QStringLiteral("Lost Recheck"), m.lostRecheck);
+    s.setValue(QStringLiteral("Lost Recheck Interval"), m.lostRecheckInterval);
     s.setValue(QStringLiteral("Fault File Path"), m.faultFilePath);
     s.setValue(QStringLiteral("Log File Path"), m.logFilePath);
     if (m.conIds)

@@ -49,6 +49,10 @@ struct MainSettings {
     // full time-out and repetitions.
     int quickScan = 1;
     int quickScanTimeOut = 100;
+    // Lost inverters are asked by themselves whether they are back: first every interval (s),
+    // after five misses in a row every ten intervals.
+    int lostRecheck = 1;
+    int lostRecheckInterval = 3;
     QString faultFilePath;
     QString logFilePath;
     // Station IDs connected at the last shutdown; absent when never saved.
@@ -72,6 +76,8 @@ inline constexpr int kTurnaroundMaxMs = 100;
 inline constexpr int kBlockReadMin = 2;
 inline constexpr int kBlockReadMax = 125;
 inline constexpr int kQuickTimeOutMin = 30;
+inline constexpr int kLostRecheckIntervalMin = 1;
+inline constexpr int kLostRecheckIntervalMax = 600;
 inline constexpr int kQuickTimeOutMax = 1000;
 inline constexpr int kStationIdMin = 1;
 inline constexpr int kStationIdMax = 255;

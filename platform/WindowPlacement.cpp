@@ -1,6 +1,8 @@
 #include "platform/WindowPlacement.h"
 
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
 #include <QSettings>
 #include <QWidget>
 
@@ -18,10 +20,33 @@ void SavePlacement(QSettings& settings, const QString& name, const QWidget& wind
     settings.setValue(PlacementKey(name), window.saveGeometry());
 }
 
+bool PlacementUsable(const QWidget& window)
+{
+    // Smaller than the window can be laid out in, or on no screen at all: a damaged record.
+    const QSize least = window.minimumSize().expandedTo(window.minimumSizeHint());
+    if (window.width() < least.width() || window.height() < least.height())
+        return false;
+    const QRect frame = window.frameGeometry();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(frame);
+        if (shared.width() >= 50 && shared.height() >= 50)
+            return true;
+    }
+    return QGuiApplication::screens().isEmpty();
+}
+
 bool RestorePlacement(QSettings& settings, const QString& name, QWidget& window)
 {
     const QByteArray blob = settings.value(PlacementKey(name)).toByteArray();
-    return !blob.isEmpty() && window.restoreGeometry(blob);
+    if (blob.isEmpty())
+        return false;
+    const QByteArray before = window.saveGeometry();
+    if (!window.restoreGeometry(blob))
+        return false;
+    if (PlacementUsable(window))
+        return true;
+    window.restoreGeometry(before);
+    return false;
 }
 
 void SavePaneLayout(QSettings& settings, const QString& name, const QMainWindow& window)

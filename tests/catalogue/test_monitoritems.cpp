@@ -70,22 +70,22 @@ TEST(StatusText, baseTextWinsInBitOrderAndSuffixNeedsNoFault)
     }
 }
 
-TEST(FaultText, firstMatchingRowInTableOrder)
+TEST(FaultText, firstMatchingRowInTableOrderElseTheNumberOfTheLowestBit)
 {
     const FormatCase cases[] = {
         {15, 0x0041, 4, 0, "Over Current (OCT)"},
         {15, 0x0040, 4, 0, "Ground Fault (GF)"},
         {15, 0x8000, 4, 0, "Drive Over Load (IOLT)"},
-        {15, 0x0004, 5, 0, ""},
+        {15, 0x0004, 5, 0, "Fault bit 2"},  // no name in the table: its number
         {15, 0x000C, 5, 0, "Emergency Stop (BX)"},
-        {15, 0x0820, 9, 0, ""},  // model 9 has no rows for bits 5 and 11
+        {15, 0x0820, 9, 0, "Fault bit 5"},  // model 9 has no rows for bits 5 and 11
         {15, 0x0000, 4, 0, ""},
         {15, 0x8000, 8, 0, "Low Voltage (LV)"},
         {15, 0x0010, 10, 0x0015, "Input Phase Open (COL)"},
         {15, 0x0001, 7, 0, ""},
         {29, 0x0004, 10, 0x0015, "Drive NTC Open (NTC)"},
         {29, 0x000C, 10, 0x0015, "Drive NTC Open (NTC)"},
-        {29, 0x0010, 10, 0x0015, ""},
+        {29, 0x0010, 10, 0x0015, "Second fault bit 4"},
         {29, 0x0004, 10, 0x0014, ""},  // no second fault word before 0x0015
         {29, 0x0004, 4, 0x0300, ""},
     };

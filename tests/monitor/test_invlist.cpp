@@ -158,14 +158,14 @@ TEST_F(InvListTest, valuesRewriteOnlyTheCellsWhoseTextChanged)
     EXPECT_EQ(changed[0][1].value<QModelIndex>(), cell);
 }
 
-TEST_F(InvListTest, faultColumnFollowsTheFaultWordsAndStaysEmptyForUnknownBits)
+TEST_F(InvListTest, faultColumnFollowsTheFaultWordsAndNamesUnknownBitsByNumber)
 {
     StationRecord& r = Connect(2, 5, 0x0100);
     r.status = 0x08;
     r.fault = 0x0004;  // model 5 has no bit 2
     view.RefreshValues(r);
     EXPECT_EQ(model.CellText(0, kColStatus), "Fault");
-    EXPECT_EQ(model.CellText(0, kColFault), "");
+    EXPECT_EQ(model.CellText(0, kColFault), "Fault bit 2");
     EXPECT_EQ(model.RowImageAt(0), kRowFault);
 
     StationRecord& b = Connect(3, 10, 0x0015);

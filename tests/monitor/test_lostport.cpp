@@ -2,6 +2,7 @@
 // stopped under it and a new one started on the same link, and the window finds its stations
 // again by itself.
 #include "DriverLine.h"
+#include "comm/Kx485.h"
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
 #include "tests/support/CpuTime.h"
@@ -108,6 +109,64 @@ TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnd
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2; }, kWaitMs))
         << frame.windowTitle().toStdString();
     EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
+    frame.close();
+}
+
+TEST(LostPortTest, lostPortMarksEveryStationLostAtOnceAndLineHealthKeepsTheirRows)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
+    test::AddSimStations(line, {"1:QM-A20", "2:QM-E20", "3:QM-B20X:0015"});
+    int64_t clock = 0;
+    Socket socket;
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
+    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2, 3}});
+    MessageLog messages;
+    frame.SetMessageSink(&messages);
+    frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
+    frame.Driver().SetReopenInterval(50);
+    // The full time-out and repetitions: a station given up on by the line would take seconds.
+    MainSettings slow = frame.Settings();
+    slow.timeOut = 3000;
+    slow.retryCount = 5;
+    ASSERT_TRUE(frame.ApplyPortSettings(slow));
+    frame.Startup();
+    CInvListModel& list = frame.InvList().Model();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame.Network().ConnectedCount() == 3 && !frame.Network().Scanning(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status(list, 3) == "Stop"; }, kWaitMs));
+    EXPECT_TRUE(frame.LineHealth().NoteText().isEmpty());
+    // Another master's reply heard on the line.
+    for (char c : kx485::BuildAck(9, 'R', std::vector<uint16_t>{1}))
+        frame.Manager().ReceiveByte(static_cast<uint8_t>(c));
+
+    socket.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(kPanePort) == "Port lost"; }, kWaitMs));
+    // At once, not station by station as each would give up.
+    for (int s : {1, 2, 3})
+        EXPECT_EQ(Status(list, s), "No Connection") << s;
+    EXPECT_EQ(frame.windowTitle(), "Varimon Main [0 Connected]");
+    EXPECT_EQ(frame.Log().Lines().filter("Disconnected").size(), 3);
+    // Line Health keeps the lost drives' rows, marked, and tells of the other master.
+    frame.LineHealth().Refresh();
+    const std::vector<LineHealthRow> rows = frame.HealthRows();
+    ASSERT_EQ(rows.size(), 3u);
+    for (const LineHealthRow& row : rows)
+        EXPECT_TRUE(row.lost) << row.station;
+    EXPECT_EQ(frame.LineHealth().Model().CellText(1, HealthColumn::Drive), "QM-E20 - lost");
+    EXPECT_EQ(frame.LineHealth().Model().CellText(2, HealthColumn::Drive), "QM-B20X - lost");
+    EXPECT_TRUE(frame.LineHealth().NoteText().contains("another master on the line"))
+        << frame.LineHealth().NoteText().toStdString();
+
+    socket.in = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 3; }, kWaitMs))
+        << frame.windowTitle().toStdString();
+    EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2, 3}));
+    frame.LineHealth().Refresh();
+    EXPECT_EQ(frame.LineHealth().Model().CellText(1, HealthColumn::Drive), "QM-E20");
     EXPECT_TRUE(messages.Entries().empty()) << messages.Entries().front().text;
     frame.close();
 }

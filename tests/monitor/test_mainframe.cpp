@@ -372,6 +372,22 @@ TEST_F(MainFrameTest, faultHistoryTabShowsTheFileOfTheLastRunAndNewFaultsOnTop)
     EXPECT_EQ(Stored("Main/FaultCol 4").toInt(), 210);
 }
 
+// Notes whether the line was running, and a scan under way, when each message was shown.
+struct LineStateSink : MessageSink {
+    void Show(MessageKind kind, const std::string& text, const std::string& caption) override
+    {
+        lineRunning.push_back(frame && frame->Driver().IsRunning() && frame->Network().Scanning());
+        log.Show(kind, text, caption);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        return log.AskYesNo(text, caption);
+    }
+    CMainFrame* frame = nullptr;
+    std::vector<bool> lineRunning;
+    MessageLog log;
+};
+
 TEST_F(MainFrameTest, damagedHistoryFileIsKeptAsideOnceAndTheRunsFaultsGoToAFreshOne)
 {
     QDir().mkpath(folders.log);
@@ -381,8 +397,18 @@ TEST_F(MainFrameTest, damagedHistoryFileIsKeptAsideOnceAndTheRunsFaultsGoToAFres
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(junk);
     }
-    auto frame = Make({quiet.path, {}});
+    auto frame = Make({quiet.path, std::vector<int>{2, 3}});
+    // The message waits for the line: an unattended restart monitors before anyone clicks OK.
+    LineStateSink sink;
+    sink.frame = frame.get();
+    frame->SetMessageSink(&sink);
     frame->Startup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sink.log.Entries().empty(); }, 5000));
+    EXPECT_EQ(sink.lineRunning, std::vector<bool>{true});
+    frame->OnStop();
+    frame->SetMessageSink(&messages);
+    for (const auto& e : sink.log.Entries())
+        messages.Show(e.kind, e.text, e.caption);
     ASSERT_EQ(messages.Entries().size(), 1u);
     EXPECT_NE(messages.Entries()[0].text.find((HistoryPath() + ".damaged").toStdString()), std::string::npos);
     EXPECT_EQ(Read(HistoryPath() + ".damaged"), junk);

@@ -21,6 +21,7 @@ public:
         QStringList args{"--link", linkPath, "--protocol", "auto", "--seed", "1"};
         for (const QString& s : stations)
             args << "--station" << s;
+        args << extraArgs;
         process.start(QStringLiteral(VARIMON_SIM_PROGRAM), args);
         if (!process.waitForStarted(kWaitMs))
             return false;
@@ -54,6 +55,7 @@ public:
 
     QProcess process;
     QByteArray output;
+    QStringList extraArgs;  // further options, e.g. fault injection
 };
 
 }  // namespace vm::test
