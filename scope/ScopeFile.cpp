@@ -151,7 +151,8 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
         ys.resize(static_cast<size_t>(n));
         for (double& y : ys) {
             y = in.F64();
-            if (!std::isfinite(y))
+            // NaN marks a missing sample; infinities are no values at all.
+            if (std::isinf(y))
                 return Fail(ScopeFileError::kBadFormat, "y value");
         }
     }

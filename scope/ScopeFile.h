@@ -35,13 +35,13 @@ struct ScopePicture {
     double yMin = 0.0;
     std::array<ScopeFileChannel, 4> channels;
     std::vector<double> x;                     // days
-    std::array<std::vector<double>, 4> y;      // plotted values, x.size() each
+    std::array<std::vector<double>, 4> y;      // plotted values, x.size() each; NaN = missing
 };
 
 enum class ScopeFileError {
     kNone,
     kShort,       // ends before the header or the points it announces
-    kBadFormat,   // wrong magic, a count or index outside its table, a non-finite number, extra bytes
+    kBadFormat,   // wrong magic, a count or index outside its table, an infinite number or a NaN X, extra bytes
 };
 
 struct ScopeFileResult {

@@ -101,6 +101,7 @@ void ScopeSettings::Read(QSettings& s, const QString& tempFolder)
     cursorChannel = ReadInt(s, "Current Cursor", 0, 0, 3);
     recordTimeStamps = ReadBool(s, "Record Time Stamps", false);
     secondCursor = ReadBool(s, "Second Cursor", false);
+    elapsedAxis = ReadBool(s, "Elapsed Axis", false);
     s.endGroup();
 
     const bool anyOn = std::any_of(channels.begin(), channels.end(), [](const ChannelSettings& c) { return c.on; });
@@ -162,6 +163,7 @@ void ScopeSettings::Write(QSettings& s) const
     s.setValue("Current Cursor", cursorChannel);
     s.setValue("Record Time Stamps", recordTimeStamps ? 1 : 0);
     s.setValue("Second Cursor", secondCursor ? 1 : 0);
+    s.setValue("Elapsed Axis", elapsedAxis ? 1 : 0);
     s.endGroup();
 }
 

@@ -54,6 +54,7 @@ struct ScopeSettings {
     // Beyond the original keys, off by default.
     bool recordTimeStamps = false;
     bool secondCursor = false;
+    bool elapsedAxis = false;
 
     ScopeSettings();
 
