@@ -4,7 +4,10 @@
 #include "scope/ChartTrace.h"
 #include "scope/StripChart.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -14,6 +17,7 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
 
 using namespace vm::scope;
 
@@ -214,4 +218,65 @@ TEST(StripChartCursor, CursorPointIsClampedAndSecondCursorIsOffByDefault)
     EXPECT_DOUBLE_EQ(d->values[1], 0.0);
     chart.SetSecondCursorEnabled(false);
     EXPECT_FALSE(chart.CursorDeltas().has_value());
+}
+
+TEST(StripChartMouse, RightClickInZoomShowsEverySample)
+{
+    SampleStore store;
+    StripChart chart;
+    chart.resize(900, 400);
+    chart.SetStore(&store);
+    chart.SetSpan(60 * kSecond);
+    Fill(store, 601, kSecond, [](int, int i) { return i % 50; });  // ten minutes
+    chart.SetMode(StripChart::Mode::kZoom);
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(300, 200), QPointF(300, 200), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(&chart, &click);
+    EXPECT_DOUBLE_EQ(chart.ViewStart(), store.X(0));
+    EXPECT_NEAR((chart.ViewEnd() - store.X(600)) / kSecond, 0.0, 1e-3);
+}
+
+TEST(StripChartStress, DrawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
+{
+    // Appends with time gaps, missing and huge values, channels switched off and on, zoom and
+    // scroll far from the data, pictures of every size: painting once crashed after such runs.
+    std::mt19937 rng(11);
+    SampleStore store;
+    StripChart chart;
+    chart.resize(800, 400);
+    chart.SetStore(&store);
+    chart.SetSpan(60 * kSecond);
+    double x = 46000.0;
+    const StripChart::Mode modes[4] = {StripChart::Mode::kNormal, StripChart::Mode::kScroll,
+                                       StripChart::Mode::kCursor, StripChart::Mode::kZoom};
+    for (int round = 0; round < 150; ++round) {
+        const int n = 1 + static_cast<int>(rng() % 400);
+        for (int i = 0; i < n; ++i) {
+            x += rng() % 300 == 0 ? 1e4 : 0.1 * kSecond;
+            std::array<SampleStore::Sample, 4> s;
+            for (int c = 0; c < 4; ++c) {
+                const int pick = static_cast<int>(rng() % 100);
+                s[static_cast<size_t>(c)] = {pick == 0 ? 1e308 : pick == 1 ? -1e308 : std::sin(i * 0.01) * 40,
+                                             pick == 2 ? SampleMark::kMissing : static_cast<SampleMark>(rng() % 2)};
+            }
+            store.Append(x, s);
+        }
+        for (int c = 0; c < 4; ++c)
+            chart.SetChannelVisible(c, rng() % 3 != 0);
+        chart.SetLineWidth(static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4));
+        chart.SetAutoScale(rng() % 2);
+        if (rng() % 10 == 0)
+            chart.SetMode(modes[rng() % 4]);
+        if (rng() % 5 == 0) {
+            QWheelEvent w(QPointF(100 + rng() % 600, 200), QPointF(), QPoint(), QPoint(0, rng() % 2 ? 120 : -120),
+                          Qt::NoButton, rng() % 2 ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&chart, &w);
+        }
+        if (rng() % 7 == 0)
+            chart.Viewport().ScrollBy(store.Xs(), (rng() % 2 ? 1.0 : -1.0) * (rng() % 1000));
+        chart.SetCursorPoint(static_cast<int>(rng() % (store.Size() + 10)));
+        const QImage image = chart.ToImage(QSize(20 + rng() % 1400, 20 + rng() % 800));
+        ASSERT_FALSE(image.isNull());
+    }
+    EXPECT_GT(store.Size(), 10000);
 }
