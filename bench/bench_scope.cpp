@@ -96,10 +96,11 @@ void Memory()
     const long after = RssKb();
     // Per sample: the time stamp, four values and four marks.
     const int bytes = 8 + 4 * 8 + 4;
-    std::printf("memory per hour at 0.1 s: %.2f MB measured RSS growth, %.2f MB of sample data "
-                "(%d bytes a sample); limit %d samples = %.1f hours at 0.1 s, %.1f MB\n",
-                (after - before) / 1024.0, kHourPoints * bytes / 1e6, bytes, SampleStore::kMaxPoints,
-                SampleStore::kMaxPoints / static_cast<double>(kHourPoints), SampleStore::kMaxPoints * bytes / 1e6);
+    std::printf(
+        "memory per hour at 0.1 s: %.2f MB measured RSS growth, %.2f MB of sample data "
+        "(%d bytes a sample); limit %d samples = %.1f hours at 0.1 s, %.1f MB\n",
+        (after - before) / 1024.0, kHourPoints * bytes / 1e6, bytes, SampleStore::kMaxPoints,
+        SampleStore::kMaxPoints / static_cast<double>(kHourPoints), SampleStore::kMaxPoints * bytes / 1e6);
     delete store;
 }
 

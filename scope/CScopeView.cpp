@@ -24,12 +24,16 @@ namespace vm::scope {
 
 namespace {
 
-QColor Colour(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
+QColor Colour(uint32_t rgb)
+{
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
 
 void Lamp(QLabel* lamp, bool lit, const QColor& colour)
 {
     const QColor c = lit ? colour : colour.darker(300);
-    lamp->setStyleSheet(QStringLiteral("background-color: %1; border-radius: 6px; border: 1px solid #444;").arg(c.name()));
+    lamp->setStyleSheet(
+        QStringLiteral("background-color: %1; border-radius: 6px; border: 1px solid #444;").arg(c.name()));
 }
 
 QString Elapsed(int seconds)
@@ -72,49 +76,6 @@ CScopeView::~CScopeView()
     form_.chart->SetStore(nullptr);
 }
 
-void CScopeView::Connect()
-{
-    connect(form_.span, &QComboBox::activated, this, &CScopeView::ChooseSpan);
-    connect(form_.scan, &QComboBox::activated, this, &CScopeView::ChooseScan);
-    connect(form_.recordPeriod, &QComboBox::activated, this, &CScopeView::ChooseRecordPeriod);
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
-        connect(r.on, &QCheckBox::clicked, this, [this, i](bool on) { SetChannelOn(i, on); });
-        connect(r.station, &QComboBox::activated, this, [this, i](int index) {
-            ChooseStation(i, form_.rows[static_cast<size_t>(i)].station->itemData(index).toInt());
-        });
-        connect(r.address, &QComboBox::activated, this, [this, i](int index) { ChooseAddress(i, index); });
-        connect(r.offset, &QComboBox::activated, this, [this, i](int index) { ChooseOffset(i, index); });
-        connect(r.division, &QComboBox::activated, this, [this, i](int index) { ChooseDivision(i, index); });
-        connect(r.colour, &QPushButton::clicked, this, [this, i] { ChooseColour(4 + i); });
-        connect(r.width, &QComboBox::activated, this, [this, i](int index) { SetLineWidthIndex(i, index); });
-    }
-    for (int k = 0; k < 4; ++k)
-        connect(form_.otherColours[static_cast<size_t>(k)], &QPushButton::clicked, this, [this, k] { ChooseColour(k); });
-    connect(form_.autoScale, &QCheckBox::clicked, this, &CScopeView::SetAutoScale);
-    connect(form_.showGrid, &QCheckBox::clicked, this, &CScopeView::SetShowGrid);
-    connect(form_.showLegend, &QCheckBox::clicked, this, &CScopeView::SetShowLegend);
-    connect(form_.cursorList, &QComboBox::activated, this, &CScopeView::SetCursorChannel);
-    connect(form_.secondCursor, &QCheckBox::clicked, this, &CScopeView::SetSecondCursor);
-    connect(form_.elapsedAxis, &QCheckBox::clicked, this, &CScopeView::SetElapsedAxis);
-    connect(form_.triggerChannel, &QComboBox::activated, this, &CScopeView::SetTriggerChannel);
-    connect(form_.edge, &QComboBox::activated, this, &CScopeView::SetTriggerEdge);
-    connect(form_.saveImage, &QCheckBox::clicked, this, &CScopeView::SetSnapshot);
-    connect(form_.timeStamps, &QCheckBox::clicked, this, &CScopeView::SetRecordTimeStamps);
-    connect(form_.recordPathButton, &QPushButton::clicked, this, &CScopeView::ChooseRecordFile);
-    connect(form_.snapshotPathButton, &QPushButton::clicked, this, &CScopeView::ChooseSnapshotFile);
-    connect(form_.chart, &StripChart::CursorMoved, this, [this](int) { CursorReadout(); });
-    connect(form_.chart, &StripChart::CursorChannelChanged, this, [this](int channel) {
-        if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::kCursor)
-            return;
-        if (channel != settings_.cursorChannel) {
-            settings_.cursorChannel = channel;
-            form_.cursorList->setCurrentIndex(channel);
-            emit StateChanged();
-        }
-    });
-}
-
 // ---- opening and closing -----------------------------------------------------------------------
 
 void CScopeView::InitialUpdate()
@@ -143,37 +104,6 @@ void CScopeView::InitialUpdate()
         }
     }
     emit StateChanged();
-}
-
-void CScopeView::ShowSettings()
-{
-    building_ = true;
-    form_.span->setCurrentIndex(settings_.spanIndex);
-    form_.scan->setCurrentIndex(settings_.scanIndex);
-    form_.recordPeriod->setCurrentIndex(settings_.recordIndex);
-    form_.triggerChannel->setCurrentIndex(settings_.triggerChannel);
-    form_.edge->setCurrentIndex(settings_.triggerEdge);
-    form_.saveImage->setChecked(settings_.snapshot);
-    form_.triggerValue->setText(QString::number(settings_.triggerLevel, 'f', 2));
-    form_.recordPathField->setText(settings_.recordPath);
-    form_.snapshotPathField->setText(settings_.snapshotPath);
-    form_.timeStamps->setChecked(settings_.recordTimeStamps);
-    form_.autoScale->setChecked(settings_.autoScale);
-    form_.yMin->setText(QString::number(settings_.yMin, 'g', 8));
-    form_.yMax->setText(QString::number(settings_.yMax, 'g', 8));
-    form_.showGrid->setChecked(settings_.showGrid);
-    form_.showLegend->setChecked(settings_.showLegend);
-    form_.cursorList->setCurrentIndex(settings_.cursorChannel);
-    form_.secondCursor->setChecked(settings_.secondCursor);
-    form_.elapsedAxis->setChecked(settings_.elapsedAxis);
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
-        const ScopeChannel& c = logic_.Channel(i);
-        r.offset->setCurrentIndex(c.offsetIndex);
-        r.division->setCurrentIndex(c.divisionIndex);
-        r.width->setCurrentIndex(c.widthIndex);
-    }
-    building_ = false;
 }
 
 void CScopeView::Shutdown()
@@ -217,11 +147,13 @@ void CScopeView::RebuildStationLists()
                 r.station->addItem(QString::asprintf("%d:%s", s, ModelName(host_.Record(s).model)), s);
         // A channel waiting for its station keeps it in the list.
         if (c.station != 0 && !logic_.Connected(c.station))
-            r.station->addItem(QString::asprintf("%d:%s (no connection)", c.station, ModelName(c.model)), c.station);
+            r.station->addItem(QString::asprintf("%d:%s (no connection)", c.station, ModelName(c.model)),
+                               c.station);
         r.station->setCurrentIndex(r.station->findData(c.station));
         if (c.station != 0) {
             for (const MonitorItem& item : c.items)
-                r.address->addItem(QString::fromStdString(LegendName(item.name)), static_cast<int>(item.address));
+                r.address->addItem(QString::fromStdString(LegendName(item.name)),
+                                   static_cast<int>(item.address));
             r.address->setCurrentIndex(c.Item() && c.Item()->address == c.address ? c.addressIndex : -1);
         }
         if (!c.on)
@@ -474,7 +406,8 @@ void CScopeView::ToggleGraphWatchMode()
             SetGraphWatchState(false);
     } else {
         const bool yes = host_.Messages().AskYesNo(
-            "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, KeyPad and "
+            "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, KeyPad "
+            "and "
             "Parameter Editor when start monitor\n\nDo you want to use graph watch mode ?",
             kCaption);
         if (yes) {
@@ -528,9 +461,10 @@ bool CScopeView::StartTrigger()
         return false;
     }
     double level = typed;
-    if (!logic_.ArmTrigger(settings_.triggerChannel, static_cast<LevelTrigger::Edge>(settings_.triggerEdge), typed,
-                           &level)) {
-        Show(MessageKind::Information, QStringLiteral("Selected trigger channel is not activated for monitoring"));
+    if (!logic_.ArmTrigger(settings_.triggerChannel, static_cast<LevelTrigger::Edge>(settings_.triggerEdge),
+                           typed, &level)) {
+        Show(MessageKind::Information,
+             QStringLiteral("Selected trigger channel is not activated for monitoring"));
         return false;
     }
     if (level != typed)
@@ -586,7 +520,8 @@ void CScopeView::SampleTick()
     for (int i = 0; i < kChannelCount; ++i) {
         const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
         r.data->setText(QString::fromStdString(s.labels[static_cast<size_t>(i)]));
-        r.rate->setText(logic_.Ready(i) ? QString::asprintf("%.1f/s", logic_.RefreshRate(i, now)) : QString());
+        r.rate->setText(logic_.Ready(i) ? QString::asprintf("%.1f/s", logic_.RefreshRate(i, now))
+                                        : QString());
     }
     ShowLegends();
     if (!wasOccurred && logic_.Trigger().Occurred()) {
@@ -604,9 +539,10 @@ void CScopeView::FinishTrigger()
     form_.chart->SetCursorPoint(point);
     CursorReadout();
     if (settings_.snapshot) {
-        const StripChart::PictureFormat format = settings_.snapshotFormat == 1   ? StripChart::PictureFormat::kSvg
-                                                 : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::kJpeg
-                                                                                 : StripChart::PictureFormat::kBmp;
+        const StripChart::PictureFormat format =
+            settings_.snapshotFormat == 1   ? StripChart::PictureFormat::kSvg
+            : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::kJpeg
+                                            : StripChart::PictureFormat::kBmp;
         QString error;
         if (!form_.chart->SavePicture(settings_.snapshotPath, format, &error))
             ShowLater(MessageKind::Error, QStringLiteral("%1\n%2").arg(settings_.snapshotPath, error));
@@ -633,11 +569,20 @@ void CScopeView::ClockTick()
     form_.elapsedText->setText(Elapsed(elapsed_));
 }
 
-QString CScopeView::DataLabel(int channel) const { return form_.rows.at(static_cast<size_t>(channel)).data->text(); }
+QString CScopeView::DataLabel(int channel) const
+{
+    return form_.rows.at(static_cast<size_t>(channel)).data->text();
+}
 
-QString CScopeView::RateText(int channel) const { return form_.rows.at(static_cast<size_t>(channel)).rate->text(); }
+QString CScopeView::RateText(int channel) const
+{
+    return form_.rows.at(static_cast<size_t>(channel)).rate->text();
+}
 
-QString CScopeView::ElapsedText() const { return form_.elapsedText->text(); }
+QString CScopeView::ElapsedText() const
+{
+    return form_.elapsedText->text();
+}
 
 void CScopeView::CursorReadout()
 {

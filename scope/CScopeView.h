@@ -21,7 +21,7 @@ class QTimer;
 namespace vm {
 class ToolHost;
 enum class MessageKind;
-}
+}  // namespace vm
 
 namespace vm::scope {
 

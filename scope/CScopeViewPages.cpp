@@ -1,4 +1,4 @@
-// The graph monitor view's display settings, its Trigger & Record page and its files: what the
+// The graph monitor view's wiring, display settings, its Trigger & Record page and its files: what the
 // chart is told, and where pictures and records go.
 
 #include "scope/CScopeView.h"
@@ -27,8 +27,14 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 
-QColor Colour(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
-uint32_t Rgb(const QColor& c) { return static_cast<uint32_t>(c.rgb()) & 0xFFFFFF; }
+QColor Colour(uint32_t rgb)
+{
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
+uint32_t Rgb(const QColor& c)
+{
+    return static_cast<uint32_t>(c.rgb()) & 0xFFFFFF;
+}
 
 QString FolderOf(const QString& path)
 {
@@ -38,9 +44,89 @@ QString FolderOf(const QString& path)
     return QFileInfo(info.path()).isDir() ? info.path() : QString();
 }
 
-QString Number(double v) { return QString::number(v, 'g', 8); }
+QString Number(double v)
+{
+    return QString::number(v, 'g', 8);
+}
 
 }  // namespace
+
+// ---- wiring and settings shown ---------------------------------------------------------------
+
+void CScopeView::Connect()
+{
+    connect(form_.span, &QComboBox::activated, this, &CScopeView::ChooseSpan);
+    connect(form_.scan, &QComboBox::activated, this, &CScopeView::ChooseScan);
+    connect(form_.recordPeriod, &QComboBox::activated, this, &CScopeView::ChooseRecordPeriod);
+    for (int i = 0; i < kChannelCount; ++i) {
+        const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
+        connect(r.on, &QCheckBox::clicked, this, [this, i](bool on) { SetChannelOn(i, on); });
+        connect(r.station, &QComboBox::activated, this, [this, i](int index) {
+            ChooseStation(i, form_.rows[static_cast<size_t>(i)].station->itemData(index).toInt());
+        });
+        connect(r.address, &QComboBox::activated, this, [this, i](int index) { ChooseAddress(i, index); });
+        connect(r.offset, &QComboBox::activated, this, [this, i](int index) { ChooseOffset(i, index); });
+        connect(r.division, &QComboBox::activated, this, [this, i](int index) { ChooseDivision(i, index); });
+        connect(r.colour, &QPushButton::clicked, this, [this, i] { ChooseColour(4 + i); });
+        connect(r.width, &QComboBox::activated, this, [this, i](int index) { SetLineWidthIndex(i, index); });
+    }
+    for (int k = 0; k < 4; ++k)
+        connect(form_.otherColours[static_cast<size_t>(k)], &QPushButton::clicked, this,
+                [this, k] { ChooseColour(k); });
+    connect(form_.autoScale, &QCheckBox::clicked, this, &CScopeView::SetAutoScale);
+    connect(form_.showGrid, &QCheckBox::clicked, this, &CScopeView::SetShowGrid);
+    connect(form_.showLegend, &QCheckBox::clicked, this, &CScopeView::SetShowLegend);
+    connect(form_.cursorList, &QComboBox::activated, this, &CScopeView::SetCursorChannel);
+    connect(form_.secondCursor, &QCheckBox::clicked, this, &CScopeView::SetSecondCursor);
+    connect(form_.elapsedAxis, &QCheckBox::clicked, this, &CScopeView::SetElapsedAxis);
+    connect(form_.triggerChannel, &QComboBox::activated, this, &CScopeView::SetTriggerChannel);
+    connect(form_.edge, &QComboBox::activated, this, &CScopeView::SetTriggerEdge);
+    connect(form_.saveImage, &QCheckBox::clicked, this, &CScopeView::SetSnapshot);
+    connect(form_.timeStamps, &QCheckBox::clicked, this, &CScopeView::SetRecordTimeStamps);
+    connect(form_.recordPathButton, &QPushButton::clicked, this, &CScopeView::ChooseRecordFile);
+    connect(form_.snapshotPathButton, &QPushButton::clicked, this, &CScopeView::ChooseSnapshotFile);
+    connect(form_.chart, &StripChart::CursorMoved, this, [this](int) { CursorReadout(); });
+    connect(form_.chart, &StripChart::CursorChannelChanged, this, [this](int channel) {
+        if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::kCursor)
+            return;
+        if (channel != settings_.cursorChannel) {
+            settings_.cursorChannel = channel;
+            form_.cursorList->setCurrentIndex(channel);
+            emit StateChanged();
+        }
+    });
+}
+
+void CScopeView::ShowSettings()
+{
+    building_ = true;
+    form_.span->setCurrentIndex(settings_.spanIndex);
+    form_.scan->setCurrentIndex(settings_.scanIndex);
+    form_.recordPeriod->setCurrentIndex(settings_.recordIndex);
+    form_.triggerChannel->setCurrentIndex(settings_.triggerChannel);
+    form_.edge->setCurrentIndex(settings_.triggerEdge);
+    form_.saveImage->setChecked(settings_.snapshot);
+    form_.triggerValue->setText(QString::number(settings_.triggerLevel, 'f', 2));
+    form_.recordPathField->setText(settings_.recordPath);
+    form_.snapshotPathField->setText(settings_.snapshotPath);
+    form_.timeStamps->setChecked(settings_.recordTimeStamps);
+    form_.autoScale->setChecked(settings_.autoScale);
+    form_.yMin->setText(QString::number(settings_.yMin, 'g', 8));
+    form_.yMax->setText(QString::number(settings_.yMax, 'g', 8));
+    form_.showGrid->setChecked(settings_.showGrid);
+    form_.showLegend->setChecked(settings_.showLegend);
+    form_.cursorList->setCurrentIndex(settings_.cursorChannel);
+    form_.secondCursor->setChecked(settings_.secondCursor);
+    form_.elapsedAxis->setChecked(settings_.elapsedAxis);
+    for (int i = 0; i < kChannelCount; ++i) {
+        const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
+        const ScopeChannel& c = logic_.Channel(i);
+        r.offset->setCurrentIndex(c.offsetIndex);
+        r.division->setCurrentIndex(c.divisionIndex);
+        r.width->setCurrentIndex(c.widthIndex);
+    }
+    building_ = false;
+}
 
 // ---- chart set-up ------------------------------------------------------------------------------
 
@@ -138,7 +224,10 @@ void CScopeView::SetTriggerEdge(int edge)
     form_.edge->setCurrentIndex(settings_.triggerEdge);
 }
 
-void CScopeView::SetTriggerLevelText(const QString& text) { form_.triggerValue->setText(text); }
+void CScopeView::SetTriggerLevelText(const QString& text)
+{
+    form_.triggerValue->setText(text);
+}
 
 void CScopeView::SetSnapshot(bool on)
 {
@@ -159,10 +248,10 @@ void CScopeView::SetSnapshotPath(const QString& path, int formatIndex)
     if (path.isEmpty() || path == settings_.snapshotPath)
         return;
     if (QFileInfo::exists(path) &&
-        !host_.Messages().AskYesNo(
-            QString::asprintf("%s file is already exist\nDo you want to over-write ?", path.toLocal8Bit().constData())
-                .toStdString(),
-            kCaption))
+        !host_.Messages().AskYesNo(QString::asprintf("%s file is already exist\nDo you want to over-write ?",
+                                                     path.toLocal8Bit().constData())
+                                       .toStdString(),
+                                   kCaption))
         return;
     settings_.snapshotPath = path;
     settings_.snapshotFormat = formatIndex >= 1 && formatIndex <= 3 ? formatIndex : 3;
@@ -179,9 +268,9 @@ void CScopeView::ChooseRecordFile()
 {
     // An existing file is never overwritten: recording continues in a numbered file beside it.
     // The dialog proposes the current name.
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Scope File Path"), settings_.recordPath,
-                                                      QStringLiteral("Record File (*.csv)"), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Scope File Path"), settings_.recordPath, QStringLiteral("Record File (*.csv)"),
+        nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return;
     SetRecordPath(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".csv") : path);
@@ -192,10 +281,10 @@ void CScopeView::ChooseSnapshotFile()
     const QStringList filters{QStringLiteral("SVG File, in place of Meta File (*.svg)"),
                               QStringLiteral("JPEG File (*.jpg)"), QStringLiteral("BMP File (*.bmp)")};
     QString selected = filters.value(std::clamp(settings_.snapshotFormat, 1, 3) - 1);
-    const QString start = QFileInfo(settings_.snapshotPath).isDir() ? FolderOf(settings_.snapshotPath)
-                                                                    : settings_.snapshotPath;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Trigger Screen Image File Path"), start,
-                                                      filters.join(";;"), &selected);
+    const QString start =
+        QFileInfo(settings_.snapshotPath).isDir() ? FolderOf(settings_.snapshotPath) : settings_.snapshotPath;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Trigger Screen Image File Path"),
+                                                      start, filters.join(";;"), &selected);
     if (path.isEmpty())
         return;
     const int index = static_cast<int>(filters.indexOf(selected)) + 1;
@@ -323,7 +412,7 @@ void CScopeView::SetSecondCursor(bool on)
 void CScopeView::ChooseColour(int which)
 {
     // 0-3 background, text, grid, cursor; 4-7 the line of channel 1-4.
-    const uint32_t now = which >= 4 ? logic_.Channel(which - 4).colour
+    const uint32_t now = which >= 4   ? logic_.Channel(which - 4).colour
                          : which == 0 ? settings_.background
                          : which == 1 ? settings_.text
                          : which == 2 ? settings_.grid
@@ -429,7 +518,10 @@ bool CScopeView::ExportPicture(const QString& path, StripChart::PictureFormat fo
     return true;
 }
 
-void CScopeView::CopyToClipboard() { form_.chart->CopyToClipboard(); }
+void CScopeView::CopyToClipboard()
+{
+    form_.chart->CopyToClipboard();
+}
 
 StripChart::Look CScopeView::PrintLook(const StripChart::Look& user, const QDate& date)
 {

@@ -129,7 +129,8 @@ double SampleStore::Value(int channel, int point) const
     if (!std::isfinite(y))
         return kNaN;
     const SampleSource& s = Source(channel, point);
-    return (y - kOffsets.at(static_cast<size_t>(s.offsetIndex))) * kDivisions.at(static_cast<size_t>(s.divisionIndex));
+    return (y - kOffsets.at(static_cast<size_t>(s.offsetIndex))) *
+           kDivisions.at(static_cast<size_t>(s.divisionIndex));
 }
 
 const SampleSource& SampleStore::LastSource(int channel) const

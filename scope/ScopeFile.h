@@ -40,8 +40,9 @@ struct ScopePicture {
 
 enum class ScopeFileError {
     kNone,
-    kShort,       // ends before the header or the points it announces
-    kBadFormat,   // wrong magic, a count or index outside its table, an infinite number or a NaN X, extra bytes
+    kShort,      // ends before the header or the points it announces
+    kBadFormat,  // wrong magic, a count or index outside its table, an infinite number or a NaN X, extra
+                 // bytes
 };
 
 struct ScopeFileResult {

@@ -20,11 +20,17 @@ bool SignedOnModel5(uint16_t a)
            a == 1291 || a == 1292;
 }
 
-double Round2(double x) { return std::floor(x * 100.0 + 0.5) * 0.01; }
+double Round2(double x)
+{
+    return std::floor(x * 100.0 + 0.5) * 0.01;
+}
 
 }  // namespace
 
-bool SignedSpeed(uint16_t a) { return a == reg::kFreqCommand || a == reg::kSpeed || a == kRpm; }
+bool SignedSpeed(uint16_t a)
+{
+    return a == reg::kFreqCommand || a == reg::kSpeed || a == kRpm;
+}
 
 bool SpeedDisplay(uint16_t address, int model, int32_t value26)
 {
@@ -84,12 +90,14 @@ std::string ValueLabel(double value, const std::string& unit)
 
 double PlotValue(double value, int offsetIndex, int divisionIndex)
 {
-    return value / kDivisions.at(static_cast<size_t>(divisionIndex)) + kOffsets.at(static_cast<size_t>(offsetIndex));
+    return value / kDivisions.at(static_cast<size_t>(divisionIndex)) +
+           kOffsets.at(static_cast<size_t>(offsetIndex));
 }
 
 double CursorValue(double plotted, int offsetIndex, int divisionIndex)
 {
-    return (plotted - kOffsets.at(static_cast<size_t>(offsetIndex))) * kDivisions.at(static_cast<size_t>(divisionIndex));
+    return (plotted - kOffsets.at(static_cast<size_t>(offsetIndex))) *
+           kDivisions.at(static_cast<size_t>(divisionIndex));
 }
 
 double ForcedLevel(const MonitorItem* item, uint16_t address, double typed)

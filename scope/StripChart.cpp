@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QImageWriter>
 #include <QKeyEvent>
-#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -44,8 +44,8 @@ QString TimeOfDay(double days, bool tenths = false)
 // A round step between time ticks for a window of `seconds`: at most about ten ticks.
 double TickStep(double seconds)
 {
-    static const double steps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200,
-                                   10800, 21600, 43200, 86400};
+    static const double steps[] = {0.1, 0.2, 0.5, 1,    2,    5,    10,    15,    30,    60,   120,
+                                   300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
     for (double s : steps)
         if (seconds / s <= 10)
             return s;
@@ -109,7 +109,10 @@ double StripChart::Y(int channel, int point) const
     return store_ ? store_->Y(channel, point) : std::numeric_limits<double>::quiet_NaN();
 }
 
-double StripChart::X(int point) const { return store_ ? store_->X(point) : 0.0; }
+double StripChart::X(int point) const
+{
+    return store_ ? store_->X(point) : 0.0;
+}
 
 void StripChart::SetSpan(double days)
 {
@@ -134,7 +137,10 @@ void StripChart::SetAutoScale(bool on)
     Dirty();
 }
 
-double StripChart::ViewSpan() const { return viewport_.Width(); }
+double StripChart::ViewSpan() const
+{
+    return viewport_.Width();
+}
 
 double StripChart::ViewStart() const
 {
@@ -496,7 +502,8 @@ QPen StripChart::SeriesPen(int channel) const
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::BevelJoin);
     if (look_.dashes) {
-        static const Qt::PenStyle styles[kChannels] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine};
+        static const Qt::PenStyle styles[kChannels] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
+                                                       Qt::DashDotLine};
         pen.setStyle(styles[channel]);
     }
     return pen;
@@ -583,213 +590,6 @@ void StripChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     Render(p, rect());
-}
-
-QSize StripChart::PictureSize() const
-{
-    const QSize s = size();
-    return (isVisible() && s.width() >= 200 && s.height() >= 120) ? s : QSize(1200, 600);
-}
-
-QImage StripChart::ToImage(const QSize& size) const
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    Render(p, QRect(QPoint(0, 0), size));
-    p.end();
-    return image;
-}
-
-bool StripChart::SavePicture(const QString& path, PictureFormat format, QString* error) const
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QSize size = PictureSize();
-    bool ok = true;
-    if (format == PictureFormat::kSvg) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Graph Monitor"));
-        QPainter p;
-        ok = p.begin(&svg);
-        if (ok) {
-            Render(p, QRect(QPoint(0, 0), size));
-            ok = p.end();
-        }
-    } else {
-        const char* fmt = format == PictureFormat::kJpeg ? "JPEG" : format == PictureFormat::kBmp ? "BMP" : "PNG";
-        QImageWriter writer(&file, fmt);
-        if (format == PictureFormat::kJpeg)
-            writer.setQuality(100);
-        ok = writer.write(ToImage(size));
-        if (!ok && error)
-            *error = writer.errorString();
-    }
-    if (ok && file.error() != QFileDevice::NoError)
-        ok = false;
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok && error && error->isEmpty())
-        *error = file.errorString();
-    return ok;
-}
-
-void StripChart::CopyToClipboard() const
-{
-    if (QClipboard* clip = QApplication::clipboard())
-        clip->setImage(ToImage(PictureSize()));
-}
-
-bool StripChart::Print(QPagedPaintDevice& device) const
-{
-    QPainter p;
-    if (!p.begin(&device))
-        return false;
-    const QRect page = p.viewport();
-    const QSize pic = PictureSize();
-    // Keep the screen's proportions and scale to the page width.
-    const double scale = std::min(page.width() / static_cast<double>(pic.width()),
-                                  page.height() / static_cast<double>(pic.height()));
-    p.scale(scale, scale);
-    Render(p, QRect(QPoint(0, 0), pic));
-    return p.end();
-}
-
-double StripChart::XAt(const QRect& plot, int px) const
-{
-    return ViewStart() + (px - plot.left()) * ViewSpan() / std::max(1, plot.width() - 1);
-}
-
-int StripChart::NearestPoint(double x) const
-{
-    if (PointCount() == 0)
-        return 0;
-    const auto& xs = store_->Xs();
-    auto it = std::lower_bound(xs.begin(), xs.end(), x);
-    if (it == xs.end())
-        return PointCount() - 1;
-    if (it != xs.begin() && x - *(it - 1) < *it - x)
-        --it;
-    return static_cast<int>(it - xs.begin());
-}
-
-void StripChart::mousePressEvent(QMouseEvent* event)
-{
-    const QRect plot = PlotArea(rect());
-    const int px = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kCursor && PointCount() > 0) {
-        const int point = NearestPoint(XAt(plot, px));
-        if (secondEnabled_ && (event->modifiers() & Qt::ShiftModifier)) {
-            SetSecondCursorPoint(point);
-            return;
-        }
-        // The channel whose line is nearest the click becomes the cursor channel.
-        const double lo = ShownYMin(), hi = ShownYMax();
-        int best = -1;
-        double bestDist = 12.0;
-        for (int c = 0; c < kChannels; ++c) {
-            if (!channels_[static_cast<size_t>(c)].visible)
-                continue;
-            const double cy = plot.bottom() - (Y(c, point) - lo) * (plot.height() - 1) / (hi - lo);
-            const double d = std::fabs(cy - event->position().y());
-            if (d < bestDist) {
-                bestDist = d;
-                best = c;
-            }
-        }
-        if (best >= 0 && best != cursorChannel_) {
-            SetCursorChannel(best);
-            emit CursorChannelChanged(best);
-        }
-        SetCursorPoint(point);
-        emit CursorMoved(point);
-        return;
-    }
-    if (mode_ == Mode::kZoom || mode_ == Mode::kScroll) {
-        if (event->button() == Qt::RightButton) {
-            ShowAll();
-            return;
-        }
-        dragStartPx_ = dragNowPx_ = px;
-        dragViewStart_ = ViewStart();
-    }
-}
-
-void StripChart::mouseMoveEvent(QMouseEvent* event)
-{
-    if (dragStartPx_ < 0) {
-        if (mode_ == Mode::kCursor && (event->buttons() & Qt::LeftButton) && PointCount() > 0) {
-            SetCursorPoint(NearestPoint(XAt(PlotArea(rect()), static_cast<int>(event->position().x()))));
-            emit CursorMoved(cursorPoint_);
-        }
-        return;
-    }
-    dragNowPx_ = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kScroll && store_) {
-        const QRect plot = PlotArea(rect());
-        const double target = dragViewStart_ - (dragNowPx_ - dragStartPx_) * ViewSpan() / std::max(1, plot.width() - 1);
-        viewport_.ScrollBy(store_->Xs(), target - ViewStart());
-    }
-    Dirty();
-}
-
-void StripChart::mouseReleaseEvent(QMouseEvent*)
-{
-    if (dragStartPx_ >= 0 && mode_ == Mode::kZoom && std::abs(dragNowPx_ - dragStartPx_) > 3) {
-        const QRect plot = PlotArea(rect());
-        const double a = XAt(plot, std::min(dragStartPx_, dragNowPx_));
-        const double b = XAt(plot, std::max(dragStartPx_, dragNowPx_));
-        viewport_.ZoomTo(a, b);
-    }
-    dragStartPx_ = dragNowPx_ = -1;
-    Dirty();
-}
-
-void StripChart::keyPressEvent(QKeyEvent* event)
-{
-    if (mode_ == Mode::kCursor && PointCount() > 0 &&
-        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int step = (event->modifiers() & Qt::ShiftModifier) ? 10 : 1;
-        SetCursorPoint(cursorPoint_ + (event->key() == Qt::Key_Left ? -step : step));
-        emit CursorMoved(cursorPoint_);
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void StripChart::wheelEvent(QWheelEvent* event)
-{
-    if (!store_ || event->angleDelta().y() == 0)
-        return;
-    // Around the pointer: the time axis, or with Ctrl the value axis. While monitoring this stops
-    // following the newest samples until a right click.
-    const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
-    const QRect plot = PlotArea(rect());
-    if (event->modifiers() & Qt::ControlModifier) {
-        const double lo = ShownYMin(), hi = ShownYMax();
-        const double share = (plot.bottom() - event->position().y()) / std::max(1, plot.height() - 1);
-        viewport_.ZoomValues(lo, hi, lo + std::clamp(share, 0.0, 1.0) * (hi - lo), factor);
-    } else {
-        viewport_.ZoomTime(store_->Xs(), XAt(plot, static_cast<int>(event->position().x())), factor);
-    }
-    Dirty();
-}
-
-void StripChart::contextMenuEvent(QContextMenuEvent* event)
-{
-    // Outside zoom and scroll the right button returns to following the newest samples.
-    if (mode_ == Mode::kNormal) {
-        ShowAll();
-        event->accept();
-    }
 }
 
 }  // namespace vm::scope

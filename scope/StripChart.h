@@ -46,8 +46,8 @@ public:
         bool showGrid = true;
         std::array<QColor, kChannels> lines;
         QString title;
-        bool dashes = false;        // each channel its own dash pattern, for black and white
-        bool elapsedAxis = false;   // time axis in seconds from the first sample
+        bool dashes = false;       // each channel its own dash pattern, for black and white
+        bool elapsedAxis = false;  // time axis in seconds from the first sample
     };
 
     explicit StripChart(QWidget* parent = nullptr);
@@ -85,7 +85,11 @@ public:
     void SetCursorColour(const QColor& c) { look_.cursor = c; look_.cursor2 = c; Dirty(); }
     void SetShowGrid(bool on) { look_.showGrid = on; Dirty(); }
     void SetShowLegend(bool on) { look_.showLegend = on; Dirty(); }
-    void SetElapsedAxis(bool on) { look_.elapsedAxis = on; Dirty(); }
+    void SetElapsedAxis(bool on)
+    {
+        look_.elapsedAxis = on;
+        Dirty();
+    }
     void SetTitle(const QString& title) { look_.title = title; Dirty(); }
     // Factor from a plotted difference to a value difference, for the second cursor's read-out.
     void SetValueScale(int channel, double factor, const QString& unit);

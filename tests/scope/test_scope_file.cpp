@@ -139,7 +139,7 @@ TEST(ScopeFileBytes, CountsIndexesAndNumbersAreChecked)
     const ScopeFileResult missing = patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
     ASSERT_TRUE(missing.ok());
     EXPECT_TRUE(std::isnan(missing.picture.y[0][1]));
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");  // NaN time
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");          // NaN time
     EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");          // +inf
     EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).detail, "y range");
 }
@@ -241,8 +241,10 @@ TEST(RecordFileLines, TimeStampedLinesCarryIsoTimeAndElapsedSeconds)
     row.repeated[1] = row.repeated[3] = true;
     // Elapsed to the millisecond; a missing value is an empty field; repeated channels close the line.
     row.values[2] = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(RecordFile::FormatStampedLine(row), "2026-03-04T05:06:07.800Z, 12.346, 1.00, 2.00, , 4.00, CH2 CH4\r\n");
+    EXPECT_EQ(RecordFile::FormatStampedLine(row),
+              "2026-03-04T05:06:07.800Z, 12.346, 1.00, 2.00, , 4.00, CH2 CH4\r\n");
     EXPECT_EQ(RecordFile::FormatLine(row), "1.00, 2.00, , 4.00\r\n");
-    EXPECT_EQ(RecordFile::FormatHeader({RecordFile::Column{"1:QM-A20 Output Current", "A"}, {}, {}, {"Fault", ""}}),
-              "time, elapsed [s], Ch1 1:QM-A20 Output Current [A], Ch2, Ch3, Ch4 Fault, repeated\r\n");
+    EXPECT_EQ(
+        RecordFile::FormatHeader({RecordFile::Column{"1:QM-A20 Output Current", "A"}, {}, {}, {"Fault", ""}}),
+        "time, elapsed [s], Ch1 1:QM-A20 Output Current [A], Ch2, Ch3, Ch4 Fault, repeated\r\n");
 }

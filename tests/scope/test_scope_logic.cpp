@@ -141,10 +141,12 @@ TEST(ScopeSampling, ReverseRunningNegatesSpeedsFromTheMonitorsOwnStatusCopy)
 
     // The main window's copy is frozen at "forward" (graph watch); the notification says reverse.
     f.records[3].status = reg::kStatusForward;
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusReverse}}), f.Now());
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusReverse}}),
+                      f.Now());
     EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), -30.0);
     EXPECT_LT(f.Sample().plotted[0], 0.0);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusForward}}), f.Now());
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusForward}}),
+                      f.Now());
     EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 30.0);
 }
 

@@ -219,8 +219,8 @@ TEST(ScopeStore, RecordLinesCarryMillisecondsFromTheRecordStartAndRepeatedMarks)
     run.Value(reg::kCurrent, 100);
     ASSERT_TRUE(run.logic.StartRecord(dir.filePath("r.csv"), true, 10'000));
     const QDateTime t(QDate(2026, 12, 9), QTime(22, 0), Qt::UTC);
-    ASSERT_TRUE(run.logic.RecordTick(10'004, t));   // the value held at the start counts as fresh
-    ASSERT_TRUE(run.logic.RecordTick(11'238, t));   // nothing new since: repeated
+    ASSERT_TRUE(run.logic.RecordTick(10'004, t));  // the value held at the start counts as fresh
+    ASSERT_TRUE(run.logic.RecordTick(11'238, t));  // nothing new since: repeated
     run.Value(reg::kCurrent, 120);
     ASSERT_TRUE(run.logic.RecordTick(12'999, t));
     EXPECT_EQ(run.logic.RecordCounter(), 3);
@@ -286,7 +286,10 @@ TEST(ChartTraceStress, EveryCoordinateStaysFiniteAndNearThePlot)
         x += (rng() % 500 == 0) ? 1e5 : 0.1 / kDay;
         xs.push_back(x);
         const int pick = static_cast<int>(rng() % 200);
-        ys.push_back(pick == 0 ? std::nan("") : pick == 1 ? 1e308 : pick == 2 ? -1e308 : std::sin(i * 0.01) * 50);
+        ys.push_back(pick == 0   ? std::nan("")
+                     : pick == 1 ? 1e308
+                     : pick == 2 ? -1e308
+                                 : std::sin(i * 0.01) * 50);
         marks.push_back(static_cast<uint8_t>(rng() % 3));
     }
     for (int round = 0; round < 300; ++round) {

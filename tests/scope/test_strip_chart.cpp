@@ -6,12 +6,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QImageReader>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -256,8 +256,11 @@ TEST(StripChartStress, DrawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
             std::array<SampleStore::Sample, 4> s;
             for (int c = 0; c < 4; ++c) {
                 const int pick = static_cast<int>(rng() % 100);
-                s[static_cast<size_t>(c)] = {pick == 0 ? 1e308 : pick == 1 ? -1e308 : std::sin(i * 0.01) * 40,
-                                             pick == 2 ? SampleMark::kMissing : static_cast<SampleMark>(rng() % 2)};
+                s[static_cast<size_t>(c)] = {
+                    pick == 0   ? 1e308
+                    : pick == 1 ? -1e308
+                                : std::sin(i * 0.01) * 40,
+                    pick == 2 ? SampleMark::kMissing : static_cast<SampleMark>(rng() % 2)};
             }
             store.Append(x, s);
         }
@@ -268,8 +271,9 @@ TEST(StripChartStress, DrawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
         if (rng() % 10 == 0)
             chart.SetMode(modes[rng() % 4]);
         if (rng() % 5 == 0) {
-            QWheelEvent w(QPointF(100 + rng() % 600, 200), QPointF(), QPoint(), QPoint(0, rng() % 2 ? 120 : -120),
-                          Qt::NoButton, rng() % 2 ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent w(QPointF(100 + rng() % 600, 200), QPointF(), QPoint(),
+                          QPoint(0, rng() % 2 ? 120 : -120), Qt::NoButton,
+                          rng() % 2 ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(&chart, &w);
         }
         if (rng() % 7 == 0)
