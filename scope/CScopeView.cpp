@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
@@ -97,7 +98,7 @@ void CScopeView::InitialUpdate()
             double level = 0.0;
             if (resumeTrigger && logic_.ArmTrigger(settings_.triggerChannel,
                                                    static_cast<LevelTrigger::Edge>(settings_.triggerEdge),
-                                                   settings_.triggerLevel, &level))
+                                                   settings_.triggerLevel, &level, settings_.postTrigger))
                 EnableTriggerControls(false);
             if (resumeRecord)
                 StartRecord();
@@ -462,7 +463,7 @@ bool CScopeView::StartTrigger()
     }
     double level = typed;
     if (!logic_.ArmTrigger(settings_.triggerChannel, static_cast<LevelTrigger::Edge>(settings_.triggerEdge),
-                           typed, &level)) {
+                           typed, &level, settings_.postTrigger)) {
         Show(MessageKind::Information,
              QStringLiteral("Selected trigger channel is not activated for monitoring"));
         return false;
@@ -489,6 +490,8 @@ void CScopeView::EnableTriggerControls(bool on)
     form_.triggerValue->setEnabled(on);
     form_.edge->setEnabled(on);
     form_.saveImage->setEnabled(on);
+    form_.preTrigger->setEnabled(on);
+    form_.postTrigger->setEnabled(on);
     form_.snapshotPathButton->setEnabled(on);
 }
 
@@ -537,6 +540,8 @@ void CScopeView::FinishTrigger()
     const int point = logic_.TriggerPoint();
     StopMonitor();
     form_.chart->SetCursorPoint(point);
+    if (settings_.preTriggerShare > 0)
+        form_.chart->Viewport().PlaceAt(logic_.Store().X(point), settings_.preTriggerShare / 100.0);
     CursorReadout();
     if (settings_.snapshot) {
         const StripChart::PictureFormat format =

@@ -82,6 +82,9 @@ public:
     void SetRecordPath(const QString& path);
     void SetSnapshotPath(const QString& path, int formatIndex);
     void SetRecordTimeStamps(bool on);
+    // 0, 10, ... 90 % of the span shown before the trigger point once it stopped the run.
+    void SetPreTriggerShare(int percent);
+    void SetPostTriggerSamples(int samples);
 
     // Graph Screen Setup page and the Setup menu.
     void SetCursorChannel(int channel);

@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -82,6 +83,11 @@ void CScopeView::Connect()
     connect(form_.triggerChannel, &QComboBox::activated, this, &CScopeView::SetTriggerChannel);
     connect(form_.edge, &QComboBox::activated, this, &CScopeView::SetTriggerEdge);
     connect(form_.saveImage, &QCheckBox::clicked, this, &CScopeView::SetSnapshot);
+    connect(form_.preTrigger, &QComboBox::activated, this, [this](int index) { SetPreTriggerShare(index * 10); });
+    connect(form_.postTrigger, &QSpinBox::valueChanged, this, [this](int n) {
+        if (!building_)
+            SetPostTriggerSamples(n);
+    });
     connect(form_.timeStamps, &QCheckBox::clicked, this, &CScopeView::SetRecordTimeStamps);
     connect(form_.recordPathButton, &QPushButton::clicked, this, &CScopeView::ChooseRecordFile);
     connect(form_.snapshotPathButton, &QPushButton::clicked, this, &CScopeView::ChooseSnapshotFile);
@@ -106,6 +112,8 @@ void CScopeView::ShowSettings()
     form_.triggerChannel->setCurrentIndex(settings_.triggerChannel);
     form_.edge->setCurrentIndex(settings_.triggerEdge);
     form_.saveImage->setChecked(settings_.snapshot);
+    form_.preTrigger->setCurrentIndex(settings_.preTriggerShare / 10);
+    form_.postTrigger->setValue(settings_.postTrigger);
     form_.triggerValue->setText(QString::number(settings_.triggerLevel, 'f', 2));
     form_.recordPathField->setText(settings_.recordPath);
     form_.snapshotPathField->setText(settings_.snapshotPath);
@@ -256,6 +264,18 @@ void CScopeView::SetSnapshotPath(const QString& path, int formatIndex)
     settings_.snapshotPath = path;
     settings_.snapshotFormat = formatIndex >= 1 && formatIndex <= 3 ? formatIndex : 3;
     form_.snapshotPathField->setText(path);
+}
+
+void CScopeView::SetPreTriggerShare(int percent)
+{
+    settings_.preTriggerShare = std::clamp(percent / 10 * 10, 0, 90);
+    form_.preTrigger->setCurrentIndex(settings_.preTriggerShare / 10);
+}
+
+void CScopeView::SetPostTriggerSamples(int samples)
+{
+    settings_.postTrigger = std::clamp(samples, 1, kMaxPostTriggerSamples);
+    form_.postTrigger->setValue(settings_.postTrigger);
 }
 
 void CScopeView::SetRecordTimeStamps(bool on)

@@ -79,6 +79,15 @@ void ChartViewport::ZoomTo(double start, double end)
     fixed_ = true;
 }
 
+void ChartViewport::PlaceAt(double x, double share)
+{
+    if (!std::isfinite(x) || !std::isfinite(share))
+        return;
+    width_ = span_;
+    start_ = x - std::clamp(share, 0.0, 1.0) * span_;
+    fixed_ = true;
+}
+
 void ChartViewport::ScrollBy(const std::vector<double>& xs, double days)
 {
     if (!std::isfinite(days))

@@ -25,6 +25,8 @@ public:
     // Zooms the time axis by `factor` (< 1 in) keeping `anchor` at its place.
     void ZoomTime(const std::vector<double>& xs, double anchor, double factor);
     void ZoomTo(double start, double end);
+    // One span with `x` at `share` (0-1) of its width: the pre-trigger part of a triggered picture.
+    void PlaceAt(double x, double share);
     // Moves the fixed window by `days`.
     void ScrollBy(const std::vector<double>& xs, double days);
 

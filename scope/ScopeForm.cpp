@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -198,6 +199,16 @@ QWidget* ScopeForm::TriggerPage(QWidget* owner)
     grid->addWidget(new QLabel(QStringLiteral("Edge Trigger")), 0, 4);
     grid->addWidget(edge, 0, 5);
     grid->addWidget(saveImage, 0, 6);
+    preTrigger = new QComboBox(page);
+    preTrigger->addItem(QStringLiteral("as shown"));
+    for (int share = 10; share <= 90; share += 10)
+        preTrigger->addItem(QStringLiteral("%1 %").arg(share));
+    postTrigger = new QSpinBox(page);
+    postTrigger->setRange(1, kMaxPostTriggerSamples);
+    grid->addWidget(new QLabel(QStringLiteral("Before Trigger")), 3, 0);
+    grid->addWidget(preTrigger, 3, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Samples After Trigger")), 3, 2);
+    grid->addWidget(postTrigger, 3, 3);
     recordPathField = new QLineEdit(page);
     recordPathField->setReadOnly(true);
     snapshotPathField = new QLineEdit(page);

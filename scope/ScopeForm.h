@@ -11,6 +11,7 @@ class QLabel;
 class QLCDNumber;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 
@@ -57,6 +58,8 @@ struct ScopeForm {
     QLineEdit* triggerValue = nullptr;
     QComboBox* edge = nullptr;
     QCheckBox* saveImage = nullptr;
+    QComboBox* preTrigger = nullptr;
+    QSpinBox* postTrigger = nullptr;
     QLineEdit* recordPathField = nullptr;
     QLineEdit* snapshotPathField = nullptr;
     QPushButton* recordPathButton = nullptr;

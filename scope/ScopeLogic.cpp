@@ -283,7 +283,7 @@ void ScopeLogic::StopMonitor()
     trigger_.Disarm();
 }
 
-bool ScopeLogic::ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLevel, double* level)
+bool ScopeLogic::ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLevel, double* level, int post)
 {
     const ScopeChannel& c = Channel(std::clamp(channel, 0, kChannelCount - 1));
     if (!c.on || c.station == 0 || c.address == kNoAddress)
@@ -291,7 +291,7 @@ bool ScopeLogic::ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLe
     const double forced = ForcedLevel(c.Item(), c.address, typedLevel);
     if (level)
         *level = forced;
-    trigger_.Arm(channel, edge, forced);
+    trigger_.Arm(channel, edge, forced, post);
     return true;
 }
 

@@ -80,7 +80,8 @@ public:
     LevelTrigger& Trigger() { return trigger_; }
     const LevelTrigger& Trigger() const { return trigger_; }
     // Starting the trigger: nothing when the channel is not on with a station and an address.
-    bool ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLevel, double* level);
+    bool ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLevel, double* level,
+                    int post = kPostTriggerSamples);
 
     // ---- sampling
     void OnMonitor(int station, const CommReply& reply, int64_t nowMs);

@@ -107,8 +107,9 @@ double ForcedLevel(const MonitorItem* item, uint16_t address, double typed)
     return typed;
 }
 
-void LevelTrigger::Arm(int channel, Edge edge, double level)
+void LevelTrigger::Arm(int channel, Edge edge, double level, int post)
 {
+    post_ = std::clamp(post, 1, kMaxPostTriggerSamples);
     channel_ = std::clamp(channel, 0, kChannelCount - 1);
     edge_ = edge;
     level_ = level;
@@ -144,7 +145,7 @@ LevelTrigger::Step LevelTrigger::OnSample(bool ready, bool real, double value, i
         }
         previous_ = value;
     }
-    if (occurred_ && ++postCount_ > kPostTriggerSamples)
+    if (occurred_ && ++postCount_ > post_)
         return Step::kStop;
     return step;
 }

@@ -40,7 +40,8 @@ public:
     enum class Edge { kRising = 0, kFalling = 1 };
     enum class Step { kNothing, kFired, kStop };
 
-    void Arm(int channel, Edge edge, double level);
+    // `post`: samples taken after the triggering one before monitoring stops.
+    void Arm(int channel, Edge edge, double level, int post = kPostTriggerSamples);
     void Disarm() { running_ = false; }
     // Everything except channel, edge and level back to the state before the first sample.
     void Reset();
@@ -67,6 +68,7 @@ private:
     double previous_ = 0.0;
     int point_ = 0;
     int postCount_ = 0;
+    int post_ = kPostTriggerSamples;
 };
 
 }  // namespace vm::scope

@@ -102,6 +102,8 @@ void ScopeSettings::Read(QSettings& s, const QString& tempFolder)
     recordTimeStamps = ReadBool(s, "Record Time Stamps", false);
     secondCursor = ReadBool(s, "Second Cursor", false);
     elapsedAxis = ReadBool(s, "Elapsed Axis", false);
+    postTrigger = ReadInt(s, "Post Trigger Samples", kPostTriggerSamples, 1, kMaxPostTriggerSamples);
+    preTriggerShare = ReadInt(s, "Pre Trigger Share", 0, 0, 90);
     s.endGroup();
 
     const bool anyOn = std::any_of(channels.begin(), channels.end(), [](const ChannelSettings& c) { return c.on; });
@@ -164,6 +166,8 @@ void ScopeSettings::Write(QSettings& s) const
     s.setValue("Record Time Stamps", recordTimeStamps ? 1 : 0);
     s.setValue("Second Cursor", secondCursor ? 1 : 0);
     s.setValue("Elapsed Axis", elapsedAxis ? 1 : 0);
+    s.setValue("Post Trigger Samples", postTrigger);
+    s.setValue("Pre Trigger Share", preTriggerShare);
     s.endGroup();
 }
 

@@ -55,6 +55,8 @@ struct ScopeSettings {
     bool recordTimeStamps = false;
     bool secondCursor = false;
     bool elapsedAxis = false;
+    int postTrigger = kPostTriggerSamples;  // samples after the trigger
+    int preTriggerShare = 0;                // % of the span before the trigger point; 0: the view as it stood
 
     ScopeSettings();
 

@@ -11,6 +11,7 @@ inline constexpr int kChannelCount = 4;
 inline constexpr uint16_t kNoAddress = 0xFFFF;
 inline constexpr int kNoModel = 255;
 inline constexpr int kPostTriggerSamples = 10;
+inline constexpr int kMaxPostTriggerSamples = 36000;
 
 inline constexpr std::array<int, 16> kSpanSeconds{10, 20, 30, 40, 50, 60, 120, 180,
                                                   240, 300, 600, 1200, 1800, 2400, 3000, 3600};

@@ -561,10 +561,16 @@ void StripChart::DrawTimeAxis(QPainter& p, const QRect& plot, double x0, double 
 void StripChart::DrawReadout(QPainter& p, const QRect& plot) const
 {
     QStringList lines;
-    lines << QStringLiteral("%1  Ch%2 %3")
-                 .arg(TimeOfDay(X(cursorPoint_), true))
-                 .arg(cursorChannel_ + 1)
-                 .arg(NumberText(Y(cursorChannel_, cursorPoint_)));
+    // The sample's own station, item and unit: what it was taken with, not today's setup.
+    const SampleSource& source = store_->Source(cursorChannel_, cursorPoint_);
+    const double value = store_->Value(cursorChannel_, cursorPoint_);
+    const QString reading =
+        source.on && std::isfinite(value)
+            ? QStringLiteral("%1 %2 %3")
+                  .arg(QString::fromStdString(source.Legend()), QString::number(value, 'f', 2),
+                       QString::fromStdString(source.unit))
+            : QString::fromStdString(source.Legend()) + QStringLiteral(" ---");
+    lines << QStringLiteral("%1  Ch%2 %3").arg(TimeOfDay(X(cursorPoint_), true)).arg(cursorChannel_ + 1).arg(reading);
     if (const auto d = CursorDeltas()) {
         lines << QStringLiteral("dt %1 s").arg(QString::number(d->seconds, 'f', 1));
         for (int c = 0; c < kChannels; ++c) {

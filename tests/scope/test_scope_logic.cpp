@@ -336,3 +336,17 @@ TEST(ScopeSettingsRead, WrittenSettingsReadBackWithColoursInRegistryOrder)
     EXPECT_DOUBLE_EQ(r.triggerLevel, -12.5);
     EXPECT_FALSE(r.first);
 }
+
+TEST(ScopeTrigger, ASettablePostTriggerLengthEndsTheRunThatManySamplesLater)
+{
+    for (int post : {1, 3, 250}) {
+        LevelTrigger t;
+        t.Arm(0, LevelTrigger::Edge::kRising, 1.0, post);
+        t.OnSample(true, true, 0.0, 0);
+        ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::kFired);
+        int further = 0;
+        while (t.OnSample(true, true, 2.0, 2 + further) != LevelTrigger::Step::kStop && further < 1000)
+            ++further;
+        EXPECT_EQ(further + 1, post);
+    }
+}

@@ -269,6 +269,10 @@ TEST(ScopeViewport, RightClickShowsEverySampleNotTheFirstSpan)
     v.ZoomTime(xs, anchor, 0.5);
     EXPECT_NEAR((anchor - v.Start(xs)) / v.Width(), share, 1e-9);
     EXPECT_NEAR(v.Width() * kDay, 300.0, 1e-3);
+    // A triggered picture: the trigger point at 30 % of one span.
+    v.PlaceAt(xs[300], 0.3);
+    EXPECT_NEAR((xs[300] - v.Start(xs)) * kDay, 18.0, 1e-3);
+    EXPECT_NEAR(v.Width() * kDay, 60.0, 1e-3);
     // Following again: the newest minute.
     v.Follow();
     EXPECT_NEAR((xs.back() - v.Start(xs)) * kDay, 60.0, 1e-3);
