@@ -94,8 +94,7 @@ void Memory()
     auto* store = new SampleStore;
     FillHour(*store);
     const long after = RssKb();
-    // Per sample: the time stamp, four values and four marks.
-    const int bytes = 8 + 4 * 8 + 4;
+    const int bytes = 8 + 4 * 8 + 1;  // the time stamp, four values, four two-bit marks
     std::printf(
         "memory per hour at 0.1 s: %.2f MB measured RSS growth, %.2f MB of sample data "
         "(%d bytes a sample); limit %d samples = %.1f hours at 0.1 s, %.1f MB\n",

@@ -520,11 +520,16 @@ void CScopeView::SampleTick()
     const bool wasOccurred = logic_.Trigger().Occurred();
     const int64_t now = NowMs();
     const ScopeLogic::Sample s = logic_.OnSample(now);
+    // The rates change slowly; once a second is enough to read them.
+    const bool rates = now - ratesShownMs_ >= 1000 || s.point == 0;
+    if (rates)
+        ratesShownMs_ = now;
     for (int i = 0; i < kChannelCount; ++i) {
         const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
         r.data->setText(QString::fromStdString(s.labels[static_cast<size_t>(i)]));
-        r.rate->setText(logic_.Ready(i) ? QString::asprintf("%.1f/s", logic_.RefreshRate(i, now))
-                                        : QString());
+        if (rates)
+            r.rate->setText(logic_.Ready(i) ? QString::asprintf("%.1f/s", logic_.RefreshRate(i, now))
+                                            : QString());
     }
     ShowLegends();
     if (!wasOccurred && logic_.Trigger().Occurred()) {

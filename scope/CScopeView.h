@@ -169,6 +169,7 @@ private:
     ScopeForm form_;
     QElapsedTimer clock_;
     int elapsed_ = 0;
+    int64_t ratesShownMs_ = 0;
     bool blink_ = false;
     bool building_ = false;  // lists are being filled: their signals are not user choices
     bool shutDown_ = false;

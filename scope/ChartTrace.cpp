@@ -87,14 +87,16 @@ Trace BuildTrace(const TraceInput& in)
         }
         flush();
         // Marks only tell something where repeated samples lie among the fresh ones.
-        const auto& marks = in.marks ? *in.marks : std::vector<uint8_t>{};
-        const bool anyRepeated =
-            marks.size() >= n &&
-            std::any_of(marks.begin() + static_cast<std::ptrdiff_t>(from),
-                        marks.begin() + static_cast<std::ptrdiff_t>(to), [](uint8_t m) { return m == 1; });
+        static const std::vector<uint8_t> none;
+        const std::vector<uint8_t>& marks = in.marks ? *in.marks : none;
+        const auto mark = [&](size_t i) { return (marks[i] >> in.markShift) & 3u; };
+        bool anyRepeated = false;
+        if (marks.size() >= n)
+            for (size_t i = from; i < to && !anyRepeated; ++i)
+                anyRepeated = mark(i) == 1;
         if (anyRepeated && to - from <= static_cast<size_t>(plot.width()) / 4)
             for (size_t i = from; i < to; ++i)
-                if (marks[i] == 0 && std::isfinite(ys[i]))
+                if (mark(i) == 0 && std::isfinite(ys[i]))
                     t.fresh.emplace_back(px(xs[i]), py(ys[i]));
         return t;
     }

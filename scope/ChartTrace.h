@@ -16,7 +16,8 @@ namespace vm::scope {
 struct TraceInput {
     const std::vector<double>* xs = nullptr;
     const std::vector<double>* ys = nullptr;      // NaN = missing
-    const std::vector<uint8_t>* marks = nullptr;  // SampleMark per sample, or nothing
+    const std::vector<uint8_t>* marks = nullptr;  // packed SampleMarks per sample, or nothing
+    int markShift = 0;                            // the channel's two bits
     double x0 = 0.0, x1 = 1.0;                    // the window
     double lo = 0.0, hi = 1.0;                    // the value range
     QRectF plot;  // pixel rows top to top + height - 1, as a QRect of the same numbers

@@ -40,12 +40,9 @@ void SampleStore::DropOldest()
 {
     const size_t drop = kMaxPoints / 10;
     x_.erase(x_.begin(), x_.begin() + static_cast<std::ptrdiff_t>(drop));
-    for (int c = 0; c < kChannelCount; ++c) {
-        auto& ys = y_[static_cast<size_t>(c)];
-        auto& ms = marks_[static_cast<size_t>(c)];
+    for (auto& ys : y_)
         ys.erase(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(drop));
-        ms.erase(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(drop));
-    }
+    marks_.erase(marks_.begin(), marks_.begin() + static_cast<std::ptrdiff_t>(drop));
     dropped_ += static_cast<int64_t>(drop);
     // Segments that now end before the first sample go; the first one left covers it.
     for (auto& segs : segments_) {
@@ -54,22 +51,38 @@ void SampleStore::DropOldest()
     }
 }
 
+void SampleStore::Grow()
+{
+    // A quarter more at a time: an hour of samples carries little unused room.
+    if (x_.size() < x_.capacity())
+        return;
+    const size_t want = std::max<size_t>(1024, x_.size() + x_.size() / 4);
+    x_.reserve(want);
+    for (auto& ys : y_)
+        ys.reserve(want);
+    marks_.reserve(want);
+}
+
 int SampleStore::Append(double xDays, const std::array<Sample, kChannelCount>& samples)
 {
     if (static_cast<int>(x_.size()) >= kMaxPoints)
         DropOldest();
+    Grow();
     const int64_t absolute = dropped_ + static_cast<int64_t>(x_.size());
     x_.push_back(xDays);
+    uint8_t packed = 0;
     for (int c = 0; c < kChannelCount; ++c) {
         const size_t i = static_cast<size_t>(c);
         const Sample& s = samples[i];
         const bool missing = s.mark == SampleMark::kMissing || !std::isfinite(s.plotted);
         y_[i].push_back(missing ? kNaN : s.plotted);
-        marks_[i].push_back(static_cast<uint8_t>(missing ? SampleMark::kMissing : s.mark));
+        packed |=
+            static_cast<uint8_t>(static_cast<uint8_t>(missing ? SampleMark::kMissing : s.mark) << (2 * c));
         auto& segs = segments_[i];
         if (segs.empty() || !(segs.back().source == next_[i]))
             segs.push_back({absolute, next_[i]});
     }
+    marks_.push_back(packed);
     ++revision_;
     return static_cast<int>(x_.size()) - 1;
 }
@@ -81,10 +94,10 @@ void SampleStore::Clear()
     for (int c = 0; c < kChannelCount; ++c) {
         y_[static_cast<size_t>(c)].clear();
         y_[static_cast<size_t>(c)].shrink_to_fit();
-        marks_[static_cast<size_t>(c)].clear();
-        marks_[static_cast<size_t>(c)].shrink_to_fit();
         segments_[static_cast<size_t>(c)].clear();
     }
+    marks_.clear();
+    marks_.shrink_to_fit();
     dropped_ = 0;
     ++revision_;
 }
@@ -107,7 +120,7 @@ SampleMark SampleStore::Mark(int channel, int point) const
 {
     if (channel < 0 || channel >= kChannelCount || point < 0 || point >= Size())
         return SampleMark::kMissing;
-    return static_cast<SampleMark>(marks_[static_cast<size_t>(channel)][static_cast<size_t>(point)]);
+    return static_cast<SampleMark>((marks_[static_cast<size_t>(point)] >> (2 * channel)) & 3u);
 }
 
 const SampleSource& SampleStore::Source(int channel, int point) const

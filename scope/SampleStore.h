@@ -73,7 +73,8 @@ public:
 
     const std::vector<double>& Xs() const { return x_; }
     const std::vector<double>& Ys(int channel) const { return y_.at(static_cast<size_t>(channel)); }
-    const std::vector<uint8_t>& Marks(int channel) const { return marks_.at(static_cast<size_t>(channel)); }
+    // Two bits a channel (channel c at bit 2c), one byte a sample.
+    const std::vector<uint8_t>& PackedMarks() const { return marks_; }
 
     // Samples dropped from the front since the last Clear.
     int64_t Dropped() const { return dropped_; }
@@ -86,10 +87,11 @@ private:
         SampleSource source;
     };
     void DropOldest();
+    void Grow();
 
     std::vector<double> x_;
     std::array<std::vector<double>, kChannelCount> y_;
-    std::array<std::vector<uint8_t>, kChannelCount> marks_;
+    std::vector<uint8_t> marks_;
     std::array<std::vector<Segment>, kChannelCount> segments_;
     std::array<SampleSource, kChannelCount> next_;
     int64_t dropped_ = 0;

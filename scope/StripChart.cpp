@@ -256,7 +256,7 @@ void StripChart::SetChannel(int channel, const QString& name, const QColor& colo
 
 void StripChart::SetLegendText(int channel, const QString& text)
 {
-    if (channel >= 0 && channel < kChannels) {
+    if (channel >= 0 && channel < kChannels && channels_[static_cast<size_t>(channel)].legend != text) {
         channels_[static_cast<size_t>(channel)].legend = text;
         Dirty();
     }
@@ -469,7 +469,8 @@ void StripChart::DrawSeries(QPainter& p, const QRect& plot, int channel, double 
     TraceInput in;
     in.xs = &store_->Xs();
     in.ys = &store_->Ys(channel);
-    in.marks = &store_->Marks(channel);
+    in.marks = &store_->PackedMarks();
+    in.markShift = 2 * channel;
     in.x0 = x0;
     in.x1 = x1;
     in.lo = lo;
@@ -491,8 +492,11 @@ void StripChart::DrawSeries(QPainter& p, const QRect& plot, int channel, double 
     if (!trace.fresh.empty()) {
         p.setPen(QPen(look_.lines[static_cast<size_t>(channel)], 1));
         p.setBrush(Qt::NoBrush);
+        QList<QRectF> boxes;
+        boxes.reserve(static_cast<qsizetype>(trace.fresh.size()));
         for (const QPointF& f : trace.fresh)
-            p.drawRect(QRectF(f.x() - 2, f.y() - 2, 4, 4));
+            boxes.append(QRectF(f.x() - 2, f.y() - 2, 4, 4));
+        p.drawRects(boxes.constData(), static_cast<int>(boxes.size()));
     }
 }
 
