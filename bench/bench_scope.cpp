@@ -6,9 +6,9 @@
 #include "../tests/support/FakeToolHost.h"
 #include "../tests/support/LineHarness.h"
 #include "catalogue/Registers.h"
-#include "scope/CScopeView.h"
 #include "scope/SampleStore.h"
 #include "scope/ScopeFile.h"
+#include "scope/ScopeView.h"
 #include "scope/StripChart.h"
 
 #include <QApplication>
@@ -60,7 +60,7 @@ void FillHour(SampleStore& store)
         std::array<SampleStore::Sample, 4> s;
         for (int c = 0; c < 4; ++c)
             s[static_cast<size_t>(c)] = {50 + 40 * std::sin(i * 0.001 * (c + 1)) + (i * 7919 % 13) * 0.3,
-                                         i % 3 ? SampleMark::kRepeated : SampleMark::kFresh};
+                                         i % 3 ? SampleMark::Repeated : SampleMark::Fresh};
         store.Append(46000.0 + i * 0.1 * kSecond, s);
     }
 }
@@ -127,8 +127,8 @@ void FileIo()
     for (int r = 0; r < rounds; ++r)
         n += LoadScopeFile(path, &message).picture.x.size();
     const double load = t.nsecsElapsed() / 1e6 / rounds;
-    std::printf(".sco of %d points (%lld bytes): save %.2f ms, load and check %.2f ms (%zu points read)\n", kHourPoints,
-                static_cast<long long>(QFileInfo(path).size()), save, load, n / rounds);
+    std::printf(".sco of %d points (%lld bytes): save %.2f ms, load and check %.2f ms (%zu points read)\n",
+                kHourPoints, static_cast<long long>(QFileInfo(path).size()), save, load, n / rounds);
 }
 
 // Counts the monitor results that carry each watched address.
@@ -234,9 +234,10 @@ void UiCpu()
     QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
     qApp->exec();
     const double cpu = ThreadCpuSeconds() - cpu0;
-    std::printf("UI thread while monitoring 4 channels at the 0.1 s scan (chart shown, %d points after %d s): "
-                "%.1f %% of one core\n",
-                view.Chart().PointCount(), seconds, 100.0 * cpu / (wall.nsecsElapsed() / 1e9));
+    std::printf(
+        "UI thread while monitoring 4 channels at the 0.1 s scan (chart shown, %d points after %d s): "
+        "%.1f %% of one core\n",
+        view.Chart().PointCount(), seconds, 100.0 * cpu / (wall.nsecsElapsed() / 1e9));
     view.StopMonitor();
 }
 

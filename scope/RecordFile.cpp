@@ -104,7 +104,10 @@ bool RecordFile::Write(const std::string& text)
     return n == static_cast<qint64>(text.size()) && file_->flush();
 }
 
-bool RecordFile::WriteHeader(const std::array<Column, 4>& columns) { return Write(FormatHeader(columns)); }
+bool RecordFile::WriteHeader(const std::array<Column, 4>& columns)
+{
+    return Write(FormatHeader(columns));
+}
 
 bool RecordFile::WriteLine(const RecordRow& row, bool stamped)
 {

@@ -74,10 +74,10 @@ int SampleStore::Append(double xDays, const std::array<Sample, kChannelCount>& s
     for (int c = 0; c < kChannelCount; ++c) {
         const size_t i = static_cast<size_t>(c);
         const Sample& s = samples[i];
-        const bool missing = s.mark == SampleMark::kMissing || !std::isfinite(s.plotted);
+        const bool missing = s.mark == SampleMark::Missing || !std::isfinite(s.plotted);
         y_[i].push_back(missing ? kNaN : s.plotted);
         packed |=
-            static_cast<uint8_t>(static_cast<uint8_t>(missing ? SampleMark::kMissing : s.mark) << (2 * c));
+            static_cast<uint8_t>(static_cast<uint8_t>(missing ? SampleMark::Missing : s.mark) << (2 * c));
         auto& segs = segments_[i];
         if (segs.empty() || !(segs.back().source == next_[i]))
             segs.push_back({absolute, next_[i]});
@@ -119,7 +119,7 @@ double SampleStore::Y(int channel, int point) const
 SampleMark SampleStore::Mark(int channel, int point) const
 {
     if (channel < 0 || channel >= kChannelCount || point < 0 || point >= Size())
-        return SampleMark::kMissing;
+        return SampleMark::Missing;
     return static_cast<SampleMark>((marks_[static_cast<size_t>(point)] >> (2 * channel)) & 3u);
 }
 

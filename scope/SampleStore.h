@@ -34,9 +34,9 @@ struct SampleSource {
 };
 
 enum class SampleMark : uint8_t {
-    kFresh = 0,     // a value the drive sent since the previous sample
-    kRepeated = 1,  // the last value again: nothing new arrived in time
-    kMissing = 2,   // no value: no reading yet, the drive silent or disconnected
+    Fresh = 0,     // a value the drive sent since the previous sample
+    Repeated = 1,  // the last value again: nothing new arrived in time
+    Missing = 2,   // no value: no reading yet, the drive silent or disconnected
 };
 
 class SampleStore {
@@ -46,7 +46,7 @@ public:
 
     struct Sample {
         double plotted = 0.0;
-        SampleMark mark = SampleMark::kMissing;
+        SampleMark mark = SampleMark::Missing;
     };
 
     int Size() const { return static_cast<int>(x_.size()); }

@@ -34,8 +34,8 @@ struct ScopePicture {
     double yMax = 100.0;
     double yMin = 0.0;
     std::array<ScopeFileChannel, 4> channels;
-    std::vector<double> x;                     // days
-    std::array<std::vector<double>, 4> y;      // plotted values, x.size() each; NaN = missing
+    std::vector<double> x;                 // days
+    std::array<std::vector<double>, 4> y;  // plotted values, x.size() each; NaN = missing
 };
 
 enum class ScopeFileError {
@@ -47,7 +47,7 @@ enum class ScopeFileError {
 
 struct ScopeFileResult {
     ScopeFileError error = ScopeFileError::kNone;
-    std::string detail;   // which field, for logs and tests
+    std::string detail;    // which field, for logs and tests
     ScopePicture picture;  // complete only when error is kNone
     bool ok() const { return error == ScopeFileError::kNone; }
 };

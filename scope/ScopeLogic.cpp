@@ -408,16 +408,16 @@ ScopeLogic::Sample ScopeLogic::OnSample(int64_t nowMs)
         SampleStore::Sample& out = samples[static_cast<size_t>(i)];
         if (!Ready(i)) {
             // Not drawn; kept as the 0 an older reader expects of a channel that is off.
-            out = {0.0, SampleMark::kFresh};
+            out = {0.0, SampleMark::Fresh};
             continue;
         }
         const double v = LiveValue(i);
         if (std::isnan(v)) {
-            out = {kNaN, SampleMark::kMissing};
+            out = {kNaN, SampleMark::Missing};
             s.labels[static_cast<size_t>(i)] = Connected(c.station) ? "---" : "No Connection";
         } else {
             out.plotted = PlotValue(v, c.offsetIndex, c.divisionIndex);
-            out.mark = l.updates != l.seenBySample ? SampleMark::kFresh : SampleMark::kRepeated;
+            out.mark = l.updates != l.seenBySample ? SampleMark::Fresh : SampleMark::Repeated;
             s.labels[static_cast<size_t>(i)] = ValueLabel(v, Unit(i));
         }
         l.seenBySample = l.updates;

@@ -106,7 +106,7 @@ void ScopeLogic::LoadPicture(const ScopePicture& p)
         std::array<SampleStore::Sample, kChannelCount> samples;
         for (int i = 0; i < kChannelCount; ++i) {
             const double y = p.y[static_cast<size_t>(i)][k];
-            samples[static_cast<size_t>(i)] = {y, std::isnan(y) ? SampleMark::kMissing : SampleMark::kFresh};
+            samples[static_cast<size_t>(i)] = {y, std::isnan(y) ? SampleMark::Missing : SampleMark::Fresh};
         }
         store_.Append(p.x[k], samples);
     }

@@ -76,7 +76,8 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     for (int i = 0; i < kChannels; ++i)
         channels_[static_cast<size_t>(i)].name = QStringLiteral("Ch%1").arg(i + 1);
-    look_.lines = {QColor(231, 255, 181), QColor(148, 255, 222), QColor(255, 105, 255), QColor(214, 215, 214)};
+    look_.lines = {QColor(231, 255, 181), QColor(148, 255, 222), QColor(255, 105, 255),
+                   QColor(214, 215, 214)};
     repaint_ = new QTimer(this);
     repaint_->setInterval(kRepaintMs);
     connect(repaint_, &QTimer::timeout, this, &StripChart::OnRepaintTimer);
@@ -85,7 +86,10 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent)
 
 StripChart::~StripChart() = default;
 
-void StripChart::Dirty() { dirty_ = true; }
+void StripChart::Dirty()
+{
+    dirty_ = true;
+}
 
 void StripChart::OnRepaintTimer()
 {
@@ -286,7 +290,10 @@ void StripChart::SetLineWidth(int channel, int px)
     }
 }
 
-StripChart::Look StripChart::CurrentLook() const { return look_; }
+StripChart::Look StripChart::CurrentLook() const
+{
+    return look_;
+}
 
 void StripChart::SetLook(const Look& look)
 {
@@ -353,7 +360,10 @@ std::optional<StripChart::Deltas> StripChart::CursorDeltas() const
     return d;
 }
 
-void StripChart::BeginUpdate() { ++updateDepth_; }
+void StripChart::BeginUpdate()
+{
+    ++updateDepth_;
+}
 
 void StripChart::EndUpdate()
 {
@@ -432,8 +442,8 @@ void StripChart::Render(QPainter& p, const QRect& area) const
     for (int i = 0; i <= kGridY; i += 2) {
         const int gy = plot.bottom() - (plot.height() - 1) * i / kGridY;
         const double v = lo + (hi - lo) * i / kGridY;
-        p.drawText(QRect(area.left(), gy - 8, plot.left() - area.left() - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   NumberText(v));
+        p.drawText(QRect(area.left(), gy - 8, plot.left() - area.left() - 4, 16),
+                   Qt::AlignRight | Qt::AlignVCenter, NumberText(v));
     }
     DrawTimeAxis(p, plot, x0, x1);
     p.setPen(look_.text);
@@ -513,8 +523,8 @@ QPen StripChart::SeriesPen(int channel) const
     return pen;
 }
 
-void StripChart::DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1,
-                            double lo, double hi) const
+void StripChart::DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0,
+                            double x1, double lo, double hi) const
 {
     if (point < 0 || point >= PointCount() || x1 <= x0)
         return;
@@ -574,20 +584,26 @@ void StripChart::DrawReadout(QPainter& p, const QRect& plot) const
                   .arg(QString::fromStdString(source.Legend()), QString::number(value, 'f', 2),
                        QString::fromStdString(source.unit))
             : QString::fromStdString(source.Legend()) + QStringLiteral(" ---");
-    lines << QStringLiteral("%1  Ch%2 %3").arg(TimeOfDay(X(cursorPoint_), true)).arg(cursorChannel_ + 1).arg(reading);
+    lines << QStringLiteral("%1  Ch%2 %3")
+                 .arg(TimeOfDay(X(cursorPoint_), true))
+                 .arg(cursorChannel_ + 1)
+                 .arg(reading);
     if (const auto d = CursorDeltas()) {
         lines << QStringLiteral("dt %1 s").arg(QString::number(d->seconds, 'f', 1));
         for (int c = 0; c < kChannels; ++c) {
             const Channel& ch = channels_[static_cast<size_t>(c)];
             if (ch.visible)
-                lines << QStringLiteral("%1 d %2 %3").arg(ch.name, QString::number(d->values[static_cast<size_t>(c)], 'f', 2), ch.unit);
+                lines << QStringLiteral("%1 d %2 %3")
+                             .arg(ch.name, QString::number(d->values[static_cast<size_t>(c)], 'f', 2),
+                                  ch.unit);
         }
     }
     const QFontMetrics fm = p.fontMetrics();
     int w = 0;
     for (const QString& l : lines)
         w = std::max(w, fm.horizontalAdvance(l));
-    const QRect box(plot.right() - w - 12, plot.top() + 4, w + 8, fm.height() * static_cast<int>(lines.size()) + 4);
+    const QRect box(plot.right() - w - 12, plot.top() + 4, w + 8,
+                    fm.height() * static_cast<int>(lines.size()) + 4);
     p.fillRect(box, look_.background);
     p.setPen(look_.cursor);
     p.drawRect(box);

@@ -16,8 +16,8 @@
 #include "scope/SampleStore.h"
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -79,18 +79,47 @@ public:
     int LineWidth(int channel) const { return channels_.at(static_cast<size_t>(channel)).width; }
     Look CurrentLook() const;
     void SetLook(const Look& look);
-    void SetBackground(const QColor& c) { look_.background = c; Dirty(); }
-    void SetTextColour(const QColor& c) { look_.text = c; Dirty(); }
-    void SetGridColour(const QColor& c) { look_.grid = c; Dirty(); }
-    void SetCursorColour(const QColor& c) { look_.cursor = c; look_.cursor2 = c; Dirty(); }
-    void SetShowGrid(bool on) { look_.showGrid = on; Dirty(); }
-    void SetShowLegend(bool on) { look_.showLegend = on; Dirty(); }
+    void SetBackground(const QColor& c)
+    {
+        look_.background = c;
+        Dirty();
+    }
+    void SetTextColour(const QColor& c)
+    {
+        look_.text = c;
+        Dirty();
+    }
+    void SetGridColour(const QColor& c)
+    {
+        look_.grid = c;
+        Dirty();
+    }
+    void SetCursorColour(const QColor& c)
+    {
+        look_.cursor = c;
+        look_.cursor2 = c;
+        Dirty();
+    }
+    void SetShowGrid(bool on)
+    {
+        look_.showGrid = on;
+        Dirty();
+    }
+    void SetShowLegend(bool on)
+    {
+        look_.showLegend = on;
+        Dirty();
+    }
     void SetElapsedAxis(bool on)
     {
         look_.elapsedAxis = on;
         Dirty();
     }
-    void SetTitle(const QString& title) { look_.title = title; Dirty(); }
+    void SetTitle(const QString& title)
+    {
+        look_.title = title;
+        Dirty();
+    }
     // Factor from a plotted difference to a value difference, for the second cursor's read-out.
     void SetValueScale(int channel, double factor, const QString& unit);
 
@@ -166,9 +195,10 @@ private:
     double X(int point) const;
     int NearestPoint(double x) const;
     double XAt(const QRect& plot, int px) const;
-    void DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo, double hi) const;
-    void DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1, double lo,
+    void DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo,
                     double hi) const;
+    void DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1,
+                    double lo, double hi) const;
     QPen SeriesPen(int channel) const;
     void DrawTimeAxis(QPainter& p, const QRect& plot, double x0, double x1) const;
     void DrawReadout(QPainter& p, const QRect& plot) const;

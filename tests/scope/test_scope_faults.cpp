@@ -8,8 +8,8 @@
 #include "../support/LineHarness.h"
 #include "catalogue/Registers.h"
 #include "scope/CScopeFrame.h"
-#include "scope/CScopeView.h"
 #include "scope/ScopeKind.h"
+#include "scope/ScopeView.h"
 
 #include <QCoreApplication>
 #include <QFile>

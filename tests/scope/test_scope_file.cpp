@@ -52,7 +52,10 @@ std::vector<uint8_t> Hex(const char* text)
     return out;
 }
 
-std::span<const uint8_t> Bytes(const std::vector<uint8_t>& v) { return {v.data(), v.size()}; }
+std::span<const uint8_t> Bytes(const std::vector<uint8_t>& v)
+{
+    return {v.data(), v.size()};
+}
 
 }  // namespace
 
@@ -92,7 +95,8 @@ TEST(ScopeFileBytes, TwoPointsRoundTripByteForByte)
     const auto ch1 = Hex("00000000 07000000 FF000000 00000000 0500 00000000 00000000 0E000000");
     EXPECT_TRUE(std::equal(ch1.begin(), ch1.end(), bytes.begin() + 28 + 30));
     // Point count, then the first X value 46000.5.
-    EXPECT_TRUE(std::equal(bytes.begin() + 148, bytes.begin() + 160, Hex("02000000 000000001076E640").begin()));
+    EXPECT_TRUE(
+        std::equal(bytes.begin() + 148, bytes.begin() + 160, Hex("02000000 000000001076E640").begin()));
     // Y of channel 3, point 1: 1e6 at the very end.
     EXPECT_TRUE(std::equal(bytes.end() - 8, bytes.end(), Hex("0000000080842E41").begin()));
     const auto back = ParseScopeFile(Bytes(bytes));
@@ -139,8 +143,8 @@ TEST(ScopeFileBytes, CountsIndexesAndNumbersAreChecked)
     const ScopeFileResult missing = patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
     ASSERT_TRUE(missing.ok());
     EXPECT_TRUE(std::isnan(missing.picture.y[0][1]));
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");          // NaN time
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");          // +inf
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");  // NaN time
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");  // +inf
     EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).detail, "y range");
 }
 

@@ -65,7 +65,8 @@ struct Fixture {
         return t;
     }
 
-    static CommReply Reply(int station, std::vector<std::pair<uint32_t, uint32_t>> entries, int error = kNoError)
+    static CommReply Reply(int station, std::vector<std::pair<uint32_t, uint32_t>> entries,
+                           int error = kNoError)
     {
         CommReply r;
         r.station = station;
@@ -115,7 +116,7 @@ TEST(ScopeConversion, SignedAnalogAndBitItems)
     EXPECT_DOUBLE_EQ(GraphValue(v2, 1023, kModelQmC20, 0), 0.0);
 
     Fixture f;
-    f.Watch(1, 4, kModelQmA20, 0x100, reg::kTerminals);  // first input terminal item: "FX" bit 0
+    f.Watch(1, 4, kModelQmA20, 0x100, reg::kTerminals);               // first input terminal item: "FX" bit 0
     f.logic.SetAddressIndex(1, f.logic.Channel(1).addressIndex + 1);  // "RX", bit 1
     f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kTerminals, 0x0002}}), f.Now());
     EXPECT_DOUBLE_EQ(f.logic.LiveValue(1), 1.0);

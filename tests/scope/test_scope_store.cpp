@@ -150,13 +150,13 @@ TEST(ScopeStore, NothingIsPlottedBeforeTheFirstRealValue)
     ASSERT_TRUE(run.logic.StartMonitor(46000.0, run.now));
     const int first = run.Sample();
     const int second = run.Sample();
-    EXPECT_EQ(run.logic.Store().Mark(0, first), SampleMark::kMissing);
+    EXPECT_EQ(run.logic.Store().Mark(0, first), SampleMark::Missing);
     EXPECT_TRUE(std::isnan(run.logic.Store().Y(0, second)));
     // A channel that is off keeps the 0 older readers expect.
     EXPECT_DOUBLE_EQ(run.logic.Store().Y(1, first), 0.0);
     run.Value(reg::kCurrent, 55);
     const int third = run.Sample();
-    EXPECT_EQ(run.logic.Store().Mark(0, third), SampleMark::kFresh);
+    EXPECT_EQ(run.logic.Store().Mark(0, third), SampleMark::Fresh);
     EXPECT_DOUBLE_EQ(run.logic.Store().Y(0, third), 5.5);
 }
 
@@ -169,7 +169,7 @@ TEST(ScopeStore, ASilentOrDisconnectedDriveLeavesAGapAndResumesByItself)
     const int good = run.Sample();
     run.GiveUp();
     const int silent = run.Sample();
-    EXPECT_EQ(run.logic.Store().Mark(0, silent), SampleMark::kMissing);
+    EXPECT_EQ(run.logic.Store().Mark(0, silent), SampleMark::Missing);
 
     // The main window declares it disconnected: the channel stays on and keeps its station.
     run.records[3].connected = 0;
@@ -186,7 +186,7 @@ TEST(ScopeStore, ASilentOrDisconnectedDriveLeavesAGapAndResumesByItself)
     run.logic.StationsChanged();
     ASSERT_EQ(run.logic.Registrations().count(3), 1u);
     const int before = run.Sample();
-    EXPECT_EQ(run.logic.Store().Mark(0, before), SampleMark::kMissing);
+    EXPECT_EQ(run.logic.Store().Mark(0, before), SampleMark::Missing);
     run.Value(reg::kCurrent, 200);
     const int back = run.Sample();
     EXPECT_DOUBLE_EQ(run.logic.Store().Y(0, back), 20.0);
@@ -247,8 +247,8 @@ TEST(ScopeStore, RepeatedSamplesAreMarkedAndTheRefreshRateIsCounted)
             run.Value(reg::kCurrent, static_cast<uint32_t>(100 + i));
         marks.push_back(run.logic.Store().Mark(0, run.Sample()));
     }
-    EXPECT_EQ(std::count(marks.begin(), marks.end(), SampleMark::kFresh), 5);
-    EXPECT_EQ(std::count(marks.begin(), marks.end(), SampleMark::kRepeated), 40);
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), SampleMark::Fresh), 5);
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), SampleMark::Repeated), 40);
     EXPECT_NEAR(run.logic.RefreshRate(0, run.now), 1.0 / 0.9, 0.15);
 }
 

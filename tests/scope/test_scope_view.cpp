@@ -6,8 +6,8 @@
 #include "../support/LineHarness.h"
 #include "catalogue/Registers.h"
 #include "scope/CScopeFrame.h"
-#include "scope/CScopeView.h"
 #include "scope/ScopeKind.h"
+#include "scope/ScopeView.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -178,7 +178,8 @@ TEST_F(ScopeLine, FaultWordTriggerForcesItsLevel)
     v->StopTrigger();
     v->SetTriggerChannel(3);
     EXPECT_FALSE(v->StartTrigger());
-    EXPECT_EQ(host.messages.Entries().back().text, "Selected trigger channel is not activated for monitoring");
+    EXPECT_EQ(host.messages.Entries().back().text,
+              "Selected trigger channel is not activated for monitoring");
     v->SetTriggerLevelText("");
     EXPECT_FALSE(v->StartTrigger());
     EXPECT_EQ(host.messages.Entries().back().text, "Trigger level data input is wrong");

@@ -34,7 +34,7 @@ void Fill(SampleStore& store, int n, double step, const Values& value)
     for (int i = 0; i < n; ++i) {
         std::array<SampleStore::Sample, 4> s;
         for (int c = 0; c < 4; ++c)
-            s[static_cast<size_t>(c)] = {value(c, i), SampleMark::kFresh};
+            s[static_cast<size_t>(c)] = {value(c, i), SampleMark::Fresh};
         store.Append(46000.0 + i * step, s);
     }
 }
@@ -164,7 +164,8 @@ TEST(StripChartExport, SvgLoadsBackAndRasterFormatsAreReadable)
     FillFlat(store, chart, 0, 50.0);
     QTemporaryDir dir;
     QString error;
-    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::kSvg, &error)) << error.toStdString();
+    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::kSvg, &error))
+        << error.toStdString();
     QSvgRenderer svg(dir.filePath("p.svg"));
     EXPECT_TRUE(svg.isValid());
     EXPECT_EQ(svg.viewBox(), QRect(0, 0, 1200, 600));
@@ -260,7 +261,7 @@ TEST(StripChartStress, DrawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
                     pick == 0   ? 1e308
                     : pick == 1 ? -1e308
                                 : std::sin(i * 0.01) * 40,
-                    pick == 2 ? SampleMark::kMissing : static_cast<SampleMark>(rng() % 2)};
+                    pick == 2 ? SampleMark::Missing : static_cast<SampleMark>(rng() % 2)};
             }
             store.Append(x, s);
         }

@@ -1,7 +1,7 @@
 // The graph monitor view's wiring, display settings, its Trigger & Record page and its files: what the
 // chart is told, and where pictures and records go.
 
-#include "scope/CScopeView.h"
+#include "scope/ScopeView.h"
 
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
@@ -83,7 +83,8 @@ void CScopeView::Connect()
     connect(form_.triggerChannel, &QComboBox::activated, this, &CScopeView::SetTriggerChannel);
     connect(form_.edge, &QComboBox::activated, this, &CScopeView::SetTriggerEdge);
     connect(form_.saveImage, &QCheckBox::clicked, this, &CScopeView::SetSnapshot);
-    connect(form_.preTrigger, &QComboBox::activated, this, [this](int index) { SetPreTriggerShare(index * 10); });
+    connect(form_.preTrigger, &QComboBox::activated, this,
+            [this](int index) { SetPreTriggerShare(index * 10); });
     connect(form_.postTrigger, &QSpinBox::valueChanged, this, [this](int n) {
         if (!building_)
             SetPostTriggerSamples(n);

@@ -1,4 +1,4 @@
-#include "scope/CScopeView.h"
+#include "scope/ScopeView.h"
 
 #include "catalogue/Models.h"
 #include "frames/ToolHost.h"
