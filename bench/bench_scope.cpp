@@ -6,8 +6,9 @@
 #include "../tests/support/FakeToolHost.h"
 #include "../tests/support/LineHarness.h"
 #include "catalogue/Registers.h"
-#include "scope/CScopeView.h"
+#include "scope/SampleStore.h"
 #include "scope/ScopeFile.h"
+#include "scope/ScopeView.h"
 #include "scope/StripChart.h"
 
 #include <QApplication>
@@ -53,20 +54,24 @@ long RssKb()
     return 0;
 }
 
-void FillHour(StripChart& chart)
+void FillHour(SampleStore& store)
 {
     for (int i = 0; i < kHourPoints; ++i) {
-        const int k = chart.AppendPoint(46000.0 + i * 0.1 * kSecond);
+        std::array<SampleStore::Sample, 4> s;
         for (int c = 0; c < 4; ++c)
-            chart.SetY(c, k, 50 + 40 * std::sin(i * 0.001 * (c + 1)) + (i * 7919 % 13) * 0.3);
+            s[static_cast<size_t>(c)] = {50 + 40 * std::sin(i * 0.001 * (c + 1)) + (i * 7919 % 13) * 0.3,
+                                         i % 3 ? SampleMark::Repeated : SampleMark::Fresh};
+        store.Append(46000.0 + i * 0.1 * kSecond, s);
     }
 }
 
 void Paint()
 {
+    SampleStore store;
     StripChart chart;
+    chart.SetStore(&store);
     chart.SetSpan(3600 * kSecond);
-    FillHour(chart);
+    FillHour(store);
     QImage image(1200, 600, QImage::Format_RGB32);
     for (bool autoScale : {false, true}) {
         chart.SetAutoScale(autoScale);
@@ -86,14 +91,16 @@ void Paint()
 void Memory()
 {
     const long before = RssKb();
-    auto* chart = new StripChart;
-    FillHour(*chart);
+    auto* store = new SampleStore;
+    FillHour(*store);
     const long after = RssKb();
-    std::printf("memory per hour at 0.1 s: %.2f MB measured RSS growth, %.2f MB of point data "
-                "(40 bytes a point); limit %d points = %.1f hours at 0.1 s, %.1f MB\n",
-                (after - before) / 1024.0, kHourPoints * 40 / 1e6, StripChart::kMaxPoints,
-                StripChart::kMaxPoints / static_cast<double>(kHourPoints), StripChart::kMaxPoints * 40 / 1e6);
-    delete chart;
+    const int bytes = 8 + 4 * 8 + 1;  // the time stamp, four values, four two-bit marks
+    std::printf(
+        "memory per hour at 0.1 s: %.2f MB measured RSS growth, %.2f MB of sample data "
+        "(%d bytes a sample); limit %d samples = %.1f hours at 0.1 s, %.1f MB\n",
+        (after - before) / 1024.0, kHourPoints * bytes / 1e6, bytes, SampleStore::kMaxPoints,
+        SampleStore::kMaxPoints / static_cast<double>(kHourPoints), SampleStore::kMaxPoints * bytes / 1e6);
+    delete store;
 }
 
 void FileIo()
@@ -120,8 +127,8 @@ void FileIo()
     for (int r = 0; r < rounds; ++r)
         n += LoadScopeFile(path, &message).picture.x.size();
     const double load = t.nsecsElapsed() / 1e6 / rounds;
-    std::printf(".sco of %d points (%lld bytes): save %.2f ms, load and check %.2f ms (%zu points read)\n", kHourPoints,
-                static_cast<long long>(QFileInfo(path).size()), save, load, n / rounds);
+    std::printf(".sco of %d points (%lld bytes): save %.2f ms, load and check %.2f ms (%zu points read)\n",
+                kHourPoints, static_cast<long long>(QFileInfo(path).size()), save, load, n / rounds);
 }
 
 // Counts the monitor results that carry each watched address.
@@ -227,9 +234,10 @@ void UiCpu()
     QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
     qApp->exec();
     const double cpu = ThreadCpuSeconds() - cpu0;
-    std::printf("UI thread while monitoring 4 channels at the 0.1 s scan (chart shown, %d points after %d s): "
-                "%.1f %% of one core\n",
-                view.Chart().PointCount(), seconds, 100.0 * cpu / (wall.nsecsElapsed() / 1e9));
+    std::printf(
+        "UI thread while monitoring 4 channels at the 0.1 s scan (chart shown, %d points after %d s): "
+        "%.1f %% of one core\n",
+        view.Chart().PointCount(), seconds, 100.0 * cpu / (wall.nsecsElapsed() / 1e9));
     view.StopMonitor();
 }
 

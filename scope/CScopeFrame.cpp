@@ -2,7 +2,7 @@
 
 #include "frames/ToolHost.h"
 #include "platform/Settings.h"
-#include "scope/CScopeView.h"
+#include "scope/ScopeView.h"
 
 #include <QAction>
 #include <QActionGroup>

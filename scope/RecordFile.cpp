@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include <charconv>
+#include <cmath>
 
 namespace vm::scope {
 
@@ -20,7 +21,8 @@ void AppendValues(std::string& out, const std::array<double, 4>& values)
     for (size_t i = 0; i < values.size(); ++i) {
         if (i)
             out += ", ";
-        AppendFixed2(out, values[i]);
+        if (std::isfinite(values[i]))
+            AppendFixed2(out, values[i]);
     }
 }
 
@@ -41,21 +43,27 @@ QString RecordFile::FreePath(const QString& wanted)
     }
 }
 
-std::string RecordFile::FormatLine(const std::array<double, 4>& values)
+std::string RecordFile::FormatLine(const RecordRow& row)
 {
     std::string line;
-    AppendValues(line, values);
+    AppendValues(line, row.values);
     line += "\r\n";
     return line;
 }
 
-std::string RecordFile::FormatStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values)
+std::string RecordFile::FormatStampedLine(const RecordRow& row)
 {
-    std::string line = time.toString(Qt::ISODateWithMs).toStdString();
+    std::string line = row.time.toString(Qt::ISODateWithMs).toStdString();
     line += ", ";
-    AppendFixed2(line, elapsed);
+    char text[64];
+    const auto res = std::to_chars(text, text + sizeof text, row.elapsed, std::chars_format::fixed, 3);
+    line.append(text, res.ec == std::errc() ? res.ptr : text);
     line += ", ";
-    AppendValues(line, values);
+    AppendValues(line, row.values);
+    line += ",";
+    for (size_t i = 0; i < row.repeated.size(); ++i)
+        if (row.repeated[i])
+            line += " CH" + std::to_string(i + 1);
     line += "\r\n";
     return line;
 }
@@ -70,7 +78,7 @@ std::string RecordFile::FormatHeader(const std::array<Column, 4>& columns)
         if (!columns[i].unit.empty())
             line += " [" + columns[i].unit + "]";
     }
-    line += "\r\n";
+    line += ", repeated\r\n";
     return line;
 }
 
@@ -96,13 +104,14 @@ bool RecordFile::Write(const std::string& text)
     return n == static_cast<qint64>(text.size()) && file_->flush();
 }
 
-bool RecordFile::WriteHeader(const std::array<Column, 4>& columns) { return Write(FormatHeader(columns)); }
-
-bool RecordFile::WriteLine(const std::array<double, 4>& values) { return Write(FormatLine(values)); }
-
-bool RecordFile::WriteStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values)
+bool RecordFile::WriteHeader(const std::array<Column, 4>& columns)
 {
-    return Write(FormatStampedLine(time, elapsed, values));
+    return Write(FormatHeader(columns));
+}
+
+bool RecordFile::WriteLine(const RecordRow& row, bool stamped)
+{
+    return Write(stamped ? FormatStampedLine(row) : FormatLine(row));
 }
 
 void RecordFile::Close()

@@ -1,6 +1,9 @@
 #pragma once
 // The record file: one line of the four channel values per record tick, "%.2f, %.2f, %.2f, %.2f"
-// with a decimal point whatever the locale and CR LF endings. An existing file is never
+// with a decimal point whatever the locale and CR LF endings; a missing value is an empty field.
+// With time stamps a header names each channel with its station, every line starts with the
+// time and the seconds since the record started, and ends with the channels whose value was
+// repeated rather than refreshed. An existing file is never
 // replaced: recording continues in a new numbered file beside it. Every line is flushed, so a
 // crash loses at most the line being written.
 
@@ -14,10 +17,18 @@
 
 namespace vm::scope {
 
+// One record line: NaN for a missing value.
+struct RecordRow {
+    std::array<double, 4> values{};
+    std::array<bool, 4> repeated{};
+    QDateTime time;
+    double elapsed = 0.0;  // seconds since the record started
+};
+
 class RecordFile {
 public:
     struct Column {
-        std::string name;
+        std::string name;  // "1:QM-A20 Output Freq."
         std::string unit;
     };
 
@@ -26,8 +37,8 @@ public:
     static QString FreePath(const QString& wanted);
 
     // One line's text; with a time stamp it starts with the ISO-8601 time and elapsed seconds.
-    static std::string FormatLine(const std::array<double, 4>& values);
-    static std::string FormatStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values);
+    static std::string FormatLine(const RecordRow& row);
+    static std::string FormatStampedLine(const RecordRow& row);
     static std::string FormatHeader(const std::array<Column, 4>& columns);
 
     // Creates the file at FreePath(wanted); false when it cannot be created.
@@ -37,8 +48,7 @@ public:
 
     // Optional header with time stamps (off unless asked for).
     bool WriteHeader(const std::array<Column, 4>& columns);
-    bool WriteLine(const std::array<double, 4>& values);
-    bool WriteStampedLine(const QDateTime& time, double elapsed, const std::array<double, 4>& values);
+    bool WriteLine(const RecordRow& row, bool stamped);
     void Close();
 
 private:

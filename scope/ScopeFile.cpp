@@ -151,7 +151,8 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
         ys.resize(static_cast<size_t>(n));
         for (double& y : ys) {
             y = in.F64();
-            if (!std::isfinite(y))
+            // NaN marks a missing sample; infinities are no values at all.
+            if (std::isinf(y))
                 return Fail(ScopeFileError::kBadFormat, "y value");
         }
     }
@@ -198,11 +199,11 @@ ScopeFileResult LoadScopeFile(const QString& path, std::string* message)
         return Fail(ScopeFileError::kShort, "open");
     }
     const QByteArray bytes = file.readAll();
-    ScopeFileResult r = ParseScopeFile(
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())));
+    ScopeFileResult r = ParseScopeFile(std::span<const uint8_t>(
+        reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())));
     if (!r.ok() && message)
-        *message = ArchiveCauseText(r.error == ScopeFileError::kShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat,
-                                    name);
+        *message = ArchiveCauseText(
+            r.error == ScopeFileError::kShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat, name);
     return r;
 }
 
@@ -217,7 +218,8 @@ bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string
     if (!ok) {
         file.cancelWriting();
         if (message)
-            *message = FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " + file.errorString().toStdString();
+            *message = FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " +
+                       file.errorString().toStdString();
     }
     return ok;
 }

@@ -34,19 +34,20 @@ struct ScopePicture {
     double yMax = 100.0;
     double yMin = 0.0;
     std::array<ScopeFileChannel, 4> channels;
-    std::vector<double> x;                     // days
-    std::array<std::vector<double>, 4> y;      // plotted values, x.size() each
+    std::vector<double> x;                 // days
+    std::array<std::vector<double>, 4> y;  // plotted values, x.size() each; NaN = missing
 };
 
 enum class ScopeFileError {
     kNone,
-    kShort,       // ends before the header or the points it announces
-    kBadFormat,   // wrong magic, a count or index outside its table, a non-finite number, extra bytes
+    kShort,      // ends before the header or the points it announces
+    kBadFormat,  // wrong magic, a count or index outside its table, an infinite number or a NaN X, extra
+                 // bytes
 };
 
 struct ScopeFileResult {
     ScopeFileError error = ScopeFileError::kNone;
-    std::string detail;   // which field, for logs and tests
+    std::string detail;    // which field, for logs and tests
     ScopePicture picture;  // complete only when error is kNone
     bool ok() const { return error == ScopeFileError::kNone; }
 };

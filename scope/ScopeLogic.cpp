@@ -1,27 +1,19 @@
 #include "scope/ScopeLogic.h"
 
+#include "catalogue/Models.h"
 #include "catalogue/Registers.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <limits>
 
 namespace vm::scope {
 
 namespace {
 
-constexpr uint16_t kRpm = 21;
-constexpr uint16_t kAnalog1 = 18, kAnalog2 = 19, kAnalog3 = 20;
-
-bool SignedOnModel5(uint16_t a)
-{
-    return a == kRpm || (a >= 31 && a <= 34) || (a >= 36 && a <= 38) || (a >= 1285 && a <= 1289) ||
-           a == 1291 || a == 1292;
-}
-
-double Round2(double x) { return std::floor(x * 100.0 + 0.5) * 0.01; }
-
-bool SignedSpeed(uint16_t a) { return a == reg::kFreqCommand || a == reg::kSpeed || a == kRpm; }
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMsPerDay = 86400000.0;
+constexpr int64_t kRateWindowMs = 5000;
 
 }  // namespace
 
@@ -32,161 +24,278 @@ const MonitorItem* ScopeChannel::Item() const
     return &items[static_cast<size_t>(addressIndex)];
 }
 
-bool SpeedDisplay(uint16_t address, int model, int32_t value26)
+ScopeLogic::ScopeLogic(RecordLookup records) : records_(std::move(records))
+{}
+
+// ---- channel setup ----------------------------------------------------------------------------
+
+std::array<ChannelSettings, kChannelCount> ScopeLogic::Settings() const
 {
-    return address == reg::kSpeed && model != kModelQmC20 && value26 != 0;
+    std::array<ChannelSettings, kChannelCount> out;
+    for (int i = 0; i < kChannelCount; ++i)
+        out[static_cast<size_t>(i)] = channels_[static_cast<size_t>(i)];
+    return out;
 }
 
-double GraphValue(const MonitorItem& item, uint32_t raw, int model, int32_t value26)
+void ScopeLogic::Restore(const std::array<ChannelSettings, kChannelCount>& settings)
 {
-    const uint16_t a = item.address;
-    const uint32_t r = raw & 0xFFFF;
-    const double s = item.scale != 0 ? item.scale : 1;
-    const double asSigned = static_cast<int16_t>(r);
-    if (a == reg::kSpeed) {
-        // In speed display the drive reports rpm directly; plot what the keypad shows.
-        if (SpeedDisplay(a, model, value26))
-            return r;
-        return r / s;
+    for (int i = 0; i < kChannelCount; ++i) {
+        ScopeChannel& c = Ch(i);
+        static_cast<ChannelSettings&>(c) = settings[static_cast<size_t>(i)];
+        c.model = kNoModel;
+        c.version = 0;
+        c.items.clear();
+        seen_[static_cast<size_t>(i)] = false;
     }
-    if (a == reg::kFault)
-        return r != 0 ? 1.0 : 0.0;
-    if (a == kAnalog1 || a == kAnalog2 || a == kAnalog3) {
-        if (model == kModelQmC20)
-            return 0.0;
-        const double full = model == kModelQmB20X ? 1023.0 : model == kModelQmF20X ? 4095.0 : 65472.0;
-        double span = 10.0;
-        if (a == kAnalog3)
-            span = 20.0;
-        else if (model == kModelQmF20X)
-            span = 15.0;
-        double v = r * span / full;
-        if (a == kAnalog2 && model == kModelQmB20X)
-            v = -v;
-        return Round2(v);
+    PushSources();
+}
+
+bool ScopeLogic::Connected(int station) const
+{
+    return station > 0 && station < 256 && records_(station).connected;
+}
+
+bool ScopeLogic::AnyConnected() const
+{
+    for (int s = 1; s < 256; ++s)
+        if (records_(s).connected)
+            return true;
+    return false;
+}
+
+void ScopeLogic::LoadItems(int i)
+{
+    ScopeChannel& c = Ch(i);
+    const StationRecord& r = records_(c.station);
+    c.items = BuildItemSet(r.model, r.version, kSetGraph);
+    c.model = r.model;
+    c.version = r.version;
+    seen_[static_cast<size_t>(i)] = true;
+}
+
+void ScopeLogic::FixAddress(int i)
+{
+    ScopeChannel& c = Ch(i);
+    if (c.items.empty())
+        return;
+    if (c.addressIndex < 0 || static_cast<size_t>(c.addressIndex) >= c.items.size()) {
+        c.addressIndex = 0;
+        c.address = c.items[0].address;
     }
-    if (model == kModelQmC20 && SignedOnModel5(a))
-        return asSigned / s;
-    return (item.minimum < 0 ? asSigned : static_cast<double>(r)) / s;
 }
 
-std::string LegendName(const std::string& itemName)
+void ScopeLogic::SetOn(int i, bool on)
 {
-    std::string name = itemName;
-    const size_t paren = name.find('(');
-    if (paren != std::string::npos && paren != 0)
-        name.erase(paren);
-    while (!name.empty() && name.back() == ' ')
-        name.pop_back();
-    return name;
+    if (i < 0 || i >= kChannelCount)
+        return;
+    Ch(i).on = on;
+    PushSources();
 }
 
-std::string ValueLabel(double value, const std::string& unit)
+void ScopeLogic::SetStation(int i, int station)
 {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.02f %s", value, unit.c_str());
-    return text;
+    if (i < 0 || i >= kChannelCount)
+        return;
+    ScopeChannel& c = Ch(i);
+    c.station = std::clamp(station, 0, 255);
+    if (Connected(c.station)) {
+        LoadItems(i);
+        FixAddress(i);
+    }
+    L(i).hasValue = false;
+    PushSources();
 }
 
-double PlotValue(double value, int offsetIndex, int divisionIndex)
+void ScopeLogic::SetAddressIndex(int i, int index)
 {
-    return value / kDivisions.at(static_cast<size_t>(divisionIndex)) + kOffsets.at(static_cast<size_t>(offsetIndex));
+    if (i < 0 || i >= kChannelCount)
+        return;
+    ScopeChannel& c = Ch(i);
+    if (index < 0 || static_cast<size_t>(index) >= c.items.size())
+        return;
+    c.addressIndex = index;
+    c.address = c.items[static_cast<size_t>(index)].address;
+    L(i).hasValue = false;
+    PushSources();
 }
 
-double CursorValue(double plotted, int offsetIndex, int divisionIndex)
+void ScopeLogic::SetOffset(int i, int index)
 {
-    return (plotted - kOffsets.at(static_cast<size_t>(offsetIndex))) * kDivisions.at(static_cast<size_t>(divisionIndex));
+    if (i >= 0 && i < kChannelCount && InRange(index, static_cast<int>(kOffsets.size()))) {
+        Ch(i).offsetIndex = index;
+        PushSources();
+    }
 }
 
-double ForcedLevel(const MonitorItem* item, uint16_t address, double typed)
+void ScopeLogic::SetDivision(int i, int index)
 {
-    if ((item && item->bitItem) || address == reg::kFault)
-        return typed >= 1.0 ? 1.0 : 0.0;
-    return typed;
+    if (i >= 0 && i < kChannelCount && InRange(index, static_cast<int>(kDivisions.size()))) {
+        Ch(i).divisionIndex = index;
+        PushSources();
+    }
 }
 
-void LevelTrigger::Arm(int channel, Edge edge, double level)
+void ScopeLogic::SetColour(int i, uint32_t rgb)
 {
-    channel_ = std::clamp(channel, 0, kChannelCount - 1);
-    edge_ = edge;
-    level_ = level;
-    Reset();
-    running_ = true;
+    if (i >= 0 && i < kChannelCount)
+        Ch(i).colour = rgb & 0xFFFFFF;
 }
 
-void LevelTrigger::Reset()
+void ScopeLogic::SetWidth(int i, int index)
 {
-    occurred_ = false;
-    first_ = true;
-    previous_ = 0.0;
-    point_ = 0;
-    postCount_ = 0;
+    if (i >= 0 && i < kChannelCount && index >= 0 && index <= 3)
+        Ch(i).widthIndex = index;
 }
 
-LevelTrigger::Step LevelTrigger::OnSample(bool ready, bool real, double value, int point)
+void ScopeLogic::StationsChanged()
 {
-    if (!running_)
-        return Step::kNothing;
-    Step step = Step::kNothing;
-    if (ready && real) {
-        if (first_) {
-            first_ = false;
-        } else {
-            const bool hit = edge_ == Edge::kRising ? (previous_ < level_ && level_ <= value)
-                                                    : (previous_ > level_ && level_ >= value);
-            if (hit) {
-                step = occurred_ ? Step::kNothing : Step::kFired;
-                occurred_ = true;
-                point_ = point;
+    for (int i = 0; i < kChannelCount; ++i) {
+        ScopeChannel& c = Ch(i);
+        if (Connected(c.station)) {
+            const StationRecord& r = records_(c.station);
+            if (c.items.empty() || r.model != c.model || r.version != c.version)
+                LoadItems(i);
+            FixAddress(i);
+            if (c.items.empty() || c.address != c.items[static_cast<size_t>(c.addressIndex)].address) {
+                c.on = false;
+                c.station = 0;
+                c.address = kNoAddress;
             }
+        } else if (!seen_[static_cast<size_t>(i)]) {
+            c.on = false;
+            c.station = 0;
+            c.address = kNoAddress;
+        } else {
+            // Waits for its station: samples are missing until it is back.
+            LoseStation(c.station);
         }
-        previous_ = value;
     }
-    if (occurred_ && ++postCount_ > kPostTriggerSamples)
-        return Step::kStop;
-    return step;
+    fromFile_ = false;
+    PushSources();
 }
 
 bool ScopeLogic::Ready(int i) const
 {
-    const ScopeChannel& c = channels.at(static_cast<size_t>(i));
-    return monitoring && c.on && c.station != 0 && c.address != kNoAddress;
+    const ScopeChannel& c = Channel(i);
+    return monitoring_ && c.on && c.station != 0 && c.address != kNoAddress;
 }
 
-bool ScopeLogic::AnyReady() const
+bool ScopeLogic::AnyOn() const
+{
+    return std::any_of(channels_.begin(), channels_.end(), [](const ScopeChannel& c) { return c.on; });
+}
+
+std::string ScopeLogic::Unit(int i) const
+{
+    const ScopeChannel& c = Channel(i);
+    if (c.station > 0 && c.station < 256) {
+        const StationRecord& r = records_(c.station);
+        if (SpeedDisplay(c.address, r.model, r.value26))
+            return "rpm";
+    }
+    const MonitorItem* item = c.Item();
+    return item ? item->unit : std::string();
+}
+
+SampleSource ScopeLogic::SourceOf(int i) const
+{
+    const ScopeChannel& c = Channel(i);
+    SampleSource s;
+    s.on = c.on && c.station != 0 && c.address != kNoAddress;
+    if (!s.on)
+        return s;
+    s.station = c.station;
+    s.model = c.model;
+    s.version = c.version;
+    s.address = c.address;
+    s.addressIndex = c.addressIndex;
+    s.offsetIndex = c.offsetIndex;
+    s.divisionIndex = c.divisionIndex;
+    if (const MonitorItem* item = c.Item())
+        s.item = LegendName(item->name);
+    s.unit = Unit(i);
+    if (c.model != kNoModel)
+        s.modelName = ModelName(c.model);
+    return s;
+}
+
+void ScopeLogic::PushSources()
 {
     for (int i = 0; i < kChannelCount; ++i)
-        if (Ready(i))
-            return true;
-    return false;
+        store_.SetSource(i, SourceOf(i));
+}
+
+std::string ScopeLogic::Legend(int i) const
+{
+    if (!store_.Empty())
+        return store_.LastSource(i).Legend();
+    return SourceOf(i).Legend();
 }
 
 std::map<int, std::vector<uint16_t>> ScopeLogic::Registrations() const
 {
     std::map<int, std::vector<uint16_t>> out;
     for (int i = 0; i < kChannelCount; ++i) {
-        if (!Ready(i))
+        const ScopeChannel& c = Channel(i);
+        if (!Ready(i) || !Connected(c.station))
             continue;
-        const ScopeChannel& c = channels[static_cast<size_t>(i)];
         std::vector<uint16_t>& list = out[c.station];
         list.push_back(c.address);
         const StationRecord& r = records_(c.station);
         if (c.address == reg::kFault && r.model == kModelQmB20X && r.version > 20)
             list.push_back(reg::kFault2);
+        // The monitor's own status copy, so that graph watch mode cannot freeze the direction.
         if (SignedSpeed(c.address))
             list.push_back(reg::kStatus);
     }
     return out;
 }
 
-void ScopeLogic::ResetValues()
+// ---- run states -------------------------------------------------------------------------------
+
+bool ScopeLogic::StartMonitor(double wallDays, int64_t nowMs)
 {
-    for (ScopeChannel& c : channels) {
-        c.value = 0.0;
-        c.fresh = false;
-    }
+    const bool any = std::any_of(channels_.begin(), channels_.end(), [](const ScopeChannel& c) {
+        return c.on && c.station != 0 && c.address != kNoAddress;
+    });
+    if (!any)
+        return false;
+    monitoring_ = true;
+    trigger_.Disarm();
+    trigger_.Reset();
+    StopRecord();
+    for (Live& l : live_)
+        l = Live{};
     copies_.clear();
+    store_.Clear();
+    PushSources();
+    picturePath_.clear();
+    fromFile_ = false;
+    clockBaseDays_ = wallDays;
+    startMs_ = nowMs;
+    return true;
 }
+
+void ScopeLogic::StopMonitor()
+{
+    monitoring_ = false;
+    StopRecord();
+    trigger_.Disarm();
+}
+
+bool ScopeLogic::ArmTrigger(int channel, LevelTrigger::Edge edge, double typedLevel, double* level, int post)
+{
+    const ScopeChannel& c = Channel(std::clamp(channel, 0, kChannelCount - 1));
+    if (!c.on || c.station == 0 || c.address == kNoAddress)
+        return false;
+    const double forced = ForcedLevel(c.Item(), c.address, typedLevel);
+    if (level)
+        *level = forced;
+    trigger_.Arm(channel, edge, forced, post);
+    return true;
+}
+
+// ---- sampling ---------------------------------------------------------------------------------
 
 int32_t ScopeLogic::Status(int station) const
 {
@@ -196,12 +305,34 @@ int32_t ScopeLogic::Status(int station) const
     return records_(station).status;
 }
 
-void ScopeLogic::OnMonitor(int station, const CommReply& reply)
+void ScopeLogic::LoseStation(int station)
+{
+    for (int i = 0; i < kChannelCount; ++i)
+        if (Channel(i).station == station)
+            L(i).hasValue = false;
+    copies_.erase(station);
+}
+
+double ScopeLogic::ConvertEntry(int i, uint32_t r, const StationCopy& copy) const
+{
+    const ScopeChannel& c = Channel(i);
+    const StationRecord& record = records_(c.station);
+    const MonitorItem* item = c.Item();
+    if (c.address == reg::kFault)
+        // Either fault word tripped shows as 1; the second word must not hide the first.
+        return (copy.fault != 0 || copy.fault2 != 0) ? 1.0 : 0.0;
+    if (item && item->bitItem)
+        return (r >> item->bitIndex) & 1u ? 1.0 : 0.0;
+    MonitorItem plain;
+    plain.address = c.address;
+    return GraphValue(item ? *item : plain, r, record.model, record.value26);
+}
+
+void ScopeLogic::OnMonitor(int station, const CommReply& reply, int64_t nowMs)
 {
     if (reply.error == kGiveUp) {
-        for (int j = 0; j < kChannelCount; ++j)
-            if (channels[static_cast<size_t>(j)].station == station)
-                channels[static_cast<size_t>(j)].value = 0.0;
+        // The drive is silent: its channels have no value until it answers again.
+        LoseStation(station);
         return;
     }
     if (reply.error != kNoError)
@@ -220,81 +351,159 @@ void ScopeLogic::OnMonitor(int station, const CommReply& reply)
             copy.fault2 = v;
         }
     }
-    const StationRecord& record = records_(station);
     for (int j = 0; j < kChannelCount; ++j) {
-        ScopeChannel& c = channels[static_cast<size_t>(j)];
-        if (!Ready(j)) {
-            c.value = 0.0;
+        const ScopeChannel& c = Channel(j);
+        if (!Ready(j) || c.station != station)
             continue;
-        }
-        if (c.station != station)
-            continue;
-        const MonitorItem* item = c.Item();
+        bool got = false;
+        double value = 0.0;
         for (int e = 0; e < count; ++e) {
             const uint32_t a = reply.addresses[static_cast<size_t>(e)];
-            const uint32_t r = reply.values[static_cast<size_t>(e)] & 0xFFFF;
             const bool faultPair = c.address == reg::kFault && a == reg::kFault2;
             if (a != c.address && !faultPair)
                 continue;
-            double value = 0.0;
-            if (c.address == reg::kFault) {
-                // Either fault word tripped shows as 1; the second word must not hide the first.
-                value = (copy.fault != 0 || copy.fault2 != 0) ? 1.0 : 0.0;
-            } else if (item && item->bitItem) {
-                value = (r >> item->bitIndex) & 1u ? 1.0 : 0.0;
-            } else if (item) {
-                value = GraphValue(*item, r, record.model, record.value26);
-            } else {
-                MonitorItem plain;
-                plain.address = c.address;
-                value = GraphValue(plain, r, record.model, record.value26);
-            }
+            value = ConvertEntry(j, reply.values[static_cast<size_t>(e)] & 0xFFFF, copy);
             if (SignedSpeed(c.address) && (Status(station) & reg::kStatusReverse))
                 value = -value;
-            c.value = value;
-            c.fresh = true;
+            got = true;
         }
+        if (!got)
+            continue;
+        Live& l = L(j);
+        l.value = value;
+        l.hasValue = true;
+        ++l.updates;
+        l.arrivals.push_back(nowMs);
+        while (!l.arrivals.empty() && l.arrivals.front() <= nowMs - kRateWindowMs)
+            l.arrivals.pop_front();
     }
 }
 
-std::string ScopeLogic::Unit(int channel) const
+double ScopeLogic::LiveValue(int i) const
 {
-    const ScopeChannel& c = channels.at(static_cast<size_t>(channel));
-    if (c.station > 0 && c.station < 256) {
-        const StationRecord& r = records_(c.station);
-        if (SpeedDisplay(c.address, r.model, r.value26))
-            return "rpm";
-    }
-    const MonitorItem* item = c.Item();
-    return item ? item->unit : std::string();
+    const Live& l = live_.at(static_cast<size_t>(i));
+    if (!Ready(i))
+        return 0.0;
+    return l.hasValue && Connected(Channel(i).station) ? l.value : kNaN;
 }
 
-ScopeLogic::Sample ScopeLogic::OnSample(int point)
+double ScopeLogic::RefreshRate(int i, int64_t nowMs) const
+{
+    const Live& l = live_.at(static_cast<size_t>(i));
+    const auto n = std::count_if(l.arrivals.begin(), l.arrivals.end(),
+                                 [&](int64_t t) { return t > nowMs - kRateWindowMs; });
+    const int64_t window = std::clamp<int64_t>(nowMs - startMs_, 1, kRateWindowMs);
+    return static_cast<double>(n) * 1000.0 / static_cast<double>(window);
+}
+
+ScopeLogic::Sample ScopeLogic::OnSample(int64_t nowMs)
 {
     Sample s;
+    if (!monitoring_)
+        return s;
+    std::array<SampleStore::Sample, kChannelCount> samples;
     for (int i = 0; i < kChannelCount; ++i) {
-        const ScopeChannel& c = channels[static_cast<size_t>(i)];
+        const ScopeChannel& c = Channel(i);
+        Live& l = L(i);
+        SampleStore::Sample& out = samples[static_cast<size_t>(i)];
         if (!Ready(i)) {
-            s.plotted[static_cast<size_t>(i)] = c.value;
+            // Not drawn; kept as the 0 an older reader expects of a channel that is off.
+            out = {0.0, SampleMark::Fresh};
             continue;
         }
-        s.labels[static_cast<size_t>(i)] = ValueLabel(c.value, Unit(i));
-        s.plotted[static_cast<size_t>(i)] = PlotValue(c.value, c.offsetIndex, c.divisionIndex);
+        const double v = LiveValue(i);
+        if (std::isnan(v)) {
+            out = {kNaN, SampleMark::Missing};
+            s.labels[static_cast<size_t>(i)] = Connected(c.station) ? "---" : "No Connection";
+        } else {
+            out.plotted = PlotValue(v, c.offsetIndex, c.divisionIndex);
+            out.mark = l.updates != l.seenBySample ? SampleMark::Fresh : SampleMark::Repeated;
+            s.labels[static_cast<size_t>(i)] = ValueLabel(v, Unit(i));
+        }
+        l.seenBySample = l.updates;
     }
-    if (trigger.Running()) {
-        const int t = trigger.Channel();
-        const ScopeChannel& c = channels[static_cast<size_t>(t)];
-        s.trigger = trigger.OnSample(Ready(t), c.fresh, c.value, point);
+    const double x = clockBaseDays_ + static_cast<double>(nowMs - startMs_) / kMsPerDay;
+    s.point = store_.Append(x, samples);
+    if (trigger_.Running()) {
+        const int t = trigger_.Channel();
+        const double v = LiveValue(t);
+        const bool wasOccurred = trigger_.Occurred();
+        s.trigger = trigger_.OnSample(Ready(t), !std::isnan(v), std::isnan(v) ? 0.0 : v, s.point);
+        if (trigger_.Occurred() && (!wasOccurred || trigger_.Point() == s.point))
+            droppedAtTrigger_ = store_.Dropped();
     }
     return s;
 }
 
-std::array<double, kChannelCount> ScopeLogic::RecordValues() const
+int ScopeLogic::TriggerPoint() const
 {
-    std::array<double, kChannelCount> v{};
-    for (int i = 0; i < kChannelCount; ++i)
-        v[static_cast<size_t>(i)] = Ready(i) ? channels[static_cast<size_t>(i)].value : 0.0;
-    return v;
+    return trigger_.Point() - static_cast<int>(store_.Dropped() - droppedAtTrigger_);
+}
+
+// ---- recording --------------------------------------------------------------------------------
+
+bool ScopeLogic::StartRecord(const QString& wanted, bool stamped, int64_t nowMs)
+{
+    if (!monitoring_ || recording_)
+        return false;
+    if (!record_.Open(wanted))
+        return false;
+    if (stamped) {
+        std::array<RecordFile::Column, kChannelCount> cols;
+        for (int i = 0; i < kChannelCount; ++i) {
+            const SampleSource s = SourceOf(i);
+            if (!s.on)
+                continue;
+            cols[static_cast<size_t>(i)].name = s.Legend();
+            cols[static_cast<size_t>(i)].unit = s.unit;
+        }
+        if (!record_.WriteHeader(cols)) {
+            record_.Close();
+            return false;
+        }
+    }
+    recording_ = true;
+    stamped_ = stamped;
+    recordCounter_ = 0;
+    recordStartMs_ = nowMs;
+    for (Live& l : live_)
+        l.seenByRecord = l.updates;
+    return true;
+}
+
+RecordRow ScopeLogic::NextRecordRow(int64_t nowMs, const QDateTime& wall)
+{
+    RecordRow row;
+    row.time = wall;
+    row.elapsed = static_cast<double>(nowMs - recordStartMs_) / 1000.0;
+    for (int i = 0; i < kChannelCount; ++i) {
+        Live& l = L(i);
+        const double v = LiveValue(i);
+        row.values[static_cast<size_t>(i)] = v;
+        // The first line of a record counts a value already held as fresh.
+        row.repeated[static_cast<size_t>(i)] =
+            Ready(i) && !std::isnan(v) && l.updates == l.seenByRecord && recordCounter_ > 0;
+        l.seenByRecord = l.updates;
+    }
+    return row;
+}
+
+bool ScopeLogic::RecordTick(int64_t nowMs, const QDateTime& wall)
+{
+    if (!recording_)
+        return true;
+    if (!record_.WriteLine(NextRecordRow(nowMs, wall), stamped_)) {
+        StopRecord();
+        return false;
+    }
+    ++recordCounter_;
+    return true;
+}
+
+void ScopeLogic::StopRecord()
+{
+    record_.Close();
+    recording_ = false;
 }
 
 }  // namespace vm::scope

@@ -19,7 +19,10 @@ int ReadInt(QSettings& s, const QString& key, int def, int lo, int hi)
     return v;
 }
 
-bool ReadBool(QSettings& s, const QString& key, bool def) { return ReadInt(s, key, def ? 1 : 0, INT32_MIN, INT32_MAX) != 0; }
+bool ReadBool(QSettings& s, const QString& key, bool def)
+{
+    return ReadInt(s, key, def ? 1 : 0, INT32_MIN, INT32_MAX) != 0;
+}
 
 double ReadDouble(QSettings& s, const QString& key, double def)
 {
@@ -37,9 +40,15 @@ uint32_t ReadColour(QSettings& s, const QString& key, uint32_t def)
     return ColourFromStored(static_cast<int>(v));
 }
 
-QString Num(double v) { return QString::asprintf("%f", v); }
+QString Num(double v)
+{
+    return QString::asprintf("%f", v);
+}
 
-bool ExistingFile(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+bool ExistingFile(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
 
 }  // namespace
 
@@ -49,7 +58,10 @@ uint32_t ColourFromStored(int stored)
     return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
 }
 
-int ColourToStored(uint32_t rgb) { return static_cast<int>(ColourFromStored(static_cast<int>(rgb))); }
+int ColourToStored(uint32_t rgb)
+{
+    return static_cast<int>(ColourFromStored(static_cast<int>(rgb)));
+}
 
 ScopeSettings::ScopeSettings()
 {
@@ -101,9 +113,13 @@ void ScopeSettings::Read(QSettings& s, const QString& tempFolder)
     cursorChannel = ReadInt(s, "Current Cursor", 0, 0, 3);
     recordTimeStamps = ReadBool(s, "Record Time Stamps", false);
     secondCursor = ReadBool(s, "Second Cursor", false);
+    elapsedAxis = ReadBool(s, "Elapsed Axis", false);
+    postTrigger = ReadInt(s, "Post Trigger Samples", kPostTriggerSamples, 1, kMaxPostTriggerSamples);
+    preTriggerShare = ReadInt(s, "Pre Trigger Share", 0, 0, 90);
     s.endGroup();
 
-    const bool anyOn = std::any_of(channels.begin(), channels.end(), [](const ChannelSettings& c) { return c.on; });
+    const bool anyOn =
+        std::any_of(channels.begin(), channels.end(), [](const ChannelSettings& c) { return c.on; });
     if (monitorRun && !anyOn) {
         monitorRun = false;
         graphWatch = false;
@@ -162,6 +178,9 @@ void ScopeSettings::Write(QSettings& s) const
     s.setValue("Current Cursor", cursorChannel);
     s.setValue("Record Time Stamps", recordTimeStamps ? 1 : 0);
     s.setValue("Second Cursor", secondCursor ? 1 : 0);
+    s.setValue("Elapsed Axis", elapsedAxis ? 1 : 0);
+    s.setValue("Post Trigger Samples", postTrigger);
+    s.setValue("Pre Trigger Share", preTriggerShare);
     s.endGroup();
 }
 

@@ -15,8 +15,8 @@ class QSettings;
 
 namespace vm::scope {
 
-
-inline constexpr std::array<uint32_t, kChannelCount> kDefaultLineColours{0xE7FFB5, 0x94FFDE, 0xFF69FF, 0xD6D7D6};
+inline constexpr std::array<uint32_t, kChannelCount> kDefaultLineColours{0xE7FFB5, 0x94FFDE, 0xFF69FF,
+                                                                         0xD6D7D6};
 inline constexpr uint32_t kDefaultBackground = 0x000000;
 inline constexpr uint32_t kDefaultText = 0xFFFFFF;
 inline constexpr uint32_t kDefaultGrid = 0x008000;
@@ -54,6 +54,9 @@ struct ScopeSettings {
     // Beyond the original keys, off by default.
     bool recordTimeStamps = false;
     bool secondCursor = false;
+    bool elapsedAxis = false;
+    int postTrigger = kPostTriggerSamples;  // samples after the trigger
+    int preTriggerShare = 0;                // % of the span before the trigger point; 0: the view as it stood
 
     ScopeSettings();
 

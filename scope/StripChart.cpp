@@ -1,8 +1,11 @@
 #include "scope/StripChart.h"
 
+#include "scope/ChartTrace.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -24,7 +27,6 @@ namespace vm::scope {
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
-constexpr int kGridX = 10;
 constexpr int kGridY = 10;
 
 QString TimeOfDay(double days, bool tenths = false)
@@ -37,6 +39,17 @@ QString TimeOfDay(double days, bool tenths = false)
     if (tenths)
         t += QString::asprintf(".%d", static_cast<int>((secs - whole) * 10) % 10);
     return t;
+}
+
+// A round step between time ticks for a window of `seconds`: at most about ten ticks.
+double TickStep(double seconds)
+{
+    static const double steps[] = {0.1, 0.2, 0.5, 1,    2,    5,    10,    15,    30,    60,   120,
+                                   300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+    for (double s : steps)
+        if (seconds / s <= 10)
+            return s;
+    return std::ceil(seconds / 10 / 86400) * 86400;
 }
 
 QString NumberText(double v)
@@ -63,7 +76,8 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     for (int i = 0; i < kChannels; ++i)
         channels_[static_cast<size_t>(i)].name = QStringLiteral("Ch%1").arg(i + 1);
-    look_.lines = {QColor(231, 255, 181), QColor(148, 255, 222), QColor(255, 105, 255), QColor(214, 215, 214)};
+    look_.lines = {QColor(231, 255, 181), QColor(148, 255, 222), QColor(255, 105, 255),
+                   QColor(214, 215, 214)};
     repaint_ = new QTimer(this);
     repaint_->setInterval(kRepaintMs);
     connect(repaint_, &QTimer::timeout, this, &StripChart::OnRepaintTimer);
@@ -72,85 +86,41 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent)
 
 StripChart::~StripChart() = default;
 
-void StripChart::Dirty() { dirty_ = true; }
+void StripChart::Dirty()
+{
+    dirty_ = true;
+}
 
 void StripChart::OnRepaintTimer()
 {
+    if (store_ && store_->Revision() != drawnRevision_)
+        dirty_ = true;
     if (dirty_ && drawingEnabled_ && updateDepth_ == 0) {
         dirty_ = false;
+        drawnRevision_ = store_ ? store_->Revision() : 0;
         update();
     }
 }
 
-int StripChart::AppendPoint(double xDays)
+void StripChart::SetStore(const SampleStore* store)
 {
-    if (static_cast<int>(x_.size()) >= kMaxPoints) {
-        const size_t drop = kMaxPoints / 10;
-        x_.erase(x_.begin(), x_.begin() + static_cast<std::ptrdiff_t>(drop));
-        for (auto& ys : y_)
-            ys.erase(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(drop));
-        dropped_ += static_cast<int64_t>(drop);
-        cursorPoint_ = std::max(0, cursorPoint_ - static_cast<int>(drop));
-    }
-    x_.push_back(xDays);
-    for (auto& ys : y_)
-        ys.push_back(0.0);
-    Dirty();
-    return static_cast<int>(x_.size()) - 1;
-}
-
-int StripChart::AppendNow()
-{
-    if (!monotonic_.isValid()) {
-        clockBase_ = DaysFromDateTime(QDateTime::currentDateTime());
-        monotonic_.start();
-    }
-    return AppendPoint(clockBase_ + static_cast<double>(monotonic_.nsecsElapsed()) / (kSecondsPerDay * 1e9));
-}
-
-void StripChart::SetY(int channel, int point, double y)
-{
-    if (channel < 0 || channel >= kChannels || point < 0 || point >= PointCount())
-        return;
-    y_[static_cast<size_t>(channel)][static_cast<size_t>(point)] = y;
+    store_ = store;
     Dirty();
 }
 
 double StripChart::Y(int channel, int point) const
 {
-    if (channel < 0 || channel >= kChannels || point < 0 || point >= PointCount())
-        return 0.0;
-    return y_[static_cast<size_t>(channel)][static_cast<size_t>(point)];
+    return store_ ? store_->Y(channel, point) : std::numeric_limits<double>::quiet_NaN();
 }
 
 double StripChart::X(int point) const
 {
-    if (point < 0 || point >= PointCount())
-        return 0.0;
-    return x_[static_cast<size_t>(point)];
-}
-
-void StripChart::Clear()
-{
-    x_.clear();
-    x_.shrink_to_fit();
-    for (auto& ys : y_) {
-        ys.clear();
-        ys.shrink_to_fit();
-    }
-    dropped_ = 0;
-    cursorPoint_ = 0;
-    secondPoint_ = -1;
-    fixedView_ = false;
-    monotonic_.invalidate();
-    Dirty();
+    return store_ ? store_->X(point) : 0.0;
 }
 
 void StripChart::SetSpan(double days)
 {
-    if (std::isfinite(days) && days > 0)
-        span_ = days;
-    fixedView_ = false;
+    viewport_.SetSpan(days);
     Dirty();
 }
 
@@ -171,36 +141,54 @@ void StripChart::SetAutoScale(bool on)
     Dirty();
 }
 
-double StripChart::ViewSpan() const { return fixedView_ ? viewSpan_ : span_; }
+double StripChart::ViewSpan() const
+{
+    return viewport_.Width();
+}
 
 double StripChart::ViewStart() const
 {
-    if (fixedView_)
-        return viewStart_;
-    if (x_.empty())
-        return 0.0;
-    const double last = x_.back();
-    const double first = x_.front();
-    return last - first < span_ ? first : last - span_;
+    static const std::vector<double> none;
+    return viewport_.Start(store_ ? store_->Xs() : none);
+}
+
+void StripChart::ShowAll()
+{
+    if (mode_ == Mode::kNormal || !store_)
+        viewport_.Follow();
+    else
+        viewport_.ShowAll(store_->Xs());
+    Dirty();
 }
 
 void StripChart::ComputeAutoRange(double& lo, double& hi) const
 {
     lo = std::numeric_limits<double>::infinity();
     hi = -lo;
-    const double x0 = ViewStart();
-    const double x1 = x0 + ViewSpan();
-    const auto b = std::lower_bound(x_.begin(), x_.end(), x0);
-    const auto e = std::upper_bound(b, x_.end(), x1);
-    const size_t from = static_cast<size_t>(b - x_.begin());
-    const size_t to = static_cast<size_t>(e - x_.begin());
-    for (int c = 0; c < kChannels; ++c) {
-        if (!channels_[static_cast<size_t>(c)].visible)
-            continue;
-        const auto& ys = y_[static_cast<size_t>(c)];
-        for (size_t i = from; i < to; ++i) {
-            lo = std::min(lo, ys[i]);
-            hi = std::max(hi, ys[i]);
+    if (const auto& zoomed = viewport_.ValueRange()) {
+        lo = zoomed->first;
+        hi = zoomed->second;
+        return;
+    }
+    if (store_) {
+        const double x0 = ViewStart();
+        const double x1 = x0 + ViewSpan();
+        const auto& xs = store_->Xs();
+        const auto b = std::lower_bound(xs.begin(), xs.end(), x0);
+        const auto e = std::upper_bound(b, xs.end(), x1);
+        const size_t from = static_cast<size_t>(b - xs.begin());
+        const size_t to = static_cast<size_t>(e - xs.begin());
+        for (int c = 0; c < kChannels; ++c) {
+            if (!channels_[static_cast<size_t>(c)].visible)
+                continue;
+            const auto& ys = store_->Ys(c);
+            // Missing samples are NaN and far values would swallow the range: both are passed over.
+            for (size_t i = from; i < to && i < ys.size(); ++i) {
+                if (!std::isfinite(ys[i]) || std::fabs(ys[i]) > 1e12)
+                    continue;
+                lo = std::min(lo, ys[i]);
+                hi = std::max(hi, ys[i]);
+            }
         }
     }
     if (!std::isfinite(lo) || !std::isfinite(hi)) {
@@ -242,7 +230,7 @@ void StripChart::ComputeAutoRange(double& lo, double& hi) const
 double StripChart::ShownYMin() const
 {
     double lo = yMin_, hi = yMax_;
-    if (autoScale_)
+    if (autoScale_ || viewport_.ValueRange())
         ComputeAutoRange(lo, hi);
     // An empty range would divide by zero: widen it around the value.
     if (hi - lo < 1e-12)
@@ -253,7 +241,7 @@ double StripChart::ShownYMin() const
 double StripChart::ShownYMax() const
 {
     double lo = yMin_, hi = yMax_;
-    if (autoScale_)
+    if (autoScale_ || viewport_.ValueRange())
         ComputeAutoRange(lo, hi);
     if (hi - lo < 1e-12)
         return hi + (std::fabs(hi) > 1 ? std::fabs(hi) * 0.1 : 1.0);
@@ -272,7 +260,7 @@ void StripChart::SetChannel(int channel, const QString& name, const QColor& colo
 
 void StripChart::SetLegendText(int channel, const QString& text)
 {
-    if (channel >= 0 && channel < kChannels) {
+    if (channel >= 0 && channel < kChannels && channels_[static_cast<size_t>(channel)].legend != text) {
         channels_[static_cast<size_t>(channel)].legend = text;
         Dirty();
     }
@@ -302,7 +290,10 @@ void StripChart::SetLineWidth(int channel, int px)
     }
 }
 
-StripChart::Look StripChart::CurrentLook() const { return look_; }
+StripChart::Look StripChart::CurrentLook() const
+{
+    return look_;
+}
 
 void StripChart::SetLook(const Look& look)
 {
@@ -323,12 +314,9 @@ void StripChart::SetMode(Mode mode)
 {
     mode_ = mode;
     if (mode == Mode::kNormal)
-        fixedView_ = false;
-    else if (!fixedView_) {
-        viewStart_ = ViewStart();
-        viewSpan_ = span_;
-        fixedView_ = mode != Mode::kCursor;
-    }
+        viewport_.Follow();
+    else if (mode != Mode::kCursor && store_)
+        viewport_.Freeze(store_->Xs());
     if (mode == Mode::kCursor && PointCount() > 0)
         cursorPoint_ = std::clamp(cursorPoint_, 0, PointCount() - 1);
     Dirty();
@@ -372,7 +360,10 @@ std::optional<StripChart::Deltas> StripChart::CursorDeltas() const
     return d;
 }
 
-void StripChart::BeginUpdate() { ++updateDepth_; }
+void StripChart::BeginUpdate()
+{
+    ++updateDepth_;
+}
 
 void StripChart::EndUpdate()
 {
@@ -429,20 +420,19 @@ void StripChart::Render(QPainter& p, const QRect& area) const
             if (!ch.visible)
                 continue;
             const QString text = ch.legend.isEmpty() ? ch.name : ch.name + QStringLiteral(": ") + ch.legend;
-            p.fillRect(QRect(x, y + 5, 14, 4), look_.lines[static_cast<size_t>(c)]);
+            QPen sample = SeriesPen(c);
+            sample.setWidth(std::max(2, sample.width()));
+            p.setPen(sample);
+            p.drawLine(x, y + 8, x + 22, y + 8);
             p.setPen(look_.text);
             const int w = p.fontMetrics().horizontalAdvance(text);
-            p.drawText(QRect(x + 18, y, w + 2, 16), Qt::AlignVCenter | Qt::AlignLeft, text);
-            x += 18 + w + 16;
+            p.drawText(QRect(x + 26, y, w + 2, 16), Qt::AlignVCenter | Qt::AlignLeft, text);
+            x += 26 + w + 16;
         }
     }
 
     if (look_.showGrid) {
         p.setPen(QPen(look_.grid, 1, Qt::DotLine));
-        for (int i = 1; i < kGridX; ++i) {
-            const int gx = plot.left() + plot.width() * i / kGridX;
-            p.drawLine(gx, plot.top(), gx, plot.bottom());
-        }
         for (int i = 1; i < kGridY; ++i) {
             const int gy = plot.top() + plot.height() * i / kGridY;
             p.drawLine(plot.left(), gy, plot.right(), gy);
@@ -452,16 +442,10 @@ void StripChart::Render(QPainter& p, const QRect& area) const
     for (int i = 0; i <= kGridY; i += 2) {
         const int gy = plot.bottom() - (plot.height() - 1) * i / kGridY;
         const double v = lo + (hi - lo) * i / kGridY;
-        p.drawText(QRect(area.left(), gy - 8, plot.left() - area.left() - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   NumberText(v));
+        p.drawText(QRect(area.left(), gy - 8, plot.left() - area.left() - 4, 16),
+                   Qt::AlignRight | Qt::AlignVCenter, NumberText(v));
     }
-    for (int i = 0; i <= kGridX; i += 2) {
-        const int gx = plot.left() + (plot.width() - 1) * i / kGridX;
-        const double v = x0 + (x1 - x0) * i / kGridX;
-        // The last label ends at the plot's edge instead of running off the picture.
-        const QRect box = i == kGridX ? QRect(gx - 80, plot.bottom() + 4, 82, 16) : QRect(gx - 40, plot.bottom() + 4, 80, 16);
-        p.drawText(box, i == kGridX ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter, TimeOfDay(v));
-    }
+    DrawTimeAxis(p, plot, x0, x1);
     p.setPen(look_.text);
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot.adjusted(-1, -1, 0, 0));
@@ -490,101 +474,136 @@ void StripChart::Render(QPainter& p, const QRect& area) const
 void StripChart::DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo,
                             double hi) const
 {
-    if (x_.empty() || x1 <= x0)
+    if (!store_)
         return;
-    const auto& ys = y_[static_cast<size_t>(channel)];
-    // One point before and after the window so the line reaches the edges.
-    auto b = std::lower_bound(x_.begin(), x_.end(), x0);
-    auto e = std::upper_bound(b, x_.end(), x1);
-    if (b != x_.begin())
-        --b;
-    if (e != x_.end())
-        ++e;
-    const size_t from = static_cast<size_t>(b - x_.begin());
-    const size_t to = static_cast<size_t>(e - x_.begin());
-    if (from >= to)
-        return;
-    const double sx = (plot.width() - 1) / (x1 - x0);
-    const double sy = (plot.height() - 1) / (hi - lo);
-    const auto px = [&](double x) { return plot.left() + (x - x0) * sx; };
-    // Whole pixel rows, so a flat line lies on one row.
-    const auto py = [&](double y) { return std::round(plot.bottom() - (y - lo) * sy); };
-
-    QPen pen(look_.lines[static_cast<size_t>(channel)], channels_[static_cast<size_t>(channel)].width);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::BevelJoin);
+    TraceInput in;
+    in.xs = &store_->Xs();
+    in.ys = &store_->Ys(channel);
+    in.marks = &store_->PackedMarks();
+    in.markShift = 2 * channel;
+    in.x0 = x0;
+    in.x1 = x1;
+    in.lo = lo;
+    in.hi = hi;
+    in.plot = QRectF(plot);
+    const Trace trace = BuildTrace(in);
+    QPen pen = SeriesPen(channel);
     // Unscaled thin lines take the rasteriser's fast path; the printer's scaled lines keep their width.
     if (pen.width() == 1 && p.transform().type() <= QTransform::TxTranslate)
         pen.setCosmetic(true);
     p.setPen(pen);
-    QPolygonF line;
-    if (to - from <= static_cast<size_t>(plot.width()) * 2) {
-        line.reserve(static_cast<qsizetype>(to - from));
-        for (size_t i = from; i < to; ++i)
-            line.append(QPointF(px(x_[i]), py(ys[i])));
-    } else {
-        // Minimum and maximum per pixel column, entered and left at the column's first and last value.
-        line.reserve(plot.width() * 4 + 8);
-        size_t i = from;
-        while (i < to) {
-            const int col = static_cast<int>(std::floor(px(x_[i])));
-            const double first = ys[i];
-            double mn = first, mx = first, last = first;
-            size_t j = i + 1;
-            while (j < to && static_cast<int>(std::floor(px(x_[j]))) == col) {
-                last = ys[j];
-                mn = std::min(mn, last);
-                mx = std::max(mx, last);
-                ++j;
-            }
-            const double cx = col + 0.5;
-            line.append(QPointF(cx, py(first)));
-            if (mn != mx) {
-                line.append(QPointF(cx, py(mn)));
-                line.append(QPointF(cx, py(mx)));
-            }
-            line.append(QPointF(cx, py(last)));
-            i = j;
-        }
+    for (const QPolygonF& line : trace.lines) {
+        if (line.size() == 1)
+            p.drawPoint(line.front());
+        else
+            p.drawPolyline(line);
     }
-    if (line.size() == 1)
-        p.drawPoint(line.front());
-    else
-        p.drawPolyline(line);
+    // Samples the drive sent, so that repeated ones (a flat step between marks) show as such.
+    if (!trace.fresh.empty()) {
+        p.setPen(QPen(look_.lines[static_cast<size_t>(channel)], 1));
+        p.setBrush(Qt::NoBrush);
+        QList<QRectF> boxes;
+        boxes.reserve(static_cast<qsizetype>(trace.fresh.size()));
+        for (const QPointF& f : trace.fresh)
+            boxes.append(QRectF(f.x() - 2, f.y() - 2, 4, 4));
+        p.drawRects(boxes.constData(), static_cast<int>(boxes.size()));
+    }
 }
 
-void StripChart::DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1,
-                            double lo, double hi) const
+QPen StripChart::SeriesPen(int channel) const
+{
+    QPen pen(look_.lines[static_cast<size_t>(channel)], channels_[static_cast<size_t>(channel)].width);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::BevelJoin);
+    if (look_.dashes) {
+        static const Qt::PenStyle styles[kChannels] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
+                                                       Qt::DashDotLine};
+        pen.setStyle(styles[channel]);
+    }
+    return pen;
+}
+
+void StripChart::DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0,
+                            double x1, double lo, double hi) const
 {
     if (point < 0 || point >= PointCount() || x1 <= x0)
         return;
-    const double cx = plot.left() + (x_[static_cast<size_t>(point)] - x0) * (plot.width() - 1) / (x1 - x0);
+    const double x = X(point);
+    if (x < x0 || x > x1)
+        return;
+    const double cx = plot.left() + (x - x0) * (plot.width() - 1) / (x1 - x0);
     p.setPen(QPen(colour, 1));
     p.drawLine(QPointF(cx, plot.top()), QPointF(cx, plot.bottom()));
-    const double cy = plot.bottom() - (Y(cursorChannel_, point) - lo) * (plot.height() - 1) / (hi - lo);
+    const double y = Y(cursorChannel_, point);
+    if (!std::isfinite(y) || y < lo || y > hi)
+        return;
+    const double cy = plot.bottom() - (y - lo) * (plot.height() - 1) / (hi - lo);
     p.drawEllipse(QPointF(cx, cy), 3.5, 3.5);
+}
+
+void StripChart::DrawTimeAxis(QPainter& p, const QRect& plot, double x0, double x1) const
+{
+    if (!(x1 > x0))
+        return;
+    const double origin = look_.elapsedAxis && PointCount() > 0 ? X(0) : 0.0;
+    const double a = (x0 - origin) * kSecondsPerDay;
+    const double b = (x1 - origin) * kSecondsPerDay;
+    const double step = TickStep(b - a);
+    const double first = std::ceil(a / step - 1e-9) * step;
+    const int labelWidth = look_.elapsedAxis ? 70 : 80;
+    int lastRight = std::numeric_limits<int>::min();
+    for (int k = 0; k < 200; ++k) {
+        const double t = first + k * step;
+        if (t > b + 1e-9)
+            break;
+        const int gx = plot.left() + static_cast<int>(std::lround((t - a) / (b - a) * (plot.width() - 1)));
+        if (look_.showGrid) {
+            p.setPen(QPen(look_.grid, 1, Qt::DotLine));
+            p.drawLine(gx, plot.top(), gx, plot.bottom());
+        }
+        const QRect box(gx - labelWidth / 2, plot.bottom() + 4, labelWidth, 16);
+        if (box.left() <= lastRight || box.right() > plot.right() + 30)
+            continue;
+        p.setPen(look_.text);
+        const QString text = look_.elapsedAxis ? QStringLiteral("%1 s").arg(NumberText(t))
+                                               : TimeOfDay(origin + t / kSecondsPerDay + 1e-9, step < 1.0);
+        p.drawText(box, Qt::AlignCenter, text);
+        lastRight = box.right();
+    }
 }
 
 void StripChart::DrawReadout(QPainter& p, const QRect& plot) const
 {
     QStringList lines;
+    // The sample's own station, item and unit: what it was taken with, not today's setup.
+    const SampleSource& source = store_->Source(cursorChannel_, cursorPoint_);
+    const double value = store_->Value(cursorChannel_, cursorPoint_);
+    const QString reading =
+        source.on && std::isfinite(value)
+            ? QStringLiteral("%1 %2 %3")
+                  .arg(QString::fromStdString(source.Legend()), QString::number(value, 'f', 2),
+                       QString::fromStdString(source.unit))
+            : QString::fromStdString(source.Legend()) + QStringLiteral(" ---");
     lines << QStringLiteral("%1  Ch%2 %3")
                  .arg(TimeOfDay(X(cursorPoint_), true))
                  .arg(cursorChannel_ + 1)
-                 .arg(NumberText(Y(cursorChannel_, cursorPoint_)));
+                 .arg(reading);
     if (const auto d = CursorDeltas()) {
         lines << QStringLiteral("dt %1 s").arg(QString::number(d->seconds, 'f', 1));
         for (int c = 0; c < kChannels; ++c) {
             const Channel& ch = channels_[static_cast<size_t>(c)];
             if (ch.visible)
-                lines << QStringLiteral("%1 d %2 %3").arg(ch.name, QString::number(d->values[static_cast<size_t>(c)], 'f', 2), ch.unit);
+                lines << QStringLiteral("%1 d %2 %3")
+                             .arg(ch.name, QString::number(d->values[static_cast<size_t>(c)], 'f', 2),
+                                  ch.unit);
         }
     }
     const QFontMetrics fm = p.fontMetrics();
     int w = 0;
     for (const QString& l : lines)
         w = std::max(w, fm.horizontalAdvance(l));
-    const QRect box(plot.right() - w - 12, plot.top() + 4, w + 8, fm.height() * static_cast<int>(lines.size()) + 4);
+    const QRect box(plot.right() - w - 12, plot.top() + 4, w + 8,
+                    fm.height() * static_cast<int>(lines.size()) + 4);
     p.fillRect(box, look_.background);
     p.setPen(look_.cursor);
     p.drawRect(box);
@@ -597,202 +616,6 @@ void StripChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     Render(p, rect());
-}
-
-QSize StripChart::PictureSize() const
-{
-    const QSize s = size();
-    return (isVisible() && s.width() >= 200 && s.height() >= 120) ? s : QSize(1200, 600);
-}
-
-QImage StripChart::ToImage(const QSize& size) const
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    Render(p, QRect(QPoint(0, 0), size));
-    p.end();
-    return image;
-}
-
-bool StripChart::SavePicture(const QString& path, PictureFormat format, QString* error) const
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QSize size = PictureSize();
-    bool ok = true;
-    if (format == PictureFormat::kSvg) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Graph Monitor"));
-        QPainter p;
-        ok = p.begin(&svg);
-        if (ok) {
-            Render(p, QRect(QPoint(0, 0), size));
-            ok = p.end();
-        }
-    } else {
-        const char* fmt = format == PictureFormat::kJpeg ? "JPEG" : format == PictureFormat::kBmp ? "BMP" : "PNG";
-        QImageWriter writer(&file, fmt);
-        if (format == PictureFormat::kJpeg)
-            writer.setQuality(100);
-        ok = writer.write(ToImage(size));
-        if (!ok && error)
-            *error = writer.errorString();
-    }
-    if (ok && file.error() != QFileDevice::NoError)
-        ok = false;
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok && error && error->isEmpty())
-        *error = file.errorString();
-    return ok;
-}
-
-void StripChart::CopyToClipboard() const
-{
-    if (QClipboard* clip = QApplication::clipboard())
-        clip->setImage(ToImage(PictureSize()));
-}
-
-bool StripChart::Print(QPagedPaintDevice& device) const
-{
-    QPainter p;
-    if (!p.begin(&device))
-        return false;
-    const QRect page = p.viewport();
-    const QSize pic = PictureSize();
-    // Keep the screen's proportions and scale to the page width.
-    const double scale = std::min(page.width() / static_cast<double>(pic.width()),
-                                  page.height() / static_cast<double>(pic.height()));
-    p.scale(scale, scale);
-    Render(p, QRect(QPoint(0, 0), pic));
-    return p.end();
-}
-
-double StripChart::XAt(const QRect& plot, int px) const
-{
-    return ViewStart() + (px - plot.left()) * ViewSpan() / std::max(1, plot.width() - 1);
-}
-
-int StripChart::NearestPoint(double x) const
-{
-    if (x_.empty())
-        return 0;
-    auto it = std::lower_bound(x_.begin(), x_.end(), x);
-    if (it == x_.end())
-        return PointCount() - 1;
-    if (it != x_.begin() && x - *(it - 1) < *it - x)
-        --it;
-    return static_cast<int>(it - x_.begin());
-}
-
-void StripChart::mousePressEvent(QMouseEvent* event)
-{
-    const QRect plot = PlotArea(rect());
-    const int px = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kCursor && PointCount() > 0) {
-        const int point = NearestPoint(XAt(plot, px));
-        if (secondEnabled_ && (event->modifiers() & Qt::ShiftModifier)) {
-            SetSecondCursorPoint(point);
-            return;
-        }
-        // The channel whose line is nearest the click becomes the cursor channel.
-        const double lo = ShownYMin(), hi = ShownYMax();
-        int best = -1;
-        double bestDist = 12.0;
-        for (int c = 0; c < kChannels; ++c) {
-            if (!channels_[static_cast<size_t>(c)].visible)
-                continue;
-            const double cy = plot.bottom() - (Y(c, point) - lo) * (plot.height() - 1) / (hi - lo);
-            const double d = std::fabs(cy - event->position().y());
-            if (d < bestDist) {
-                bestDist = d;
-                best = c;
-            }
-        }
-        if (best >= 0 && best != cursorChannel_) {
-            SetCursorChannel(best);
-            emit CursorChannelChanged(best);
-        }
-        SetCursorPoint(point);
-        emit CursorMoved(point);
-        return;
-    }
-    if (mode_ == Mode::kZoom || mode_ == Mode::kScroll) {
-        if (event->button() == Qt::RightButton) {
-            viewStart_ = x_.empty() ? 0.0 : x_.front();
-            viewSpan_ = span_;
-            fixedView_ = true;
-            Dirty();
-            return;
-        }
-        dragStartPx_ = dragNowPx_ = px;
-        dragViewStart_ = ViewStart();
-    }
-}
-
-void StripChart::mouseMoveEvent(QMouseEvent* event)
-{
-    if (dragStartPx_ < 0) {
-        if (mode_ == Mode::kCursor && (event->buttons() & Qt::LeftButton) && PointCount() > 0) {
-            SetCursorPoint(NearestPoint(XAt(PlotArea(rect()), static_cast<int>(event->position().x()))));
-            emit CursorMoved(cursorPoint_);
-        }
-        return;
-    }
-    dragNowPx_ = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kScroll) {
-        const QRect plot = PlotArea(rect());
-        viewStart_ = dragViewStart_ - (dragNowPx_ - dragStartPx_) * ViewSpan() / std::max(1, plot.width() - 1);
-        fixedView_ = true;
-    }
-    Dirty();
-}
-
-void StripChart::mouseReleaseEvent(QMouseEvent*)
-{
-    if (dragStartPx_ >= 0 && mode_ == Mode::kZoom && std::abs(dragNowPx_ - dragStartPx_) > 3) {
-        const QRect plot = PlotArea(rect());
-        const double a = XAt(plot, std::min(dragStartPx_, dragNowPx_));
-        const double b = XAt(plot, std::max(dragStartPx_, dragNowPx_));
-        viewStart_ = a;
-        viewSpan_ = b - a;
-        fixedView_ = true;
-    }
-    dragStartPx_ = dragNowPx_ = -1;
-    Dirty();
-}
-
-void StripChart::keyPressEvent(QKeyEvent* event)
-{
-    if (mode_ == Mode::kCursor && PointCount() > 0 &&
-        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int step = (event->modifiers() & Qt::ShiftModifier) ? 10 : 1;
-        SetCursorPoint(cursorPoint_ + (event->key() == Qt::Key_Left ? -step : step));
-        emit CursorMoved(cursorPoint_);
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void StripChart::wheelEvent(QWheelEvent* event)
-{
-    if (mode_ != Mode::kZoom && mode_ != Mode::kScroll)
-        return;
-    const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
-    const double centre = ViewStart() + ViewSpan() / 2;
-    viewSpan_ = std::clamp(ViewSpan() * factor, 1.0 / kSecondsPerDay, 7.0);
-    viewStart_ = centre - viewSpan_ / 2;
-    fixedView_ = true;
-    Dirty();
 }
 
 }  // namespace vm::scope

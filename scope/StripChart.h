@@ -1,22 +1,27 @@
 #pragma once
-// The strip chart the graph monitor draws on: one shared X axis of time stamps in days and four Y
-// series, with axes, grid, legend, a data cursor (and an optional second one), zoom and scroll.
-// Appends only mark the chart dirty; one display-rate timer repaints, and each pixel column is
-// drawn from the minimum and maximum of its points, so an hour of 0.1 s samples draws smoothly.
-// The same painting serves the screen, images, SVG, the clipboard and the printer.
+// The strip chart the graph monitor draws on. It paints a sample store it does not own (one
+// shared X axis of time stamps in days and four Y series with gaps for missing samples) with
+// axes at round times, grid, legend, a data cursor (and an optional second one), and turns the
+// mouse into cursor moves, zoom and scroll. A display-rate timer repaints when the store
+// changed; each pixel column is drawn from the minimum and maximum of its points, so an hour of
+// 0.1 s samples draws smoothly. The same painting serves the screen, images, SVG, the clipboard
+// and the printer.
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QWidget>
 
+#include "scope/ChartViewport.h"
+#include "scope/SampleStore.h"
+
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QPainter;
+class QPen;
 class QPagedPaintDevice;
 class QTimer;
 
@@ -26,8 +31,6 @@ class StripChart : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kChannels = 4;
-    // One hour at 0.1 s is 36,000 points (40 bytes each); beyond ten hours the oldest tenth goes.
-    static constexpr int kMaxPoints = 360000;
     static constexpr int kRepaintMs = 40;
 
     enum class Mode : int { kNormal = 0, kScroll = 3, kCursor = 4, kZoom = 8 };
@@ -43,28 +46,21 @@ public:
         bool showGrid = true;
         std::array<QColor, kChannels> lines;
         QString title;
+        bool dashes = false;       // each channel its own dash pattern, for black and white
+        bool elapsedAxis = false;  // time axis in seconds from the first sample
     };
 
     explicit StripChart(QWidget* parent = nullptr);
     ~StripChart() override;
 
-    // Data.
-    int PointCount() const { return static_cast<int>(x_.size()); }
-    // Appends a point with all channels 0; returns its index.
-    int AppendPoint(double xDays);
-    // Appends at the current time: the wall clock at the first point, then a monotonic clock, so a
-    // change of the system clock cannot bend the axis.
-    int AppendNow();
-    void SetY(int channel, int point, double y);
-    double Y(int channel, int point) const;
-    double X(int point) const;
-    // Points dropped from the front since the last Clear (kMaxPoints).
-    int64_t Dropped() const { return dropped_; }
-    void Clear();
+    // Data: drawn, never owned. The store must outlive the chart or be taken away first.
+    void SetStore(const SampleStore* store);
+    int PointCount() const { return store_ ? store_->Size() : 0; }
 
     // Axes.
     void SetSpan(double days);
-    double Span() const { return span_; }
+    double Span() const { return viewport_.Span(); }
+    ChartViewport& Viewport() { return viewport_; }
     void SetYRange(double minimum, double maximum);
     void SetAutoScale(bool on);
     bool AutoScale() const { return autoScale_; }
@@ -83,13 +79,47 @@ public:
     int LineWidth(int channel) const { return channels_.at(static_cast<size_t>(channel)).width; }
     Look CurrentLook() const;
     void SetLook(const Look& look);
-    void SetBackground(const QColor& c) { look_.background = c; Dirty(); }
-    void SetTextColour(const QColor& c) { look_.text = c; Dirty(); }
-    void SetGridColour(const QColor& c) { look_.grid = c; Dirty(); }
-    void SetCursorColour(const QColor& c) { look_.cursor = c; look_.cursor2 = c; Dirty(); }
-    void SetShowGrid(bool on) { look_.showGrid = on; Dirty(); }
-    void SetShowLegend(bool on) { look_.showLegend = on; Dirty(); }
-    void SetTitle(const QString& title) { look_.title = title; Dirty(); }
+    void SetBackground(const QColor& c)
+    {
+        look_.background = c;
+        Dirty();
+    }
+    void SetTextColour(const QColor& c)
+    {
+        look_.text = c;
+        Dirty();
+    }
+    void SetGridColour(const QColor& c)
+    {
+        look_.grid = c;
+        Dirty();
+    }
+    void SetCursorColour(const QColor& c)
+    {
+        look_.cursor = c;
+        look_.cursor2 = c;
+        Dirty();
+    }
+    void SetShowGrid(bool on)
+    {
+        look_.showGrid = on;
+        Dirty();
+    }
+    void SetShowLegend(bool on)
+    {
+        look_.showLegend = on;
+        Dirty();
+    }
+    void SetElapsedAxis(bool on)
+    {
+        look_.elapsedAxis = on;
+        Dirty();
+    }
+    void SetTitle(const QString& title)
+    {
+        look_.title = title;
+        Dirty();
+    }
     // Factor from a plotted difference to a value difference, for the second cursor's read-out.
     void SetValueScale(int channel, double factor, const QString& unit);
 
@@ -131,6 +161,8 @@ public:
     // The first and last visible X.
     double ViewStart() const;
     double ViewEnd() const { return ViewStart() + ViewSpan(); }
+    // Back to following the newest samples (normal) or showing all of them (zoom, scroll).
+    void ShowAll();
 
 signals:
     void CursorChannelChanged(int channel);  // the user picked another cursor channel
@@ -143,6 +175,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     struct Channel {
@@ -158,19 +191,22 @@ private:
     void OnRepaintTimer();
     double ViewSpan() const;
     void ComputeAutoRange(double& lo, double& hi) const;
+    double Y(int channel, int point) const;
+    double X(int point) const;
     int NearestPoint(double x) const;
     double XAt(const QRect& plot, int px) const;
-    void DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo, double hi) const;
-    void DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1, double lo,
+    void DrawSeries(QPainter& p, const QRect& plot, int channel, double x0, double x1, double lo,
                     double hi) const;
+    void DrawCursor(QPainter& p, const QRect& plot, int point, const QColor& colour, double x0, double x1,
+                    double lo, double hi) const;
+    QPen SeriesPen(int channel) const;
+    void DrawTimeAxis(QPainter& p, const QRect& plot, double x0, double x1) const;
     void DrawReadout(QPainter& p, const QRect& plot) const;
 
-    std::vector<double> x_;
-    std::array<std::vector<double>, kChannels> y_;
-    int64_t dropped_ = 0;
+    const SampleStore* store_ = nullptr;
+    uint64_t drawnRevision_ = 0;
     std::array<Channel, kChannels> channels_;
     Look look_;
-    double span_ = 60.0 / 86400.0;
     double yMin_ = 0.0;
     double yMax_ = 100.0;
     bool autoScale_ = true;
@@ -179,10 +215,7 @@ private:
     int cursorPoint_ = 0;
     bool secondEnabled_ = false;
     int secondPoint_ = -1;
-    // Zoom and scroll: a fixed window while set.
-    bool fixedView_ = false;
-    double viewStart_ = 0.0;
-    double viewSpan_ = 0.0;
+    ChartViewport viewport_;
     int dragStartPx_ = -1;
     int dragNowPx_ = -1;
     double dragViewStart_ = 0.0;
@@ -191,8 +224,6 @@ private:
     bool drawingEnabled_ = true;
     bool dirty_ = false;
     QTimer* repaint_ = nullptr;
-    QElapsedTimer monotonic_;
-    double clockBase_ = 0.0;  // days at the first AppendNow
 };
 
 // Days since 1899-12-30 of a local date and time, as the chart keeps X values.

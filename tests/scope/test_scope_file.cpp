@@ -52,9 +52,19 @@ std::vector<uint8_t> Hex(const char* text)
     return out;
 }
 
-std::span<const uint8_t> Bytes(const std::vector<uint8_t>& v) { return {v.data(), v.size()}; }
+std::span<const uint8_t> Bytes(const std::vector<uint8_t>& v)
+{
+    return {v.data(), v.size()};
+}
 
 }  // namespace
+
+static RecordRow Row(std::array<double, 4> values)
+{
+    RecordRow row;
+    row.values = values;
+    return row;
+}
 
 TEST(ScopeFileBytes, EmptyPictureIsTheHeaderOnly)
 {
@@ -85,7 +95,8 @@ TEST(ScopeFileBytes, TwoPointsRoundTripByteForByte)
     const auto ch1 = Hex("00000000 07000000 FF000000 00000000 0500 00000000 00000000 0E000000");
     EXPECT_TRUE(std::equal(ch1.begin(), ch1.end(), bytes.begin() + 28 + 30));
     // Point count, then the first X value 46000.5.
-    EXPECT_TRUE(std::equal(bytes.begin() + 148, bytes.begin() + 160, Hex("02000000 000000001076E640").begin()));
+    EXPECT_TRUE(
+        std::equal(bytes.begin() + 148, bytes.begin() + 160, Hex("02000000 000000001076E640").begin()));
     // Y of channel 3, point 1: 1e6 at the very end.
     EXPECT_TRUE(std::equal(bytes.end() - 8, bytes.end(), Hex("0000000080842E41").begin()));
     const auto back = ParseScopeFile(Bytes(bytes));
@@ -127,8 +138,13 @@ TEST(ScopeFileBytes, CountsIndexesAndNumbersAreChecked)
     EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0x7F}).error, ScopeFileError::kShort);
     EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0xFF}).detail, "point count");
     EXPECT_EQ(patched(148, {1}).detail, "trailing bytes");
-    EXPECT_EQ(patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "y value");  // NaN
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");          // +inf
+    EXPECT_EQ(patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "y value");  // +inf
+    // NaN is a missing sample: accepted and kept.
+    const ScopeFileResult missing = patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
+    ASSERT_TRUE(missing.ok());
+    EXPECT_TRUE(std::isnan(missing.picture.y[0][1]));
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");  // NaN time
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");  // +inf
     EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).detail, "y range");
 }
 
@@ -187,12 +203,12 @@ TEST(RecordFileLines, DecimalPointAndCrLfUnderACommaLocale)
     QTemporaryDir dir;
     RecordFile file;
     ASSERT_TRUE(file.Open(dir.filePath("rec.csv")));
-    ASSERT_TRUE(file.WriteLine({12.34, 0.0, 0.0, 0.0}));
+    ASSERT_TRUE(file.WriteLine(Row({12.34, 0.0, 0.0, 0.0}), false));
     // Readable after the tick, before closing.
     QFile peek(file.Path());
     ASSERT_TRUE(peek.open(QIODevice::ReadOnly));
     EXPECT_EQ(peek.readAll(), QByteArray("12.34, 0.00, 0.00, 0.00\r\n"));
-    ASSERT_TRUE(file.WriteLine({-1.005, 1e5, -0.0, 3.999}));
+    ASSERT_TRUE(file.WriteLine(Row({-1.005, 1e5, -0.0, 3.999}), false));
     peek.seek(0);
     EXPECT_EQ(peek.readAll(), QByteArray("12.34, 0.00, 0.00, 0.00\r\n-1.00, 100000.00, -0.00, 4.00\r\n"));
     file.Close();
@@ -208,7 +224,7 @@ TEST(RecordFileLines, AnExistingRecordingIsNeverReplaced)
     const QString wanted = dir.filePath("scope.csv");
     RecordFile first;
     ASSERT_TRUE(first.Open(wanted));
-    first.WriteLine({1, 2, 3, 4});
+    first.WriteLine(Row({1, 2, 3, 4}), false);
     first.Close();
     RecordFile second;
     ASSERT_TRUE(second.Open(wanted));
@@ -223,8 +239,16 @@ TEST(RecordFileLines, AnExistingRecordingIsNeverReplaced)
 TEST(RecordFileLines, TimeStampedLinesCarryIsoTimeAndElapsedSeconds)
 {
     const QDateTime t(QDate(2026, 3, 4), QTime(5, 6, 7, 800), Qt::UTC);
-    EXPECT_EQ(RecordFile::FormatStampedLine(t, 12.5, {1, 2, 3, 4}),
-              "2026-03-04T05:06:07.800Z, 12.50, 1.00, 2.00, 3.00, 4.00\r\n");
-    EXPECT_EQ(RecordFile::FormatHeader({RecordFile::Column{"Output Current", "A"}, {}, {}, {"Fault", ""}}),
-              "time, elapsed [s], Ch1 Output Current [A], Ch2, Ch3, Ch4 Fault\r\n");
+    RecordRow row = Row({1, 2, 3, 4});
+    row.time = t;
+    row.elapsed = 12.3456;
+    row.repeated[1] = row.repeated[3] = true;
+    // Elapsed to the millisecond; a missing value is an empty field; repeated channels close the line.
+    row.values[2] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(RecordFile::FormatStampedLine(row),
+              "2026-03-04T05:06:07.800Z, 12.346, 1.00, 2.00, , 4.00, CH2 CH4\r\n");
+    EXPECT_EQ(RecordFile::FormatLine(row), "1.00, 2.00, , 4.00\r\n");
+    EXPECT_EQ(
+        RecordFile::FormatHeader({RecordFile::Column{"1:QM-A20 Output Current", "A"}, {}, {}, {"Fault", ""}}),
+        "time, elapsed [s], Ch1 1:QM-A20 Output Current [A], Ch2, Ch3, Ch4 Fault, repeated\r\n");
 }

@@ -5,10 +5,13 @@
 #include "scope/ScopeLogic.h"
 #include "scope/ScopeSettings.h"
 
+#include <QDateTime>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vm;
 using namespace vm::scope;
@@ -16,29 +19,54 @@ using namespace vm::scope;
 namespace {
 
 struct Fixture {
-    std::array<StationRecord, 256> records{};
+    std::array<StationRecord, 288> records{};
     ScopeLogic logic{[this](int s) -> const StationRecord& { return records.at(static_cast<size_t>(s)); }};
+    int64_t now = 1000;
 
-    // Channel i on station s watching `address` of the model's graph item set.
+    int64_t Now() { return now += 100; }
+
+    // Channel i on connected station s watching `address` of the model's graph item set, and
+    // monitoring (re)started.
     void Watch(int i, int s, int model, int version, uint16_t address)
     {
-        records[static_cast<size_t>(s)].model = model;
-        records[static_cast<size_t>(s)].version = version;
-        ScopeChannel& c = logic.channels[static_cast<size_t>(i)];
-        c.on = true;
-        c.station = s;
-        c.items = BuildItemSet(model, version, kSetGraph);
-        for (size_t k = 0; k < c.items.size(); ++k)
-            if (c.items[k].address == address) {
-                c.address = address;
-                c.addressIndex = static_cast<int>(k);
+        StationRecord& r = records[static_cast<size_t>(s)];
+        r.model = model;
+        r.version = version;
+        r.present = r.connected = 1;
+        logic.SetOn(i, true);
+        logic.SetStation(i, s);
+        const auto& items = logic.Channel(i).items;
+        for (size_t k = 0; k < items.size(); ++k)
+            if (items[k].address == address) {
+                logic.SetAddressIndex(i, static_cast<int>(k));
                 break;
             }
-        ASSERT_EQ(c.address, address);
-        logic.monitoring = true;
+        ASSERT_EQ(logic.Channel(i).address, address);
+        ASSERT_TRUE(logic.StartMonitor(46000.0, Now()));
     }
 
-    static CommReply Reply(int station, std::vector<std::pair<uint32_t, uint32_t>> entries, int error = kNoError)
+    struct Taken {
+        std::array<double, 4> plotted{};
+        std::array<SampleMark, 4> marks{};
+        std::array<std::string, 4> labels;
+        LevelTrigger::Step trigger = LevelTrigger::Step::kNothing;
+    };
+    // One sample tick, with what it put into the store.
+    Taken Sample()
+    {
+        const ScopeLogic::Sample s = logic.OnSample(Now());
+        Taken t;
+        for (int i = 0; i < 4; ++i) {
+            t.plotted[static_cast<size_t>(i)] = logic.Store().Y(i, s.point);
+            t.marks[static_cast<size_t>(i)] = logic.Store().Mark(i, s.point);
+        }
+        t.labels = s.labels;
+        t.trigger = s.trigger;
+        return t;
+    }
+
+    static CommReply Reply(int station, std::vector<std::pair<uint32_t, uint32_t>> entries,
+                           int error = kNoError)
     {
         CommReply r;
         r.station = station;
@@ -58,11 +86,11 @@ TEST(ScopeConversion, FrequencyIsScaledAndPlottedWithOffsetAndDivision)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, 1000}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 10.0);
-    f.logic.channels[0].offsetIndex = 0;     // +100
-    f.logic.channels[0].divisionIndex = 6;   // 2 per division
-    const auto s = f.logic.OnSample(0);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, 1000}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 10.0);
+    f.logic.SetOffset(0, 0);    // +100
+    f.logic.SetDivision(0, 6);  // 2 per division
+    const auto s = f.Sample();
     EXPECT_DOUBLE_EQ(s.plotted[0], 105.0);
     EXPECT_EQ(s.labels[0], "10.00 Hz");
     EXPECT_DOUBLE_EQ(CursorValue(s.plotted[0], 0, 6), 10.0);
@@ -73,9 +101,9 @@ TEST(ScopeConversion, SpeedInRpmModePlotsWhatTheKeypadShows)
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
     f.records[3].value26 = 1;
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, 1750}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 1750.0);
-    EXPECT_EQ(f.logic.OnSample(0).labels[0], "1750.00 rpm");
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, 1750}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 1750.0);
+    EXPECT_EQ(f.Sample().labels[0], "1750.00 rpm");
 }
 
 TEST(ScopeConversion, SignedAnalogAndBitItems)
@@ -88,12 +116,12 @@ TEST(ScopeConversion, SignedAnalogAndBitItems)
     EXPECT_DOUBLE_EQ(GraphValue(v2, 1023, kModelQmC20, 0), 0.0);
 
     Fixture f;
-    f.Watch(1, 4, kModelQmA20, 0x100, reg::kTerminals);  // first input terminal item: "FX" bit 0
-    f.logic.channels[1].addressIndex += 1;                // "RX", bit 1
-    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kTerminals, 0x0002}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[1].value, 1.0);
-    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kTerminals, 0x0001}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[1].value, 0.0);
+    f.Watch(1, 4, kModelQmA20, 0x100, reg::kTerminals);               // first input terminal item: "FX" bit 0
+    f.logic.SetAddressIndex(1, f.logic.Channel(1).addressIndex + 1);  // "RX", bit 1
+    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kTerminals, 0x0002}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(1), 1.0);
+    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kTerminals, 0x0001}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(1), 0.0);
 }
 
 TEST(ScopeConversion, LegendNameStopsBeforeTheParenthesis)
@@ -114,11 +142,13 @@ TEST(ScopeSampling, ReverseRunningNegatesSpeedsFromTheMonitorsOwnStatusCopy)
 
     // The main window's copy is frozen at "forward" (graph watch); the notification says reverse.
     f.records[3].status = reg::kStatusForward;
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusReverse}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, -30.0);
-    EXPECT_LT(f.logic.OnSample(0).plotted[0], 0.0);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusForward}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 30.0);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusReverse}}),
+                      f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), -30.0);
+    EXPECT_LT(f.Sample().plotted[0], 0.0);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kFreqCommand, 3000}, {reg::kStatus, reg::kStatusForward}}),
+                      f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 30.0);
 }
 
 TEST(ScopeSampling, SecondFaultWordDoesNotHideATripInTheFirst)
@@ -127,39 +157,41 @@ TEST(ScopeSampling, SecondFaultWordDoesNotHideATripInTheFirst)
     f.Watch(0, 5, kModelQmB20X, 21, reg::kFault);
     const auto regs = f.logic.Registrations().at(5);
     EXPECT_EQ(regs, (std::vector<uint16_t>{reg::kFault, reg::kFault2}));
-    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0x0001}, {reg::kFault2, 0}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 1.0);
-    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0}, {reg::kFault2, 0x0004}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 1.0);
-    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0}, {reg::kFault2, 0}}));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 0.0);
+    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0x0001}, {reg::kFault2, 0}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 1.0);
+    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0}, {reg::kFault2, 0x0004}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 1.0);
+    f.logic.OnMonitor(5, Fixture::Reply(5, {{reg::kFault, 0}, {reg::kFault2, 0}}), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 0.0);
     // Version 20 has no second word to register.
     f.records[5].version = 20;
     EXPECT_EQ(f.logic.Registrations().at(5), (std::vector<uint16_t>{reg::kFault}));
 }
 
-TEST(ScopeSampling, GiveUpZeroesOnlyThatStationsChannelsAndOtherErrorsChangeNothing)
+TEST(ScopeSampling, GiveUpMakesOnlyThatStationsChannelsMissingAndOtherErrorsChangeNothing)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
     f.Watch(1, 4, kModelQmA20, 0x100, reg::kCurrent);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 123}}));
-    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kCurrent, 55}}));
-    f.logic.OnMonitor(3, Fixture::Reply(3, {}, kTimeoutError));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 12.3);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {}, kGiveUp));
-    EXPECT_DOUBLE_EQ(f.logic.channels[0].value, 0.0);
-    EXPECT_DOUBLE_EQ(f.logic.channels[1].value, 5.5);
-    EXPECT_EQ(f.logic.RecordValues(), (std::array<double, 4>{0.0, 5.5, 0.0, 0.0}));
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 123}}), f.Now());
+    f.logic.OnMonitor(4, Fixture::Reply(4, {{reg::kCurrent, 55}}), f.Now());
+    f.logic.OnMonitor(3, Fixture::Reply(3, {}, kTimeoutError), f.Now());
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 12.3);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {}, kGiveUp), f.Now());
+    EXPECT_TRUE(std::isnan(f.logic.LiveValue(0)));
+    EXPECT_DOUBLE_EQ(f.logic.LiveValue(1), 5.5);
+    const RecordRow row = f.logic.NextRecordRow(f.Now(), QDateTime());
+    EXPECT_TRUE(std::isnan(row.values[0]));
+    EXPECT_DOUBLE_EQ(row.values[1], 5.5);
+    EXPECT_DOUBLE_EQ(row.values[2], 0.0);  // not ready: 0 as before
 }
 
 TEST(ScopeSampling, ChannelsThatAreNotReadyReadZeroAndHaveNoLabel)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
-    f.logic.channels[2].value = 7.0;  // stale
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 10}}));
-    const auto s = f.logic.OnSample(0);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 10}}), f.Now());
+    const auto s = f.Sample();
     EXPECT_DOUBLE_EQ(s.plotted[2], 0.0);
     EXPECT_TRUE(s.labels[2].empty());
     EXPECT_EQ(s.labels[0], "1.00 A");
@@ -213,15 +245,15 @@ TEST(ScopeTrigger, SamplesBeforeTheFirstRealValueNeitherPrimeNorFire)
     // A restored trigger at level 0.5 falling: the 0 of a sample before any data must not count.
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
-    f.logic.trigger.Arm(0, LevelTrigger::Edge::kRising, 0.5);
-    EXPECT_EQ(f.logic.OnSample(0).trigger, LevelTrigger::Step::kNothing);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 100}}));  // 10 A, first real value
-    EXPECT_EQ(f.logic.OnSample(1).trigger, LevelTrigger::Step::kNothing);
-    EXPECT_FALSE(f.logic.trigger.Occurred());
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 0}}));
-    f.logic.OnSample(2);
-    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 5}}));
-    EXPECT_EQ(f.logic.OnSample(3).trigger, LevelTrigger::Step::kFired);
+    f.logic.Trigger().Arm(0, LevelTrigger::Edge::kRising, 0.5);
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kNothing);
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 100}}), f.Now());  // 10 A, first real value
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kNothing);
+    EXPECT_FALSE(f.logic.Trigger().Occurred());
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 0}}), f.Now());
+    f.Sample();
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 5}}), f.Now());
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kFired);
 }
 
 TEST(ScopeTrigger, BitItemsAndTheFaultWordForceTheLevel)
@@ -304,4 +336,18 @@ TEST(ScopeSettingsRead, WrittenSettingsReadBackWithColoursInRegistryOrder)
     EXPECT_EQ(r.channels[1].station, 7);
     EXPECT_DOUBLE_EQ(r.triggerLevel, -12.5);
     EXPECT_FALSE(r.first);
+}
+
+TEST(ScopeTrigger, ASettablePostTriggerLengthEndsTheRunThatManySamplesLater)
+{
+    for (int post : {1, 3, 250}) {
+        LevelTrigger t;
+        t.Arm(0, LevelTrigger::Edge::kRising, 1.0, post);
+        t.OnSample(true, true, 0.0, 0);
+        ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::kFired);
+        int further = 0;
+        while (t.OnSample(true, true, 2.0, 2 + further) != LevelTrigger::Step::kStop && further < 1000)
+            ++further;
+        EXPECT_EQ(further + 1, post);
+    }
 }
