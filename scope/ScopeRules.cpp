@@ -1,6 +1,7 @@
 #include "scope/ScopeRules.h"
 
 #include "catalogue/Models.h"
+#include "catalogue/MonitoredValue.h"
 #include "catalogue/Registers.h"
 
 #include <algorithm>
@@ -9,65 +10,21 @@
 
 namespace vm::scope {
 
-namespace {
-
-constexpr uint16_t kRpm = 21;
-constexpr uint16_t kAnalog1 = 18, kAnalog2 = 19, kAnalog3 = 20;
-
-bool SignedOnModel5(uint16_t a)
-{
-    return a == kRpm || (a >= 31 && a <= 34) || (a >= 36 && a <= 38) || (a >= 1285 && a <= 1289) ||
-           a == 1291 || a == 1292;
-}
-
-double Round2(double x)
-{
-    return std::floor(x * 100.0 + 0.5) * 0.01;
-}
-
-}  // namespace
-
 bool SignedSpeed(uint16_t a)
 {
-    return a == reg::kFreqCommand || a == reg::kSpeed || a == kRpm;
+    return a == reg::kFreqCommand || a == reg::kSpeed || a == reg::kRpm;
 }
 
 bool SpeedDisplay(uint16_t address, int model, int32_t value26)
 {
-    return address == reg::kSpeed && model != kModelQmC20 && value26 != 0;
+    return IsSpeedDisplay(address, model, value26);
 }
 
 double GraphValue(const MonitorItem& item, uint32_t raw, int model, int32_t value26)
 {
-    const uint16_t a = item.address;
-    const uint32_t r = raw & 0xFFFF;
-    const double s = item.scale != 0 ? item.scale : 1;
-    const double asSigned = static_cast<int16_t>(r);
-    if (a == reg::kSpeed) {
-        // In speed display the drive reports rpm directly; plot what the keypad shows.
-        if (SpeedDisplay(a, model, value26))
-            return r;
-        return r / s;
-    }
-    if (a == reg::kFault)
-        return r != 0 ? 1.0 : 0.0;
-    if (a == kAnalog1 || a == kAnalog2 || a == kAnalog3) {
-        if (model == kModelQmC20)
-            return 0.0;
-        const double full = model == kModelQmB20X ? 1023.0 : model == kModelQmF20X ? 4095.0 : 65472.0;
-        double span = 10.0;
-        if (a == kAnalog3)
-            span = 20.0;
-        else if (model == kModelQmF20X)
-            span = 15.0;
-        double v = r * span / full;
-        if (a == kAnalog2 && model == kModelQmB20X)
-            v = -v;
-        return Round2(v);
-    }
-    if (model == kModelQmC20 && SignedOnModel5(a))
-        return asSigned / s;
-    return (item.minimum < 0 ? asSigned : static_cast<double>(r)) / s;
+    // The graph's set offers no acceleration or deceleration times: the item's own scale stands in
+    // for the time scale, so that nothing but the item decides.
+    return ConvertMonitored(item, raw, model, item.scale, value26, ValueView::Graph).value;
 }
 
 std::string LegendName(const std::string& itemName)
