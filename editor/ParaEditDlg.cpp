@@ -3,6 +3,7 @@
 #include "catalogue/Models.h"
 #include "comm/CommManager.h"
 #include "editor/ParaBitEditDlg.h"
+#include "frames/FloatFrame.h"
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "paramdb/ParameterData.h"
@@ -324,6 +325,7 @@ void CParaEditDlg::AskAndClose()
         if (!logic_->ReplyHandled() && !logic_->ControlsEnabled()) {
             // Bounded: a stopped port never answers.
             QEventLoop loop;
+            CFloatFrame::ModalScope scope(this, &loop);
             QTimer bound;
             bound.setSingleShot(true);
             connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -334,7 +336,8 @@ void CParaEditDlg::AskAndClose()
             });
             bound.start(logic_->CloseWaitMs());
             poll.start(10);
-            loop.exec();
+            if (scope.Allowed())
+                loop.exec();
         }
     }
     closing_ = true;

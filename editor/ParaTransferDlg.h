@@ -72,6 +72,7 @@ private:
     std::string path_;
     QString backupFile_;
     bool askPending_ = false;
+    ParaTransfer::PauseReason pauseReason_ = ParaTransfer::PauseReason::Cancel;
 
     QLineEdit* pathEdit_ = nullptr;
     QPushButton* browse_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "catalogue/Models.h"
 #include "catalogue/Registers.h"
+#include "frames/FloatFrame.h"
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "platform/ProgramFolders.h"
@@ -222,7 +223,7 @@ QWidget* CScopeView::BuildScreenPage()
         grid->addWidget(r.colour, i + 1, 1);
         grid->addWidget(r.width, i + 1, 2);
         connect(r.colour, &QPushButton::clicked, this, [this, i] {
-            const QColor c = QColorDialog::getColor(Colour(settings_.channels[static_cast<size_t>(i)].colour), this);
+            const QColor c = CFloatFrame::ChooseColour(Colour(settings_.channels[static_cast<size_t>(i)].colour), this);
             if (c.isValid())
                 SetLineColour(i, Rgb(c));
         });
@@ -250,7 +251,7 @@ QWidget* CScopeView::BuildScreenPage()
         grid->addWidget(otherColours_[static_cast<size_t>(k)], k + 1, 8);
         connect(otherColours_[static_cast<size_t>(k)], &QPushButton::clicked, this, [this, k] {
             const uint32_t now[4] = {settings_.background, settings_.text, settings_.grid, settings_.cursor};
-            const QColor c = QColorDialog::getColor(Colour(now[k]), this);
+            const QColor c = CFloatFrame::ChooseColour(Colour(now[k]), this);
             if (!c.isValid())
                 return;
             if (k == 0)
@@ -327,10 +328,9 @@ QWidget* CScopeView::BuildTriggerPage()
     connect(timeStamps_, &QCheckBox::clicked, this, &CScopeView::SetRecordTimeStamps);
     connect(recordPathButton_, &QPushButton::clicked, this, [this] {
         // An existing file is never overwritten: recording continues in a numbered file beside it.
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Scope File Path"),
+        const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Scope File Path"),
                                                           FolderOf(settings_.recordPath),
-                                                          QStringLiteral("Record File (*.csv)"), nullptr,
-                                                          QFileDialog::DontConfirmOverwrite);
+                                                          QStringLiteral("Record File (*.csv)"), nullptr, false);
         if (path.isEmpty())
             return;
         SetRecordPath(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".csv") : path);
@@ -339,7 +339,7 @@ QWidget* CScopeView::BuildTriggerPage()
         const QStringList filters{QStringLiteral("SVG File, in place of Meta File (*.svg)"),
                                   QStringLiteral("JPEG File (*.jpg)"), QStringLiteral("BMP File (*.bmp)")};
         QString selected = filters.value(std::clamp(settings_.snapshotFormat, 1, 3) - 1);
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Trigger Screen Image File Path"),
+        const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Trigger Screen Image File Path"),
                                                           FolderOf(settings_.snapshotPath), filters.join(";;"),
                                                           &selected);
         if (path.isEmpty())
@@ -857,7 +857,7 @@ void CScopeView::ToggleGraphWatchMode()
         if (logic_.monitoring && host_.GraphWatch())
             SetGraphWatchState(false);
     } else {
-        const bool yes = host_.Messages().AskYesNo(
+        const bool yes = CFloatFrame::MessagesFor(this, host_).AskYesNo(
             "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, KeyPad and "
             "Parameter Editor when start monitor\n\nDo you want to use graph watch mode ?",
             kCaption);
@@ -1116,7 +1116,7 @@ void CScopeView::SetSnapshotPath(const QString& path, int formatIndex)
     if (path.isEmpty() || path == settings_.snapshotPath)
         return;
     if (QFileInfo::exists(path) &&
-        !host_.Messages().AskYesNo(
+        !CFloatFrame::MessagesFor(this, host_).AskYesNo(
             QString::asprintf("%s file is already exist\nDo you want to over-write ?", path.toLocal8Bit().constData())
                 .toStdString(),
             kCaption))
@@ -1406,7 +1406,7 @@ bool CScopeView::PrintTo(QPagedPaintDevice& device)
 
 void CScopeView::Show(MessageKind kind, const QString& text)
 {
-    host_.Messages().Show(kind, text.toStdString(), kCaption);
+    CFloatFrame::MessagesFor(this, host_).Show(kind, text.toStdString(), kCaption);
 }
 
 void CScopeView::ShowLater(MessageKind kind, const QString& text)
