@@ -269,9 +269,15 @@ void CParaEditDlg::Refresh()
     write_->setEnabled(enabled && logic_->WriteEnabled());
     status_->setText(Q(item ? logic_->StatusText() : std::string(edit_text::kNoItem)));
     if (enabled) {
-        if (valueOn && edit_ && edit_->isVisible()) {
+        // The value control takes the focus, whichever it is: the entry field, the choice list or
+        // the first bit.
+        if (valueOn && edit_ && !edit_->isHidden()) {
             edit_->setFocus();
             edit_->selectAll();
+        } else if (valueOn && choice_ && !choice_->isHidden()) {
+            choice_->setFocus();
+        } else if (valueOn && !bits_.empty()) {
+            bits_.front()->setFocus();
         } else if (!logic_->WriteEnabled()) {
             previous_->setFocus();
         }

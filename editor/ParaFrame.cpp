@@ -490,7 +490,7 @@ bool CParaFrame::AboutToClose()
         editorClosing_ = false;
         return false;
     }
-    if (!logic_->CloseAllUserGroups()) {
+    if (!logic_->AskSaveParameters() || !logic_->CloseAllUserGroups()) {
         editorClosing_ = false;
         return false;
     }

@@ -75,7 +75,10 @@ void OnlineEditorSide::Read(ParaReadLogic::Kind kind, CGroup* group, CCustom* cu
     read_ = dlg.get();
     frame_.RunModal(*dlg);
     const bool cancelled = dlg->Cancelled();
+    const std::string failure = dlg->Logic().FailureMessage();
     dlg.reset();
+    if (!failure.empty() && !frame_.CloseRequested())
+        frame_.Messages().Error(failure);
     if (!cancelled) {
         frame_.List().Show(node);
         frame_.UpdateCommands();

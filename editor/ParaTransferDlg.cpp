@@ -39,6 +39,12 @@ QString Q(const std::string& s)
 
 }  // namespace
 
+QString& CParaTransferDlg::LastPath()
+{
+    static QString path;
+    return path;
+}
+
 int& CParaTransferDlg::FileTypeChoice()
 {
     static int choice = 1;
@@ -132,6 +138,7 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
     };
     transfer_->onEnded = [this] { QTimer::singleShot(0, this, &CParaTransferDlg::Ended); };
     SetRunning(false);
+    pathEdit_->setText(LastPath());
 }
 
 CParaTransferDlg::~CParaTransferDlg()
@@ -215,6 +222,8 @@ void CParaTransferDlg::PressStart()
     }
     pathEdit_->setText(Q(start.path));
     path_ = start.path;
+    LastPath() = Q(start.path);
+    Status(QString());  // the previous run's result is not this one's
     const StationRecord& record = host_.Record(station_);
     if (!record.present || !record.paramData || !record.paramData->IsLoaded()) {
         const char* text = record.present ? transfer_text::kNoDataFile : transfer_text::kDisconnected;

@@ -52,6 +52,8 @@ public:
     ParaTransfer& Transfer() { return *transfer_; }
     // The file-type choice remembered for the program run (1 parameter, 2 user group).
     static int& FileTypeChoice();
+    // The file of the last start, offered by the next dialog of the program run.
+    static QString& LastPath();
 
     void done(int result) override;
     void reject() override { PressCancel(); }

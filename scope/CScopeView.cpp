@@ -223,7 +223,7 @@ QWidget* CScopeView::BuildScreenPage()
         grid->addWidget(r.colour, i + 1, 1);
         grid->addWidget(r.width, i + 1, 2);
         connect(r.colour, &QPushButton::clicked, this, [this, i] {
-            const QColor c = CFloatFrame::ChooseColour(Colour(settings_.channels[static_cast<size_t>(i)].colour), this);
+            const QColor c = CFloatFrame::ChooseColour(this, Colour(settings_.channels[static_cast<size_t>(i)].colour));
             if (c.isValid())
                 SetLineColour(i, Rgb(c));
         });
@@ -251,7 +251,7 @@ QWidget* CScopeView::BuildScreenPage()
         grid->addWidget(otherColours_[static_cast<size_t>(k)], k + 1, 8);
         connect(otherColours_[static_cast<size_t>(k)], &QPushButton::clicked, this, [this, k] {
             const uint32_t now[4] = {settings_.background, settings_.text, settings_.grid, settings_.cursor};
-            const QColor c = CFloatFrame::ChooseColour(Colour(now[k]), this);
+            const QColor c = CFloatFrame::ChooseColour(this, Colour(now[k]));
             if (!c.isValid())
                 return;
             if (k == 0)

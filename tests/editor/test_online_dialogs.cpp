@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -249,6 +251,35 @@ TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParam
         if (b->text() == "Write(&W)")
             writeEnabled = b->isEnabled();
     EXPECT_FALSE(writeEnabled);
+}
+
+TEST(CompareResult, groupAndParameterNamesAreShownWhole)
+{
+    CompareRow row;
+    row.group = "A very long group name for the compare result";
+    row.name = "An even longer parameter name that no fixed width would hold";
+    row.driveText = "1";
+    row.fileText = "2";
+    CCompareResultDlg dlg({row});
+    QTreeWidget* list = dlg.List();
+    const QFontMetrics fm(list->font());
+    EXPECT_GE(list->columnWidth(0), fm.horizontalAdvance(QString::fromStdString(row.group)));
+    EXPECT_GE(list->columnWidth(2), fm.horizontalAdvance(QString::fromStdString(row.name)));
+}
+
+TEST_F(OnlineDialogTest, TheValueControlTakesTheFocusForChoiceAndBitParametersToo)
+{
+    CParaEditDlg choice(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
+    choice.show();
+    ASSERT_TRUE(Pump([&] { return choice.Logic().ControlsEnabled(); }));
+    EXPECT_TRUE(qobject_cast<QComboBox*>(choice.focusWidget())) << choice.focusWidget();
+
+    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr, host.messages);
+    bits->show();
+    ASSERT_TRUE(Pump([&] { return bits->Logic().ControlsEnabled(); }));
+    auto* box = qobject_cast<QCheckBox*>(bits->focusWidget());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), "Bit0");
 }
 
 TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextRowOpens)
