@@ -253,20 +253,6 @@ TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParam
     EXPECT_FALSE(writeEnabled);
 }
 
-TEST(CompareResult, groupAndParameterNamesAreShownWhole)
-{
-    CompareRow row;
-    row.group = "A very long group name for the compare result";
-    row.name = "An even longer parameter name that no fixed width would hold";
-    row.driveText = "1";
-    row.fileText = "2";
-    CCompareResultDlg dlg({row});
-    QTreeWidget* list = dlg.List();
-    const QFontMetrics fm(list->font());
-    EXPECT_GE(list->columnWidth(0), fm.horizontalAdvance(QString::fromStdString(row.group)));
-    EXPECT_GE(list->columnWidth(2), fm.horizontalAdvance(QString::fromStdString(row.name)));
-}
-
 TEST_F(OnlineDialogTest, TheValueControlTakesTheFocusForChoiceAndBitParametersToo)
 {
     CParaEditDlg choice(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
