@@ -222,7 +222,9 @@ void CtlTransfer::Report()
         summary.insert("skipped", static_cast<int>(transfer_->SkippedCount()));
         if (options_.verify)
             summary.insert("mismatches", mismatches);
-        Line(transfer_->FinalStatus() + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
+        // The refusals are on stderr already: the summary keeps to its one line.
+        const std::string status = transfer_->FinalStatus();
+        Line(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
                  + std::to_string(transfer_->SkippedCount()) + " skipped",
              Compact(summary));
         break;
