@@ -151,7 +151,7 @@ std::vector<uint16_t> MonitorAddressSet(int model, int version)
 {
     using namespace reg;
     if (model == kModelQmC20)
-        return {kCurrent, kC20Speed, kC20Value34, kStatus};
+        return {kCurrent, kC20Speed, kC20TorqueFeedback, kStatus};
     if ((model == kModelQmA20 && version > kA20RpmDisplayVersion) || model == kModelQmF20X)
         return {kFreqCommand, kSpeed, kCurrent, kStatus, kRunCommand, kRpmDisplay, kPoleCount};
     if (model == kModelQmA20 || model == kModelQmE20 || model == kModelQmB20X)

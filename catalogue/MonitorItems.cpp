@@ -341,8 +341,11 @@ std::string FormatValue(int address, int32_t value, int model, int version)
         return Format("%.1f kW", value * 0.1);
     case reg::kStatus:
         return StatusText(value, model);
-    case reg::kFault:
     case reg::kFault2:
+        if (model == kModelQmC20)  // its 29 is the target speed, not a second fault word
+            return FormatInt("%lld rpm", value);
+        return FaultText(address, value, model, version);
+    case reg::kFault:
         return FaultText(address, value, model, version);
     case reg::kRpm:
         return FormatInt("%lld rpm", value);
@@ -351,7 +354,7 @@ std::string FormatValue(int address, int32_t value, int model, int version)
         return FormatInt("%lld", value);
     case reg::kC20Speed:
         return FormatInt("%lld rpm", Signed16(value));
-    case reg::kC20Value34:
+    case reg::kC20TorqueFeedback:
         return Format("%.1f %%", Signed16(value) * 0.1);
     case reg::kC20SpeedCommand:
         return Format("%.1f rpm", Signed16(value) * 0.1);
@@ -393,8 +396,8 @@ std::string FormatStationValue(const StationRecord& r, int address, int32_t valu
     case reg::kPoleCount:
         return FormatValue(address, r.value27, r.model, r.version);
     case reg::kFault2:
-        return FormatValue(address, r.fault2, r.model, r.version);
-    case reg::kC20Value34:
+        return FormatValue(address, r.model == kModelQmC20 ? value : r.fault2, r.model, r.version);
+    case reg::kC20TorqueFeedback:
         return FormatValue(address, r.value34, r.model, r.version);
     default:
         return FormatValue(address, value, r.model, r.version);

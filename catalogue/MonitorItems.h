@@ -34,7 +34,7 @@ enum ItemSet : int {
 std::vector<MonitorItem> BuildItemSet(int model, int version, int set);
 
 // Display text of a raw monitored value ("Unknown" for addresses without a format; empty for
-// address 29 where the model has no second fault word).
+// address 29 where the model has no second fault word; QM-C20's 29 is its target speed).
 std::string FormatValue(int address, int32_t value, int model, int version);
 
 // The same, fed from a station record: model, version, time scale and the stored values.

@@ -6,6 +6,7 @@
 
 #include "catalogue/Models.h"
 #include "paramdb/ParameterData.h"
+#include "tests/support/ExerciseValues.h"
 
 using namespace vm;
 
@@ -64,46 +65,6 @@ void CheckLinks(const ParameterData& data)
     FUZZ_CHECK(total == data.TotalItemCount());
 }
 
-// Every value operation on every item, online under rpm display and offline.
-void ExerciseValues(ParameterData& data, StationRecord& record)
-{
-    for (int mode : {ParameterData::kRpmMode, ParameterData::kFreqMode}) {
-        record.station = mode == ParameterData::kRpmMode ? 5 : kFirstOfflineSlot;
-        record.value26 = 1;
-        record.value27 = 4;
-        data.SetMode(mode, mode == ParameterData::kRpmMode ? 100 : 1);
-        for (const auto& group : data.Groups()) {
-            for (const auto& item : group->items) {
-                item->valueStatus = 1;
-                FUZZ_CHECK(item->modeName == 0 || item->displayName.find("@@@@") == std::string::npos ||
-                           item->name.find("@@@@") == std::string::npos);
-                for (uint32_t raw : {item->value, item->minimum, item->maximum, 0xFFFFFFFFu, 0x8000u, 0u}) {
-                    (void)item->ValueText(raw, true);
-                    (void)item->FormatNumber(raw);
-                    const double d = item->Decode(raw);
-                    (void)item->Encode(d);
-                    (void)item->InRange(d);
-                    (void)item->AcceptEntry(d);
-                    (void)item->AcceptEntry(-d);
-                    item->SetFromReal(d);
-                }
-                (void)item->ValueText();
-                (void)item->DefaultText();
-                (void)item->MinText();
-                (void)item->MaxText();
-                (void)item->UnitText();
-                (void)item->Decimals();
-                (void)item->BitCount();
-                const auto texts = item->ChoiceTexts();
-                for (const auto& text : texts)
-                    FUZZ_CHECK(item->ChoiceIndex(text) >= 0);
-                const EditFormat format = item->GetEditFormat();
-                FUZZ_CHECK(format.maxDigits >= 0 && format.maxDigits <= 32);
-            }
-        }
-    }
-}
-
 // Loads with the record's model and version; checks what every load must leave behind.
 bool Load(ParameterData& data, const StationRecord& record, std::span<const uint8_t> bytes)
 {
@@ -153,6 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     FUZZ_CHECK(SameData(data, back));
     FUZZ_CHECK(fuzz::SaveImage(back) == image);
 
-    ExerciseValues(data, record);
+    test::ExerciseValues(data, record, [](bool ok, const char* what) { FUZZ_CHECK(ok && what); });
     return 0;
 }

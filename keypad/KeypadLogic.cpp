@@ -1,6 +1,7 @@
 #include "keypad/KeypadLogic.h"
 
 #include "catalogue/Models.h"
+#include "catalogue/MonitoredValue.h"
 #include "catalogue/Registers.h"
 #include "frames/ToolHost.h"
 #include "platform/Settings.h"
@@ -11,34 +12,6 @@
 #include <cmath>
 
 namespace vm {
-
-namespace {
-
-// Analog inputs of the common area, shown as volts or milliamps from their converter counts.
-constexpr uint16_t kAnalogV1 = 18;
-constexpr uint16_t kAnalogV2 = 19;
-constexpr uint16_t kAnalogI = 20;
-
-// QM-C20 items read as signed 16-bit words whatever their limits say; the sign follows bit 15.
-bool IsC20SignedWord(uint16_t a)
-{
-    return a == 21 || (a >= 31 && a <= 34) || (a >= 36 && a <= 38) || (a >= 1285 && a <= 1289)
-        || a == 1291 || a == 1292;
-}
-
-double ByTimeScale(uint32_t raw, int timeScale)
-{
-    if (timeScale == 1)
-        return raw;
-    return timeScale == 100 ? raw / 100.0 : raw / 10.0;
-}
-
-double RoundTo2(double x)
-{
-    return std::floor(x * 100 + 0.5) * 0.01;
-}
-
-}  // namespace
 
 KeypadLogic::KeypadLogic(ToolHost& host, int station, QObject* parent)
     : QObject(parent), host_(host), comm_(host.Comm()), station_(station)
@@ -61,13 +34,13 @@ QString KeypadLogic::SettingsKey(int station, int display)
 uint16_t KeypadLogic::DefaultAddress(int model, int display)
 {
     if (model == kModelQmC20)
-        return display == 0 ? reg::kC20SpeedCommand : reg::kC20Value34;
+        return display == 0 ? reg::kC20SpeedCommand : reg::kC20TorqueFeedback;
     return display == 0 ? reg::kFreqCommand : reg::kSpeed;
 }
 
 bool KeypadLogic::IsSpeedDisplay(int address, int model, int32_t value26)
 {
-    return address == reg::kSpeed && model != kModelQmC20 && value26 != 0;
+    return vm::IsSpeedDisplay(static_cast<uint16_t>(address), model, value26);
 }
 
 DisplayFormat KeypadLogic::FormatFor(const MonitorItem* item, int model, int32_t value26)
@@ -91,38 +64,8 @@ DisplayFormat KeypadLogic::FormatFor(const MonitorItem* item, int model, int32_t
 DisplayReading KeypadLogic::Convert(uint32_t raw, const MonitorItem& item, int model, int timeScale,
                                     int32_t value26)
 {
-    const uint32_t r = raw & 0xFFFF;
-    const auto s16 = static_cast<int16_t>(r);
-    const double d = IsSpeedDisplay(item.address, model, value26) ? 1 : item.scale;
-    const double v = item.minimum < 0 ? double(s16) : double(r);
-    const uint16_t a = item.address;
-
-    if (model == kModelQmC20) {
-        if (IsC20SignedWord(a))
-            return {s16 / d, (r & 0x8000) != 0};
-        if (a == reg::kC20AccTime || a == reg::kC20DecTime)
-            return {ByTimeScale(r, timeScale), {}};
-        return {v / d, {}};
-    }
-    // Converter counts: model 10 has a 10-bit converter, model 9 a 12-bit one, others 16-bit.
-    const auto counts = [model, r](double span10, double span9, double spanOther) {
-        if (model == kModelQmB20X)
-            return r * span10 / 1023.0;
-        if (model == kModelQmF20X)
-            return r * span9 / 4095.0;
-        return r * spanOther / 65472.0;
-    };
-    switch (a) {
-    case reg::kAccTime:
-    case reg::kDecTime: return {ByTimeScale(r, timeScale), {}};
-    case kAnalogV1: return {RoundTo2(counts(10, 15, 10)), {}};
-    case kAnalogV2: {
-        const double x = counts(10, 15, 10);
-        return {RoundTo2(model == kModelQmB20X ? -x : x), {}};
-    }
-    case kAnalogI: return {RoundTo2(counts(20, 20, 20)), {}};
-    default: return {v / d, {}};
-    }
+    const MonitoredValue v = ConvertMonitored(item, raw, model, timeScale, value26);
+    return {v.value, v.negative};
 }
 
 LampState KeypadLogic::LampsFor(int32_t status, bool blinkPhase)

@@ -281,7 +281,9 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
             case reg::kC20Speed: r.speed = v; break;
             case reg::kRpmDisplay: r.value26 = v; break;
             case reg::kPoleCount: r.value27 = v; break;
-            case reg::kC20Value34: r.value34 = v; break;
+            case reg::kC20TorqueFeedback:
+                r.value34 = v;
+                break;
             case reg::kStatus:
                 r.status = v;
                 StatusEvent(r, v);

@@ -1,5 +1,7 @@
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
+#include "catalogue/MonitoredValue.h"
+#include "catalogue/Registers.h"
 
 #include <gtest/gtest.h>
 
@@ -230,6 +232,46 @@ TEST(SpeedText, model5UsesRpmAndAddress26SwitchesToRpm)
     EXPECT_EQ(SpeedText(m4), "17.50 Hz");
     m4.value26 = 1;
     EXPECT_EQ(SpeedText(m4), "1750 rpm");
+}
+
+TEST(FormatValue, address29IsTheTargetSpeedOnQmC20AndTheSecondFaultWordElsewhere)
+{
+    EXPECT_EQ(FormatValue(29, 1750, kModelQmC20, 0x0100), "1750 rpm");
+    StationRecord m5 = Station(5, 0x0100);
+    m5.fault2 = 0x0002;  // never stored on QM-C20; the value passed in is the one shown
+    EXPECT_EQ(FormatStationValue(m5, 29, 900), "900 rpm");
+    EXPECT_EQ(StationFaultText(m5), "");
+
+    StationRecord m10 = Station(10, 0x0015);
+    m10.fault2 = 0;
+    EXPECT_EQ(FormatStationValue(m10, 29, 1750), "");
+}
+
+// The graph and the displays share one conversion; these are the only places they differ.
+TEST(ConvertMonitored, displayAndGraphDifferOnlyInFaultWordsAndQmC20AnalogInputs)
+{
+    const MonitorItem fault{"Fault", reg::kFault, 0, 0, 1, 0, 0, 0, ""};
+    EXPECT_DOUBLE_EQ(ConvertMonitored(fault, 0x40, kModelQmA20, 10, 0, ValueView::Graph).value, 1.0);
+    EXPECT_DOUBLE_EQ(ConvertMonitored(fault, 0x40, kModelQmA20, 10, 0).value, 64.0);
+
+    const MonitorItem analogC20{"Analog Input1", reg::kAnalog1, 0, 0, 10, 0, -1000, 1000, "%"};
+    EXPECT_DOUBLE_EQ(ConvertMonitored(analogC20, 0xFF9C, kModelQmC20, 10, 0).value, -10.0);
+    EXPECT_DOUBLE_EQ(ConvertMonitored(analogC20, 0xFF9C, kModelQmC20, 10, 0, ValueView::Graph).value, 0.0);
+
+    // QM-C20 signed words carry their sign apart; elsewhere the limits decide.
+    const MonitorItem torque{"Torque Feedback", reg::kC20TorqueFeedback, 0, 0, 10, 0, 0, 2500, "%"};
+    const MonitoredValue t = ConvertMonitored(torque, 0xFFF6, kModelQmC20, 10, 0);
+    EXPECT_DOUBLE_EQ(t.value, -1.0);
+    EXPECT_EQ(t.negative, std::optional<bool>(true));
+    EXPECT_FALSE(ConvertMonitored(torque, 0xFFF6, kModelQmA20, 10, 0).negative.has_value());
+    EXPECT_DOUBLE_EQ(ConvertMonitored(torque, 0xFFF6, kModelQmA20, 10, 0).value, 6552.6);
+
+    // Speed display: address 10 unscaled in rpm with register 26 set, never on QM-C20.
+    const MonitorItem speed{"Output Freq.", reg::kSpeed, 0, 0, 100, 0, 0, 40000, "Hz"};
+    EXPECT_DOUBLE_EQ(ConvertMonitored(speed, 1750, kModelQmA20, 10, 1).value, 1750.0);
+    EXPECT_EQ(MonitoredUnit(speed, kModelQmA20, 1), "rpm");
+    EXPECT_DOUBLE_EQ(ConvertMonitored(speed, 1750, kModelQmA20, 10, 0).value, 17.5);
+    EXPECT_EQ(MonitoredUnit(speed, kModelQmC20, 1), "Hz");
 }
 
 }  // namespace

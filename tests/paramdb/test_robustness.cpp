@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <random>
 
+#include "SampleData.h"
 #include "paramdb/ParaArray.h"
 #include "paramdb/ParameterData.h"
 #include "paramdb/UserGroup.h"
-#include "SampleData.h"
+#include "tests/support/ExerciseValues.h"
 
 namespace vm {
 namespace {
@@ -41,35 +42,6 @@ std::vector<uint8_t> Corrupt(std::vector<uint8_t> bytes, std::mt19937& rng)
     return bytes;
 }
 
-// Runs every value operation over every item, online in rpm and offline.
-void ExerciseValues(ParameterData& data, StationRecord& record)
-{
-    for (int mode : {ParameterData::kRpmMode, ParameterData::kFreqMode}) {
-        record.station = mode == ParameterData::kRpmMode ? 5 : kFirstOfflineSlot;
-        record.value26 = 1;
-        record.value27 = 4;
-        data.SetMode(mode, mode == ParameterData::kRpmMode ? 100 : 1);
-        for (const auto& group : data.Groups()) {
-            for (const auto& item : group->items) {
-                item->valueStatus = 1;
-                for (uint32_t raw : {item->value, item->minimum, item->maximum, 0xFFFFFFFFu, 0x8000u}) {
-                    (void)item->ValueText(raw, true);
-                    const double d = item->Decode(raw);
-                    (void)item->Encode(d);
-                    (void)item->InRange(d);
-                    (void)item->AcceptEntry(-d);
-                }
-                (void)item->DefaultText();
-                (void)item->MinText();
-                (void)item->MaxText();
-                (void)item->UnitText();
-                (void)item->ChoiceTexts();
-                (void)item->GetEditFormat();
-            }
-        }
-    }
-}
-
 bool CheckDataLoad(const std::vector<uint8_t>& bytes, const std::string& what)
 {
     StationRecord record;
@@ -94,7 +66,8 @@ bool CheckDataLoad(const std::vector<uint8_t>& bytes, const std::string& what)
             EXPECT_TRUE(!item->IsChoice() || item->Choices()) << what;
         }
     }
-    ExerciseValues(data, record);
+    test::ExerciseValues(data, record,
+                         [&](bool ok, const char* check) { EXPECT_TRUE(ok) << what << ": " << check; });
     return true;
 }
 

@@ -219,7 +219,8 @@ uint16_t SimDrive::Monitor(uint16_t a) const
     case reg::kC20SpeedInput:
     case reg::kC20Speed: return ToRaw(HzToRpm(freq_));
     case reg::kC20TorqueRef: return ToRaw(Running() ? load_ * 10.0 : 0);
-    case reg::kC20Value34: return ToRaw(Running() ? load_ * 10.0 * (decel ? -0.5 : 1.0) : 0);
+    case reg::kC20TorqueFeedback:
+        return ToRaw(Running() ? load_ * 10.0 * (decel ? -0.5 : 1.0) : 0);
     case reg::kC20NoLoadCurrent: return 300;
     case reg::kC20Temperature: return ToRaw(30 + 15 * amps / RatedCurrent());
     default: return Setting(a);
