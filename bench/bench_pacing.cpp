@@ -13,7 +13,7 @@
 #include "editor/transfer/ParaTransfer.h"
 #include "paramdb/ParameterData.h"
 #include "platform/CommDriver.h"
-#include "scope/CScopeView.h"
+#include "scope/ScopeView.h"
 #include "tests/support/FakeToolHost.h"
 
 #include <QApplication>

@@ -25,7 +25,9 @@ std::optional<uint16_t> VersionOfTitle(const std::string& title)
 
 }  // namespace
 
-void DataFileVersions::Scan(const std::filesystem::path& programFolder)
+void DataFileVersions::Scan(const std::filesystem::path& programFolder) { ScanData(programFolder / "Data"); }
+
+void DataFileVersions::ScanData(const std::filesystem::path& dataFolder)
 {
     namespace fs = std::filesystem;
     for (auto& list : versions_)
@@ -33,7 +35,7 @@ void DataFileVersions::Scan(const std::filesystem::path& programFolder)
     for (int model : SupportedModels()) {
         const std::string name = ModelName(model);
         const std::string prefix = name + "_";
-        const fs::path folder = programFolder / "Data" / name;
+        const fs::path folder = dataFolder / name;
         std::error_code ec;
         fs::directory_iterator it(folder, ec);
         if (ec)

@@ -6,6 +6,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vm {
 
 CCompareResultDlg::CCompareResultDlg(const std::vector<CompareRow>& rows, QWidget* parent) : QDialog(parent)
@@ -17,6 +19,9 @@ CCompareResultDlg::CCompareResultDlg(const std::vector<CompareRow>& rows, QWidge
     list_->setRootIsDecorated(false);
     list_->setAlternatingRowColors(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Grid lines, as the report list shows them.
+    list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d4d4d4; "
+                                        "border-bottom: 1px solid #d4d4d4; }"));
     list_->setHeaderLabels({"Group Name", "Address", "Parameter Name", "Inverter", "File", "Unit"});
     const int widths[] = {80, 50, 130, 80, 120, 50};
     for (int i = 0; i < 6; ++i)
@@ -31,6 +36,12 @@ CCompareResultDlg::CCompareResultDlg(const std::vector<CompareRow>& rows, QWidge
         item->setText(5, QString::fromStdString(r.unit));
         if (r.failed)
             item->setForeground(3, QBrush(Qt::red));
+    }
+    // Names are read whole: the group and parameter name columns widen to their longest text.
+    for (int column : {0, 2}) {
+        const int given = list_->columnWidth(column);
+        list_->resizeColumnToContents(column);
+        list_->setColumnWidth(column, std::max(given, list_->columnWidth(column)));
     }
     if (list_->topLevelItemCount() > 0)
         list_->setCurrentItem(list_->topLevelItem(0));

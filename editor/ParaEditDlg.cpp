@@ -3,6 +3,7 @@
 #include "catalogue/Models.h"
 #include "comm/CommManager.h"
 #include "editor/ParaBitEditDlg.h"
+#include "frames/FloatFrame.h"
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "paramdb/ParameterData.h"
@@ -268,9 +269,15 @@ void CParaEditDlg::Refresh()
     write_->setEnabled(enabled && logic_->WriteEnabled());
     status_->setText(Q(item ? logic_->StatusText() : std::string(edit_text::kNoItem)));
     if (enabled) {
-        if (valueOn && edit_ && edit_->isVisible()) {
+        // The value control takes the focus, whichever it is: the entry field, the choice list or
+        // the first bit.
+        if (valueOn && edit_ && !edit_->isHidden()) {
             edit_->setFocus();
             edit_->selectAll();
+        } else if (valueOn && choice_ && !choice_->isHidden()) {
+            choice_->setFocus();
+        } else if (valueOn && !bits_.empty()) {
+            bits_.front()->setFocus();
         } else if (!logic_->WriteEnabled()) {
             previous_->setFocus();
         }
@@ -324,6 +331,7 @@ void CParaEditDlg::AskAndClose()
         if (!logic_->ReplyHandled() && !logic_->ControlsEnabled()) {
             // Bounded: a stopped port never answers.
             QEventLoop loop;
+            CFloatFrame::ModalScope scope(this, &loop);
             QTimer bound;
             bound.setSingleShot(true);
             connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -334,7 +342,8 @@ void CParaEditDlg::AskAndClose()
             });
             bound.start(logic_->CloseWaitMs());
             poll.start(10);
-            loop.exec();
+            if (scope.Allowed())
+                loop.exec();
         }
     }
     closing_ = true;

@@ -94,7 +94,7 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
       data_(host.Record(station).paramData),
       identity_(NewEditorIdentity()),
       modeRunner_(std::move(modeRunner)),
-      messages_(host.Messages()),
+      messages_(CFloatFrame::Messages()),
       files_(this)
 {
     setObjectName(QStringLiteral("ParaFrame%1").arg(station));
@@ -395,6 +395,10 @@ const CCustom* CParaFrame::ReportUserGroup(const std::string& name) const { retu
 void CParaFrame::ReportClosed()
 {
     report_ = nullptr;
+    if (std::exchange(closeAfterReport_, false)) {
+        QTimer::singleShot(0, this, [this] { CloseFrame(); });
+        return;
+    }
     if (editorClosing_)
         return;
     raise();
@@ -448,7 +452,7 @@ void CParaFrame::OnInvDisconnected(int)
     if (Offline())
         return;
     StopOnlineActivity();
-    QTimer::singleShot(0, this, [this] { close(); });
+    CloseFrame();
 }
 
 void CParaFrame::OnInvNameChanged(int)
@@ -471,11 +475,8 @@ void CParaFrame::OnGraphWatchChanged()
 bool CParaFrame::AboutToClose()
 {
     editorClosing_ = true;
-    if (!logic_->CloseAllUserGroups()) {
-        editorClosing_ = false;
-        return false;
-    }
-    // The report goes once the editor is sure to close; it reports back through ReportClosed.
+    // The report first; it reports back through ReportClosed. A report under its own dialog
+    // closes once that has returned, and this editor, which it reads from, closes after it.
     if (QWidget* report = report_.data()) {
 #ifdef VARIMON_EDITOR_HAS_REPORT
         if (auto* frame = qobject_cast<CReportFrame*>(report))
@@ -483,6 +484,15 @@ bool CParaFrame::AboutToClose()
         else
 #endif
             report->close();
+    }
+    if (report_) {
+        closeAfterReport_ = true;
+        editorClosing_ = false;
+        return false;
+    }
+    if (!logic_->AskSaveParameters() || !logic_->CloseAllUserGroups()) {
+        editorClosing_ = false;
+        return false;
     }
     SaveRecentFiles();
     if (Offline())
@@ -498,7 +508,8 @@ QString CParaFrame::OpenFileName(const QString& title, const QString& filter, co
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front() : QString();
+    return RunModal(dlg) == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front()
+                                                                                 : QString();
 }
 
 QString CParaFrame::SaveFileName(const QString& title, const QString& filter, const QString& folder, bool promptOverwrite)
@@ -510,7 +521,8 @@ QString CParaFrame::SaveFileName(const QString& title, const QString& filter, co
     const int open = filter.indexOf(QLatin1String("*."));
     if (open >= 0)
         dlg.setDefaultSuffix(filter.mid(open + 2, 3));
-    return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front() : QString();
+    return RunModal(dlg) == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front()
+                                                                                 : QString();
 }
 
 }  // namespace vm

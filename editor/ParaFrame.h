@@ -134,6 +134,7 @@ private:
     std::map<int, QLabel*> panes_;
     QPointer<QWidget> report_;
     bool editorClosing_ = false;
+    bool closeAfterReport_ = false;
 };
 
 }  // namespace vm

@@ -59,6 +59,28 @@ ParaFrameLogic::ParaFrameLogic(ToolHost& host, int station, std::shared_ptr<Para
     const StationRecord& record = host.Record(station);
     modelName_ = QString::fromStdString(FormatStationValue(record, 0, record.model));
     versionText_ = QString::fromStdString(FormatStationValue(record, 3, record.version));
+    savedValues_ = Values();
+}
+
+std::vector<uint32_t> ParaFrameLogic::Values() const
+{
+    std::vector<uint32_t> values;
+    if (data_)
+        for (const auto& group : data_->Groups())
+            for (const auto& item : group->items)
+                values.push_back(item->value);
+    return values;
+}
+
+bool ParaFrameLogic::ValuesModified() const { return !Online() && Values() != savedValues_; }
+
+bool ParaFrameLogic::AskSaveParameters()
+{
+    if (!ValuesModified())
+        return true;
+    if (!messages_.Ask("Parameter data is modified\nDo you want to save to parameter file ?"))
+        return true;
+    return SaveParameterFile();
 }
 
 ParaFrameLogic::~ParaFrameLogic() = default;
@@ -163,12 +185,14 @@ bool ParaFrameLogic::ConfirmOverwrite(const QString& path)
     return messages_.Ask(text.toStdString());
 }
 
-QString ParaFrameLogic::ChooseSaveName(const char* title, const char* filter, const char* dirKey, bool promptOverwrite)
+QString ParaFrameLogic::ChooseSaveName(const char* title, const char* filter, const char* dirKey, bool promptOverwrite,
+                                       const QString& proposed)
 {
     EditorMessages::Guard g(messages_);
-    return files_->SaveFileName(QString::fromLatin1(title), QString::fromLatin1(filter), StoredFolder(dirKey),
-                               promptOverwrite)
-        .trimmed();
+    QString start = StoredFolder(dirKey);
+    if (!proposed.isEmpty())
+        start = QDir(start.isEmpty() ? QDir::currentPath() : start).filePath(proposed);
+    return files_->SaveFileName(QString::fromLatin1(title), QString::fromLatin1(filter), start, promptOverwrite).trimmed();
 }
 
 bool ParaFrameLogic::SaveUserGroup(CCustom& group)
@@ -178,7 +202,9 @@ bool ParaFrameLogic::SaveUserGroup(CCustom& group)
     if (saveAs) {
         for (;;) {
             // Trimmed before any check, so the name checked is the name saved.
-            target = ChooseSaveName("Save User Group File", kUserGroupFilter, "Custom File Dir", false);
+            // An untitled group offers the name it was given ("custom_..._1.usr").
+            const QString proposed = QFileInfo(QString::fromStdString(group.Path())).fileName();
+            target = ChooseSaveName("Save User Group File", kUserGroupFilter, "Custom File Dir", false, proposed);
             if (target.isEmpty())
                 return false;
             target = QFileInfo(WithExtension(target, "usr")).absoluteFilePath();
@@ -286,6 +312,7 @@ bool ParaFrameLogic::SaveParameterFile()
         return false;
     }
     StoreFolder("Para File Dir", name);
+    savedValues_ = Values();
     messages_.Information("Saving parameter file is successful");
     return true;
 }
@@ -321,6 +348,7 @@ bool ParaFrameLogic::ReadParameterFile()
     }
     StoreFolder("Para File Dir", name);
     set.ApplyTo(*data_);
+    savedValues_ = Values();
     observer_.ValuesChanged();
     messages_.Information("Reading parameter file is successful");
     return true;

@@ -75,6 +75,10 @@ public:
 
     bool SaveParameterFile();
     bool ReadParameterFile();
+    // Offline: values changed since the editor opened, or since the last parameter file saved or
+    // read. Closing asks whether to save them; false keeps the editor open (save cancelled).
+    bool ValuesModified() const;
+    bool AskSaveParameters();
     // The dialog, then WriteTextFile. An online editor reads every parameter first (readAll).
     bool SaveTextFile(const std::function<void()>& readAll = {});
     bool WriteTextFile(const QString& path);
@@ -86,7 +90,10 @@ public:
     void SetFileChooser(FileChooser& files) { files_ = &files; }
 
 private:
-    QString ChooseSaveName(const char* title, const char* filter, const char* dirKey, bool promptOverwrite);
+    // proposed: a file name the dialog offers in the stored folder.
+    QString ChooseSaveName(const char* title, const char* filter, const char* dirKey, bool promptOverwrite,
+                           const QString& proposed = {});
+    std::vector<uint32_t> Values() const;
     bool ConfirmOverwrite(const QString& path);
 
     ToolHost& host_;
@@ -98,6 +105,7 @@ private:
     QString modelName_;
     QString versionText_;
     std::vector<std::unique_ptr<CCustom>> groups_;
+    std::vector<uint32_t> savedValues_;
 };
 
 // Canonical form of a file path for comparisons: links resolved, also for a file not yet there.

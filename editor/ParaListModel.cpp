@@ -204,8 +204,9 @@ void ParaListModel::Refresh(bool valuesOnly)
 {
     if (rows_.empty())
         return;
-    const int first = valuesOnly ? ValueColumn() : 0;
-    emit dataChanged(index(0, first), index(RowCount() - 1, valuesOnly ? first : columnCount() - 1));
+    // A value's state colours its whole row, so even a values-only refresh repaints every column.
+    const QList<int> roles = valuesOnly ? QList<int>{Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole} : QList<int>{};
+    emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1), roles);
 }
 
 void ParaListModel::RowChanged(int row)

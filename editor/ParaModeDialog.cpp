@@ -1,5 +1,6 @@
 #include "editor/ParaModeDialog.h"
 
+#include "frames/FloatFrame.h"
 #include "paramdb/TextCodec.h"
 #include "platform/Settings.h"
 
@@ -114,7 +115,7 @@ void CParaModeDlg::OnSetup()
 std::optional<ModeChoice> CParaModeDlg::Run(ToolHost& host, int station, ModeUse use, QWidget* parent)
 {
     CParaModeDlg dlg(host, station, use, parent);
-    const bool ok = dlg.exec() == QDialog::Accepted;
+    const bool ok = CFloatFrame::RunModal(parent, dlg) == QDialog::Accepted;
     QSettings s(kCompanyKey, kApplicationKey);
     dlg.Logic().StoreSettings(s);
     if (!ok)

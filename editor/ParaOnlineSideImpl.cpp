@@ -73,9 +73,12 @@ void OnlineEditorSide::Read(ParaReadLogic::Kind kind, CGroup* group, CCustom* cu
     CancelRead();
     auto dlg = std::make_unique<CParaReadDlg>(frame_.Host(), frame_.Station(), frame_.Data(), kind, group, custom, &frame_);
     read_ = dlg.get();
-    dlg->exec();
+    frame_.RunModal(*dlg);
     const bool cancelled = dlg->Cancelled();
+    const std::string failure = dlg->Logic().FailureMessage();
     dlg.reset();
+    if (!failure.empty() && !frame_.CloseRequested())
+        frame_.Messages().Error(failure);
     if (!cancelled) {
         frame_.List().Show(node);
         frame_.UpdateCommands();
@@ -99,7 +102,7 @@ void OnlineEditorSide::EditRow(int row)
             break;
         frame_.List().SelectRow(row);
         auto dlg = OpenParaEditDialog(frame_.Host(), frame_.Station(), frame_.Data(), item, model.EntryAt(row),
-                                      frame_.Host().Messages(), &frame_);
+                                      frame_.CFloatFrame::Messages(), &frame_);
         if (!dlg)
             break;
         dlg->SetUndoSink([&model](const EditUndoRecord& r) {
@@ -108,12 +111,12 @@ void OnlineEditorSide::EditRow(int row)
         });
         dlg->SetRememberedGeometry(editGeometry_);
         edit_ = dlg.get();
-        const int result = dlg->exec();
+        const int result = frame_.RunModal(*dlg);
         editGeometry_ = dlg->RememberedGeometry();
         const int move = result == QDialog::Rejected && stopped_ ? 0 : dlg->MoveCode();
         dlg.reset();
         frame_.List().Refresh(true);
-        if (stopped_)
+        if (stopped_ || frame_.CloseRequested())
             break;
         row = NextEditRow(row, model.RowCount(), move);
     }
@@ -130,9 +133,10 @@ void OnlineEditorSide::StopEditing()
 
 void OnlineEditorSide::Transfer(int operation)
 {
-    CParaTransferDlg dlg(frame_.Host(), frame_.Station(), frame_.Data(), operation, frame_.Host().Messages(), &frame_);
+    CParaTransferDlg dlg(frame_.Host(), frame_.Station(), frame_.Data(), operation, frame_.CFloatFrame::Messages(),
+                         &frame_);
     dlg.onRefresh = [this] { frame_.List().Refresh(true); };
-    dlg.exec();
+    frame_.RunModal(dlg);
 }
 
 bool OnlineEditorSide::Undo() { return WriteTop(OnlineUndoWriter::Direction::Undo); }

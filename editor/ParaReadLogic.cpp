@@ -81,9 +81,21 @@ void ParaReadLogic::OnCommReply(int station, const CommReply& reply)
         t.item->valueStatus = 2;
     if (reply.error == kGiveUp) {
         errorText_ = CommManager::ErrorText(reply.lastError);
+        failedGroup_ = t.item->Group() ? t.item->Group()->name : std::string();
+        failedItem_ = itemText_;
         return Finish();
     }
     Next();  // the drive refused this one parameter
+}
+
+std::string ParaReadLogic::FailureMessage() const
+{
+    if (errorText_.empty())
+        return {};
+    // done_ counts the failed one too.
+    return "[" + failedGroup_ + "] " + failedItem_ + "\nCommunication error is occured\n\n*** " + errorText_
+           + " ***\n\nThe reading stopped here: " + std::to_string(done_ - 1) + " of " + std::to_string(targets_.size())
+           + " parameters were read and are shown.";
 }
 
 void ParaReadLogic::Cancel()

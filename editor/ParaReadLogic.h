@@ -40,6 +40,9 @@ public:
     const std::string& ItemText() const { return itemText_; }
     // The error that ended the reading, empty when it ran through.
     const std::string& ErrorText() const { return errorText_; }
+    // After such an error: what failed and how far the reading got, for the user; the values
+    // read before it are kept.
+    std::string FailureMessage() const;
 
     std::function<void()> onChanged;
     // The dialog closes.
@@ -65,6 +68,8 @@ private:
     std::string groupText_;
     std::string itemText_;
     std::string errorText_;
+    std::string failedGroup_;
+    std::string failedItem_;
 };
 
 }  // namespace vm

@@ -3,6 +3,7 @@
 #include "catalogue/Models.h"
 #include "editor/CompareResultDlg.h"
 #include "editor/ParaTransferStart.h"
+#include "frames/FloatFrame.h"
 #include "frames/ToolHost.h"
 #include "paramdb/ParameterData.h"
 
@@ -37,6 +38,12 @@ QString Q(const std::string& s)
 }
 
 }  // namespace
+
+QString& CParaTransferDlg::LastPath()
+{
+    static QString path;
+    return path;
+}
 
 int& CParaTransferDlg::FileTypeChoice()
 {
@@ -122,7 +129,8 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
         progress_->setValue(done);
     };
     // Both may come from inside a reply: the boxes wait until it has returned.
-    transfer_->onPaused = [this](ParaTransfer::PauseReason) {
+    transfer_->onPaused = [this](ParaTransfer::PauseReason reason) {
+        pauseReason_ = reason;
         if (!askPending_) {
             askPending_ = true;
             QTimer::singleShot(0, this, &CParaTransferDlg::AskStop);
@@ -130,6 +138,7 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
     };
     transfer_->onEnded = [this] { QTimer::singleShot(0, this, &CParaTransferDlg::Ended); };
     SetRunning(false);
+    pathEdit_->setText(LastPath());
 }
 
 CParaTransferDlg::~CParaTransferDlg()
@@ -175,9 +184,8 @@ void CParaTransferDlg::Browse()
     const QStringList filters = filter.split(QStringLiteral(";;"));
     QString selected = filters.value(FileTypeChoice() == 2 ? 1 : 0);
     const QString path = operation_ == TransferOperation::Upload
-                             ? QFileDialog::getOpenFileName(this, windowTitle(), Path(), filter, &selected)
-                             : QFileDialog::getSaveFileName(this, windowTitle(), Path(), filter, &selected,
-                                                            QFileDialog::DontConfirmOverwrite);
+                             ? CFloatFrame::OpenFileName(this, windowTitle(), Path(), filter, &selected)
+                             : CFloatFrame::SaveFileName(this, windowTitle(), Path(), filter, &selected, false);
     if (path.isEmpty())
         return;
     FileTypeChoice() = selected == filters.value(1) ? 2 : 1;
@@ -214,6 +222,8 @@ void CParaTransferDlg::PressStart()
     }
     pathEdit_->setText(Q(start.path));
     path_ = start.path;
+    LastPath() = Q(start.path);
+    Status(QString());  // the previous run's result is not this one's
     const StationRecord& record = host_.Record(station_);
     if (!record.present || !record.paramData || !record.paramData->IsLoaded()) {
         const char* text = record.present ? transfer_text::kNoDataFile : transfer_text::kDisconnected;
@@ -258,7 +268,30 @@ void CParaTransferDlg::AskStop()
     askPending_ = false;
     if (transfer_->GetState() != ParaTransfer::State::Paused)
         return;
-    const bool stop = messages_.AskYesNo(transfer_text::kStopQuestion, transfer_text::kCaption);
+    if (pauseReason_ == ParaTransfer::PauseReason::DriveRunning) {
+        const ParameterData& data = *data_;
+        std::string list;
+        for (uint16_t a : transfer_->RunLocked()) {
+            const CItem* item = data.FindItem(a);
+            char line[160];
+            std::snprintf(line, sizeof line, "0x%04X %s\n", a, item ? item->displayName.c_str() : "");
+            list += line;
+        }
+        std::vector<char> text(list.size() + 256);
+        std::snprintf(text.data(), text.size(), transfer_text::kRunningQuestion, list.c_str());
+        transfer_->AnswerStop(!messages_.AskYesNo(text.data(), transfer_text::kCaption));
+        return;
+    }
+    // After a failure the question names the parameter and the reason.
+    std::string question = transfer_text::kStopQuestion;
+    if (pauseReason_ == ParaTransfer::PauseReason::Failure && !transfer_->Failed().empty()) {
+        const CItem* item = data_->FindItem(transfer_->Failed().back());
+        char line[200];
+        std::snprintf(line, sizeof line, "0x%04X %s: %s\n\n", transfer_->Failed().back(),
+                      item ? item->displayName.c_str() : "", transfer_->ErrorText().c_str());
+        question = line + question;
+    }
+    const bool stop = messages_.AskYesNo(question, transfer_text::kCaption);
     transfer_->AnswerStop(stop);
 }
 
@@ -309,7 +342,10 @@ void CParaTransferDlg::Ended()
         else if (showCompareResult)
             showCompareResult(transfer_->Differences());
         else
-            CCompareResultDlg(transfer_->Differences(), this).exec();
+        {
+            CCompareResultDlg result(transfer_->Differences(), this);
+            CFloatFrame::RunModal(this, result);
+        }
     }
 }
 

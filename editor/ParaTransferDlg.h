@@ -52,6 +52,8 @@ public:
     ParaTransfer& Transfer() { return *transfer_; }
     // The file-type choice remembered for the program run (1 parameter, 2 user group).
     static int& FileTypeChoice();
+    // The file of the last start, offered by the next dialog of the program run.
+    static QString& LastPath();
 
     void done(int result) override;
     void reject() override { PressCancel(); }
@@ -72,6 +74,7 @@ private:
     std::string path_;
     QString backupFile_;
     bool askPending_ = false;
+    ParaTransfer::PauseReason pauseReason_ = ParaTransfer::PauseReason::Cancel;
 
     QLineEdit* pathEdit_ = nullptr;
     QPushButton* browse_ = nullptr;

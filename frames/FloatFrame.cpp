@@ -1,19 +1,25 @@
 #include "frames/FloatFrame.h"
 
 #include "frames/ToolFrameList.h"
+#include "frames/ToolHost.h"
 #include "platform/Settings.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QDialog>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QMenu>
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace vm {
 
 CFloatFrame::CFloatFrame(ToolHost& host, int kind, int station)
-    : QMainWindow(nullptr), host_(host), kind_(kind), station_(station)
+    : QMainWindow(nullptr), host_(host), kind_(kind), station_(station), messages_(*this, host)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);  // the list decides when a frame is freed
 }
@@ -125,18 +131,139 @@ bool CFloatFrame::HasOpenDialog() const
 
 void CFloatFrame::CloseFrame()
 {
-    // Innermost dialogs first: each exec() returns when control is back in the loop below it.
-    const QList<QDialog*> dialogs = findChildren<QDialog*>();
-    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
+    // A dialog run with a plain exec() is not counted: ended here, it returns before the frame goes.
+    if (!closing_)
+        EndModalLoops();
+    close();
+}
+
+void CFloatFrame::EndModalLoops()
+{
+    for (QEventLoop* loop : loops_)
+        loop->quit();
+    // Innermost first; dialogs opened by the frame's dialogs (their file dialogs) are children too.
+    const QList<QDialog*> children = findChildren<QDialog*>();
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
         if ((*it)->isVisible())
             (*it)->done(QDialog::Rejected);
-    close();
+    for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it)
+        if (*it && (*it)->isVisible())
+            (*it)->done(QDialog::Rejected);
+}
+
+void CFloatFrame::LeaveModal()
+{
+    if (--modalDepth_ > 0 || !closeRequested_)
+        return;
+    // The last loop has returned, but the code that ran it has not: close from the event loop.
+    QTimer::singleShot(0, this, [this] {
+        closeRequested_ = false;
+        close();
+    });
+}
+
+int CFloatFrame::RunModal(QDialog& dialog)
+{
+    ModalScope scope(this);
+    if (!scope.Allowed())
+        return QDialog::Rejected;
+    QPointer<QDialog> guard(&dialog);
+    dialogs_.push_back(guard);
+    const int result = dialog.exec();
+    dialogs_.erase(std::remove(dialogs_.begin(), dialogs_.end(), guard), dialogs_.end());
+    return result;
+}
+
+CFloatFrame* CFloatFrame::Of(QWidget* widget)
+{
+    for (QWidget* w = widget; w; w = w->parentWidget())
+        if (auto* frame = qobject_cast<CFloatFrame*>(w))
+            return frame;
+    return nullptr;
+}
+
+int CFloatFrame::RunModal(QWidget* owner, QDialog& dialog)
+{
+    if (CFloatFrame* frame = Of(owner))
+        return frame->RunModal(dialog);
+    return dialog.exec();
+}
+
+QString CFloatFrame::OpenFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
+                                  QString* selectedFilter)
+{
+    QFileDialog dialog(owner, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (selectedFilter && !selectedFilter->isEmpty())
+        dialog.selectNameFilter(*selectedFilter);
+    if (RunModal(owner, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().front();
+}
+
+QString CFloatFrame::SaveFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
+                                  QString* selectedFilter, bool promptOverwrite)
+{
+    QFileDialog dialog(owner, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !promptOverwrite);
+    if (selectedFilter && !selectedFilter->isEmpty())
+        dialog.selectNameFilter(*selectedFilter);
+    if (RunModal(owner, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().front();
+}
+
+QColor CFloatFrame::ChooseColour(QWidget* owner, const QColor& initial)
+{
+    QColorDialog dialog(initial, owner);
+    return RunModal(owner, dialog) == QDialog::Accepted ? dialog.selectedColor() : QColor();
+}
+
+CFloatFrame::ModalScope::ModalScope(QWidget* owner, QEventLoop* loop) : frame_(Of(owner)), loop_(loop)
+{
+    if (!frame_)
+        return;
+    allowed_ = !frame_->CloseRequested();
+    ++frame_->modalDepth_;
+    if (loop_)
+        frame_->loops_.push_back(loop_);
+}
+
+CFloatFrame::ModalScope::~ModalScope()
+{
+    if (!frame_)
+        return;
+    if (loop_)
+        frame_->loops_.erase(std::remove(frame_->loops_.begin(), frame_->loops_.end(), loop_), frame_->loops_.end());
+    frame_->LeaveModal();
+}
+
+MessageSink& CFloatFrame::MessagesFor(QWidget* owner, ToolHost& host)
+{
+    if (CFloatFrame* frame = Of(owner))
+        return frame->Messages();
+    return host.Messages();
 }
 
 void CFloatFrame::closeEvent(QCloseEvent* event)
 {
     if (closing_) {
         event->accept();
+        return;
+    }
+    if (modalDepth_ > 0) {
+        // Not under a running dialog or loop: end them, close when the last has returned.
+        event->ignore();
+        if (!closeRequested_) {
+            closeRequested_ = true;
+            EndModalLoops();
+        }
         return;
     }
     if (!AboutToClose()) {

@@ -3,17 +3,27 @@
 // its own menu, tool and status bars, keyed by (kind, station) in the main window's frame list.
 // The list opens it, places it, delivers the main window's notices to it and frees it; a frame
 // closing itself gives its key back through the list.
+//
+// A frame may be told to close at any moment (its drive drops, the main window closes) while one
+// of its dialogs, message boxes or nested loops runs. Every such loop runs through RunModal or a
+// ModalScope: a close request then ends those loops, waits until the last has returned, and only
+// then closes and frees the frame.
 
+#include "frames/FrameMessages.h"
 #include "frames/RecentFileList.h"
 #include "frames/ToolKinds.h"
 
+#include <QColor>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <memory>
+#include <vector>
 
 class QAction;
 class QDialog;
+class QEventLoop;
+class QFileDialog;
 class QMenu;
 
 namespace vm {
@@ -41,7 +51,7 @@ public:
     virtual void InitialUpdate() {}
 
     // False keeps the main window open; the parameter editor says no while a dialog is open.
-    virtual bool CanCloseFrame() { return true; }
+    virtual bool CanCloseFrame() { return modalDepth_ == 0; }
 
     // Recent files; a count of 0 creates no list.
     void CreateRecentFileList(const QString& section, int count);
@@ -62,11 +72,53 @@ public:
     // A frame ignores notices of other stations except graph watch changes.
     void Notify(ToolNotice notice, int station);
 
-    // Closes every modal dialog the frame has open (their exec() returns), then the frame.
-    // The frame is deleted once control is back in the event loop, never under a dialog.
+    // Closes the frame. Under an open dialog or loop of the frame it ends them first and closes
+    // once the last has returned; the frame is deleted only after that.
     void CloseFrame();
     // True while one of the frame's dialogs or message boxes is open.
     bool HasOpenDialog() const;
+    // A close waits for the frame's dialogs to return: code after a dialog should give up.
+    bool CloseRequested() const { return closeRequested_ || closing_; }
+    // Dialogs, boxes and loops of this frame running now.
+    int ModalDepth() const { return modalDepth_; }
+
+    // Runs a dialog of this frame modally. Refused (Rejected at once) once a close is requested.
+    int RunModal(QDialog& dialog);
+    // The frame a widget belongs to (itself or the nearest ancestor), or none.
+    static CFloatFrame* Of(QWidget* widget);
+    // RunModal of the owner's frame; a plain exec() for a widget outside any frame.
+    static int RunModal(QWidget* owner, QDialog& dialog);
+    // File dialogs run as RunModal; empty when cancelled or refused.
+    static QString OpenFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
+                                QString* selectedFilter = nullptr);
+    static QString SaveFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
+                                QString* selectedFilter = nullptr, bool promptOverwrite = true);
+
+    // A colour dialog run as RunModal; invalid when cancelled or refused.
+    static QColor ChooseColour(QWidget* owner, const QColor& initial);
+
+    // Held around any other modal step of the frame (a nested event loop, a box of the host).
+    class ModalScope {
+    public:
+        // loop: ended by a close request; may be null.
+        explicit ModalScope(QWidget* owner, QEventLoop* loop = nullptr);
+        ~ModalScope();
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+        // False when the frame is closing: do not start the step.
+        bool Allowed() const { return allowed_; }
+
+    private:
+        QPointer<CFloatFrame> frame_;
+        QEventLoop* loop_;
+        bool allowed_ = true;
+    };
+
+    // Message boxes of this frame: over the frame, ended by a close (a question then answers
+    // No). In tests the host's log.
+    MessageSink& Messages() { return messages_; }
+    // The messages of the owner's frame, or the host's for a widget outside any frame.
+    static MessageSink& MessagesFor(QWidget* owner, ToolHost& host);
 
 protected:
     // True for a frame that watches every station (the graph monitor): it gets every station's
@@ -83,6 +135,8 @@ protected:
 
 private:
     friend class CToolFrameList;
+    void EndModalLoops();
+    void LeaveModal();
 
     ToolHost& host_;
     const int kind_;
@@ -91,6 +145,11 @@ private:
     std::unique_ptr<RecentFileList> recent_;
     QAction* exit_ = nullptr;
     bool closing_ = false;
+    bool closeRequested_ = false;
+    int modalDepth_ = 0;
+    std::vector<QPointer<QDialog>> dialogs_;
+    std::vector<QEventLoop*> loops_;
+    FrameMessages messages_;
 };
 
 }  // namespace vm

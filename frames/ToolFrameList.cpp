@@ -114,7 +114,7 @@ bool CToolFrameList::CloseAll(int kind)
     for (const QPointer<CFloatFrame>& frame : frames) {
         if (!frame)
             continue;
-        const bool underDialog = frame->HasOpenDialog();
+        const bool underDialog = frame->ModalDepth() > 0 || frame->HasOpenDialog();
         frame->CloseFrame();
         if (!frame)
             continue;

@@ -42,6 +42,9 @@ public:
 
     // Messages the user must see; message boxes in the program, a log in tests.
     virtual MessageSink& Messages() = 0;
+    // True when messages are boxes on screen: a tool window then shows its own over itself, so
+    // that it can end them when it must close.
+    virtual bool MessageBoxes() const { return false; }
 
     virtual CToolFrameList& Frames() = 0;
     // The main window, as a parent for dialogs that belong to no tool window.

@@ -40,6 +40,7 @@ public:
         switch (kind) {
         case MessageKind::Error: QMessageBox::critical(parent_, c, t); break;
         case MessageKind::Information: QMessageBox::information(parent_, c, t); break;
+        case MessageKind::Plain: QMessageBox(QMessageBox::NoIcon, c, t, QMessageBox::Ok, parent_).exec(); break;
         default: QMessageBox::warning(parent_, c, t); break;
         }
     }

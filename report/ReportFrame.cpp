@@ -113,7 +113,7 @@ bool CReportFrame::AboutToClose()
 
 void CReportFrame::ShowError(const QString& text)
 {
-    Host().Messages().Show(MessageKind::Error, text.toStdString(), kCaption);
+    Messages().Show(MessageKind::Error, text.toStdString(), kCaption);
 }
 
 bool CReportFrame::ExportTo(const ReportExportTarget& target)
@@ -146,7 +146,7 @@ void CReportFrame::OnExport()
                        ReportExport::Filters());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectNameFilter(ReportExport::FilterName(stored));
-    if (dialog.exec() != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
         return;
     const QStringList filters = ReportExport::Filters().split(QStringLiteral(";;"));
     const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
@@ -163,7 +163,7 @@ void CReportFrame::OnExportPdf()
     QFileDialog dialog(this, QStringLiteral("Export PDF"), s.value(kExportDirKey).toString(),
                        QStringLiteral("PDF File (*.pdf)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (dialog.exec() != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
         return;
     QString path = dialog.selectedFiles().first();
     if (QFileInfo(path).suffix().isEmpty())
@@ -177,7 +177,7 @@ void CReportFrame::OnPrint()
     QPrinter printer(QPrinter::HighResolution);
     QPointer<CReportFrame> self(this);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted || !self)
+    if (RunModal(dialog) != QDialog::Accepted || !self)
         return;
     PrintTo(printer);
 }
@@ -189,13 +189,13 @@ void CReportFrame::OnPrintPreview()
     QPrintPreviewDialog dialog(&printer, this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* p) { ReportPrinter(model_.Sheet()).Print(*p); });
-    dialog.exec();
+    RunModal(dialog);
 }
 
 void CReportFrame::OnHeader()
 {
     QPointer<CReportFrame> self(this);
-    if (CReportHeaderDlg::Run(Host().Messages(), this) && self)
+    if (CReportHeaderDlg::Run(Messages(), this) && self)
         HeaderChanged();
 }
 

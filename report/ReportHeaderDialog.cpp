@@ -1,5 +1,6 @@
 #include "report/ReportHeaderDialog.h"
 
+#include "frames/FloatFrame.h"
 #include "paramdb/MessageSink.h"
 #include "platform/Settings.h"
 
@@ -65,7 +66,7 @@ bool CReportHeaderDlg::Run(MessageSink& messages, QWidget* parent)
         QSettings s(kCompanyKey, kApplicationKey);
         dialog.SetForm(ReportHeaderForm::Load(s));
     }
-    return dialog.exec() == QDialog::Accepted;
+    return CFloatFrame::RunModal(parent, dialog) == QDialog::Accepted;
 }
 
 }  // namespace vm

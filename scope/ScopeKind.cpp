@@ -1,7 +1,7 @@
 #include "scope/ScopeKind.h"
 
 #include "frames/ToolFrameList.h"
-#include "scope/CScopeFrame.h"
+#include "scope/ScopeFrame.h"
 
 namespace vm {
 

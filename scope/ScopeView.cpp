@@ -1,6 +1,7 @@
 #include "scope/ScopeView.h"
 
 #include "catalogue/Models.h"
+#include "frames/FloatFrame.h"
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "platform/ProgramFolders.h"
@@ -406,7 +407,7 @@ void CScopeView::ToggleGraphWatchMode()
         if (logic_.Monitoring() && host_.GraphWatch())
             SetGraphWatchState(false);
     } else {
-        const bool yes = host_.Messages().AskYesNo(
+        const bool yes = CFloatFrame::MessagesFor(this, host_).AskYesNo(
             "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, KeyPad "
             "and "
             "Parameter Editor when start monitor\n\nDo you want to use graph watch mode ?",
@@ -611,7 +612,7 @@ void CScopeView::CursorReadout()
 
 void CScopeView::Show(MessageKind kind, const QString& text)
 {
-    host_.Messages().Show(kind, text.toStdString(), kCaption);
+    CFloatFrame::MessagesFor(this, host_).Show(kind, text.toStdString(), kCaption);
 }
 
 void CScopeView::ShowLater(MessageKind kind, const QString& text)

@@ -3,6 +3,8 @@
 
 #include "scope/ScopeView.h"
 
+#include "frames/FloatFrame.h"
+
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 
@@ -257,7 +259,7 @@ void CScopeView::SetSnapshotPath(const QString& path, int formatIndex)
     if (path.isEmpty() || path == settings_.snapshotPath)
         return;
     if (QFileInfo::exists(path) &&
-        !host_.Messages().AskYesNo(QString::asprintf("%s file is already exist\nDo you want to over-write ?",
+        !CFloatFrame::MessagesFor(this, host_).AskYesNo(QString::asprintf("%s file is already exist\nDo you want to over-write ?",
                                                      path.toLocal8Bit().constData())
                                        .toStdString(),
                                    kCaption))
@@ -289,9 +291,8 @@ void CScopeView::ChooseRecordFile()
 {
     // An existing file is never overwritten: recording continues in a numbered file beside it.
     // The dialog proposes the current name.
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Scope File Path"), settings_.recordPath, QStringLiteral("Record File (*.csv)"),
-        nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Scope File Path"), settings_.recordPath,
+                                                   QStringLiteral("Record File (*.csv)"), nullptr, false);
     if (path.isEmpty())
         return;
     SetRecordPath(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".csv") : path);
@@ -304,8 +305,8 @@ void CScopeView::ChooseSnapshotFile()
     QString selected = filters.value(std::clamp(settings_.snapshotFormat, 1, 3) - 1);
     const QString start =
         QFileInfo(settings_.snapshotPath).isDir() ? FolderOf(settings_.snapshotPath) : settings_.snapshotPath;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Trigger Screen Image File Path"),
-                                                      start, filters.join(";;"), &selected);
+    const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Trigger Screen Image File Path"), start,
+                                                   filters.join(";;"), &selected);
     if (path.isEmpty())
         return;
     const int index = static_cast<int>(filters.indexOf(selected)) + 1;
@@ -438,7 +439,7 @@ void CScopeView::ChooseColour(int which)
                          : which == 1 ? settings_.text
                          : which == 2 ? settings_.grid
                                       : settings_.cursor;
-    const QColor c = QColorDialog::getColor(Colour(now), this);
+    const QColor c = CFloatFrame::ChooseColour(this, Colour(now));
     if (!c.isValid())
         return;
     if (which >= 4)

@@ -37,15 +37,32 @@ std::string GroupName(const CItem& item)
 
 }  // namespace
 
-std::optional<uint16_t> LeadingParameter(int model)
+std::optional<uint16_t> LeadingParameter(const ParameterData& data)
 {
-    switch (model) {
-    case kModelQmA20: return 0x5214;
-    case kModelQmC20: return 0x7404;
-    case kModelQmE20: return 0x8215;
-    case kModelQmF20X: return 0x921E;
-    case kModelQmB20X: return 0xA215;
-    default: return std::nullopt;
+    // Named "Max @@@@" (Max Freq / Max Rpm), or "Max Speed" in a file without mode names.
+    for (const auto& group : data.Groups())
+        for (const auto& item : group->items)
+            if (item->name == "Max @@@@" || item->name == "Max Speed")
+                return static_cast<uint16_t>(item->address);
+    return std::nullopt;
+}
+
+bool IsRefusal(const CommReply& reply)
+{
+    if (IsModbusException(reply.error))
+        return true;
+    if (reply.error != kGiveUp)
+        return false;
+    // A KX485 drive's NAK carries its reason; silence and garbled frames are the line's.
+    switch (reply.lastError) {
+    case kNakError:
+    case kIllegalFunction:
+    case kAddressRangeError:
+    case kDataRangeError:
+    case kWriteModeError:
+    case kSlaveDeviceError:
+    case kModbusExceptionCode: return true;
+    default: return false;
     }
 }
 
@@ -149,6 +166,9 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
     end_ = End::None;
     errorText_.clear();
     failed_.clear();
+    refused_.clear();
+    runLocked_.clear();
+    skipRunLocked_ = false;
     written_.clear();
     differences_.clear();
     mismatches_.clear();
@@ -166,7 +186,7 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
     Phase first = Phase::Transfer;
     if (operation_ == TransferOperation::Download) {
         // The leading parameter bounds others (the maximum frequency): it goes first.
-        if (auto lead = LeadingParameter(record_.paramData->Model())) {
+        if (auto lead = LeadingParameter(*record_.paramData)) {
             for (size_t i = 0; i < set_.pairs->Count(); ++i) {
                 if (set_.pairs->AddressAt(i) != *lead)
                     continue;
@@ -176,10 +196,8 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
                 break;
             }
         }
-        if (!options_.backupPath.empty())
-            first = Phase::Backup;
-        else if (leadingIndex_)
-            first = Phase::Leading;
+        // Nothing is written before the drive's run state is known.
+        first = Phase::RunCheck;
     }
     BuildSteps(first);
     Next();
@@ -193,6 +211,9 @@ bool ParaTransfer::BuildSteps(Phase phase)
     next_ = 0;
     const bool download = operation_ == TransferOperation::Download;
     switch (phase) {
+    case Phase::RunCheck:
+        steps_.push_back({'R', reg::kStatus, 0, 0});
+        break;
     case Phase::Backup:
         backup_ = std::make_unique<CParaArray>(record_.paramData->Model(), record_.paramData->Version());
         backup_->AppendItems(*record_.paramData);
@@ -207,6 +228,11 @@ bool ParaTransfer::BuildSteps(Phase phase)
         for (size_t i = 0; i < set_.pairs->Count(); ++i) {
             const uint16_t address = static_cast<uint16_t>(set_.pairs->AddressAt(i));
             const CItem* item = ItemOf(address);
+            if (download && item && item->writable && skipRunLocked_ && !item->runWritable) {
+                failed_.push_back(address);
+                refused_.push_back({address, item->displayName, transfer_text::kRunLockedReason});
+                continue;
+            }
             if (!item || (download && (!item->writable || leadingIndex_ == i))) {
                 if (!(download && leadingIndex_ == i))
                     ++skipped_;
@@ -283,10 +309,12 @@ void ParaTransfer::OnCommReply(int station, const CommReply& reply)
 void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
 {
     const uint32_t value = step.command == 'W' ? step.value : reply.values[0];
+    if (phase_ == Phase::RunCheck)
+        return CheckRunState(value);
     CItem* item = ItemOf(step.address);
     if (phase_ == Phase::Backup)
         backup_->SetValueAt(step.index, value);
-    if (phase_ == Phase::Verify && (value & 0xFFFF) != (step.value & 0xFFFF))
+    if (phase_ == Phase::Verify && !SameRegisterValue(value, step.value))
         mismatches_.push_back({step.address, item ? item->displayName : std::string(), step.value, value, false});
     if (item) {
         item->value = value;
@@ -300,11 +328,30 @@ void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
         written_.push_back(step);
 }
 
+void ParaTransfer::CheckRunState(uint32_t status)
+{
+    if (status & reg::kStatusStop)
+        return;
+    for (size_t i = 0; i < set_.pairs->Count(); ++i) {
+        const CItem* item = ItemOf(static_cast<uint16_t>(set_.pairs->AddressAt(i)));
+        if (item && item->writable && !item->runWritable)
+            runLocked_.push_back(static_cast<uint16_t>(item->address));
+    }
+    if (runLocked_.empty() || state_ != State::Running)
+        return;
+    stopRequested_ = true;
+    state_ = State::Paused;
+    if (onPaused)
+        onPaused(PauseReason::DriveRunning);
+}
+
 void ParaTransfer::FailedFinally(const Step& step, const CommReply& reply)
 {
     const int code = reply.error == kGiveUp ? reply.lastError : reply.error;
     lastErrorCode_ = reply.error;
     errorText_ = CommManager::ErrorText(code);
+    if (phase_ == Phase::RunCheck)
+        return EndWith(End::Error, std::string(transfer_text::kDisconnected) + "\n\n*** " + errorText_ + " ***");
     CItem* item = ItemOf(step.address);
     // The value stays what it was, marked failed: it is not the drive's.
     if (item)
@@ -324,6 +371,10 @@ void ParaTransfer::FailedFinally(const Step& step, const CommReply& reply)
         const std::string text = Format(transfer_text::kLeadingFailed, item ? GroupName(*item).c_str() : "",
                                         step.address & 0xFF, item ? item->displayName.c_str() : "");
         return EndWith(End::Error, text + "\n\n*** " + errorText_ + " ***");
+    }
+    if (IsRefusal(reply) && phase_ == Phase::Transfer) {
+        refused_.push_back({step.address, item ? item->displayName : std::string(), errorText_});
+        return;
     }
     if (state_ == State::Running) {
         stopRequested_ = true;
@@ -359,6 +410,14 @@ void ParaTransfer::AnswerStop(bool stop)
     }
     stopRequested_ = false;
     state_ = State::Running;
+    if (phase_ == Phase::RunCheck && !runLocked_.empty()) {
+        skipRunLocked_ = true;
+        if (leadingIndex_) {
+            const CItem* lead = ItemOf(static_cast<uint16_t>(set_.pairs->AddressAt(*leadingIndex_)));
+            if (lead && !lead->runWritable)
+                leadingIndex_.reset();  // refused with the others
+        }
+    }
     Next();
 }
 
@@ -366,6 +425,9 @@ void ParaTransfer::FinishPhase()
 {
     using namespace transfer_text;
     switch (phase_) {
+    case Phase::RunCheck:
+        BuildSteps(!options_.backupPath.empty() ? Phase::Backup : leadingIndex_ ? Phase::Leading : Phase::Transfer);
+        return Next();
     case Phase::Backup: {
         if (!failed_.empty())
             return EndWith(End::Error, kBackupIncomplete);
@@ -402,7 +464,7 @@ void ParaTransfer::BuildDifferences()
             continue;
         const uint32_t fileValue = set_.pairs->ValueAt(i);
         const bool failed = std::find(failed_.begin(), failed_.end(), address) != failed_.end();
-        if (!failed && item->value == fileValue)
+        if (!failed && SameRegisterValue(item->value, fileValue))
             continue;
         CompareRow row;
         row.address = address;
@@ -454,6 +516,8 @@ std::string ParaTransfer::FinalStatus() const
         text += mismatches_.empty() ? ", verified"
                                     : Format(", %d parameters differ after verification",
                                              static_cast<int>(mismatches_.size()));
+    for (const RefusedParameter& r : refused_)
+        text += Format("\n0x%04X %s: refused, %s", r.address, r.name.c_str(), r.reason.c_str());
     return text;
 }
 

@@ -51,11 +51,15 @@ inline constexpr const char* kLeadingFailed =
     "was written.";
 inline constexpr const char* kBackupIncomplete =
     "The inverter's parameters could not all be read for the backup.\nThe download is stopped; nothing was written.";
+inline constexpr const char* kRunLockedReason = "not writable while the inverter runs";
+inline constexpr const char* kRunningQuestion =
+    "The inverter is running. It refuses these parameters while it runs:\n%s\nDo you want to write the others ?";
 inline constexpr const char* kBackupSaveFailed = "Fail to save the backup file.\nThe download is stopped; nothing was written.";
 }  // namespace transfer_text
 
-// The address written before all others in a download, when the model has one.
-std::optional<uint16_t> LeadingParameter(int model);
+// The address written before all others in a download, when the data file has one: the maximum
+// output frequency or speed, which bounds the other frequency parameters.
+std::optional<uint16_t> LeadingParameter(const ParameterData& data);
 
 // ".par" or ".usr" in any letter case; nothing for any other name.
 std::optional<TransferFileKind> TransferFileKindOf(const std::string& path);
@@ -91,6 +95,20 @@ struct CompareRow {
     bool failed = false;
 };
 
+// A parameter the drive answered with a refusal (out of range, not writable now, an exception):
+// listed, and the transfer carries on with the others.
+struct RefusedParameter {
+    uint16_t address = 0;
+    std::string name;
+    std::string reason;
+};
+
+// True when the drive itself answered the request with a refusal, as against a line that failed.
+bool IsRefusal(const CommReply& reply);
+
+// Registers hold 16 bits: a file's sign-extended -50 and the drive's 0xFFCE are one value.
+inline bool SameRegisterValue(uint32_t a, uint32_t b) { return (a & 0xFFFF) == (b & 0xFFFF); }
+
 // A written parameter that read back otherwise.
 struct VerifyMismatch {
     uint16_t address = 0;
@@ -104,8 +122,10 @@ class ParaTransfer : public CommClient {
 public:
     enum class State { Idle, Running, Paused, Stopping, Ended };
     enum class End { None, Finished, Stopped, Error };
-    enum class Phase { None, Backup, Leading, Transfer, Verify };
-    enum class PauseReason { Failure, Cancel };
+    enum class Phase { None, RunCheck, Backup, Leading, Transfer, Verify };
+    // DriveRunning: before the first write of a download, the drive runs and would refuse the
+    // parameters of RunLocked(); AnswerStop(false) writes the others.
+    enum class PauseReason { Failure, Cancel, DriveRunning };
 
     struct Options {
         bool verify = false;      // download: read back every written parameter
@@ -140,12 +160,24 @@ public:
     std::string FinalStatus() const;
     const TransferSet& Set() const { return set_; }
 
-    // Addresses whose request failed finally (and the user chose to go on).
+    // Addresses whose request failed finally (refused, or the user chose to go on).
     const std::vector<uint16_t>& Failed() const { return failed_; }
+    // Download to a running drive: the parameters it refuses while it runs, in set order.
+    const std::vector<uint16_t>& RunLocked() const { return runLocked_; }
+    // The refusals among them, in the order met, with the drive's reason.
+    const std::vector<RefusedParameter>& Refused() const { return refused_; }
     // Compare, in set order: differences and parameters that could not be read.
     const std::vector<CompareRow>& Differences() const { return differences_; }
     const std::vector<VerifyMismatch>& Mismatches() const { return mismatches_; }
     size_t WrittenCount() const { return written_.size(); }
+    // Written and acknowledged, in the order written.
+    std::vector<uint16_t> WrittenAddresses() const
+    {
+        std::vector<uint16_t> out;
+        for (const Step& s : written_)
+            out.push_back(s.address);
+        return out;
+    }
     size_t SkippedCount() const { return skipped_; }
     int ProgressDone() const { return done_; }
     int ProgressTotal() const { return total_; }
@@ -173,6 +205,7 @@ private:
     void Issue(const Step& step);
     void Succeeded(const Step& step, const CommReply& reply);
     void FailedFinally(const Step& step, const CommReply& reply);
+    void CheckRunState(uint32_t status);
     void FinishPhase();
     void EndWith(End end, const std::string& text = {});
     void Status(const std::string& text);
@@ -195,6 +228,9 @@ private:
     std::optional<size_t> leadingIndex_;
     std::unique_ptr<CParaArray> backup_;
     std::vector<uint16_t> failed_;
+    std::vector<RefusedParameter> refused_;
+    std::vector<uint16_t> runLocked_;
+    bool skipRunLocked_ = false;
     std::vector<Step> written_;
     std::vector<CompareRow> differences_;
     std::vector<VerifyMismatch> mismatches_;

@@ -67,7 +67,11 @@ public:
 class ScriptedFiles : public FileChooser {
 public:
     QString OpenFileName(const QString& title, const QString&, const QString&) override { return Next(title); }
-    QString SaveFileName(const QString& title, const QString&, const QString&, bool) override { return Next(title); }
+    QString SaveFileName(const QString& title, const QString&, const QString& folder, bool) override
+    {
+        folders.push_back(folder);
+        return Next(title);
+    }
     QString Next(const QString& title)
     {
         titles.push_back(title);
@@ -79,6 +83,7 @@ public:
     }
     std::deque<QString> names;  // an empty name cancels
     std::vector<QString> titles;
+    std::vector<QString> folders;  // where each save dialog started
 };
 
 class ScriptedHost : public FakeToolHost {

@@ -237,6 +237,9 @@ TEST_F(EditorFrame, SaveAsTrimsTheNameBeforeCheckingItAgainstOpenGroups)
     CCustom* first = f->Logic().NewUserGroup();
     files.names = {Path("one.usr")};
     ASSERT_TRUE(f->Logic().SaveUserGroup(*first));
+    // The dialog offered the untitled group's own name.
+    ASSERT_EQ(files.folders.size(), 1u);
+    EXPECT_TRUE(files.folders[0].endsWith("/custom_QM-E20_v1.2_1.usr")) << files.folders[0].toStdString();
     CCustom* second = f->Logic().NewUserGroup();
     second->AddEntry(FirstWritable(*f->Data())->address, 0);
     // The same name with blanks around it is the open group's file: refused, and asked again.
@@ -412,6 +415,55 @@ TEST_F(EditorFrame, ClosingAskesForModifiedGroupsAndFreesTheSlot)
     QSettings s(kCompanyKey, kApplicationKey);
     EXPECT_EQ(s.value("Para/File1").toString(), Path("last.usr"));
     EXPECT_TRUE(s.contains(QString("Main/Para PaneLayout%1").arg(slot)));
+}
+
+TEST_F(EditorFrame, ClosingAnOfflineEditorWithEditedValuesAsksToSaveTheParameterFile)
+{
+    const char* question = "Parameter data is modified\nDo you want to save to parameter file ?";
+    // Unchanged: no question.
+    QPointer<CParaFrame> f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(f->close());
+    EXPECT_TRUE(host.script.entries.empty());
+
+    // Edited, Yes, the file dialog cancelled: the editor stays with its values.
+    f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    const int slot = f->Station();
+    CItem* item = FirstWritable(*f->Data());
+    item->value = item->maximum;
+    files.names = {QString()};
+    host.script.answers = {true};
+    EXPECT_FALSE(f->close());
+    ASSERT_FALSE(host.script.entries.empty());
+    EXPECT_EQ(host.script.entries.front().text, question);
+    EXPECT_TRUE(host.frames.Find(kKindParameterEditor, slot));
+
+    // Yes and a name: saved, then closed; the file holds the edited value.
+    files.names = {Path("edited.par")};
+    host.script.answers = {true};
+    EXPECT_TRUE(f->close());
+    EXPECT_FALSE(host.frames.Find(kKindParameterEditor, slot));
+    CParaArray back(8, 0x0012);
+    ArchiveFile af;
+    af.Attach(Path("edited.par").toStdString(), &back);
+    ASSERT_TRUE(af.Load(false));
+    bool found = false;
+    for (size_t i = 0; i < back.Count(); ++i)
+        if (back.AddressAt(i) == item->address)
+            found = back.ValueAt(i) == item->maximum;
+    EXPECT_TRUE(found);
+
+    // Edited, No: closed without a file.
+    f = OpenOffline(8, 0x0012);
+    ASSERT_TRUE(f);
+    item = FirstWritable(*f->Data());
+    item->value = item->value == item->maximum ? item->minimum : item->maximum;
+    host.script.entries.clear();
+    host.script.answers = {false};
+    EXPECT_TRUE(f->close());
+    ASSERT_EQ(host.script.entries.size(), 1u);
+    EXPECT_EQ(host.script.entries.front().text, question);
 }
 
 TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)

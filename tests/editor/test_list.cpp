@@ -9,6 +9,7 @@
 #include "paramdb/UserGroup.h"
 
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTableView>
 
 namespace vm::test {
@@ -68,6 +69,20 @@ TEST_F(ParameterList, RowColourFollowsValueStatusAndDefault)
     EXPECT_EQ(model->State(0), ParaListModel::RowState::kDefault);
     g->EntryAt(0)->address = 0x7777;
     EXPECT_EQ(model->State(0), ParaListModel::RowState::kFailed);
+}
+
+TEST_F(ParameterList, AValuesOnlyRefreshRepaintsTheWholeRowBecauseItsColourFollowsTheValue)
+{
+    ShowAll();
+    QSignalSpy spy(model, &QAbstractItemModel::dataChanged);
+    frame->List().Refresh(true);
+    ASSERT_EQ(spy.count(), 1);
+    const auto topLeft = spy[0][0].value<QModelIndex>();
+    const auto bottomRight = spy[0][1].value<QModelIndex>();
+    EXPECT_EQ(topLeft.column(), 0);
+    EXPECT_EQ(bottomRight.column(), model->columnCount() - 1);
+    const auto roles = spy[0][2].value<QList<int>>();
+    EXPECT_TRUE(roles.isEmpty() || roles.contains(Qt::ForegroundRole));
 }
 
 TEST_F(ParameterList, AddressesSortAsNumbersAndEqualKeysKeepTheirOrder)

@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -130,7 +132,13 @@ TEST_F(OnlineDialogTest, CompareAsksToStopAfterAFailureOutsideTheReplyAndListsTh
     ASSERT_TRUE(Pump([&] { return !Questions().empty(); }));
     line.drive->SetSilenced(false);
     ASSERT_TRUE(Pump([&] { return !compare.IsRunning(); }));
-    EXPECT_EQ(Questions(), std::vector<std::string>{"Do you want to stop ?"});
+    // The question names the parameter and the reason.
+    ASSERT_EQ(Questions().size(), 1u);
+    const std::string question = Questions()[0];
+    EXPECT_EQ(question.find("0x"), 0u) << question;
+    EXPECT_NE(question.find(std::string(": ") + CommManager::ErrorText(kTimeoutError) + "\n\nDo you want to stop ?"),
+              std::string::npos)
+        << question;
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].failed);
     EXPECT_EQ(refreshed, 1);
@@ -243,6 +251,21 @@ TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParam
         if (b->text() == "Write(&W)")
             writeEnabled = b->isEnabled();
     EXPECT_FALSE(writeEnabled);
+}
+
+TEST_F(OnlineDialogTest, TheValueControlTakesTheFocusForChoiceAndBitParametersToo)
+{
+    CParaEditDlg choice(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
+    choice.show();
+    ASSERT_TRUE(Pump([&] { return choice.Logic().ControlsEnabled(); }));
+    EXPECT_TRUE(qobject_cast<QComboBox*>(choice.focusWidget())) << choice.focusWidget();
+
+    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr, host.messages);
+    bits->show();
+    ASSERT_TRUE(Pump([&] { return bits->Logic().ControlsEnabled(); }));
+    auto* box = qobject_cast<QCheckBox*>(bits->focusWidget());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), "Bit0");
 }
 
 TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextRowOpens)

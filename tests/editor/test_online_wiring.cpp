@@ -8,6 +8,7 @@
 #include "editor/ParaListView.h"
 #include "editor/ParaReadDlg.h"
 #include "tests/editor/TransferFixture.h"
+#include "tests/support/ModalProbe.h"
 
 #include <QAction>
 #include <QTest>
@@ -187,6 +188,36 @@ TEST_F(OnlineWiring, TheEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
     EXPECT_EQ(opened[1], model.ItemAt(1));
     EXPECT_FALSE(f->findChild<CParaEditDlg*>());
     EXPECT_EQ(f->List().SelectedRows(), std::vector<int>{1});
+}
+
+TEST_F(OnlineWiring, AReadThatFailsSaysWhatFailedAndKeepsWhatWasRead)
+{
+    CParaFrame* f = OpenOnline();
+    ASSERT_TRUE(f);
+    const CGroup* first = f->Data()->Groups().At(0);
+    ASSERT_GT(first->items.Count(), 6u);
+    const bool ok = RunUnderModal([&] { f->Online()->ReadAllGroups(); },
+                                  {{TopIs<CParaReadDlg>(), [](QWidget*) {}}},
+                                  [&] { return !f->findChild<CParaReadDlg*>(); },
+                                  [&] {
+                                      line.harness.Step(1);
+                                      auto* dlg = f->findChild<CParaReadDlg*>();
+                                      if (dlg && dlg->Logic().Done() >= 5)
+                                          line.drive->SetSilenced(true);
+                                  });
+    ASSERT_TRUE(ok);
+    ASSERT_FALSE(host.script.entries.empty());
+    const std::string text = host.script.entries.back().text;
+    EXPECT_EQ(host.script.entries.back().kind, MessageKind::Error);
+    const CItem* failed = first->items.At(5);
+    EXPECT_NE(text.find(std::to_string(failed->address & 0xFF) + " : " + failed->displayName), std::string::npos) << text;
+    EXPECT_NE(text.find(CommManager::ErrorText(kTimeoutError)), std::string::npos) << text;
+    EXPECT_NE(text.find("5 of " + std::to_string(f->Data()->TotalItemCount()) + " parameters were read"),
+              std::string::npos)
+        << text;
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(first->items.At(i)->valueStatus, 1) << i;
+    EXPECT_EQ(failed->valueStatus, 2);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Upload, download and compare against a simulated QM-A20, one request at a time on the real
 // communication manager.
 
+#include "catalogue/Registers.h"
 #include "editor/transfer/ParaTransfer.h"
 #include "paramdb/ObjectArchive.h"
 #include "tests/editor/TransferFixture.h"
@@ -55,7 +56,7 @@ protected:
                 pairs.emplace_back(item->address, item->writable ? v : item->defaultValue + 1);
             }
         if (leadingLast) {
-            auto lead = std::find_if(pairs.begin(), pairs.end(), [](auto& p) { return p.first == 0x5214; });
+            auto lead = std::find_if(pairs.begin(), pairs.end(), [](auto& p) { return p.first == 0x5215; });
             std::rotate(lead, lead + 1, pairs.end());
         }
         for (auto& [a, v] : pairs)
@@ -70,6 +71,34 @@ protected:
                && !transfer.IsRunning();
     }
 
+    // Two values above their maximum among legal ones: each refusal is listed with the drive's
+    // reason and the rest is written, without a stop question.
+    void ExpectRefusalsListedAndTheRestWritten(const std::string& reason)
+    {
+        CParaArray file(line.Data().Model(), line.Data().Version());
+        const CItem* first = line.Data().FindItem(0x5101);
+        const CItem* second = line.Data().FindItem(0x5103);
+        ASSERT_TRUE(first && first->writable && second && second->writable);
+        file.Append(0x5101, first->maximum + 1);
+        file.Append(0x5102, line.Data().FindItem(0x5102)->minimum);
+        file.Append(0x5103, second->maximum + 1);
+        file.Append(0x5104, line.Data().FindItem(0x5104)->minimum);
+        Save(file, File("bad.par"));
+        ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("bad.par"))));
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_TRUE(pauses.empty());
+        EXPECT_EQ(transfer.GetEnd(), End::Finished);
+        EXPECT_EQ(transfer.Failed(), (std::vector<uint16_t>{0x5101, 0x5103}));
+        ASSERT_EQ(transfer.Refused().size(), 2u);
+        EXPECT_EQ(transfer.Refused()[1].reason, reason);
+        EXPECT_EQ(transfer.WrittenCount(), 2u);
+        EXPECT_EQ(line.Register(0x5104), line.Data().FindItem(0x5104)->minimum);
+        EXPECT_EQ(line.Data().FindItem(0x5101)->valueStatus, 2);
+        const std::string status = transfer.FinalStatus();
+        EXPECT_EQ(status.find("Download action is finished, 2 parameters failed\n0x5101 "), 0u) << status;
+        EXPECT_NE(status.find(": refused, " + reason), std::string::npos) << status;
+    }
+
     QTemporaryDir dir;
     DriveOnLine line;
     MessageLog messages;
@@ -81,7 +110,7 @@ protected:
 TEST_F(TransferTest, UploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegisters)
 {
     // Some values away from the defaults, so a file of defaults would not pass.
-    ASSERT_EQ(line.drive->Force(0x5214, 5000), "");
+    ASSERT_EQ(line.drive->Force(0x5215, 5000), "");
     ASSERT_EQ(line.drive->Force(0x5101, 3), "");
     const std::string path = File("drive.par");
     ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, path)));
@@ -101,6 +130,57 @@ TEST_F(TransferTest, UploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegist
     EXPECT_EQ(transfer.FinalStatus(), "Upload action is finished");
 }
 
+TEST(LeadingParameter, isTheMaximumFrequencyOrSpeedOfEachModelsDataFile)
+{
+    const std::pair<const char*, uint16_t> expected[] = {
+        {"QM-A20", 0x5215}, {"QM-C20", 0x6214}, {"QM-E20", 0x8215}, {"QM-F20X", 0x921E}, {"QM-B20X", 0xA215}};
+    for (const auto& [model, address] : expected) {
+        SCOPED_TRACE(model);
+        test::LineHarness line(sim::Protocol::Kx485, 3, 1000, {});
+        line.AddStations({std::string("5:") + model});
+        StationRecord record;
+        test::ConnectRecord(record, *line.line.Station(5));
+        ASSERT_TRUE(record.paramData->IsLoaded());
+        EXPECT_EQ(LeadingParameter(*record.paramData), address);
+    }
+}
+
+TEST_F(TransferTest, ADownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
+{
+    line.drive->Write(reg::kRunCommand, reg::kRunForward);
+    line.drive->ClearJournal();
+    ASSERT_TRUE(line.drive->Running());
+    CParaArray file = ChangedSet(false);
+    Save(file, File("run.par"));
+
+    // Cancel: nothing reaches the drive.
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
+    line.harness.StepUntil([&] { return !pauses.empty(); });
+    ASSERT_EQ(pauses, std::vector<Reason>{Reason::DriveRunning});
+    ASSERT_FALSE(transfer.RunLocked().empty());
+    for (uint16_t a : transfer.RunLocked())
+        EXPECT_EQ(line.Data().FindItem(a)->runWritable, 0) << a;
+    transfer.AnswerStop(true);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(transfer.GetEnd(), End::Stopped);
+    EXPECT_TRUE(line.drive->Journal().empty());
+
+    // Go on: the others are written, the run-locked ones listed once each and never sent.
+    pauses.clear();
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
+    line.harness.StepUntil([&] { return !pauses.empty(); });
+    const std::vector<uint16_t> locked = transfer.RunLocked();
+    transfer.AnswerStop(false);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(pauses, std::vector<Reason>{Reason::DriveRunning});
+    EXPECT_EQ(transfer.GetEnd(), End::Finished);
+    EXPECT_EQ(transfer.Refused().size(), locked.size());
+    EXPECT_GT(transfer.WrittenCount(), 0u);
+    for (const auto& e : line.drive->Journal())
+        EXPECT_EQ(std::count(locked.begin(), locked.end(), e.address), 0) << e.address;
+    EXPECT_NE(transfer.FinalStatus().find(": refused, not writable while the inverter runs"), std::string::npos);
+}
+
 TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
 {
     CParaArray file = ChangedSet(true);
@@ -111,8 +191,8 @@ TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
 
     const auto& journal = line.drive->Journal();
     ASSERT_FALSE(journal.empty());
-    EXPECT_EQ(journal.front().address, 0x5214);
-    EXPECT_EQ(std::count_if(journal.begin(), journal.end(), [](auto& e) { return e.address == 0x5214; }), 1);
+    EXPECT_EQ(journal.front().address, 0x5215);
+    EXPECT_EQ(std::count_if(journal.begin(), journal.end(), [](auto& e) { return e.address == 0x5215; }), 1);
     size_t writable = 0;
     for (size_t i = 0; i < file.Count(); ++i) {
         const CItem* item = line.Data().FindItem(file.AddressAt(i));
@@ -128,33 +208,58 @@ TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
     EXPECT_EQ(transfer.SkippedCount(), file.Count() - writable);
 }
 
-TEST_F(TransferTest, AValueOutsideTheDrivesRangeIsAFailedParameterCountedInTheFinalStatus)
+TEST_F(TransferTest, ValuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
 {
-    CParaArray file(line.Data().Model(), line.Data().Version());
-    const CItem* item = line.Data().FindItem(0x5101);
+    ExpectRefusalsListedAndTheRestWritten(CommManager::ErrorText(kDataRangeError));
+}
+
+class ModbusTransferTest : public TransferTest {
+protected:
+    ModbusTransferTest() : TransferTest(sim::Protocol::Modbus) {}
+};
+
+TEST_F(ModbusTransferTest, ValuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
+{
+    ExpectRefusalsListedAndTheRestWritten(CommManager::ErrorText(ModbusExceptionError(3)));
+}
+
+// A file made offline holds a negative value sign-extended; the drive and the upload hold the
+// 16-bit register. Both are the same value to compare, verify and download.
+TEST_F(TransferTest, ANegativeValueOfASignedParameterComparesEqualToTheDrivesRegister)
+{
+    const uint16_t address = 0x550E;
+    const CItem* item = line.Data().FindItem(address);
     ASSERT_TRUE(item && item->writable);
-    file.Append(0x5101, item->maximum + 1);
-    file.Append(0x5102, line.Data().FindItem(0x5102)->minimum);
-    Save(file, File("bad.par"));
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("bad.par"))));
-    line.harness.StepUntil([&] { return transfer.GetState() != ParaTransfer::State::Running; });
-    ASSERT_EQ(pauses, std::vector<Reason>{Reason::Failure});
-    EXPECT_NE(statuses.back().find("Data Range Error"), std::string::npos) << statuses.back();
-    transfer.AnswerStop(false);
+    CParaArray file(line.Data().Model(), line.Data().Version());
+    file.Append(address, static_cast<uint32_t>(-50));
+    Save(file, File("neg.par"));
+    ParaTransfer::Options verify;
+    verify.verify = true;
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("neg.par")), verify));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(transfer.GetEnd(), End::Finished);
-    EXPECT_EQ(transfer.Failed(), std::vector<uint16_t>{0x5101});
-    EXPECT_EQ(transfer.WrittenCount(), 1u);
-    EXPECT_EQ(line.Data().FindItem(0x5101)->valueStatus, 2);
-    EXPECT_EQ(transfer.FinalStatus(), "Download action is finished, 1 parameters failed");
+    EXPECT_TRUE(transfer.Mismatches().empty());
+    EXPECT_EQ(line.Register(address), 0xFFCE);
+
+    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(transfer.GetEnd(), End::Finished);
+    EXPECT_TRUE(transfer.Differences().empty());
+
+    // A real difference in the low 16 bits still shows.
+    ASSERT_EQ(line.drive->Force(address, 0xFFCD), "");
+    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.Differences().size(), 1u);
+    EXPECT_EQ(transfer.Differences()[0].address, address);
 }
 
 TEST_F(TransferTest, AFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
 {
     CParaArray file = ChangedSet(false);
     for (size_t i = 0; i < file.Count(); ++i)
-        if (file.AddressAt(i) == 0x5214)
-            file.SetValueAt(i, line.Data().FindItem(0x5214)->maximum + 1);
+        if (file.AddressAt(i) == 0x5215)
+            file.SetValueAt(i, line.Data().FindItem(0x5215)->maximum + 1);
     Save(file, File("lead.par"));
     ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("lead.par"))));
     ASSERT_TRUE(RunToEnd());
@@ -162,7 +267,7 @@ TEST_F(TransferTest, AFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
     EXPECT_TRUE(pauses.empty());
     EXPECT_EQ(transfer.WrittenCount(), 0u);
     for (const auto& e : line.drive->Journal())
-        EXPECT_EQ(e.address, 0x5214);
+        EXPECT_EQ(e.address, 0x5215);
     EXPECT_NE(transfer.ErrorText().find("must be written first"), std::string::npos);
 }
 

@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QDialog>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -465,4 +467,20 @@ TEST_F(KeypadLine, TheWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
     EXPECT_TRUE(line.manager.MonitorAddresses(3).size() == 2);  // only the record feeder's
     QSettings s(kCompanyKey, kApplicationKey);
     EXPECT_EQ(s.value(QStringLiteral("KPDMon/Mon Addr 3-1")).toUInt(), uint(reg::kFreqCommand));
+}
+
+TEST_F(KeypadLine, ADisconnectUnderTheEditDialogClosesTheDialogWithTheWindow)
+{
+    Add("3:QM-B20X");
+    RegisterKeypadKind(host.frames);
+    QPointer<CKPDFrame> frame = static_cast<CKPDFrame*>(host.frames.OpenOrActivate(kKindKeypad, 3));
+    ASSERT_TRUE(frame);
+    QPointer<QDialog> edit = frame->View()->OpenEdit(0);
+    ASSERT_TRUE(edit);
+    EXPECT_TRUE(edit->isVisible());
+    host.Record(3).Reset();
+    host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+    QTRY_VERIFY(frame.isNull());
+    EXPECT_TRUE(edit.isNull());
+    EXPECT_FALSE(host.frames.Exists(kKindKeypad, 3));
 }

@@ -5,7 +5,7 @@
 #include "../support/FakeToolHost.h"
 #include "../support/LineHarness.h"
 #include "catalogue/Registers.h"
-#include "scope/CScopeFrame.h"
+#include "scope/ScopeFrame.h"
 #include "scope/ScopeKind.h"
 #include "scope/ScopeView.h"
 

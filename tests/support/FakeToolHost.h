@@ -49,6 +49,7 @@ public:
     const DataFileVersions& Versions() const override { return versions; }
     const ProgramFolders& Folders() const override { return folders; }
     MessageSink& Messages() override { return messages; }
+    bool MessageBoxes() const override { return boxes; }
     CToolFrameList& Frames() override { return frames; }
     QWidget* MainWindow() override { return nullptr; }
 
@@ -58,6 +59,8 @@ public:
     ProgramFolders folders;
     DataFileVersions versions;
     MessageLog messages;
+    // Tool windows show real boxes (the disconnect-under-dialog tests).
+    bool boxes = false;
 
 private:
     CommManager ownComm_;

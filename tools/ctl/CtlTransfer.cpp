@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vm::ctl {
@@ -114,7 +115,20 @@ void CtlTransfer::Identified()
         };
     }
     // A drive that gave up answering ends the command; a refused parameter is counted.
-    transfer_->onPaused = [this](ParaTransfer::PauseReason) { transfer_->AnswerStop(transfer_->LastErrorCode() == kGiveUp); };
+    // Refusals are listed without a pause; a pause is a drive that stopped answering, or an
+    // interrupt: both end the command.
+    transfer_->onPaused = [this](ParaTransfer::PauseReason reason) {
+        if (reason == ParaTransfer::PauseReason::DriveRunning) {
+            // Nothing is written to a running drive from here: half a parameter set is worse.
+            err_ << "varimonctl: the inverter is running and refuses these parameters while it runs:\n";
+            for (uint16_t a : transfer_->RunLocked()) {
+                const CItem* item = record_.paramData->FindItem(a);
+                err_ << Hex(a) << " " << (item ? item->displayName : std::string()) << "\n";
+            }
+            err_ << "stop it and download again; nothing was written\n";
+        }
+        transfer_->AnswerStop(true);
+    };
     transfer_->onEnded = [this] { Ended(); };
     ParaTransfer::Options o;
     o.verify = options_.verify;
@@ -128,6 +142,20 @@ void CtlTransfer::Ended()
 {
     if (progressShown_)
         err_ << "\n";
+    if (signal_ != 0) {
+        const auto written = transfer_->WrittenAddresses();
+        err_ << "varimonctl: interrupted; " << OperationName(options_.command) << " stopped after "
+             << transfer_->ProgressDone() << " of " << transfer_->ProgressTotal() << " parameters";
+        if (options_.command == Command::Download) {
+            err_ << "; " << written.size() << " written:";
+            for (uint16_t a : written)
+                err_ << " " << Hex(a);
+        }
+        if (options_.command == Command::Upload)
+            err_ << "; " << options_.file << " not written";
+        err_ << "\n";
+        return Finish(128 + signal_);
+    }
     if (transfer_->GetEnd() != ParaTransfer::End::Finished) {
         const bool gaveUp = transfer_->GetEnd() == ParaTransfer::End::Stopped && !transfer_->Failed().empty();
         err_ << "*** " << (gaveUp ? transfer_->ErrorText() : transfer_->FinalStatus()) << " ***\n";
@@ -147,9 +175,13 @@ void CtlTransfer::Report()
     };
     int code = kExitOk;
     QJsonArray failed;
+    const auto& refused = transfer_->Refused();
     for (uint16_t a : transfer_->Failed()) {
         failed.append(a);
-        if (options_.command != Command::Compare)
+        const auto r = std::find_if(refused.begin(), refused.end(), [a](const RefusedParameter& p) { return p.address == a; });
+        if (r != refused.end())
+            err_ << Hex(a) << " " << name(a) << ": refused, " << r->reason << "\n";
+        else if (options_.command != Command::Compare)
             err_ << Hex(a) << " " << name(a) << " failed\n";
     }
     if (!transfer_->Failed().empty())
@@ -190,7 +222,9 @@ void CtlTransfer::Report()
         summary.insert("skipped", static_cast<int>(transfer_->SkippedCount()));
         if (options_.verify)
             summary.insert("mismatches", mismatches);
-        Line(transfer_->FinalStatus() + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
+        // The refusals are on stderr already: the summary keeps to its one line.
+        const std::string status = transfer_->FinalStatus();
+        Line(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
                  + std::to_string(transfer_->SkippedCount()) + " skipped",
              Compact(summary));
         break;
@@ -220,17 +254,19 @@ void CtlTransfer::Report()
     Finish(code);
 }
 
-void CtlTransfer::Interrupt()
+void CtlTransfer::Interrupt(int signal)
 {
-    if (finished_)
+    if (finished_ || signal_ != 0)
         return;
+    signal_ = signal;
     if (transfer_ && transfer_->IsRunning()) {
-        // Ends now, or with the reply of the request already on the line.
+        // Ends now, or with the reply of the request already on the line (onPaused answers).
         transfer_->RequestStop();
-        transfer_->AnswerStop(true);
         return;
     }
-    Finish(kExitCommFailure);
+    manager_.DropRequests(this);
+    err_ << "varimonctl: interrupted before the transfer began\n";
+    Finish(128 + signal);
 }
 
 void CtlTransfer::Finish(int code)

@@ -26,7 +26,8 @@ public:
     ~CtlTransfer() override;
 
     void Begin();
-    void Interrupt();
+    // SIGINT or SIGTERM: stops after the request on the line and exits 128 + the signal.
+    void Interrupt(int signal);
     bool Finished() const { return finished_; }
     int ExitCode() const { return exitCode_; }
     std::function<void()> onFinished;
@@ -48,6 +49,7 @@ private:
     StationRecord record_;
     std::unique_ptr<ParaTransfer> transfer_;
     bool progressShown_ = false;
+    int signal_ = 0;
     bool finished_ = false;
     int exitCode_ = 0;
 };

@@ -25,9 +25,9 @@ namespace {
 
 int g_interruptPipe[2] = {-1, -1};
 
-void OnInterrupt(int)
+void OnInterrupt(int signal)
 {
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t n = ::write(g_interruptPipe[1], &byte, 1);
 }
 
@@ -74,7 +74,11 @@ int RunFileCommand(QCoreApplication& app, vm::CommDriver& driver, vm::ctl::CtlOp
         std::signal(SIGTERM, OnInterrupt);
     }
     QSocketNotifier interrupt(g_interruptPipe[0], QSocketNotifier::Read);
-    QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { transfer.Interrupt(); });
+    QObject::connect(&interrupt, &QSocketNotifier::activated, [&] {
+        char signal = 0;
+        if (::read(g_interruptPipe[0], &signal, 1) == 1)
+            transfer.Interrupt(signal);
+    });
     transfer.Begin();
     const int code = app.exec();
     driver.Stop();

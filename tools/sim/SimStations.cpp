@@ -34,7 +34,7 @@ constexpr DemoRating kDemoRatings[] = {
 std::vector<uint16_t> VersionsOf(const std::filesystem::path& dataDir, int model)
 {
     DataFileVersions versions;
-    versions.Scan(dataDir.parent_path());
+    versions.ScanData(dataDir);
     return versions.AvailableVersions(model);
 }
 
@@ -69,7 +69,7 @@ std::vector<ParamRegister> LoadParamRegisters(const std::filesystem::path& dataD
 std::vector<StationSpec> DemoLine(const std::filesystem::path& dataDir)
 {
     DataFileVersions versions;
-    versions.Scan(dataDir.parent_path());
+    versions.ScanData(dataDir);
     std::vector<StationSpec> specs;
     int id = 1;
     for (const DemoRating& rating : kDemoRatings) {

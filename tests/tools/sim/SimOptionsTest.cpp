@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <unistd.h>
+
 namespace vm::sim {
 namespace {
 
@@ -84,6 +87,23 @@ TEST(SimOptions, demoLineHasEveryShippedModelAndOneUnsupported)
     EXPECT_NE(notes[0].find("station 6"), std::string::npos);
     uint16_t scale = 0;
     EXPECT_EQ(line.Station(1)->Read(0x5347, scale), Access::Ok);
+}
+
+TEST(SimOptions, aDataFolderOfAnyNameGivesTheSameLine)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("varimon-sim-data-" + std::to_string(::getpid()));
+    const fs::path renamed = dir / "parameter files";
+    fs::create_directories(dir);
+    fs::copy(VARIMON_TEST_DATA_DIR, renamed, fs::copy_options::recursive);
+    const auto specs = DemoLine(renamed);
+    ASSERT_EQ(specs.size(), DemoLine(VARIMON_TEST_DATA_DIR).size());
+    SimLine line(Protocol::Kx485, {});
+    std::vector<std::string> notes;
+    PopulateLine(specs, renamed, line, notes);
+    EXPECT_EQ(notes.size(), 1u);  // the unsupported model only: every other drive has its parameters
+    std::error_code ec;
+    fs::remove_all(dir, ec);
 }
 
 }  // namespace

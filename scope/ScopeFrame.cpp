@@ -1,4 +1,4 @@
-#include "scope/CScopeFrame.h"
+#include "scope/ScopeFrame.h"
 
 #include "frames/ToolHost.h"
 #include "platform/Settings.h"
@@ -235,7 +235,7 @@ bool CScopeFrame::OpenRecentFile(const QString& path)
 
 void CScopeFrame::OpenScopeFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Scope File"), StoredFolder("Scope File Dir"),
+    const QString path = CFloatFrame::OpenFileName(this, QStringLiteral("Open Scope File"), StoredFolder("Scope File Dir"),
                                                       QStringLiteral("Scope File (*.sco)"));
     if (path.isEmpty())
         return;
@@ -249,7 +249,7 @@ void CScopeFrame::SaveScopeFile()
 {
     QString path = view_->ScopeFilePath();
     if (path.isEmpty()) {
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
+        path = CFloatFrame::SaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
                                             QStringLiteral("Scope File (*.sco)"));
         if (path.isEmpty())
             return;
@@ -273,7 +273,7 @@ void CScopeFrame::ExportPicture(StripChart::PictureFormat format)
     const char* filters[4] = {"SVG File (*.svg)", "JPEG File (*.jpg)", "BMP File (*.bmp)", "PNG File (*.png)"};
     const char* exts[4] = {".svg", ".jpg", ".bmp", ".png"};
     const int f = static_cast<int>(format);
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Graph Image Save"), StoredFolder("ScopeGraph File Dir"),
+    QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Graph Image Save"), StoredFolder("ScopeGraph File Dir"),
                                                 QString::fromLatin1(filters[f]));
     if (path.isEmpty())
         return;
@@ -289,7 +289,7 @@ void CScopeFrame::Print()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (RunModal(dialog) != QDialog::Accepted)
         return;
     view_->PrintTo(printer);
 }
