@@ -66,7 +66,6 @@ LineHealthView::LineHealthView(RowSource rows, ResetCounters reset, QWidget* par
     layout->setSpacing(0);
     layout->addWidget(note_);
     layout->addWidget(table_, 1);
-    layout->addWidget(lineNote_);
     layout->addLayout(buttons);
 
     timer_.setInterval(kRefreshMs);

@@ -42,7 +42,6 @@ private:
     RowSource rows_;
     ResetCounters reset_;
     Clock clock_;
-    std::function<QString()> note_;
     LineHealthModel model_;
     QTableView* table_ = nullptr;
     QPushButton* resetButton_ = nullptr;
