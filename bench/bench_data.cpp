@@ -48,8 +48,8 @@ int main(int argc, char** argv)
     const std::string folder = argc > 1 ? argv[1] : VARIMON_SOURCE_DIR "/data";
     std::vector<Source> sources;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->path().extension() != ".json")
             continue;
         std::ifstream in(it->path(), std::ios::binary);

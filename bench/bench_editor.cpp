@@ -13,17 +13,23 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <malloc.h>
 #include <chrono>
 #include <cstdio>
-#include <malloc.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
-size_t HeapInUse() { return mallinfo2().uordblks; }
+size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
 
 std::optional<vm::ModeChoice> Setup(vm::ToolHost& host, int station, vm::ModeUse use, QWidget*)
 {
@@ -94,15 +100,18 @@ int main(int argc, char** argv)
     constexpr int kHeld = 8;
     const size_t heapBefore = HeapInUse();
     for (int i = 0; i < kHeld; ++i) {
-        auto* f = static_cast<vm::CParaFrame*>(host.frames.Open(vm::kKindParameterEditor, host.frames.FreeOfflineStation()));
+        auto* f = static_cast<vm::CParaFrame*>(
+            host.frames.Open(vm::kKindParameterEditor, host.frames.FreeOfflineStation()));
         f->List().Show(vm::ParaNode{vm::NodeKind::kGroupRoot, nullptr, nullptr});
     }
     QCoreApplication::processEvents();
     const size_t heapAfter = HeapInUse();
 
     std::printf("largest data file: QM-A20 2.16, %d parameters\n", rowsPerList);
-    std::printf("editors opened: %.1f per second (%.2f ms each)\n", kOpens / openSeconds, 1000.0 * openSeconds / kOpens);
-    std::printf("list rows filled and formatted: %.0f per second (%zu characters)\n", rows / fillSeconds, chars);
+    std::printf("editors opened: %.1f per second (%.2f ms each)\n", kOpens / openSeconds,
+                1000.0 * openSeconds / kOpens);
+    std::printf("list rows filled and formatted: %.0f per second (%zu characters)\n", rows / fillSeconds,
+                chars);
     std::printf("heap held by one open editor: %.1f KiB\n",
                 static_cast<double>(heapAfter - heapBefore) / kHeld / 1024.0);
     host.frames.CloseAll();

@@ -72,8 +72,9 @@ int main(int argc, char** argv)
     frame.resize(1000, 900);
     frame.show();
     frame.Startup();
-    if (!QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == kStations &&
-                                      !frame.Network().Scanning(); }, 60000)) {
+    if (!QTest::qWaitFor(
+            [&] { return frame.Network().ConnectedCount() == kStations && !frame.Network().Scanning(); },
+            60000)) {
         std::fprintf(stderr, "only %d stations connected\n", frame.Network().ConnectedCount());
         return 1;
     }

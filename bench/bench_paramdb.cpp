@@ -27,8 +27,8 @@ int main(int argc, char** argv)
     fs::path largest;
     std::uintmax_t largestSize = 0;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file() && it->path().extension() == ".dat" && it->file_size() > largestSize) {
             largest = it->path();
             largestSize = it->file_size();
@@ -81,7 +81,8 @@ int main(int argc, char** argv)
     const double formatSeconds = Seconds(formatStart);
 
     std::printf("file: %s (%ju bytes, %d items)\n", largest.c_str(), largestSize, items);
-    std::printf("load: %.0f items/s (%.3f ms per load)\n", items * kLoads / loadSeconds, loadSeconds * 1000 / kLoads);
+    std::printf("load: %.0f items/s (%.3f ms per load)\n", items * kLoads / loadSeconds,
+                loadSeconds * 1000 / kLoads);
     std::printf("format (value, default, min, max, unit): %.0f items/s\n", items * kRounds / formatSeconds);
     std::printf("(%zu text bytes)\n", textBytes);
     return 0;

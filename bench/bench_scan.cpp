@@ -46,10 +46,13 @@ int main(int argc, char** argv)
     const ScanRun normal = Scan(link, {});
     const int quickFound = static_cast<int>(quick.out.count('\n'));
     const int normalFound = static_cast<int>(normal.out.count('\n'));
-    std::printf("  normal: %6.2f s, %d stations found (exit %d)\n", normal.seconds, normalFound, normal.exitCode);
-    std::printf("  quick:  %6.2f s, %d stations found (exit %d)\n", quick.seconds, quickFound, quick.exitCode);
-    std::printf("  quick / normal = %.3f (%.1f times faster), same stations: %s\n", quick.seconds / normal.seconds,
-                normal.seconds / quick.seconds, quick.out == normal.out ? "yes" : "NO");
+    std::printf("  normal: %6.2f s, %d stations found (exit %d)\n", normal.seconds, normalFound,
+                normal.exitCode);
+    std::printf("  quick:  %6.2f s, %d stations found (exit %d)\n", quick.seconds, quickFound,
+                quick.exitCode);
+    std::printf("  quick / normal = %.3f (%.1f times faster), same stations: %s\n",
+                quick.seconds / normal.seconds, normal.seconds / quick.seconds,
+                quick.out == normal.out ? "yes" : "NO");
     sim.terminate();
     sim.waitForFinished(30000);
     return quick.out == normal.out && quickFound == 5 ? 0 : 1;

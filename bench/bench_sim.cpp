@@ -97,26 +97,29 @@ void Measure(const char* name, int protocol, const QString& link, qint64 simPid)
     const double tps = static_cast<double>(counter.transactions) / seconds;
     const double bound = 1000.0 / kTickMs;
     const double perTx = counter.transactions ? 1e6 / static_cast<double>(counter.transactions) : 0;
-    std::printf("%-7s %ld transactions (%ld failed) in %.2f s: %.1f transactions/s = %.2f of the tick bound "
-                "(%.1f/s), %.1f values/s\n",
-                name, counter.transactions, counter.failures, seconds, tps, tps / bound, bound,
-                static_cast<double>(counter.values) / seconds);
+    std::printf(
+        "%-7s %ld transactions (%ld failed) in %.2f s: %.1f transactions/s = %.2f of the tick bound "
+        "(%.1f/s), %.1f values/s\n",
+        name, counter.transactions, counter.failures, seconds, tps, tps / bound, bound,
+        static_cast<double>(counter.values) / seconds);
     std::printf("        CPU per transaction: master %.0f us, simulator %.0f us\n", cpu * perTx, sim * perTx);
 }
 
 void WireTimes()
 {
     const uint16_t words[5] = {};
-    const size_t kxPair = vm::kx485::Frame(vm::kx485::BuildExecute(1)).size() +
-                          vm::kx485::BuildAck(1, 'Y', words).size();
+    const size_t kxPair =
+        vm::kx485::Frame(vm::kx485::BuildExecute(1)).size() + vm::kx485::BuildAck(1, 'Y', words).size();
     const size_t mbPair = vm::modbus::BuildRead(1, 5).size() + vm::modbus::BuildReadReply(1, 0).size();
     std::printf("wire time of one frame pair (10 bits a byte) and the line's own bound:\n");
     for (int baud : {9600, 19200, 38400}) {
-        for (auto [name, bytes, values] : {std::tuple{"kx485 Y", kxPair, 5}, std::tuple{"modbus", mbPair, 1}}) {
+        for (auto [name, bytes, values] :
+             {std::tuple{"kx485 Y", kxPair, 5}, std::tuple{"modbus", mbPair, 1}}) {
             const double ms = static_cast<double>(bytes * kBitsPerByte) * 1000.0 / baud;
-            std::printf("  %5d baud %-8s %2zu bytes %6.2f ms -> %6.1f transactions/s, %6.1f values/s "
-                        "(tick bound 33.3/s)\n",
-                        baud, name, bytes, ms, 1000.0 / ms, values * 1000.0 / ms);
+            std::printf(
+                "  %5d baud %-8s %2zu bytes %6.2f ms -> %6.1f transactions/s, %6.1f values/s "
+                "(tick bound 33.3/s)\n",
+                baud, name, bytes, ms, 1000.0 / ms, values * 1000.0 / ms);
         }
     }
 }
@@ -135,8 +138,8 @@ int main(int argc, char** argv)
     QProcess sim;
     if (!bench::StartSimulator(sim, args))
         return 1;
-    std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations, std::size(kAddresses),
-                kTicks, kTickMs);
+    std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations,
+                std::size(kAddresses), kTicks, kTickMs);
     Measure("kx485", vm::kKx485, link, sim.processId());
     Measure("modbus", vm::kModbusRtu, link, sim.processId());
     WireTimes();

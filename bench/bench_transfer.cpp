@@ -31,7 +31,8 @@ std::pair<std::string, int> LargestDataFile(int& model)
 {
     std::filesystem::path best;
     for (const auto& e : std::filesystem::recursive_directory_iterator(VARIMON_DATA_DIR))
-        if (e.path().extension() == ".dat" && (best.empty() || e.file_size() > std::filesystem::file_size(best)))
+        if (e.path().extension() == ".dat" &&
+            (best.empty() || e.file_size() > std::filesystem::file_size(best)))
             best = e.path();
     const std::string stem = best.stem().string();  // QM-A20_0210
     const size_t us = stem.rfind('_');
@@ -48,8 +49,8 @@ struct Run {
     bool ok = false;
 };
 
-Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOperation op, const std::string& file,
-             bool verify)
+Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOperation op,
+             const std::string& file, bool verify)
 {
     vm::MessageLog messages;
     vm::TransferSet set;
@@ -72,8 +73,8 @@ Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOp
     Run run;
     run.seconds = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
     run.requests = requests + (op == vm::TransferOperation::Download ? 1 : 0);  // the leading write
-    run.ok = transfer.GetEnd() == vm::ParaTransfer::End::Finished && transfer.Failed().empty()
-             && transfer.Mismatches().empty();
+    run.ok = transfer.GetEnd() == vm::ParaTransfer::End::Finished && transfer.Failed().empty() &&
+             transfer.Mismatches().empty();
     if (op == vm::TransferOperation::Upload)
         run.ok = run.ok && transfer.SaveUpload(file, messages);
     return run;
@@ -83,28 +84,34 @@ void Report(const char* what, const Run& r, int parameters)
 {
     const double perSecond = parameters / r.seconds;
     const double bound = 1000.0 / kTickMs;
-    std::printf("  %-22s %s %4d parameters, %4d requests in %6.2f s: %6.1f parameters/s, %6.1f requests/s = %.2f of "
-                "the tick bound (%.1f requests/s)\n",
-                what, r.ok ? "ok  " : "FAIL", parameters, r.requests, r.seconds, perSecond, r.requests / r.seconds,
-                r.requests / r.seconds / bound, bound);
+    std::printf(
+        "  %-22s %s %4d parameters, %4d requests in %6.2f s: %6.1f parameters/s, %6.1f requests/s = %.2f of "
+        "the tick bound (%.1f requests/s)\n",
+        what, r.ok ? "ok  " : "FAIL", parameters, r.requests, r.seconds, perSecond, r.requests / r.seconds,
+        r.requests / r.seconds / bound, bound);
 }
 
 void WireTimes(int parameters, int writable)
 {
     const uint16_t one[1] = {};
-    const size_t kxRead = vm::kx485::Frame(vm::kx485::BuildRead(1, 0x5101)).size() + vm::kx485::BuildAck(1, 'R', one).size();
-    const size_t kxWrite = vm::kx485::Frame(vm::kx485::BuildWrite(1, 0x5101, 0)).size() + vm::kx485::BuildAck(1, 'W').size();
+    const size_t kxRead =
+        vm::kx485::Frame(vm::kx485::BuildRead(1, 0x5101)).size() + vm::kx485::BuildAck(1, 'R', one).size();
+    const size_t kxWrite =
+        vm::kx485::Frame(vm::kx485::BuildWrite(1, 0x5101, 0)).size() + vm::kx485::BuildAck(1, 'W').size();
     const size_t mbRead = vm::modbus::BuildRead(1, 0x5101).size() + 7;
     const size_t mbWrite = vm::modbus::BuildWrite(1, 0x5101, 0).size() + 8;
-    std::printf("the same transfers on a wire (10 bits a byte, no gaps or turnaround), and the tick-bound time:\n");
+    std::printf(
+        "the same transfers on a wire (10 bits a byte, no gaps or turnaround), and the tick-bound time:\n");
     for (int baud : {9600, 19200, 38400}) {
-        for (auto [name, read, write] : {std::tuple{"kx485", kxRead, kxWrite}, std::tuple{"modbus", mbRead, mbWrite}}) {
+        for (auto [name, read, write] :
+             {std::tuple{"kx485", kxRead, kxWrite}, std::tuple{"modbus", mbRead, mbWrite}}) {
             const double up = static_cast<double>(read * kBitsPerByte) * parameters / baud;
             const double down = static_cast<double>(write * kBitsPerByte) * writable / baud;
-            std::printf("  %5d baud %-6s upload %5.2f s, download %5.2f s, download+verify %5.2f s "
-                        "(tick bound: %.2f / %.2f s)\n",
-                        baud, name, up, down, down + static_cast<double>(read * kBitsPerByte) * writable / baud,
-                        parameters * kTickMs / 1000.0, writable * kTickMs / 1000.0);
+            std::printf(
+                "  %5d baud %-6s upload %5.2f s, download %5.2f s, download+verify %5.2f s "
+                "(tick bound: %.2f / %.2f s)\n",
+                baud, name, up, down, down + static_cast<double>(read * kBitsPerByte) * writable / baud,
+                parameters * kTickMs / 1000.0, writable * kTickMs / 1000.0);
         }
     }
 }
@@ -145,7 +152,8 @@ int main(int argc, char** argv)
     for (const auto& g : record.paramData->Groups())
         for (const auto& item : g->items)
             writable += item->writable ? 1 : 0;
-    std::printf("%s version %04X: %d parameters, %d writable\n", modelName.c_str(), version, parameters, writable);
+    std::printf("%s version %04X: %d parameters, %d writable\n", modelName.c_str(), version, parameters,
+                writable);
     const std::string file = dir.filePath("drive.par").toStdString();
     for (auto [name, protocol] : {std::pair{"kx485", vm::kKx485}, std::pair{"modbus", vm::kModbusRtu}}) {
         vm::CommDriver driver;
@@ -157,11 +165,13 @@ int main(int argc, char** argv)
             return 1;
         }
         std::printf("%s:\n", name);
-        Report("upload", Transfer(driver.Manager(), record, vm::TransferOperation::Upload, file, false), parameters);
+        Report("upload", Transfer(driver.Manager(), record, vm::TransferOperation::Upload, file, false),
+               parameters);
         // A download writes the writable parameters only.
-        Report("download", Transfer(driver.Manager(), record, vm::TransferOperation::Download, file, false), writable);
-        Report("download --verify", Transfer(driver.Manager(), record, vm::TransferOperation::Download, file, true),
+        Report("download", Transfer(driver.Manager(), record, vm::TransferOperation::Download, file, false),
                writable);
+        Report("download --verify",
+               Transfer(driver.Manager(), record, vm::TransferOperation::Download, file, true), writable);
         driver.Stop();
     }
     WireTimes(parameters, writable);

@@ -25,7 +25,10 @@ std::optional<uint16_t> VersionOfTitle(const std::string& title)
 
 }  // namespace
 
-void DataFileVersions::Scan(const std::filesystem::path& programFolder) { ScanData(programFolder / "Data"); }
+void DataFileVersions::Scan(const std::filesystem::path& programFolder)
+{
+    ScanData(programFolder / "Data");
+}
 
 void DataFileVersions::ScanData(const std::filesystem::path& dataFolder)
 {

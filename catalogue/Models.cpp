@@ -10,17 +10,16 @@ namespace vm {
 namespace {
 
 constexpr std::array<const char*, 14> kNameTable = {
-    "Unknown", "No Connection", "Not Support",
-    "QM-A10", "QM-B1", "QM-C1", "QM-D1", "QM-A20", "QM-C20",
-    "------", "QM-B20", "QM-E20", "QM-F20X", "QM-B20X",
+    "Unknown", "No Connection", "Not Support", "QM-A10", "QM-B1",  "QM-C1",   "QM-D1",
+    "QM-A20",  "QM-C20",        "------",      "QM-B20", "QM-E20", "QM-F20X", "QM-B20X",
 };
 
 constexpr std::array<int, 5> kSupported = {kModelQmA20, kModelQmC20, kModelQmE20, kModelQmF20X, kModelQmB20X};
 
 constexpr std::array<const char*, 23> kGeneralCapacity = {
-    "0.75kW", "1.5kW", "2.2kW", "3.7kW", "5.5kW", "7.5kW", "11kW", "15kW",
-    "18.5kW", "22kW", "30kW", "37kW", "45kW", "55kW", "75kW", "90kW",
-    "110kW", "132kW", "160kW", "200kW", "220kW", "280kW", "375kW",
+    "0.75kW", "1.5kW", "2.2kW", "3.7kW", "5.5kW", "7.5kW", "11kW",  "15kW",
+    "18.5kW", "22kW",  "30kW",  "37kW",  "45kW",  "55kW",  "75kW",  "90kW",
+    "110kW",  "132kW", "160kW", "200kW", "220kW", "280kW", "375kW",
 };
 constexpr std::array<const char*, 8> kModel10Capacity = {
     "0.75kW", "0.75kW-NC", "1.5kW", "2.2kW", "3.7kW", "4.0kW", "5.5kW", "7.5kW",
@@ -57,7 +56,7 @@ const char* StatusName(NameIndex index)
 {
     const int i = static_cast<int>(index);
     return i >= 0 && i < static_cast<int>(NameIndex::FirstModel) ? kNameTable[static_cast<size_t>(i)]
-                                                                  : kNameTable[0];
+                                                                 : kNameTable[0];
 }
 
 const char* ModelName(int code)
@@ -124,21 +123,30 @@ int AdjustCapacity(int model, int version, int capacity)
 std::optional<uint16_t> TimeScaleRegister(int model)
 {
     switch (model) {
-    case kModelQmA20: return reg::kTimeScaleA20;
-    case kModelQmE20: return reg::kTimeScaleE20;
-    case kModelQmF20X: return reg::kTimeScaleF20X;
-    case kModelQmB20X: return reg::kTimeScaleB20X;
-    default: return std::nullopt;
+    case kModelQmA20:
+        return reg::kTimeScaleA20;
+    case kModelQmE20:
+        return reg::kTimeScaleE20;
+    case kModelQmF20X:
+        return reg::kTimeScaleF20X;
+    case kModelQmB20X:
+        return reg::kTimeScaleB20X;
+    default:
+        return std::nullopt;
     }
 }
 
 int TimeScale(int registerValue)
 {
     switch (registerValue) {
-    case 0: return 100;
-    case 1: return 10;
-    case 2: return 1;
-    default: return kDefaultTimeScale;
+    case 0:
+        return 100;
+    case 1:
+        return 10;
+    case 2:
+        return 1;
+    default:
+        return kDefaultTimeScale;
     }
 }
 

@@ -17,15 +17,15 @@ inline constexpr int kSecondFaultWordVersion = 0x0015;
 
 // The shared name table of the inverter list: three status names, then the model names.
 enum class NameIndex : int { Unknown = 0, NoConnection = 1, NotSupport = 2, FirstModel = 3 };
-std::span<const char* const> NameTable();          // 14 entries
-const char* StatusName(NameIndex index);           // "Unknown", "No Connection", "Not Support"
+std::span<const char* const> NameTable();  // 14 entries
+const char* StatusName(NameIndex index);   // "Unknown", "No Connection", "Not Support"
 
 // Name of a model code; "Unknown" for codes outside 0-10.
 const char* ModelName(int code);
 
 // Codes 4, 5, 8, 9 and 10: monitored, with item tables, data files and offline editing.
 bool IsSupportedModel(int code);
-std::span<const int> SupportedModels();            // in code order
+std::span<const int> SupportedModels();  // in code order
 
 // Capacity text with the voltage suffix, e.g. "5.5kW-4"; "Unknown" (no suffix) for a bad code.
 std::string CapacityText(int model, int capacity, int voltage, int version);

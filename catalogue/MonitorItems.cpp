@@ -90,29 +90,32 @@ const std::vector<ValueRow> kModel9Values = CommonValueRows({12000, 150, 150, "D
 const std::vector<ValueRow> kModel10Values = CommonValueRows({40000, 100, -100, "DC-Link Vlot."});
 
 const std::vector<BitRow> kModel4Inputs = {
-    {"FX", 0}, {"RX", 1}, {"BX", 2}, {"RST", 3}, {"JOG", 4}, {"P1", 8},
+    {"FX", 0}, {"RX", 1},  {"BX", 2},  {"RST", 3}, {"JOG", 4}, {"P1", 8},
     {"P2", 9}, {"P3", 10}, {"P4", 11}, {"P5", 12}, {"P6", 13},
 };
 const std::vector<BitRow> kModel4Outputs = {
     {"Q1(OC1)", 0}, {"Q2(OC2)", 1}, {"Q3(OC3)", 2}, {"AUX", 3}, {"30AC", 4},
 };
 const std::vector<BitRow> kModel5Inputs = {
-    {"FX", 0}, {"RX", 1}, {"BX", 2}, {"RST", 3}, {"P1", 8}, {"P2", 9},
+    {"FX", 0},  {"RX", 1},  {"BX", 2},  {"RST", 3}, {"P1", 8},  {"P2", 9},
     {"P3", 10}, {"P4", 11}, {"P5", 12}, {"P6", 13}, {"P7", 14},
 };
 const std::vector<BitRow> kModel5Outputs = {
-    {"30A-30C", 0}, {"1A-1B", 1}, {"2A-2B", 2}, {"OC1-EG", 3},
+    {"30A-30C", 0},
+    {"1A-1B", 1},
+    {"2A-2B", 2},
+    {"OC1-EG", 3},
 };
 const std::vector<BitRow> kModel8Inputs = {
     {"FX", 0}, {"RX", 1}, {"EST", 2}, {"RST", 3}, {"JOG", 4},
 };
 const std::vector<BitRow> kModel8Outputs = {{"Q1(OC1)", 0}, {"30AC", 1}};
 const std::vector<BitRow> kModel9Inputs = {
-    {"M1", 0}, {"M2", 1}, {"M3", 2}, {"M4", 3}, {"M5", 4}, {"M6", 5},
+    {"M1", 0}, {"M2", 1}, {"M3", 2}, {"M4", 3}, {"M5", 4},  {"M6", 5},
     {"M7", 6}, {"M8", 7}, {"P4", 8}, {"P5", 9}, {"P6", 10},
 };
 const std::vector<BitRow> kModel9Outputs = {
-    {"AUX1", 0}, {"AUX2", 1}, {"AUX3", 2}, {"AUX4", 3},
+    {"AUX1", 0},    {"AUX2", 1},    {"AUX3", 2},    {"AUX4", 3},
     {"Q1(OC1)", 4}, {"Q2(OC2)", 5}, {"Q3(OC3)", 6}, {"30AC", 7},
 };
 const std::vector<BitRow> kModel10Inputs = {
@@ -121,55 +124,97 @@ const std::vector<BitRow> kModel10Inputs = {
 const std::vector<BitRow> kModel10Outputs = {{"MO", 4}, {"3ABC", 7}};
 
 const std::vector<BitRow> kModel4Faults = {
-    {"Over Current (OCT)", 0}, {"Over Voltage (OV)", 1},
-    {"External-A <Normal Open> (EXTA)", 2}, {"Emergency Stop (BX)", 3},
-    {"Low Voltage (LV)", 4}, {"Fuse Open (FO)", 5}, {"Ground Fault (GF)", 6},
-    {"Drive Over Heat (OH)", 7}, {"Electric Motor Overheat (ETH)", 8},
-    {"Motor Over Load (OLT)", 9}, {"HW-Fault (HW-DIAG)", 10},
-    {"External-B <Normal Close> (EXTB)", 11}, {"Arm Short (OCT2)", 12},
-    {"Communication Card Trip (OPT)", 13}, {"Output Phase Open (PO)", 14},
+    {"Over Current (OCT)", 0},
+    {"Over Voltage (OV)", 1},
+    {"External-A <Normal Open> (EXTA)", 2},
+    {"Emergency Stop (BX)", 3},
+    {"Low Voltage (LV)", 4},
+    {"Fuse Open (FO)", 5},
+    {"Ground Fault (GF)", 6},
+    {"Drive Over Heat (OH)", 7},
+    {"Electric Motor Overheat (ETH)", 8},
+    {"Motor Over Load (OLT)", 9},
+    {"HW-Fault (HW-DIAG)", 10},
+    {"External-B <Normal Close> (EXTB)", 11},
+    {"Arm Short (OCT2)", 12},
+    {"Communication Card Trip (OPT)", 13},
+    {"Output Phase Open (PO)", 14},
     {"Drive Over Load (IOLT)", 15},
 };
 const std::vector<BitRow> kModel5Faults = {
-    {"Over Current (OCT1)", 0}, {"Over Voltage (OV)", 1}, {"Emergency Stop (BX)", 3},
-    {"Low Voltage (LV)", 4}, {"Fuse Open (FO)", 5}, {"Ground Fault (GF)", 6},
-    {"Drive Over Heat(OH)", 7}, {"Electric Motor Overheat (ETH)", 8},
-    {"Drive Over Load (IOLT)", 9}, {"HW-Fault (HW-DIAG)", 10},
-    {"External-B <Normal Close> (EXTB)", 11}, {"Arm Short (OCT2)", 12},
-    {"Communication Card Trip (OPT)", 13}, {"Output Phase Open (PO)", 14},
+    {"Over Current (OCT1)", 0},
+    {"Over Voltage (OV)", 1},
+    {"Emergency Stop (BX)", 3},
+    {"Low Voltage (LV)", 4},
+    {"Fuse Open (FO)", 5},
+    {"Ground Fault (GF)", 6},
+    {"Drive Over Heat(OH)", 7},
+    {"Electric Motor Overheat (ETH)", 8},
+    {"Drive Over Load (IOLT)", 9},
+    {"HW-Fault (HW-DIAG)", 10},
+    {"External-B <Normal Close> (EXTB)", 11},
+    {"Arm Short (OCT2)", 12},
+    {"Communication Card Trip (OPT)", 13},
+    {"Output Phase Open (PO)", 14},
     {"Drive Over Load (IOLT)", 15},
 };
 const std::vector<BitRow> kModel8Faults = {
-    {"Over Current (OCT1)", 0}, {"Over Voltage (OV)", 1},
-    {"External-A <Normal Open> (EXTA)", 2}, {"Emergency Stop (BX)", 3},
-    {"Communication Card Trip (OPT)", 4}, {"Ground Fault (GF)", 5},
-    {"Drive Over Heat (OH)", 6}, {"Electric Motor Overheat (ETH)", 7},
-    {"Motor Over Load (OLT)", 8}, {"HW-Fault (HW-DIAG)", 9},
-    {"External-B <Normal Close> (EXTB)", 10}, {"EEPROM Failure (EEP)", 11},
-    {"Fan Failure (FAN)", 12}, {"Out Phase Open (PO)", 13},
-    {"Drive Over Load (IOLT)", 14}, {"Low Voltage (LV)", 15},
+    {"Over Current (OCT1)", 0},
+    {"Over Voltage (OV)", 1},
+    {"External-A <Normal Open> (EXTA)", 2},
+    {"Emergency Stop (BX)", 3},
+    {"Communication Card Trip (OPT)", 4},
+    {"Ground Fault (GF)", 5},
+    {"Drive Over Heat (OH)", 6},
+    {"Electric Motor Overheat (ETH)", 7},
+    {"Motor Over Load (OLT)", 8},
+    {"HW-Fault (HW-DIAG)", 9},
+    {"External-B <Normal Close> (EXTB)", 10},
+    {"EEPROM Failure (EEP)", 11},
+    {"Fan Failure (FAN)", 12},
+    {"Out Phase Open (PO)", 13},
+    {"Drive Over Load (IOLT)", 14},
+    {"Low Voltage (LV)", 15},
 };
 const std::vector<BitRow> kModel9Faults = {
-    {"Over Current (OCT)", 0}, {"Over Voltage (OV)", 1},
-    {"External-A <Normal Open> (EXTA)", 2}, {"Emergency Stop (BX)", 3},
-    {"Low Voltage (LV)", 4}, {"Ground Fault (GF)", 6}, {"Drive Over Heat (OH)", 7},
-    {"Electric Motor OverheatL (ETH)", 8}, {"Motor Over Load (OLT)", 9},
-    {"HW-Fault (HW-DIAG)", 10}, {"Arm Short (OCT2)", 12},
-    {"Communication Card Trip (OPT)", 13}, {"Output Phase Open (PO)", 14},
+    {"Over Current (OCT)", 0},
+    {"Over Voltage (OV)", 1},
+    {"External-A <Normal Open> (EXTA)", 2},
+    {"Emergency Stop (BX)", 3},
+    {"Low Voltage (LV)", 4},
+    {"Ground Fault (GF)", 6},
+    {"Drive Over Heat (OH)", 7},
+    {"Electric Motor OverheatL (ETH)", 8},
+    {"Motor Over Load (OLT)", 9},
+    {"HW-Fault (HW-DIAG)", 10},
+    {"Arm Short (OCT2)", 12},
+    {"Communication Card Trip (OPT)", 13},
+    {"Output Phase Open (PO)", 14},
     {"Drive Over Load (IOLT)", 15},
 };
 const std::vector<BitRow> kModel10Faults = {
-    {"Over Current (OCT)", 0}, {"Over Voltage (OV)", 1},
-    {"External-A <Normal Open> (EXTA)", 2}, {"Emergency Stop (BX)", 3},
-    {"Input Phase Open (COL)", 4}, {"Groud Fault (GF)", 5}, {"Drive Over Heat (OH)", 6},
-    {"Electric Motor OverHeat (ETH)", 7}, {"Motor Over Load (OLT)", 8},
-    {"HW-Fault (HW-DIAG)", 9}, {"External-B <Normal Close> (EXTB)", 10},
-    {"EEPROM Failure (EEP)", 11}, {"Fan Failure (FAN)", 12}, {"Out Phase Open (PO)", 13},
-    {"Drive Over Load (IOLT)", 14}, {"Low Voltage (LV)", 15},
+    {"Over Current (OCT)", 0},
+    {"Over Voltage (OV)", 1},
+    {"External-A <Normal Open> (EXTA)", 2},
+    {"Emergency Stop (BX)", 3},
+    {"Input Phase Open (COL)", 4},
+    {"Groud Fault (GF)", 5},
+    {"Drive Over Heat (OH)", 6},
+    {"Electric Motor OverHeat (ETH)", 7},
+    {"Motor Over Load (OLT)", 8},
+    {"HW-Fault (HW-DIAG)", 9},
+    {"External-B <Normal Close> (EXTB)", 10},
+    {"EEPROM Failure (EEP)", 11},
+    {"Fan Failure (FAN)", 12},
+    {"Out Phase Open (PO)", 13},
+    {"Drive Over Load (IOLT)", 14},
+    {"Low Voltage (LV)", 15},
 };
 const std::vector<BitRow> kModel10Faults2 = {
-    {"Loader Failure (COM)", 0}, {"Self Diag Failure (FLTL)", 1},
-    {"Drive NTC Open (NTC)", 2}, {"Copy Unit Failure (REEP)", 3},
+    {"Loader Failure (COM)", 0},
+    {"Self Diag Failure (FLTL)", 1},
+    {"Drive NTC Open (NTC)", 2},
+    {"Copy Unit Failure (REEP)", 3},
 };
 
 struct ModelTables {
@@ -187,12 +232,18 @@ const ModelTables* TablesOf(int model)
     static const ModelTables k9{&kModel9Values, &kModel9Inputs, &kModel9Outputs, &kModel9Faults};
     static const ModelTables k10{&kModel10Values, &kModel10Inputs, &kModel10Outputs, &kModel10Faults};
     switch (model) {
-    case kModelQmA20: return &k4;
-    case kModelQmC20: return &k5;
-    case kModelQmE20: return &k8;
-    case kModelQmF20X: return &k9;
-    case kModelQmB20X: return &k10;
-    default: return nullptr;
+    case kModelQmA20:
+        return &k4;
+    case kModelQmC20:
+        return &k5;
+    case kModelQmE20:
+        return &k8;
+    case kModelQmF20X:
+        return &k9;
+    case kModelQmB20X:
+        return &k10;
+    default:
+        return nullptr;
     }
 }
 

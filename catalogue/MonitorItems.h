@@ -18,16 +18,16 @@ struct MonitorItem {
     uint16_t bitIndex = 0;  // the bit of a bit item
     int32_t minimum = 0;    // raw limits, 0/0 when none; a negative minimum marks a signed item
     int32_t maximum = 0;
-    std::string unit;       // "" for bit items
+    std::string unit;  // "" for bit items
 };
 
 // The item sets handed to the windows.
 enum ItemSet : int {
-    kSetGraph = 0,           // values without acc/dec times, terminals, then "Fault"
-    kSetKeypad = 1,          // all value items
+    kSetGraph = 0,   // values without acc/dec times, terminals, then "Fault"
+    kSetKeypad = 1,  // all value items
     kSetInputTerminals = 2,
     kSetOutputTerminals = 3,
-    kSetFaults = 4,          // model 10 adds the second fault word's bits from 0x0015
+    kSetFaults = 4,  // model 10 adds the second fault word's bits from 0x0015
 };
 
 // Copies of the rows of a set; empty for unsupported models or unknown set numbers.

@@ -36,27 +36,27 @@ inline constexpr uint16_t kDecTime = 8;
 
 // Live values.
 inline constexpr uint16_t kCurrent = 9;
-inline constexpr uint16_t kSpeed = 10;      // output frequency, or rpm in rpm display
+inline constexpr uint16_t kSpeed = 10;  // output frequency, or rpm in rpm display
 inline constexpr uint16_t kOutputVoltage = 11;
 inline constexpr uint16_t kDcLink = 12;
 inline constexpr uint16_t kPower = 13;
 inline constexpr uint16_t kStatus = 14;
 inline constexpr uint16_t kFault = 15;
-inline constexpr uint16_t kTerminals = 16;   // input terminals
-inline constexpr uint16_t kOutputs = 17;     // output terminals
+inline constexpr uint16_t kTerminals = 16;  // input terminals
+inline constexpr uint16_t kOutputs = 17;    // output terminals
 inline constexpr uint16_t kAnalog1 = 18;
 inline constexpr uint16_t kAnalog2 = 19;
 inline constexpr uint16_t kAnalog3 = 20;
 inline constexpr uint16_t kRpm = 21;         // speed in rpm whatever the display mode
 inline constexpr uint16_t kRpmDisplay = 26;  // non-zero: speeds shown in rpm
 inline constexpr uint16_t kPoleCount = 27;
-inline constexpr uint16_t kFault2 = 29;      // model 10 from version 0x0015
+inline constexpr uint16_t kFault2 = 29;  // model 10 from version 0x0015
 
 // QM-C20's own live values (its 29 is no fault word).
 inline constexpr uint16_t kC20TargetSpeed = 29;
 inline constexpr uint16_t kC20RampSpeed = 30;
 inline constexpr uint16_t kC20SpeedInput = 31;
-inline constexpr uint16_t kC20Speed = 32;    // QM-C20's speed, signed rpm
+inline constexpr uint16_t kC20Speed = 32;  // QM-C20's speed, signed rpm
 inline constexpr uint16_t kC20TorqueRef = 33;
 inline constexpr uint16_t kC20TorqueFeedback = 34;
 inline constexpr uint16_t kC20NoLoadCurrent = 35;

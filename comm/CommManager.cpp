@@ -14,10 +14,8 @@ CommClient::~CommClient()
         m_commManager->RemoveClient(this);
 }
 
-CommManager::CommManager()
-    : m_portFactory([] { return std::make_unique<LinePort>(); })
-{
-}
+CommManager::CommManager() : m_portFactory([] { return std::make_unique<LinePort>(); })
+{}
 
 CommManager::~CommManager()
 {
@@ -62,9 +60,9 @@ const std::array<std::string, 256>& ModbusExceptionTexts()
 const char* CommManager::ErrorText(int code)
 {
     static constexpr const char* kTexts[] = {
-        "No Error",          "Frame Error",         "Sum Error",           "NAK Error",
-        "Timeout Error",     "Illegal Function",    "Address Range Error", "Data Range Error",
-        "Write Mode Error",  "DPRAM TimeOut Error", "DPRAM Offline Error", "CRC Error",
+        "No Error",           "Frame Error",           "Sum Error",           "NAK Error",
+        "Timeout Error",      "Illegal Function",      "Address Range Error", "Data Range Error",
+        "Write Mode Error",   "DPRAM TimeOut Error",   "DPRAM Offline Error", "CRC Error",
         "Slave Device Error", "Modbus Exception Code",
     };
     if (code >= 0 && code < static_cast<int>(std::size(kTexts)))
@@ -88,8 +86,8 @@ int CommManager::Start(const CommSettings& settings)
         m_step = 0;
     }
     // A registration cut off by the restart must go out again.
-    if (m_monitorActive && m_reply.command == 'X' && ValidStation(m_reply.station)
-        && !m_stations[m_reply.station].monitors.empty())
+    if (m_monitorActive && m_reply.command == 'X' && ValidStation(m_reply.station) &&
+        !m_stations[m_reply.station].monitors.empty())
         m_stations[m_reply.station].reregister = true;
 
     AbandonTransaction();
@@ -199,8 +197,9 @@ size_t CommManager::DropRequests(const CommClient* client)
     auto first = m_queue.begin();
     if (m_requestInProgress && first != m_queue.end())
         ++first;  // on the line: it finishes as any other
-    m_queue.erase(std::remove_if(first, m_queue.end(), [client](const Request& r) { return r.replyTo == client; }),
-                  m_queue.end());
+    m_queue.erase(
+        std::remove_if(first, m_queue.end(), [client](const Request& r) { return r.replyTo == client; }),
+        m_queue.end());
     return before - m_queue.size();
 }
 
@@ -238,7 +237,8 @@ int CommManager::ProbeTimeoutTicks(int timeoutMs) const
     // The time-out runs from the hand-over of the request, so a slow line must not eat it up:
     // the request and the longest read reply of either protocol are added at the line's rate.
     constexpr int kWireBytes = 2 * 20;
-    const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != 0 ? 1 : 0) + (m_line.stopBits != 0 ? 2 : 1);
+    const int bitsPerByte =
+        1 + m_line.dataBits + (m_line.parity != 0 ? 1 : 0) + (m_line.stopBits != 0 ? 2 : 1);
     const int baud = m_line.baudRate > 0 ? m_line.baudRate : 9600;
     const int wireMs = (kWireBytes * bitsPerByte * 1000 + baud - 1) / baud;
     const int ticks = (std::max(timeoutMs, 0) + wireMs + m_allowanceMs + m_tickMs - 1) / m_tickMs;
@@ -430,8 +430,9 @@ void CommManager::Tick()
 
     // A failed monitor transaction whose station nobody monitors any more is not repeated,
     // so that queued requests are served.
-    if (m_failed != 0 && !m_requestInProgress
-        && (!m_monitorActive || !ValidStation(m_reply.station) || m_stations[m_reply.station].monitors.empty())) {
+    if (m_failed != 0 && !m_requestInProgress &&
+        (!m_monitorActive || !ValidStation(m_reply.station) ||
+         m_stations[m_reply.station].monitors.empty())) {
         m_failed = 0;
         m_monitorActive = false;
     }
@@ -496,13 +497,14 @@ void CommManager::BuildRequest(const Request& request)
     m_reply.addresses[0] = request.address;
     m_reply.values[0] = request.command == 'W' ? (request.value & 0xFFFF) : 0;
     if (m_mode == kKx485) {
-        std::string text = request.command == 'W' ? kx485::BuildWrite(request.station, request.address, request.value)
-                                                  : kx485::BuildRead(request.station, request.address);
+        std::string text = request.command == 'W'
+                               ? kx485::BuildWrite(request.station, request.address, request.value)
+                               : kx485::BuildRead(request.station, request.address);
         m_kxFrame = kx485::Frame(text);
     } else {
-        m_mbFrame = request.command == 'W'
-                        ? modbus::BuildWrite(request.station, request.address, static_cast<uint16_t>(request.value))
-                        : modbus::BuildRead(request.station, request.address);
+        m_mbFrame = request.command == 'W' ? modbus::BuildWrite(request.station, request.address,
+                                                                static_cast<uint16_t>(request.value))
+                                           : modbus::BuildRead(request.station, request.address);
         m_mbReceiver.Expect(m_mbFrame);
     }
 }
@@ -633,7 +635,7 @@ void CommManager::Complete(int error)
     if (answered)
         m_failed = 0;
     m_waiting = false;
-    const CommReply reply = m_reply;   // clients may start new transactions while notified
+    const CommReply reply = m_reply;  // clients may start new transactions while notified
 
     if (m_requestInProgress) {
         const Request request = m_queue.empty() ? Request{} : m_queue.front();

@@ -50,12 +50,12 @@ struct CommSettings : PortSettings {
     int protocolMode = kKx485;
     int timeoutMs = 1000;
     int tickMs = 30;
-    int retryCount = 3;                      // repetitions after the first attempt
+    int retryCount = 3;  // repetitions after the first attempt
     Pacing pacing = Pacing::Tick;
     int turnaroundUs = kDefaultTurnaroundUs;  // line-paced: silence after each transaction
     bool blockReads = false;                  // Modbus: consecutive monitor reads in one request
     int blockReadMax = kDefaultBlockReadMax;
-    int networkAllowanceMs = 200;            // added to the time-out on tcp:// and rfc2217:// ports
+    int networkAllowanceMs = 200;  // added to the time-out on tcp:// and rfc2217:// ports
 };
 
 // Schedules every exchange on the line: one transaction at a time, queued reads and writes before
@@ -192,7 +192,7 @@ private:
         uint16_t address = 0;
         uint32_t value = 0;
         CommClient* replyTo = nullptr;
-        int retryLimit = -1;                 // -1: the manager's; a probe's own otherwise
+        int retryLimit = -1;  // -1: the manager's; a probe's own otherwise
         int timeoutTicks = -1;
         bool lostProbe = false;  // asks whether a lost station is back
     };
@@ -237,7 +237,8 @@ private:
     int CurrentRetryLimit() const;
     int CurrentTimeoutTicks() const;
     std::vector<ClientRef> Listeners(int station) const;
-    void NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply, bool mustListen);
+    void NotifyListeners(const std::vector<ClientRef>& clients, int station, const CommReply& reply,
+                         bool mustListen);
     void NotifyTraffic(int kind);
     void CountSent();
     void CountOutcome(int error);
@@ -254,7 +255,7 @@ private:
 
     std::array<Station, kStations> m_stations;
     std::deque<Request> m_queue;
-    std::deque<uint8_t> m_rxPending;        // taken from the port, not yet fed to ReceiveByte
+    std::deque<uint8_t> m_rxPending;  // taken from the port, not yet fed to ReceiveByte
     std::unordered_map<CommClient*, uint64_t> m_clients;
     uint64_t m_nextSerial = 1;
 
@@ -272,7 +273,7 @@ private:
     int m_timeoutMs = 1000;
     LinePacing m_pacing;
     BlockReadTable m_blocks;
-    int m_allowanceMs = 0;                   // the network's share of every time-out
+    int m_allowanceMs = 0;  // the network's share of every time-out
     PortSettings m_line;
     bool m_requestInProgress = false;
     bool m_waiting = false;

@@ -12,13 +12,13 @@ namespace vm {
 // Serial line settings. parity: 0 none, 1 odd, 2 even, 3 mark, 4 space;
 // stopBits: 0 = one, 1 = one and a half, 2 = two.
 struct PortSettings {
-    std::string portName = "ttyUSB0";        // a device path, or a name below /dev
+    std::string portName = "ttyUSB0";  // a device path, or a name below /dev
     int baudRate = 9600;
     int parity = 0;
     int dataBits = 8;
     int stopBits = 0;
-    bool autoTxEnable = true;               // false: RTS drives the RS-485 transmitter
-    bool txActiveHigh = true;               // with RTS control: RTS high while transmitting
+    bool autoTxEnable = true;  // false: RTS drives the RS-485 transmitter
+    bool txActiveHigh = true;  // with RTS control: RTS high while transmitting
 };
 
 inline constexpr const char* kPortErrorCaption = "Application Error";
@@ -45,7 +45,8 @@ public:
 class CommPort {
 public:
     virtual ~CommPort() = default;
-    virtual bool Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived) = 0;
+    virtual bool Open(const PortSettings& settings, CommErrorSink* errors,
+                      std::function<void()> onReceived) = 0;
     virtual bool Start() = 0;
     // Both discard every byte received and not yet taken before the frame goes out.
     virtual bool WriteBytes(std::span<const uint8_t> bytes) = 0;

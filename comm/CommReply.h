@@ -24,16 +24,22 @@ enum CommError : int {
     kModbusExceptionCode = 13,
     kUndefinedError = 14,
     kGiveUp = 100,
-    kModbusExceptionBase = 200,              // 200-455: exception code 0-255
+    kModbusExceptionBase = 200,  // 200-455: exception code 0-255
 };
 
-inline constexpr int ModbusExceptionError(int exceptionCode) { return kModbusExceptionBase + (exceptionCode & 0xFF); }
+inline constexpr int ModbusExceptionError(int exceptionCode)
+{
+    return kModbusExceptionBase + (exceptionCode & 0xFF);
+}
 inline constexpr bool IsModbusException(int error)
 {
     return error >= kModbusExceptionBase && error <= kModbusExceptionBase + 0xFF;
 }
 // The exception code carried by an error, -1 when the error is no exception.
-inline constexpr int ModbusExceptionCode(int error) { return IsModbusException(error) ? error - kModbusExceptionBase : -1; }
+inline constexpr int ModbusExceptionCode(int error)
+{
+    return IsModbusException(error) ? error - kModbusExceptionBase : -1;
+}
 // True for the last notification of a transaction: success, give-up or a drive's exception.
 inline constexpr bool IsFinalError(int error)
 {
@@ -53,10 +59,10 @@ struct CommReply {
     int count = 0;  // valid entries in addresses/values
     std::array<uint32_t, kMaxReplyValues> addresses{};
     std::array<uint32_t, kMaxReplyValues> values{};  // 16-bit register contents; valid when error == 0
-    int command = 'R';                       // 'R', 'W', 'X' or 'Y'
+    int command = 'R';                               // 'R', 'W', 'X' or 'Y'
     int error = kNoError;
-    int retries = 0;                         // failed attempts so far
-    int lastError = kNoError;                // with error 100: the final attempt's error
+    int retries = 0;           // failed attempts so far
+    int lastError = kNoError;  // with error 100: the final attempt's error
 };
 
 // The final reply of a probe (a single short attempt) that was not met by silence: something

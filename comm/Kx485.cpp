@@ -56,7 +56,10 @@ uint8_t Checksum(std::span<const uint8_t> text)
     return static_cast<uint8_t>(sum & 0xFF);
 }
 
-uint8_t Checksum(std::string_view text) { return Checksum(Bytes(text)); }
+uint8_t Checksum(std::string_view text)
+{
+    return Checksum(Bytes(text));
+}
 
 std::string BuildRead(int station, uint16_t address)
 {
@@ -77,7 +80,10 @@ std::string BuildRegister(int station, std::span<const uint16_t> addresses)
     return text;
 }
 
-std::string BuildExecute(int station) { return Hex(station & 0xFF, 2) + 'Y'; }
+std::string BuildExecute(int station)
+{
+    return Hex(station & 0xFF, 2) + 'Y';
+}
 
 std::string Frame(std::string_view text, uint8_t lead)
 {
@@ -92,10 +98,13 @@ std::string Frame(std::string_view text, uint8_t lead)
 
 namespace {
 
-struct NakCode { char a, b; int error; };
+struct NakCode {
+    char a, b;
+    int error;
+};
 constexpr NakCode kNakCodes[] = {
-    {'I', 'F', kIllegalFunction}, {'I', 'A', kAddressRangeError}, {'I', 'D', kDataRangeError},
-    {'W', 'M', kWriteModeError},  {'F', 'E', kFrameError},        {'T', 'O', kDpramTimeoutError},
+    {'I', 'F', kIllegalFunction},   {'I', 'A', kAddressRangeError}, {'I', 'D', kDataRangeError},
+    {'W', 'M', kWriteModeError},    {'F', 'E', kFrameError},        {'T', 'O', kDpramTimeoutError},
     {'D', 'O', kDpramOfflineError},
 };
 
@@ -201,7 +210,7 @@ std::optional<Request> ParseRequest(std::span<const uint8_t> frame, int* error)
         return fail(kFrameError);
     request.station = static_cast<int>(station);
     request.command = static_cast<char>(frame[3]);
-    const size_t textLength = length - 4;   // lead byte excluded, checksum and EOT excluded
+    const size_t textLength = length - 4;  // lead byte excluded, checksum and EOT excluded
     switch (request.command) {
     case 'R':
     case 'W': {

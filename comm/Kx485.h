@@ -43,14 +43,14 @@ std::string NakLetters(int error);
 struct Expected {
     int station = 0;
     char command = 'R';
-    int words = 1;                           // 1 for R and W, the address count for Y, 0 for X
+    int words = 1;  // 1 for R and W, the address count for Y, 0 for X
 };
 
 struct Evaluation {
-    int error = 0;                           // CommError
-    bool notReply = false;                   // frame is no reply (e.g. an echo of a request): ignore it
-    bool nak = false;                        // a well-formed negative reply; error holds its code
-    int count = 0;                           // data words parsed
+    int error = 0;          // CommError
+    bool notReply = false;  // frame is no reply (e.g. an echo of a request): ignore it
+    bool nak = false;       // a well-formed negative reply; error holds its code
+    int count = 0;          // data words parsed
     std::array<uint16_t, kMaxWords> values{};
 };
 
@@ -78,10 +78,10 @@ private:
 // Slave side: a parsed request frame.
 struct Request {
     int station = 0;
-    char command = 0;                        // 'R', 'W', 'X' or 'Y'
-    uint16_t address = 0;                    // R, W
-    uint16_t value = 0;                      // W
-    std::vector<uint16_t> addresses;         // X
+    char command = 0;                 // 'R', 'W', 'X' or 'Y'
+    uint16_t address = 0;             // R, W
+    uint16_t value = 0;               // W
+    std::vector<uint16_t> addresses;  // X
 };
 
 // Parses ENQ ... EOT. On failure returns nothing and sets *error (2 checksum, 1 layout).

@@ -10,9 +10,14 @@ namespace {
 RequestFrame Build(int station, uint8_t function, uint16_t address, uint16_t word)
 {
     const uint16_t reg = static_cast<uint16_t>(address - 1);
-    RequestFrame f{static_cast<uint8_t>(station), function, static_cast<uint8_t>(reg >> 8),
-                   static_cast<uint8_t>(reg & 0xFF), static_cast<uint8_t>(word >> 8),
-                   static_cast<uint8_t>(word & 0xFF), 0, 0};
+    RequestFrame f{static_cast<uint8_t>(station),
+                   function,
+                   static_cast<uint8_t>(reg >> 8),
+                   static_cast<uint8_t>(reg & 0xFF),
+                   static_cast<uint8_t>(word >> 8),
+                   static_cast<uint8_t>(word & 0xFF),
+                   0,
+                   0};
     uint16_t crc = Crc16(std::span<const uint8_t>(f.data(), 6));
     f[6] = static_cast<uint8_t>(crc & 0xFF);
     f[7] = static_cast<uint8_t>(crc >> 8);
@@ -47,7 +52,10 @@ void AppendCrc(std::vector<uint8_t>& frame)
     frame.push_back(static_cast<uint8_t>(crc >> 8));
 }
 
-RequestFrame BuildRead(int station, uint16_t address) { return Build(station, kReadInput, address, 1); }
+RequestFrame BuildRead(int station, uint16_t address)
+{
+    return Build(station, kReadInput, address, 1);
+}
 
 RequestFrame BuildBlockRead(int station, uint16_t address, int count)
 {
@@ -80,8 +88,8 @@ size_t ExpectedReplyLength(const RequestFrame& request)
 
 bool IsExceptionReply(std::span<const uint8_t> reply, const RequestFrame& request)
 {
-    return reply.size() == kExceptionLength && reply[0] == request[0]
-        && reply[1] == (request[1] | kExceptionBit) && CrcMatches(reply);
+    return reply.size() == kExceptionLength && reply[0] == request[0] &&
+           reply[1] == (request[1] | kExceptionBit) && CrcMatches(reply);
 }
 
 Evaluation Evaluate(std::span<const uint8_t> reply, const RequestFrame& request)
@@ -137,8 +145,8 @@ bool ReplyReceiver::Feed(uint8_t byte)
     m_length = 0;
     m_buffer[m_position] = byte;
     // The drive refused the request: its short answer is complete already.
-    if (m_position + 1 == kExceptionLength
-        && IsExceptionReply(std::span<const uint8_t>(m_buffer.data(), kExceptionLength), m_request)) {
+    if (m_position + 1 == kExceptionLength &&
+        IsExceptionReply(std::span<const uint8_t>(m_buffer.data(), kExceptionLength), m_request)) {
         m_length = kExceptionLength;
         m_position = 0;
         return true;
@@ -174,9 +182,9 @@ std::vector<uint8_t> BuildReadReply(int station, uint16_t value)
 
 std::vector<uint8_t> BuildWriteReply(int station, uint16_t reg, uint16_t value)
 {
-    std::vector<uint8_t> f{static_cast<uint8_t>(station), kWriteSingle, static_cast<uint8_t>(reg >> 8),
-                           static_cast<uint8_t>(reg & 0xFF),  static_cast<uint8_t>(value >> 8),
-                           static_cast<uint8_t>(value & 0xFF)};
+    std::vector<uint8_t> f{static_cast<uint8_t>(station),    kWriteSingle,
+                           static_cast<uint8_t>(reg >> 8),   static_cast<uint8_t>(reg & 0xFF),
+                           static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF)};
     AppendCrc(f);
     return f;
 }

@@ -35,8 +35,8 @@ int ReadCount(const RequestFrame& request);
 size_t ExpectedReplyLength(const RequestFrame& request);
 
 struct Evaluation {
-    int error = 0;                           // CommError
-    uint16_t value = 0;                      // the first register
+    int error = 0;       // CommError
+    uint16_t value = 0;  // the first register
 };
 
 // Register i (0-based) of an accepted read reply.
@@ -78,8 +78,8 @@ private:
 struct Request {
     int station = 0;
     int function = 0;
-    uint16_t reg = 0;                        // wire register (address - 1)
-    uint16_t value = 0;                      // count for a read, value for a write
+    uint16_t reg = 0;    // wire register (address - 1)
+    uint16_t value = 0;  // count for a read, value for a write
 };
 
 std::optional<Request> ParseRequest(std::span<const uint8_t> frame);

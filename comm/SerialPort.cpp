@@ -17,7 +17,10 @@ namespace {
 
 speed_t BaudConstant(int baud)
 {
-    struct Rate { int baud; speed_t speed; };
+    struct Rate {
+        int baud;
+        speed_t speed;
+    };
     static constexpr Rate kRates[] = {
         {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},
         {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800},
@@ -29,14 +32,23 @@ speed_t BaudConstant(int baud)
     return 0;
 }
 
-std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
+std::string SystemText(int err)
+{
+    return std::error_code(err, std::generic_category()).message();
+}
 
 // Errors after which the descriptor never works again: the device was hung up or removed.
-bool DeviceGoneError(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+bool DeviceGoneError(int err)
+{
+    return err == EIO || err == ENXIO || err == ENODEV;
+}
 
 }  // namespace
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort()
+{
+    Close();
+}
 
 std::string SerialPort::DevicePath(const std::string& portName)
 {
@@ -54,7 +66,8 @@ void SerialPort::Report(const char* call, int err)
             return;
     }
     if (m_errors)
-        m_errors->ReportPortError(kPortErrorCaption, FormatPortWarning(call, SystemText(err), m_settings.portName));
+        m_errors->ReportPortError(kPortErrorCaption,
+                                  FormatPortWarning(call, SystemText(err), m_settings.portName));
 }
 
 void SerialPort::CheckLost(int err)
@@ -149,25 +162,48 @@ bool SerialPort::ApplySettings(const PortSettings& settings, termios& tio)
     tio.c_cc[VTIME] = 0;
 
     switch (settings.dataBits) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    case 8: tio.c_cflag |= CS8; break;
-    default: return false;
+    case 5:
+        tio.c_cflag |= CS5;
+        break;
+    case 6:
+        tio.c_cflag |= CS6;
+        break;
+    case 7:
+        tio.c_cflag |= CS7;
+        break;
+    case 8:
+        tio.c_cflag |= CS8;
+        break;
+    default:
+        return false;
     }
     switch (settings.parity) {
-    case 0: break;
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: return false;
+    case 0:
+        break;
+    case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        tio.c_cflag |= PARENB;
+        break;
+    case 3:
+        tio.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 4:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        return false;
     }
     switch (settings.stopBits) {
-    case 0: break;
+    case 0:
+        break;
     case 1:  // one and a half: the UART sends 1.5 for five data bits when asked for two
-    case 2: tio.c_cflag |= CSTOPB; break;
-    default: return false;
+    case 2:
+        tio.c_cflag |= CSTOPB;
+        break;
+    default:
+        return false;
     }
     const speed_t speed = BaudConstant(settings.baudRate);
     if (speed == 0)
@@ -211,7 +247,10 @@ bool SerialPort::Start()
     return true;
 }
 
-bool SerialPort::IsOpen() const { return m_fd >= 0; }
+bool SerialPort::IsOpen() const
+{
+    return m_fd >= 0;
+}
 
 void SerialPort::Close()
 {
@@ -255,7 +294,10 @@ bool SerialPort::WriteText(std::string_view text)
     return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
-bool SerialPort::ReadByte(uint8_t& byte) { return m_rx.Pop(byte); }
+bool SerialPort::ReadByte(uint8_t& byte)
+{
+    return m_rx.Pop(byte);
+}
 
 void SerialPort::Run()
 {

@@ -79,15 +79,15 @@ private:
     std::atomic<int64_t> m_writeDoneUs{-1};
     std::atomic<int64_t> m_arrivalUs{-1};
 
-    std::mutex m_txMutex;                   // guards the transmit buffer
+    std::mutex m_txMutex;  // guards the transmit buffer
     std::vector<uint8_t> m_tx;
     bool m_txPending = false;
     uint64_t m_txTicket = 0;
 
     RxQueue m_rx;
     std::mutex m_reportMutex;
-    std::set<std::string> m_failing;        // calls whose failure was reported and not yet cleared
-    bool m_readBroken = false;              // worker only: device hung up, stop polling input
+    std::set<std::string> m_failing;  // calls whose failure was reported and not yet cleared
+    bool m_readBroken = false;        // worker only: device hung up, stop polling input
 };
 
 }  // namespace vm

@@ -14,14 +14,16 @@ CCompareResultDlg::CCompareResultDlg(const std::vector<CompareRow>& rows, QWidge
 {
     setWindowTitle(QStringLiteral("Compare Result"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("This list is for compare result between inverter and selected file"), this));
+    layout->addWidget(new QLabel(
+        QStringLiteral("This list is for compare result between inverter and selected file"), this));
     list_ = new QTreeWidget(this);
     list_->setRootIsDecorated(false);
     list_->setAlternatingRowColors(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     // Grid lines, as the report list shows them.
-    list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d4d4d4; "
-                                        "border-bottom: 1px solid #d4d4d4; }"));
+    list_->setStyleSheet(
+        QStringLiteral("QTreeView::item { border-right: 1px solid #d4d4d4; "
+                       "border-bottom: 1px solid #d4d4d4; }"));
     list_->setHeaderLabels({"Group Name", "Address", "Parameter Name", "Inverter", "File", "Unit"});
     const int widths[] = {80, 50, 130, 80, 120, 50};
     for (int i = 0; i < 6; ++i)

@@ -36,7 +36,10 @@ CFloatFrame* OpenEditor(ToolHost& host, int station, const ModeRunner& runner)
 
 }  // namespace
 
-void RegisterEditorKind(CToolFrameList& frames) { RegisterEditorKind(frames, &CParaModeDlg::Run); }
+void RegisterEditorKind(CToolFrameList& frames)
+{
+    RegisterEditorKind(frames, &CParaModeDlg::Run);
+}
 
 void RegisterEditorKind(CToolFrameList& frames, ModeRunner runner)
 {

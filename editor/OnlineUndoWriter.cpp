@@ -8,14 +8,17 @@
 
 namespace vm {
 
-OnlineUndoWriter::OnlineUndoWriter(CommManager& comm, const StationRecord& record) : comm_(comm), station_(record) {}
+OnlineUndoWriter::OnlineUndoWriter(CommManager& comm, const StationRecord& record)
+    : comm_(comm), station_(record)
+{}
 
 OnlineUndoWriter::~OnlineUndoWriter()
 {
     comm_.DropRequests(this);
 }
 
-OnlineUndoWriter::Result OnlineUndoWriter::Write(const EditUndoRecord& record, Direction direction, bool graphWatch)
+OnlineUndoWriter::Result OnlineUndoWriter::Write(const EditUndoRecord& record, Direction direction,
+                                                 bool graphWatch)
 {
     if (pending_)
         return Result::Busy;
@@ -35,8 +38,8 @@ OnlineUndoWriter::Result OnlineUndoWriter::Write(const EditUndoRecord& record, D
 
 void OnlineUndoWriter::OnCommReply(int station, const CommReply& reply)
 {
-    if (!pending_ || station != station_.station || reply.command != 'W'
-        || static_cast<uint16_t>(reply.addresses[0]) != pending_->record.address || !IsFinalError(reply.error))
+    if (!pending_ || station != station_.station || reply.command != 'W' ||
+        static_cast<uint16_t>(reply.addresses[0]) != pending_->record.address || !IsFinalError(reply.error))
         return;
     PendingWrite done = *pending_;
     pending_.reset();
@@ -55,7 +58,8 @@ void OnlineUndoWriter::OnCommReply(int station, const CommReply& reply)
     if (done.record.entryMode) {
         done.record.entry->value = value;
         done.record.entry->valueStatus = 1;
-    } else if (CItem* item = station_.paramData ? station_.paramData->FindItem(done.record.address) : nullptr) {
+    } else if (CItem* item =
+                   station_.paramData ? station_.paramData->FindItem(done.record.address) : nullptr) {
         item->value = value;
         item->valueStatus = 1;
     }

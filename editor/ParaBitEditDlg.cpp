@@ -7,8 +7,8 @@
 
 namespace vm {
 
-CParaBitEditDlg::CParaBitEditDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data, CItem* item,
-                                 CCustom::Entry* entry, MessageSink& messages, QWidget* parent)
+CParaBitEditDlg::CParaBitEditDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
+                                 CItem* item, CCustom::Entry* entry, MessageSink& messages, QWidget* parent)
     : CParaEditDlg(host, station, std::move(data), item, entry, messages, parent, true)
 {
     // The value arrived (entry mode) before this class was complete: show it again.

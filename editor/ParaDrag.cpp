@@ -26,8 +26,8 @@ QMimeData* EncodeParaDrag(uint64_t editor, const std::vector<uint16_t>& addresse
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << kPayloadMagic << static_cast<qint64>(QCoreApplication::applicationPid()) << static_cast<quint64>(editor)
-        << static_cast<quint32>(addresses.size());
+    out << kPayloadMagic << static_cast<qint64>(QCoreApplication::applicationPid())
+        << static_cast<quint64>(editor) << static_cast<quint32>(addresses.size());
     for (uint16_t a : addresses)
         out << static_cast<quint16>(a);
     auto* mime = new QMimeData;
@@ -45,8 +45,8 @@ std::optional<std::vector<uint16_t>> DecodeParaDrag(const QMimeData* mime, uint6
     qint64 pid = 0;
     quint64 source = 0;
     in >> magic >> pid >> source >> count;
-    if (in.status() != QDataStream::Ok || magic != kPayloadMagic || pid != QCoreApplication::applicationPid() ||
-        source != editor)
+    if (in.status() != QDataStream::Ok || magic != kPayloadMagic ||
+        pid != QCoreApplication::applicationPid() || source != editor)
         return std::nullopt;
     // Two bytes per address must be there before anything is reserved.
     if (count > static_cast<quint32>(bytes.size()) / 2)

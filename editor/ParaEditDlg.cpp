@@ -38,8 +38,7 @@ QString Q(const std::string& s)
 CParaEditDlg::CParaEditDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data, CItem* item,
                            CCustom::Entry* entry, MessageSink& messages, QWidget* parent)
     : CParaEditDlg(host, station, std::move(data), item, entry, messages, parent, false)
-{
-}
+{}
 
 CParaEditDlg::CParaEditDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data, CItem* item,
                            CCustom::Entry* entry, MessageSink& messages, QWidget* parent, bool bits)
@@ -178,7 +177,8 @@ void CParaEditDlg::Build(bool bits)
         choice_->hide();
         unit_->setText(Q(item->UnitText()));
         const EditFormat f = item->GetEditFormat();
-        edit_->setMaxLength(static_cast<int>(f.prefix.size()) + f.maxDigits + (f.decimals ? f.decimals + 1 : 0) + (f.allowSign ? 1 : 0));
+        edit_->setMaxLength(static_cast<int>(f.prefix.size()) + f.maxDigits +
+                            (f.decimals ? f.decimals + 1 : 0) + (f.allowSign ? 1 : 0));
     }
     logic_->SetSuspended(host_.GraphWatch());
     logic_->Open();
@@ -197,11 +197,11 @@ void CParaEditDlg::ShowValue(uint32_t raw)
     const EditFormat f = item->GetEditFormat();
     QString text;
     if (f.kind == EditFormat::Kind::Hex)
-        text = QString::fromLatin1(f.prefix.data(), static_cast<int>(f.prefix.size()))
-               + QString::number(raw & 0xFFFF, 16).toUpper().rightJustified(f.maxDigits, QLatin1Char('0'));
+        text = QString::fromLatin1(f.prefix.data(), static_cast<int>(f.prefix.size())) +
+               QString::number(raw & 0xFFFF, 16).toUpper().rightJustified(f.maxDigits, QLatin1Char('0'));
     else if (f.kind == EditFormat::Kind::Binary)
-        text = QString::fromLatin1(f.prefix.data(), static_cast<int>(f.prefix.size()))
-               + QString::number(raw & 0xFFFF, 2).rightJustified(f.maxDigits, QLatin1Char('0'));
+        text = QString::fromLatin1(f.prefix.data(), static_cast<int>(f.prefix.size())) +
+               QString::number(raw & 0xFFFF, 2).rightJustified(f.maxDigits, QLatin1Char('0'));
     else
         text = QString::number(item->Decode(raw), 'f', f.decimals);
     edit_->setText(text);
@@ -356,13 +356,15 @@ void CParaEditDlg::done(int result)
     QDialog::done(result);
 }
 
-std::unique_ptr<CParaEditDlg> OpenParaEditDialog(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
-                                                 CItem* item, CCustom::Entry* entry, MessageSink& messages,
+std::unique_ptr<CParaEditDlg> OpenParaEditDialog(ToolHost& host, int station,
+                                                 std::shared_ptr<ParameterData> data, CItem* item,
+                                                 CCustom::Entry* entry, MessageSink& messages,
                                                  QWidget* parent)
 {
     const CItem* target = entry ? entry->Item() : item;
     if (target && target->Type() && target->Type()->IsBitField())
-        return std::make_unique<CParaBitEditDlg>(host, station, std::move(data), item, entry, messages, parent);
+        return std::make_unique<CParaBitEditDlg>(host, station, std::move(data), item, entry, messages,
+                                                 parent);
     return std::make_unique<CParaEditDlg>(host, station, std::move(data), item, entry, messages, parent);
 }
 

@@ -99,8 +99,9 @@ protected:
 };
 
 // The dialog for the item (bit field or not); entry mode when entry is set.
-std::unique_ptr<CParaEditDlg> OpenParaEditDialog(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
-                                                 CItem* item, CCustom::Entry* entry, MessageSink& messages,
+std::unique_ptr<CParaEditDlg> OpenParaEditDialog(ToolHost& host, int station,
+                                                 std::shared_ptr<ParameterData> data, CItem* item,
+                                                 CCustom::Entry* entry, MessageSink& messages,
                                                  QWidget* parent = nullptr);
 
 }  // namespace vm

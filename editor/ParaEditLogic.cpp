@@ -14,10 +14,10 @@ int NextEditRow(int row, int rowCount, int moveCode)
     return ((row + step) % rowCount + rowCount) % rowCount;
 }
 
-ParaEditLogic::ParaEditLogic(CommManager& comm, const StationRecord& record, CItem* item, CCustom::Entry* entry)
+ParaEditLogic::ParaEditLogic(CommManager& comm, const StationRecord& record, CItem* item,
+                             CCustom::Entry* entry)
     : comm_(comm), record_(record), item_(entry ? entry->Item() : item), entry_(entry)
-{
-}
+{}
 
 ParaEditLogic::~ParaEditLogic()
 {
@@ -109,8 +109,8 @@ ParaEditLogic::WriteResult ParaEditLogic::Write(double value)
 
 void ParaEditLogic::OnCommReply(int station, const CommReply& reply)
 {
-    if (!pending_ || station != record_.station || reply.command != pending_
-        || static_cast<uint16_t>(reply.addresses[0]) != pendingAddress_ || !IsFinalError(reply.error))
+    if (!pending_ || station != record_.station || reply.command != pending_ ||
+        static_cast<uint16_t>(reply.addresses[0]) != pendingAddress_ || !IsFinalError(reply.error))
         return;
     const char command = pending_;
     pending_ = 0;
@@ -141,8 +141,8 @@ void ParaEditLogic::OnCommReply(int station, const CommReply& reply)
         replyHandled_ = true;
         return SetBusy(false);
     }
-    status_ = std::string("*** ") + CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)
-              + " ***";
+    status_ = std::string("*** ") +
+              CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) + " ***";
     if (command == 'W') {
         const std::string kept = status_;
         Read();

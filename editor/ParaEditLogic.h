@@ -23,9 +23,11 @@ struct StationRecord;
 
 namespace edit_text {
 inline constexpr const char* kRunLocked = "Can't modify parameter in inverter run status";
-inline constexpr const char* kNoItem = "The error is occured because of inverter disconnection or no data file";
+inline constexpr const char* kNoItem =
+    "The error is occured because of inverter disconnection or no data file";
 inline constexpr const char* kSaveQuestion = "Parameter data isn't save to inverter\nDo you want to save ?";
-inline constexpr const char* kGraphWatch = "Parameters can't be read or written while the graph monitor watches";
+inline constexpr const char* kGraphWatch =
+    "Parameters can't be read or written while the graph monitor watches";
 }  // namespace edit_text
 
 // One change the user can undo: the value before (old) and after (new) it.
@@ -47,7 +49,8 @@ public:
 
     // item: the parameter (item mode), or null with entry set (entry mode; the item is found by
     // the entry's address).
-    ParaEditLogic(CommManager& comm, const StationRecord& record, CItem* item, CCustom::Entry* entry = nullptr);
+    ParaEditLogic(CommManager& comm, const StationRecord& record, CItem* item,
+                  CCustom::Entry* entry = nullptr);
     ~ParaEditLogic() override;
 
     // Entry mode shows the entry's value at once; item mode reads the drive.
@@ -79,8 +82,8 @@ public:
     // Raw value of an entry-field number, nothing when it fails the range check.
     std::optional<uint32_t> RawOf(double value) const;
 
-    std::function<void(uint32_t raw)> onValue;       // show this value
-    std::function<void()> onStateChanged;            // enable/disable, status line
+    std::function<void(uint32_t raw)> onValue;  // show this value
+    std::function<void()> onStateChanged;       // enable/disable, status line
     std::function<void(const EditUndoRecord&)> pushUndo;
 
     void OnCommReply(int station, const CommReply& reply) override;

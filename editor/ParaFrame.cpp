@@ -40,7 +40,10 @@ constexpr int kPaneMode = 61284;
 constexpr int kPaneTime1 = 61285;
 constexpr int kPaneQuantity = 61286;
 
-QString LayoutKey(int station) { return QStringLiteral("Main/Para PaneLayout%1").arg(station); }
+QString LayoutKey(int station)
+{
+    return QStringLiteral("Main/Para PaneLayout%1").arg(station);
+}
 
 }  // namespace
 
@@ -90,11 +93,8 @@ CParaFrame::OnlineFactory& CParaFrame::OnlineSideFactory()
 }
 
 CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
-    : CFloatFrame(host, kKindParameterEditor, station),
-      data_(host.Record(station).paramData),
-      identity_(NewEditorIdentity()),
-      modeRunner_(std::move(modeRunner)),
-      messages_(CFloatFrame::Messages()),
+    : CFloatFrame(host, kKindParameterEditor, station), data_(host.Record(station).paramData),
+      identity_(NewEditorIdentity()), modeRunner_(std::move(modeRunner)), messages_(CFloatFrame::Messages()),
       files_(this)
 {
     setObjectName(QStringLiteral("ParaFrame%1").arg(station));
@@ -158,7 +158,10 @@ CParaFrame::~CParaFrame()
     delete list;
 }
 
-bool CParaFrame::Loaded() const { return data_ && data_->IsLoaded(); }
+bool CParaFrame::Loaded() const
+{
+    return data_ && data_->IsLoaded();
+}
 
 QAction* CParaFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key,
                                 const std::function<void()>& action)
@@ -189,27 +192,29 @@ void CParaFrame::BuildCommands()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     AddCommand(file, kNewUserGroup, QStringLiteral("&New User Group"), QKeySequence(QStringLiteral("Ctrl+N")),
                [this] { logic_->NewUserGroup(); });
-    AddCommand(file, kOpenUserGroup, QStringLiteral("&Open User Group..."), QKeySequence(QStringLiteral("Ctrl+O")),
-               [this] { logic_->OpenUserGroup(); });
-    AddCommand(file, kSaveUserGroup, QStringLiteral("&Save User Group"), QKeySequence(QStringLiteral("Ctrl+S")), [this] {
-        if (CCustom* g = tree_->SelectedUserGroup())
-            logic_->SaveUserGroup(*g);
-    });
-    AddCommand(file, kCloseUserGroup, QStringLiteral("&Close User Group"), QKeySequence(QStringLiteral("Ctrl+C")),
-               [this] { CloseSelectedUserGroup(); });
+    AddCommand(file, kOpenUserGroup, QStringLiteral("&Open User Group..."),
+               QKeySequence(QStringLiteral("Ctrl+O")), [this] { logic_->OpenUserGroup(); });
+    AddCommand(file, kSaveUserGroup, QStringLiteral("&Save User Group"),
+               QKeySequence(QStringLiteral("Ctrl+S")), [this] {
+                   if (CCustom* g = tree_->SelectedUserGroup())
+                       logic_->SaveUserGroup(*g);
+               });
+    AddCommand(file, kCloseUserGroup, QStringLiteral("&Close User Group"),
+               QKeySequence(QStringLiteral("Ctrl+C")), [this] { CloseSelectedUserGroup(); });
     file->addSeparator();
-    AddCommand(file, kReadParaFile, QStringLiteral("Read Parameter &File..."), QKeySequence(QStringLiteral("Ctrl+L")),
-               [this] { logic_->ReadParameterFile(); });
-    AddCommand(file, kSaveParaFile, QStringLiteral("&Save Parameter File..."), QKeySequence(QStringLiteral("Ctrl+M")),
-               [this] { logic_->SaveParameterFile(); });
-    AddCommand(file, kSaveTextFile, QStringLiteral("Save &Text File..."), QKeySequence(QStringLiteral("Ctrl+T")), [this] {
-        logic_->SaveTextFile([this] {
-            if (online_) {
-                tree_->SelectGroupRoot();
-                online_->ReadAllGroups();
-            }
-        });
-    });
+    AddCommand(file, kReadParaFile, QStringLiteral("Read Parameter &File..."),
+               QKeySequence(QStringLiteral("Ctrl+L")), [this] { logic_->ReadParameterFile(); });
+    AddCommand(file, kSaveParaFile, QStringLiteral("&Save Parameter File..."),
+               QKeySequence(QStringLiteral("Ctrl+M")), [this] { logic_->SaveParameterFile(); });
+    AddCommand(file, kSaveTextFile, QStringLiteral("Save &Text File..."),
+               QKeySequence(QStringLiteral("Ctrl+T")), [this] {
+                   logic_->SaveTextFile([this] {
+                       if (online_) {
+                           tree_->SelectGroupRoot();
+                           online_->ReadAllGroups();
+                       }
+                   });
+               });
     file->addSeparator();
     QAction* exit = ExitAction();
     AttachRecentFileMenu(file, exit);
@@ -242,28 +247,32 @@ void CParaFrame::BuildCommands()
     AddCommand(op, kDownload, QStringLiteral("&Download..."), QKeySequence(Qt::Key_F6), transfer(1));
     AddCommand(op, kCompare, QStringLiteral("&Compare..."), QKeySequence(Qt::Key_F7), transfer(2));
     op->addSeparator();
-    QAction* onlineEdit = AddCommand(op, kOnlineEdit, QStringLiteral("Online Parameter &Edit..."), QKeySequence(Qt::Key_F2), [this] {
-        const std::vector<int> rows = list_->SelectedRows();
-        if (online_ && !rows.empty())
-            online_->EditRow(rows.front());
-    });
+    QAction* onlineEdit = AddCommand(op, kOnlineEdit, QStringLiteral("Online Parameter &Edit..."),
+                                     QKeySequence(Qt::Key_F2), [this] {
+                                         const std::vector<int> rows = list_->SelectedRows();
+                                         if (online_ && !rows.empty())
+                                             online_->EditRow(rows.front());
+                                     });
     // Enter edits online only; offline it must reach the in-place editor.
     if (!Offline())
         onlineEdit->setShortcuts({QKeySequence(Qt::Key_F2), QKeySequence(Qt::Key_Return)});
-    AddCommand(op, kUpdateList, QStringLiteral("Update &Parameter List..."), QKeySequence(Qt::Key_F3), [this] {
-        if (const auto node = tree_->SelectedNode(); node && online_)
-            online_->ReadNode(*node);
-    });
+    AddCommand(op, kUpdateList, QStringLiteral("Update &Parameter List..."), QKeySequence(Qt::Key_F3),
+               [this] {
+                   if (const auto node = tree_->SelectedNode(); node && online_)
+                       online_->ReadNode(*node);
+               });
     op->addSeparator();
-    AddCommand(op, kReport, QStringLiteral("&Report"), QKeySequence(QStringLiteral("Ctrl+R")), [this] { Report(); });
+    AddCommand(op, kReport, QStringLiteral("&Report"), QKeySequence(QStringLiteral("Ctrl+R")),
+               [this] { Report(); });
 
     QMenu* setup = menuBar()->addMenu(QStringLiteral("&Setup"));
     AddCommand(setup, kParaMode, QStringLiteral("Parameter &Mode..."), QKeySequence(QStringLiteral("Ctrl+E")),
                [this] { ParameterMode(); });
-    AddCommand(setup, kReportHeader, QStringLiteral("Report &Header..."), QKeySequence(QStringLiteral("Ctrl+H")), [this] {
-        if (ReportHeaderHook())
-            ReportHeaderHook()(*this);
-    });
+    AddCommand(setup, kReportHeader, QStringLiteral("Report &Header..."),
+               QKeySequence(QStringLiteral("Ctrl+H")), [this] {
+                   if (ReportHeaderHook())
+                       ReportHeaderHook()(*this);
+               });
 
     for (QMenu* m : {file, edit, op, setup})
         connect(m, &QMenu::aboutToShow, this, &CParaFrame::UpdateCommands);
@@ -285,8 +294,8 @@ void CParaFrame::BuildStatusBar()
     };
     static constexpr Pane kPanes[] = {
         {kPaneGraphWatch, "Graph Watch Mode", 100}, {kPaneOnline, "Online Mode", 70},
-        {kPaneModel, "Inverter Model", 60},          {kPaneVersion, "Inverter Verion", 80},
-        {kPaneMode, "Parameter Mode", 80},           {kPaneTime1, "TIME1 Value", 100},
+        {kPaneModel, "Inverter Model", 60},         {kPaneVersion, "Inverter Verion", 80},
+        {kPaneMode, "Parameter Mode", 80},          {kPaneTime1, "TIME1 Value", 100},
         {kPaneQuantity, "Parameter Quantity", 180},
     };
     for (const Pane& p : kPanes) {
@@ -301,7 +310,10 @@ void CParaFrame::BuildStatusBar()
     panes_[kPaneOnline]->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
 }
 
-ParaPaneTexts CParaFrame::PaneTexts() const { return logic_->Panes(list_ ? list_->RowCount() : 0); }
+ParaPaneTexts CParaFrame::PaneTexts() const
+{
+    return logic_->Panes(list_ ? list_->RowCount() : 0);
+}
 
 void CParaFrame::UpdatePanes()
 {
@@ -390,7 +402,10 @@ void CParaFrame::Report()
     report_ = ReportHook()(*this, r, report_);
 }
 
-const CCustom* CParaFrame::ReportUserGroup(const std::string& name) const { return logic_->FindUserGroupByName(name); }
+const CCustom* CParaFrame::ReportUserGroup(const std::string& name) const
+{
+    return logic_->FindUserGroupByName(name);
+}
 
 void CParaFrame::ReportClosed()
 {
@@ -411,9 +426,15 @@ void CParaFrame::SetFileChooser(FileChooser* chooser)
     logic_->SetFileChooser(*files_);
 }
 
-bool CParaFrame::CanCloseFrame() { return !HasOpenDialog() && messages_.Depth() == 0; }
+bool CParaFrame::CanCloseFrame()
+{
+    return !HasOpenDialog() && messages_.Depth() == 0;
+}
 
-bool CParaFrame::OpenRecentFile(const QString& path) { return logic_->OpenUserGroupFile(path); }
+bool CParaFrame::OpenRecentFile(const QString& path)
+{
+    return logic_->OpenUserGroupFile(path);
+}
 
 void CParaFrame::UserGroupAdded(CCustom& group, bool select)
 {
@@ -421,7 +442,10 @@ void CParaFrame::UserGroupAdded(CCustom& group, bool select)
     UpdateCommands();
 }
 
-void CParaFrame::UserGroupRenamed(CCustom& group) { tree_->RenameUserGroupNode(&group); }
+void CParaFrame::UserGroupRenamed(CCustom& group)
+{
+    tree_->RenameUserGroupNode(&group);
+}
 
 void CParaFrame::UserGroupClosing(CCustom& group)
 {
@@ -436,7 +460,10 @@ void CParaFrame::ValuesChanged()
     UpdatePanes();
 }
 
-void CParaFrame::RecentFileUsed(const QString& path) { AddRecentFile(path); }
+void CParaFrame::RecentFileUsed(const QString& path)
+{
+    AddRecentFile(path);
+}
 
 void CParaFrame::StopOnlineActivity()
 {
@@ -509,10 +536,11 @@ QString CParaFrame::OpenFileName(const QString& title, const QString& filter, co
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
     return RunModal(dlg) == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front()
-                                                                                 : QString();
+                                                                                : QString();
 }
 
-QString CParaFrame::SaveFileName(const QString& title, const QString& filter, const QString& folder, bool promptOverwrite)
+QString CParaFrame::SaveFileName(const QString& title, const QString& filter, const QString& folder,
+                                 bool promptOverwrite)
 {
     QFileDialog dlg(this, title, folder, filter);
     dlg.setOption(QFileDialog::DontUseNativeDialog);
@@ -522,7 +550,7 @@ QString CParaFrame::SaveFileName(const QString& title, const QString& filter, co
     if (open >= 0)
         dlg.setDefaultSuffix(filter.mid(open + 2, 3));
     return RunModal(dlg) == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().front()
-                                                                                 : QString();
+                                                                                : QString();
 }
 
 }  // namespace vm

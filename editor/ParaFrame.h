@@ -50,7 +50,8 @@ public:
     };
 
     // Opens the report window of a node, reusing the existing one; returns the window.
-    using ReportOpener = std::function<QWidget*(CParaFrame& editor, const ReportNode& node, QWidget* existing)>;
+    using ReportOpener =
+        std::function<QWidget*(CParaFrame& editor, const ReportNode& node, QWidget* existing)>;
     static ReportOpener& ReportHook();
     static std::function<void(CParaFrame& editor)>& ReportHeaderHook();
     // Makes the online half of an online editor (none: online commands stay disabled).

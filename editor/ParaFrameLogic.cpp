@@ -22,7 +22,6 @@ namespace {
 
 int g_nextGroupNumber = 1;
 
-
 template <typename... Args>
 std::string Format(const char* format, Args... args)
 {
@@ -50,11 +49,15 @@ QString CanonicalFilePath(const QString& path)
     return QDir::cleanPath(fi.absoluteFilePath());
 }
 
-void ParaFrameLogic::ResetNewGroupCounter(int next) { g_nextGroupNumber = next; }
+void ParaFrameLogic::ResetNewGroupCounter(int next)
+{
+    g_nextGroupNumber = next;
+}
 
 ParaFrameLogic::ParaFrameLogic(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
                                EditorMessages& messages, FileChooser& files, ParaFrameObserver& observer)
-    : host_(host), station_(station), data_(std::move(data)), messages_(messages), files_(&files), observer_(observer)
+    : host_(host), station_(station), data_(std::move(data)), messages_(messages), files_(&files),
+      observer_(observer)
 {
     const StationRecord& record = host.Record(station);
     modelName_ = QString::fromStdString(FormatStationValue(record, 0, record.model));
@@ -72,7 +75,10 @@ std::vector<uint32_t> ParaFrameLogic::Values() const
     return values;
 }
 
-bool ParaFrameLogic::ValuesModified() const { return !Online() && Values() != savedValues_; }
+bool ParaFrameLogic::ValuesModified() const
+{
+    return !Online() && Values() != savedValues_;
+}
 
 bool ParaFrameLogic::AskSaveParameters()
 {
@@ -92,7 +98,9 @@ QString ParaFrameLogic::Title() const
         return QStringLiteral("OFF-LINE(%1, Ver%2) %3").arg(modelName_, versionText_, last);
     const QString name = host_.DeviceName(station_);
     if (!name.isEmpty())
-        return QStringLiteral("ON-LINE(%1:%2 - %3, Ver%4) %5").arg(station_).arg(modelName_, name, versionText_, last);
+        return QStringLiteral("ON-LINE(%1:%2 - %3, Ver%4) %5")
+            .arg(station_)
+            .arg(modelName_, name, versionText_, last);
     return QStringLiteral("ON-LINE(%1:%2, Ver%3) %4").arg(station_).arg(modelName_, versionText_, last);
 }
 
@@ -118,7 +126,9 @@ CCustom* ParaFrameLogic::NewUserGroup()
     const QString folder = QDir::currentPath();
     QString path;
     do {
-        path = QStringLiteral("%1/custom_%2_v%3_%4.usr").arg(folder, modelName_, versionText_).arg(g_nextGroupNumber++);
+        path = QStringLiteral("%1/custom_%2_v%3_%4.usr")
+                   .arg(folder, modelName_, versionText_)
+                   .arg(g_nextGroupNumber++);
     } while (FindUserGroup(path));
     const StationRecord& record = host_.Record(station_);
     auto group = std::make_unique<CCustom>(data_.get(), record.model, record.version);
@@ -166,8 +176,8 @@ bool ParaFrameLogic::OpenUserGroup()
     QString name;
     {
         EditorMessages::Guard g(messages_);
-        name = files_->OpenFileName(QStringLiteral("Open User Group File"), QString::fromLatin1(kUserGroupFilter),
-                                   StoredFolder("Custom File Dir"));
+        name = files_->OpenFileName(QStringLiteral("Open User Group File"),
+                                    QString::fromLatin1(kUserGroupFilter), StoredFolder("Custom File Dir"));
     }
     if (name.isEmpty())
         return false;
@@ -185,14 +195,16 @@ bool ParaFrameLogic::ConfirmOverwrite(const QString& path)
     return messages_.Ask(text.toStdString());
 }
 
-QString ParaFrameLogic::ChooseSaveName(const char* title, const char* filter, const char* dirKey, bool promptOverwrite,
-                                       const QString& proposed)
+QString ParaFrameLogic::ChooseSaveName(const char* title, const char* filter, const char* dirKey,
+                                       bool promptOverwrite, const QString& proposed)
 {
     EditorMessages::Guard g(messages_);
     QString start = StoredFolder(dirKey);
     if (!proposed.isEmpty())
         start = QDir(start.isEmpty() ? QDir::currentPath() : start).filePath(proposed);
-    return files_->SaveFileName(QString::fromLatin1(title), QString::fromLatin1(filter), start, promptOverwrite).trimmed();
+    return files_
+        ->SaveFileName(QString::fromLatin1(title), QString::fromLatin1(filter), start, promptOverwrite)
+        .trimmed();
 }
 
 bool ParaFrameLogic::SaveUserGroup(CCustom& group)
@@ -204,13 +216,16 @@ bool ParaFrameLogic::SaveUserGroup(CCustom& group)
             // Trimmed before any check, so the name checked is the name saved.
             // An untitled group offers the name it was given ("custom_..._1.usr").
             const QString proposed = QFileInfo(QString::fromStdString(group.Path())).fileName();
-            target = ChooseSaveName("Save User Group File", kUserGroupFilter, "Custom File Dir", false, proposed);
+            target =
+                ChooseSaveName("Save User Group File", kUserGroupFilter, "Custom File Dir", false, proposed);
             if (target.isEmpty())
                 return false;
             target = QFileInfo(WithExtension(target, "usr")).absoluteFilePath();
             const CCustom* open = FindUserGroup(target);
             if (open && open != &group) {
-                messages_.Error("Selected user group file's name is already opened.\nPlease, select again with other name ?");
+                messages_.Error(
+                    "Selected user group file's name is already opened.\nPlease, select again with other "
+                    "name ?");
                 continue;
             }
             if (!ConfirmOverwrite(target))
@@ -243,18 +258,21 @@ bool ParaFrameLogic::SaveUserGroup(CCustom& group)
 
 bool ParaFrameLogic::CloseUserGroup(CCustom& group)
 {
-    const auto it = std::find_if(groups_.begin(), groups_.end(), [&group](const auto& g) { return g.get() == &group; });
+    const auto it =
+        std::find_if(groups_.begin(), groups_.end(), [&group](const auto& g) { return g.get() == &group; });
     if (it == groups_.end())
         return false;
     if (group.IsModified()) {
         const std::string name = group.Name();
         if (messages_.Ask(Format("User group[%s] is modified\nDo you want to save ?", name.c_str())) &&
             !SaveUserGroup(group) &&
-            !messages_.Ask(Format("User group[%s] was not saved\nDo you want to close it without saving ?", name.c_str())))
+            !messages_.Ask(Format("User group[%s] was not saved\nDo you want to close it without saving ?",
+                                  name.c_str())))
             return false;
     }
     observer_.UserGroupClosing(group);
-    groups_.erase(std::find_if(groups_.begin(), groups_.end(), [&group](const auto& g) { return g.get() == &group; }));
+    groups_.erase(
+        std::find_if(groups_.begin(), groups_.end(), [&group](const auto& g) { return g.get() == &group; }));
     return true;
 }
 
@@ -325,7 +343,7 @@ bool ParaFrameLogic::ReadParameterFile()
     {
         EditorMessages::Guard g(messages_);
         name = files_->OpenFileName(QStringLiteral("Open Parameter File"), QString::fromLatin1(kParaFilter),
-                                   StoredFolder("Para File Dir"));
+                                    StoredFolder("Para File Dir"));
     }
     if (name.isEmpty())
         return false;
@@ -392,7 +410,8 @@ QByteArray ParaFrameLogic::TextListing() const
     std::string text;
     if (Online()) {
         const std::string capacity = FormatStationValue(record, 1, record.capacity);
-        text = Format("ON-LINE %d : %s (%s) Ver%s\n\n", station_, model.c_str(), capacity.c_str(), version.c_str());
+        text = Format("ON-LINE %d : %s (%s) Ver%s\n\n", station_, model.c_str(), capacity.c_str(),
+                      version.c_str());
     } else {
         text = Format("OFF-LINE %s Ver%s\n\n", model.c_str(), version.c_str());
     }

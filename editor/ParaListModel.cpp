@@ -13,7 +13,10 @@ namespace vm {
 
 namespace {
 
-QString Ui(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+QString Ui(const std::string& cp1252)
+{
+    return QString::fromStdString(Cp1252ToUtf8(cp1252));
+}
 
 // Leading decimal digits as a number; a text without them counts as 0.
 quint64 LeadingNumber(const QString& text)
@@ -45,7 +48,9 @@ std::optional<double> ParseEntry(const EditFormat& format, QString text)
             text = text.mid(1);
         value = static_cast<double>(text.toULongLong(&ok, 2));
         break;
-    default: value = text.toDouble(&ok); break;
+    default:
+        value = text.toDouble(&ok);
+        break;
     }
     if (!ok || text.isEmpty())
         return std::nullopt;
@@ -57,21 +62,28 @@ std::optional<double> ParseEntry(const EditFormat& format, QString text)
 QColor ParaListModel::StateColour(RowState state)
 {
     switch (state) {
-    case RowState::kNotRead: return QColor(153, 153, 153);
-    case RowState::kFailed: return QColor(255, 51, 51);
-    case RowState::kChanged: return QColor(0, 0, 255);
-    case RowState::kDefault: break;
+    case RowState::kNotRead:
+        return QColor(153, 153, 153);
+    case RowState::kFailed:
+        return QColor(255, 51, 51);
+    case RowState::kChanged:
+        return QColor(0, 0, 255);
+    case RowState::kDefault:
+        break;
     }
     return {};
 }
 
 ParaListModel::ParaListModel(std::shared_ptr<ParameterData> data, bool online, EditorMessages& messages,
                              uint64_t editor, QObject* parent)
-    : QAbstractTableModel(parent), data_(std::move(data)), online_(online), messages_(messages), editor_(editor)
-{
-}
+    : QAbstractTableModel(parent), data_(std::move(data)), online_(online), messages_(messages),
+      editor_(editor)
+{}
 
-void ParaListModel::SetMode(Mode mode) { mode_ = mode; }
+void ParaListModel::SetMode(Mode mode)
+{
+    mode_ = mode;
+}
 
 namespace {
 ParaListModel::Mode ModeOf(const std::optional<ParaNode>& node, ParaListModel::Mode current)
@@ -79,10 +91,14 @@ ParaListModel::Mode ModeOf(const std::optional<ParaNode>& node, ParaListModel::M
     if (!node)
         return current;
     switch (node->kind) {
-    case NodeKind::kGroup: return ParaListModel::Mode::kGroup;
-    case NodeKind::kUserGroup: return ParaListModel::Mode::kUserGroup;
-    case NodeKind::kGroupRoot: return ParaListModel::Mode::kAllGroups;
-    case NodeKind::kUserGroupRoot: break;
+    case NodeKind::kGroup:
+        return ParaListModel::Mode::kGroup;
+    case NodeKind::kUserGroup:
+        return ParaListModel::Mode::kUserGroup;
+    case NodeKind::kGroupRoot:
+        return ParaListModel::Mode::kAllGroups;
+    case NodeKind::kUserGroupRoot:
+        break;
     }
     return ParaListModel::Mode::kEmpty;
 }
@@ -93,7 +109,8 @@ void ParaListModel::Show(std::optional<ParaNode> node)
     // The column set changes between mode 0 and the others (and from none).
     const Mode old = mode_;
     const Mode next = ModeOf(node, mode_);
-    const bool newColumns = next != old && (old == Mode::kNone || old == Mode::kGroup || next == Mode::kGroup);
+    const bool newColumns =
+        next != old && (old == Mode::kNone || old == Mode::kGroup || next == Mode::kGroup);
     if (newColumns)
         emit ColumnsAboutToChange(static_cast<int>(old));
     beginResetModel();
@@ -128,7 +145,9 @@ void ParaListModel::Show(std::optional<ParaNode> node)
                     for (const auto& item : g->items)
                         rows_.push_back({item.get(), nullptr});
             break;
-        case NodeKind::kUserGroupRoot: SetMode(Mode::kEmpty); break;
+        case NodeKind::kUserGroupRoot:
+            SetMode(Mode::kEmpty);
+            break;
         }
     }
     endResetModel();
@@ -177,12 +196,18 @@ QString ParaListModel::CellText(int row, int column) const
     }
     const CCustom::Entry* e = EntryAt(row);
     switch (column) {
-    case 0: return QString::number(item->Code());
-    case 1: return Ui(item->displayName);
-    case 2: return Ui(e ? item->ValueText(e->value, true) : item->ValueText());
-    case 3: return Ui(item->DefaultText());
-    case 4: return Ui(item->UnitText());
-    default: return {};
+    case 0:
+        return QString::number(item->Code());
+    case 1:
+        return Ui(item->displayName);
+    case 2:
+        return Ui(e ? item->ValueText(e->value, true) : item->ValueText());
+    case 3:
+        return Ui(item->DefaultText());
+    case 4:
+        return Ui(item->UnitText());
+    default:
+        return {};
     }
 }
 
@@ -205,7 +230,8 @@ void ParaListModel::Refresh(bool valuesOnly)
     if (rows_.empty())
         return;
     // A value's state colours its whole row, so even a values-only refresh repaints every column.
-    const QList<int> roles = valuesOnly ? QList<int>{Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole} : QList<int>{};
+    const QList<int> roles =
+        valuesOnly ? QList<int>{Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole} : QList<int>{};
     emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1), roles);
 }
 
@@ -449,7 +475,10 @@ bool ParaListModel::RowMatches(int row, const QString& text, bool changedOnly) c
     return QString::number(item->Code()) == t || Ui(item->displayName).contains(t, Qt::CaseInsensitive);
 }
 
-int ParaListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : RowCount(); }
+int ParaListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : RowCount();
+}
 
 int ParaListModel::columnCount(const QModelIndex& parent) const
 {
@@ -464,14 +493,16 @@ QVariant ParaListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: return CellText(index.row(), index.column());
+    case Qt::EditRole:
+        return CellText(index.row(), index.column());
     case Qt::ForegroundRole: {
         const QColor c = StateColour(State(index.row()));
         return c.isValid() ? QVariant(c) : QVariant();
     }
     case Qt::DecorationRole:
         return index.column() == 0 ? QVariant(QColor(0, 128, 128)) : QVariant();
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -480,7 +511,8 @@ QVariant ParaListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     static const char* const kGroupSet[] = {"Address", "Parameter Name", "Value", "Default", "Unit"};
-    static const char* const kWideSet[] = {"Group Name", "Address", "Parameter Name", "Value", "Default", "Unit"};
+    static const char* const kWideSet[] = {"Group Name", "Address", "Parameter Name",
+                                           "Value",      "Default", "Unit"};
     if (section < 0 || section >= columnCount())
         return {};
     return QString::fromLatin1(columnCount() == 5 ? kGroupSet[section] : kWideSet[section]);
@@ -505,7 +537,10 @@ bool ParaListModel::setData(const QModelIndex& index, const QVariant& value, int
     return EndEdit(index.row(), value.toString()) != EditResult::kRefused;
 }
 
-QStringList ParaListModel::mimeTypes() const { return {QString::fromLatin1(kParaDragMime)}; }
+QStringList ParaListModel::mimeTypes() const
+{
+    return {QString::fromLatin1(kParaDragMime)};
+}
 
 QMimeData* ParaListModel::mimeData(const QModelIndexList& indexes) const
 {

@@ -27,7 +27,8 @@ public:
     enum class EditKind : int { kNone = 0, kChoice = 2, kNumeric = 3 };
     enum class EditResult { kStored, kUnchanged, kRefused };
 
-    static constexpr const char* kRangeErrorText = "There is valid data range error\nPlease, input data again ?";
+    static constexpr const char* kRangeErrorText =
+        "There is valid data range error\nPlease, input data again ?";
     static QColor StateColour(RowState state);  // invalid for the normal text colour
 
     ParaListModel(std::shared_ptr<ParameterData> data, bool online, EditorMessages& messages, uint64_t editor,

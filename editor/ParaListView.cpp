@@ -20,7 +20,8 @@ namespace vm {
 
 class ParaFilterProxy : public QSortFilterProxyModel {
 public:
-    explicit ParaFilterProxy(ParaListModel* model, QObject* parent) : QSortFilterProxyModel(parent), model_(model)
+    explicit ParaFilterProxy(ParaListModel* model, QObject* parent)
+        : QSortFilterProxyModel(parent), model_(model)
     {
         setSourceModel(model);
     }
@@ -47,10 +48,10 @@ class ParaEditDelegate : public QStyledItemDelegate {
 public:
     ParaEditDelegate(ParaListModel* model, QSortFilterProxyModel* proxy, QObject* parent)
         : QStyledItemDelegate(parent), model_(model), proxy_(proxy)
-    {
-    }
+    {}
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
     {
         const int row = proxy_->mapToSource(index).row();
         switch (model_->BeginEdit(row)) {
@@ -67,10 +68,16 @@ public:
             const EditFormat f = model_->Format(row);
             QString pattern;
             switch (f.kind) {
-            case EditFormat::Kind::Hex: pattern = QStringLiteral("(0[xX])?[0-9a-fA-F]{1,%1}").arg(f.maxDigits); break;
-            case EditFormat::Kind::Binary: pattern = QStringLiteral("[bB]?[01]{1,%1}").arg(f.maxDigits); break;
+            case EditFormat::Kind::Hex:
+                pattern = QStringLiteral("(0[xX])?[0-9a-fA-F]{1,%1}").arg(f.maxDigits);
+                break;
+            case EditFormat::Kind::Binary:
+                pattern = QStringLiteral("[bB]?[01]{1,%1}").arg(f.maxDigits);
+                break;
             default:
-                pattern = QStringLiteral("%1[0-9]{0,%2}").arg(f.allowSign ? QStringLiteral("-?") : QString()).arg(f.maxDigits);
+                pattern = QStringLiteral("%1[0-9]{0,%2}")
+                              .arg(f.allowSign ? QStringLiteral("-?") : QString())
+                              .arg(f.maxDigits);
                 if (f.decimals > 0)
                     pattern += QStringLiteral("(\\.[0-9]{0,%1})?").arg(f.decimals);
                 break;
@@ -79,7 +86,8 @@ public:
             editor_ = edit;
             return edit;
         }
-        case ParaListModel::EditKind::kNone: break;
+        case ParaListModel::EditKind::kNone:
+            break;
         }
         return nullptr;
     }
@@ -180,7 +188,8 @@ CParaListView::CParaListView(std::shared_ptr<ParameterData> data, int station, E
     connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         model_->SortByColumn(column);
         table_->horizontalHeader()->setSortIndicatorShown(true);
-        table_->horizontalHeader()->setSortIndicator(column, model_->Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+        table_->horizontalHeader()->setSortIndicator(
+            column, model_->Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     });
     connect(model_, &ParaListModel::ColumnsAboutToChange, this, [this](int oldMode) {
         if (oldMode >= 0)
@@ -209,7 +218,9 @@ void CParaListView::LoadWidths(int mode)
     const bool group = mode == 0;
     const int n = group ? 5 : 6;
     for (int c = 0; c < n; ++c) {
-        const QString key = QStringLiteral("%1 %2").arg(group ? QStringLiteral("PARACol1") : QStringLiteral("PARACol2")).arg(c);
+        const QString key = QStringLiteral("%1 %2")
+                                .arg(group ? QStringLiteral("PARACol1") : QStringLiteral("PARACol2"))
+                                .arg(c);
         const int w = s.value(key, group ? kGroupWidths[c] : kWideWidths[c]).toInt();
         table_->setColumnWidth(c, w > 0 ? w : (group ? kGroupWidths[c] : kWideWidths[c]));
     }
@@ -222,7 +233,9 @@ void CParaListView::SaveWidths(int mode)
     const bool group = mode == 0;
     const int n = std::min(group ? 5 : 6, proxy_->columnCount());
     for (int c = 0; c < n; ++c)
-        s.setValue(QStringLiteral("%1 %2").arg(group ? QStringLiteral("PARACol1") : QStringLiteral("PARACol2")).arg(c),
+        s.setValue(QStringLiteral("%1 %2")
+                       .arg(group ? QStringLiteral("PARACol1") : QStringLiteral("PARACol2"))
+                       .arg(c),
                    table_->columnWidth(c));
 }
 
@@ -236,7 +249,10 @@ void CParaListView::Show(std::optional<ParaNode> node)
     emit RowsChanged();
 }
 
-int CParaListView::RowCount() const { return proxy_->rowCount(); }
+int CParaListView::RowCount() const
+{
+    return proxy_->rowCount();
+}
 
 void CParaListView::StopEditing()
 {

@@ -17,7 +17,6 @@
 
 namespace vm {
 
-
 CParaModeDlg::CParaModeDlg(ToolHost& host, int station, ModeUse use, QWidget* parent)
     : QDialog(parent), logic_(host, station, use, [] {
           QSettings s(kCompanyKey, kApplicationKey);

@@ -15,9 +15,12 @@ namespace vm {
 int Time1FromIndex(int index)
 {
     switch (index) {
-    case 0: return 100;
-    case 2: return 1;
-    default: return 10;
+    case 0:
+        return 100;
+    case 2:
+        return 1;
+    default:
+        return 10;
     }
 }
 
@@ -119,10 +122,12 @@ ParaModeLogic::ParaModeLogic(ToolHost& host, int station, ModeUse use, const Mod
 
 void ParaModeLogic::FillVersions(int model, int version)
 {
-    const auto it = std::find_if(models_.begin(), models_.end(), [model](const ListEntry& e) { return e.data == model; });
+    const auto it =
+        std::find_if(models_.begin(), models_.end(), [model](const ListEntry& e) { return e.data == model; });
     modelIndex_ = it == models_.end() ? -1 : static_cast<int>(it - models_.begin());
     versions_ = modelIndex_ < 0 ? std::vector<ListEntry>{} : host_.Versions().FillVersionList(model);
-    const auto v = std::find_if(versions_.begin(), versions_.end(), [version](const ListEntry& e) { return e.data == version; });
+    const auto v = std::find_if(versions_.begin(), versions_.end(),
+                                [version](const ListEntry& e) { return e.data == version; });
     versionIndex_ = v == versions_.end() ? -1 : static_cast<int>(v - versions_.begin());
 }
 

@@ -103,6 +103,7 @@ private:
 };
 
 // Runs the dialog (or, in tests, its logic) and returns the choice, or nothing for "&Close".
-using ModeRunner = std::function<std::optional<ModeChoice>(ToolHost& host, int station, ModeUse use, QWidget* parent)>;
+using ModeRunner =
+    std::function<std::optional<ModeChoice>(ToolHost& host, int station, ModeUse use, QWidget* parent)>;
 
 }  // namespace vm

@@ -18,8 +18,14 @@ namespace vm {
 
 namespace {
 
-EditUndoRecord ToEdit(const UndoRecord& r) { return {r.address, r.oldValue, r.newValue, r.entryMode, r.entry}; }
-UndoRecord ToUndo(const EditUndoRecord& r) { return {r.address, r.oldValue, r.newValue, r.entryMode, r.entry}; }
+EditUndoRecord ToEdit(const UndoRecord& r)
+{
+    return {r.address, r.oldValue, r.newValue, r.entryMode, r.entry};
+}
+UndoRecord ToUndo(const EditUndoRecord& r)
+{
+    return {r.address, r.oldValue, r.newValue, r.entryMode, r.entry};
+}
 
 }  // namespace
 
@@ -35,7 +41,8 @@ OnlineEditorSide::OnlineEditorSide(CParaFrame& frame)
         frame_.List().Refresh(true);
         emit model.UndoStateChanged();
     };
-    writer_.onFailed = [this](const EditUndoRecord& r, OnlineUndoWriter::Direction d, const std::string& text) {
+    writer_.onFailed = [this](const EditUndoRecord& r, OnlineUndoWriter::Direction d,
+                              const std::string& text) {
         ParaListModel& model = frame_.List().Model();
         if (d == OnlineUndoWriter::Direction::Undo)
             model.Stacks().PushUndo(ToUndo(r));
@@ -66,12 +73,16 @@ void OnlineEditorSide::ReadNode(const ParaNode& node)
     }
 }
 
-void OnlineEditorSide::ReadAllGroups() { Read(ParaReadLogic::Kind::All, nullptr, nullptr, ParaNode{}); }
+void OnlineEditorSide::ReadAllGroups()
+{
+    Read(ParaReadLogic::Kind::All, nullptr, nullptr, ParaNode{});
+}
 
 void OnlineEditorSide::Read(ParaReadLogic::Kind kind, CGroup* group, CCustom* custom, const ParaNode& node)
 {
     CancelRead();
-    auto dlg = std::make_unique<CParaReadDlg>(frame_.Host(), frame_.Station(), frame_.Data(), kind, group, custom, &frame_);
+    auto dlg = std::make_unique<CParaReadDlg>(frame_.Host(), frame_.Station(), frame_.Data(), kind, group,
+                                              custom, &frame_);
     read_ = dlg.get();
     frame_.RunModal(*dlg);
     const bool cancelled = dlg->Cancelled();
@@ -101,8 +112,8 @@ void OnlineEditorSide::EditRow(int row)
         if (!item)
             break;
         frame_.List().SelectRow(row);
-        auto dlg = OpenParaEditDialog(frame_.Host(), frame_.Station(), frame_.Data(), item, model.EntryAt(row),
-                                      frame_.CFloatFrame::Messages(), &frame_);
+        auto dlg = OpenParaEditDialog(frame_.Host(), frame_.Station(), frame_.Data(), item,
+                                      model.EntryAt(row), frame_.CFloatFrame::Messages(), &frame_);
         if (!dlg)
             break;
         dlg->SetUndoSink([&model](const EditUndoRecord& r) {
@@ -133,15 +144,21 @@ void OnlineEditorSide::StopEditing()
 
 void OnlineEditorSide::Transfer(int operation)
 {
-    CParaTransferDlg dlg(frame_.Host(), frame_.Station(), frame_.Data(), operation, frame_.CFloatFrame::Messages(),
-                         &frame_);
+    CParaTransferDlg dlg(frame_.Host(), frame_.Station(), frame_.Data(), operation,
+                         frame_.CFloatFrame::Messages(), &frame_);
     dlg.onRefresh = [this] { frame_.List().Refresh(true); };
     frame_.RunModal(dlg);
 }
 
-bool OnlineEditorSide::Undo() { return WriteTop(OnlineUndoWriter::Direction::Undo); }
+bool OnlineEditorSide::Undo()
+{
+    return WriteTop(OnlineUndoWriter::Direction::Undo);
+}
 
-bool OnlineEditorSide::Redo() { return WriteTop(OnlineUndoWriter::Direction::Redo); }
+bool OnlineEditorSide::Redo()
+{
+    return WriteTop(OnlineUndoWriter::Direction::Redo);
+}
 
 bool OnlineEditorSide::WriteTop(OnlineUndoWriter::Direction direction)
 {

@@ -4,8 +4,8 @@
 // record moves to the other stack only when the drive has taken the value).
 
 #include "editor/OnlineUndoWriter.h"
-#include "editor/ParaReadLogic.h"
 #include "editor/ParaOnlineSide.h"
+#include "editor/ParaReadLogic.h"
 
 #include <QObject>
 #include <QPointer>

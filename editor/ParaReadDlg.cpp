@@ -10,8 +10,8 @@
 
 namespace vm {
 
-CParaReadDlg::CParaReadDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data, ParaReadLogic::Kind kind,
-                           CGroup* group, CCustom* userGroup, QWidget* parent)
+CParaReadDlg::CParaReadDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
+                           ParaReadLogic::Kind kind, CGroup* group, CCustom* userGroup, QWidget* parent)
     : QDialog(parent), data_(std::move(data))
 {
     setWindowTitle(QStringLiteral("Reading Parameter Information..."));
@@ -35,7 +35,8 @@ CParaReadDlg::CParaReadDlg(ToolHost& host, int station, std::shared_ptr<Paramete
     // Queued: the reading may end before exec() runs, or inside a reply.
     logic_->onFinished = [this] {
         if (!logic_->Cancelled())
-            QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Accepted); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { QDialog::done(QDialog::Accepted); }, Qt::QueuedConnection);
     };
     logic_->Start();
 }

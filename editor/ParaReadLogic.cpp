@@ -93,9 +93,9 @@ std::string ParaReadLogic::FailureMessage() const
     if (errorText_.empty())
         return {};
     // done_ counts the failed one too.
-    return "[" + failedGroup_ + "] " + failedItem_ + "\nCommunication error is occured\n\n*** " + errorText_
-           + " ***\n\nThe reading stopped here: " + std::to_string(done_ - 1) + " of " + std::to_string(targets_.size())
-           + " parameters were read and are shown.";
+    return "[" + failedGroup_ + "] " + failedItem_ + "\nCommunication error is occured\n\n*** " + errorText_ +
+           " ***\n\nThe reading stopped here: " + std::to_string(done_ - 1) + " of " +
+           std::to_string(targets_.size()) + " parameters were read and are shown.";
 }
 
 void ParaReadLogic::Cancel()

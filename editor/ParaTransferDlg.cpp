@@ -51,12 +51,9 @@ int& CParaTransferDlg::FileTypeChoice()
     return choice;
 }
 
-CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data, int operation,
-                                   MessageSink& messages, QWidget* parent)
-    : QDialog(parent),
-      host_(host),
-      station_(station),
-      data_(std::move(data)),
+CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<ParameterData> data,
+                                   int operation, MessageSink& messages, QWidget* parent)
+    : QDialog(parent), host_(host), station_(station), data_(std::move(data)),
       operation_(static_cast<TransferOperation>(operation < 0 || operation > 2 ? 0 : operation)),
       messages_(messages)
 {
@@ -82,7 +79,8 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
     fileLayout->addWidget(browse_);
     layout->addWidget(fileBox);
     if (operation_ == TransferOperation::Download) {
-        backup_ = new QCheckBox(QStringLiteral("Keep the inverter's current values in a backup file first"), this);
+        backup_ =
+            new QCheckBox(QStringLiteral("Keep the inverter's current values in a backup file first"), this);
         verify_ = new QCheckBox(QStringLiteral("Verify: read every written parameter back"), this);
         backup_->setChecked(true);
         verify_->setChecked(true);
@@ -101,9 +99,10 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
     auto* caution = new QGroupBox(QStringLiteral("[ Caution When Download User Group File ]"), this);
     auto* cautionLayout = new QVBoxLayout(caution);
     auto* cautionText = new QLabel(
-        QStringLiteral("If inverter version is different with inverter version of user group file when downloading user "
-                       "group parameter, The message is shown. If user is continue to download and the problem is "
-                       "occured. KXEC don't take the responsibility."),
+        QStringLiteral(
+            "If inverter version is different with inverter version of user group file when downloading user "
+            "group parameter, The message is shown. If user is continue to download and the problem is "
+            "occured. KXEC don't take the responsibility."),
         caution);
     cautionText->setWordWrap(true);
     cautionText->setMinimumHeight(cautionText->fontMetrics().lineSpacing() * 4 + 4);
@@ -183,9 +182,10 @@ void CParaTransferDlg::Browse()
     const QString filter = QStringLiteral("Parameter File (*.par);;User Group File (*.usr)");
     const QStringList filters = filter.split(QStringLiteral(";;"));
     QString selected = filters.value(FileTypeChoice() == 2 ? 1 : 0);
-    const QString path = operation_ == TransferOperation::Upload
-                             ? CFloatFrame::OpenFileName(this, windowTitle(), Path(), filter, &selected)
-                             : CFloatFrame::SaveFileName(this, windowTitle(), Path(), filter, &selected, false);
+    const QString path =
+        operation_ == TransferOperation::Upload
+            ? CFloatFrame::OpenFileName(this, windowTitle(), Path(), filter, &selected)
+            : CFloatFrame::SaveFileName(this, windowTitle(), Path(), filter, &selected, false);
     if (path.isEmpty())
         return;
     FileTypeChoice() = selected == filters.value(1) ? 2 : 1;
@@ -211,8 +211,9 @@ void CParaTransferDlg::PressStart()
 {
     if (transfer_->IsRunning())
         return;
-    const TransferStart start = CheckTransferStart(operation_, pathEdit_->text().toStdString(), FileTypeChoice(),
-                                                   messages_, [](const std::string& p) { return QFileInfo::exists(Q(p)); });
+    const TransferStart start =
+        CheckTransferStart(operation_, pathEdit_->text().toStdString(), FileTypeChoice(), messages_,
+                           [](const std::string& p) { return QFileInfo::exists(Q(p)); });
     if (!start.ok) {
         if (start.focusPath) {
             pathEdit_->setFocus();
@@ -244,7 +245,8 @@ void CParaTransferDlg::PressStart()
         if (backup_->isChecked()) {
             const QString folder = QFileInfo(Q(path_)).absolutePath();
             const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-            options.backupPath = BackupPath(folder.toStdString(), ModelName(record.model), station_, stamp.toStdString());
+            options.backupPath =
+                BackupPath(folder.toStdString(), ModelName(record.model), station_, stamp.toStdString());
             backupFile_ = Q(options.backupPath);
         }
     }
@@ -311,10 +313,12 @@ void CParaTransferDlg::Ended()
             char question[512];
             std::snprintf(question, sizeof question, transfer_text::kIncompleteQuestion, failed);
             if (failed > 0 && !messages_.AskYesNo(question, transfer_text::kCaption)) {
-                status = QStringLiteral("Upload action is stopped: %1 parameters could not be read, nothing saved").arg(failed);
+                status =
+                    QStringLiteral("Upload action is stopped: %1 parameters could not be read, nothing saved")
+                        .arg(failed);
             } else if (!transfer_->SaveUpload(path_, messages_)) {
                 status = QString::fromLatin1(transfer_->Set().IsUserGroup() ? transfer_text::kSaveUsrFailed
-                                                                             : transfer_text::kSaveParFailed);
+                                                                            : transfer_text::kSaveParFailed);
             }
         } else if (operation_ == TransferOperation::Download && !transfer_->Mismatches().empty()) {
             QString text = QStringLiteral("These parameters read back otherwise after the download:\n");
@@ -328,7 +332,8 @@ void CParaTransferDlg::Ended()
         }
         break;
     case End::Stopped:
-    case End::None: break;
+    case End::None:
+        break;
     }
     if (!backupFile_.isEmpty() && QFileInfo::exists(backupFile_))
         status += QStringLiteral("\nBackup: %1").arg(backupFile_);
@@ -341,8 +346,7 @@ void CParaTransferDlg::Ended()
             messages_.Show(MessageKind::Plain, transfer_text::kAllSame, transfer_text::kCaption);
         else if (showCompareResult)
             showCompareResult(transfer_->Differences());
-        else
-        {
+        else {
             CCompareResultDlg result(transfer_->Differences(), this);
             CFloatFrame::RunModal(this, result);
         }

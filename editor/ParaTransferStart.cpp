@@ -35,7 +35,8 @@ TransferStart CheckTransferStart(TransferOperation operation, const std::string&
         path += choice == 2 ? ".usr" : ".par";
     }
     result.path = path;
-    if (operation == TransferOperation::Upload && result.kind == TransferFileKind::Parameter && exists(path)) {
+    if (operation == TransferOperation::Upload && result.kind == TransferFileKind::Parameter &&
+        exists(path)) {
         char question[1024];
         std::snprintf(question, sizeof question, kOverwrite, path.c_str());
         if (!messages.AskYesNo(question, transfer_text::kCaption)) {
@@ -47,7 +48,8 @@ TransferStart CheckTransferStart(TransferOperation operation, const std::string&
     return result;
 }
 
-std::string BackupPath(const std::string& folder, const std::string& model, int station, const std::string& stamp)
+std::string BackupPath(const std::string& folder, const std::string& model, int station,
+                       const std::string& stamp)
 {
     return folder + "/" + model + "-" + std::to_string(station) + "-backup-" + stamp + ".par";
 }

@@ -26,9 +26,11 @@ struct TransferStart {
 // choice: the browse dialog's remembered file type (1 parameter, 2 user group; anything else
 // reads as 1); a recognised extension updates it.
 TransferStart CheckTransferStart(TransferOperation operation, const std::string& text, int& choice,
-                                 MessageSink& messages, const std::function<bool(const std::string&)>& exists);
+                                 MessageSink& messages,
+                                 const std::function<bool(const std::string&)>& exists);
 
 // "<folder>/<model>-<station>-backup-<stamp>.par": where a download keeps the drive's old values.
-std::string BackupPath(const std::string& folder, const std::string& model, int station, const std::string& stamp);
+std::string BackupPath(const std::string& folder, const std::string& model, int station,
+                       const std::string& stamp);
 
 }  // namespace vm

@@ -105,7 +105,9 @@ void CFloatFrame::Notify(ToolNotice notice, int station)
     if (closing_)
         return;
     switch (notice) {
-    case ToolNotice::kGraphWatchChanged: OnGraphWatchChanged(); return;
+    case ToolNotice::kGraphWatchChanged:
+        OnGraphWatchChanged();
+        return;
     case ToolNotice::kInvConnected:
         if (station == station_ || AllStations())
             OnInvConnected(station);
@@ -189,8 +191,8 @@ int CFloatFrame::RunModal(QWidget* owner, QDialog& dialog)
     return dialog.exec();
 }
 
-QString CFloatFrame::OpenFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
-                                  QString* selectedFilter)
+QString CFloatFrame::OpenFileName(QWidget* owner, const QString& title, const QString& folder,
+                                  const QString& filter, QString* selectedFilter)
 {
     QFileDialog dialog(owner, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -204,8 +206,8 @@ QString CFloatFrame::OpenFileName(QWidget* owner, const QString& title, const QS
     return dialog.selectedFiles().front();
 }
 
-QString CFloatFrame::SaveFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
-                                  QString* selectedFilter, bool promptOverwrite)
+QString CFloatFrame::SaveFileName(QWidget* owner, const QString& title, const QString& folder,
+                                  const QString& filter, QString* selectedFilter, bool promptOverwrite)
 {
     QFileDialog dialog(owner, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -240,7 +242,8 @@ CFloatFrame::ModalScope::~ModalScope()
     if (!frame_)
         return;
     if (loop_)
-        frame_->loops_.erase(std::remove(frame_->loops_.begin(), frame_->loops_.end(), loop_), frame_->loops_.end());
+        frame_->loops_.erase(std::remove(frame_->loops_.begin(), frame_->loops_.end(), loop_),
+                             frame_->loops_.end());
     frame_->LeaveModal();
 }
 

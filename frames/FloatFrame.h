@@ -89,10 +89,11 @@ public:
     // RunModal of the owner's frame; a plain exec() for a widget outside any frame.
     static int RunModal(QWidget* owner, QDialog& dialog);
     // File dialogs run as RunModal; empty when cancelled or refused.
-    static QString OpenFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
-                                QString* selectedFilter = nullptr);
-    static QString SaveFileName(QWidget* owner, const QString& title, const QString& folder, const QString& filter,
-                                QString* selectedFilter = nullptr, bool promptOverwrite = true);
+    static QString OpenFileName(QWidget* owner, const QString& title, const QString& folder,
+                                const QString& filter, QString* selectedFilter = nullptr);
+    static QString SaveFileName(QWidget* owner, const QString& title, const QString& folder,
+                                const QString& filter, QString* selectedFilter = nullptr,
+                                bool promptOverwrite = true);
 
     // A colour dialog run as RunModal; invalid when cancelled or refused.
     static QColor ChooseColour(QWidget* owner, const QColor& initial);

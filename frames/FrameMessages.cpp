@@ -14,10 +14,14 @@ namespace {
 QMessageBox::Icon IconOf(MessageKind kind)
 {
     switch (kind) {
-    case MessageKind::Error: return QMessageBox::Critical;
-    case MessageKind::Information: return QMessageBox::Information;
-    case MessageKind::Question: return QMessageBox::Question;
-    case MessageKind::Plain: break;
+    case MessageKind::Error:
+        return QMessageBox::Critical;
+    case MessageKind::Information:
+        return QMessageBox::Information;
+    case MessageKind::Question:
+        return QMessageBox::Question;
+    case MessageKind::Plain:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -38,8 +42,8 @@ void FrameMessages::Show(MessageKind kind, const std::string& text, const std::s
         host_.Messages().Show(kind, text, caption);
         return;
     }
-    QMessageBox box(IconOf(kind), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
-                    &frame_);
+    QMessageBox box(IconOf(kind), QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Ok, &frame_);
     frame_.RunModal(box);
 }
 

@@ -7,8 +7,7 @@ namespace vm {
 
 RecentFileList::RecentFileList(const QString& section, int capacity)
     : section_(section), capacity_(std::max(capacity, 0))
-{
-}
+{}
 
 void RecentFileList::Add(const QString& path)
 {

@@ -10,7 +10,8 @@
 
 namespace vm {
 
-CToolFrameList::CToolFrameList(ToolHost& host) : host_(host) {}
+CToolFrameList::CToolFrameList(ToolHost& host) : host_(host)
+{}
 
 CToolFrameList::~CToolFrameList()
 {
@@ -148,9 +149,8 @@ int CToolFrameList::FreeOfflineStation() const
 
 int CToolFrameList::Count(int kind) const
 {
-    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(), [kind](const Entry& e) {
-        return e.frame && e.kind == kind;
-    }));
+    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                          [kind](const Entry& e) { return e.frame && e.kind == kind; }));
 }
 
 int CToolFrameList::OfflineCount() const
@@ -171,8 +171,8 @@ std::vector<CFloatFrame*> CToolFrameList::Frames() const
 
 void CToolFrameList::Remove(CFloatFrame* frame)
 {
-    const auto it = std::find_if(entries_.begin(), entries_.end(),
-                                 [frame](const Entry& e) { return e.frame == frame; });
+    const auto it =
+        std::find_if(entries_.begin(), entries_.end(), [frame](const Entry& e) { return e.frame == frame; });
     if (it == entries_.end())
         return;
     {

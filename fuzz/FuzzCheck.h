@@ -2,18 +2,18 @@
 // What a harness demands beyond "no crash": a failed check aborts, so libFuzzer keeps the input
 // as a crash and scripts/fuzz (and with it scripts/test) fails.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
-#include <cstdint>
 #include <string_view>
 
-#define FUZZ_CHECK(condition)                                                                    \
-    do {                                                                                         \
-        if (!(condition)) {                                                                      \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);  \
-            std::abort();                                                                        \
-        }                                                                                        \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 namespace vm::fuzz {

@@ -23,9 +23,10 @@ bool SameItem(const CItem& a, const CItem& b)
 
 bool SameData(const ParameterData& a, const ParameterData& b)
 {
-    if (a.FileHeader().description != b.FileHeader().description || a.FileHeader().model != b.FileHeader().model ||
-        a.FileHeader().version != b.FileHeader().version || a.Types().Count() != b.Types().Count() ||
-        a.ChoiceLists().Count() != b.ChoiceLists().Count() || a.GroupCount() != b.GroupCount())
+    if (a.FileHeader().description != b.FileHeader().description ||
+        a.FileHeader().model != b.FileHeader().model || a.FileHeader().version != b.FileHeader().version ||
+        a.Types().Count() != b.Types().Count() || a.ChoiceLists().Count() != b.ChoiceLists().Count() ||
+        a.GroupCount() != b.GroupCount())
         return false;
     for (size_t i = 0; i < a.Types().Count(); ++i) {
         const CType& x = *a.Types().At(i);
@@ -80,7 +81,8 @@ bool Load(ParameterData& data, const StationRecord& record, std::span<const uint
         return false;
     }
     FUZZ_CHECK(data.StatusCode() == ParameterData::kNoError && data.Record() == &record);
-    FUZZ_CHECK(data.FileHeader().model == record.model && data.FileHeader().version == static_cast<uint32_t>(record.version));
+    FUZZ_CHECK(data.FileHeader().model == record.model &&
+               data.FileHeader().version == static_cast<uint32_t>(record.version));
     return true;
 }
 

@@ -41,8 +41,8 @@ void CheckReply(std::span<const uint8_t> frame, const kx485::Expected& expected)
         FUZZ_CHECK(result.count == expected.words);
     }
     // An accepted reply is what the slave side would have built for these values.
-    const std::string rebuilt = kx485::BuildAck(expected.station, expected.command,
-                                                std::span<const uint16_t>(result.values.data(), result.count));
+    const std::string rebuilt = kx485::BuildAck(
+        expected.station, expected.command, std::span<const uint16_t>(result.values.data(), result.count));
     if (!fuzz::HasLowerHex(frame)) {
         FUZZ_CHECK(fuzz::SameBytes(fuzz::Bytes(rebuilt), frame));
     } else {
@@ -85,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     const std::string request = kx485::Frame(text);
-    FUZZ_CHECK(request.size() == text.size() + 4 && request.front() == kx485::kEnq && request.back() == kx485::kEot);
+    FUZZ_CHECK(request.size() == text.size() + 4 && request.front() == kx485::kEnq &&
+               request.back() == kx485::kEot);
 
     kx485::FrameReceiver receiver(kx485::FrameReceiver::Side::kMaster);
     for (size_t i = 3; i < size; ++i) {

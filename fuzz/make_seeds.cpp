@@ -64,7 +64,8 @@ Bytes Chunk(const Bytes& bytes, bool afterSilence = false)
     for (size_t at = 0; at < bytes.size(); at += 0x3F) {
         const size_t n = std::min<size_t>(0x3F, bytes.size() - at);
         out.push_back(static_cast<uint8_t>(n | (afterSilence && at == 0 ? 0x80 : 0)));
-        out.insert(out.end(), bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + n));
+        out.insert(out.end(), bytes.begin() + static_cast<long>(at),
+                   bytes.begin() + static_cast<long>(at + n));
     }
     return out;
 }
@@ -96,7 +97,9 @@ int main(int argc, char** argv)
     Write("kx485_reply", "execute", Join({{3, 5, 2}, Of(BuildAck(5, 'Y', words))}));
     Write("kx485_reply", "refused", Join({{0, 1, 0}, Of(BuildNak(1, 'R', "IA"))}));
     Write("kx485_reply", "echo-then-reply",
-          Join({{1, 2, 0}, Of(Frame(BuildWrite(2, 0x0200, 0x1234))), Of(BuildAck(2, 'W', std::span(words, 1)))}));
+          Join({{1, 2, 0},
+                Of(Frame(BuildWrite(2, 0x0200, 0x1234))),
+                Of(BuildAck(2, 'W', std::span(words, 1)))}));
 
     // KX485 slave: requests as the master builds them, with noise between.
     Write("kx485_request", "read", Of(Frame(BuildRead(1, 0x000E))));
@@ -108,7 +111,8 @@ int main(int argc, char** argv)
 
     // Modbus master: kind, station, address, value, then what the line brings.
     Write("modbus_reply", "read", Join({{0, 1, 0x00, 0x0F, 0, 0}, modbus::BuildReadReply(1, 0x1234)}));
-    Write("modbus_reply", "write", Join({{1, 7, 0xA1, 0x10, 0x00, 0x64}, modbus::BuildWriteReply(7, 0xA10F, 0x0064)}));
+    Write("modbus_reply", "write",
+          Join({{1, 7, 0xA1, 0x10, 0x00, 0x64}, modbus::BuildWriteReply(7, 0xA10F, 0x0064)}));
     Write("modbus_reply", "exception", Join({{0, 1, 0x12, 0x34, 0, 0}, modbus::BuildException(1, 4, 2)}));
     Write("modbus_reply", "two-replies",
           Join({{2, 3, 0, 1, 0, 0}, modbus::BuildReadReply(3, 1), modbus::BuildReadReply(3, 2)}));
@@ -120,15 +124,29 @@ int main(int argc, char** argv)
 
     // The simulated line: protocol, faults, then chunks and console commands.
     Write("sim_line", "kx485-session",
-          Join({{0, 0}, Chunk(Of(Frame(BuildRead(1, 0)))), Chunk(Of(Frame(BuildWrite(1, 0xA110, 99)))),
-                Chunk(Of(Frame(BuildRegister(5, three)))), Chunk(Of(Frame(BuildExecute(5)))), Command("trip 1 3"),
-                Chunk(Of(Frame(BuildRead(1, 15))), true), Command("set 7 0x0005 3000"), Command("reset 1")}));
+          Join({{0, 0},
+                Chunk(Of(Frame(BuildRead(1, 0)))),
+                Chunk(Of(Frame(BuildWrite(1, 0xA110, 99)))),
+                Chunk(Of(Frame(BuildRegister(5, three)))),
+                Chunk(Of(Frame(BuildExecute(5)))),
+                Command("trip 1 3"),
+                Chunk(Of(Frame(BuildRead(1, 15))), true),
+                Command("set 7 0x0005 3000"),
+                Command("reset 1")}));
     Write("sim_line", "modbus-session",
-          Join({{1, 0}, Chunk(Of(modbus::BuildRead(1, 1))), Chunk(Of(modbus::BuildWrite(7, 0xA201, 5))),
-                Chunk(Of(modbus::BuildWrite(0, 6, 2))), Command("load 5 150"), Chunk(Of(modbus::BuildRead(5, 10)), true),
-                Command("silence 5"), Chunk(Of(modbus::BuildRead(5, 10)))}));
+          Join({{1, 0},
+                Chunk(Of(modbus::BuildRead(1, 1))),
+                Chunk(Of(modbus::BuildWrite(7, 0xA201, 5))),
+                Chunk(Of(modbus::BuildWrite(0, 6, 2))),
+                Command("load 5 150"),
+                Chunk(Of(modbus::BuildRead(5, 10)), true),
+                Command("silence 5"),
+                Chunk(Of(modbus::BuildRead(5, 10)))}));
     Write("sim_line", "both-with-echo",
-          Join({{2, 0x05}, Chunk(Of(Frame(BuildRead(7, 3)))), Chunk(Of(modbus::BuildRead(7, 4))), Command("revive 5"),
+          Join({{2, 0x05},
+                Chunk(Of(Frame(BuildRead(7, 3)))),
+                Chunk(Of(modbus::BuildRead(7, 4))),
+                Command("revive 5"),
                 Command("set 1 6 2")}));
 
     CParaArray set(10, 0x15);

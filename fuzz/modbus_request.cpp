@@ -23,9 +23,10 @@ void CheckRequest(std::span<const uint8_t> frame)
     FUZZ_CHECK(frame.size() == 8);
     // A frame followed by its CRC sums to a zero CRC.
     FUZZ_CHECK(modbus::Crc16(frame) == 0);
-    std::vector<uint8_t> rebuilt{static_cast<uint8_t>(request->station), static_cast<uint8_t>(request->function),
-                                 static_cast<uint8_t>(request->reg >> 8), static_cast<uint8_t>(request->reg & 0xFF),
-                                 static_cast<uint8_t>(request->value >> 8), static_cast<uint8_t>(request->value & 0xFF)};
+    std::vector<uint8_t> rebuilt{
+        static_cast<uint8_t>(request->station),    static_cast<uint8_t>(request->function),
+        static_cast<uint8_t>(request->reg >> 8),   static_cast<uint8_t>(request->reg & 0xFF),
+        static_cast<uint8_t>(request->value >> 8), static_cast<uint8_t>(request->value & 0xFF)};
     modbus::AppendCrc(rebuilt);
     FUZZ_CHECK(fuzz::SameBytes(rebuilt, frame));
 
@@ -41,7 +42,8 @@ void CheckRequest(std::span<const uint8_t> frame)
         const auto judged =
             modbus::Evaluate(modbus::BuildWriteReply(request->station, request->reg, request->value), built);
         FUZZ_CHECK(judged.error == kNoError && judged.value == request->value);
-        const auto refused = modbus::Evaluate(modbus::BuildException(request->station, request->function, 2), built);
+        const auto refused =
+            modbus::Evaluate(modbus::BuildException(request->station, request->function, 2), built);
         FUZZ_CHECK(refused.error != kNoError);
     }
 }

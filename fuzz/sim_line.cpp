@@ -70,9 +70,9 @@ void CheckOutput(std::span<const uint8_t> out)
 // The console's counters answer must report what the line itself counted.
 void CheckCountersAnswer(const std::string& text, const LineCounters& counters)
 {
-    const std::string expected = "ok requests " + std::to_string(counters.requests) + " replies "
-                                 + std::to_string(counters.replies) + " dropped " + std::to_string(counters.dropped)
-                                 + " corrupted " + std::to_string(counters.corrupted);
+    const std::string expected =
+        "ok requests " + std::to_string(counters.requests) + " replies " + std::to_string(counters.replies) +
+        " dropped " + std::to_string(counters.dropped) + " corrupted " + std::to_string(counters.corrupted);
     FUZZ_CHECK(text == expected);
 }
 
@@ -82,7 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    const Protocol protocol = data[0] == 0 ? Protocol::Kx485 : data[0] == 1 ? Protocol::Modbus : Protocol::Auto;
+    const Protocol protocol = data[0] == 0   ? Protocol::Kx485
+                              : data[0] == 1 ? Protocol::Modbus
+                                             : Protocol::Auto;
     LineFaults faults;
     faults.echo = data[1] & 1;
     if (data[1] & 2) {

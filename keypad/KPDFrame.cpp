@@ -2,8 +2,8 @@
 
 #include "frames/ToolFrameList.h"
 #include "frames/ToolHost.h"
-#include "paramdb/MessageSink.h"
 #include "keypad/KPDView.h"
+#include "paramdb/MessageSink.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,18 +16,18 @@ namespace vm {
 CKPDFrame::CKPDFrame(ToolHost& host, int station) : CFloatFrame(host, kKindKeypad, station)
 {
     // A panel, not a document window: no sizing, no maximising.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     view_ = new CKPDView(host, station, this);
     setCentralWidget(view_);
     KeypadLogic& logic = view_->Logic();
 
     QMenu* operation = menuBar()->addMenu(QStringLiteral("&Operation"));
-    forward_ = operation->addAction(QStringLiteral("&Forward Run"), QKeySequence(Qt::CTRL | Qt::Key_F), &logic,
-                                    &KeypadLogic::ForwardRun);
-    reverse_ = operation->addAction(QStringLiteral("&Reverse Run"), QKeySequence(Qt::CTRL | Qt::Key_R), &logic,
-                                    &KeypadLogic::ReverseRun);
+    forward_ = operation->addAction(QStringLiteral("&Forward Run"), QKeySequence(Qt::CTRL | Qt::Key_F),
+                                    &logic, &KeypadLogic::ForwardRun);
+    reverse_ = operation->addAction(QStringLiteral("&Reverse Run"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                                    &logic, &KeypadLogic::ReverseRun);
     stop_ = operation->addAction(QStringLiteral("&Stop/Reset"), QKeySequence(Qt::CTRL | Qt::Key_S), &logic,
                                  &KeypadLogic::StopReset);
     operation->addSeparator();
@@ -42,7 +42,8 @@ CKPDFrame::CKPDFrame(ToolHost& host, int station) : CFloatFrame(host, kKindKeypa
     statusBar()->addPermanentWidget(graphWatch_);
     statusBar()->setSizeGripEnabled(false);
 
-    connect(&logic, &KeypadLogic::commandErrorChanged, this, [this] { message_->setText(view_->Logic().CommandError()); });
+    connect(&logic, &KeypadLogic::commandErrorChanged, this,
+            [this] { message_->setText(view_->Logic().CommandError()); });
     connect(&logic, &KeypadLogic::graphWatchApplied, this, &CKPDFrame::UpdateCommands);
 }
 

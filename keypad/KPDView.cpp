@@ -35,13 +35,13 @@ QPushButton* RunButton(const QString& text, const QString& accessible, const QCo
     b->setAccessibleName(accessible);
     b->setMinimumHeight(40);
     b->setFocusPolicy(Qt::StrongFocus);
-    b->setStyleSheet(QStringLiteral(
-                         "QPushButton { background: %1; color: white; font-weight: bold; border: 2px outset %2;"
-                         " border-radius: 5px; padding: 4px; }"
-                         "QPushButton:pressed { border-style: inset; background: %2; }"
-                         "QPushButton:focus { border-color: #ffd84a; }"
-                         "QPushButton:disabled { background: #9a9a9a; color: #e0e0e0; border-color: #8a8a8a; }")
-                         .arg(color.name(), color.darker(140).name()));
+    b->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; font-weight: bold; border: 2px outset %2;"
+                       " border-radius: 5px; padding: 4px; }"
+                       "QPushButton:pressed { border-style: inset; background: %2; }"
+                       "QPushButton:focus { border-color: #ffd84a; }"
+                       "QPushButton:disabled { background: #9a9a9a; color: #e0e0e0; border-color: #8a8a8a; }")
+            .arg(color.name(), color.darker(140).name()));
     return b;
 }
 
@@ -50,10 +50,15 @@ QPushButton* RunButton(const QString& text, const QString& accessible, const QCo
 CKPDView::CKPDView(ToolHost& host, int station, QWidget* parent)
     : QWidget(parent), host_(host), logic_(host, station, this)
 {
-    const QString paleYellow = QStringLiteral("background: #ffffc8; color: black; border: 1px solid #a0a080;");
+    const QString paleYellow =
+        QStringLiteral("background: #ffffc8; color: black; border: 1px solid #a0a080;");
     title_ = Line(paleYellow, 0.7, 24, this);
     name_ = Line(paleYellow, 0.8, 18, this);
-    name_->setFont([this] { QFont f = name_->font(); f.setBold(false); return f; }());
+    name_->setFont([this] {
+        QFont f = name_->font();
+        f.setBold(false);
+        return f;
+    }());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -68,7 +73,8 @@ CKPDView::CKPDView(ToolHost& host, int station, QWidget* parent)
         displays_[d] = new SevenSegmentDisplay(this);
         displays_[d]->setObjectName(QStringLiteral("Display %1").arg(d + 1));
         displays_[d]->setAccessibleName(displays_[d]->objectName());
-        units_[d] = Line(QStringLiteral("background: white; color: black; border: 1px solid #808080;"), 0.6, 22, this);
+        units_[d] = Line(QStringLiteral("background: white; color: black; border: 1px solid #808080;"), 0.6,
+                         22, this);
         units_[d]->setFixedWidth(44);
         units_[d]->setAccessibleName(QStringLiteral("Unit %1").arg(d + 1));
         auto* row = new QHBoxLayout;

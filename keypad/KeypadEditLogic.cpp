@@ -12,11 +12,16 @@ namespace {
 int DecimalsOfScale(int scale)
 {
     switch (scale) {
-    case 10: return 1;
-    case 100: return 2;
-    case 1000: return 3;
-    case 10000: return 4;
-    default: return 0;
+    case 10:
+        return 1;
+    case 100:
+        return 2;
+    case 1000:
+        return 3;
+    case 10000:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -24,12 +29,8 @@ int DecimalsOfScale(int scale)
 
 KeypadEditLogic::KeypadEditLogic(CommManager& comm, const StationRecord& record, const MonitorItem& item,
                                  QObject* parent)
-    : QObject(parent),
-      comm_(comm),
-      station_(record.station),
-      model_(record.model),
-      modelName_(QString::fromLatin1(ModelName(record.model))),
-      item_(item)
+    : QObject(parent), comm_(comm), station_(record.station), model_(record.model),
+      modelName_(QString::fromLatin1(ModelName(record.model))), item_(item)
 {
     // Acceleration and deceleration times are entered in the drive's own time resolution.
     if (IsTimeItem()) {
@@ -93,7 +94,8 @@ void KeypadEditLogic::Write(const QString& text)
     const bool inRange = ok && (Signed() || x >= 0) && x >= lo && x <= hi;
     const double raw = std::floor(x * workScale_ + 0.5);
     if (!inRange || raw < -32768 || raw > 65535) {
-        status_ = QStringLiteral("*** %1 ***").arg(QString::fromLatin1(CommManager::ErrorText(kDataRangeError)));
+        status_ =
+            QStringLiteral("*** %1 ***").arg(QString::fromLatin1(CommManager::ErrorText(kDataRangeError)));
         Read();
         return;
     }

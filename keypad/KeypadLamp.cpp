@@ -51,7 +51,8 @@ void KeypadLamp::paintEvent(QPaintEvent*)
     f.setBold(true);
     p.setFont(f);
     p.setPen(palette().windowText().color());
-    p.drawText(QRectF(0, lens.bottom() + 2, width(), fm.height() + 2), Qt::AlignHCenter | Qt::AlignTop, caption_);
+    p.drawText(QRectF(0, lens.bottom() + 2, width(), fm.height() + 2), Qt::AlignHCenter | Qt::AlignTop,
+               caption_);
 }
 
 }  // namespace vm

@@ -53,10 +53,18 @@ DisplayFormat KeypadLogic::FormatFor(const MonitorItem* item, int model, int32_t
     f.unit = QString::fromStdString(item->unit);
     f.sign = item->minimum < 0;
     switch (item->scale) {
-    case 1: f.decimals = 0; break;
-    case 10: f.decimals = 1; break;
-    case 1000: f.decimals = 3; break;
-    default: f.decimals = 2; break;
+    case 1:
+        f.decimals = 0;
+        break;
+    case 10:
+        f.decimals = 1;
+        break;
+    case 1000:
+        f.decimals = 3;
+        break;
+    default:
+        f.decimals = 2;
+        break;
     }
     return f;
 }
@@ -70,7 +78,8 @@ DisplayReading KeypadLogic::Convert(uint32_t raw, const MonitorItem& item, int m
 
 LampState KeypadLogic::LampsFor(int32_t status, bool blinkPhase)
 {
-    const bool moving = (status & (reg::kStatusFault | reg::kStatusAccelerating | reg::kStatusDecelerating)) != 0;
+    const bool moving =
+        (status & (reg::kStatusFault | reg::kStatusAccelerating | reg::kStatusDecelerating)) != 0;
     const bool lit = moving ? blinkPhase : true;
     const bool tripped = (status & reg::kStatusFault) != 0;
     LampState s;
@@ -94,8 +103,8 @@ QString KeypadLogic::DisplayText(double value, int decimals, bool sign)
     QString digits = QString::number(std::fabs(value), 'f', std::max(0, decimals));
     // A value that rounds to zero shows no minus.
     const bool negative = value < 0 && std::any_of(digits.begin(), digits.end(), [](QChar c) {
-        return c >= QLatin1Char('1') && c <= QLatin1Char('9');
-    });
+                              return c >= QLatin1Char('1') && c <= QLatin1Char('9');
+                          });
     if (negative)
         return QLatin1Char('-') + digits;
     return sign ? QLatin1Char(' ') + digits : digits;
@@ -129,7 +138,8 @@ QString KeypadLogic::TitleText() const
 {
     if (!title_.isEmpty())
         return title_;
-    return QStringLiteral("%1:%2").arg(station_).arg(QString::fromLatin1(ModelName(host_.Record(station_).model)));
+    return QStringLiteral("%1:%2").arg(station_).arg(
+        QString::fromLatin1(ModelName(host_.Record(station_).model)));
 }
 
 QString KeypadLogic::NameText() const
@@ -301,7 +311,8 @@ void KeypadLogic::WriteRun(uint16_t value)
 QString KeypadLogic::UnconfirmedCommandText() const
 {
     if (!commandError_.isEmpty())
-        return QStringLiteral("%1: the last run command did not reach the drive %2").arg(WindowTitle(), commandError_);
+        return QStringLiteral("%1: the last run command did not reach the drive %2")
+            .arg(WindowTitle(), commandError_);
     if (pendingRuns_ > 0)
         return QStringLiteral("%1: the drive was disconnected before it confirmed the last run command")
             .arg(WindowTitle());

@@ -94,7 +94,7 @@ public:
 
     // "%d:%s", fixed when the keypad opens: the record is cleared before a disconnection is told.
     QString TitleText() const;
-    QString NameText() const;   // "( %s )"
+    QString NameText() const;  // "( %s )"
     QString WindowTitle() const;
 
     // Rules of the displays and lamps, usable without a keypad.

@@ -14,7 +14,8 @@ namespace vm {
 namespace {
 
 // Segments a-g of each glyph, bit 0 = a (top) ... bit 6 = g (middle).
-constexpr std::array<uint8_t, 10> kDigitSegments = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+constexpr std::array<uint8_t, 10> kDigitSegments = {0x3F, 0x06, 0x5B, 0x4F, 0x66,
+                                                    0x6D, 0x7D, 0x07, 0x7F, 0x6F};
 constexpr uint8_t kMinusSegments = 0x40;
 
 const QColor kFace(18, 14, 12);
@@ -47,14 +48,22 @@ std::vector<Cell> CellsOf(const QString& text)
 
 QPolygonF Horizontal(double x0, double x1, double y, double t)
 {
-    return QPolygonF({{x0, y}, {x0 + t / 2, y - t / 2}, {x1 - t / 2, y - t / 2}, {x1, y},
-                      {x1 - t / 2, y + t / 2}, {x0 + t / 2, y + t / 2}});
+    return QPolygonF({{x0, y},
+                      {x0 + t / 2, y - t / 2},
+                      {x1 - t / 2, y - t / 2},
+                      {x1, y},
+                      {x1 - t / 2, y + t / 2},
+                      {x0 + t / 2, y + t / 2}});
 }
 
 QPolygonF Vertical(double x, double y0, double y1, double t)
 {
-    return QPolygonF({{x, y0}, {x + t / 2, y0 + t / 2}, {x + t / 2, y1 - t / 2}, {x, y1},
-                      {x - t / 2, y1 - t / 2}, {x - t / 2, y0 + t / 2}});
+    return QPolygonF({{x, y0},
+                      {x + t / 2, y0 + t / 2},
+                      {x + t / 2, y1 - t / 2},
+                      {x, y1},
+                      {x - t / 2, y1 - t / 2},
+                      {x - t / 2, y0 + t / 2}});
 }
 
 }  // namespace
@@ -178,8 +187,11 @@ void SevenSegmentDisplay::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Space: emit activated(); return;
-    default: QWidget::keyPressEvent(event);
+    case Qt::Key_Space:
+        emit activated();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 

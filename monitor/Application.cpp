@@ -20,8 +20,7 @@ std::optional<std::vector<int>> ParseIdList(const QString& text)
         bool okFrom = false, okTo = true;
         const int from = bounds.value(0).toInt(&okFrom);
         const int to = bounds.size() == 2 ? bounds[1].toInt(&okTo) : from;
-        if (bounds.size() > 2 || !okFrom || !okTo || from < kStationIdMin || to > kStationIdMax ||
-            to < from)
+        if (bounds.size() > 2 || !okFrom || !okTo || from < kStationIdMin || to > kStationIdMax || to < from)
             return std::nullopt;
         for (int id = from; id <= to; ++id)
             ids.push_back(id);

@@ -79,13 +79,11 @@ const QStringList& PortSetupForm::Pacings()
     return list;
 }
 
-PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames)
-    : ports(portNames)
+PortSetupForm::PortSetupForm(const MainSettings& s, const QStringList& portNames) : ports(portNames)
 {
     // A stored port that is not listed was kept at load because the device exists (a simulated
     // line, a symlinked adapter): offer it too. Otherwise the first listed port is taken.
-    if (!s.port.isEmpty() && !ports.contains(s.port) && !ports.isEmpty() &&
-        s.port != ports.first())
+    if (!s.port.isEmpty() && !ports.contains(s.port) && !ports.isEmpty() && s.port != ports.first())
         ports.append(s.port);
     port = s.port.isEmpty() && !ports.isEmpty() ? ports.first() : s.port;
     baudIndex = IndexOr(BaudRates(), QString::number(s.baudRate), 3);

@@ -17,19 +17,19 @@ std::optional<QString> CheckInteger(const QString& text, int lo, int hi, int* va
 
 class PortSetupForm {
 public:
-    static const QStringList& BaudRates();   // "1200" ... "38400"
-    static const QStringList& DataBits();    // "5" ... "8"
-    static const QStringList& Parities();    // index = value
-    static const QStringList& StopBits();    // index = value
-    static const QStringList& Protocols();   // index = value
-    static const QStringList& TxLevels();    // "Active High", "Active Low"
-    static const QStringList& Retries();     // "2" ... "5"
-    static const QStringList& Pacings();     // index = value: "30 ms tick", "line-paced"
+    static const QStringList& BaudRates();  // "1200" ... "38400"
+    static const QStringList& DataBits();   // "5" ... "8"
+    static const QStringList& Parities();   // index = value
+    static const QStringList& StopBits();   // index = value
+    static const QStringList& Protocols();  // index = value
+    static const QStringList& TxLevels();   // "Active High", "Active Low"
+    static const QStringList& Retries();    // "2" ... "5"
+    static const QStringList& Pacings();    // index = value: "30 ms tick", "line-paced"
 
     // Fills the controls from the settings; a value not in its list shows the list's rule.
     PortSetupForm(const MainSettings& settings, const QStringList& portNames);
 
-    QStringList ports;     // the port box's list; the port is also typed freely
+    QStringList ports;  // the port box's list; the port is also typed freely
     QString port;
     int baudIndex = 3;
     int dataBitIndex = 3;

@@ -192,10 +192,10 @@ CPortSetupDlg::CPortSetupDlg(const MainSettings& settings, const QStringList& po
 
     auto* note = new QGroupBox(QStringLiteral("[ Notice When Select Protocol Mode ]"), this);
     auto* noteLayout = new QVBoxLayout(note);
-    noteLayout->addWidget(Notice(
-        QStringLiteral("When select MODBUS-RTU mode, the monitoring speed is more slow than KX485 "
-                       "mode. Therefore KX485 mode is preferable to MODBUS-RTU mode"),
-        note));
+    noteLayout->addWidget(
+        Notice(QStringLiteral("When select MODBUS-RTU mode, the monitoring speed is more slow than KX485 "
+                              "mode. Therefore KX485 mode is preferable to MODBUS-RTU mode"),
+               note));
     top->addWidget(note);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -234,8 +234,8 @@ void CPortSetupDlg::UpdatePortNote()
                                : QStringLiteral("Use tcp://HOST:PORT or rfc2217://HOST:PORT"));
         return;
     }
-    QString note = QFileInfo::exists(device) ? QStringLiteral("Device path")
-                                             : QStringLiteral("No such device");
+    QString note =
+        QFileInfo::exists(device) ? QStringLiteral("Device path") : QStringLiteral("No such device");
     for (const PortRecord& p : discovered_) {
         if (p.devicePath == device) {
             note = p.usb ? QStringLiteral("USB adapter: %1").arg(p.description) : p.description;
@@ -280,8 +280,7 @@ void CPortSetupDlg::accept()
 
 // --- Select ID -------------------------------------------------------------------------------
 
-CSelectIdDlg::CSelectIdDlg(const MainSettings& settings, QWidget* parent)
-    : QDialog(parent), result_(settings)
+CSelectIdDlg::CSelectIdDlg(const MainSettings& settings, QWidget* parent) : QDialog(parent), result_(settings)
 {
     setObjectName(QStringLiteral("SelectIdDialog"));
     setWindowTitle(QStringLiteral("Select ID"));

@@ -19,8 +19,7 @@ std::unique_ptr<QIODevice> OpenNewFile(const QString& path)
 }  // namespace
 
 EventLog::EventLog() : factory_(OpenNewFile), clock_([] { return QDateTime::currentDateTime(); })
-{
-}
+{}
 
 EventLog::~EventLog()
 {
@@ -30,10 +29,14 @@ EventLog::~EventLog()
 QString EventLog::ErrorText(int code)
 {
     switch (code) {
-    case kNoError: return QStringLiteral("No Error");
-    case kOpenFailed: return QStringLiteral("Fail to open log file");
-    case kWriteFailed: return QStringLiteral("Fail to write data to log file");
-    default: return QStringLiteral("Faild to change log file path");
+    case kNoError:
+        return QStringLiteral("No Error");
+    case kOpenFailed:
+        return QStringLiteral("Fail to open log file");
+    case kWriteFailed:
+        return QStringLiteral("Fail to write data to log file");
+    default:
+        return QStringLiteral("Faild to change log file path");
     }
 }
 
@@ -74,8 +77,8 @@ bool EventLog::Open(const QString& path)
         error_ = kOpenFailed;
         return false;
     }
-    const QString header = QStringLiteral("[ Varimon Event Log File ]\r\nDate : %1\r\n\r\n")
-                               .arg(TimeStamp(clock_()));
+    const QString header =
+        QStringLiteral("[ Varimon Event Log File ]\r\nDate : %1\r\n\r\n").arg(TimeStamp(clock_()));
     if (!WriteToFile(header)) {
         Close();
         error_ = kWriteFailed;

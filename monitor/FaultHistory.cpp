@@ -256,8 +256,8 @@ void CHistory::Serialize(ObjectArchive& ar)
     const std::vector<uint16_t> faults2 = ReadWords(ar);
     const std::vector<std::string> names = ar.ReadStringArray();
     const size_t n = dates.size();
-    for (size_t size : {times.size(), stations.size(), models.size(), capacities.size(),
-                        voltages.size(), faults1.size(), faults2.size(), names.size()})
+    for (size_t size : {times.size(), stations.size(), models.size(), capacities.size(), voltages.size(),
+                        faults1.size(), faults2.size(), names.size()})
         if (size != n)
             ObjectArchive::ThrowBadFormat();
     uint8_t extra = 0;

@@ -38,8 +38,14 @@ struct FaultColumn {
 };
 
 inline constexpr std::array<FaultColumn, 8> kFaultColumns = {{
-    {"Num.", 40}, {"Date", 80}, {"Time", 80}, {"ID", 80},
-    {"Device Name", 150}, {"Model", 100}, {"Capacity", 100}, {"Fault", 150},
+    {"Num.", 40},
+    {"Date", 80},
+    {"Time", 80},
+    {"ID", 80},
+    {"Device Name", 150},
+    {"Model", 100},
+    {"Capacity", 100},
+    {"Fault", 150},
 }};
 
 // Settings name of a column's width in section "Main": "FaultCol 0" ... "FaultCol 7".

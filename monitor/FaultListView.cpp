@@ -42,8 +42,7 @@ QVariant CFaultListModel::data(const QModelIndex& index, int role) const
 
 QVariant CFaultListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= columnCount())
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
         return {};
     return QString::fromLatin1(kFaultColumns[static_cast<size_t>(section)].header);
 }
@@ -128,8 +127,7 @@ void CFaultListView::SelectNewest()
     if (model_.rowCount() == 0)
         return;
     const QModelIndex first = model_.index(0, 0);
-    selectionModel()->setCurrentIndex(first,
-                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(first);
 }
 
@@ -137,8 +135,7 @@ void CFaultListView::LoadColumnWidths(QSettings& settings)
 {
     for (int c = 0; c < model_.columnCount(); ++c)
         setColumnWidth(c, StoredColumnWidth(settings, QStringLiteral("Main/") + FaultColumnKey(c),
-                                            kFaultColumns[static_cast<size_t>(c)].width,
-                                            MinColumnWidth(c)));
+                                            kFaultColumns[static_cast<size_t>(c)].width, MinColumnWidth(c)));
 }
 
 void CFaultListView::SaveColumnWidths(QSettings& settings) const

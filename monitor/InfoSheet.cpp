@@ -28,10 +28,12 @@ bool Contains(const std::vector<uint16_t>& list, uint32_t address)
 
 CInfoPage::CInfoPage(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     : m_sheet(sheet), m_host(host), m_station(station)
-{
-}
+{}
 
-CInfoPage::~CInfoPage() { Unregister(); }
+CInfoPage::~CInfoPage()
+{
+    Unregister();
+}
 
 bool CInfoPage::Connected() const
 {
@@ -172,7 +174,10 @@ CInfoGen::CInfoGen(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     Rebuild();
 }
 
-std::vector<uint16_t> CInfoGen::Addresses() const { return InfoGenAddresses(Record().model); }
+std::vector<uint16_t> CInfoGen::Addresses() const
+{
+    return InfoGenAddresses(Record().model);
+}
 
 void CInfoGen::Rebuild()
 {
@@ -290,7 +295,10 @@ CInfoIO::CInfoIO(CInvInfoPropertySheet& sheet, ToolHost& host, int station)
     Rebuild();
 }
 
-std::vector<uint16_t> CInfoIO::Addresses() const { return InfoIOAddresses(); }
+std::vector<uint16_t> CInfoIO::Addresses() const
+{
+    return InfoIOAddresses();
+}
 
 void CInfoIO::Rebuild()
 {
@@ -371,7 +379,8 @@ CInvInfoPropertySheet::CInvInfoPropertySheet(ToolHost& host, int station, QWidge
     layout->addLayout(buttons);
 
     // The close request is posted: the button's own click handling finishes first.
-    connect(m_close, &QPushButton::clicked, this, [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+    connect(m_close, &QPushButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
     connect(m_tabs, &QTabWidget::currentChanged, this, &CInvInfoPropertySheet::PageChanged);
 
     m_active = m_general;
@@ -389,7 +398,10 @@ CInvInfoPropertySheet::~CInvInfoPropertySheet()
     delete m_tabs;
 }
 
-std::array<CInfoPage*, 3> CInvInfoPropertySheet::Pages() const { return {m_general, m_terminals, m_faults}; }
+std::array<CInfoPage*, 3> CInvInfoPropertySheet::Pages() const
+{
+    return {m_general, m_terminals, m_faults};
+}
 
 CInfoPage* CInvInfoPropertySheet::CurrentPage() const
 {
@@ -462,7 +474,10 @@ void CInvInfoPropertySheet::keyPressEvent(QKeyEvent* event)
 
 // ---- InfoSheetOwner -------------------------------------------------------------------------
 
-InfoSheetOwner::~InfoSheetOwner() { Close(); }
+InfoSheetOwner::~InfoSheetOwner()
+{
+    Close();
+}
 
 bool InfoSheetOwner::Show(int station)
 {

@@ -12,13 +12,17 @@ namespace {
 
 constexpr int kSpeedModel = kModelQmC20;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 std::vector<InfoBitBox> BoxesOf(int model, int version, int set)
 {
     std::vector<InfoBitBox> boxes;
     for (const MonitorItem& item : BuildItemSet(model, version, set))
-        boxes.push_back({set == kSetFaults ? InfoFaultBoxText(item.name) : Q(item.name), item.address, item.bitIndex});
+        boxes.push_back(
+            {set == kSetFaults ? InfoFaultBoxText(item.name) : Q(item.name), item.address, item.bitIndex});
     return boxes;
 }
 
@@ -28,7 +32,8 @@ QString InfoSheetTitle(const StationRecord& r, const QString& deviceName, bool g
 {
     QString title = QStringLiteral("%1 : %2 (%3) Ver%4")
                         .arg(r.station)
-                        .arg(Q(FormatStationValue(r, reg::kModel, r.model)), Q(FormatStationValue(r, reg::kCapacity, r.capacity)),
+                        .arg(Q(FormatStationValue(r, reg::kModel, r.model)),
+                             Q(FormatStationValue(r, reg::kCapacity, r.capacity)),
                              Q(FormatStationValue(r, reg::kVersion, r.version)));
     const QString name = deviceName.trimmed();
     if (!name.isEmpty())
@@ -47,15 +52,15 @@ std::vector<uint16_t> InfoGenAddresses(int model)
 {
     if (model == kSpeedModel)
         return {reg::kC20SpeedCommand, reg::kC20AccTime, reg::kC20DecTime, reg::kCurrent,
-                reg::kC20Speed, reg::kPower, reg::kStatus, reg::kDcLink};
+                reg::kC20Speed,        reg::kPower,      reg::kStatus,     reg::kDcLink};
     return {reg::kFreqCommand, reg::kAccTime, reg::kDecTime, reg::kCurrent,
-            reg::kSpeed, reg::kPower, reg::kStatus, reg::kDcLink};
+            reg::kSpeed,       reg::kPower,   reg::kStatus,  reg::kDcLink};
 }
 
 QString InfoGenLabel(int slot, int model)
 {
     static const std::array<const char*, kGenSlotCount> labels = {
-        "Freq. Command:", "Acc. Time:", "Dec. Time:", "Output Frequency:",
+        "Freq. Command:",  "Acc. Time:",    "Dec. Time:",      "Output Frequency:",
         "Output Current:", "Output Power:", "Running Status:", "DC-Link Voltage:",
     };
     if (slot < 0 || slot >= kGenSlotCount)
@@ -121,11 +126,20 @@ std::optional<QString> InfoNameToApply(const QString& typed, const QString& curr
     return name;
 }
 
-std::vector<uint16_t> InfoIOAddresses() { return {reg::kTerminals, reg::kOutputs}; }
+std::vector<uint16_t> InfoIOAddresses()
+{
+    return {reg::kTerminals, reg::kOutputs};
+}
 
-std::vector<InfoBitBox> InfoInputBoxes(int model, int version) { return BoxesOf(model, version, kSetInputTerminals); }
+std::vector<InfoBitBox> InfoInputBoxes(int model, int version)
+{
+    return BoxesOf(model, version, kSetInputTerminals);
+}
 
-std::vector<InfoBitBox> InfoOutputBoxes(int model, int version) { return BoxesOf(model, version, kSetOutputTerminals); }
+std::vector<InfoBitBox> InfoOutputBoxes(int model, int version)
+{
+    return BoxesOf(model, version, kSetOutputTerminals);
+}
 
 std::vector<uint16_t> InfoFaultAddresses(int model, int version)
 {
@@ -134,7 +148,10 @@ std::vector<uint16_t> InfoFaultAddresses(int model, int version)
     return {reg::kFault};
 }
 
-std::vector<InfoBitBox> InfoFaultBoxes(int model, int version) { return BoxesOf(model, version, kSetFaults); }
+std::vector<InfoBitBox> InfoFaultBoxes(int model, int version)
+{
+    return BoxesOf(model, version, kSetFaults);
+}
 
 QString InfoFaultBoxText(const std::string& name)
 {
@@ -145,7 +162,8 @@ QString InfoFaultBoxText(const std::string& name)
     return text.trimmed();
 }
 
-void InfoApplyWord(const std::vector<InfoBitBox>& boxes, uint32_t address, uint32_t word, std::vector<bool>& states)
+void InfoApplyWord(const std::vector<InfoBitBox>& boxes, uint32_t address, uint32_t word,
+                   std::vector<bool>& states)
 {
     for (size_t i = 0; i < boxes.size() && i < states.size(); ++i)
         if (boxes[i].address == address)

@@ -73,6 +73,7 @@ QString InfoFaultBoxText(const std::string& name);
 
 // New check state of every box following the word at address; boxes following another word keep
 // their entry in states. states must have one entry per box.
-void InfoApplyWord(const std::vector<InfoBitBox>& boxes, uint32_t address, uint32_t word, std::vector<bool>& states);
+void InfoApplyWord(const std::vector<InfoBitBox>& boxes, uint32_t address, uint32_t word,
+                   std::vector<bool>& states);
 
 }  // namespace vm

@@ -17,7 +17,10 @@ namespace {
 const char* const kHeaders[kInvColumnCount] = {"ID",        "Device Name", "Model",  "Capacity",
                                                "Frequency", "Current",     "Status", "Fault"};
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 }  // namespace
 
@@ -63,8 +66,7 @@ QVariant CInvListModel::data(const QModelIndex& index, int role) const
 
 QVariant CInvListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-        section < kInvColumnCount)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kInvColumnCount)
         return QString::fromLatin1(kHeaders[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
@@ -213,8 +215,7 @@ void CInvListModel::SortRows(int column, bool ascending)
     const auto less = [&](int a, int b) {
         if (column == kColId)
             return rows_[a].record->station < rows_[b].record->station;
-        return QString::compare(rows_[a].cells[column], rows_[b].cells[column],
-                                Qt::CaseInsensitive) < 0;
+        return QString::compare(rows_[a].cells[column], rows_[b].cells[column], Qt::CaseInsensitive) < 0;
     };
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return ascending ? less(a, b) : less(b, a); });

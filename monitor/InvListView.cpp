@@ -39,8 +39,7 @@ void CInvListView::RefreshStation(StationRecord& record)
     if (row < 0)
         return;
     const QModelIndex index = model_.index(row, 0);
-    selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
 }
 
@@ -64,8 +63,7 @@ void CInvListView::SortByColumn(int column)
     sortColumn_ = column;
     model_.SortRows(column, sortAscending_);
     horizontalHeader()->setSortIndicatorShown(true);
-    horizontalHeader()->setSortIndicator(column,
-                                         sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+    horizontalHeader()->setSortIndicator(column, sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
     if (const StationRecord* r = SelectedStation())
         scrollTo(model_.index(model_.RowOf(r), 0));
 }

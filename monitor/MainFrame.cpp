@@ -38,10 +38,18 @@ public:
     {
         const QString t = QString::fromStdString(text), c = QString::fromStdString(caption);
         switch (kind) {
-        case MessageKind::Error: QMessageBox::critical(parent_, c, t); break;
-        case MessageKind::Information: QMessageBox::information(parent_, c, t); break;
-        case MessageKind::Plain: QMessageBox(QMessageBox::NoIcon, c, t, QMessageBox::Ok, parent_).exec(); break;
-        default: QMessageBox::warning(parent_, c, t); break;
+        case MessageKind::Error:
+            QMessageBox::critical(parent_, c, t);
+            break;
+        case MessageKind::Information:
+            QMessageBox::information(parent_, c, t);
+            break;
+        case MessageKind::Plain:
+            QMessageBox(QMessageBox::NoIcon, c, t, QMessageBox::Ok, parent_).exec();
+            break;
+        default:
+            QMessageBox::warning(parent_, c, t);
+            break;
         }
     }
     bool AskYesNo(const std::string& text, const std::string& caption) override
@@ -93,10 +101,7 @@ bool RxTxLamp::Tick()
 // --- creation --------------------------------------------------------------------------------
 
 CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& options, QWidget* parent)
-    : QMainWindow(parent),
-      folders_(folders),
-      options_(options),
-      network_(driver_.Manager(), *this),
+    : QMainWindow(parent), folders_(folders), options_(options), network_(driver_.Manager(), *this),
       messageBoxes_(std::make_unique<MessageBoxSink>(this))
 {
     setObjectName(QStringLiteral("MainFrame"));
@@ -149,10 +154,9 @@ CMainFrame::CMainFrame(const ProgramFolders& folders, const StartOptions& option
         if (lamp_.Traffic(kind))
             UpdateLampPane();
     });
-    connect(&driver_, &CommDriver::portError, this,
-            [this](const QString& caption, const QString& text) {
-                queuedMessages_.Show(MessageKind::Error, text.toStdString(), caption.toStdString());
-            });
+    connect(&driver_, &CommDriver::portError, this, [this](const QString& caption, const QString& text) {
+        queuedMessages_.Show(MessageKind::Error, text.toStdString(), caption.toStdString());
+    });
     connect(&driver_, &CommDriver::portLost, this, &CMainFrame::OnPortLost);
     connect(&driver_, &CommDriver::portRestored, this, &CMainFrame::OnPortRestored);
     lampTimer_.setInterval(kLampPeriodMs);
@@ -189,33 +193,55 @@ void CMainFrame::CreateActions()
         std::function<void()> handler;
     };
     const Spec specs[] = {
-        {kCmdConnect, "&Connect...", Qt::Key_F2, "Scan the line for inverters by ID", [this] { OnConnect(); }},
+        {kCmdConnect, "&Connect...", Qt::Key_F2, "Scan the line for inverters by ID",
+         [this] { OnConnect(); }},
         {kCmdStop, "&Stop", Qt::Key_F3, "Stop the connection scan", [this] { OnStop(); }},
         {kCmdUpdate, "&Update", Qt::Key_F5, "Check the listed inverters again", [this] { OnUpdate(); }},
         {kCmdReConnect, "&Re-Connect", {}, "Check the selected inverter again", [this] { OnReConnect(); }},
-        {kCmdInformation, "&Information...", Qt::Key_F4, "Show the selected inverter's information", [this] { OnInformation(); }},
+        {kCmdInformation, "&Information...", Qt::Key_F4, "Show the selected inverter's information",
+         [this] { OnInformation(); }},
         {kCmdKeypad, "&KeyPad", Qt::Key_F6, "Run and stop the selected inverter", [this] { OnKeypad(); }},
-        {kCmdOnlineEditor, "Online &Parameter Editor", Qt::Key_F7, "Edit the selected inverter's parameters", [this] { OnOnlineEditor(); }},
-        {kCmdOfflineEditor, "O&ffline Parameter Editor", QKeySequence(Qt::CTRL | Qt::Key_F7), "Edit parameters without an inverter", [this] { OnOfflineEditor(); }},
-        {kCmdGraphMonitor, "&Graph Monitor", Qt::Key_F8, "Watch values over time", [this] { OnGraphMonitor(); }},
-        {kCmdPortSetup, "&Communication Port...", QKeySequence(Qt::CTRL | Qt::Key_O), "Set up the serial port and protocol", [this] { OnPortSetup(); }},
-        {kCmdFaultFilePath, "&Fault File Path...", QKeySequence(Qt::CTRL | Qt::Key_F), "Choose the fault history file", [this] { OnFaultFilePath(); }},
-        {kCmdLogFilePath, "Event &Log File Path...", QKeySequence(Qt::CTRL | Qt::Key_L), "Choose the event log file", [this] { OnLogFilePath(); }},
-        {kCmdEraseFaultHistory, "&Erase Fault History", {}, "Erase every fault history record", [this] { OnEraseFaultHistory(); }},
-        {kCmdStartEventLog, "Start Event &Log", Qt::Key_F9, "Write events to the event log file", [this] { OnStartEventLog(); }},
-        {kCmdStopEventLog, "Stop &Event Log", Qt::Key_F10, "Stop writing the event log file", [this] { OnStopEventLog(); }},
+        {kCmdOnlineEditor, "Online &Parameter Editor", Qt::Key_F7, "Edit the selected inverter's parameters",
+         [this] { OnOnlineEditor(); }},
+        {kCmdOfflineEditor, "O&ffline Parameter Editor", QKeySequence(Qt::CTRL | Qt::Key_F7),
+         "Edit parameters without an inverter", [this] { OnOfflineEditor(); }},
+        {kCmdGraphMonitor, "&Graph Monitor", Qt::Key_F8, "Watch values over time",
+         [this] { OnGraphMonitor(); }},
+        {kCmdPortSetup, "&Communication Port...", QKeySequence(Qt::CTRL | Qt::Key_O),
+         "Set up the serial port and protocol", [this] { OnPortSetup(); }},
+        {kCmdFaultFilePath, "&Fault File Path...", QKeySequence(Qt::CTRL | Qt::Key_F),
+         "Choose the fault history file", [this] { OnFaultFilePath(); }},
+        {kCmdLogFilePath, "Event &Log File Path...", QKeySequence(Qt::CTRL | Qt::Key_L),
+         "Choose the event log file", [this] { OnLogFilePath(); }},
+        {kCmdEraseFaultHistory,
+         "&Erase Fault History",
+         {},
+         "Erase every fault history record",
+         [this] { OnEraseFaultHistory(); }},
+        {kCmdStartEventLog, "Start Event &Log", Qt::Key_F9, "Write events to the event log file",
+         [this] { OnStartEventLog(); }},
+        {kCmdStopEventLog, "Stop &Event Log", Qt::Key_F10, "Stop writing the event log file",
+         [this] { OnStopEventLog(); }},
         {kCmdExit, "E&xit", {}, "Quit Varimon", [this] { close(); }},
-        {kCmdAbout, "&About Varimon...", {}, "Program information", [this] {
+        {kCmdAbout,
+         "&About Varimon...",
+         {},
+         "Program information",
+         [this] {
              QMessageBox::about(this, QStringLiteral("About Varimon"),
                                 QStringLiteral("<b>Varimon 3.0</b><p>Commissioning and supervision of "
                                                "variable-frequency inverters on one RS-485 line.</p>"));
          }},
     };
     const std::map<Command, ToolIcon> icons{
-        {kCmdConnect, ToolIcon::kConnect},        {kCmdStop, ToolIcon::kStop},
-        {kCmdUpdate, ToolIcon::kUpdate},          {kCmdInformation, ToolIcon::kInformation},
-        {kCmdKeypad, ToolIcon::kKeypad},          {kCmdOnlineEditor, ToolIcon::kEditor},
-        {kCmdOfflineEditor, ToolIcon::kOfflineEditor}, {kCmdGraphMonitor, ToolIcon::kGraph},
+        {kCmdConnect, ToolIcon::kConnect},
+        {kCmdStop, ToolIcon::kStop},
+        {kCmdUpdate, ToolIcon::kUpdate},
+        {kCmdInformation, ToolIcon::kInformation},
+        {kCmdKeypad, ToolIcon::kKeypad},
+        {kCmdOnlineEditor, ToolIcon::kEditor},
+        {kCmdOfflineEditor, ToolIcon::kOfflineEditor},
+        {kCmdGraphMonitor, ToolIcon::kGraph},
         {kCmdPortSetup, ToolIcon::kPort},
     };
     for (const Spec& s : specs) {
@@ -288,8 +314,7 @@ void CMainFrame::CreateToolBar()
     for (Command c : {kCmdConnect, kCmdStop, kCmdUpdate})
         bar->addAction(Action(c));
     bar->addSeparator();
-    for (Command c : {kCmdInformation, kCmdKeypad, kCmdOnlineEditor, kCmdOfflineEditor,
-                      kCmdGraphMonitor})
+    for (Command c : {kCmdInformation, kCmdKeypad, kCmdOnlineEditor, kCmdOfflineEditor, kCmdGraphMonitor})
         bar->addAction(Action(c));
     bar->addSeparator();
     bar->addAction(Action(kCmdPortSetup));
@@ -335,12 +360,13 @@ void CMainFrame::CreateViews()
                   QStringLiteral("Connection Information"));
     faultList_ = new CFaultListView(history_, tabs_);
     tabs_->addTab(faultList_, QIcon(RowImagePixmap(kRowFault, 2.0)), QStringLiteral("Fault History"));
-    lineHealth_ = new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
+    lineHealth_ =
+        new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
     lineHealth_->SetNoteSource([this] { return HealthNote(); });
     tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
-    invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad),
-                                 Action(kCmdOnlineEditor), Action(kCmdGraphMonitor)});
+    invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad), Action(kCmdOnlineEditor),
+                                 Action(kCmdGraphMonitor)});
     connect(invList_, &CInvListView::informationRequested, this, &CMainFrame::OnInformation);
     connect(invList_, &CInvListView::selectionChangedTo, this, [this] { UpdateCommands(); });
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { UpdateCommands(); });
@@ -348,8 +374,8 @@ void CMainFrame::CreateViews()
     eventLogDock_ = new QDockWidget(QStringLiteral("Event Log"), this);
     eventLogDock_->setObjectName(QStringLiteral("Event Log"));
     eventLogDock_->setAllowedAreas(Qt::AllDockWidgetAreas);
-    eventLogView_ = new CEventLogView(log_, Action(kCmdStartEventLog), Action(kCmdStopEventLog),
-                                      eventLogDock_);
+    eventLogView_ =
+        new CEventLogView(log_, Action(kCmdStartEventLog), Action(kCmdStopEventLog), eventLogDock_);
     eventLogDock_->setWidget(eventLogView_);
     addDockWidget(Qt::BottomDockWidgetArea, eventLogDock_);
     resizeDocks({eventLogDock_}, {140}, Qt::Vertical);
@@ -482,15 +508,20 @@ void CMainFrame::UpdateLampPane()
 QString CMainFrame::PaneText(Pane pane) const
 {
     switch (pane) {
-    case kPaneProtocol: return protocolPane_->text();
-    case kPanePort: return portPane_->text();
-    case kPaneBaud: return baudPane_->text();
-    case kPaneGraphWatch: return graphWatchPane_->text();
+    case kPaneProtocol:
+        return protocolPane_->text();
+    case kPanePort:
+        return portPane_->text();
+    case kPaneBaud:
+        return baudPane_->text();
+    case kPaneGraphWatch:
+        return graphWatchPane_->text();
     case kPaneProgress:
         return progress_->isHidden()
                    ? QString()
                    : QStringLiteral("%1/%2").arg(progress_->value()).arg(progress_->maximum());
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -821,8 +852,8 @@ QString CMainFrame::AskSavePath(const QString& title, const QString& filter, con
     return dialog.selectedFiles().first();
 }
 
-QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
-                                   const QString& suffix, const QString& current)
+QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter, const QString& suffix,
+                                   const QString& current)
 {
     const QString chosen = savePathDialog_ ? savePathDialog_(title, filter, suffix, current)
                                            : AskSavePath(title, filter, suffix, current);
@@ -838,9 +869,9 @@ QString CMainFrame::ChooseSavePath(const QString& title, const QString& filter,
 
 void CMainFrame::OnLogFilePath()
 {
-    const QString path = ChooseSavePath(QStringLiteral("Event Log File Path"),
-                                        QStringLiteral("Event Log File (*.txt)"),
-                                        QStringLiteral("txt"), settings_.logFilePath);
+    const QString path =
+        ChooseSavePath(QStringLiteral("Event Log File Path"), QStringLiteral("Event Log File (*.txt)"),
+                       QStringLiteral("txt"), settings_.logFilePath);
     if (path.isEmpty())
         return;
     if (log_.ChangePath(path))
@@ -853,8 +884,8 @@ void CMainFrame::OnLogFilePath()
 void CMainFrame::OnFaultFilePath()
 {
     const QString path = ChooseSavePath(QStringLiteral("Fault History File Path"),
-                                        QStringLiteral("Fault History File (*.log)"),
-                                        QStringLiteral("log"), settings_.faultFilePath);
+                                        QStringLiteral("Fault History File (*.log)"), QStringLiteral("log"),
+                                        settings_.faultFilePath);
     if (path.isEmpty())
         return;
     if (history_.ChangePath(path)) {

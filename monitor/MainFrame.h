@@ -87,15 +87,14 @@ private:
 
 // What a start may override for this run only, without touching the stored settings.
 struct StartOptions {
-    QString port;                            // empty: the stored "Port"
-    std::optional<std::vector<int>> scanIds; // instead of the stations of the last run
+    QString port;                             // empty: the stored "Port"
+    std::optional<std::vector<int>> scanIds;  // instead of the stations of the last run
 };
 
 class CMainFrame : public QMainWindow, public NetworkView, public ToolHost {
     Q_OBJECT
 public:
-    CMainFrame(const ProgramFolders& folders, const StartOptions& options = {},
-               QWidget* parent = nullptr);
+    CMainFrame(const ProgramFolders& folders, const StartOptions& options = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Runs once the window is shown: event log, fault history, the port, the re-scan.

@@ -32,7 +32,8 @@ std::vector<LineHealthRow> CMainFrame::HealthRows()
 QString CMainFrame::HealthNote()
 {
     const std::string device = SerialPort::DevicePath(settings_.port.toStdString());
-    QString note = LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0, SerialPort::UsbLatencyTimerMs(device));
+    QString note =
+        LineNote(Manager().LinePaced(), Manager().GapUs() / 1000.0, SerialPort::UsbLatencyTimerMs(device));
     if (const uint64_t foreign = Manager().ForeignReplies(); foreign != 0)
         note += QStringLiteral(" Replies that answer no request of ours: %1 (another master on the line?)")
                     .arg(foreign);

@@ -15,14 +15,19 @@ namespace {
 // Clears the tripped bit of the run command word.
 constexpr uint32_t kRunCommandResetMask = 0xFFFF & ~uint32_t{reg::kRunTripped};
 
-bool OnLine(int station) { return station >= 1 && station <= 255; }
+bool OnLine(int station)
+{
+    return station >= 1 && station <= 255;
+}
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 }  // namespace
 
-NetworkMonitor::NetworkMonitor(CommManager& manager, NetworkView& view)
-    : manager_(manager), view_(view)
+NetworkMonitor::NetworkMonitor(CommManager& manager, NetworkView& view) : manager_(manager), view_(view)
 {
     for (int i = 0; i < kStationRecordCount; ++i)
         records_[i].station = i;
@@ -177,8 +182,7 @@ void NetworkMonitor::Accept(int s)
 // The monitor set that matches the current mode: only the fault words in graph watch mode.
 std::vector<uint16_t> NetworkMonitor::WatchedSet(const StationRecord& r) const
 {
-    return graphWatch_ ? FaultWatchAddresses(r.model, r.version)
-                       : MonitorAddressSet(r.model, r.version);
+    return graphWatch_ ? FaultWatchAddresses(r.model, r.version) : MonitorAddressSet(r.model, r.version);
 }
 
 void NetworkMonitor::Disconnect(int s)
@@ -349,13 +353,25 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
             if (graphWatch_ && a != reg::kFault && a != reg::kFault2)
                 continue;
             switch (a) {
-            case reg::kFreqCommand: r.freqCommand = v; break;
-            case reg::kRunCommand: r.runCommand = v; break;
-            case reg::kCurrent: r.current = v; break;
+            case reg::kFreqCommand:
+                r.freqCommand = v;
+                break;
+            case reg::kRunCommand:
+                r.runCommand = v;
+                break;
+            case reg::kCurrent:
+                r.current = v;
+                break;
             case reg::kSpeed:
-            case reg::kC20Speed: r.speed = v; break;
-            case reg::kRpmDisplay: r.value26 = v; break;
-            case reg::kPoleCount: r.value27 = v; break;
+            case reg::kC20Speed:
+                r.speed = v;
+                break;
+            case reg::kRpmDisplay:
+                r.value26 = v;
+                break;
+            case reg::kPoleCount:
+                r.value27 = v;
+                break;
             case reg::kC20TorqueFeedback:
                 r.value34 = v;
                 break;
@@ -365,12 +381,15 @@ void NetworkMonitor::OnCommMonitor(int s, const CommReply& reply)
                 r.prevStatus = v;
                 FaultWatchUpdate(r);
                 break;
-            case reg::kFault: FaultWord(r, r.fault, v); break;
+            case reg::kFault:
+                FaultWord(r, r.fault, v);
+                break;
             case reg::kFault2:
                 if (HasSecondFaultWord(r.model, r.version))
                     FaultWord(r, r.fault2, v);
                 break;
-            default: break;
+            default:
+                break;
             }
         }
     } else if (reply.error == kGiveUp) {
@@ -386,8 +405,7 @@ void NetworkMonitor::StatusEvent(StationRecord& r, int32_t status)
 {
     if (status == r.prevStatus)
         return;
-    AddEvent(r.station, QStringLiteral("%1 %2").arg(Text(SpeedText(r)),
-                                                    Text(StatusText(status, r.model))));
+    AddEvent(r.station, QStringLiteral("%1 %2").arg(Text(SpeedText(r)), Text(StatusText(status, r.model))));
 }
 
 void NetworkMonitor::FaultWatchUpdate(StationRecord& r)

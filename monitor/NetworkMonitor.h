@@ -5,8 +5,8 @@
 
 #include "catalogue/StationRecord.h"
 #include "comm/CommManager.h"
-#include "monitor/EventLog.h"
 #include "frames/ToolFrameList.h"
+#include "monitor/EventLog.h"
 #include "monitor/MonitorHooks.h"
 
 #include <QString>

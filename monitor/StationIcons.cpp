@@ -184,8 +184,8 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.setPen(QPen(online ? ink : QColor(0x90, 0x90, 0x90), 1.2));
         for (int i = 0; i < 4; ++i)
             p.drawLine(QPointF(6, 7 + i * 3.5), QPointF(14, 7 + i * 3.5));
-        p.setPen(QPen(online ? QColor(0xe0, 0x9a, 0x1a) : QColor(0xa0, 0xa0, 0xa0), 3.0,
-                      Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(online ? QColor(0xe0, 0x9a, 0x1a) : QColor(0xa0, 0xa0, 0xa0), 3.0, Qt::SolidLine,
+                      Qt::RoundCap));
         p.drawLine(QPointF(13, 18), QPointF(21, 10));
         break;
     }

@@ -11,7 +11,7 @@ namespace vm {
 
 namespace {
 
-constexpr uint32_t kMaxBits = 32;     // a bit field shows at most the 32 bits a raw value has
+constexpr uint32_t kMaxBits = 32;  // a bit field shows at most the 32 bits a raw value has
 constexpr uint32_t kMaxHexDigits = 8;
 
 std::string Format(const char* format, ...)
@@ -179,7 +179,8 @@ double CItem::Decode(uint32_t raw) const
     const CType* t = Type();
     if (!t || t->IsBitField())
         return raw;
-    const double v = t->IsSigned() ? static_cast<double>(static_cast<int16_t>(raw)) : static_cast<double>(raw);
+    const double v =
+        t->IsSigned() ? static_cast<double>(static_cast<int16_t>(raw)) : static_cast<double>(raw);
     const double d = Divisor(*t);
     const double result = std::floor((v * t->realMultiplier / d) * d + 0.5) / d;
     return IsRpmDisplay() ? result * 120 / Poles() : result;

@@ -139,7 +139,7 @@ std::string TempNameFor(const std::string& target)
 // A save replaces the file a symbolic link points to, not the link.
 std::string ResolveTarget(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* real = ::realpath(path.c_str(), nullptr)) {
             std::string resolved(real);
@@ -268,13 +268,11 @@ void MemorySink::Write(const void* src, size_t n)
 
 ObjectArchive::ObjectArchive(ByteSource& source, std::string path)
     : source_(&source), path_(std::move(path)), buffer_(new uint8_t[kBufferSize])
-{
-}
+{}
 
 ObjectArchive::ObjectArchive(ByteSink& sink, std::string path)
     : sink_(&sink), path_(std::move(path)), buffer_(new uint8_t[kBufferSize])
-{
-}
+{}
 
 // Makes n (at most kBufferSize) bytes available at pos_, or fails with end of file.
 void ObjectArchive::Fill(size_t n)
@@ -347,8 +345,8 @@ void ObjectArchive::WriteU16(uint16_t v)
 
 void ObjectArchive::WriteU32(uint32_t v)
 {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                          static_cast<uint8_t>(v >> 24)};
+    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
     Put(b, 4);
 }
 
@@ -461,7 +459,8 @@ std::string ObjectArchive::ReadString()
     const std::string bytes = ReadText(2 * n);
     std::u16string units(n, u'\0');
     for (size_t i = 0; i < n; ++i)
-        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                         (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
     return Utf16ToCp1252(units);
 }
 
@@ -678,7 +677,7 @@ void ArchiveFile::LoadFromFile()
     FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid())
         ThrowErrno(errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.Get(), &st) != 0)
         ThrowErrno(errno);
     if (!S_ISREG(st.st_mode))
@@ -698,7 +697,7 @@ void ArchiveFile::SaveToFile()
     // Hold the existing file locked for the whole save, and refuse what the old truncating
     // open would have refused: a read-only file, a folder, a file someone else holds.
     FileDescriptor held;
-    struct stat oldStat{};
+    struct stat oldStat {};
     const bool exists = ::stat(target.c_str(), &oldStat) == 0;
     if (exists) {
         if (S_ISDIR(oldStat.st_mode))

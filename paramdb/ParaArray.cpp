@@ -53,12 +53,12 @@ void CParaArray::Serialize(ObjectArchive& ar)
     const int32_t model = ar.ReadI32();
     const int32_t version = ar.ReadI32();
     if (model != model_) {
-        throw ArchiveAbort(std::string("Inverter Model is different\n\nInverter Model : ") + ModelName(model_) +
-                           "\nFile Model : " + ModelName(model));
+        throw ArchiveAbort(std::string("Inverter Model is different\n\nInverter Model : ") +
+                           ModelName(model_) + "\nFile Model : " + ModelName(model));
     }
     if (version != version_) {
-        throw ArchiveAbort("Inverter Version is different\n\nInverter Version : " + VersionText(model_, version_) +
-                           "\nFile Version : " + VersionText(model, version));
+        throw ArchiveAbort("Inverter Version is different\n\nInverter Version : " +
+                           VersionText(model_, version_) + "\nFile Version : " + VersionText(model, version));
     }
     // Read into scratch arrays first, so a file cut short leaves the set as it was.
     const int32_t n = ar.ReadI32();

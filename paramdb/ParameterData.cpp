@@ -166,7 +166,7 @@ bool ParameterData::LoadDataFile(const StationRecord& record, const std::string&
         status_ = kModelNotSupported;
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         status_ = kFileNotFound;
         return false;
@@ -297,8 +297,9 @@ void ParameterData::SetMode(int mode, int time1)
         for (const auto& item : group->items) {
             if (item->modeName == 0)
                 continue;
-            item->displayName = item->name.find("@@@@") != std::string::npos ? ReplaceAll(item->name, "@@@@", word)
-                                                                            : ReplaceAll(item->name, "$$$$", word);
+            item->displayName = item->name.find("@@@@") != std::string::npos
+                                    ? ReplaceAll(item->name, "@@@@", word)
+                                    : ReplaceAll(item->name, "$$$$", word);
         }
     }
     if (CType* t = types_.FindByName("TIME1"))

@@ -126,7 +126,7 @@ struct EditFormat {
     enum class Kind { Choice, Hex, Binary, Decimal };
     Kind kind = Kind::Decimal;
     std::string_view prefix;  // "0x", "b" or empty
-    int maxDigits = 5;      // hex and binary: digits; decimal: integer digits
+    int maxDigits = 5;        // hex and binary: digits; decimal: integer digits
     int decimals = 0;
     bool allowSign = false;
 };
@@ -137,7 +137,7 @@ public:
     static constexpr uint32_t kChoice = 0x08;  // kind flag: the value type is a CMess
 
     uint16_t address = 0;
-    int32_t modeName = 0;     // non-zero: the name holds "@@@@" or "$$$$"
+    int32_t modeName = 0;  // non-zero: the name holds "@@@@" or "$$$$"
     int32_t writable = 0;
     int32_t runWritable = 0;  // may be written while the inverter runs
     uint32_t minimum = 0;

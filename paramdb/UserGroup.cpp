@@ -35,7 +35,8 @@ CCustom::Entry* CCustom::AddEntry(uint32_t address, uint32_t value)
 
 bool CCustom::RemoveEntry(const Entry* entry)
 {
-    const auto it = std::find_if(entries_.begin(), entries_.end(), [entry](const auto& e) { return e.get() == entry; });
+    const auto it =
+        std::find_if(entries_.begin(), entries_.end(), [entry](const auto& e) { return e.get() == entry; });
     if (it == entries_.end())
         return false;
     entries_.erase(it);

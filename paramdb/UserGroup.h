@@ -39,8 +39,7 @@ public:
 
     CCustom(ParameterData* data = nullptr, int model = 0, int version = 0)
         : data_(data), model_(model), version_(version)
-    {
-    }
+    {}
     CCustom(const CCustom&) = delete;
     CCustom& operator=(const CCustom&) = delete;
 

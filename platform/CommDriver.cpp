@@ -10,9 +10,7 @@
 
 namespace vm {
 
-CommDriver::CommDriver(QObject* parent)
-    : QObject(parent)
-    , m_manager(std::make_unique<CommManager>())
+CommDriver::CommDriver(QObject* parent) : QObject(parent), m_manager(std::make_unique<CommManager>())
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] {
@@ -37,12 +35,12 @@ CommDriver::CommDriver(QObject* parent)
     connect(&m_reopenTimer, &QTimer::timeout, this, &CommDriver::TryReopen);
     m_manager->SetErrorSink(this);
     // Called on the port's thread: hand the bytes over to ours.
-    m_manager->SetReceiveNotifier([this] {
-        QMetaObject::invokeMethod(this, &CommDriver::PumpReceived, Qt::QueuedConnection);
-    });
+    m_manager->SetReceiveNotifier(
+        [this] { QMetaObject::invokeMethod(this, &CommDriver::PumpReceived, Qt::QueuedConnection); });
     m_manager->SetTrafficHandler([this](int kind) {
         // Posted, so that a slot never runs inside the manager's own step.
-        QMetaObject::invokeMethod(this, [this, kind] { emit traffic(kind); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, kind] { emit traffic(kind); }, Qt::QueuedConnection);
     });
 }
 
@@ -125,7 +123,8 @@ void CommDriver::ReportPortError(const std::string& caption, const std::string& 
     if (QThread::currentThread() == thread())
         emit portError(c, t);
     else
-        QMetaObject::invokeMethod(this, [this, c, t] { emit portError(c, t); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, c, t] { emit portError(c, t); }, Qt::QueuedConnection);
 }
 
 void CommDriver::ShowErrorsAsMessageBoxes(QWidget* parent)
@@ -134,7 +133,9 @@ void CommDriver::ShowErrorsAsMessageBoxes(QWidget* parent)
     // Queued: a failing write is reported from inside the tick, where no box may open.
     connect(
         this, &CommDriver::portError, this,
-        [owner](const QString& caption, const QString& text) { QMessageBox::critical(owner.data(), caption, text); },
+        [owner](const QString& caption, const QString& text) {
+            QMessageBox::critical(owner.data(), caption, text);
+        },
         Qt::QueuedConnection);
 }
 

@@ -20,8 +20,7 @@ void PostProcessPorts(std::vector<PortRecord>& ports)
 
 uint32_t UsbFlagFromSysfs(const QString& sysfsRoot, const QString& portName)
 {
-    const QString link =
-        QDir(sysfsRoot).filePath(QStringLiteral("class/tty/%1/device").arg(portName));
+    const QString link = QDir(sysfsRoot).filePath(QStringLiteral("class/tty/%1/device").arg(portName));
     const QString target = QFileInfo(link).canonicalFilePath();
     if (target.isEmpty())
         return 0;
@@ -33,8 +32,7 @@ uint32_t UsbFlagFromSysfs(const QString& sysfsRoot, const QString& portName)
     return 0;
 }
 
-std::vector<PortRecord> MakePortRecords(const std::vector<SystemPort>& system,
-                                        const QString& sysfsRoot)
+std::vector<PortRecord> MakePortRecords(const std::vector<SystemPort>& system, const QString& sysfsRoot)
 {
     std::vector<PortRecord> ports;
     for (const SystemPort& s : system) {

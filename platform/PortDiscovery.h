@@ -31,8 +31,7 @@ void PostProcessPorts(std::vector<PortRecord>& ports);
 
 // Records for the enumerated ports, in enumeration order, post-processed. The USB flag comes from
 // the device's place in sysfs below sysfsRoot (normally "/sys").
-std::vector<PortRecord> MakePortRecords(const std::vector<SystemPort>& system,
-                                        const QString& sysfsRoot);
+std::vector<PortRecord> MakePortRecords(const std::vector<SystemPort>& system, const QString& sysfsRoot);
 
 // 1 when /sys/class/tty/<portName>/device resolves to a device below a USB bus.
 uint32_t UsbFlagFromSysfs(const QString& sysfsRoot, const QString& portName);

@@ -6,10 +6,8 @@
 
 namespace vm {
 
-QueuedMessageSink::QueuedMessageSink(MessageSink* target, QObject* parent)
-    : QObject(parent), target_(target)
-{
-}
+QueuedMessageSink::QueuedMessageSink(MessageSink* target, QObject* parent) : QObject(parent), target_(target)
+{}
 
 void QueuedMessageSink::Show(MessageKind kind, const std::string& text, const std::string& caption)
 {

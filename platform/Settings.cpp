@@ -96,7 +96,8 @@ MainSettings LoadMainSettings(QSettings& s, const SettingsContext& context)
         m.scanIdTo = m.scanIdFrom;
     m.scanMode = AboveReplaced(ReadNumber(s, "ScanMode", 0), 2, 2);
     m.quickScan = ReadNumber(s, "Quick Scan", 1) != 0 ? 1 : 0;
-    m.quickScanTimeOut = Clamped(ReadNumber(s, "Quick Scan TimeOut", 100), kQuickTimeOutMin, kQuickTimeOutMax);
+    m.quickScanTimeOut =
+        Clamped(ReadNumber(s, "Quick Scan TimeOut", 100), kQuickTimeOutMin, kQuickTimeOutMax);
     m.lostRecheck = ReadNumber(s, "Lost Recheck", 1) != 0 ? 1 : 0;
     m.lostRecheckInterval =
         Clamped(ReadNumber(s, "Lost Recheck Interval", 3), kLostRecheckIntervalMin, kLostRecheckIntervalMax);

@@ -25,15 +25,15 @@ inline constexpr const char* kDefaultPortName = "/dev/ttyS0";
 enum ScanMode { kScanOneId = 0, kScanRange = 1, kScanAllIds = 2 };
 
 struct MainSettings {
-    int commMode = 1;        // 0 Modbus-RTU, 1 KX485
+    int commMode = 1;  // 0 Modbus-RTU, 1 KX485
     QString port = kDefaultPortName;
     int baudRate = 9600;
     int dataBit = 8;
-    int parity = 0;          // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int stopBit = 0;         // 0 one, 1 one and a half, 2 two
-    int autoTxEnable = 1;    // 1 converter switches itself, 0 RTS drives the transmitter
+    int parity = 0;        // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBit = 0;       // 0 one, 1 one and a half, 2 two
+    int autoTxEnable = 1;  // 1 converter switches itself, 0 RTS drives the transmitter
     int txActiveHigh = 1;
-    int timeOut = 1000;      // ms
+    int timeOut = 1000;  // ms
     int retryCount = 3;
     int pacing = 0;        // 0 "30 ms tick", 1 "line-paced"
     int turnaroundMs = 2;  // line-paced: silence after each transaction, besides Modbus t3.5
@@ -63,8 +63,8 @@ using DeviceNames = std::array<QString, kDeviceNameCount>;
 
 // Folders and port names the loader needs to validate paths and the port.
 struct SettingsContext {
-    QString logFolder;        // fallback folder of the fault history and event log
-    QStringList portNames;    // discovered port names, in discovery order
+    QString logFolder;      // fallback folder of the fault history and event log
+    QStringList portNames;  // discovered port names, in discovery order
 };
 
 inline constexpr int kTimeOutMin = 500;

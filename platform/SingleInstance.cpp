@@ -23,8 +23,7 @@ QString PerUserName(const QString& name)
 }  // namespace
 
 SingleInstanceGuard::SingleInstanceGuard(const QString& name, QObject* parent)
-    : QObject(parent),
-      serverName_(PerUserName(name)),
+    : QObject(parent), serverName_(PerUserName(name)),
       lock_(QDir::temp().filePath(serverName_ + QStringLiteral(".lock")))
 {
     lock_.setStaleLockTime(0);  // a crashed holder's lock is recognised by its dead process
@@ -48,8 +47,7 @@ bool SingleInstanceGuard::Acquire()
     QLocalServer::removeServer(serverName_);
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_.get(), &QLocalServer::newConnection, this,
-            &SingleInstanceGuard::OnNewConnection);
+    connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstanceGuard::OnNewConnection);
     server_->listen(serverName_);
     return true;
 }

@@ -10,8 +10,14 @@ namespace vm {
 
 namespace {
 
-QString PlacementKey(const QString& name) { return QStringLiteral("Placement/") + name; }
-QString LayoutKey(const QString& name) { return QStringLiteral("Layout/") + name; }
+QString PlacementKey(const QString& name)
+{
+    return QStringLiteral("Placement/") + name;
+}
+QString LayoutKey(const QString& name)
+{
+    return QStringLiteral("Layout/") + name;
+}
 
 }  // namespace
 

@@ -76,7 +76,8 @@ void CReportFrame::Rebuild()
     if (!source_)
         return;
     QSettings s(kCompanyKey, kApplicationKey);
-    model_.SetSheet(ReportBuilder(Host(), *source_).Build(node_, ReportHeaderForm::Load(s), QDateTime::currentDateTime()));
+    model_.SetSheet(ReportBuilder(Host(), *source_)
+                        .Build(node_, ReportHeaderForm::Load(s), QDateTime::currentDateTime()));
 }
 
 void CReportFrame::HeaderChanged()
@@ -122,7 +123,8 @@ bool CReportFrame::ExportTo(const ReportExportTarget& target)
     if (!result.ok)
         ShowError(result.error);
     else
-        statusBar()->showMessage(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(target.path)), 5000);
+        statusBar()->showMessage(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(target.path)),
+                                 5000);
     return result.ok;
 }
 
@@ -208,12 +210,16 @@ void CReportFrame::CreateCommands()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QAction* exportAction = make(QStringLiteral("File &Export..."), QKeySequence(Qt::CTRL | Qt::Key_E), &CReportFrame::OnExport);
+    QAction* exportAction =
+        make(QStringLiteral("File &Export..."), QKeySequence(Qt::CTRL | Qt::Key_E), &CReportFrame::OnExport);
     QAction* pdf = make(QStringLiteral("Export P&DF..."), {}, &CReportFrame::OnExportPdf);
-    QAction* print = make(QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), &CReportFrame::OnPrint);
+    QAction* print =
+        make(QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), &CReportFrame::OnPrint);
     QAction* preview = make(QStringLiteral("Print Pre&view..."), {}, &CReportFrame::OnPrintPreview);
-    QAction* update = make(QStringLiteral("&Update"), QKeySequence(Qt::CTRL | Qt::Key_U), &CReportFrame::Rebuild);
-    QAction* header = make(QStringLiteral("Report &Header..."), QKeySequence(Qt::CTRL | Qt::Key_H), &CReportFrame::OnHeader);
+    QAction* update =
+        make(QStringLiteral("&Update"), QKeySequence(Qt::CTRL | Qt::Key_U), &CReportFrame::Rebuild);
+    QAction* header = make(QStringLiteral("Report &Header..."), QKeySequence(Qt::CTRL | Qt::Key_H),
+                           &CReportFrame::OnHeader);
     exportAction->setData(kCmdExport);
     print->setData(kCmdPrint);
     update->setData(kCmdUpdate);

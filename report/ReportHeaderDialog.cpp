@@ -13,7 +13,8 @@
 
 namespace vm {
 
-CReportHeaderDlg::CReportHeaderDlg(MessageSink& messages, QWidget* parent) : QDialog(parent), messages_(messages)
+CReportHeaderDlg::CReportHeaderDlg(MessageSink& messages, QWidget* parent)
+    : QDialog(parent), messages_(messages)
 {
     setWindowTitle(QStringLiteral("Report Header Setup"));
     auto* form = new QFormLayout;
@@ -49,7 +50,8 @@ void CReportHeaderDlg::accept()
 {
     const ReportHeaderForm form = Form();
     if (const auto bad = form.FirstTooLong()) {
-        messages_.Show(MessageKind::Error, ReportHeaderForm::TooLongText().toStdString(), "Report Header Setup");
+        messages_.Show(MessageKind::Error, ReportHeaderForm::TooLongText().toStdString(),
+                       "Report Header Setup");
         edits_[*bad]->setFocus();
         edits_[*bad]->selectAll();
         return;

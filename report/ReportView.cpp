@@ -49,7 +49,8 @@ void CReportView::Relayout()
     const double px = logicalDpiX() / 1440.0;
     for (int c = 1; c <= ReportSheet::kColumns; ++c)
         setColumnWidth(c - 1, static_cast<int>(ReportSheet::ColumnWidth(c) * px + 0.5));
-    verticalHeader()->setDefaultSectionSize(static_cast<int>(ReportSheet::kRowHeight * logicalDpiY() / 1440.0 + 0.5));
+    verticalHeader()->setDefaultSectionSize(
+        static_cast<int>(ReportSheet::kRowHeight * logicalDpiY() / 1440.0 + 0.5));
     for (const ReportSpan& s : sheet.Spans())
         setSpan(s.row - 1, s.column - 1, s.rows, s.columns);
     scrollToTop();

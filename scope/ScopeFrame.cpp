@@ -20,11 +20,30 @@ namespace vm::scope {
 namespace {
 
 enum Command : int {
-    kOpen = 32789, kSave = 32790, kSaveAs = 32791, kPrint = 32792, kGrid = 32793, kLegend = 32794,
-    kStartMonitor = 32795, kStopMonitor = 32796, kStartRecord = 32797, kStopRecord = 32798,
-    kStartTrigger = 32799, kStopTrigger = 32800, kCursor1 = 32801, kAutoScale = 32805,
-    kSvg = 32806, kJpeg = 32807, kBmp = 32808, kClipboard = 32809, kModeNormal = 32810,
-    kModeCursor = 32811, kModeZoom = 32812, kModeScroll = 32813, kGraphWatch = 32832, kPng = 32900,
+    kOpen = 32789,
+    kSave = 32790,
+    kSaveAs = 32791,
+    kPrint = 32792,
+    kGrid = 32793,
+    kLegend = 32794,
+    kStartMonitor = 32795,
+    kStopMonitor = 32796,
+    kStartRecord = 32797,
+    kStopRecord = 32798,
+    kStartTrigger = 32799,
+    kStopTrigger = 32800,
+    kCursor1 = 32801,
+    kAutoScale = 32805,
+    kSvg = 32806,
+    kJpeg = 32807,
+    kBmp = 32808,
+    kClipboard = 32809,
+    kModeNormal = 32810,
+    kModeCursor = 32811,
+    kModeZoom = 32812,
+    kModeScroll = 32813,
+    kGraphWatch = 32832,
+    kPng = 32900,
 };
 
 }  // namespace
@@ -70,22 +89,27 @@ QAction* CScopeFrame::Command(int id) const
 void CScopeFrame::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    Add(file, kOpen, QStringLiteral("&Open Scope File..."), QKeySequence(Qt::CTRL | Qt::Key_O), &CScopeFrame::OpenScopeFile);
-    Add(file, kSave, QStringLiteral("&Save Scope File"), QKeySequence(Qt::CTRL | Qt::Key_S), &CScopeFrame::SaveScopeFile);
+    Add(file, kOpen, QStringLiteral("&Open Scope File..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+        &CScopeFrame::OpenScopeFile);
+    Add(file, kSave, QStringLiteral("&Save Scope File"), QKeySequence(Qt::CTRL | Qt::Key_S),
+        &CScopeFrame::SaveScopeFile);
     Add(file, kSaveAs, QStringLiteral("Save &As..."), QKeySequence(), &CScopeFrame::SaveScopeFileAs);
     file->addSeparator();
     QMenu* image = file->addMenu(QStringLiteral("Graph Image Save"));
-    connect(Add(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."), QKeySequence(Qt::CTRL | Qt::Key_M), nullptr),
+    connect(Add(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."),
+                QKeySequence(Qt::CTRL | Qt::Key_M), nullptr),
             &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kSvg); });
     connect(Add(image, kJpeg, QStringLiteral("&JPEG File..."), QKeySequence(Qt::CTRL | Qt::Key_J), nullptr),
             &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kJpeg); });
     connect(Add(image, kBmp, QStringLiteral("&Bitmap File..."), QKeySequence(Qt::CTRL | Qt::Key_B), nullptr),
             &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kBmp); });
-    connect(Add(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(), nullptr), &QAction::triggered, this,
-            [this] { ExportPicture(StripChart::PictureFormat::kPng); });
-    connect(Add(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C), nullptr),
+    connect(Add(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(), nullptr), &QAction::triggered,
+            this, [this] { ExportPicture(StripChart::PictureFormat::kPng); });
+    connect(Add(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C),
+                nullptr),
             &QAction::triggered, this, [this] { view_->CopyToClipboard(); });
-    Add(file, kPrint, QStringLiteral("&Print Graph Image..."), QKeySequence(Qt::CTRL | Qt::Key_P), &CScopeFrame::Print);
+    Add(file, kPrint, QStringLiteral("&Print Graph Image..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+        &CScopeFrame::Print);
     file->addSeparator();
     QAction* recentEnd = file->addSeparator();
     AttachRecentFileMenu(file, recentEnd);
@@ -94,16 +118,18 @@ void CScopeFrame::BuildMenus()
     QMenu* op = menuBar()->addMenu(QStringLiteral("&Operation"));
     connect(Add(op, kStartMonitor, QStringLiteral("&Start Monitor"), QKeySequence(Qt::Key_F1), nullptr),
             &QAction::triggered, this, [this] { view_->StartMonitor(); });
-    connect(Add(op, kStopMonitor, QStringLiteral("Stop Monitor"), QKeySequence(Qt::CTRL | Qt::Key_F1), nullptr),
-            &QAction::triggered, this, [this] { view_->StopMonitor(); });
+    connect(
+        Add(op, kStopMonitor, QStringLiteral("Stop Monitor"), QKeySequence(Qt::CTRL | Qt::Key_F1), nullptr),
+        &QAction::triggered, this, [this] { view_->StopMonitor(); });
     connect(Add(op, kStartRecord, QStringLiteral("Start &Record"), QKeySequence(Qt::Key_F2), nullptr),
             &QAction::triggered, this, [this] { view_->StartRecord(); });
     connect(Add(op, kStopRecord, QStringLiteral("Stop Record"), QKeySequence(Qt::CTRL | Qt::Key_F2), nullptr),
             &QAction::triggered, this, [this] { view_->StopRecord(); });
     connect(Add(op, kStartTrigger, QStringLiteral("Start &Trigger"), QKeySequence(Qt::Key_F3), nullptr),
             &QAction::triggered, this, [this] { view_->StartTrigger(); });
-    connect(Add(op, kStopTrigger, QStringLiteral("Stop Trigger"), QKeySequence(Qt::CTRL | Qt::Key_F3), nullptr),
-            &QAction::triggered, this, [this] { view_->StopTrigger(); });
+    connect(
+        Add(op, kStopTrigger, QStringLiteral("Stop Trigger"), QKeySequence(Qt::CTRL | Qt::Key_F3), nullptr),
+        &QAction::triggered, this, [this] { view_->StopTrigger(); });
     op->addSeparator();
     QAction* watch = Add(op, kGraphWatch, QStringLiteral("Graph Watch Mode"), QKeySequence(), nullptr);
     watch->setCheckable(true);
@@ -134,13 +160,15 @@ void CScopeFrame::BuildMenus()
         connect(a, &QAction::triggered, this, [this, mode] { view_->SetScreenMode(mode); });
     }
     setup->addSeparator();
-    QAction* autoScale = Add(setup, kAutoScale, QStringLiteral("&Y-Axis Auto Scale"), QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
+    QAction* autoScale = Add(setup, kAutoScale, QStringLiteral("&Y-Axis Auto Scale"),
+                             QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
     autoScale->setCheckable(true);
     connect(autoScale, &QAction::triggered, this, [this](bool on) { view_->SetAutoScale(on); });
     QAction* grid = Add(setup, kGrid, QStringLiteral("&Grid"), QKeySequence(Qt::CTRL | Qt::Key_G), nullptr);
     grid->setCheckable(true);
     connect(grid, &QAction::triggered, this, [this](bool on) { view_->SetShowGrid(on); });
-    QAction* legend = Add(setup, kLegend, QStringLiteral("&Lable"), QKeySequence(Qt::CTRL | Qt::Key_L), nullptr);
+    QAction* legend =
+        Add(setup, kLegend, QStringLiteral("&Lable"), QKeySequence(Qt::CTRL | Qt::Key_L), nullptr);
     legend->setCheckable(true);
     connect(legend, &QAction::triggered, this, [this](bool on) { view_->SetShowLegend(on); });
 }
@@ -184,9 +212,15 @@ void CScopeFrame::UpdateCommands()
     UpdateTitle();
 }
 
-QString CScopeFrame::TriggerPaneText() const { return statePane_->text(); }
+QString CScopeFrame::TriggerPaneText() const
+{
+    return statePane_->text();
+}
 
-bool CScopeFrame::GraphWatchPaneShown() const { return !watchPane_->text().isEmpty(); }
+bool CScopeFrame::GraphWatchPaneShown() const
+{
+    return !watchPane_->text().isEmpty();
+}
 
 void CScopeFrame::UpdatePanes()
 {
@@ -207,14 +241,24 @@ void CScopeFrame::UpdateTitle()
 {
     const QString path = view_->ScopeFilePath();
     setWindowTitle(path.isEmpty() ? QString::fromLatin1(kCaption)
-                                  : QStringLiteral("%1 - %2").arg(QString::fromLatin1(kCaption), QFileInfo(path).fileName()));
+                                  : QStringLiteral("%1 - %2").arg(QString::fromLatin1(kCaption),
+                                                                  QFileInfo(path).fileName()));
 }
 
-void CScopeFrame::OnInvConnected(int) { view_->RebuildStationLists(); }
+void CScopeFrame::OnInvConnected(int)
+{
+    view_->RebuildStationLists();
+}
 
-void CScopeFrame::OnInvDisconnected(int) { view_->RebuildStationLists(); }
+void CScopeFrame::OnInvDisconnected(int)
+{
+    view_->RebuildStationLists();
+}
 
-void CScopeFrame::OnGraphWatchChanged() { UpdateCommands(); }
+void CScopeFrame::OnGraphWatchChanged()
+{
+    UpdateCommands();
+}
 
 bool CScopeFrame::AboutToClose()
 {
@@ -235,8 +279,9 @@ bool CScopeFrame::OpenRecentFile(const QString& path)
 
 void CScopeFrame::OpenScopeFile()
 {
-    const QString path = CFloatFrame::OpenFileName(this, QStringLiteral("Open Scope File"), StoredFolder("Scope File Dir"),
-                                                      QStringLiteral("Scope File (*.sco)"));
+    const QString path =
+        CFloatFrame::OpenFileName(this, QStringLiteral("Open Scope File"), StoredFolder("Scope File Dir"),
+                                  QStringLiteral("Scope File (*.sco)"));
     if (path.isEmpty())
         return;
     if (view_->OpenScopeFile(path)) {
@@ -249,8 +294,9 @@ void CScopeFrame::SaveScopeFile()
 {
     QString path = view_->ScopeFilePath();
     if (path.isEmpty()) {
-        path = CFloatFrame::SaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
-                                            QStringLiteral("Scope File (*.sco)"));
+        path =
+            CFloatFrame::SaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
+                                      QStringLiteral("Scope File (*.sco)"));
         if (path.isEmpty())
             return;
         if (QFileInfo(path).suffix().isEmpty())
@@ -270,11 +316,13 @@ void CScopeFrame::SaveScopeFileAs()
 
 void CScopeFrame::ExportPicture(StripChart::PictureFormat format)
 {
-    const char* filters[4] = {"SVG File (*.svg)", "JPEG File (*.jpg)", "BMP File (*.bmp)", "PNG File (*.png)"};
+    const char* filters[4] = {"SVG File (*.svg)", "JPEG File (*.jpg)", "BMP File (*.bmp)",
+                              "PNG File (*.png)"};
     const char* exts[4] = {".svg", ".jpg", ".bmp", ".png"};
     const int f = static_cast<int>(format);
-    QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Graph Image Save"), StoredFolder("ScopeGraph File Dir"),
-                                                QString::fromLatin1(filters[f]));
+    QString path =
+        CFloatFrame::SaveFileName(this, QStringLiteral("Graph Image Save"),
+                                  StoredFolder("ScopeGraph File Dir"), QString::fromLatin1(filters[f]));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -42,7 +42,8 @@ protected:
 
 private:
     void BuildMenus();
-    QAction* Add(QMenu* menu, int id, const QString& text, const QKeySequence& key, void (CScopeFrame::*slot)());
+    QAction* Add(QMenu* menu, int id, const QString& text, const QKeySequence& key,
+                 void (CScopeFrame::*slot)());
     void OpenScopeFile();
     void SaveScopeFile();
     void SaveScopeFileAs();

@@ -407,11 +407,14 @@ void CScopeView::ToggleGraphWatchMode()
         if (logic_.Monitoring() && host_.GraphWatch())
             SetGraphWatchState(false);
     } else {
-        const bool yes = CFloatFrame::MessagesFor(this, host_).AskYesNo(
-            "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, KeyPad "
-            "and "
-            "Parameter Editor when start monitor\n\nDo you want to use graph watch mode ?",
-            kCaption);
+        const bool yes =
+            CFloatFrame::MessagesFor(this, host_)
+                .AskYesNo(
+                    "In graph watch mode, Online and Data Monitoring action isn't activated in\nMain Window, "
+                    "KeyPad "
+                    "and "
+                    "Parameter Editor when start monitor\n\nDo you want to use graph watch mode ?",
+                    kCaption);
         if (yes) {
             settings_.graphWatch = true;
             if (logic_.Monitoring())

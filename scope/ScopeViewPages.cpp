@@ -259,10 +259,11 @@ void CScopeView::SetSnapshotPath(const QString& path, int formatIndex)
     if (path.isEmpty() || path == settings_.snapshotPath)
         return;
     if (QFileInfo::exists(path) &&
-        !CFloatFrame::MessagesFor(this, host_).AskYesNo(QString::asprintf("%s file is already exist\nDo you want to over-write ?",
-                                                     path.toLocal8Bit().constData())
-                                       .toStdString(),
-                                   kCaption))
+        !CFloatFrame::MessagesFor(this, host_)
+             .AskYesNo(QString::asprintf("%s file is already exist\nDo you want to over-write ?",
+                                         path.toLocal8Bit().constData())
+                           .toStdString(),
+                       kCaption))
         return;
     settings_.snapshotPath = path;
     settings_.snapshotFormat = formatIndex >= 1 && formatIndex <= 3 ? formatIndex : 3;
@@ -291,8 +292,9 @@ void CScopeView::ChooseRecordFile()
 {
     // An existing file is never overwritten: recording continues in a numbered file beside it.
     // The dialog proposes the current name.
-    const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Scope File Path"), settings_.recordPath,
-                                                   QStringLiteral("Record File (*.csv)"), nullptr, false);
+    const QString path =
+        CFloatFrame::SaveFileName(this, QStringLiteral("Scope File Path"), settings_.recordPath,
+                                  QStringLiteral("Record File (*.csv)"), nullptr, false);
     if (path.isEmpty())
         return;
     SetRecordPath(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".csv") : path);
@@ -305,8 +307,8 @@ void CScopeView::ChooseSnapshotFile()
     QString selected = filters.value(std::clamp(settings_.snapshotFormat, 1, 3) - 1);
     const QString start =
         QFileInfo(settings_.snapshotPath).isDir() ? FolderOf(settings_.snapshotPath) : settings_.snapshotPath;
-    const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Trigger Screen Image File Path"), start,
-                                                   filters.join(";;"), &selected);
+    const QString path = CFloatFrame::SaveFileName(this, QStringLiteral("Trigger Screen Image File Path"),
+                                                   start, filters.join(";;"), &selected);
     if (path.isEmpty())
         return;
     const int index = static_cast<int>(filters.indexOf(selected)) + 1;

@@ -1,6 +1,6 @@
 // Test entry for suites that need a QApplication (widgets, timers, event loops).
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {

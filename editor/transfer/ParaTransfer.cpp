@@ -61,8 +61,10 @@ bool IsRefusal(const CommReply& reply)
     case kDataRangeError:
     case kWriteModeError:
     case kSlaveDeviceError:
-    case kModbusExceptionCode: return true;
-    default: return false;
+    case kModbusExceptionCode:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -124,7 +126,8 @@ bool PrepareTransferSet(TransferOperation operation, const std::string& path, Tr
     return true;
 }
 
-ParaTransfer::ParaTransfer(CommManager& comm, const StationRecord& record) : comm_(comm), record_(record) {}
+ParaTransfer::ParaTransfer(CommManager& comm, const StationRecord& record) : comm_(comm), record_(record)
+{}
 
 ParaTransfer::~ParaTransfer()
 {
@@ -245,7 +248,8 @@ bool ParaTransfer::BuildSteps(Phase phase)
         for (const Step& w : written_)
             steps_.push_back({'R', w.address, w.value, w.index});
         break;
-    case Phase::None: break;
+    case Phase::None:
+        break;
     }
     done_ = 0;
     total_ = static_cast<int>(steps_.size());
@@ -288,8 +292,8 @@ void ParaTransfer::OnCommReply(int station, const CommReply& reply)
 {
     // Only the answer to the request in flight counts: a stale reply of another run, command or
     // address is no answer to it.
-    if (!inFlight_ || station != record_.station || reply.command != inFlight_->command
-        || static_cast<uint16_t>(reply.addresses[0]) != inFlight_->address)
+    if (!inFlight_ || station != record_.station || reply.command != inFlight_->command ||
+        static_cast<uint16_t>(reply.addresses[0]) != inFlight_->address)
         return;
     if (!IsFinalError(reply.error)) {
         Status(Format(transfer_text::kRetrying, reply.retries));
@@ -315,7 +319,8 @@ void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
     if (phase_ == Phase::Backup)
         backup_->SetValueAt(step.index, value);
     if (phase_ == Phase::Verify && !SameRegisterValue(value, step.value))
-        mismatches_.push_back({step.address, item ? item->displayName : std::string(), step.value, value, false});
+        mismatches_.push_back(
+            {step.address, item ? item->displayName : std::string(), step.value, value, false});
     if (item) {
         item->value = value;
         item->valueStatus = 1;
@@ -351,7 +356,8 @@ void ParaTransfer::FailedFinally(const Step& step, const CommReply& reply)
     lastErrorCode_ = reply.error;
     errorText_ = CommManager::ErrorText(code);
     if (phase_ == Phase::RunCheck)
-        return EndWith(End::Error, std::string(transfer_text::kDisconnected) + "\n\n*** " + errorText_ + " ***");
+        return EndWith(End::Error,
+                       std::string(transfer_text::kDisconnected) + "\n\n*** " + errorText_ + " ***");
     CItem* item = ItemOf(step.address);
     // The value stays what it was, marked failed: it is not the drive's.
     if (item)
@@ -426,7 +432,9 @@ void ParaTransfer::FinishPhase()
     using namespace transfer_text;
     switch (phase_) {
     case Phase::RunCheck:
-        BuildSteps(!options_.backupPath.empty() ? Phase::Backup : leadingIndex_ ? Phase::Leading : Phase::Transfer);
+        BuildSteps(!options_.backupPath.empty() ? Phase::Backup
+                   : leadingIndex_              ? Phase::Leading
+                                                : Phase::Transfer);
         return Next();
     case Phase::Backup: {
         if (!failed_.empty())
@@ -450,7 +458,8 @@ void ParaTransfer::FinishPhase()
             return EndWith(End::Error);
         return EndWith(End::Finished);
     case Phase::Verify:
-    case Phase::None: return EndWith(End::Finished);
+    case Phase::None:
+        return EndWith(End::Finished);
     }
 }
 
@@ -499,16 +508,26 @@ std::string ParaTransfer::FinalStatus() const
 {
     using namespace transfer_text;
     switch (end_) {
-    case End::None: return {};
-    case End::Error: return errorText_;
-    case End::Stopped: return "Action is stopped";
-    case End::Finished: break;
+    case End::None:
+        return {};
+    case End::Error:
+        return errorText_;
+    case End::Stopped:
+        return "Action is stopped";
+    case End::Finished:
+        break;
     }
     std::string text;
     switch (operation_) {
-    case TransferOperation::Upload: text = kUploadFinished; break;
-    case TransferOperation::Download: text = kDownloadFinished; break;
-    case TransferOperation::Compare: text = kCompareFinished; break;
+    case TransferOperation::Upload:
+        text = kUploadFinished;
+        break;
+    case TransferOperation::Download:
+        text = kDownloadFinished;
+        break;
+    case TransferOperation::Compare:
+        text = kCompareFinished;
+        break;
     }
     if (!failed_.empty())
         text += Format(", %d parameters failed", static_cast<int>(failed_.size()));

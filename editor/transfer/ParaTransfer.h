@@ -29,7 +29,8 @@ enum class TransferFileKind { Parameter = 1, UserGroup = 2 };
 namespace transfer_text {
 inline constexpr const char* kCaption = "Parameter Editor";
 inline constexpr const char* kDisconnected = "Selected Inverter is disconnected";
-inline constexpr const char* kNoDataFile = "There is no data file corresponding to inverter model and version";
+inline constexpr const char* kNoDataFile =
+    "There is no data file corresponding to inverter model and version";
 inline constexpr const char* kUndefinedError = "Undefined Error";
 inline constexpr const char* kStopQuestion = "Do you want to stop ?";
 inline constexpr const char* kRetrying = "%dth Retrying...";
@@ -44,17 +45,22 @@ inline constexpr const char* kSaveUsrFailed = "Fail to save user group file";
 inline constexpr const char* kCommError = "[%s] %d : %s\nCommunication error is occured\n\n*** %s ***";
 // Texts of the mended cases.
 inline constexpr const char* kIncompleteQuestion =
-    "%d parameters could not be read from the inverter.\nTheir values in the file would not be the inverter's.\n\n"
+    "%d parameters could not be read from the inverter.\nTheir values in the file would not be the "
+    "inverter's.\n\n"
     "Do you want to save the incomplete file ?";
 inline constexpr const char* kLeadingFailed =
-    "[%s] %d : %s must be written first and could not be written.\nThe download is stopped; no other parameter "
+    "[%s] %d : %s must be written first and could not be written.\nThe download is stopped; no other "
+    "parameter "
     "was written.";
 inline constexpr const char* kBackupIncomplete =
-    "The inverter's parameters could not all be read for the backup.\nThe download is stopped; nothing was written.";
+    "The inverter's parameters could not all be read for the backup.\nThe download is stopped; nothing was "
+    "written.";
 inline constexpr const char* kRunLockedReason = "not writable while the inverter runs";
 inline constexpr const char* kRunningQuestion =
-    "The inverter is running. It refuses these parameters while it runs:\n%s\nDo you want to write the others ?";
-inline constexpr const char* kBackupSaveFailed = "Fail to save the backup file.\nThe download is stopped; nothing was written.";
+    "The inverter is running. It refuses these parameters while it runs:\n%s\nDo you want to write the "
+    "others ?";
+inline constexpr const char* kBackupSaveFailed =
+    "Fail to save the backup file.\nThe download is stopped; nothing was written.";
 }  // namespace transfer_text
 
 // The address written before all others in a download, when the data file has one: the maximum
@@ -107,7 +113,10 @@ struct RefusedParameter {
 bool IsRefusal(const CommReply& reply);
 
 // Registers hold 16 bits: a file's sign-extended -50 and the drive's 0xFFCE are one value.
-inline bool SameRegisterValue(uint32_t a, uint32_t b) { return (a & 0xFFFF) == (b & 0xFFFF); }
+inline bool SameRegisterValue(uint32_t a, uint32_t b)
+{
+    return (a & 0xFFFF) == (b & 0xFFFF);
+}
 
 // A written parameter that read back otherwise.
 struct VerifyMismatch {
@@ -128,8 +137,8 @@ public:
     enum class PauseReason { Failure, Cancel, DriveRunning };
 
     struct Options {
-        bool verify = false;      // download: read back every written parameter
-        std::string backupPath;   // download: save the drive's values here before the first write
+        bool verify = false;     // download: read back every written parameter
+        std::string backupPath;  // download: save the drive's values here before the first write
     };
 
     // The record is the station's (its parameter data, present flag); it must outlive the transfer.
@@ -138,7 +147,10 @@ public:
 
     // Takes the set and starts. False when the connection check fails (ErrorText says why).
     bool Start(TransferOperation operation, TransferSet set, const Options& options);
-    bool Start(TransferOperation operation, TransferSet set) { return Start(operation, std::move(set), Options()); }
+    bool Start(TransferOperation operation, TransferSet set)
+    {
+        return Start(operation, std::move(set), Options());
+    }
     // Cancel pressed while running: pauses (no new request) and tells onPaused(Cancel).
     void RequestStop();
     // The answer to "Do you want to stop ?". Yes ends the transfer (a request already on the line
@@ -149,7 +161,10 @@ public:
     bool SaveUpload(const std::string& path, MessageSink& messages);
 
     State GetState() const { return state_; }
-    bool IsRunning() const { return state_ == State::Running || state_ == State::Paused || state_ == State::Stopping; }
+    bool IsRunning() const
+    {
+        return state_ == State::Running || state_ == State::Paused || state_ == State::Stopping;
+    }
     End GetEnd() const { return end_; }
     Phase GetPhase() const { return phase_; }
     TransferOperation Operation() const { return operation_; }

@@ -1,5 +1,5 @@
 # Debian packages Varimon builds, tests and demonstrates with.
-VARIMON_PACKAGES="g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev socat clang libclang-rt-dev libxlsxwriter-dev python3-xlrd python3-openpyxl poppler-utils dpkg-dev file desktop-file-utils appstream help2man librsvg2-bin libreoffice-calc-nogui python3-pymodbus python3-serial python3-serial-asyncio libmosquitto-dev mosquitto mosquitto-clients ser2net"
+VARIMON_PACKAGES="g++ cmake make clang-format pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev socat clang libclang-rt-dev libxlsxwriter-dev python3-xlrd python3-openpyxl poppler-utils dpkg-dev file desktop-file-utils appstream help2man librsvg2-bin libreoffice-calc-nogui python3-pymodbus python3-serial python3-serial-asyncio libmosquitto-dev mosquitto mosquitto-clients ser2net"
 VARIMON_DEMO_PACKAGES="xvfb imagemagick fonts-wqy-microhei"
 # What scripts/package adds: the Debian package checker.
 VARIMON_PACKAGE_PACKAGES="lintian"

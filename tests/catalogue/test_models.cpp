@@ -83,11 +83,9 @@ TEST(VersionText, eachModelHasItsOwnNotation)
         int model, version;
         const char* text;
     } cases[] = {
-        {4, 0x0105, "1.05"}, {4, 0x0210, "2.16"},
-        {5, 0x010A, "1.A"}, {5, 0x0200, "2.0"}, {5, 0x00FF, "0.255"}, {5, 0x0009, "0.09"},
-        {8, 0x0015, "1.5"}, {10, 0x00A3, "10.3"}, {10, 0x0315, "1.5"},
-        {9, 0x0203, "2.3"},
-        {6, 0x0100, "Unknown"}, {11, 0x0100, "Unknown"},
+        {4, 0x0105, "1.05"},  {4, 0x0210, "2.16"}, {5, 0x010A, "1.A"},     {5, 0x0200, "2.0"},
+        {5, 0x00FF, "0.255"}, {5, 0x0009, "0.09"}, {8, 0x0015, "1.5"},     {10, 0x00A3, "10.3"},
+        {10, 0x0315, "1.5"},  {9, 0x0203, "2.3"},  {6, 0x0100, "Unknown"}, {11, 0x0100, "Unknown"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VersionText(c.model, c.version), c.text) << c.model << " " << c.version;
@@ -151,11 +149,11 @@ TEST_F(DataFileVersionsTest, versionsAreSortedAndBadTitlesIgnored)
     Touch("QM-A20", "QM-A20_00FF.dat");
     Touch("QM-A20", "QM-A20_10G5.dat");
     Touch("QM-A20", "QM-A20_0300.txt");
-    Touch("QM-A20", "QM-C20_0400.dat");   // another model's file in the wrong folder
-    Touch("QM-A20", "QM-A20_1.dat");      // title too short for a version
+    Touch("QM-A20", "QM-C20_0400.dat");  // another model's file in the wrong folder
+    Touch("QM-A20", "QM-A20_1.dat");     // title too short for a version
     Touch("QM-B20X", "QM-B20X_0015.dat");
     Touch("QM-B20X", "QM-B20X_0014.dat");
-    Touch("QM-B20", "QM-B20_0100.dat");   // unsupported model: never scanned
+    Touch("QM-B20", "QM-B20_0100.dat");  // unsupported model: never scanned
     std::filesystem::create_directories(root_ / "Data" / "QM-E20" / "QM-E20_0200.dat");
 
     DataFileVersions versions;

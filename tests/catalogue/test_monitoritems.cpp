@@ -100,16 +100,23 @@ TEST(ItemSets, sizesOrderAndContentPerModel)
         int model, version, set;
         size_t size;
     } sizes[] = {
-        {4, 0x0100, kSetGraph, 27},  {4, 0x0100, kSetKeypad, 12},
-        {4, 0x0100, kSetInputTerminals, 11}, {4, 0x0100, kSetOutputTerminals, 5},
+        {4, 0x0100, kSetGraph, 27},
+        {4, 0x0100, kSetKeypad, 12},
+        {4, 0x0100, kSetInputTerminals, 11},
+        {4, 0x0100, kSetOutputTerminals, 5},
         {4, 0x0100, kSetFaults, 16},
-        {5, 0x0100, kSetGraph, 28 + 11 + 4 + 1}, {5, 0x0100, kSetKeypad, 30},
+        {5, 0x0100, kSetGraph, 28 + 11 + 4 + 1},
+        {5, 0x0100, kSetKeypad, 30},
         {5, 0x0100, kSetFaults, 15},
-        {8, 0x0010, kSetGraph, 10 + 5 + 2 + 1}, {9, 0x0100, kSetFaults, 14},
+        {8, 0x0010, kSetGraph, 10 + 5 + 2 + 1},
+        {9, 0x0100, kSetFaults, 14},
         {9, 0x0100, kSetOutputTerminals, 8},
-        {10, 0x0014, kSetFaults, 16}, {10, 0x0015, kSetFaults, 20},
+        {10, 0x0014, kSetFaults, 16},
+        {10, 0x0015, kSetFaults, 20},
         {10, 0x0015, kSetInputTerminals, 8},
-        {7, 0x0600, kSetGraph, 0}, {6, 0, kSetKeypad, 0}, {4, 0x0100, 5, 0},
+        {7, 0x0600, kSetGraph, 0},
+        {6, 0, kSetKeypad, 0},
+        {4, 0x0100, 5, 0},
     };
     for (const auto& s : sizes)
         EXPECT_EQ(BuildItemSet(s.model, s.version, s.set).size(), s.size)
@@ -195,7 +202,7 @@ TEST(FormatStationValue, recordSuppliesIdentityTimeScaleAndStoredValues)
     EXPECT_EQ(FormatStationValue(r, 0, 0), "QM-B20X");
     EXPECT_EQ(FormatStationValue(r, 1, 0), "0.75kW-NC-4");
     EXPECT_EQ(FormatStationValue(r, 3, 0), "1.5");
-    EXPECT_EQ(FormatStationValue(r, 9, 999), "5.5 A");   // the stored value, not the argument
+    EXPECT_EQ(FormatStationValue(r, 9, 999), "5.5 A");  // the stored value, not the argument
     EXPECT_EQ(FormatStationValue(r, 10, 999), "30.00 Hz");
     EXPECT_EQ(FormatStationValue(r, 14, 0), "Forward Accelerating...");
     EXPECT_EQ(FormatStationValue(r, 27, 0), "4");

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace vm;
 using namespace vm::test;
 
@@ -33,7 +32,7 @@ public:
 
 class CommDriverTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(CommDriverTest, TimerAndByteHandOverRunTheManagerOnTheGuiThread)
+TEST_P(CommDriverTest, timerAndByteHandOverRunTheManagerOnTheGuiThread)
 {
     PtyPair pty;
     PtyResponder station(pty.master, GetParam());
@@ -50,8 +49,8 @@ TEST_P(CommDriverTest, TimerAndByteHandOverRunTheManagerOnTheGuiThread)
     ThreadCheckingClient client;
     driver.Manager().QueueRead(3, 0x10, &client);
     driver.Manager().QueueWrite(3, 0x11, 77, &client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.replies.size() >= 2 && client.replies.back().error == 0; },
-                                20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return client.replies.size() >= 2 && client.replies.back().error == 0; }, 20000));
     EXPECT_EQ(client.replies.front().error, 0);
     EXPECT_EQ(client.replies.front().values[0], 0x30u);
     EXPECT_EQ(station.Register(0x11), 77);
@@ -70,7 +69,7 @@ TEST_P(CommDriverTest, TimerAndByteHandOverRunTheManagerOnTheGuiThread)
 INSTANTIATE_TEST_SUITE_P(BothProtocols, CommDriverTest, ::testing::Values(kKx485, kModbusRtu),
                          [](const auto& info) { return info.param == kKx485 ? "Kx485" : "ModbusRtu"; });
 
-TEST(CommDriver, PortFailureComesOutAsAWarningSignal)
+TEST(CommDriver, portFailureComesOutAsAWarningSignal)
 {
     CommDriver driver;
     QSignalSpy errors(&driver, &CommDriver::portError);
@@ -80,11 +79,12 @@ TEST(CommDriver, PortFailureComesOutAsAWarningSignal)
     EXPECT_FALSE(driver.IsRunning());
     ASSERT_EQ(errors.count(), 1);
     EXPECT_EQ(errors.at(0).at(0).toString(), "Application Error");
-    EXPECT_TRUE(errors.at(0).at(1).toString().startsWith("WARNING:  CreateFile() Failed with the following error: \n"));
+    EXPECT_TRUE(errors.at(0).at(1).toString().startsWith(
+        "WARNING:  CreateFile() Failed with the following error: \n"));
     EXPECT_TRUE(errors.at(0).at(1).toString().endsWith("\nPort: /dev/varimon-no-such-port\n"));
 }
 
-TEST(CommDriver, WarningsFromThePortThreadArriveOnTheGuiThread)
+TEST(CommDriver, warningsFromThePortThreadArriveOnTheGuiThread)
 {
     auto pty = std::make_unique<PtyPair>();
     CommDriver driver;
@@ -133,7 +133,7 @@ private:
 
 class LostPortTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(LostPortTest, DeviceThatComesBackIsReopenedAndMonitoringGoesOnQuietly)
+TEST_P(LostPortTest, deviceThatComesBackIsReopenedAndMonitoringGoesOnQuietly)
 {
     Device device(GetParam());
     ASSERT_TRUE(device.Plug());
@@ -170,7 +170,8 @@ TEST_P(LostPortTest, DeviceThatComesBackIsReopenedAndMonitoringGoesOnQuietly)
     const double cpu = ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     EXPECT_LT(cpu, 0.1 * seconds) << cpu << " s of CPU in " << seconds << " s";
-    ::testing::Test::RecordProperty("cpuWhileAway", QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
+    ::testing::Test::RecordProperty("cpuWhileAway",
+                                    QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
     ASSERT_EQ(errors.count(), 1);
     EXPECT_TRUE(errors.at(0).at(1).toString().startsWith("WARNING:  ReadFile() Failed"));
 
@@ -193,7 +194,7 @@ TEST_P(LostPortTest, DeviceThatComesBackIsReopenedAndMonitoringGoesOnQuietly)
 INSTANTIATE_TEST_SUITE_P(BothProtocols, LostPortTest, ::testing::Values(kKx485, kModbusRtu),
                          [](const auto& info) { return info.param == kKx485 ? "Kx485" : "ModbusRtu"; });
 
-TEST(CommDriver, StartOrStopByTheUserEndsTheReopening)
+TEST(CommDriver, startOrStopByTheUserEndsTheReopening)
 {
     Device device(kKx485);
     ASSERT_TRUE(device.Plug());

@@ -9,7 +9,10 @@ using namespace vm::test;
 
 namespace {
 
-std::string Req(const std::string& text) { return kx485::Frame(text); }
+std::string Req(const std::string& text)
+{
+    return kx485::Frame(text);
+}
 
 class CommManagerTest : public ::testing::Test {
 protected:
@@ -44,7 +47,7 @@ protected:
     CommManager m;
 };
 
-TEST_F(CommManagerTest, ErrorTextsCoverTheTableAndDefaultToUndefined)
+TEST_F(CommManagerTest, errorTextsCoverTheTableAndDefaultToUndefined)
 {
     EXPECT_STREQ(CommManager::ErrorText(0), "No Error");
     EXPECT_STREQ(CommManager::ErrorText(2), "Sum Error");
@@ -57,17 +60,21 @@ TEST_F(CommManagerTest, ErrorTextsCoverTheTableAndDefaultToUndefined)
     EXPECT_STREQ(CommManager::ErrorText(-1), "Undefined Error");
 }
 
-TEST_F(CommManagerTest, QueuedReadIsSentAtTheNextTickAndItsReplyDelivered)
+TEST_F(CommManagerTest, queuedReadIsSentAtTheNextTickAndItsReplyDelivered)
 {
     Recorder client;
     m.QueueRead(1, 0x0005, &client);
     EXPECT_EQ(Sent(), 0u);  // never sent immediately
     m.Tick();
     ASSERT_EQ(Sent(), 1u);
-    EXPECT_EQ(Last(), "\x05" "01R00051A9\x04");
+    EXPECT_EQ(Last(),
+              "\x05"
+              "01R00051A9\x04");
     EXPECT_TRUE(m.IsWaiting());
 
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     ASSERT_EQ(client.replies.size(), 1u);
     const CommReply& r = client.replies[0];
     EXPECT_EQ(r.error, 0);
@@ -80,7 +87,7 @@ TEST_F(CommManagerTest, QueuedReadIsSentAtTheNextTickAndItsReplyDelivered)
     EXPECT_EQ(traffic, (std::vector<int>{1, 2}));
 }
 
-TEST_F(CommManagerTest, WriteMasksTheValueAndReportsTheEcho)
+TEST_F(CommManagerTest, writeMasksTheValueAndReportsTheEcho)
 {
     Recorder client;
     m.QueueWrite(1, 0x0005, 0x10BB8, &client);
@@ -92,7 +99,7 @@ TEST_F(CommManagerTest, WriteMasksTheValueAndReportsTheEcho)
     EXPECT_EQ(client.replies[0].values[0], 0x0BB8u);
 }
 
-TEST_F(CommManagerTest, OneFramePerTickAndRequestsInOrder)
+TEST_F(CommManagerTest, oneFramePerTickAndRequestsInOrder)
 {
     Recorder client;
     m.QueueRead(1, 1, &client);
@@ -105,7 +112,7 @@ TEST_F(CommManagerTest, OneFramePerTickAndRequestsInOrder)
     EXPECT_EQ(Last(), Req("02R00021"));
 }
 
-TEST_F(CommManagerTest, TimeOutIsDeclaredOnThe34thTickAfterSending)
+TEST_F(CommManagerTest, timeOutIsDeclaredOnThe34thTickAfterSending)
 {
     Recorder client;
     m.QueueRead(1, 5, &client);
@@ -123,7 +130,7 @@ TEST_F(CommManagerTest, TimeOutIsDeclaredOnThe34thTickAfterSending)
     EXPECT_EQ(line->written[0], line->written[1]);
 }
 
-TEST_F(CommManagerTest, SilentStationGivesFourFourFourThenHundredWithRetryCountTwo)
+TEST_F(CommManagerTest, silentStationGivesFourFourFourThenHundredWithRetryCountTwo)
 {
     settings.retryCount = 2;
     ASSERT_EQ(m.Start(settings), 0);
@@ -140,14 +147,16 @@ TEST_F(CommManagerTest, SilentStationGivesFourFourFourThenHundredWithRetryCountT
     EXPECT_EQ(m.QueueLength(), 0u);
 }
 
-TEST_F(CommManagerTest, FailedAttemptsAreRepeatedUntilOneSucceeds)
+TEST_F(CommManagerTest, failedAttemptsAreRepeatedUntilOneSucceeds)
 {
     Recorder client;
     m.QueueRead(1, 5, &client);
     m.Tick();
     Feed(kx485::BuildNak(1, 'R', "IA"));
     m.Tick();
-    Feed("\x06" "01R177083\x04");  // bad checksum
+    Feed(
+        "\x06"
+        "01R177083\x04");  // bad checksum
     m.Tick();
     Feed(kx485::BuildAck(1, 'R', std::vector<uint16_t>{0x1234}));
     ASSERT_EQ(client.replies.size(), 3u);
@@ -160,9 +169,11 @@ TEST_F(CommManagerTest, FailedAttemptsAreRepeatedUntilOneSucceeds)
     EXPECT_EQ(Sent(), 3u);
 }
 
-TEST_F(CommManagerTest, ReplySplitAtAnyPointAcrossTicksIsTheSame)
+TEST_F(CommManagerTest, replySplitAtAnyPointAcrossTicksIsTheSame)
 {
-    const std::string reply = "\x06" "01R177082\x04";
+    const std::string reply =
+        "\x06"
+        "01R177082\x04";
     for (size_t split = 0; split <= reply.size(); ++split) {
         Recorder client;
         m.QueueRead(1, 5, &client);
@@ -177,39 +188,49 @@ TEST_F(CommManagerTest, ReplySplitAtAnyPointAcrossTicksIsTheSame)
     }
 }
 
-TEST_F(CommManagerTest, BytesWithNothingPendingAreIgnored)
+TEST_F(CommManagerTest, bytesWithNothingPendingAreIgnored)
 {
     Recorder client;
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     Feed(std::string(500, '\x04'));
     m.QueueRead(1, 5, &client);
     m.Tick();
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     ASSERT_EQ(client.replies.size(), 1u);
     EXPECT_EQ(client.replies[0].error, 0);
     // A late duplicate after completion changes nothing.
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     EXPECT_EQ(client.replies.size(), 1u);
 }
 
-TEST_F(CommManagerTest, ShortFrameEndingInEotIsAFrameError)
+TEST_F(CommManagerTest, shortFrameEndingInEotIsAFrameError)
 {
     Recorder client;
     m.QueueRead(1, 5, &client);
     m.Tick();
-    Feed("\x06" "01\x04");
+    Feed(
+        "\x06"
+        "01\x04");
     ASSERT_EQ(client.replies.size(), 1u);
     EXPECT_EQ(client.replies[0].error, kFrameError);
 }
 
-TEST_F(CommManagerTest, EchoOfTheRequestIsNotTakenForTheReply)
+TEST_F(CommManagerTest, echoOfTheRequestIsNotTakenForTheReply)
 {
     Recorder client;
     m.QueueRead(1, 5, &client);
     m.Tick();
     Feed(Last());  // the converter echoes what we sent
     EXPECT_TRUE(client.replies.empty());
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     ASSERT_EQ(client.replies.size(), 1u);
     EXPECT_EQ(client.replies[0].error, 0);
     EXPECT_EQ(client.replies[0].values[0], 0x1770u);
@@ -219,7 +240,9 @@ TEST_F(CommManagerTest, EchoOfTheRequestIsNotTakenForTheReply)
 class MonitorTest : public CommManagerTest {
 protected:
     // Answers the frame now on the line as a healthy station holding value(address) would.
-    void Answer(const std::function<uint16_t(uint16_t)>& value = [](uint16_t a) -> uint16_t { return a * 10; })
+    void Answer(const std::function<uint16_t(uint16_t)>& value = [](uint16_t a) -> uint16_t {
+        return a * 10;
+    })
     {
         const std::string sent = Last();
         auto request = kx485::ParseRequest(Bytes(sent));
@@ -268,7 +291,7 @@ protected:
     std::map<int, std::vector<uint16_t>> registered;
 };
 
-TEST_F(MonitorTest, RegistersWithXThenReadsAllWithY)
+TEST_F(MonitorTest, registersWithXThenReadsAllWithY)
 {
     Recorder listener;
     const uint16_t addrs[] = {5, 10};
@@ -276,7 +299,9 @@ TEST_F(MonitorTest, RegistersWithXThenReadsAllWithY)
     m.AddListener(1, &listener);
     m.SetPollRange(1, 1);
     EXPECT_EQ(m.RegisterText(1), "01X20005000A");
-    EXPECT_EQ(Req(m.RegisterText(1)), "\x05" "01X20005000A81\x04");  // 8 + 4n bytes
+    EXPECT_EQ(Req(m.RegisterText(1)),
+              "\x05"
+              "01X20005000A81\x04");  // 8 + 4n bytes
     EXPECT_EQ(Step(), "01X20005000A");
     EXPECT_EQ(Step(), "01Y");
     EXPECT_EQ(Step(), "01Y");
@@ -290,7 +315,7 @@ TEST_F(MonitorTest, RegistersWithXThenReadsAllWithY)
     EXPECT_EQ(listener.monitors[1].values[1], 100u);
 }
 
-TEST_F(MonitorTest, NinthAddressIsReadSinglyAfterEachY)
+TEST_F(MonitorTest, ninthAddressIsReadSinglyAfterEachY)
 {
     Recorder listener;
     std::vector<uint16_t> addrs{1, 2, 3, 4, 5, 6, 7, 8};
@@ -312,7 +337,7 @@ TEST_F(MonitorTest, NinthAddressIsReadSinglyAfterEachY)
     EXPECT_EQ(listener.monitors[2].count, 8);
 }
 
-TEST_F(MonitorTest, StationsAreVisitedInTurnWithinThePollRange)
+TEST_F(MonitorTest, stationsAreVisitedInTurnWithinThePollRange)
 {
     const uint16_t a[] = {5};
     m.AddMonitor(2, a);
@@ -322,13 +347,14 @@ TEST_F(MonitorTest, StationsAreVisitedInTurnWithinThePollRange)
     std::vector<std::string> texts;
     for (int i = 0; i < 8; ++i)
         texts.push_back(Step());
-    EXPECT_EQ(texts, (std::vector<std::string>{"02X10005", "04X10005", "02Y", "04Y", "02Y", "04Y", "02Y", "04Y"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"02X10005", "04X10005", "02Y", "04Y", "02Y", "04Y", "02Y", "04Y"}));
     // A request to the unpolled station is still served, ahead of monitor traffic.
     m.QueueRead(9, 3);
     EXPECT_EQ(Step(), "09R00031");
 }
 
-TEST_F(MonitorTest, PollRangeStartingAboveOneSkipsLowerStations)
+TEST_F(MonitorTest, pollRangeStartingAboveOneSkipsLowerStations)
 {
     const uint16_t a[] = {5};
     m.AddMonitor(1, a);
@@ -341,7 +367,7 @@ TEST_F(MonitorTest, PollRangeStartingAboveOneSkipsLowerStations)
     EXPECT_EQ(Step().substr(0, 2), "01");
 }
 
-TEST_F(MonitorTest, NoPollRangeOrNoMonitorsMeansAnIdleLine)
+TEST_F(MonitorTest, noPollRangeOrNoMonitorsMeansAnIdleLine)
 {
     const uint16_t a[] = {5};
     m.AddMonitor(1, a);
@@ -353,7 +379,7 @@ TEST_F(MonitorTest, NoPollRangeOrNoMonitorsMeansAnIdleLine)
     EXPECT_EQ(Sent(), 0u);
 }
 
-TEST_F(MonitorTest, MonitorAddressesAreReferenceCounted)
+TEST_F(MonitorTest, monitorAddressesAreReferenceCounted)
 {
     const uint16_t both[] = {5, 6};
     const uint16_t five[] = {5};
@@ -381,7 +407,7 @@ TEST_F(MonitorTest, MonitorAddressesAreReferenceCounted)
     EXPECT_EQ(Step(), "");  // station 3 is no longer visited
 }
 
-TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsWaitsForItsEnd)
+TEST_F(MonitorTest, requestQueuedWhileMonitorFailsWaitsForItsEnd)
 {
     Recorder listener, client;
     WatchStationOne({&listener});
@@ -397,11 +423,11 @@ TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsWaitsForItsEnd)
     EXPECT_EQ(client.replies.size(), 1u);
 }
 
-TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsGoesAfterTheGiveUp)
+TEST_F(MonitorTest, requestQueuedWhileMonitorFailsGoesAfterTheGiveUp)
 {
     Recorder listener, client;
     WatchStationOne({&listener});
-    m.Tick();                      // 'X' unanswered
+    m.Tick();  // 'X' unanswered
     m.QueueRead(2, 7, &client);
     while (listener.monitors.empty() || listener.monitors.back().error != kGiveUp)
         m.Tick();
@@ -412,7 +438,7 @@ TEST_F(MonitorTest, RequestQueuedWhileMonitorFailsGoesAfterTheGiveUp)
     EXPECT_EQ(Last(), Req("02R00071"));
 }
 
-TEST_F(MonitorTest, GivingUpDropsTheStationButListenersMayRegisterAgain)
+TEST_F(MonitorTest, givingUpDropsTheStationButListenersMayRegisterAgain)
 {
     Recorder quitter, stayer;
     WatchStationOne({&quitter, &stayer});
@@ -438,7 +464,7 @@ TEST_F(MonitorTest, GivingUpDropsTheStationButListenersMayRegisterAgain)
     EXPECT_EQ(Last(), Req("01X10005"));
 }
 
-TEST_F(MonitorTest, FailedXIsSentAgainBeforeAnyY)
+TEST_F(MonitorTest, failedXIsSentAgainBeforeAnyY)
 {
     const uint16_t a[] = {5};
     m.AddMonitor(1, a);
@@ -453,7 +479,7 @@ TEST_F(MonitorTest, FailedXIsSentAgainBeforeAnyY)
     EXPECT_EQ(Step(), "01Y");
 }
 
-TEST_F(MonitorTest, RepetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
+TEST_F(MonitorTest, repetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
 {
     Recorder listener, client;
     WatchStationOne({&listener});
@@ -469,7 +495,7 @@ TEST_F(MonitorTest, RepetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
     EXPECT_EQ(Last(), Req("01R00091"));
 }
 
-TEST_F(MonitorTest, GraphWatchDeliversOnlyToGraphViewsAndTheMainWindow)
+TEST_F(MonitorTest, graphWatchDeliversOnlyToGraphViewsAndTheMainWindow)
 {
     Recorder other, graph(CommClient::Role::kGraphMonitor), main(CommClient::Role::kMainWindow);
     const uint16_t a[] = {5};
@@ -489,7 +515,7 @@ TEST_F(MonitorTest, GraphWatchDeliversOnlyToGraphViewsAndTheMainWindow)
     EXPECT_EQ(other.monitors.size(), 1u);
 }
 
-TEST_F(MonitorTest, ListenersAndDropStation)
+TEST_F(MonitorTest, listenersAndDropStation)
 {
     Recorder a, b;
     EXPECT_TRUE(m.AddListener(4, &a));
@@ -511,7 +537,7 @@ TEST_F(MonitorTest, ListenersAndDropStation)
 }
 
 // Clients that change the manager while being notified.
-TEST_F(MonitorTest, ListenerMayDestroyAnotherOrUnregisterDuringNotification)
+TEST_F(MonitorTest, listenerMayDestroyAnotherOrUnregisterDuringNotification)
 {
     auto victim = std::make_unique<Recorder>();
     Recorder first, last;
@@ -527,7 +553,7 @@ TEST_F(MonitorTest, ListenerMayDestroyAnotherOrUnregisterDuringNotification)
     EXPECT_EQ(first.monitors.size(), 2u);
 }
 
-TEST_F(MonitorTest, ListenerMayDestroyItselfDuringNotification)
+TEST_F(MonitorTest, listenerMayDestroyItselfDuringNotification)
 {
     auto* self = new Recorder;
     Recorder after;
@@ -539,7 +565,7 @@ TEST_F(MonitorTest, ListenerMayDestroyItselfDuringNotification)
     EXPECT_EQ(after.monitors.size(), 2u);
 }
 
-TEST_F(CommManagerTest, RequestOfADestroyedClientStillRunsButNotifiesNobody)
+TEST_F(CommManagerTest, requestOfADestroyedClientStillRunsButNotifiesNobody)
 {
     Recorder survivor;
     {
@@ -556,7 +582,7 @@ TEST_F(CommManagerTest, RequestOfADestroyedClientStillRunsButNotifiesNobody)
     EXPECT_EQ(survivor.replies[0].addresses[0], 6u);
 }
 
-TEST_F(CommManagerTest, RequestQueuedFromAReplyHandlerGoesBehindTheOthers)
+TEST_F(CommManagerTest, requestQueuedFromAReplyHandlerGoesBehindTheOthers)
 {
     Recorder client;
     client.onReply = [&](const CommReply& r) {
@@ -574,7 +600,7 @@ TEST_F(CommManagerTest, RequestQueuedFromAReplyHandlerGoesBehindTheOthers)
     EXPECT_EQ(texts, (std::vector<std::string>{Req("01R00011"), Req("01R00021"), Req("01R00031")}));
 }
 
-TEST_F(CommManagerTest, ClientOutlivingItsManagerOrMovingToAnotherIsSafe)
+TEST_F(CommManagerTest, clientOutlivingItsManagerOrMovingToAnotherIsSafe)
 {
     auto client = std::make_unique<Recorder>();
     {
@@ -594,7 +620,7 @@ TEST_F(CommManagerTest, ClientOutlivingItsManagerOrMovingToAnotherIsSafe)
     EXPECT_EQ(m.QueueLength(), 0u);
 }
 
-TEST_F(CommManagerTest, PortThatCannotOpenMakesStartReturnTwoAndSendsNothing)
+TEST_F(CommManagerTest, portThatCannotOpenMakesStartReturnTwoAndSendsNothing)
 {
     Recorder client;
     line->failOpen = true;
@@ -609,7 +635,7 @@ TEST_F(CommManagerTest, PortThatCannotOpenMakesStartReturnTwoAndSendsNothing)
     EXPECT_EQ(Last(), Req("01R00051"));  // the queue survived
 }
 
-TEST_F(CommManagerTest, StartTakesTimeOutAndRetriesAndResendsAnInterruptedRequest)
+TEST_F(CommManagerTest, startTakesTimeOutAndRetriesAndResendsAnInterruptedRequest)
 {
     Recorder client;
     settings.timeoutMs = 3000;
@@ -649,7 +675,7 @@ protected:
     }
 };
 
-TEST_F(ModbusManagerTest, ReadAndWriteUseFunctionsFourAndSix)
+TEST_F(ModbusManagerTest, readAndWriteUseFunctionsFourAndSix)
 {
     Recorder client;
     m.QueueRead(1, 1, &client);
@@ -668,7 +694,7 @@ TEST_F(ModbusManagerTest, ReadAndWriteUseFunctionsFourAndSix)
     EXPECT_EQ(client.replies.back().values[0], 2u);
 }
 
-TEST_F(ModbusManagerTest, RefusedWriteEndsAtOnceWithOneReplyAndNoRepetition)
+TEST_F(ModbusManagerTest, refusedWriteEndsAtOnceWithOneReplyAndNoRepetition)
 {
     Recorder client;
     m.QueueWrite(1, 0xA101, 7000, &client);
@@ -698,7 +724,7 @@ TEST_F(ModbusManagerTest, RefusedWriteEndsAtOnceWithOneReplyAndNoRepetition)
     EXPECT_EQ(client.replies.size(), 2u);
 }
 
-TEST_F(ModbusManagerTest, ExceptionAfterFailedAttemptsEndsTheRequestWithoutGivingUp)
+TEST_F(ModbusManagerTest, exceptionAfterFailedAttemptsEndsTheRequestWithoutGivingUp)
 {
     settings.retryCount = 2;
     ASSERT_EQ(m.Start(settings), 0);
@@ -723,7 +749,7 @@ TEST_F(ModbusManagerTest, ExceptionAfterFailedAttemptsEndsTheRequestWithoutGivin
     EXPECT_EQ(m.QueueLength(), 0u);
 }
 
-TEST_F(ModbusManagerTest, DamagedOrForeignExceptionTimesOutAndIsRepeatedAsBefore)
+TEST_F(ModbusManagerTest, damagedOrForeignExceptionTimesOutAndIsRepeatedAsBefore)
 {
     Recorder client;
     m.QueueRead(1, 1, &client);
@@ -748,7 +774,7 @@ TEST_F(ModbusManagerTest, DamagedOrForeignExceptionTimesOutAndIsRepeatedAsBefore
     EXPECT_EQ(client.replies.back().values[0], 0x42u);
 }
 
-TEST_F(ModbusManagerTest, RefusedMonitorAddressKeepsTheStationAndThePollMovesOn)
+TEST_F(ModbusManagerTest, refusedMonitorAddressKeepsTheStationAndThePollMovesOn)
 {
     Recorder listener;
     const uint16_t a[] = {5, 0x7001};
@@ -776,7 +802,7 @@ TEST_F(ModbusManagerTest, RefusedMonitorAddressKeepsTheStationAndThePollMovesOn)
     EXPECT_TRUE(m.IsListener(1, &listener));
 }
 
-TEST_F(ModbusManagerTest, MonitorReadsEveryAddressWithItsOwnRequest)
+TEST_F(ModbusManagerTest, monitorReadsEveryAddressWithItsOwnRequest)
 {
     Recorder listener;
     const uint16_t a[] = {5, 10, 9};
@@ -797,7 +823,7 @@ TEST_F(ModbusManagerTest, MonitorReadsEveryAddressWithItsOwnRequest)
     EXPECT_EQ(listener.monitors[1].values[0], 10u);
 }
 
-TEST_F(ModbusManagerTest, SwitchingModesResetsThePollAndReRegistersOnReturn)
+TEST_F(ModbusManagerTest, switchingModesResetsThePollAndReRegistersOnReturn)
 {
     const uint16_t a[] = {5, 6};
     m.AddMonitor(1, a);
@@ -827,7 +853,7 @@ TEST_F(ModbusManagerTest, SwitchingModesResetsThePollAndReRegistersOnReturn)
     EXPECT_EQ(Step(), "02X200050006");
 }
 
-TEST_F(CommManagerTest, RandomRepliesNeverBreakTheManager)
+TEST_F(CommManagerTest, randomRepliesNeverBreakTheManager)
 {
     std::mt19937 rng(1234);
     Recorder client;
@@ -859,7 +885,7 @@ TEST_F(CommManagerTest, RandomRepliesNeverBreakTheManager)
 
 namespace {
 
-TEST_F(CommManagerTest, HealthTimesRepliesOnTheManagersClockWhenThePortCannot)
+TEST_F(CommManagerTest, healthTimesRepliesOnTheManagersClockWhenThePortCannot)
 {
     int64_t nowUs = 5'000'000;
     m.SetClock([&] { return nowUs; });
@@ -871,10 +897,14 @@ TEST_F(CommManagerTest, HealthTimesRepliesOnTheManagersClockWhenThePortCannot)
     Feed(kx485::Frame("02R1770", kx485::kAck));  // another station's answer
     m.Tick();                                    // the repetition goes out now
     nowUs += 7'000;
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
     m.Tick();
     nowUs += 3'000;
-    Feed("\x06" "01R177082\x04");
+    Feed(
+        "\x06"
+        "01R177082\x04");
 
     const StationHealth& h = m.Health(1);
     EXPECT_EQ(h.requests, 2u);

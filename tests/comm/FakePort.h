@@ -76,6 +76,9 @@ private:
     Role m_role;
 };
 
-inline std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+inline std::vector<uint8_t> Bytes(std::string_view s)
+{
+    return {s.begin(), s.end()};
+}
 
 }  // namespace vm::test

@@ -11,14 +11,27 @@ using namespace vm::kx485;
 
 namespace {
 
-std::vector<uint8_t> B(std::string_view s) { return {s.begin(), s.end()}; }
-std::string Ack(std::string_view text, std::string_view sum) { return "\x06" + std::string(text) + std::string(sum) + "\x04"; }
-// A positive reply with a correct checksum.
-std::string Ack(std::string_view text) { return Frame(text, kAck); }
-
-TEST(Kx485Build, RequestTextsAndChecksums)
+std::vector<uint8_t> B(std::string_view s)
 {
-    struct Case { std::string text; std::string expected; uint8_t sum; };
+    return {s.begin(), s.end()};
+}
+std::string Ack(std::string_view text, std::string_view sum)
+{
+    return "\x06" + std::string(text) + std::string(sum) + "\x04";
+}
+// A positive reply with a correct checksum.
+std::string Ack(std::string_view text)
+{
+    return Frame(text, kAck);
+}
+
+TEST(Kx485Build, requestTextsAndChecksums)
+{
+    struct Case {
+        std::string text;
+        std::string expected;
+        uint8_t sum;
+    };
     const uint16_t two[] = {0x0005, 0x000A};
     const uint16_t nine[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     const Case cases[] = {
@@ -37,7 +50,9 @@ TEST(Kx485Build, RequestTextsAndChecksums)
         }
     }
     EXPECT_EQ(Checksum(std::string_view("")), 0);
-    EXPECT_EQ(Frame("01R00051"), "\x05" "01R00051A9\x04");
+    EXPECT_EQ(Frame("01R00051"),
+              "\x05"
+              "01R00051A9\x04");
     EXPECT_EQ(Frame("01Y").size(), 7u);
     EXPECT_EQ(Frame(BuildRegister(1, two)).size(), 8u + 4 * 2);
 }
@@ -50,7 +65,7 @@ struct EvalCase {
     std::vector<uint16_t> values;
 };
 
-TEST(Kx485Evaluate, ReplyTable)
+TEST(Kx485Evaluate, replyTable)
 {
     const EvalCase cases[] = {
         {"read ok", Ack("01R1770", "82"), {1, 'R', 1}, kNoError, {0x1770}},
@@ -68,7 +83,12 @@ TEST(Kx485Evaluate, ReplyTable)
         {"Y nine of eight", Ack("01Y" + std::string(36, '0')), {1, 'Y', 8}, kFrameError, {}},
         {"X no data", Ack("01X"), {1, 'X', 0}, kNoError, {}},
         {"write echo", Ack("01W0BB8"), {1, 'W', 1}, kNoError, {0x0BB8}},
-        {"too short", "\x06" "01\x04", {1, 'R', 1}, kFrameError, {}},
+        {"too short",
+         "\x06"
+         "01\x04",
+         {1, 'R', 1},
+         kFrameError,
+         {}},
         {"only EOT", "\x04", {1, 'R', 1}, kFrameError, {}},
     };
     for (const EvalCase& c : cases) {
@@ -83,12 +103,12 @@ TEST(Kx485Evaluate, ReplyTable)
     }
 }
 
-TEST(Kx485Evaluate, NegativeRepliesMapTheirCodes)
+TEST(Kx485Evaluate, negativeRepliesMapTheirCodes)
 {
     const std::pair<const char*, int> codes[] = {
-        {"IF", kIllegalFunction}, {"IA", kAddressRangeError}, {"ID", kDataRangeError}, {"WM", kWriteModeError},
-        {"FE", kFrameError},      {"TO", kDpramTimeoutError}, {"DO", kDpramOfflineError}, {"ZZ", kUndefinedError},
-        {"ia", kUndefinedError},
+        {"IF", kIllegalFunction},   {"IA", kAddressRangeError}, {"ID", kDataRangeError},
+        {"WM", kWriteModeError},    {"FE", kFrameError},        {"TO", kDpramTimeoutError},
+        {"DO", kDpramOfflineError}, {"ZZ", kUndefinedError},    {"ia", kUndefinedError},
     };
     for (auto [code, error] : codes)
         EXPECT_EQ(Evaluate(B(BuildNak(3, 'W', code)), {3, 'W', 1}).error, error) << code;
@@ -96,17 +116,18 @@ TEST(Kx485Evaluate, NegativeRepliesMapTheirCodes)
     EXPECT_EQ(Evaluate(B(BuildNak(4, 'W', "IA")), {3, 'W', 1}).error, kFrameError);
 }
 
-TEST(Kx485Evaluate, EchoOfOurOwnRequestIsNoReply)
+TEST(Kx485Evaluate, echoOfOurOwnRequestIsNoReply)
 {
     Evaluation ev = Evaluate(B(Frame(BuildRead(1, 5))), {1, 'R', 1});
     EXPECT_TRUE(ev.notReply);
     EXPECT_EQ(ev.count, 0);
 }
 
-TEST(Kx485Receiver, AckOrNakRestartsTheFrame)
+TEST(Kx485Receiver, ackOrNakRestartsTheFrame)
 {
     FrameReceiver rx;
-    for (uint8_t b : B("noise\x15" "01"))
+    for (uint8_t b : B("noise\x15"
+                       "01"))
         EXPECT_FALSE(rx.Feed(b));
     bool done = false;
     for (uint8_t b : B(Ack("01R1770", "82")))
@@ -116,7 +137,7 @@ TEST(Kx485Receiver, AckOrNakRestartsTheFrame)
     EXPECT_EQ(Evaluate(rx.Frame(), {1, 'R', 1}).error, kNoError);
 }
 
-TEST(Kx485Receiver, OverlongFrameIsCutAt300BytesAndStillEvaluated)
+TEST(Kx485Receiver, overlongFrameIsCutAt300BytesAndStillEvaluated)
 {
     FrameReceiver rx;
     rx.Feed(kAck);
@@ -127,7 +148,7 @@ TEST(Kx485Receiver, OverlongFrameIsCutAt300BytesAndStillEvaluated)
     EXPECT_EQ(Evaluate(rx.Frame(), {0x77, 'R', 1}).error, kSumError);
 }
 
-TEST(Kx485Receiver, CutFrameIsRefusedEvenWhenTheBytesAtTheCutLookLikeItsChecksum)
+TEST(Kx485Receiver, cutFrameIsRefusedEvenWhenTheBytesAtTheCutLookLikeItsChecksum)
 {
     // An acknowledgement of a registration carries no data, so only the missing EOT tells a
     // frame cut at the buffer's end from a reply: lead, 296 characters, two that happen to be
@@ -143,10 +164,16 @@ TEST(Kx485Receiver, CutFrameIsRefusedEvenWhenTheBytesAtTheCutLookLikeItsChecksum
     EXPECT_EQ(Evaluate(rx.Frame(), {1, 'X', 0}).error, kFrameError);
 }
 
-TEST(Kx485Slave, RequestsRoundTripThroughTheSlaveParser)
+TEST(Kx485Slave, requestsRoundTripThroughTheSlaveParser)
 {
     const uint16_t addrs[] = {5, 10, 0xFFFF};
-    struct Case { std::string frame; char command; uint16_t address; uint16_t value; size_t addresses; };
+    struct Case {
+        std::string frame;
+        char command;
+        uint16_t address;
+        uint16_t value;
+        size_t addresses;
+    };
     const Case cases[] = {
         {Frame(BuildRead(0x1F, 0x1234)), 'R', 0x1234, 0, 0},
         {Frame(BuildWrite(2, 5, 0xBEEF)), 'W', 5, 0xBEEF, 0},
@@ -174,7 +201,7 @@ TEST(Kx485Slave, RequestsRoundTripThroughTheSlaveParser)
     EXPECT_EQ(error, kFrameError);
     EXPECT_FALSE(ParseRequest(B(Frame("01Q")), &error));
     EXPECT_FALSE(ParseRequest(B(Frame("01X9" + std::string(36, '0'))), &error));  // nine addresses
-    EXPECT_FALSE(ParseRequest(B(Ack("01R1770", "82")), &error));                   // a reply, not a request
+    EXPECT_FALSE(ParseRequest(B(Ack("01R1770", "82")), &error));                  // a reply, not a request
 
     FrameReceiver slave(FrameReceiver::Side::kSlave);
     bool done = false;
@@ -184,10 +211,11 @@ TEST(Kx485Slave, RequestsRoundTripThroughTheSlaveParser)
     EXPECT_TRUE(ParseRequest(slave.Frame()).has_value());
 }
 
-TEST(Kx485Fuzz, RandomFramesNeverReadOutsideTheBuffer)
+TEST(Kx485Fuzz, randomFramesNeverReadOutsideTheBuffer)
 {
     std::mt19937 rng(42);
-    static constexpr uint8_t kAlphabet[] = {kAck, kNak, kEnq, kEot, '0', '1', 'A', 'F', 'R', 'W', 'X', 'Y', 'I', 'z'};
+    static constexpr uint8_t kAlphabet[] = {kAck, kNak, kEnq, kEot, '0', '1', 'A',
+                                            'F',  'R',  'W',  'X',  'Y', 'I', 'z'};
     for (int round = 0; round < 20000; ++round) {
         std::vector<uint8_t> frame(rng() % 40);
         for (uint8_t& b : frame)
@@ -196,7 +224,8 @@ TEST(Kx485Fuzz, RandomFramesNeverReadOutsideTheBuffer)
         auto heap = std::make_unique<uint8_t[]>(frame.size());
         std::copy(frame.begin(), frame.end(), heap.get());
         std::span<const uint8_t> span(heap.get(), frame.size());
-        Evaluation ev = Evaluate(span, {static_cast<int>(rng() % 3), "RWXY"[rng() % 4], static_cast<int>(rng() % 9)});
+        Evaluation ev =
+            Evaluate(span, {static_cast<int>(rng() % 3), "RWXY"[rng() % 4], static_cast<int>(rng() % 9)});
         EXPECT_LE(ev.count, kMaxWords);
         ParseRequest(span);
     }

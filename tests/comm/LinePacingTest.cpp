@@ -17,7 +17,7 @@ PortSettings Line(int baud)
     return s;
 }
 
-TEST(LineGap, ModbusT35IsThreeAndAHalfCharactersUpTo19200AndFixedAbove)
+TEST(LineGap, modbusT35IsThreeAndAHalfCharactersUpTo19200AndFixedAbove)
 {
     EXPECT_EQ(CharacterTimeUs(Line(9600)), 1042);  // 10 bits
     EXPECT_EQ(ModbusT35Us(Line(9600)), 3646);
@@ -30,7 +30,7 @@ TEST(LineGap, ModbusT35IsThreeAndAHalfCharactersUpTo19200AndFixedAbove)
     EXPECT_EQ(CharacterTimeUs(even), 1250);  // 12 bits
 }
 
-TEST(LineGap, TurnaroundIsAddedInBothProtocolsAndBounded)
+TEST(LineGap, turnaroundIsAddedInBothProtocolsAndBounded)
 {
     EXPECT_EQ(InterFrameGapUs(Line(38400), true, 2000), 3750);
     EXPECT_EQ(InterFrameGapUs(Line(38400), false, 2000), 2000);
@@ -69,7 +69,7 @@ protected:
     CommManager m;
 };
 
-TEST_F(PacedManagerTest, NextRequestWaitsForT35AndTheTurnaroundAfterTheReply)
+TEST_F(PacedManagerTest, nextRequestWaitsForT35AndTheTurnaroundAfterTheReply)
 {
     Begin(kModbusRtu);
     const int64_t gap = 3646 + 1000;
@@ -91,7 +91,7 @@ TEST_F(PacedManagerTest, NextRequestWaitsForT35AndTheTurnaroundAfterTheReply)
     EXPECT_EQ(Sent(), 2u);
 }
 
-TEST_F(PacedManagerTest, TimeOutIsMeasuredOnTheClockAndTheRepetitionKeepsTheGap)
+TEST_F(PacedManagerTest, timeOutIsMeasuredOnTheClockAndTheRepetitionKeepsTheGap)
 {
     Begin(kKx485);
     Recorder client;
@@ -111,7 +111,7 @@ TEST_F(PacedManagerTest, TimeOutIsMeasuredOnTheClockAndTheRepetitionKeepsTheGap)
     EXPECT_EQ(Sent(), 2u);
 }
 
-TEST_F(PacedManagerTest, WithoutAGapTheNextRequestIsDueTheMomentTheReplyEnds)
+TEST_F(PacedManagerTest, withoutAGapTheNextRequestIsDueTheMomentTheReplyEnds)
 {
     settings.turnaroundUs = 0;
     settings.protocolMode = kKx485;
@@ -133,7 +133,7 @@ TEST_F(PacedManagerTest, WithoutAGapTheNextRequestIsDueTheMomentTheReplyEnds)
     EXPECT_EQ(Sent(), 2u);
 }
 
-TEST_F(PacedManagerTest, IdleLineAsksForNothingAndTickPacingNeverAsks)
+TEST_F(PacedManagerTest, idleLineAsksForNothingAndTickPacingNeverAsks)
 {
     Begin(kKx485);
     At(0);
@@ -147,7 +147,7 @@ TEST_F(PacedManagerTest, IdleLineAsksForNothingAndTickPacingNeverAsks)
     EXPECT_EQ(ticked.NextDueUs(), -1);
 }
 
-TEST(ModbusBlockRead, FramingAndReplyLength)
+TEST(ModbusBlockRead, framingAndReplyLength)
 {
     const modbus::RequestFrame f = modbus::BuildBlockRead(1, 5, 4);
     EXPECT_EQ(std::vector<uint8_t>(f.begin(), f.begin() + 6),
@@ -168,7 +168,7 @@ TEST(ModbusBlockRead, FramingAndReplyLength)
     EXPECT_EQ(modbus::Evaluate(shortReply, modbus::BuildBlockRead(1, 5, 4)).error, kFrameError);
 }
 
-TEST(BlockReads, RunsSplitAtGapsAtTheMaximumAndAtTheTopRegister)
+TEST(BlockReads, runsSplitAtGapsAtTheMaximumAndAtTheTopRegister)
 {
     const std::vector<uint16_t> a{5, 6, 7, 9, 10, 11, 12, 3};
     EXPECT_EQ(ConsecutiveRun(a, 0, 16), 3u);
@@ -184,7 +184,7 @@ TEST(BlockReads, RunsSplitAtGapsAtTheMaximumAndAtTheTopRegister)
     EXPECT_EQ(ConsecutiveRun(many, 0, 1000), 125u);
 }
 
-TEST(BlockReads, RefusalIsAnIllegalFunctionAddressOrValueOrSilence)
+TEST(BlockReads, refusalIsAnIllegalFunctionAddressOrValueOrSilence)
 {
     for (int code : {1, 2, 3})
         EXPECT_TRUE(BlockReadRefused(ModbusExceptionError(code)));
@@ -224,7 +224,7 @@ protected:
     Recorder client;
 };
 
-TEST_F(BlockMonitorTest, MonitorCycleReadsConsecutiveAddressesInBlocksUpToTheMaximum)
+TEST_F(BlockMonitorTest, monitorCycleReadsConsecutiveAddressesInBlocksUpToTheMaximum)
 {
     std::vector<std::pair<uint16_t, uint16_t>> frames;  // wire register, count
     for (int i = 0; i < 3; ++i) {
@@ -244,7 +244,7 @@ TEST_F(BlockMonitorTest, MonitorCycleReadsConsecutiveAddressesInBlocksUpToTheMax
     EXPECT_EQ(LastRequest().station, 2);  // the cycle moved on after five addresses
 }
 
-TEST_F(BlockMonitorTest, RefusedBlockReadFallsBackToSingleReadsForThatStationOnly)
+TEST_F(BlockMonitorTest, refusedBlockReadFallsBackToSingleReadsForThatStationOnly)
 {
     m.Tick();
     ASSERT_EQ(LastRequest().value, 2);
@@ -269,7 +269,7 @@ TEST_F(BlockMonitorTest, RefusedBlockReadFallsBackToSingleReadsForThatStationOnl
     EXPECT_EQ(m.BlockReads(2), BlockReadUse::On);
 }
 
-TEST_F(BlockMonitorTest, TimedOutBlockReadFallsBackAndABusyDriveDoesNot)
+TEST_F(BlockMonitorTest, timedOutBlockReadFallsBackAndABusyDriveDoesNot)
 {
     m.Tick();
     for (int i = 0; i < 40 && m.IsWaiting(); ++i)
@@ -291,7 +291,7 @@ TEST_F(BlockMonitorTest, TimedOutBlockReadFallsBackAndABusyDriveDoesNot)
     EXPECT_EQ(client.monitors.back().error, ModbusExceptionError(6));
 }
 
-TEST_F(BlockMonitorTest, DisabledBlockReadsReportOffAndReadSingly)
+TEST_F(BlockMonitorTest, disabledBlockReadsReportOffAndReadSingly)
 {
     settings.blockReads = false;
     ASSERT_EQ(m.Start(settings), 0);

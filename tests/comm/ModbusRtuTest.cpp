@@ -19,7 +19,7 @@ Bytes WithCrc(Bytes frame)
     return frame;
 }
 
-TEST(ModbusCrc, KnownValues)
+TEST(ModbusCrc, knownValues)
 {
     EXPECT_EQ(Crc16({}), 0xFFFF);
     const std::string check = "123456789";
@@ -28,9 +28,13 @@ TEST(ModbusCrc, KnownValues)
     EXPECT_EQ(Crc16(read), 0xCA31);
 }
 
-TEST(ModbusBuild, RequestFrames)
+TEST(ModbusBuild, requestFrames)
 {
-    struct Case { RequestFrame frame; RequestFrame expected; size_t replyLength; };
+    struct Case {
+        RequestFrame frame;
+        RequestFrame expected;
+        size_t replyLength;
+    };
     const Case cases[] = {
         {BuildRead(1, 0x0001), {0x01, 0x04, 0x00, 0x00, 0x00, 0x01, 0x31, 0xCA}, 7},
         {BuildWrite(1, 0x0006, 2), {0x01, 0x06, 0x00, 0x05, 0x00, 0x02, 0x18, 0x0A}, 8},
@@ -46,13 +50,19 @@ TEST(ModbusBuild, RequestFrames)
     EXPECT_EQ(ParseRequest(zero)->reg, 0xFFFF);
 }
 
-TEST(ModbusEvaluate, ReplyTable)
+TEST(ModbusEvaluate, replyTable)
 {
     const RequestFrame read1 = BuildRead(1, 0x0001);
     const RequestFrame read2 = BuildRead(2, 0x0001);
     const RequestFrame write = BuildWrite(1, 0x0006, 2);
     Bytes damaged = {0x01, 0x04, 0x02, 0x17, 0x70, 0xB7, 0x25};
-    struct Case { const char* name; Bytes reply; RequestFrame request; int error; uint16_t value; };
+    struct Case {
+        const char* name;
+        Bytes reply;
+        RequestFrame request;
+        int error;
+        uint16_t value;
+    };
     const Case cases[] = {
         {"read ok", {0x01, 0x04, 0x02, 0x17, 0x70, 0xB7, 0x24}, read1, kNoError, 0x1770},
         {"last CRC byte damaged", damaged, read1, kCrcError, 0},
@@ -61,7 +71,8 @@ TEST(ModbusEvaluate, ReplyTable)
         {"other function", WithCrc({0x01, 0x03, 0x02, 0x17, 0x70}), read1, kFrameError, 0},
         {"exception bit", WithCrc({0x01, 0x84, 0x02, 0x17, 0x70}), read1, kFrameError, 0},
         {"write echo", WithCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x02}), write, kNoError, 2},
-        {"write echoes another register", WithCrc({0x01, 0x06, 0x00, 0x06, 0x00, 0x02}), write, kFrameError, 0},
+        {"write echoes another register", WithCrc({0x01, 0x06, 0x00, 0x06, 0x00, 0x02}), write, kFrameError,
+         0},
         {"write reply too short", WithCrc({0x01, 0x06, 0x00, 0x05, 0x00}), write, kFrameError, 0},
     };
     for (const Case& c : cases) {
@@ -73,7 +84,7 @@ TEST(ModbusEvaluate, ReplyTable)
     }
 }
 
-TEST(ModbusReceiver, CompletesAtTheExpectedLengthOnly)
+TEST(ModbusReceiver, completesAtTheExpectedLengthOnly)
 {
     ReplyReceiver rx;
     for (uint8_t b : BuildReadReply(1, 5))
@@ -108,13 +119,13 @@ const ExceptionCase kExceptions[] = {
     {"read, unnamed code", BuildRead(17, 1), {0x11, 0x84, 0x09, 0x82, 0xC3}, 9},
 };
 
-TEST(ModbusException, GoldenFramesMatchTheSlaveBuilder)
+TEST(ModbusException, goldenFramesMatchTheSlaveBuilder)
 {
     for (const ExceptionCase& c : kExceptions)
         EXPECT_EQ(BuildException(c.request[0], c.request[1], c.exception), c.reply) << c.name;
 }
 
-TEST(ModbusException, CompletesAtItsFifthByteWhereverTheBytesAreSplit)
+TEST(ModbusException, completesAtItsFifthByteWhereverTheBytesAreSplit)
 {
     for (const ExceptionCase& c : kExceptions) {
         for (size_t split = 0; split <= c.reply.size(); ++split) {
@@ -137,14 +148,14 @@ TEST(ModbusException, CompletesAtItsFifthByteWhereverTheBytesAreSplit)
     }
 }
 
-TEST(ModbusException, DamagedOrForeignOnesAreNoAnswer)
+TEST(ModbusException, damagedOrForeignOnesAreNoAnswer)
 {
     for (const ExceptionCase& c : kExceptions) {
         Bytes damaged = c.reply;
         damaged[4] ^= 0x01;
         Bytes foreign = BuildException(c.request[0] + 1, c.request[1], c.exception);
-        Bytes otherFunction = BuildException(c.request[0], c.request[1] == kReadInput ? kWriteSingle : kReadInput,
-                                             c.exception);
+        Bytes otherFunction =
+            BuildException(c.request[0], c.request[1] == kReadInput ? kWriteSingle : kReadInput, c.exception);
         for (const Bytes& reply : {damaged, foreign, otherFunction}) {
             ReplyReceiver rx;
             rx.Expect(c.request);
@@ -162,12 +173,14 @@ TEST(ModbusException, DamagedOrForeignOnesAreNoAnswer)
     }
 }
 
-TEST(ModbusException, TextsNameTheStandardCodesAndKeepTheOldTable)
+TEST(ModbusException, textsNameTheStandardCodesAndKeepTheOldTable)
 {
     EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(1)), "Modbus Exception 1 (Illegal Function)");
-    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(2)), "Modbus Exception 2 (Illegal Data Address)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(2)),
+                 "Modbus Exception 2 (Illegal Data Address)");
     EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(3)), "Modbus Exception 3 (Illegal Data Value)");
-    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(4)), "Modbus Exception 4 (Slave Device Failure)");
+    EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(4)),
+                 "Modbus Exception 4 (Slave Device Failure)");
     EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(6)), "Modbus Exception 6 (Slave Device Busy)");
     EXPECT_STREQ(CommManager::ErrorText(ModbusExceptionError(11)),
                  "Modbus Exception 11 (Gateway Target Device Failed to Respond)");
@@ -181,7 +194,7 @@ TEST(ModbusException, TextsNameTheStandardCodesAndKeepTheOldTable)
     EXPECT_EQ(ModbusExceptionCode(kCrcError), -1);
 }
 
-TEST(ModbusSlave, BuildsRepliesTheMasterAccepts)
+TEST(ModbusSlave, buildsRepliesTheMasterAccepts)
 {
     auto req = ParseRequest(BuildWrite(9, 0x0100, 0x55AA));
     ASSERT_TRUE(req.has_value());
@@ -198,7 +211,7 @@ TEST(ModbusSlave, BuildsRepliesTheMasterAccepts)
     EXPECT_FALSE(ParseRequest(Bytes{0x01, 0x04}).has_value());
 }
 
-TEST(ModbusFuzz, RandomRepliesNeverReadOutsideTheBuffer)
+TEST(ModbusFuzz, randomRepliesNeverReadOutsideTheBuffer)
 {
     std::mt19937 rng(7);
     for (int round = 0; round < 20000; ++round) {

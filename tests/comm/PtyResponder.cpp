@@ -2,13 +2,13 @@
 
 #include "comm/CommReply.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <stdexcept>
 
 namespace vm::test {
 

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include <termios.h>
+#include <unistd.h>
 #include <chrono>
 #include <condition_variable>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace vm;
 using namespace vm::test;
@@ -101,9 +101,8 @@ protected:
     void Exchange(Recorder& client, size_t replies, size_t monitors = 0)
     {
         m.Tick();
-        ASSERT_TRUE(loop.RunUntil(m, [&] {
-            return client.replies.size() >= replies && client.monitors.size() >= monitors;
-        }));
+        ASSERT_TRUE(loop.RunUntil(
+            m, [&] { return client.replies.size() >= replies && client.monitors.size() >= monitors; }));
     }
 
     PtyPair pty;
@@ -113,7 +112,7 @@ protected:
     CommManager m;
 };
 
-TEST_P(PtyTest, ReadWriteAndMonitorOverAPseudoTerminal)
+TEST_P(PtyTest, readWriteAndMonitorOverAPseudoTerminal)
 {
     PtyResponder station(pty.master, GetParam());
     ASSERT_EQ(m.Start(settings), 0);
@@ -148,7 +147,7 @@ TEST_P(PtyTest, ReadWriteAndMonitorOverAPseudoTerminal)
         ADD_FAILURE() << w.second;
 }
 
-TEST_P(PtyTest, RepliesAreTimedWhereThePortWroteAndReceivedThem)
+TEST_P(PtyTest, repliesAreTimedWhereThePortWroteAndReceivedThem)
 {
     PtyResponder station(pty.master, GetParam());
     ASSERT_EQ(m.Start(settings), 0);
@@ -167,12 +166,14 @@ TEST_P(PtyTest, RepliesAreTimedWhereThePortWroteAndReceivedThem)
     EXPECT_EQ(h.replyLastUs, arrived - written);
 }
 
-TEST_P(PtyTest, BytesReceivedBeforeAFrameAreDiscarded)
+TEST_P(PtyTest, bytesReceivedBeforeAFrameAreDiscarded)
 {
     PtyResponder station(pty.master, GetParam());
     ASSERT_EQ(m.Start(settings), 0);
     // Junk that would misalign a Modbus reply or pose as a KX485 one.
-    const std::string junk = "\x06" "01R000082\x04\x01\x04\x02";
+    const std::string junk =
+        "\x06"
+        "01R000082\x04\x01\x04\x02";
     ASSERT_EQ(::write(pty.master, junk.data(), junk.size()), static_cast<ssize_t>(junk.size()));
     ASSERT_TRUE(loop.WaitForBytes());
     Recorder client;
@@ -183,7 +184,7 @@ TEST_P(PtyTest, BytesReceivedBeforeAFrameAreDiscarded)
     EXPECT_EQ(client.replies[0].values[0], 27u);
 }
 
-TEST_P(PtyTest, RtsDirectionControlOnADeviceWithoutModemLinesIsQuiet)
+TEST_P(PtyTest, rtsDirectionControlOnADeviceWithoutModemLinesIsQuiet)
 {
     PtyResponder station(pty.master, GetParam());
     settings.autoTxEnable = false;
@@ -205,9 +206,13 @@ TEST_P(PtyTest, RtsDirectionControlOnADeviceWithoutModemLinesIsQuiet)
 INSTANTIATE_TEST_SUITE_P(BothProtocols, PtyTest, ::testing::Values(kKx485, kModbusRtu),
                          [](const auto& info) { return info.param == kKx485 ? "Kx485" : "ModbusRtu"; });
 
-TEST(SerialPort, PortThatCannotBeOpenedWarnsAndStartReturnsTwo)
+TEST(SerialPort, portThatCannotBeOpenedWarnsAndStartReturnsTwo)
 {
-    struct Case { std::string port; int baud; std::string call; };
+    struct Case {
+        std::string port;
+        int baud;
+        std::string call;
+    };
     PtyPair pty;
     const Case cases[] = {
         {"/dev/varimon-no-such-port", 9600, "CreateFile()"},
@@ -226,17 +231,27 @@ TEST(SerialPort, PortThatCannotBeOpenedWarnsAndStartReturnsTwo)
         auto items = warnings.Items();
         ASSERT_EQ(items.size(), 1u) << c.port;
         EXPECT_EQ(items[0].first, "Application Error");
-        EXPECT_EQ(items[0].second.rfind("WARNING:  " + c.call + " Failed with the following error: \n", 0), 0u)
+        EXPECT_EQ(items[0].second.rfind("WARNING:  " + c.call + " Failed with the following error: \n", 0),
+                  0u)
             << items[0].second;
         EXPECT_NE(items[0].second.find("\nPort: " + c.port + "\n"), std::string::npos);
     }
-    EXPECT_EQ(FormatPortWarning("CreateFile()", "No such file or directory", "ttyS9"),
-              "WARNING:  CreateFile() Failed with the following error: \nNo such file or directory\nPort: ttyS9\n");
+    EXPECT_EQ(
+        FormatPortWarning("CreateFile()", "No such file or directory", "ttyS9"),
+        "WARNING:  CreateFile() Failed with the following error: \nNo such file or directory\nPort: ttyS9\n");
 }
 
-TEST(SerialPort, LineSettingsMapToTermios)
+TEST(SerialPort, lineSettingsMapToTermios)
 {
-    struct Case { int baud; int dataBits; int parity; int stopBits; speed_t speed; tcflag_t size; tcflag_t flags; };
+    struct Case {
+        int baud;
+        int dataBits;
+        int parity;
+        int stopBits;
+        speed_t speed;
+        tcflag_t size;
+        tcflag_t flags;
+    };
     const Case cases[] = {
         {9600, 8, 0, 0, B9600, CS8, 0},
         {19200, 7, 1, 2, B19200, CS7, PARENB | PARODD | CSTOPB},
@@ -260,7 +275,8 @@ TEST(SerialPort, LineSettingsMapToTermios)
         EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
         EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
     }
-    const PortSettings bad[] = {{"", 14400, 0, 8, 0}, {"", 9600, 5, 8, 0}, {"", 9600, 0, 9, 0}, {"", 9600, 0, 8, 3}};
+    const PortSettings bad[] = {
+        {"", 14400, 0, 8, 0}, {"", 9600, 5, 8, 0}, {"", 9600, 0, 9, 0}, {"", 9600, 0, 8, 3}};
     for (const PortSettings& s : bad) {
         termios tio{};
         EXPECT_FALSE(SerialPort::ApplySettings(s, tio));
@@ -284,7 +300,7 @@ TEST(SerialPort, LineSettingsMapToTermios)
     EXPECT_EQ(SerialPort::DevicePath("/dev/pts/3"), "/dev/pts/3");
 }
 
-TEST(SerialPort, WritesFramesAndRefusesOversizeOnes)
+TEST(SerialPort, writesFramesAndRefusesOversizeOnes)
 {
     PtyPair pty;
     SerialPort port;
@@ -312,7 +328,7 @@ TEST(SerialPort, WritesFramesAndRefusesOversizeOnes)
     EXPECT_TRUE(port.Start());
 }
 
-TEST(SerialPort, HangUpOfTheOtherSideIsReportedAsAReadFailure)
+TEST(SerialPort, hangUpOfTheOtherSideIsReportedAsAReadFailure)
 {
     auto pty = std::make_unique<PtyPair>();
     Warnings warnings;
@@ -342,7 +358,7 @@ bool WaitUntil(const std::function<bool()>& done)
     return true;
 }
 
-TEST(SerialPort, HangUpMakesThePortLostAndLeavesItsThreadIdle)
+TEST(SerialPort, hangUpMakesThePortLostAndLeavesItsThreadIdle)
 {
     auto pty = std::make_unique<PtyPair>();
     Warnings warnings;
@@ -382,7 +398,7 @@ TEST(SerialPort, HangUpMakesThePortLostAndLeavesItsThreadIdle)
 
 namespace {
 
-TEST(SerialPortLatency, UsbLatencyTimerIsReadFromSysfsByTheDevicesName)
+TEST(SerialPortLatency, usbLatencyTimerIsReadFromSysfsByTheDevicesName)
 {
     char tmpl[] = "/tmp/varimon-sysfs-XXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);

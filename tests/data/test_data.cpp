@@ -198,8 +198,8 @@ TEST(ShippedData, itemsFormatAndFollowTheModes)
                 EXPECT_TRUE(it->InRange(it->Decode(it->defaultValue))) << it->name;
                 EXPECT_EQ(it->Encode(it->Decode(it->defaultValue)), it->defaultValue) << it->name;
             }
-            const bool placeholder = it->name.find("@@@@") != std::string::npos ||
-                                     it->name.find("$$$$") != std::string::npos;
+            const bool placeholder =
+                it->name.find("@@@@") != std::string::npos || it->name.find("$$$$") != std::string::npos;
             EXPECT_EQ(it->modeName != 0, placeholder) << it->name;
             modeNames += placeholder;
             readOnly += it->writable == 0;
@@ -247,7 +247,8 @@ TEST(ShippedData, everyFileUsesEveryKindOfValue)
             else if (it->Decimals() > 0)
                 kinds.insert("decimal");
         }
-        EXPECT_EQ(kinds, (std::set<std::string>{"choice", "signed", "hex", "bits", "FREQ3", "TIME1", "decimal"}));
+        EXPECT_EQ(kinds,
+                  (std::set<std::string>{"choice", "signed", "hex", "bits", "FREQ3", "TIME1", "decimal"}));
     });
 }
 
@@ -323,7 +324,8 @@ TEST(ShippedDataRobustness, truncatedFilesOnDiskFailWithAStatus)
         const std::string path = ParameterData::DataFilePath(dir.string(), s.model, s.version);
         const StationRecord rec = OfflineRecord(s.model, s.version);
         for (size_t n : {size_t(0), size_t(1), size_t(33), size_t(36), whole.size() / 2, whole.size() - 1}) {
-            std::ofstream(path, std::ios::binary | std::ios::trunc).write(whole.data(), static_cast<std::streamsize>(n));
+            std::ofstream(path, std::ios::binary | std::ios::trunc)
+                .write(whole.data(), static_cast<std::streamsize>(n));
             ParameterData data;
             EXPECT_FALSE(data.LoadDataFile(rec, dir.string())) << n;
             EXPECT_TRUE(data.StatusCode() == 5 || data.StatusCode() == 6) << n;

@@ -59,13 +59,14 @@ CtlResult Interrupted(SimProcess& sim, const QStringList& args, int requests, in
     return result;
 }
 
-TEST(CtlInterruptTest, SigintStopsADownloadAfterTheRequestOnTheLineAndNamesWhatWasWritten)
+TEST(CtlInterruptTest, sigintStopsADownloadAfterTheRequestOnTheLineAndNamesWhatWasWritten)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("drive.par");
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << sim.Output().toStdString();
-    CtlResult r = RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
+    CtlResult r =
+        RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     // The first parameter of the file and the last now differ from it on the drive.
     ASSERT_EQ(sim.Command("set 2 0x8101 123"), "ok");
@@ -78,13 +79,14 @@ TEST(CtlInterruptTest, SigintStopsADownloadAfterTheRequestOnTheLineAndNamesWhatW
     EXPECT_FALSE(r.err.contains("0x8509")) << Show(r);
 
     // On the drive: the early parameter was written back, the last one never was.
-    r = RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "compare", "2", file});
+    r = RunCtl(sim,
+               QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "compare", "2", file});
     EXPECT_EQ(r.exitCode, 5) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8101").size(), 0) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8509").size(), 1) << Show(r);
 }
 
-TEST(CtlInterruptTest, SigtermStopsAnUploadAndWritesNoFile)
+TEST(CtlInterruptTest, sigtermStopsAnUploadAndWritesNoFile)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("up.par");
@@ -98,13 +100,14 @@ TEST(CtlInterruptTest, SigtermStopsAnUploadAndWritesNoFile)
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST(CtlInterruptTest, SigintStopsACompareWithoutAResult)
+TEST(CtlInterruptTest, sigintStopsACompareWithoutAResult)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("drive.par");
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << sim.Output().toStdString();
-    CtlResult r = RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
+    CtlResult r =
+        RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     r = Interrupted(sim, Ctl(sim.Link(), {"compare", "2", file}), 10, SIGINT);
     EXPECT_EQ(r.exitCode, 130) << Show(r);

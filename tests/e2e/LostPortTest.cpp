@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace vm::e2e {
 namespace {
 
@@ -21,8 +20,8 @@ TEST_P(LostPortTest, monitorSaysThePortIsLostAndGoesOnWithANewSimulatorOnTheSame
     SimProcess sim;
     ASSERT_TRUE(sim.Start(simArgs)) << sim.Output().toStdString();
     CtlProcess ctl;
-    ctl.Start(kReopenMs, {"--port", sim.Link(), "--protocol", protocol, "--timeout", "150", "--retries", "1", "--raw", "monitor",
-               "5", "14", "6"});
+    ctl.Start(kReopenMs, {"--port", sim.Link(), "--protocol", protocol, "--timeout", "150", "--retries", "1",
+                          "--raw", "monitor", "5", "14", "6"});
     ASSERT_TRUE(ctl.WaitUntil([&] { return ctl.Lines().size() >= 2; })) << ctl.Show();
 
     ASSERT_TRUE(sim.Terminate());
@@ -37,13 +36,15 @@ TEST_P(LostPortTest, monitorSaysThePortIsLostAndGoesOnWithANewSimulatorOnTheSame
     const double cpu = ctl.CpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     EXPECT_LT(cpu, 0.1 * seconds) << cpu << " s of CPU in " << seconds << " s";
-    ::testing::Test::RecordProperty("cpuWhileAway", QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
+    ::testing::Test::RecordProperty("cpuWhileAway",
+                                    QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
     ASSERT_EQ(ctl.process.state(), QProcess::Running) << ctl.Show();
     const qsizetype linesWhileAway = ctl.Lines().size();
 
     ASSERT_TRUE(sim.Start(simArgs)) << sim.Output().toStdString();
-    ASSERT_TRUE(ctl.WaitUntil([&] { return ctl.err.contains("varimonctl: Port reopened: " + sim.Link() + "\n"); }))
-        << ctl.Show();
+    ASSERT_TRUE(ctl.WaitUntil([&] {
+        return ctl.err.contains("varimonctl: Port reopened: " + sim.Link() + "\n");
+    })) << ctl.Show();
     ASSERT_TRUE(ctl.WaitUntil([&] { return ctl.Lines().size() >= linesWhileAway + 3; })) << ctl.Show();
 
     ctl.process.terminate();

@@ -51,7 +51,8 @@ private:
 TEST(ModbusInterop, libmodbusClientReadsAndWritesTheSimulator)
 {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "modbus", "--station", "1:QM-B20X:0015:1:400"})) << sim.Output().toStdString();
+    ASSERT_TRUE(sim.Start({"--protocol", "modbus", "--station", "1:QM-B20X:0015:1:400"}))
+        << sim.Output().toStdString();
     ModbusClient client(sim.Link(), 1);
     ASSERT_TRUE(client.Connected()) << modbus_strerror(errno);
 
@@ -152,7 +153,8 @@ public:
     }
     bool Start()
     {
-        socat_.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + Master(), "pty,raw,echo=0,link=" + Slave()});
+        socat_.start("socat",
+                     {"-d", "-d", "pty,raw,echo=0,link=" + Master(), "pty,raw,echo=0,link=" + Slave()});
         if (!socat_.waitForStarted(kDeadlineMs))
             return false;
         // Wait until socat has made both ends; it logs as it goes, which wakes the wait early.
@@ -219,7 +221,7 @@ TEST(ModbusInterop, ourManagerReadsAndWritesALibmodbusServer)
         CommManager& manager = driver.Manager();
         Recorder recorder;
 
-        manager.QueueRead(7, 11, &recorder);  // input register 10
+        manager.QueueRead(7, 11, &recorder);        // input register 10
         manager.QueueWrite(7, 21, 555, &recorder);  // holding register 20
         ASSERT_TRUE(WaitFor([&] { return recorder.replies.size() == 2; }));
         EXPECT_EQ(recorder.replies[0].error, kNoError);
@@ -242,8 +244,8 @@ TEST(ModbusInterop, ourManagerReadsAndWritesALibmodbusServer)
 // One write through the manager, timed from queueing to its final reply.
 struct TimedWrite {
     CommReply reply;
-    double ms = 0;                           // from queueing (the frame goes out at the next tick)
-    double sentMs = 0;                       // from the first frame on the line
+    double ms = 0;      // from queueing (the frame goes out at the next tick)
+    double sentMs = 0;  // from the first frame on the line
     int frames = 0;
 };
 
@@ -271,8 +273,9 @@ TimedWrite Write(CommDriver& driver, int station, uint16_t address, uint16_t val
 void Report(const char* what, const TimedWrite& w)
 {
     const int shown = w.reply.error == kGiveUp ? w.reply.lastError : w.reply.error;
-    std::printf("[ timing ] %s: error %d (%s) %.1f ms after queueing, %.1f ms after the first frame, %d frame(s)\n",
-                what, w.reply.error, CommManager::ErrorText(shown), w.ms, w.sentMs, w.frames);
+    std::printf(
+        "[ timing ] %s: error %d (%s) %.1f ms after queueing, %.1f ms after the first frame, %d frame(s)\n",
+        what, w.reply.error, CommManager::ErrorText(shown), w.ms, w.sentMs, w.frames);
     ::testing::Test::RecordProperty(what, static_cast<int>(w.ms));
 }
 
@@ -312,7 +315,8 @@ TEST(ModbusInterop, libmodbusServerRefusingAWriteEndsTheRequestAtOnce)
 TEST(ModbusInterop, simulatorRefusingAWriteOutOfRangeEndsTheRequestAtOnce)
 {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "modbus", "--station", "1:QM-B20X:0015:1:400"})) << sim.Output().toStdString();
+    ASSERT_TRUE(sim.Start({"--protocol", "modbus", "--station", "1:QM-B20X:0015:1:400"}))
+        << sim.Output().toStdString();
     CommDriver driver;
     CommSettings settings;
     settings.portName = sim.Link().toStdString();

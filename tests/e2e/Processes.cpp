@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QProcessEnvironment>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 namespace vm::e2e {
 
@@ -126,7 +126,8 @@ double CtlProcess::CpuSeconds() const
     const QByteArray text = stat.readAll();
     const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
     // utime and stime: fields 14 and 15 of the line, 12 and 13 after the name.
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) /
+           static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 void CtlProcess::Read()

@@ -37,7 +37,8 @@ TEST_P(ToolsTest, scanFindsExactlyTheConfiguredStations)
     ASSERT_TRUE(StartSim());
     const CtlResult r = RunCtl(sim_, Ctl({"--retries", "0", "scan", "1-8"}));
     ASSERT_EQ(r.exitCode, 0) << Show(r);
-    EXPECT_EQ(r.Lines(), (QStringList{"2 QM-A20 5.5kW-4 2.16", "5 QM-B20X 0.75kW-2 1.4", "7 QM-C20 22kW-4 1.2"}));
+    EXPECT_EQ(r.Lines(),
+              (QStringList{"2 QM-A20 5.5kW-4 2.16", "5 QM-B20X 0.75kW-2 1.4", "7 QM-C20 22kW-4 1.2"}));
 }
 
 TEST_P(ToolsTest, readsWritesAndRefusedWrites)
@@ -65,8 +66,9 @@ TEST_P(ToolsTest, readsWritesAndRefusedWrites)
     if (GetParam() == "modbus") {
         r = RunCtl(sim_, Ctl({"--json", "write", "5", "0x7777", "1"}));
         EXPECT_EQ(r.exitCode, 1) << Show(r);
-        EXPECT_EQ(r.out, "{\"address\":30583,\"error\":202,\"exception\":2,\"station\":5,"
-                         "\"text\":\"Modbus Exception 2 (Illegal Data Address)\"}\n");
+        EXPECT_EQ(r.out,
+                  "{\"address\":30583,\"error\":202,\"exception\":2,\"station\":5,"
+                  "\"text\":\"Modbus Exception 2 (Illegal Data Address)\"}\n");
     }
     r = RunCtl(sim_, Ctl({"read", "5", "0xA101"}));
     EXPECT_EQ(r.out, "0xA101 120\n") << Show(r);
@@ -96,8 +98,8 @@ TEST_P(ToolsTest, monitorValuesChangeWhileTheStationRuns)
 TEST_P(ToolsTest, dropsAndCorruptionAreRetriedAndStillSucceed)
 {
     ASSERT_TRUE(StartSim({"--drop-rate", "0.3", "--corrupt-rate", "0.3"}));
-    const CtlResult r = RunCtl(sim_, QStringList{"--protocol", Protocol(), "--timeout", "150", "--retries", "8",
-                                                 "read", "7", "0", "1", "2", "3"});
+    const CtlResult r = RunCtl(sim_, QStringList{"--protocol", Protocol(), "--timeout", "150", "--retries",
+                                                 "8", "read", "7", "0", "1", "2", "3"});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.Lines(), (QStringList{"0 5", "1 9", "2 1", "3 258"}));
 }
@@ -106,13 +108,15 @@ TEST_P(ToolsTest, monitorStatsCountWhatTheNoisyLineDid)
 {
     ASSERT_TRUE(StartSim({"--drop-rate", "0.2", "--corrupt-rate", "0.2"}));
     // A time-out long enough that a busy machine never turns a late reply into a lost one.
-    const CtlResult r = RunCtl(sim_, QStringList{"--protocol", Protocol(), "--timeout", "400", "--retries", "8", "--json",
-                                                 "--stats", "monitor", "5", "14", "15", "--count", "15"});
+    const CtlResult r =
+        RunCtl(sim_, QStringList{"--protocol", Protocol(), "--timeout", "400", "--retries", "8", "--json",
+                                 "--stats", "monitor", "5", "14", "15", "--count", "15"});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.Lines().size(), 15);
     const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(errLines.isEmpty()) << Show(r);
-    const QJsonObject stats = QJsonDocument::fromJson(errLines.back().toUtf8()).object().value("stats").toObject();
+    const QJsonObject stats =
+        QJsonDocument::fromJson(errLines.back().toUtf8()).object().value("stats").toObject();
     ASSERT_TRUE(stats.value("final").toBool()) << Show(r);
     for (const QString& line : errLines)
         EXPECT_TRUE(QJsonDocument::fromJson(line.toUtf8()).object().contains("stats")) << line.toStdString();
@@ -133,7 +137,8 @@ TEST_P(ToolsTest, monitorStatsCountWhatTheNoisyLineDid)
     EXPECT_GT(stats.value("valuesRefreshed").toInteger(), 15);
     EXPECT_TRUE(stats.value("replyMs").toObject().contains("max"));
 
-    const CtlResult text = RunCtl(sim_, Ctl({"--retries", "8", "--stats", "monitor", "5", "14", "--count", "1"}));
+    const CtlResult text =
+        RunCtl(sim_, Ctl({"--retries", "8", "--stats", "monitor", "5", "14", "--count", "1"}));
     ASSERT_EQ(text.exitCode, 0) << Show(text);
     EXPECT_EQ(text.Lines().size(), 1);
     const QStringList textErr = text.err.split('\n', Qt::SkipEmptyParts);
@@ -170,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Protocols, ToolsTest, ::testing::Values("kx485", "modbu
 TEST(Tools, echoingTwoWireLineStillWorks)
 {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--echo", "--station", "4:QM-E20"})) << sim.Output().toStdString();
+    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--echo", "--station", "4:QM-E20"}))
+        << sim.Output().toStdString();
     const CtlResult r = RunCtl(sim, {"--timeout", "150", "--retries", "1", "read", "4", "0", "2"});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.Lines(), (QStringList{"0 8", "2 1"}));

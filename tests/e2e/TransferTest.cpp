@@ -19,14 +19,16 @@ QStringList Ctl(const QStringList& args)
     return QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
 }
 
-TEST(CtlTransferTest, UploadFromOneDriveDownloadVerifiedToAnotherThenCompareFindsTheOneChangedParameter)
+TEST(CtlTransferTest, uploadFromOneDriveDownloadVerifiedToAnotherThenCompareFindsTheOneChangedParameter)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("drive.par");
     SimProcess first;
     SimProcess second;
-    ASSERT_TRUE(first.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << first.Output().toStdString();
-    ASSERT_TRUE(second.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << second.Output().toStdString();
+    ASSERT_TRUE(first.Start({"--protocol", "kx485", "--station", "2:QM-E20"}))
+        << first.Output().toStdString();
+    ASSERT_TRUE(second.Start({"--protocol", "kx485", "--station", "2:QM-E20"}))
+        << second.Output().toStdString();
     ASSERT_EQ(first.Command("set 2 0x8101 123"), "ok");
 
     CtlResult r = RunCtl(first, Ctl({"upload", "2", file}));
@@ -51,13 +53,14 @@ TEST(CtlTransferTest, UploadFromOneDriveDownloadVerifiedToAnotherThenCompareFind
     EXPECT_EQ(r.Lines(), QStringList{"0x8102 Dec. Time 777 100"});
 }
 
-TEST(CtlTransferTest, ASilentDriveEndsTheUploadWithoutAFile)
+TEST(CtlTransferTest, aSilentDriveEndsTheUploadWithoutAFile)
 {
     QTemporaryDir dir;
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"}));
     ASSERT_EQ(sim.Command("silence 2"), "ok");
-    const CtlResult r = RunCtl(sim, Ctl({"--timeout", "100", "--retries", "1", "upload", "2", dir.filePath("x.par")}));
+    const CtlResult r =
+        RunCtl(sim, Ctl({"--timeout", "100", "--retries", "1", "upload", "2", dir.filePath("x.par")}));
     EXPECT_EQ(r.exitCode, 1) << Show(r);
     EXPECT_FALSE(QFile::exists(dir.filePath("x.par")));
 }

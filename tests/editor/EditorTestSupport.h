@@ -5,24 +5,27 @@
 
 #include "editor/EditorKind.h"
 #include "editor/FileChooser.h"
+#include "editor/ParaDrag.h"
 #include "editor/ParaFrame.h"
 #include "editor/ParaFrameLogic.h"
-#include "editor/ParaDrag.h"
 #include "paramdb/ParameterData.h"
 #include "platform/Settings.h"
 #include "tests/support/FakeToolHost.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace vm::test {
@@ -66,7 +69,10 @@ public:
 
 class ScriptedFiles : public FileChooser {
 public:
-    QString OpenFileName(const QString& title, const QString&, const QString&) override { return Next(title); }
+    QString OpenFileName(const QString& title, const QString&, const QString&) override
+    {
+        return Next(title);
+    }
     QString SaveFileName(const QString& title, const QString&, const QString& folder, bool) override
     {
         folders.push_back(folder);
@@ -116,7 +122,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("config")));
         oldCwd = QDir::currentPath();
         QDir::setCurrent(dir.path());
         ParaFrameLogic::ResetNewGroupCounter();

@@ -6,12 +6,12 @@
 
 #include "editor/CompareResultDlg.h"
 #include "editor/ParaEditDlg.h"
+#include "editor/ParaListView.h"
 #include "editor/ParaModeDialog.h"
 #include "editor/ParaOnlineSide.h"
-#include "editor/ParaListView.h"
 #include "editor/ParaReadDlg.h"
-#include "editor/ParaTreeView.h"
 #include "editor/ParaTransferDlg.h"
+#include "editor/ParaTreeView.h"
 #include "paramdb/ObjectArchive.h"
 #include "paramdb/ParaArray.h"
 #include "report/ReportFrame.h"
@@ -32,7 +32,8 @@ class CloseUnderDialog : public ::testing::Test {
 protected:
     CloseUnderDialog() : host(&line.harness.manager)
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("config")));
         ConnectRecord(host.Record(kTestStation), *line.drive);
         host.Record(kTestStation).status = reg::kStatusStop;
         host.boxes = true;
@@ -130,18 +131,17 @@ TEST_F(CloseUnderDialog, aRunningDownloadItsStopQuestionAndItsBrowseDialogEndWit
     ConnectRecord(host.Record(kTestStation), *line.drive);
     frame = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, kTestStation));
     guard = frame;
-    Expect([&] { Trigger(CParaFrame::kDownload); },
-           {{TopIs<CParaTransferDlg>(),
-             [&](QWidget* w) {
-                 auto* dlg = static_cast<CParaTransferDlg*>(w);
-                 dlg->SetBackup(false);
-                 dlg->SetPath(par);
-                 QTimer::singleShot(0, dlg, [dlg] {
-                     dlg->PressStart();
-                     dlg->PressCancel();
-                 });
-             }},
-            DisconnectUnder(TopIs<QMessageBox>())});
+    Expect([&] { Trigger(CParaFrame::kDownload); }, {{TopIs<CParaTransferDlg>(),
+                                                      [&](QWidget* w) {
+                                                          auto* dlg = static_cast<CParaTransferDlg*>(w);
+                                                          dlg->SetBackup(false);
+                                                          dlg->SetPath(par);
+                                                          QTimer::singleShot(0, dlg, [dlg] {
+                                                              dlg->PressStart();
+                                                              dlg->PressCancel();
+                                                          });
+                                                      }},
+                                                     DisconnectUnder(TopIs<QMessageBox>())});
 
     // Under the transfer dialog's file dialog.
     ConnectRecord(host.Record(kTestStation), *line.drive);

@@ -31,7 +31,7 @@ std::string Last(const ScriptedMessages& m)
     return m.entries.empty() ? std::string() : m.entries.back().text;
 }
 
-TEST_F(EditorFrame, TitleAndPanesFollowModeAndStation)
+TEST_F(EditorFrame, titleAndPanesFollowModeAndStation)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -54,7 +54,7 @@ TEST_F(EditorFrame, TitleAndPanesFollowModeAndStation)
     EXPECT_EQ(f->PaneTexts().graphWatch, "Graph Watch Mode");
 }
 
-TEST_F(EditorFrame, OnlineTitleNamesTheDeviceAndFollowsItsName)
+TEST_F(EditorFrame, onlineTitleNamesTheDeviceAndFollowsItsName)
 {
     StationRecord& r = host.Record(3);
     r.present = r.connected = 1;
@@ -75,7 +75,7 @@ TEST_F(EditorFrame, OnlineTitleNamesTheDeviceAndFollowsItsName)
     EXPECT_TRUE(f->List().Model().CellText(0, 2).isEmpty());
 }
 
-TEST_F(EditorFrame, DisconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
+TEST_F(EditorFrame, disconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
 {
     StationRecord& r = host.Record(3);
     r.present = r.connected = 1;
@@ -99,7 +99,7 @@ TEST_F(EditorFrame, DisconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
     EXPECT_NE(host.script.entries[0].text.find("is modified"), std::string::npos);
 }
 
-TEST_F(EditorFrame, NewUserGroupNamesCountAcrossEditorsAndSkipOpenPaths)
+TEST_F(EditorFrame, newUserGroupNamesCountAcrossEditorsAndSkipOpenPaths)
 {
     CParaFrame* a = OpenOffline(8, 0x0012);
     CParaFrame* b = OpenOffline(8, 0x0012);
@@ -120,7 +120,7 @@ TEST_F(EditorFrame, NewUserGroupNamesCountAcrossEditorsAndSkipOpenPaths)
     EXPECT_NE(b->Tree().SelectedUserGroup(), third);
 }
 
-TEST_F(EditorFrame, ParameterFileRoundTrip)
+TEST_F(EditorFrame, parameterFileRoundTrip)
 {
     CParaFrame* f = OpenOffline();
     ASSERT_TRUE(f);
@@ -163,7 +163,7 @@ TEST_F(EditorFrame, ParameterFileRoundTrip)
         EXPECT_NE(e.text, "Fail to open parameter file");
 }
 
-TEST_F(EditorFrame, OpeningAUserGroupTwiceOrThroughALinkOpensItOnce)
+TEST_F(EditorFrame, openingAUserGroupTwiceOrThroughALinkOpensItOnce)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -190,7 +190,7 @@ TEST_F(EditorFrame, OpeningAUserGroupTwiceOrThroughALinkOpensItOnce)
     EXPECT_TRUE(host.script.entries.empty());
 }
 
-TEST_F(EditorFrame, UserGroupFromANonAsciiFileNameShowsItsNameUngarbled)
+TEST_F(EditorFrame, userGroupFromANonAsciiFileNameShowsItsNameUngarbled)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -206,7 +206,7 @@ TEST_F(EditorFrame, UserGroupFromANonAsciiFileNameShowsItsNameUngarbled)
     EXPECT_EQ(f->Tree().UserGroupRoot()->child(0)->text(0), name);
 }
 
-TEST_F(EditorFrame, UserGroupOfAnotherModelOrWithUnknownAddressesOpensAsTheRulesSay)
+TEST_F(EditorFrame, userGroupOfAnotherModelOrWithUnknownAddressesOpensAsTheRulesSay)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -230,7 +230,7 @@ TEST_F(EditorFrame, UserGroupOfAnotherModelOrWithUnknownAddressesOpensAsTheRules
     EXPECT_FALSE(f->Logic().UserGroups()[0]->IsModified());
 }
 
-TEST_F(EditorFrame, SaveAsTrimsTheNameBeforeCheckingItAgainstOpenGroups)
+TEST_F(EditorFrame, saveAsTrimsTheNameBeforeCheckingItAgainstOpenGroups)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -260,7 +260,7 @@ TEST_F(EditorFrame, SaveAsTrimsTheNameBeforeCheckingItAgainstOpenGroups)
     EXPECT_TRUE(third->IsUntitled());
 }
 
-TEST_F(EditorFrame, ClosingAModifiedGroupAsksAndNeverLosesItOnAFailedSave)
+TEST_F(EditorFrame, closingAModifiedGroupAsksAndNeverLosesItOnAFailedSave)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -308,7 +308,7 @@ TEST_F(EditorFrame, ClosingAModifiedGroupAsksAndNeverLosesItOnAFailedSave)
     EXPECT_TRUE(QFile::exists(Path("kept.usr")));
 }
 
-TEST_F(EditorFrame, DeleteOnAUserGroupNodeAsksThenRemovesIt)
+TEST_F(EditorFrame, deleteOnAUserGroupNodeAsksThenRemovesIt)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -327,7 +327,7 @@ TEST_F(EditorFrame, DeleteOnAUserGroupNodeAsksThenRemovesIt)
     EXPECT_EQ(host.script.entries[0].kind, MessageKind::Question);
 }
 
-TEST_F(EditorFrame, AnEditorUnderAMessageBoxCannotBeClosed)
+TEST_F(EditorFrame, anEditorUnderAMessageBoxCannotBeClosed)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -342,7 +342,7 @@ TEST_F(EditorFrame, AnEditorUnderAMessageBoxCannotBeClosed)
         EXPECT_EQ(e.caption, "Parameter Editor");
 }
 
-TEST_F(EditorFrame, TextListingMatchesTheGoldenFile)
+TEST_F(EditorFrame, textListingMatchesTheGoldenFile)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -366,7 +366,7 @@ TEST_F(EditorFrame, TextListingMatchesTheGoldenFile)
     EXPECT_EQ(s.value("Main/ParaText File Dir").toString(), dir.path());
 }
 
-TEST_F(EditorFrame, ListingWritesCp1252NamesAsUtf8AndPadsByCharacter)
+TEST_F(EditorFrame, listingWritesCp1252NamesAsUtf8AndPadsByCharacter)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -382,7 +382,7 @@ TEST_F(EditorFrame, ListingWritesCp1252NamesAsUtf8AndPadsByCharacter)
     EXPECT_FALSE(listing.contains("\n\n"));  // every line ends in CR LF
 }
 
-TEST_F(EditorFrame, AFailedTextExportSaysSoAndLeavesTheOldFile)
+TEST_F(EditorFrame, aFailedTextExportSaysSoAndLeavesTheOldFile)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -396,7 +396,7 @@ TEST_F(EditorFrame, AFailedTextExportSaysSoAndLeavesTheOldFile)
     EXPECT_EQ(old.readAll(), "previous listing");
 }
 
-TEST_F(EditorFrame, ClosingAskesForModifiedGroupsAndFreesTheSlot)
+TEST_F(EditorFrame, closingAskesForModifiedGroupsAndFreesTheSlot)
 {
     QPointer<CParaFrame> f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -417,7 +417,7 @@ TEST_F(EditorFrame, ClosingAskesForModifiedGroupsAndFreesTheSlot)
     EXPECT_TRUE(s.contains(QString("Main/Para PaneLayout%1").arg(slot)));
 }
 
-TEST_F(EditorFrame, ClosingAnOfflineEditorWithEditedValuesAsksToSaveTheParameterFile)
+TEST_F(EditorFrame, closingAnOfflineEditorWithEditedValuesAsksToSaveTheParameterFile)
 {
     const char* question = "Parameter data is modified\nDo you want to save to parameter file ?";
     // Unchanged: no question.
@@ -466,7 +466,7 @@ TEST_F(EditorFrame, ClosingAnOfflineEditorWithEditedValuesAsksToSaveTheParameter
     EXPECT_EQ(host.script.entries.front().text, question);
 }
 
-TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)
+TEST_F(EditorFrame, reportCommandGoesThroughTheHookWithTheSelectedNode)
 {
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
@@ -499,7 +499,7 @@ TEST_F(EditorFrame, ReportCommandGoesThroughTheHookWithTheSelectedNode)
 namespace vm::test {
 namespace {
 
-TEST_F(EditorFrame, TheReportWindowBelongsToItsEditor)
+TEST_F(EditorFrame, theReportWindowBelongsToItsEditor)
 {
     if (!CParaFrame::ReportHook())
         GTEST_SKIP() << "built without the report window";

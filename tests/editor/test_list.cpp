@@ -45,7 +45,7 @@ protected:
     ParaListModel* model = nullptr;
 };
 
-TEST_F(ParameterList, RowColourFollowsValueStatusAndDefault)
+TEST_F(ParameterList, rowColourFollowsValueStatusAndDefault)
 {
     ShowAll();
     const int row = NumericRow();
@@ -71,7 +71,7 @@ TEST_F(ParameterList, RowColourFollowsValueStatusAndDefault)
     EXPECT_EQ(model->State(0), ParaListModel::RowState::kFailed);
 }
 
-TEST_F(ParameterList, AValuesOnlyRefreshRepaintsTheWholeRowBecauseItsColourFollowsTheValue)
+TEST_F(ParameterList, aValuesOnlyRefreshRepaintsTheWholeRowBecauseItsColourFollowsTheValue)
 {
     ShowAll();
     QSignalSpy spy(model, &QAbstractItemModel::dataChanged);
@@ -85,7 +85,7 @@ TEST_F(ParameterList, AValuesOnlyRefreshRepaintsTheWholeRowBecauseItsColourFollo
     EXPECT_TRUE(roles.isEmpty() || roles.contains(Qt::ForegroundRole));
 }
 
-TEST_F(ParameterList, AddressesSortAsNumbersAndEqualKeysKeepTheirOrder)
+TEST_F(ParameterList, addressesSortAsNumbersAndEqualKeysKeepTheirOrder)
 {
     ShowAll();
     ASSERT_EQ(model->AddressColumn(), 1);
@@ -98,7 +98,8 @@ TEST_F(ParameterList, AddressesSortAsNumbersAndEqualKeysKeepTheirOrder)
     // Groups reuse codes: rows with the same code keep the group order they had.
     for (size_t i = 1; i < codes.size(); ++i) {
         if (codes[i] == codes[i - 1]) {
-            EXPECT_LE(model->ItemAt(static_cast<int>(i - 1))->address, model->ItemAt(static_cast<int>(i))->address);
+            EXPECT_LE(model->ItemAt(static_cast<int>(i - 1))->address,
+                      model->ItemAt(static_cast<int>(i))->address);
         }
     }
     model->SortByColumn(1);
@@ -114,7 +115,7 @@ TEST_F(ParameterList, AddressesSortAsNumbersAndEqualKeysKeepTheirOrder)
         EXPECT_GE(model->CellText(r - 1, 2).compare(model->CellText(r, 2), Qt::CaseInsensitive), 0);
 }
 
-TEST_F(ParameterList, OnlyWritableValueCellsEditInPlace)
+TEST_F(ParameterList, onlyWritableValueCellsEditInPlace)
 {
     ShowAll();
     const int row = NumericRow();
@@ -130,7 +131,7 @@ TEST_F(ParameterList, OnlyWritableValueCellsEditInPlace)
     EXPECT_EQ(model->BeginEdit(choice), ParaListModel::EditKind::kChoice);
 }
 
-TEST_F(ParameterList, InPlaceEditStoresInRangeAndRefusesOutOfRange)
+TEST_F(ParameterList, inPlaceEditStoresInRangeAndRefusesOutOfRange)
 {
     ShowAll();
     const int row = NumericRow();
@@ -156,7 +157,7 @@ TEST_F(ParameterList, InPlaceEditStoresInRangeAndRefusesOutOfRange)
     EXPECT_EQ(item->value, item->maximum);
 }
 
-TEST_F(ParameterList, ChoiceTextStoresItsPosition)
+TEST_F(ParameterList, choiceTextStoresItsPosition)
 {
     ShowAll();
     const int row = RowWhere([](const CItem& i) { return i.writable && i.IsChoice() && i.maximum >= 1; });
@@ -172,7 +173,7 @@ TEST_F(ParameterList, ChoiceTextStoresItsPosition)
     EXPECT_EQ(item->value, static_cast<uint32_t>(pick));
 }
 
-TEST_F(ParameterList, UndoGoesBackEightStepsAndANewEditKeepsRedo)
+TEST_F(ParameterList, undoGoesBackEightStepsAndANewEditKeepsRedo)
 {
     ShowAll();
     const int row = NumericRow();
@@ -203,7 +204,7 @@ TEST_F(ParameterList, UndoGoesBackEightStepsAndANewEditKeepsRedo)
     EXPECT_TRUE(frame->CommandAction(CParaFrame::kUndo)->isEnabled());
 }
 
-TEST_F(ParameterList, DeletingUserGroupRowsRemovesOnlyThoseEntriesAndTheirUndo)
+TEST_F(ParameterList, deletingUserGroupRowsRemovesOnlyThoseEntriesAndTheirUndo)
 {
     CCustom* g = frame->Logic().NewUserGroup();
     std::vector<uint16_t> addresses;
@@ -216,8 +217,10 @@ TEST_F(ParameterList, DeletingUserGroupRowsRemovesOnlyThoseEntriesAndTheirUndo)
     frame->List().Show(ParaNode{NodeKind::kUserGroup, nullptr, g});
     ASSERT_EQ(model->RowCount(), 4);
     const int vc = model->ValueColumn();
-    ASSERT_TRUE(model->setData(model->index(1, vc), QString::fromStdString(model->ItemAt(1)->MaxText()), Qt::EditRole));
-    ASSERT_TRUE(model->setData(model->index(3, vc), QString::fromStdString(model->ItemAt(3)->MaxText()), Qt::EditRole));
+    ASSERT_TRUE(model->setData(model->index(1, vc), QString::fromStdString(model->ItemAt(1)->MaxText()),
+                               Qt::EditRole));
+    ASSERT_TRUE(model->setData(model->index(3, vc), QString::fromStdString(model->ItemAt(3)->MaxText()),
+                               Qt::EditRole));
     EXPECT_TRUE(g->IsModified());
     g->SetModified(false);
     const uint32_t kept = g->EntryAt(3)->value;
@@ -232,7 +235,7 @@ TEST_F(ParameterList, DeletingUserGroupRowsRemovesOnlyThoseEntriesAndTheirUndo)
     EXPECT_FALSE(model->Undo());
 }
 
-TEST_F(ParameterList, ClosingAGroupDropsItsUndoRecordsAndRows)
+TEST_F(ParameterList, closingAGroupDropsItsUndoRecordsAndRows)
 {
     CCustom* g = frame->Logic().NewUserGroup();
     ShowAll();
@@ -248,7 +251,7 @@ TEST_F(ParameterList, ClosingAGroupDropsItsUndoRecordsAndRows)
     EXPECT_EQ(model->RowCount(), 0);
 }
 
-TEST_F(ParameterList, DropsComeOnlyFromThisEditorOntoAUserGroup)
+TEST_F(ParameterList, dropsComeOnlyFromThisEditorOntoAUserGroup)
 {
     CCustom* g = frame->Logic().NewUserGroup();
     const uint16_t a = frame->Data()->GroupAt(0)->items.At(0)->address;
@@ -276,7 +279,8 @@ TEST_F(ParameterList, DropsComeOnlyFromThisEditorOntoAUserGroup)
     // Three dragged from the list, one already there: two added; only onto a user group node.
     frame->List().Show(ParaNode{NodeKind::kGroupRoot, nullptr, nullptr});
     const int ra = model->RowOfAddress(a), rb = model->RowOfAddress(b), rc = model->RowOfAddress(c);
-    std::unique_ptr<QMimeData> mine(model->mimeData({model->index(ra, 0), model->index(rb, 0), model->index(rc, 2)}));
+    std::unique_ptr<QMimeData> mine(
+        model->mimeData({model->index(ra, 0), model->index(rb, 0), model->index(rc, 2)}));
     EXPECT_EQ(tree.DropOn(tree.GroupRoot(), mine.get()), -1);
     EXPECT_EQ(tree.DropOn(tree.GroupRoot()->child(0), mine.get()), -1);
     EXPECT_EQ(tree.DropOn(node, mine.get()), 2);
@@ -284,7 +288,7 @@ TEST_F(ParameterList, DropsComeOnlyFromThisEditorOntoAUserGroup)
     EXPECT_TRUE(g->IsModified());
 }
 
-TEST_F(ParameterList, FilterKeepsCodeOrNameMatchesAndChangedValues)
+TEST_F(ParameterList, filterKeepsCodeOrNameMatchesAndChangedValues)
 {
     ShowAll();
     const int all = frame->List().RowCount();
@@ -304,7 +308,7 @@ TEST_F(ParameterList, FilterKeepsCodeOrNameMatchesAndChangedValues)
     EXPECT_EQ(frame->PaneTexts().quantity, QString("Parameter Quantity : %1").arg(all));
 }
 
-TEST_F(ParameterList, TreeSelectionSwitchesTheColumnSets)
+TEST_F(ParameterList, treeSelectionSwitchesTheColumnSets)
 {
     CParaTreeView& tree = frame->Tree();
     ASSERT_EQ(model->ListMode(), ParaListModel::Mode::kGroup);

@@ -13,7 +13,7 @@ namespace {
 
 using ModeSetup = EditorTest;
 
-TEST_F(ModeSetup, StoredValuesOutsideTheirRangeReadAsDefaults)
+TEST_F(ModeSetup, storedValuesOutsideTheirRangeReadAsDefaults)
 {
     QSettings s(kCompanyKey, kApplicationKey);
     s.setValue("Main/Para Model", 7);
@@ -31,7 +31,7 @@ TEST_F(ModeSetup, StoredValuesOutsideTheirRangeReadAsDefaults)
     EXPECT_EQ(ModeSettings::Read(s).time1Index, 2);
 }
 
-TEST_F(ModeSetup, Time1ValuesOtherThanOneAndHundredMapToTenthOfASecond)
+TEST_F(ModeSetup, time1ValuesOtherThanOneAndHundredMapToTenthOfASecond)
 {
     EXPECT_EQ(Time1Index(100), 0);
     EXPECT_EQ(Time1Index(1), 2);
@@ -41,7 +41,7 @@ TEST_F(ModeSetup, Time1ValuesOtherThanOneAndHundredMapToTenthOfASecond)
     EXPECT_EQ(Time1FromIndex(2), 1);
 }
 
-TEST_F(ModeSetup, UnknownStoredModelSelectsModelTenOffline)
+TEST_F(ModeSetup, unknownStoredModelSelectsModelTenOffline)
 {
     ModeSettings stored;
     stored.model = 10;
@@ -54,7 +54,7 @@ TEST_F(ModeSetup, UnknownStoredModelSelectsModelTenOffline)
     EXPECT_EQ(logic.Caption(), "OFF LINE - Parameter Editor Mode Setup");
 }
 
-TEST_F(ModeSetup, ModelWithoutDataFileDisablesSetup)
+TEST_F(ModeSetup, modelWithoutDataFileDisablesSetup)
 {
     host.versions = DataFileVersions{};  // nothing found below the Data folder
     ModeSettings stored;
@@ -66,7 +66,7 @@ TEST_F(ModeSetup, ModelWithoutDataFileDisablesSetup)
     EXPECT_FALSE(logic.Setup());
 }
 
-TEST_F(ModeSetup, SetupLoadsTheDataFileIntoTheOfflineSlot)
+TEST_F(ModeSetup, setupLoadsTheDataFileIntoTheOfflineSlot)
 {
     ModeSettings stored;
     stored.model = kLargestModel;
@@ -83,7 +83,7 @@ TEST_F(ModeSetup, SetupLoadsTheDataFileIntoTheOfflineSlot)
     EXPECT_EQ(logic.Choice().time1, 100);
 }
 
-TEST_F(ModeSetup, DamagedDataFileKeepsTheDialogOpenAndTheSlotFree)
+TEST_F(ModeSetup, damagedDataFileKeepsTheDialogOpenAndTheSlotFree)
 {
     // A copy of the Data folder with one damaged file.
     const QString data = dir.filePath("Data");
@@ -109,7 +109,7 @@ TEST_F(ModeSetup, DamagedDataFileKeepsTheDialogOpenAndTheSlotFree)
     EXPECT_TRUE(logic.Setup());
 }
 
-TEST_F(ModeSetup, OnlineDialogShowsTheDrivesTime1AndLocksTheLists)
+TEST_F(ModeSetup, onlineDialogShowsTheDrivesTime1AndLocksTheLists)
 {
     StationRecord& r = host.Record(3);
     r.present = r.connected = 1;
@@ -135,7 +135,7 @@ TEST_F(ModeSetup, OnlineDialogShowsTheDrivesTime1AndLocksTheLists)
     EXPECT_EQ(logic.Choice().time1, 1);
 }
 
-TEST_F(ModeSetup, OfflineReopenChangesTime1ButNotModel)
+TEST_F(ModeSetup, offlineReopenChangesTime1ButNotModel)
 {
     CParaFrame* frame = OpenOffline(8, 0x0012);
     ASSERT_TRUE(frame);
@@ -150,7 +150,7 @@ TEST_F(ModeSetup, OfflineReopenChangesTime1ButNotModel)
     EXPECT_EQ(logic.Choice().time1, 1);
 }
 
-TEST_F(ModeSetup, ClosingStillStoresTheChoices)
+TEST_F(ModeSetup, closingStillStoresTheChoices)
 {
     ModeSettings stored;
     stored.model = 8;
@@ -166,7 +166,7 @@ TEST_F(ModeSetup, ClosingStillStoresTheChoices)
     EXPECT_EQ(back.version, 0x0012);
 }
 
-TEST_F(ModeSetup, TheDialogMirrorsTheLogic)
+TEST_F(ModeSetup, theDialogMirrorsTheLogic)
 {
     StationRecord& r = host.Record(3);
     r.present = r.connected = 1;
@@ -182,7 +182,7 @@ TEST_F(ModeSetup, TheDialogMirrorsTheLogic)
     EXPECT_FALSE(setup->isEnabled());
 }
 
-TEST_F(ModeSetup, TheThirtyThirdOfflineEditorIsRefused)
+TEST_F(ModeSetup, theThirtyThirdOfflineEditorIsRefused)
 {
     for (int i = 0; i < kMaxOfflineEditors; ++i)
         ASSERT_TRUE(OpenOffline(8, 0x0012)) << i;
@@ -197,15 +197,16 @@ TEST_F(ModeSetup, TheThirtyThirdOfflineEditorIsRefused)
     EXPECT_TRUE(OpenOffline(8, 0x0012));
 }
 
-TEST_F(ModeSetup, CloseInTheDialogOpensNothingAndLeavesTheSlotFree)
+TEST_F(ModeSetup, closeInTheDialogOpensNothingAndLeavesTheSlotFree)
 {
-    RegisterEditorKind(host.frames, [](ToolHost&, int, ModeUse, QWidget*) { return std::optional<ModeChoice>{}; });
+    RegisterEditorKind(host.frames,
+                       [](ToolHost&, int, ModeUse, QWidget*) { return std::optional<ModeChoice>{}; });
     EXPECT_FALSE(host.frames.Open(kKindParameterEditor, 256));
     EXPECT_EQ(host.frames.OfflineCount(), 0);
     EXPECT_FALSE(host.Record(256).paramData);
 }
 
-TEST_F(ModeSetup, GraphWatchBlocksTheOnlineEditor)
+TEST_F(ModeSetup, graphWatchBlocksTheOnlineEditor)
 {
     StationRecord& r = host.Record(3);
     r.present = r.connected = 1;

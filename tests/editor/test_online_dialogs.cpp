@@ -13,13 +13,13 @@
 #include "tests/editor/TransferFixture.h"
 #include "tests/support/FakeToolHost.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -83,7 +83,7 @@ protected:
     test::FakeToolHost host;
 };
 
-TEST_F(OnlineDialogTest, StartChecksThePathAndNamesTheFileByTheRememberedType)
+TEST_F(OnlineDialogTest, startChecksThePathAndNamesTheFileByTheRememberedType)
 {
     MessageLog log(false);
     int choice = 7;
@@ -100,18 +100,19 @@ TEST_F(OnlineDialogTest, StartChecksThePathAndNamesTheFileByTheRememberedType)
     EXPECT_EQ(choice, 2);
     s = CheckTransferStart(TransferOperation::Download, "/tmp/next", choice, log, none);
     EXPECT_EQ(s.path, "/tmp/next.usr");
-    s = CheckTransferStart(TransferOperation::Upload, "/tmp/old.par", choice, log, [](const std::string&) { return true; });
+    s = CheckTransferStart(TransferOperation::Upload, "/tmp/old.par", choice, log,
+                           [](const std::string&) { return true; });
     EXPECT_FALSE(s.ok);
-    const std::vector<std::string> expected{"Select parameter or user group file",
-                                            "File path input is wrong\nPlease, input file path again",
-                                            "/tmp/old.par file is already exist\nDo you want to over-write ?"};
+    const std::vector<std::string> expected{
+        "Select parameter or user group file", "File path input is wrong\nPlease, input file path again",
+        "/tmp/old.par file is already exist\nDo you want to over-write ?"};
     std::vector<std::string> texts;
     for (const auto& e : log.Entries())
         texts.push_back(e.text);
     EXPECT_EQ(texts, expected);
 }
 
-TEST_F(OnlineDialogTest, CompareAsksToStopAfterAFailureOutsideTheReplyAndListsTheFailedParameter)
+TEST_F(OnlineDialogTest, compareAsksToStopAfterAFailureOutsideTheReplyAndListsTheFailedParameter)
 {
     host.messages.SetAnswer(false);  // "No": carry on
     CParaTransferDlg upload(host, kTestStation, Record().paramData, 0, host.messages);
@@ -136,7 +137,8 @@ TEST_F(OnlineDialogTest, CompareAsksToStopAfterAFailureOutsideTheReplyAndListsTh
     ASSERT_EQ(Questions().size(), 1u);
     const std::string question = Questions()[0];
     EXPECT_EQ(question.find("0x"), 0u) << question;
-    EXPECT_NE(question.find(std::string(": ") + CommManager::ErrorText(kTimeoutError) + "\n\nDo you want to stop ?"),
+    EXPECT_NE(question.find(std::string(": ") + CommManager::ErrorText(kTimeoutError) +
+                            "\n\nDo you want to stop ?"),
               std::string::npos)
         << question;
     ASSERT_EQ(shown.size(), 1u);
@@ -150,7 +152,7 @@ TEST_F(OnlineDialogTest, CompareAsksToStopAfterAFailureOutsideTheReplyAndListsTh
     EXPECT_EQ(result.List()->topLevelItem(0)->text(3), CCompareResultDlg::kReadFailed);
 }
 
-TEST_F(OnlineDialogTest, AnEqualCompareSaysSoAndAnUploadWithFailuresAsksBeforeSaving)
+TEST_F(OnlineDialogTest, anEqualCompareSaysSoAndAnUploadWithFailuresAsksBeforeSaving)
 {
     CParaTransferDlg upload(host, kTestStation, Record().paramData, 0, host.messages);
     upload.SetPath(dir.filePath("u.par"));
@@ -175,7 +177,7 @@ TEST_F(OnlineDialogTest, AnEqualCompareSaysSoAndAnUploadWithFailuresAsksBeforeSa
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("partial.par")));
 }
 
-TEST_F(OnlineDialogTest, ADownloadKeepsABackupAndVerifiesByDefault)
+TEST_F(OnlineDialogTest, aDownloadKeepsABackupAndVerifiesByDefault)
 {
     CParaArray file(Data().Model(), Data().Version());
     file.Append(0x5101, 222);
@@ -194,10 +196,11 @@ TEST_F(OnlineDialogTest, ADownloadKeepsABackupAndVerifiesByDefault)
     Picture(download, "download-done");
     EXPECT_EQ(Register(0x5101), 222);
     EXPECT_TRUE(QFileInfo::exists(download.BackupFile())) << download.BackupFile().toStdString();
-    EXPECT_TRUE(download.StatusText().startsWith("Download action is finished, verified")) << download.StatusText().toStdString();
+    EXPECT_TRUE(download.StatusText().startsWith("Download action is finished, verified"))
+        << download.StatusText().toStdString();
 }
 
-TEST_F(OnlineDialogTest, ClosingTheTransferFromOutsideStopsItWithoutAQuestion)
+TEST_F(OnlineDialogTest, closingTheTransferFromOutsideStopsItWithoutAQuestion)
 {
     CParaTransferDlg upload(host, kTestStation, Record().paramData, 0, host.messages);
     upload.SetPath(dir.filePath("x.par"));
@@ -212,7 +215,7 @@ TEST_F(OnlineDialogTest, ClosingTheTransferFromOutsideStopsItWithoutAQuestion)
     EXPECT_EQ(line.harness.manager.QueueLength(), 0u);
 }
 
-TEST_F(OnlineDialogTest, TheReadingDialogClosesItselfAtTheEndAndCancelWithdrawsTheRead)
+TEST_F(OnlineDialogTest, theReadingDialogClosesItselfAtTheEndAndCancelWithdrawsTheRead)
 {
     CGroup* group = Data().FindItem(0x5101)->Group();
     CParaReadDlg read(host, kTestStation, Record().paramData, ParaReadLogic::Kind::Group, group, nullptr);
@@ -233,10 +236,11 @@ TEST_F(OnlineDialogTest, TheReadingDialogClosesItselfAtTheEndAndCancelWithdrawsT
     EXPECT_EQ(line.harness.manager.QueueLength(), line.harness.manager.IsWaiting() ? 1u : 0u);
 }
 
-TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParameterCannotBeWritten)
+TEST_F(OnlineDialogTest, theBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParameterCannotBeWritten)
 {
     ASSERT_EQ(line.drive->Force(0x523B, 5), "");
-    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr, host.messages);
+    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr,
+                                   host.messages);
     auto* dialog = dynamic_cast<CParaBitEditDlg*>(bits.get());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->VisibleBits(), 3);
@@ -244,7 +248,8 @@ TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParam
     EXPECT_EQ(dialog->ControlRaw(), std::optional<uint32_t>(5));
     Picture(*dialog, "bit-edit");
 
-    CParaEditDlg readOnly(host, kTestStation, Record().paramData, Data().FindItem(0x5305), nullptr, host.messages);
+    CParaEditDlg readOnly(host, kTestStation, Record().paramData, Data().FindItem(0x5305), nullptr,
+                          host.messages);
     ASSERT_TRUE(Pump([&] { return readOnly.Logic().ControlsEnabled(); }));
     bool writeEnabled = true;
     for (QPushButton* b : readOnly.findChildren<QPushButton*>())
@@ -253,14 +258,16 @@ TEST_F(OnlineDialogTest, TheBitDialogShowsOnlyTheParametersBitsAndAReadOnlyParam
     EXPECT_FALSE(writeEnabled);
 }
 
-TEST_F(OnlineDialogTest, TheValueControlTakesTheFocusForChoiceAndBitParametersToo)
+TEST_F(OnlineDialogTest, theValueControlTakesTheFocusForChoiceAndBitParametersToo)
 {
-    CParaEditDlg choice(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
+    CParaEditDlg choice(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr,
+                        host.messages);
     choice.show();
     ASSERT_TRUE(Pump([&] { return choice.Logic().ControlsEnabled(); }));
     EXPECT_TRUE(qobject_cast<QComboBox*>(choice.focusWidget())) << choice.focusWidget();
 
-    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr, host.messages);
+    auto bits = OpenParaEditDialog(host, kTestStation, Record().paramData, Data().FindItem(0x523B), nullptr,
+                                   host.messages);
     bits->show();
     ASSERT_TRUE(Pump([&] { return bits->Logic().ControlsEnabled(); }));
     auto* box = qobject_cast<QCheckBox*>(bits->focusWidget());
@@ -268,10 +275,11 @@ TEST_F(OnlineDialogTest, TheValueControlTakesTheFocusForChoiceAndBitParametersTo
     EXPECT_EQ(box->text(), "Bit0");
 }
 
-TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextRowOpens)
+TEST_F(OnlineDialogTest, pageDownWithAChangedValueAsksAndYesWritesBeforeTheNextRowOpens)
 {
     std::vector<EditUndoRecord> undo;
-    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5101), nullptr, host.messages);
+    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5101), nullptr,
+                      host.messages);
     edit.SetUndoSink([&](const EditUndoRecord& r) { undo.push_back(r); });
     edit.show();
     ASSERT_TRUE(Pump([&] { return edit.Logic().ControlsEnabled(); }));
@@ -285,7 +293,8 @@ TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextR
     line_.start(0);
     edit.PressMove(CParaEditDlg::kMoveNext);
     line_.stop();
-    EXPECT_EQ(Questions(), std::vector<std::string>{"Parameter data isn't save to inverter\nDo you want to save ?"});
+    EXPECT_EQ(Questions(),
+              std::vector<std::string>{"Parameter data isn't save to inverter\nDo you want to save ?"});
     EXPECT_EQ(edit.MoveCode(), CParaEditDlg::kMoveNext);
     EXPECT_FALSE(edit.isVisible());
     EXPECT_EQ(Register(0x5101), 125);
@@ -293,7 +302,7 @@ TEST_F(OnlineDialogTest, PageDownWithAChangedValueAsksAndYesWritesBeforeTheNextR
     EXPECT_EQ(undo[0].newValue, 125u);
 }
 
-TEST_F(OnlineDialogTest, AnEntryWithoutAParameterDisablesReadAndWriteButStillMoves)
+TEST_F(OnlineDialogTest, anEntryWithoutAParameterDisablesReadAndWriteButStillMoves)
 {
     CCustom group(&Data(), Data().Model(), Data().Version());
     CCustom::Entry* entry = group.AddEntry(0x7777, 1);
@@ -301,7 +310,8 @@ TEST_F(OnlineDialogTest, AnEntryWithoutAParameterDisablesReadAndWriteButStillMov
     std::map<QString, bool> enabled;
     for (QPushButton* b : edit.findChildren<QPushButton*>())
         enabled[b->text()] = b->isEnabled();
-    EXPECT_EQ(enabled, (std::map<QString, bool>{{"Read(&R)", false}, {"Write(&W)", false}, {"Close(&C)", true}}));
+    EXPECT_EQ(enabled,
+              (std::map<QString, bool>{{"Read(&R)", false}, {"Write(&W)", false}, {"Close(&C)", true}}));
     bool statusShown = false;
     for (QLabel* l : edit.findChildren<QLabel*>())
         statusShown = statusShown || l->text() == edit_text::kNoItem;
@@ -309,14 +319,15 @@ TEST_F(OnlineDialogTest, AnEntryWithoutAParameterDisablesReadAndWriteButStillMov
     EXPECT_EQ(line.harness.manager.QueueLength(), 0u);
 }
 
-TEST_F(OnlineDialogTest, TheWaitAfterYesEndsWhenTheStoppedPortNeverAnswers)
+TEST_F(OnlineDialogTest, theWaitAfterYesEndsWhenTheStoppedPortNeverAnswers)
 {
     CommSettings quick;
     quick.portName = "sim";
     quick.timeoutMs = 90;
     quick.retryCount = 0;
     ASSERT_EQ(line.harness.manager.Start(quick), 0);
-    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5101), nullptr, host.messages);
+    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5101), nullptr,
+                      host.messages);
     edit.show();
     ASSERT_TRUE(Pump([&] { return edit.Logic().ControlsEnabled(); }));
     line.harness.manager.Stop();
@@ -328,9 +339,10 @@ TEST_F(OnlineDialogTest, TheWaitAfterYesEndsWhenTheStoppedPortNeverAnswers)
     EXPECT_NE(Data().FindItem(0x5101)->value, 333u);
 }
 
-TEST_F(OnlineDialogTest, TheRunLockIsShownAsABoxAndNoWriteIsSent)
+TEST_F(OnlineDialogTest, theRunLockIsShownAsABoxAndNoWriteIsSent)
 {
-    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr, host.messages);
+    CParaEditDlg edit(host, kTestStation, Record().paramData, Data().FindItem(0x5103), nullptr,
+                      host.messages);
     ASSERT_TRUE(Pump([&] { return edit.Logic().ControlsEnabled(); }));
     Record().status = reg::kStatusForward;
     edit.PressWrite();
@@ -339,7 +351,7 @@ TEST_F(OnlineDialogTest, TheRunLockIsShownAsABoxAndNoWriteIsSent)
     EXPECT_TRUE(line.drive->Journal().empty());
 }
 
-TEST_F(OnlineDialogTest, PictureOfACompareResult)
+TEST_F(OnlineDialogTest, pictureOfACompareResult)
 {
     std::vector<CompareRow> rows;
     for (uint16_t a : {0x5101, 0x5102, 0x5103}) {

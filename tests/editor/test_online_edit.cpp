@@ -27,7 +27,7 @@ protected:
     std::vector<EditUndoRecord> undo;
 };
 
-TEST_F(OnlineEditTest, TwoWritesPushUndoRecordsWhoseOldValuesChainFromTheValueReadAtOpening)
+TEST_F(OnlineEditTest, twoWritesPushUndoRecordsWhoseOldValuesChainFromTheValueReadAtOpening)
 {
     ASSERT_EQ(line.drive->Force(0x5101, 40), "");
     ParaEditLogic edit(line.harness.manager, line.record, Item(0x5101));
@@ -47,7 +47,7 @@ TEST_F(OnlineEditTest, TwoWritesPushUndoRecordsWhoseOldValuesChainFromTheValueRe
     EXPECT_EQ(line.Register(0x5101), 70);
 }
 
-TEST(EditLoop, MovesWrapAtBothEndsAndAnyOtherCodeEndsTheLoop)
+TEST(EditLoop, movesWrapAtBothEndsAndAnyOtherCodeEndsTheLoop)
 {
     EXPECT_EQ(NextEditRow(9, 10, 1), 0);
     EXPECT_EQ(NextEditRow(0, 10, 2), 9);
@@ -56,7 +56,7 @@ TEST(EditLoop, MovesWrapAtBothEndsAndAnyOtherCodeEndsTheLoop)
     EXPECT_EQ(NextEditRow(0, 0, 1), -1);
 }
 
-TEST_F(OnlineEditTest, TheRunLockAndTheRangeCheckSendNoWriteAndReadTheValueAgain)
+TEST_F(OnlineEditTest, theRunLockAndTheRangeCheckSendNoWriteAndReadTheValueAgain)
 {
     ParaEditLogic edit(line.harness.manager, line.record, Item(0x5103));
     edit.Open();
@@ -79,7 +79,7 @@ TEST_F(OnlineEditTest, TheRunLockAndTheRangeCheckSendNoWriteAndReadTheValueAgain
     EXPECT_EQ(acc.Write(acc.Item()->Decode(30)), Result::Sent);
 }
 
-TEST_F(OnlineEditTest, AFailedWriteLeavesTheItemsValueAndReadsAgain)
+TEST_F(OnlineEditTest, aFailedWriteLeavesTheItemsValueAndReadsAgain)
 {
     ParaEditLogic edit(line.harness.manager, line.record, Item(0x5101));
     edit.Open();
@@ -95,7 +95,7 @@ TEST_F(OnlineEditTest, AFailedWriteLeavesTheItemsValueAndReadsAgain)
     EXPECT_FALSE(edit.HasValue());
 }
 
-TEST_F(OnlineEditTest, ReadOnlyParametersOpenWithWritingDisabledAndEntryModeOpensWithoutARead)
+TEST_F(OnlineEditTest, readOnlyParametersOpenWithWritingDisabledAndEntryModeOpensWithoutARead)
 {
     ParaEditLogic readOnly(line.harness.manager, line.record, Item(0x5305));
     readOnly.Open();
@@ -116,7 +116,7 @@ TEST_F(OnlineEditTest, ReadOnlyParametersOpenWithWritingDisabledAndEntryModeOpen
     EXPECT_FALSE(edit.NeedsSaveQuestion(1));  // entry mode never asks
 }
 
-TEST_F(OnlineEditTest, ClosingAsksOnlyWhenTheShownValueWasChangedAndTheWaitIsBounded)
+TEST_F(OnlineEditTest, closingAsksOnlyWhenTheShownValueWasChangedAndTheWaitIsBounded)
 {
     ParaEditLogic edit(line.harness.manager, line.record, Item(0x5101));
     edit.Open();
@@ -127,12 +127,14 @@ TEST_F(OnlineEditTest, ClosingAsksOnlyWhenTheShownValueWasChangedAndTheWaitIsBou
     EXPECT_EQ(edit.CloseWaitMs(), 4 * line.harness.manager.TimeoutTicks() * 30 + 100);
 }
 
-TEST_F(OnlineEditTest, OnlineUndoWritesTheOldValueAppliesItOnSuccessAndGivesTheRecordBackOnFailure)
+TEST_F(OnlineEditTest, onlineUndoWritesTheOldValueAppliesItOnSuccessAndGivesTheRecordBackOnFailure)
 {
     OnlineUndoWriter writer(line.harness.manager, line.record);
     std::vector<EditUndoRecord> done, failed;
     writer.onDone = [&](const EditUndoRecord& r, OnlineUndoWriter::Direction) { done.push_back(r); };
-    writer.onFailed = [&](const EditUndoRecord& r, OnlineUndoWriter::Direction, const std::string&) { failed.push_back(r); };
+    writer.onFailed = [&](const EditUndoRecord& r, OnlineUndoWriter::Direction, const std::string&) {
+        failed.push_back(r);
+    };
     const EditUndoRecord record{0x5101, 33, 60, false, nullptr};
     ASSERT_EQ(writer.Write(record, OnlineUndoWriter::Direction::Undo, false), OnlineUndoWriter::Result::Sent);
     EXPECT_EQ(writer.Write(record, OnlineUndoWriter::Direction::Undo, false), OnlineUndoWriter::Result::Busy);
@@ -145,13 +147,15 @@ TEST_F(OnlineEditTest, OnlineUndoWritesTheOldValueAppliesItOnSuccessAndGivesTheR
     EXPECT_EQ(line.Register(0x5101), 33);
 
     line.drive->SetSilenced(true);
-    ASSERT_EQ(writer.Write(done[0], OnlineUndoWriter::Direction::Redo, false), OnlineUndoWriter::Result::Sent);
+    ASSERT_EQ(writer.Write(done[0], OnlineUndoWriter::Direction::Redo, false),
+              OnlineUndoWriter::Result::Sent);
     line.harness.StepUntil([&] { return !writer.Pending(); });
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_EQ(failed[0].oldValue, 60u);
     EXPECT_EQ(Item(0x5101)->value, 33u);
 
-    EXPECT_EQ(writer.Write(done[0], OnlineUndoWriter::Direction::Redo, true), OnlineUndoWriter::Result::GraphWatch);
+    EXPECT_EQ(writer.Write(done[0], OnlineUndoWriter::Direction::Redo, true),
+              OnlineUndoWriter::Result::GraphWatch);
     line.record.status = reg::kStatusForward;
     EXPECT_EQ(writer.Write({0x5103, 1, 2, false, nullptr}, OnlineUndoWriter::Direction::Undo, false),
               OnlineUndoWriter::Result::RunLocked);
@@ -162,7 +166,9 @@ TEST_F(OnlineEditTest, anEntryDeletedWhileItsUndoWriteIsPendingIsNeverTouchedAga
     OnlineUndoWriter writer(line.harness.manager, line.record);
     int done = 0, failed = 0, forgotten = 0;
     writer.onDone = [&](const EditUndoRecord&, OnlineUndoWriter::Direction) { ++done; };
-    writer.onFailed = [&](const EditUndoRecord&, OnlineUndoWriter::Direction, const std::string&) { ++failed; };
+    writer.onFailed = [&](const EditUndoRecord&, OnlineUndoWriter::Direction, const std::string&) {
+        ++failed;
+    };
     writer.onForgotten = [&] { ++forgotten; };
     auto group = std::make_unique<CCustom>();
     CCustom::Entry* entry = group->AddEntry(0x5101, 60);
@@ -176,7 +182,7 @@ TEST_F(OnlineEditTest, anEntryDeletedWhileItsUndoWriteIsPendingIsNeverTouchedAga
     EXPECT_EQ(line.Register(0x5101), 33);  // the drive took the write all the same
 }
 
-TEST_F(OnlineEditTest, ReadingAGroupFillsItsValuesAndAGiveUpEndsTheReadingKeepingTheOldValue)
+TEST_F(OnlineEditTest, readingAGroupFillsItsValuesAndAGiveUpEndsTheReadingKeepingTheOldValue)
 {
     CGroup* group = Item(0x5101)->Group();
     ParaReadLogic read(line.harness.manager, line.record, ParaReadLogic::Kind::Group, group);
@@ -200,7 +206,7 @@ TEST_F(OnlineEditTest, ReadingAGroupFillsItsValuesAndAGiveUpEndsTheReadingKeepin
     EXPECT_EQ(group->items.At(1)->valueStatus, 1);  // never reached
 }
 
-TEST_F(OnlineEditTest, CancellingAReadWithdrawsItsQueuedRequest)
+TEST_F(OnlineEditTest, cancellingAReadWithdrawsItsQueuedRequest)
 {
     CommClient other;
     line.harness.manager.QueueRead(test::kTestStation, 0x5102, &other);

@@ -28,7 +28,8 @@ class OnlineWiring : public ::testing::Test {
 protected:
     OnlineWiring() : host(&line.harness.manager)
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("config")));
         ConnectRecord(host.Record(kTestStation), *line.drive);
         host.Record(kTestStation).status = reg::kStatusStop;
     }
@@ -59,7 +60,7 @@ protected:
     WiredHost host;
 };
 
-TEST_F(OnlineWiring, OnlyOnlineEditorsHaveAnOnlineSide)
+TEST_F(OnlineWiring, onlyOnlineEditorsHaveAnOnlineSide)
 {
     CParaFrame* online = OpenOnline();
     ASSERT_TRUE(online);
@@ -67,13 +68,14 @@ TEST_F(OnlineWiring, OnlyOnlineEditorsHaveAnOnlineSide)
     EXPECT_TRUE(online->CommandAction(CParaFrame::kUpload)->isEnabled());
 
     RegisterEditorKind(host.frames, LogicRunner(kLargestModel, kLargestVersion));
-    auto* offline = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, host.frames.FreeOfflineStation()));
+    auto* offline =
+        static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, host.frames.FreeOfflineStation()));
     ASSERT_TRUE(offline);
     EXPECT_EQ(offline->Online(), nullptr);
     EXPECT_FALSE(offline->CommandAction(CParaFrame::kUpload)->isEnabled());
 }
 
-TEST_F(OnlineWiring, UndoWritesTheDriveAndMovesTheRecordOnlyOnTheReply)
+TEST_F(OnlineWiring, undoWritesTheDriveAndMovesTheRecordOnlyOnTheReply)
 {
     CParaFrame* f = OpenOnline();
     ASSERT_TRUE(f);
@@ -108,7 +110,7 @@ TEST_F(OnlineWiring, UndoWritesTheDriveAndMovesTheRecordOnlyOnTheReply)
     EXPECT_TRUE(host.script.entries.empty());
 }
 
-TEST_F(OnlineWiring, AFailedUndoWriteKeepsTheRecordAndReportsAfterTheReply)
+TEST_F(OnlineWiring, aFailedUndoWriteKeepsTheRecordAndReportsAfterTheReply)
 {
     CParaFrame* f = OpenOnline();
     ASSERT_TRUE(f);
@@ -128,7 +130,7 @@ TEST_F(OnlineWiring, AFailedUndoWriteKeepsTheRecordAndReportsAfterTheReply)
     EXPECT_TRUE(f->CommandAction(CParaFrame::kUndo)->isEnabled());
 }
 
-TEST_F(OnlineWiring, ReadingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDrivesValues)
+TEST_F(OnlineWiring, readingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDrivesValues)
 {
     CParaFrame* f = OpenOnline();
     ASSERT_TRUE(f);
@@ -151,7 +153,7 @@ TEST_F(OnlineWiring, ReadingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDr
     EXPECT_EQ(f->List().Model().ItemAt(0), first);
 }
 
-TEST_F(OnlineWiring, TheEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
+TEST_F(OnlineWiring, theEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
 {
     CParaFrame* f = OpenOnline();
     ASSERT_TRUE(f);
@@ -164,7 +166,8 @@ TEST_F(OnlineWiring, TheEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
         QTimer::singleShot(0, f, [&] {
             CParaEditDlg* dlg = nullptr;
             for (auto* d : f->findChildren<CParaEditDlg*>())
-                if (d->isVisible() && d->result() == 0 && (opened.empty() || d->Logic().Item() != opened.back()))
+                if (d->isVisible() && d->result() == 0 &&
+                    (opened.empty() || d->Logic().Item() != opened.back()))
                     dlg = d;
             if (!dlg) {
                 if (++polls < 200)
@@ -190,27 +193,29 @@ TEST_F(OnlineWiring, TheEditLoopMovesToTheNextRowAndStoppingEndsItAtOnce)
     EXPECT_EQ(f->List().SelectedRows(), std::vector<int>{1});
 }
 
-TEST_F(OnlineWiring, AReadThatFailsSaysWhatFailedAndKeepsWhatWasRead)
+TEST_F(OnlineWiring, aReadThatFailsSaysWhatFailedAndKeepsWhatWasRead)
 {
     CParaFrame* f = OpenOnline();
     ASSERT_TRUE(f);
     const CGroup* first = f->Data()->Groups().At(0);
     ASSERT_GT(first->items.Count(), 6u);
-    const bool ok = RunUnderModal([&] { f->Online()->ReadAllGroups(); },
-                                  {{TopIs<CParaReadDlg>(), [](QWidget*) {}}},
-                                  [&] { return !f->findChild<CParaReadDlg*>(); },
-                                  [&] {
-                                      line.harness.Step(1);
-                                      auto* dlg = f->findChild<CParaReadDlg*>();
-                                      if (dlg && dlg->Logic().Done() >= 5)
-                                          line.drive->SetSilenced(true);
-                                  });
+    const bool ok =
+        RunUnderModal([&] { f->Online()->ReadAllGroups(); }, {{TopIs<CParaReadDlg>(), [](QWidget*) {}}},
+                      [&] { return !f->findChild<CParaReadDlg*>(); },
+                      [&] {
+                          line.harness.Step(1);
+                          auto* dlg = f->findChild<CParaReadDlg*>();
+                          if (dlg && dlg->Logic().Done() >= 5)
+                              line.drive->SetSilenced(true);
+                      });
     ASSERT_TRUE(ok);
     ASSERT_FALSE(host.script.entries.empty());
     const std::string text = host.script.entries.back().text;
     EXPECT_EQ(host.script.entries.back().kind, MessageKind::Error);
     const CItem* failed = first->items.At(5);
-    EXPECT_NE(text.find(std::to_string(failed->address & 0xFF) + " : " + failed->displayName), std::string::npos) << text;
+    EXPECT_NE(text.find(std::to_string(failed->address & 0xFF) + " : " + failed->displayName),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find(CommManager::ErrorText(kTimeoutError)), std::string::npos) << text;
     EXPECT_NE(text.find("5 of " + std::to_string(f->Data()->TotalItemCount()) + " parameters were read"),
               std::string::npos)

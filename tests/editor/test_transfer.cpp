@@ -66,9 +66,12 @@ protected:
 
     bool RunToEnd(int maxTicks = 200000)
     {
-        return line.harness.StepUntil([&] { return !transfer.IsRunning() || transfer.GetState() == ParaTransfer::State::Paused; },
-                                      maxTicks)
-               && !transfer.IsRunning();
+        return line.harness.StepUntil(
+                   [&] {
+                       return !transfer.IsRunning() || transfer.GetState() == ParaTransfer::State::Paused;
+                   },
+                   maxTicks) &&
+               !transfer.IsRunning();
     }
 
     // Two values above their maximum among legal ones: each refusal is listed with the drive's
@@ -84,7 +87,8 @@ protected:
         file.Append(0x5103, second->maximum + 1);
         file.Append(0x5104, line.Data().FindItem(0x5104)->minimum);
         Save(file, File("bad.par"));
-        ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("bad.par"))));
+        ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                                   Prepare(TransferOperation::Download, File("bad.par"))));
         ASSERT_TRUE(RunToEnd());
         EXPECT_TRUE(pauses.empty());
         EXPECT_EQ(transfer.GetEnd(), End::Finished);
@@ -107,7 +111,7 @@ protected:
     std::vector<std::string> statuses;
 };
 
-TEST_F(TransferTest, UploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegisters)
+TEST_F(TransferTest, uploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegisters)
 {
     // Some values away from the defaults, so a file of defaults would not pass.
     ASSERT_EQ(line.drive->Force(0x5215, 5000), "");
@@ -126,7 +130,8 @@ TEST_F(TransferTest, UploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegist
     ASSERT_TRUE(file.Load(true));
     ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
     for (size_t i = 0; i < back.Count(); ++i)
-        ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i)))) << back.AddressAt(i);
+        ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i))))
+            << back.AddressAt(i);
     EXPECT_EQ(transfer.FinalStatus(), "Upload action is finished");
 }
 
@@ -145,7 +150,7 @@ TEST(LeadingParameter, isTheMaximumFrequencyOrSpeedOfEachModelsDataFile)
     }
 }
 
-TEST_F(TransferTest, ADownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
+TEST_F(TransferTest, aDownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
 {
     line.drive->Write(reg::kRunCommand, reg::kRunForward);
     line.drive->ClearJournal();
@@ -154,7 +159,8 @@ TEST_F(TransferTest, ADownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
     Save(file, File("run.par"));
 
     // Cancel: nothing reaches the drive.
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
     line.harness.StepUntil([&] { return !pauses.empty(); });
     ASSERT_EQ(pauses, std::vector<Reason>{Reason::DriveRunning});
     ASSERT_FALSE(transfer.RunLocked().empty());
@@ -167,7 +173,8 @@ TEST_F(TransferTest, ADownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
 
     // Go on: the others are written, the run-locked ones listed once each and never sent.
     pauses.clear();
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("run.par"))));
     line.harness.StepUntil([&] { return !pauses.empty(); });
     const std::vector<uint16_t> locked = transfer.RunLocked();
     transfer.AnswerStop(false);
@@ -178,14 +185,16 @@ TEST_F(TransferTest, ADownloadToARunningDriveAsksOnceBeforeTheFirstWrite)
     EXPECT_GT(transfer.WrittenCount(), 0u);
     for (const auto& e : line.drive->Journal())
         EXPECT_EQ(std::count(locked.begin(), locked.end(), e.address), 0) << e.address;
-    EXPECT_NE(transfer.FinalStatus().find(": refused, not writable while the inverter runs"), std::string::npos);
+    EXPECT_NE(transfer.FinalStatus().find(": refused, not writable while the inverter runs"),
+              std::string::npos);
 }
 
-TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
+TEST_F(TransferTest, downloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
 {
     CParaArray file = ChangedSet(true);
     Save(file, File("new.par"));
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("new.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("new.par"))));
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
 
@@ -197,7 +206,8 @@ TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
     for (size_t i = 0; i < file.Count(); ++i) {
         const CItem* item = line.Data().FindItem(file.AddressAt(i));
         const uint16_t a = static_cast<uint16_t>(file.AddressAt(i));
-        const bool written = std::any_of(journal.begin(), journal.end(), [a](auto& e) { return e.address == a; });
+        const bool written =
+            std::any_of(journal.begin(), journal.end(), [a](auto& e) { return e.address == a; });
         EXPECT_EQ(written, item->writable != 0) << a;
         if (item->writable) {
             ++writable;
@@ -208,7 +218,7 @@ TEST_F(TransferTest, DownloadWritesTheLeadingParameterFirstAndSkipsReadOnlyOnes)
     EXPECT_EQ(transfer.SkippedCount(), file.Count() - writable);
 }
 
-TEST_F(TransferTest, ValuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
+TEST_F(TransferTest, valuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
 {
     ExpectRefusalsListedAndTheRestWritten(CommManager::ErrorText(kDataRangeError));
 }
@@ -218,14 +228,14 @@ protected:
     ModbusTransferTest() : TransferTest(sim::Protocol::Modbus) {}
 };
 
-TEST_F(ModbusTransferTest, ValuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
+TEST_F(ModbusTransferTest, valuesTheDriveRefusesAreListedWithTheReasonAndTheRestIsWritten)
 {
     ExpectRefusalsListedAndTheRestWritten(CommManager::ErrorText(ModbusExceptionError(3)));
 }
 
 // A file made offline holds a negative value sign-extended; the drive and the upload hold the
 // 16-bit register. Both are the same value to compare, verify and download.
-TEST_F(TransferTest, ANegativeValueOfASignedParameterComparesEqualToTheDrivesRegister)
+TEST_F(TransferTest, aNegativeValueOfASignedParameterComparesEqualToTheDrivesRegister)
 {
     const uint16_t address = 0x550E;
     const CItem* item = line.Data().FindItem(address);
@@ -235,33 +245,37 @@ TEST_F(TransferTest, ANegativeValueOfASignedParameterComparesEqualToTheDrivesReg
     Save(file, File("neg.par"));
     ParaTransfer::Options verify;
     verify.verify = true;
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("neg.par")), verify));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                               Prepare(TransferOperation::Download, File("neg.par")), verify));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(transfer.GetEnd(), End::Finished);
     EXPECT_TRUE(transfer.Mismatches().empty());
     EXPECT_EQ(line.Register(address), 0xFFCE);
 
-    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(transfer.GetEnd(), End::Finished);
     EXPECT_TRUE(transfer.Differences().empty());
 
     // A real difference in the low 16 bits still shows.
     ASSERT_EQ(line.drive->Force(address, 0xFFCD), "");
-    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("neg.par"))));
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(transfer.Differences().size(), 1u);
     EXPECT_EQ(transfer.Differences()[0].address, address);
 }
 
-TEST_F(TransferTest, AFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
+TEST_F(TransferTest, aFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
 {
     CParaArray file = ChangedSet(false);
     for (size_t i = 0; i < file.Count(); ++i)
         if (file.AddressAt(i) == 0x5215)
             file.SetValueAt(i, line.Data().FindItem(0x5215)->maximum + 1);
     Save(file, File("lead.par"));
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("lead.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("lead.par"))));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(transfer.GetEnd(), End::Error);
     EXPECT_TRUE(pauses.empty());
@@ -271,14 +285,15 @@ TEST_F(TransferTest, AFailedLeadingWriteEndsTheDownloadBeforeAnyOtherWrite)
     EXPECT_NE(transfer.ErrorText().find("must be written first"), std::string::npos);
 }
 
-TEST_F(TransferTest, ASilencedDriveGivesUpWithTheStopQuestionAndYesStopsIt)
+TEST_F(TransferTest, aSilencedDriveGivesUpWithTheStopQuestionAndYesStopsIt)
 {
     ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("u.par"))));
     line.harness.StepUntil([&] { return transfer.ProgressDone() == 10; });
     line.drive->SetSilenced(true);
     line.harness.StepUntil([&] { return !pauses.empty(); });
     ASSERT_EQ(pauses, std::vector<Reason>{Reason::Failure});
-    EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(), [](auto& s) { return s == "3th Retrying..."; }));
+    EXPECT_TRUE(
+        std::any_of(statuses.begin(), statuses.end(), [](auto& s) { return s == "3th Retrying..."; }));
     EXPECT_EQ(transfer.ErrorText(), CommManager::ErrorText(kTimeoutError));
     const CItem* failed = line.Data().FindItem(transfer.Failed().at(0));
     EXPECT_EQ(failed->valueStatus, 2);
@@ -288,7 +303,7 @@ TEST_F(TransferTest, ASilencedDriveGivesUpWithTheStopQuestionAndYesStopsIt)
     EXPECT_EQ(transfer.ProgressDone(), 10);
 }
 
-TEST_F(TransferTest, CompareListsExactlyTheChangedAndTheFailedAddresses)
+TEST_F(TransferTest, compareListsExactlyTheChangedAndTheFailedAddresses)
 {
     transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("base.par")));
     ASSERT_TRUE(RunToEnd());
@@ -317,14 +332,15 @@ TEST_F(TransferTest, CompareListsExactlyTheChangedAndTheFailedAddresses)
     EXPECT_EQ(transfer.FinalStatus(), "Compare action is finished, 1 parameters failed");
 }
 
-TEST_F(TransferTest, VerifyCatchesARegisterTheDriveDoesNotKeep)
+TEST_F(TransferTest, verifyCatchesARegisterTheDriveDoesNotKeep)
 {
     CParaArray file = ChangedSet(false);
     Save(file, File("v.par"));
     line.drive->SetForgetful(0x5102, true);
     ParaTransfer::Options options;
     options.verify = true;
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("v.par")), options));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                               Prepare(TransferOperation::Download, File("v.par")), options));
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(transfer.GetEnd(), End::Finished);
     ASSERT_EQ(transfer.Mismatches().size(), 1u);
@@ -333,14 +349,15 @@ TEST_F(TransferTest, VerifyCatchesARegisterTheDriveDoesNotKeep)
     EXPECT_EQ(transfer.FinalStatus(), "Download action is finished, 1 parameters differ after verification");
 }
 
-TEST_F(TransferTest, TheBackupHoldsTheDrivesValuesFromBeforeTheDownload)
+TEST_F(TransferTest, theBackupHoldsTheDrivesValuesFromBeforeTheDownload)
 {
     ASSERT_EQ(line.drive->Force(0x5101, 7), "");
     CParaArray file = ChangedSet(false);
     Save(file, File("d.par"));
     ParaTransfer::Options options;
     options.backupPath = File("backup.par");
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("d.par")), options));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                               Prepare(TransferOperation::Download, File("d.par")), options));
     line.harness.StepUntil([&] { return !line.drive->Journal().empty(); });
     ASSERT_TRUE(QFile::exists(dir.filePath("backup.par")));
     ASSERT_TRUE(RunToEnd());
@@ -357,7 +374,7 @@ TEST_F(TransferTest, TheBackupHoldsTheDrivesValuesFromBeforeTheDownload)
     EXPECT_NE(line.Register(0x5101), 7);
 }
 
-TEST_F(TransferTest, CancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRunIsNotAnsweredByIt)
+TEST_F(TransferTest, cancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRunIsNotAnsweredByIt)
 {
     CParaArray file(line.Data().Model(), line.Data().Version());
     file.Append(0x5101, 9);
@@ -366,7 +383,8 @@ TEST_F(TransferTest, CancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRu
     CommClient other;
     line.harness.manager.QueueRead(test::kTestStation, 0x5102, &other);
     line.harness.Step();
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("c.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("c.par"))));
     transfer.RequestStop();
     ASSERT_EQ(pauses, std::vector<Reason>{Reason::Cancel});
     transfer.AnswerStop(true);
@@ -374,13 +392,14 @@ TEST_F(TransferTest, CancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRu
     line.harness.Step(100);
     EXPECT_TRUE(line.drive->Journal().empty());
 
-    ASSERT_TRUE(transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("c.par"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Compare, Prepare(TransferOperation::Compare, File("c.par"))));
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(transfer.Differences().size(), 1u);
     EXPECT_EQ(transfer.Differences()[0].driveValue, line.Register(0x5101));
 }
 
-TEST_F(TransferTest, NoAfterCancelCarriesOnAndADisconnectedStationEndsTheTransfer)
+TEST_F(TransferTest, noAfterCancelCarriesOnAndADisconnectedStationEndsTheTransfer)
 {
     ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("x.par"))));
     line.harness.Step(5);
@@ -402,18 +421,21 @@ protected:
     NoisyTransferTest() : TransferTest(sim::Protocol::Modbus, sim::LineFaults{0.05, 0.05, 0, false, 7}) {}
 };
 
-TEST_F(NoisyTransferTest, DroppedAndCorruptedRepliesAreRepeatedAndTheResultIsStillExact)
+TEST_F(NoisyTransferTest, droppedAndCorruptedRepliesAreRepeatedAndTheResultIsStillExact)
 {
     CParaArray file = ChangedSet(false);
     Save(file, File("n.par"));
     ParaTransfer::Options options;
     options.verify = true;
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("n.par")), options));
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                               Prepare(TransferOperation::Download, File("n.par")), options));
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
     EXPECT_TRUE(pauses.empty());
     EXPECT_TRUE(transfer.Mismatches().empty());
-    EXPECT_GT(std::count_if(statuses.begin(), statuses.end(), [](auto& s) { return s.find("Retrying") != std::string::npos; }), 0);
+    EXPECT_GT(std::count_if(statuses.begin(), statuses.end(),
+                            [](auto& s) { return s.find("Retrying") != std::string::npos; }),
+              0);
     for (size_t i = 0; i < file.Count(); ++i) {
         if (line.Data().FindItem(file.AddressAt(i))->writable) {
             ASSERT_EQ(line.Register(static_cast<uint16_t>(file.AddressAt(i))), file.ValueAt(i) & 0xFFFF);
@@ -421,7 +443,7 @@ TEST_F(NoisyTransferTest, DroppedAndCorruptedRepliesAreRepeatedAndTheResultIsSti
     }
 }
 
-TEST_F(TransferTest, AUserGroupUploadFillsTheEntriesAndADownloadOfItWritesThem)
+TEST_F(TransferTest, aUserGroupUploadFillsTheEntriesAndADownloadOfItWritesThem)
 {
     CCustom group(&line.Data(), line.Data().Model(), line.Data().Version());
     group.AddEntry(0x5101, 0);
@@ -438,7 +460,8 @@ TEST_F(TransferTest, AUserGroupUploadFillsTheEntriesAndADownloadOfItWritesThem)
     EXPECT_EQ(transfer.Set().group->EntryAt(0)->value, 4u);
 
     ASSERT_EQ(line.drive->Force(0x5101, 5), "");
-    ASSERT_TRUE(transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("g.usr"))));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Download, Prepare(TransferOperation::Download, File("g.usr"))));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(line.Register(0x5101), 4);
     EXPECT_EQ(line.drive->Journal().size(), 2u);

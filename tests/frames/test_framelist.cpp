@@ -5,6 +5,7 @@
 #include "platform/Settings.h"
 #include "tests/support/FakeToolHost.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 using namespace vm;
 
@@ -64,15 +64,11 @@ protected:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         for (int kind : {kKindKeypad, kKindParameterEditor, kKindGraphMonitor})
-            list().RegisterKind(kind, [kind](ToolHost& h, int station) {
-                return new DummyFrame(h, kind, station);
-            });
+            list().RegisterKind(
+                kind, [kind](ToolHost& h, int station) { return new DummyFrame(h, kind, station); });
     }
     CToolFrameList& list() { return host.frames; }
-    DummyFrame* Open(int kind, int station)
-    {
-        return static_cast<DummyFrame*>(list().Open(kind, station));
-    }
+    DummyFrame* Open(int kind, int station) { return static_cast<DummyFrame*>(list().Open(kind, station)); }
     static void Flush()
     {
         QCoreApplication::processEvents();
@@ -137,7 +133,7 @@ TEST_F(FrameListTest, noticesArePostedToOnlineFramesAndTheGraphMonitorButOffline
 
     list().Broadcast(ToolNotice::kInvNameChanged, 3);
     list().Broadcast(ToolNotice::kInvConnected, 1);  // key 1 is the graph monitor's: it is station 1
-    EXPECT_TRUE(online->notices.empty());  // posted, not sent
+    EXPECT_TRUE(online->notices.empty());            // posted, not sent
     QCoreApplication::processEvents();
     using N = std::vector<std::pair<ToolNotice, int>>;
     EXPECT_EQ(online->notices, (N{{ToolNotice::kInvNameChanged, 3}}));
@@ -281,7 +277,8 @@ TEST_F(FrameListTest, closeAllFreesEveryFrameAtOnceAndTheirRegistrationsWithIt)
         using DummyFrame::DummyFrame;
         bool AboutToClose() override { return false; }
     };
-    list().RegisterKind(kKindGraphMonitor, [](ToolHost& h, int s) { return new Refuses(h, kKindGraphMonitor, s); });
+    list().RegisterKind(kKindGraphMonitor,
+                        [](ToolHost& h, int s) { return new Refuses(h, kKindGraphMonitor, s); });
     Open(kKindGraphMonitor, kGraphMonitorKey);
     EXPECT_TRUE(list().CloseAll(kKindKeypad));
     (void)keypad;

@@ -12,10 +12,10 @@
 #include "tests/support/LineHarness.h"
 
 #include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QDialog>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,7 +102,7 @@ std::pair<LampState, LampState> TwoPhases(KeypadLogic& k)
 
 // ---- run commands and lamps on a simulated drive ---------------------------------------------
 
-TEST_F(KeypadLine, ForwardRunWritesTwoAndTheForwardLampFollowsTheDrive)
+TEST_F(KeypadLine, forwardRunWritesTwoAndTheForwardLampFollowsTheDrive)
 {
     Add("3:QM-A20");
     KeypadLogic k(host, 3);
@@ -115,7 +115,8 @@ TEST_F(KeypadLine, ForwardRunWritesTwoAndTheForwardLampFollowsTheDrive)
     EXPECT_NE(on.forward, off.forward);
     EXPECT_FALSE(on.reverse || off.reverse || on.fault);
     // At speed: steady.
-    ASSERT_TRUE(line.StepUntil([&] { return Status(reg::kStatusForward) && !Status(reg::kStatusAccelerating); }));
+    ASSERT_TRUE(
+        line.StepUntil([&] { return Status(reg::kStatusForward) && !Status(reg::kStatusAccelerating); }));
     std::tie(on, off) = TwoPhases(k);
     EXPECT_TRUE(on.forward && off.forward);
     EXPECT_FALSE(on.reverse || off.reverse);
@@ -126,7 +127,7 @@ TEST_F(KeypadLine, ForwardRunWritesTwoAndTheForwardLampFollowsTheDrive)
     EXPECT_TRUE(k.CommandError().isEmpty());
 }
 
-TEST_F(KeypadLine, StopResetResetsATrippedDriveAndStopsARunningOne)
+TEST_F(KeypadLine, stopResetResetsATrippedDriveAndStopsARunningOne)
 {
     Add("3:QM-B20X");
     KeypadLogic k(host, 3);
@@ -153,7 +154,7 @@ TEST_F(KeypadLine, StopResetResetsATrippedDriveAndStopsARunningOne)
     EXPECT_EQ(KeypadLogic::StopResetValue(host.records[3].status), reg::kRunStop);
 }
 
-TEST_F(KeypadLine, ARunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucceeds)
+TEST_F(KeypadLine, aRunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucceeds)
 {
     Add("3:QM-A20");
     KeypadLogic k(host, 3);
@@ -164,7 +165,8 @@ TEST_F(KeypadLine, ARunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucce
     ASSERT_TRUE(line.StepUntil([&] { return !k.CommandError().isEmpty(); }));
     EXPECT_EQ(k.CommandError(), QStringLiteral("*** Timeout Error ***"));
     EXPECT_FALSE(k.RunCommandPending());
-    EXPECT_TRUE(k.UnconfirmedCommandText().endsWith(QStringLiteral("did not reach the drive *** Timeout Error ***")));
+    EXPECT_TRUE(
+        k.UnconfirmedCommandText().endsWith(QStringLiteral("did not reach the drive *** Timeout Error ***")));
     // The monitor cycle gave up too: the displays keep their last values.
     ASSERT_TRUE(line.StepUntil([&] { return !k.Registered(); }));
     EXPECT_EQ(k.Raw(0), 6000u);
@@ -183,16 +185,17 @@ TEST_F(KeypadLine, ARunCommandThatNeverReachesTheDriveStaysReportedUntilOneSucce
 
 // ---- displays --------------------------------------------------------------------------------
 
-TEST_F(KeypadLine, ANewItemIgnoresTheFirstNotificationAndMovesTheRegistration)
+TEST_F(KeypadLine, aNewItemIgnoresTheFirstNotificationAndMovesTheRegistration)
 {
     Add("3:QM-A20");
     KeypadLogic k(host, 3);
     k.Open();
     ASSERT_TRUE(line.StepUntil([&] { return k.Raw(0) == 6000; }));
     const auto& items = k.Items();
-    const int acc = static_cast<int>(std::find_if(items.begin(), items.end(), [](const MonitorItem& i) {
-                                         return i.address == reg::kAccTime;
-                                     }) - items.begin());
+    const int acc =
+        static_cast<int>(std::find_if(items.begin(), items.end(),
+                                      [](const MonitorItem& i) { return i.address == reg::kAccTime; }) -
+                         items.begin());
     k.SelectItem(0, acc);
     EXPECT_EQ(k.Address(0), reg::kAccTime);
     EXPECT_EQ(line.manager.MonitorRefCount(3, reg::kFreqCommand), 0);
@@ -209,7 +212,7 @@ TEST_F(KeypadLine, ANewItemIgnoresTheFirstNotificationAndMovesTheRegistration)
     EXPECT_EQ(k.Format(0), (DisplayFormat{QStringLiteral("sec"), 1, false}));
 }
 
-TEST(KeypadDisplays, EveryModelsDefaultItemsShowUnitsSignAndDecimals)
+TEST(KeypadDisplays, everyModelsDefaultItemsShowUnitsSignAndDecimals)
 {
     struct Case {
         int model;
@@ -220,11 +223,9 @@ TEST(KeypadDisplays, EveryModelsDefaultItemsShowUnitsSignAndDecimals)
         const char* text;
     };
     const Case cases[] = {
-        {kModelQmA20, 0, 0, 6000, "Hz", "60.00"},
-        {kModelQmA20, 1, 0, 1234, "Hz", "12.34"},
+        {kModelQmA20, 0, 0, 6000, "Hz", "60.00"},    {kModelQmA20, 1, 0, 1234, "Hz", "12.34"},
         {kModelQmE20, 1, 1, 1750, "rpm", "1750"},  // speed display: raw rpm, no decimals
-        {kModelQmF20X, 0, 0, 12000, "Hz", "120.00"},
-        {kModelQmB20X, 1, 1, 0xFFFF, "rpm", "65535"},
+        {kModelQmF20X, 0, 0, 12000, "Hz", "120.00"}, {kModelQmB20X, 1, 1, 0xFFFF, "rpm", "65535"},
         {kModelQmC20, 0, 1, 18000, "rpm", "1800.0"},  // address 26 means nothing on QM-C20
         {kModelQmC20, 1, 0, 0xFFF6, "%", "-1.0"},     // signed word: the sign follows bit 15
         {kModelQmC20, 1, 0, 250, "%", "25.0"},
@@ -256,7 +257,7 @@ TEST(KeypadDisplays, EveryModelsDefaultItemsShowUnitsSignAndDecimals)
     }
 }
 
-TEST(KeypadDisplays, AnalogInputsTimesAndTheSignColumn)
+TEST(KeypadDisplays, analogInputsTimesAndTheSignColumn)
 {
     MonitorItem v2;
     v2.address = 19;
@@ -290,7 +291,7 @@ TEST(KeypadDisplays, AnalogInputsTimesAndTheSignColumn)
 
 // ---- remembered items ------------------------------------------------------------------------
 
-TEST(KeypadSettings, SavedItemsComeBackAndUnknownOnesFallBackToTheFirstItem)
+TEST(KeypadSettings, savedItemsComeBackAndUnknownOnesFallBackToTheFirstItem)
 {
     QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
@@ -327,7 +328,7 @@ TEST(KeypadSettings, SavedItemsComeBackAndUnknownOnesFallBackToTheFirstItem)
 
 // ---- edit dialog -----------------------------------------------------------------------------
 
-TEST_F(KeypadLine, AnEditInRangeIsWrittenRoundedAndOneOutOfRangeIsRefused)
+TEST_F(KeypadLine, anEditInRangeIsWrittenRoundedAndOneOutOfRangeIsRefused)
 {
     Add("3:QM-A20");
     MonitorItem item = BuildItemSet(kModelQmA20, host.records[3].version, kSetKeypad).front();
@@ -354,7 +355,8 @@ TEST_F(KeypadLine, AnEditInRangeIsWrittenRoundedAndOneOutOfRangeIsRefused)
         EXPECT_EQ(e.ValueText(), QStringLiteral("50.29"));
     }
     EXPECT_FALSE(QRegularExpression(QStringLiteral("^") + e.InputPattern() + QStringLiteral("$"))
-                     .match(QStringLiteral("-5")).hasMatch());
+                     .match(QStringLiteral("-5"))
+                     .hasMatch());
 
     // A failed write is reported and read again; the failed read leaves the field unusable.
     Command("silence 3");
@@ -365,13 +367,14 @@ TEST_F(KeypadLine, AnEditInRangeIsWrittenRoundedAndOneOutOfRangeIsRefused)
     EXPECT_TRUE(e.ValueText().isEmpty());
 }
 
-TEST_F(KeypadLine, TimesUseTheDrivesResolutionAndSignedItemsTakeAMinus)
+TEST_F(KeypadLine, timesUseTheDrivesResolutionAndSignedItemsTakeAMinus)
 {
     Add("3:QM-C20");
     host.records[3].timeScale = 100;
     const auto items = BuildItemSet(kModelQmC20, host.records[3].version, kSetKeypad);
     const auto find = [&](uint16_t a) {
-        return *std::find_if(items.begin(), items.end(), [a](const MonitorItem& i) { return i.address == a; });
+        return *std::find_if(items.begin(), items.end(),
+                             [a](const MonitorItem& i) { return i.address == a; });
     };
     KeypadEditLogic acc(line.manager, host.records[3], find(reg::kC20AccTime));
     EXPECT_EQ(acc.WorkingScale(), 100);
@@ -393,7 +396,7 @@ TEST_F(KeypadLine, TimesUseTheDrivesResolutionAndSignedItemsTakeAMinus)
 
 // ---- graph watch and the window --------------------------------------------------------------
 
-TEST_F(KeypadLine, GraphWatchReleasesTheRegistrationsAndEndingItRestoresThem)
+TEST_F(KeypadLine, graphWatchReleasesTheRegistrationsAndEndingItRestoresThem)
 {
     Add("3:QM-A20");
     RegisterKeypadKind(host.frames);
@@ -429,7 +432,7 @@ TEST_F(KeypadLine, GraphWatchReleasesTheRegistrationsAndEndingItRestoresThem)
     EXPECT_TRUE(frame->GraphWatchPane()->text().isEmpty());
 }
 
-TEST_F(KeypadLine, TheWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
+TEST_F(KeypadLine, theWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
 {
     Add("3:QM-B20X");
     RegisterKeypadKind(host.frames);
@@ -463,13 +466,14 @@ TEST_F(KeypadLine, TheWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
     // The two FWD presses were still on their way: closing with the drive says so.
     QTRY_COMPARE(host.messages.Entries().size(), size_t(1));
     EXPECT_EQ(host.messages.Entries()[0].caption, "KEY PAD");
-    EXPECT_NE(host.messages.Entries()[0].text.find("KEY PAD - 3:QM-B20X: the drive was disconnected"), std::string::npos);
+    EXPECT_NE(host.messages.Entries()[0].text.find("KEY PAD - 3:QM-B20X: the drive was disconnected"),
+              std::string::npos);
     EXPECT_TRUE(line.manager.MonitorAddresses(3).size() == 2);  // only the record feeder's
     QSettings s(kCompanyKey, kApplicationKey);
     EXPECT_EQ(s.value(QStringLiteral("KPDMon/Mon Addr 3-1")).toUInt(), uint(reg::kFreqCommand));
 }
 
-TEST_F(KeypadLine, ADisconnectUnderTheEditDialogClosesTheDialogWithTheWindow)
+TEST_F(KeypadLine, aDisconnectUnderTheEditDialogClosesTheDialogWithTheWindow)
 {
     Add("3:QM-B20X");
     RegisterKeypadKind(host.frames);

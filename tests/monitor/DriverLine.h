@@ -6,8 +6,8 @@
 
 #include "comm/CommPort.h"
 #include "comm/RxQueue.h"
-#include "tools/sim/SimLine.h"
 #include "tests/support/SimStationSpecs.h"
+#include "tools/sim/SimLine.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,11 +3,11 @@
 #include "platform/PortDiscovery.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QSpinBox>
-#include <gtest/gtest.h>
 
 using namespace vm;
 
@@ -19,7 +19,7 @@ TEST(PortSetupFormTest, controlsShowTheSettingsOrTheirListsRule)
     s.dataBit = 7;
     s.parity = 2;
     s.stopBit = 1;
-    s.retryCount = 7;    // not offered: the first entry
+    s.retryCount = 7;  // not offered: the first entry
     s.commMode = 0;
     s.timeOut = 1200;
     const PortSetupForm f(s, {"/dev/ttyS0", "/dev/ttyUSB0"});

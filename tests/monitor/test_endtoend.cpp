@@ -5,15 +5,15 @@
 #include "tests/platform/QStringPrinter.h"
 #include "tests/support/SimulatorProcess.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
-#include <QTabWidget>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace vm;
 
@@ -73,8 +73,8 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     ASSERT_TRUE(sim.Start(link, {"1:QM-A20", "2:QM-B20X:0015", "3:QM-E20", "4:3"}))
         << sim.output.toStdString() << sim.process.readAllStandardError().toStdString();
 
-    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                                         {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     auto owned = std::make_unique<CMainFrame>(folders, StartOptions{link, std::vector<int>{1, 2, 3, 4, 5}});
     CMainFrame& frame = *owned;
     MessageLog messages;
@@ -93,10 +93,13 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     // Live values: station 1 runs forward and its frequency rises in the list.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 1, kColStatus) == "Stop"; }, kWaitMs));
     frame.Manager().QueueWrite(1, 6, 2);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return Cell(list, 1, kColStatus).startsWith("Forward") &&
-               Cell(list, 1, kColFrequency) != "0.00 Hz";
-    }, kWaitMs)) << Cell(list, 1, kColStatus).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Cell(list, 1, kColStatus).startsWith("Forward") &&
+                   Cell(list, 1, kColFrequency) != "0.00 Hz";
+        },
+        kWaitMs))
+        << Cell(list, 1, kColStatus).toStdString();
     EXPECT_TRUE(Cell(list, 1, kColFrequency).endsWith(" Hz"));
     EXPECT_EQ(list.RowImageAt(RowOf(list, 1)), kRowForward);
 
@@ -114,10 +117,8 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     sim.Command("set 2 16 5");  // two input terminals on
     sim.Command("trip 2 0");
     const QString faultLine = "2:QM-B20X(Mixer) Over Current (OCT) fault occured";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains(faultLine); },
-                                kWaitMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 2, kColFault) == "Over Current (OCT)"; },
-                                kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains(faultLine); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 2, kColFault) == "Over Current (OCT)"; }, kWaitMs));
     EXPECT_EQ(Cell(list, 2, kColStatus), "Fault");
     QFile logFile(frame.Log().Path());
     ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
@@ -132,15 +133,16 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
     // drive's fault relay (output bit 7 of this model).
     ASSERT_TRUE(QTest::qWaitFor([&] { return BoxesShow(sheet->Faults(), 0, 15, 0x0001); }, kWaitMs));
     sheet->Tabs().setCurrentIndex(CInvInfoPropertySheet::kPageTerminals);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return BoxesShow(sheet->Terminals(), 0, 16, 0x0005) &&
-               BoxesShow(sheet->Terminals(), kInfoInputBoxes, 17, 0x0080);
-    }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return BoxesShow(sheet->Terminals(), 0, 16, 0x0005) &&
+                   BoxesShow(sheet->Terminals(), kInfoInputBoxes, 17, 0x0080);
+        },
+        kWaitMs));
 
     // A silenced station is lost after the retries and keeps its row as "No Connection".
     sim.Command("silence 3");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 3, kColStatus) == "No Connection"; },
-                                kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(list, 3, kColStatus) == "No Connection"; }, kWaitMs));
     EXPECT_EQ(list.RowImageAt(RowOf(list, 3)), kRowDisconnected);
     EXPECT_EQ(frame.windowTitle(), "Varimon Main [2 Connected]");
     EXPECT_TRUE(frame.Log().Lines().join('\n').contains("3:QM-E20 Disconnected"));

@@ -1,10 +1,10 @@
 #include "monitor/EventLog.h"
 #include "tests/monitor/FullDiskDevice.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <ostream>
 

@@ -2,11 +2,11 @@
 
 #include "paramdb/MessageSink.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <ostream>
 
@@ -140,12 +140,11 @@ TEST_F(FaultHistoryTest, rowTextsFormatModelCapacityAndEitherFaultWord)
     StationRecord small = Station(5, 8, 0x0041);
     small.capacity = 0xFFFF;
     history.Add(small, QStringLiteral("Conveyor"), kWhen);
-    EXPECT_EQ(history.RowTexts(0), (QStringList{"1", "2024.03.05", "07:08:09", "5", "Conveyor",
-                                                "QM-E20", "0.4kW-4", "Over Current (OCT1)"}));
+    EXPECT_EQ(history.RowTexts(0), (QStringList{"1", "2024.03.05", "07:08:09", "5", "Conveyor", "QM-E20",
+                                                "0.4kW-4", "Over Current (OCT1)"}));
     // Only the second fault word is set: its text stands in.
-    EXPECT_EQ(history.RowTexts(1),
-              (QStringList{"2", "2024.03.05", "07:08:09", "3", "", "QM-B20X", "3.7kW-4",
-                           "Drive NTC Open (NTC)"}));
+    EXPECT_EQ(history.RowTexts(1), (QStringList{"2", "2024.03.05", "07:08:09", "3", "", "QM-B20X", "3.7kW-4",
+                                                "Drive NTC Open (NTC)"}));
 }
 
 TEST_F(FaultHistoryTest, fileLayoutIsExactAndEveryAddIsSavedAtOnce)

@@ -1,16 +1,16 @@
 // The "Fault History" page: rows against the history they show, column widths, unreadable files.
 #include "monitor/FaultListView.h"
-#include "platform/Settings.h"
 #include "paramdb/MessageSink.h"
+#include "platform/Settings.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <gtest/gtest.h>
+#include <QAbstractItemDelegate>
 #include <QAbstractItemModelTester>
 #include <QFile>
-#include <QAbstractItemDelegate>
 #include <QSettings>
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace vm;
 

@@ -47,18 +47,19 @@ QString Text(const StationRecord& r, uint32_t address, uint32_t value, int* slot
     return t->text;
 }
 
-TEST(InfoSheetLogic, TitleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
+TEST(InfoSheetLogic, titleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
 {
     const StationRecord r = Station(3, 4, 0x0105);
     const QString base = QStringLiteral("3 : %1 (5.5kW-4) Ver1.05").arg(QString::fromLatin1(ModelName(4)));
     EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("   "), false), base);
     EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("  Pump 1 "), false), base + QStringLiteral(" - Pump 1"));
-    EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("Pump 1"), true), QStringLiteral("Graph Watch Mode - ") + base + QStringLiteral(" - Pump 1"));
+    EXPECT_EQ(InfoSheetTitle(r, QStringLiteral("Pump 1"), true),
+              QStringLiteral("Graph Watch Mode - ") + base + QStringLiteral(" - Pump 1"));
     EXPECT_EQ(InfoSheetTitle(r, QString(), true), QStringLiteral("Graph Watch Mode - ") + base);
     EXPECT_EQ(InfoDisconnectedTitle(17), QStringLiteral("No. 17 inverter is disconnected"));
 }
 
-TEST(InfoSheetLogic, RunningStatusValuesLandInTheirSlotsFormatted)
+TEST(InfoSheetLogic, runningStatusValuesLandInTheirSlotsFormatted)
 {
     StationRecord r = Station(3, 4, 0x0105);
     r.current = 999;  // stale: the value in the notification wins
@@ -95,10 +96,11 @@ TEST(InfoSheetLogic, RunningStatusValuesLandInTheirSlotsFormatted)
     EXPECT_EQ(Text(m5, 12, 5405), QStringLiteral("540.5 V"));
 }
 
-TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
+TEST(InfoSheetLogic, faultBoxesCutNamesAndFollowTheirOwnWord)
 {
     EXPECT_EQ(InfoFaultBoxText("Drive Over Heat(OH)"), QStringLiteral("Drive Over Heat"));
-    EXPECT_EQ(InfoFaultBoxText("External-A <Normal Open> (EXTA)"), QStringLiteral("External-A <Normal Open>"));
+    EXPECT_EQ(InfoFaultBoxText("External-A <Normal Open> (EXTA)"),
+              QStringLiteral("External-A <Normal Open>"));
     EXPECT_EQ(InfoFaultBoxText("(OPT) card"), QStringLiteral("(OPT) card"));
     EXPECT_EQ(InfoFaultAddresses(10, 0x0014), (std::vector<uint16_t>{15}));
     EXPECT_EQ(InfoFaultAddresses(10, 0x0015), (std::vector<uint16_t>{15, 29}));
@@ -123,7 +125,7 @@ TEST(InfoSheetLogic, FaultBoxesCutNamesAndFollowTheirOwnWord)
     EXPECT_TRUE(m5.at(2));
 }
 
-TEST(InfoSheetLogic, TerminalBoxesFollowTheirBitNumbers)
+TEST(InfoSheetLogic, terminalBoxesFollowTheirBitNumbers)
 {
     const auto outputs = InfoOutputBoxes(10, 0x0015);  // "MO" bit 4, "3ABC" bit 7
     ASSERT_EQ(outputs.size(), 2u);
@@ -245,7 +247,7 @@ protected:
     std::unique_ptr<InfoSheetOwner> owner = std::make_unique<InfoSheetOwner>(host);
 };
 
-TEST_F(InfoSheetTest, OnlyTheVisiblePageIsRegisteredAndClosingRestoresTheCounts)
+TEST_F(InfoSheetTest, onlyTheVisiblePageIsRegisteredAndClosingRestoresTheCounts)
 {
     const Counts before = CountsOf(3);
     CInvInfoPropertySheet& sheet = Open(3);
@@ -280,7 +282,7 @@ TEST_F(InfoSheetTest, OnlyTheVisiblePageIsRegisteredAndClosingRestoresTheCounts)
     EXPECT_TRUE(host.comm.IsListener(3, &mainWindow));
 }
 
-TEST_F(InfoSheetTest, ChoosingAnotherStationMovesTheOpenSheet)
+TEST_F(InfoSheetTest, choosingAnotherStationMovesTheOpenSheet)
 {
     const Counts before3 = CountsOf(3);
     const Counts before2 = CountsOf(2);
@@ -323,7 +325,7 @@ TEST_F(InfoSheetTest, ChoosingAnotherStationMovesTheOpenSheet)
     EXPECT_EQ(CountsOf(3), before3);
 }
 
-TEST_F(InfoSheetTest, SpeedModelShowsSpeedLabelsAndRegistersItsAddresses)
+TEST_F(InfoSheetTest, speedModelShowsSpeedLabelsAndRegistersItsAddresses)
 {
     CInvInfoPropertySheet& sheet = Open(5);
     EXPECT_EQ(sheet.General().Caption(kGenFreqCommand)->text(), QStringLiteral("지령속도:"));
@@ -338,7 +340,7 @@ TEST_F(InfoSheetTest, SpeedModelShowsSpeedLabelsAndRegistersItsAddresses)
     EXPECT_FALSE(CountsOf(5).contains(1282));
 }
 
-TEST_F(InfoSheetTest, DeviceNameIsLimitedTrimmedAndAnnouncedOnlyWhenChanged)
+TEST_F(InfoSheetTest, deviceNameIsLimitedTrimmedAndAnnouncedOnlyWhenChanged)
 {
     host.names[3] = QStringLiteral("Fan");
     CInvInfoPropertySheet& sheet = Open(3);
@@ -371,7 +373,7 @@ TEST_F(InfoSheetTest, DeviceNameIsLimitedTrimmedAndAnnouncedOnlyWhenChanged)
     EXPECT_EQ(host.changed, (std::vector<int>{3, 3}));
 }
 
-TEST_F(InfoSheetTest, GraphWatchSuspendsRunningStatusButNotFaults)
+TEST_F(InfoSheetTest, graphWatchSuspendsRunningStatusButNotFaults)
 {
     const Counts before = CountsOf(3);
     CInvInfoPropertySheet& sheet = Open(3);
@@ -405,7 +407,7 @@ TEST_F(InfoSheetTest, GraphWatchSuspendsRunningStatusButNotFaults)
     EXPECT_EQ(CountsOf(3), before);
 }
 
-TEST_F(InfoSheetTest, EnterAndEscapeAreSwallowedOnlyOnTheRunningStatusPage)
+TEST_F(InfoSheetTest, enterAndEscapeAreSwallowedOnlyOnTheRunningStatusPage)
 {
     const Counts before = CountsOf(3);
     CInvInfoPropertySheet& sheet = Open(3);
@@ -473,15 +475,15 @@ protected:
     DrivePort::Line line;
 };
 
-TEST_F(InfoSheetLineTest, TrippedDriveShowsItsFaultBitsTerminalsAndStatus)
+TEST_F(InfoSheetLineTest, trippedDriveShowsItsFaultBitsTerminalsAndStatus)
 {
     auto& regs = line.registers[3];
-    regs[5] = 6000;      // 60.00 Hz
-    regs[9] = 123;       // 12.3 A
-    regs[14] = 0x0008;   // tripped
-    regs[15] = 0x0041;   // over current and ground fault
-    regs[16] = 0x0009;   // FX, RST
-    regs[17] = 0x0010;   // 30AC
+    regs[5] = 6000;     // 60.00 Hz
+    regs[9] = 123;      // 12.3 A
+    regs[14] = 0x0008;  // tripped
+    regs[15] = 0x0041;  // over current and ground fault
+    regs[16] = 0x0009;  // FX, RST
+    regs[17] = 0x0010;  // 30AC
 
     CInvInfoPropertySheet& sheet = Open(3);
     CInfoGen& gen = sheet.General();
@@ -518,7 +520,7 @@ TEST_F(InfoSheetLineTest, TrippedDriveShowsItsFaultBitsTerminalsAndStatus)
     EXPECT_FALSE(io.OutputBox(0)->isChecked());
 }
 
-TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndLeavesNewRegistrationsAlone)
+TEST_F(InfoSheetLineTest, lostStationGreysTheSheetAndLeavesNewRegistrationsAlone)
 {
     line.registers[3][9] = 123;
     CInvInfoPropertySheet& sheet = Open(3);
@@ -526,7 +528,8 @@ TEST_F(InfoSheetLineTest, LostStationGreysTheSheetAndLeavesNewRegistrationsAlone
     ASSERT_TRUE(RunUntil([&] { return !gen.Value(kGenOutputCurrent)->text().isEmpty(); }));
 
     line.silent = true;
-    ASSERT_TRUE(RunUntil([&] { return sheet.windowTitle() == QStringLiteral("No. 3 inverter is disconnected"); }));
+    ASSERT_TRUE(
+        RunUntil([&] { return sheet.windowTitle() == QStringLiteral("No. 3 inverter is disconnected"); }));
     EXPECT_TRUE(gen.Value(kGenOutputCurrent)->text().isEmpty());
     EXPECT_FALSE(gen.Value(kGenOutputCurrent)->isEnabled());
     EXPECT_TRUE(host.comm.MonitorAddresses(3).empty());  // the manager dropped the station

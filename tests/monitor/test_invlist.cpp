@@ -2,12 +2,12 @@
 #include "monitor/InvListView.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractItemDelegate>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace vm;
 

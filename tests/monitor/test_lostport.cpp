@@ -8,11 +8,11 @@
 #include "tests/support/CpuTime.h"
 #include "tests/support/SimulatorProcess.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace vm;
 
@@ -50,8 +50,7 @@ class PluggedPort final : public CommPort {
 public:
     PluggedPort(sim::SimLine& line, int64_t& clockMs, Socket& socket)
         : line_(line, clockMs), socket_(socket), generation_(socket.generation)
-    {
-    }
+    {}
     bool Open(const PortSettings& s, CommErrorSink* errors, std::function<void()> onReceived) override
     {
         return socket_.in && line_.Open(s, errors, std::move(onReceived));
@@ -80,8 +79,8 @@ TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnd
     test::AddSimStations(line, {"1:QM-A20", "2:QM-E20"});
     int64_t clock = 0;
     Socket socket;
-    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                                         {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
@@ -92,8 +91,8 @@ TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnd
     fast.retryCount = 1;
     ASSERT_TRUE(frame.ApplyPortSettings(fast));
     frame.Startup();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Network().ConnectedCount() == 2 && !frame.Network().Scanning(); },
-                                kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame.Network().ConnectedCount() == 2 && !frame.Network().Scanning(); }, kWaitMs));
 
     // Update runs into the loss: station 1's check fails while the device is out, and the device
     // is back while station 2 is being checked.
@@ -179,8 +178,8 @@ TEST(LostPortTest, portSetupWhileTheDeviceIsAwayEndsTheReopeningAndThePortLostPa
     test::AddSimStations(line, {"1:QM-A20"});
     int64_t clock = 0;
     Socket socket;
-    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                                         {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
@@ -198,7 +197,8 @@ TEST(LostPortTest, portSetupWhileTheDeviceIsAwayEndsTheReopeningAndThePortLostPa
     EXPECT_EQ(frame.PaneText(kPanePort), "sim");
     EXPECT_FALSE(frame.Driver().IsPortLost());
     socket.in = true;
-    EXPECT_FALSE(QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains("Port reopened"); }, 300));
+    EXPECT_FALSE(
+        QTest::qWaitFor([&] { return frame.Log().Lines().join('\n').contains("Port reopened"); }, 300));
     ASSERT_EQ(messages.Entries().size(), 1u);
     EXPECT_EQ(messages.Entries()[0].text, "Can't open sim port");
     frame.close();
@@ -220,8 +220,8 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
     auto sim = std::make_unique<test::SimulatorProcess>();
     ASSERT_TRUE(sim->Start(link, kStations)) << sim->output.toStdString();
 
-    const ProgramFolders folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                                         {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders =
+        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     CMainFrame frame(folders, StartOptions{link, std::vector<int>{1, 2}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
@@ -239,9 +239,8 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
     sim.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(kPanePort) == "Port lost"; }, kWaitMs));
     EXPECT_TRUE(frame.Log().Lines().join('\n').contains(" >> Port lost"));
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return Status(list, 1) == "No Connection" && Status(list, 2) == "No Connection";
-    }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Status(list, 1) == "No Connection" && Status(list, 2) == "No Connection"; }, kWaitMs));
     EXPECT_EQ(frame.windowTitle(), "Varimon Main [0 Connected]");
 
     // Several reopen attempts while nothing is there: no further messages and no busy loop.
@@ -252,9 +251,11 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
     const double cpu = ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     EXPECT_LT(cpu, 0.1 * seconds) << cpu << " s of CPU in " << seconds << " s";
-    ::testing::Test::RecordProperty("cpuWhileAway", QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
+    ::testing::Test::RecordProperty("cpuWhileAway",
+                                    QString::asprintf("%.3f s in %.3f s", cpu, seconds).toStdString());
     ASSERT_EQ(messages.Entries().size(), 1u);
-    EXPECT_EQ(messages.Entries()[0].text.rfind("WARNING:  ReadFile() Failed", 0), 0u) << messages.Entries()[0].text;
+    EXPECT_EQ(messages.Entries()[0].text.rfind("WARNING:  ReadFile() Failed", 0), 0u)
+        << messages.Entries()[0].text;
     EXPECT_EQ(frame.PaneText(kPanePort), "Port lost");
 
     // A new simulator on the same link: reopened, logged, and both stations back without any
@@ -266,7 +267,8 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
     EXPECT_TRUE(frame.Log().Lines().join('\n').contains(" >> Port reopened"));
     EXPECT_EQ(frame.PaneText(kPanePort), "line");
     EXPECT_EQ(frame.InvList().ListedStations(), (std::vector<int>{1, 2}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Status(list, 1) == "Stop" && Status(list, 2) == "Stop"; }, kWaitMs))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Status(list, 1) == "Stop" && Status(list, 2) == "Stop"; }, kWaitMs))
         << Status(list, 1).toStdString() << " / " << Status(list, 2).toStdString();
     EXPECT_EQ(messages.Entries().size(), 1u);
     frame.close();

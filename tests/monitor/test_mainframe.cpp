@@ -1,29 +1,29 @@
 // The main window offscreen: settings at start and shutdown, the re-scan of the last stations,
 // status panes, the RX/TX lamp, the enabling of commands, the fault history tab, the event log
 // pane and the information sheet.
-#include "monitor/MainFrame.h"
-#include "frames/FloatFrame.h"
 #include "catalogue/MonitorItems.h"
+#include "frames/FloatFrame.h"
+#include "monitor/MainFrame.h"
 #include "tests/monitor/DriverLine.h"
 #include "tests/monitor/FullDiskDevice.h"
 #include "tests/platform/QStringPrinter.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QDir>
 #include <QDockWidget>
 #include <QEventLoop>
-#include <QTest>
-#include <QTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
-#include <gtest/gtest.h>
 
 #include <pty.h>
 #include <unistd.h>
@@ -116,8 +116,8 @@ protected:
     MainFrameTest()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-        folders = ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"),
-                                        {VARIMON_TEST_DATA_DIR});
+        folders =
+            ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
     }
 
     // With withTools, every tool kind opens a recording frame, as the program registers its own.
@@ -548,7 +548,7 @@ TEST_F(MainFrameTest, filePathCommandsAskBeforeReplacingAFileAndKeepTheChosenPat
     EXPECT_TRUE(messages.Entries().empty());
     EXPECT_EQ(frame->Settings().logFilePath, chosen);
     frame->Network().AddEvent(2, "Connected");
-    EXPECT_TRUE(Read(chosen).contains("2:" ));
+    EXPECT_TRUE(Read(chosen).contains("2:"));
 
     chosen = dir.filePath("missing/events.txt");
     frame->OnLogFilePath();

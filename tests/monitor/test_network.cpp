@@ -1,10 +1,10 @@
 // The connection scan and the status polling, driven over a simulated line on the test's clock.
+#include "catalogue/MonitorItems.h"
 #include "comm/ModbusRtu.h"
 #include "monitor/NetworkMonitor.h"
-#include "catalogue/MonitorItems.h"
 #include "paramdb/ParameterData.h"
-#include "tests/support/LineHarness.h"
 #include "tests/platform/QStringPrinter.h"
+#include "tests/support/LineHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -355,7 +355,8 @@ TEST_F(NetworkTest, faultEventKeepsTheFaultsValuesWhenTheRecordIsResetWhileTheHi
     tripped.model = 4;
     tripped.version = 0x0015;
     tripped.fault = faults.faults[0].second;
-    const QString expected = "2:QM-A20(Fan) " + QString::fromStdString(StationFaultText(tripped)) + " fault occured";
+    const QString expected =
+        "2:QM-A20(Fan) " + QString::fromStdString(StationFaultText(tripped)) + " fault occured";
     EXPECT_NE(StationFaultText(tripped), "");
     EXPECT_EQ(Events().filter("fault occured"), QStringList{expected});
     // The reset record took none of the rest of that reply.
@@ -563,7 +564,8 @@ protected:
         view.where = GetParam();
         network.SetEventLog(&log);
         network.SetDataFolder(VARIMON_TEST_DATA_DIR);
-        driver.Manager().SetPortFactory([this] { return std::make_unique<test::QueuedSimPort>(simLine, clock); });
+        driver.Manager().SetPortFactory(
+            [this] { return std::make_unique<test::QueuedSimPort>(simLine, clock); });
     }
 
     QStringList Events() const
@@ -622,8 +624,8 @@ TEST_P(DriverLineTest, nestedEventLoopInsideANotificationStarvesNoStation)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.armed && !view.nesting; }, 40000));
     EXPECT_GE(view.nestedFor, 2000);
 
-    const std::vector<int> live = GetParam() == NestingView::Where::kLoss ? std::vector<int>{1, 2, 3}
-                                                                          : std::vector<int>{1, 2, 3, 4};
+    const std::vector<int> live =
+        GetParam() == NestingView::Where::kLoss ? std::vector<int>{1, 2, 3} : std::vector<int>{1, 2, 3, 4};
     EXPECT_EQ(network.ConnectedIds(), live);
     for (int id : live)
         EXPECT_GT(view.updatesWhileNested[id], 3) << "station " << id << " was not polled meanwhile";

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "paramdb/ParameterData.h"
 #include "TestSupport.h"
+#include "paramdb/ParameterData.h"
 
 namespace vm::test {
 
-inline CType* AddType(ParameterData& data, std::string name, std::string unit, uint32_t m, uint32_t d, uint8_t flags = 0)
+inline CType* AddType(ParameterData& data, std::string name, std::string unit, uint32_t m, uint32_t d,
+                      uint8_t flags = 0)
 {
     auto t = std::make_unique<CType>();
     t->name = std::move(name);

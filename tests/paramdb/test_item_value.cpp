@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "paramdb/ParameterData.h"
 #include "SampleData.h"
+#include "paramdb/ParameterData.h"
 
 namespace vm {
 namespace {
@@ -67,8 +67,8 @@ TEST_F(ItemValueTest, unsignedTypesShowTheWholeRawValue)
 
 TEST_F(ItemValueTest, divisorSelectsDecimalsAndOtherDivisorsTruncate)
 {
-    const std::pair<uint32_t, const char*> cases[] = {{100, "12.34"}, {1000, "1.234"}, {5, "246"}, {10, "123.4"},
-                                                      {10000, "0.1234"}, {1, "1234"}};
+    const std::pair<uint32_t, const char*> cases[] = {{100, "12.34"}, {1000, "1.234"},   {5, "246"},
+                                                      {10, "123.4"},  {10000, "0.1234"}, {1, "1234"}};
     for (const auto& [d, text] : cases) {
         ParameterData local;
         AddType(local, "T", "", 1, d);
@@ -196,8 +196,8 @@ TEST_F(ItemValueTest, onlineValuesStayBlankUntilReadWhileOfflineShowsTheDefault)
 
     CItem* untyped = Item(1);
     untyped->valueStatus = 1;
-    for (const auto& text : {untyped->ValueText(), untyped->DefaultText(), untyped->MinText(), untyped->MaxText(),
-                             untyped->UnitText()})
+    for (const auto& text : {untyped->ValueText(), untyped->DefaultText(), untyped->MinText(),
+                             untyped->MaxText(), untyped->UnitText()})
         EXPECT_EQ(text, "");
     EXPECT_EQ(untyped->Decode(5), 0.0);
     EXPECT_EQ(untyped->ChoiceIndex("x"), -1);

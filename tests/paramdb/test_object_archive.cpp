@@ -9,9 +9,9 @@
 
 #include <cstring>
 
+#include "TestSupport.h"
 #include "paramdb/ObjectArchive.h"
 #include "paramdb/TextCodec.h"
-#include "TestSupport.h"
 
 namespace vm {
 namespace {
@@ -68,7 +68,8 @@ TEST(ObjectArchiveTest, elementCountTakesSixBytesFrom65535)
     const auto big = Store([](ObjectArchive& ar) { ar.WriteCount(65535); });
     EXPECT_THAT(big, ElementsAre(0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00));
     EXPECT_EQ(LoadFrom(big, [](ObjectArchive& ar) { return ar.ReadCount(); }), 65535u);
-    EXPECT_EQ(LoadFrom(std::vector<uint8_t>{0xFE, 0xFF}, [](ObjectArchive& ar) { return ar.ReadCount(); }), 65534u);
+    EXPECT_EQ(LoadFrom(std::vector<uint8_t>{0xFE, 0xFF}, [](ObjectArchive& ar) { return ar.ReadCount(); }),
+              65534u);
 }
 
 TEST(ObjectArchiveTest, fixedFieldsAreLittleEndianAndSurviveBufferBoundaries)
@@ -144,7 +145,8 @@ TEST(ObjectArchiveTest, arraysRoundTripAndARawArrayCutShortKeepsWholeElements)
     EXPECT_EQ(ar.ReadByteArray(), raw);
 
     // Count 4, then five bytes: two whole words and a half.
-    EXPECT_THAT(LoadFrom(std::vector<uint8_t>{4, 0, 1, 0, 2, 0, 3}, [](ObjectArchive& a) { return a.ReadU16Array(); }),
+    EXPECT_THAT(LoadFrom(std::vector<uint8_t>{4, 0, 1, 0, 2, 0, 3},
+                         [](ObjectArchive& a) { return a.ReadU16Array(); }),
                 ElementsAre(1, 2));
 }
 
@@ -158,7 +160,8 @@ TEST(ObjectArchiveTest, corruptedHugeLengthsFailAtTheEndOfTheDataWithoutAllocati
     const std::vector<uint8_t> longArray = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0};
     EXPECT_THAT(LoadFrom(longArray, [](ObjectArchive& ar) { return ar.ReadU32Array(); }), ElementsAre(1u));
     const std::vector<uint8_t> manyTexts = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00};
-    EXPECT_THROW(LoadFrom(manyTexts, [](ObjectArchive& ar) { return ar.ReadStringArray(); }), ArchiveException);
+    EXPECT_THROW(LoadFrom(manyTexts, [](ObjectArchive& ar) { return ar.ReadStringArray(); }),
+                 ArchiveException);
 }
 
 TEST(ObjectArchiveTest, wideTextMarkerIsReadAsWindows1252)
@@ -188,12 +191,22 @@ TEST(TextCodecTest, everyCodePageByteSurvivesAUtf8RoundTrip)
 
 TEST(TextCodecTest, unmappableAndMalformedUtf8BecomesQuestionMarks)
 {
-    EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\xAD" "b"), "a?b");           // CJK character
-    EXPECT_EQ(Utf8ToCp1252("a\xF0\x9F\x98\x80" "b"), "a?b");       // outside the BMP
-    EXPECT_EQ(Utf8ToCp1252("a\xC3" "b"), "a?b");                   // cut-off sequence
-    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "?");                       // overlong '/'
-    EXPECT_EQ(Utf8ToCp1252("\xFF" "x"), "?x");
-    EXPECT_EQ(Utf16ToCp1252(u"\xD83D\xDE00" "a\xDC00"), "?a?");
+    EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\xAD"
+                           "b"),
+              "a?b");  // CJK character
+    EXPECT_EQ(Utf8ToCp1252("a\xF0\x9F\x98\x80"
+                           "b"),
+              "a?b");  // outside the BMP
+    EXPECT_EQ(Utf8ToCp1252("a\xC3"
+                           "b"),
+              "a?b");                          // cut-off sequence
+    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "?");  // overlong '/'
+    EXPECT_EQ(Utf8ToCp1252("\xFF"
+                           "x"),
+              "?x");
+    EXPECT_EQ(Utf16ToCp1252(u"\xD83D\xDE00"
+                            "a\xDC00"),
+              "?a?");
 }
 
 // ArchiveFile over real files.
@@ -301,7 +314,8 @@ TEST_F(ArchiveFileTest, formatErrorsAbortsAndMemoryExhaustionGetTheirOwnMessages
     file.Attach(path, &hungry);
     EXPECT_FALSE(file.Load(true));
     EXPECT_EQ(file.Failure(), ArchiveFailure::Memory);
-    EXPECT_THAT(Texts(), ElementsAre(path + " has a bad format.", "Inverter Model is different", "Out of Memory!"));
+    EXPECT_THAT(Texts(),
+                ElementsAre(path + " has a bad format.", "Inverter Model is different", "Out of Memory!"));
 }
 
 TEST_F(ArchiveFileTest, loadAndSaveOfAFileLockedByAnotherProcessAreSharingViolations)
@@ -392,7 +406,8 @@ TEST_F(ArchiveFileTest, aSaveFailingOnAFullDiskLeavesTheOldFileAndNoTemporaryFil
     file.Attach(path, &obj);
     for (size_t room : {size_t{0}, size_t{100}, size_t{4096}, size_t{11999}}) {
         messages.Clear();
-        file.SetWriterFilter([room](ByteSink& real) { return std::make_unique<test::FullDiskSink>(real, room); });
+        file.SetWriterFilter(
+            [room](ByteSink& real) { return std::make_unique<test::FullDiskSink>(real, room); });
         EXPECT_FALSE(file.Save(true)) << room;
         EXPECT_EQ(file.FileError(), FileCause::DiskFull);
         EXPECT_THAT(Texts(), ElementsAre("Disk full while accessing " + path + "."));
@@ -415,8 +430,8 @@ TEST_F(ArchiveFileTest, aSaveIntoAReadOnlyFolderIsDeniedAndLeavesTheOldFile)
         ArchiveFile file(&messages);
         file.Attach(path, &obj);
         const bool saved = file.Save(true);
-        return !saved && file.FileError() == FileCause::AccessDenied &&
-               messages.Entries().size() == 1 && messages.Entries()[0].text == "Access to " + path + " was denied.";
+        return !saved && file.FileError() == FileCause::AccessDenied && messages.Entries().size() == 1 &&
+               messages.Entries()[0].text == "Access to " + path + " was denied.";
     };
     if (geteuid() != 0) {
         EXPECT_TRUE(attempt());
@@ -450,8 +465,9 @@ TEST_F(ArchiveFileTest, foldersAndPipesAreRefusedInsteadOfReadOrWaitedOn)
     EXPECT_FALSE(file.Load(true));
     EXPECT_FALSE(file.Save(true));
     const std::string folder = dir.Path().string();
-    EXPECT_THAT(Texts(), ElementsAre("Access to " + path + " was denied.", "Access to " + folder + " was denied.",
-                                     "Access to " + folder + " was denied."));
+    EXPECT_THAT(Texts(),
+                ElementsAre("Access to " + path + " was denied.", "Access to " + folder + " was denied.",
+                            "Access to " + folder + " was denied."));
 }
 
 TEST_F(ArchiveFileTest, savingThroughASymbolicLinkReplacesTheFileItPointsTo)
@@ -463,7 +479,7 @@ TEST_F(ArchiveFileTest, savingThroughASymbolicLinkReplacesTheFileItPointsTo)
     ArchiveFile file(&messages);
     file.Attach(path, &obj);
     ASSERT_TRUE(file.Save(true));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_THAT(ReadBytes(real), ElementsAre(42));

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "SampleData.h"
 #include "paramdb/ParaArray.h"
 #include "paramdb/ParameterData.h"
-#include "SampleData.h"
 
 namespace vm {
 namespace {
@@ -39,8 +39,8 @@ TEST_F(ParaArrayTest, anEmptySetIsA26ByteFileThatLoadsBackEmpty)
 {
     CParaArray set(10, 0x15);
     ASSERT_TRUE(Save(set));
-    EXPECT_THAT(ReadBytes(path), ElementsAre(0x2A, 0x3F, 0, 0, 9, 'P', 'a', 'r', 'a', 'A', 'r', 'r', 'a', 'y', 10, 0, 0, 0,
-                                             0x15, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_THAT(ReadBytes(path), ElementsAre(0x2A, 0x3F, 0, 0, 9, 'P', 'a', 'r', 'a', 'A', 'r', 'r', 'a', 'y',
+                                             10, 0, 0, 0, 0x15, 0, 0, 0, 0, 0, 0, 0));
     CParaArray back(10, 0x15);
     ASSERT_TRUE(Load(back));
     EXPECT_EQ(back.Count(), 0u);
@@ -56,8 +56,8 @@ TEST_F(ParaArrayTest, pairsAreStoredAsAllAddressesThenAllValues)
     const auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 26u + 8 * 2);
     EXPECT_THAT(std::vector<uint8_t>(bytes.begin() + 14, bytes.end()),
-                ElementsAre(4, 0, 0, 0, 0x05, 0x01, 0, 0, 2, 0, 0, 0, 0x01, 0x51, 0, 0, 0x02, 0x51, 0, 0, 51, 0, 0, 0,
-                            0xFF, 0xFF, 0xFF, 0xFF));
+                ElementsAre(4, 0, 0, 0, 0x05, 0x01, 0, 0, 2, 0, 0, 0, 0x01, 0x51, 0, 0, 0x02, 0x51, 0, 0, 51,
+                            0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF));
     CParaArray back(4, 0x0105);
     ASSERT_TRUE(Load(back));
     ASSERT_EQ(back.Count(), 2u);
@@ -74,7 +74,8 @@ TEST_F(ParaArrayTest, anotherVersionIsRefusedWithBothVersionTextsAndChangesNothi
     CParaArray set(10, 0x16);
     EXPECT_FALSE(Load(set));
     EXPECT_EQ(set.Count(), 0u);
-    EXPECT_THAT(Texts(), ElementsAre("Inverter Version is different\n\nInverter Version : 1.6\nFile Version : 1.5"));
+    EXPECT_THAT(Texts(),
+                ElementsAre("Inverter Version is different\n\nInverter Version : 1.6\nFile Version : 1.5"));
     EXPECT_EQ(messages.Entries()[0].kind, MessageKind::Plain);
 }
 
@@ -84,7 +85,8 @@ TEST_F(ParaArrayTest, anotherModelIsReportedBeforeAnyVersionDifference)
     ASSERT_TRUE(Save(saved));
     CParaArray set(10, 0x15);
     EXPECT_FALSE(Load(set));
-    EXPECT_THAT(Texts(), ElementsAre("Inverter Model is different\n\nInverter Model : QM-B20X\nFile Model : QM-F20X"));
+    EXPECT_THAT(Texts(),
+                ElementsAre("Inverter Model is different\n\nInverter Model : QM-B20X\nFile Model : QM-F20X"));
 }
 
 TEST_F(ParaArrayTest, wrongSignatureOrKindNameIsABadFormat)
@@ -104,7 +106,8 @@ TEST_F(ParaArrayTest, wrongSignatureOrKindNameIsABadFormat)
     userGroup[0] = 0x6A;  // the user group signature
     WriteBytes(path, userGroup);
     EXPECT_FALSE(Load(set));
-    EXPECT_THAT(Texts(), ElementsAre(path + " has a bad format.", path + " has a bad format.", path + " has a bad format."));
+    EXPECT_THAT(Texts(), ElementsAre(path + " has a bad format.", path + " has a bad format.",
+                                     path + " has a bad format."));
 }
 
 TEST_F(ParaArrayTest, aFileCutInsideTheValuesFailsWithoutAddingPairs)

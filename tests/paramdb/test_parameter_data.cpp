@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "paramdb/ParameterData.h"
 #include "SampleData.h"
+#include "paramdb/ParameterData.h"
 
 namespace vm {
 namespace {
@@ -32,8 +32,8 @@ struct Bytes {
         b.insert(b.end(), s.begin(), s.end());
         return *this;
     }
-    Bytes& item(uint16_t addr, uint32_t modeName, uint32_t min, uint32_t max, uint32_t def, const std::string& name,
-                const std::string& type, const std::string& mess)
+    Bytes& item(uint16_t addr, uint32_t modeName, uint32_t min, uint32_t max, uint32_t def,
+                const std::string& name, const std::string& type, const std::string& mess)
     {
         u16(addr).u32(modeName).u32(1).u32(0).u32(min).u32(max).u32(def);
         return str(name).str(type).str(mess).str("x").str("").str("y");
@@ -152,8 +152,10 @@ TEST(ParameterDataTest, storingWritesTheSameLayoutAsTheFileItWasReadFrom)
 
 TEST(ParameterDataTest, dataFilePathUsesTheModelFolderAndFourHexDigits)
 {
-    EXPECT_EQ(ParameterData::DataFilePath("/opt/vm/Data", 10, 0x0102), "/opt/vm/Data/QM-B20X/QM-B20X_0102.dat");
-    EXPECT_EQ(ParameterData::DataFilePath("/opt/vm/Data/", 10, 0x1A), "/opt/vm/Data/QM-B20X/QM-B20X_001A.dat");
+    EXPECT_EQ(ParameterData::DataFilePath("/opt/vm/Data", 10, 0x0102),
+              "/opt/vm/Data/QM-B20X/QM-B20X_0102.dat");
+    EXPECT_EQ(ParameterData::DataFilePath("/opt/vm/Data/", 10, 0x1A),
+              "/opt/vm/Data/QM-B20X/QM-B20X_001A.dat");
     EXPECT_EQ(ParameterData::DataFilePath("Data", 4, 0x0105), "Data/QM-A20/QM-A20_0105.dat");
     EXPECT_EQ(ParameterData::DataFilePath("Data", 9, 0x0203), "Data/QM-F20X/QM-F20X_0203.dat");
     EXPECT_EQ(ParameterData::DataFilePath("Data", 6, 1), "");
@@ -217,9 +219,13 @@ TEST_F(LoadDataFileTest, theModelIsCheckedOnlyAfterTheWholeFileIsRead)
 
 TEST_F(LoadDataFileTest, statusTextsFollowTheCodesAndClampAboveSix)
 {
-    const char* texts[] = {"No Error", "Doesn't Support this Model", "Can't Find Data File",
-                           "Error of Model No. in Data File", "Doesn't Support this Version",
-                           "Doesn't Support this Data File Format", "Fail to Open this Data File"};
+    const char* texts[] = {"No Error",
+                           "Doesn't Support this Model",
+                           "Can't Find Data File",
+                           "Error of Model No. in Data File",
+                           "Doesn't Support this Version",
+                           "Doesn't Support this Data File Format",
+                           "Fail to Open this Data File"};
     for (int code = 0; code <= 6; ++code)
         EXPECT_EQ(ParameterData::StatusText(code), texts[code]);
     EXPECT_EQ(ParameterData::StatusText(7), texts[6]);

@@ -135,8 +135,9 @@ int DamageAndLoad(const std::vector<uint8_t>& image, uint32_t seed, size_t heade
     std::mt19937 rng(seed);
     int accepted = 0;
     for (int i = 0; i < 2000 && !::testing::Test::HasFailure(); ++i) {
-        const auto bytes = i < static_cast<int>(image.size()) ? std::vector<uint8_t>(image.begin(), image.begin() + i)
-                                                              : Corrupt(image, rng);
+        const auto bytes = i < static_cast<int>(image.size())
+                               ? std::vector<uint8_t>(image.begin(), image.begin() + i)
+                               : Corrupt(image, rng);
         MessageLog messages;
         auto loaded = make();
         ArchiveFile file(&messages);
@@ -159,7 +160,8 @@ TEST(RobustnessTest, damagedParameterFilesFailWithAMessageOrLoadTheirPairs)
     CParaArray set(10, 0x15);
     for (uint32_t i = 0; i < 40; ++i)
         set.Append(0xA100 + i, i * 7);
-    const int accepted = DamageAndLoad(Image(set), kSeed + 1, 26, [] { return std::make_unique<CParaArray>(10, 0x15); });
+    const int accepted =
+        DamageAndLoad(Image(set), kSeed + 1, 26, [] { return std::make_unique<CParaArray>(10, 0x15); });
     EXPECT_GT(accepted, 100);
     std::printf("%d of 2000 damaged parameter files loaded\n", accepted);
 }
@@ -169,7 +171,8 @@ TEST(RobustnessTest, damagedUserGroupFilesFailWithAMessageOrLoadTheirEntries)
     CCustom group(nullptr, 10, 0x15);
     for (uint32_t i = 0; i < 40; ++i)
         group.AddEntry(0xA100 + i, i);
-    const int accepted = DamageAndLoad(Image(group), kSeed + 2, 14, [] { return std::make_unique<CCustom>(); });
+    const int accepted =
+        DamageAndLoad(Image(group), kSeed + 2, 14, [] { return std::make_unique<CCustom>(); });
     EXPECT_GT(accepted, 100);
     std::printf("%d of 2000 damaged user group files loaded\n", accepted);
 }

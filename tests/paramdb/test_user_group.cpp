@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "SampleData.h"
 #include "paramdb/ParameterData.h"
 #include "paramdb/UserGroup.h"
-#include "SampleData.h"
 
 namespace vm {
 namespace {
@@ -179,7 +179,8 @@ TEST_F(UserGroupTest, anotherModelIsRefusedEverywhereWithoutAQuestion)
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->AcceptForEditor(messages, "Parameter Editor"));
     EXPECT_FALSE(back->AcceptForTransfer(messages, "Parameter Editor"));
-    const std::string text = "User group file's inverter model is different to inverter model of parameter editor ";
+    const std::string text =
+        "User group file's inverter model is different to inverter model of parameter editor ";
     ASSERT_EQ(messages.Entries().size(), 2u);
     EXPECT_EQ(messages.Entries()[0].text, text);
     EXPECT_EQ(messages.Entries()[1].text, text);

@@ -1,9 +1,9 @@
 #include "platform/PortDiscovery.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "tests/platform/QStringPrinter.h"
 
@@ -38,8 +38,8 @@ TEST(PortDiscoveryTest, usbFlagFollowsTheSysfsDeviceLink)
     ASSERT_TRUE(root.mkpath("class/tty/ttyS0"));
     ASSERT_TRUE(QFile::link(root.filePath("devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0"),
                             root.filePath("class/tty/ttyUSB0/device")));
-    ASSERT_TRUE(QFile::link(root.filePath("devices/platform/serial8250"),
-                            root.filePath("class/tty/ttyS0/device")));
+    ASSERT_TRUE(
+        QFile::link(root.filePath("devices/platform/serial8250"), root.filePath("class/tty/ttyS0/device")));
 
     EXPECT_EQ(UsbFlagFromSysfs(sys.path(), "ttyUSB0"), 1u);
     EXPECT_EQ(UsbFlagFromSysfs(sys.path(), "ttyS0"), 0u);

@@ -1,8 +1,8 @@
 // Messages raised inside the line's callbacks: shown later, one at a time, each cause once.
 #include "platform/QueuedMessageSink.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <functional>
@@ -50,7 +50,8 @@ TEST(QueuedMessageSink, messagesWaitForTheEventLoopAndRepeatsOfACauseAreDropped)
     // A question needs its answer now.
     EXPECT_TRUE(queued.AskYesNo("Erase all fault history ?", "Varimon"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"? Erase all fault history ?", "disk full", "port gone"}));
+    EXPECT_EQ(boxes.shown,
+              (std::vector<std::string>{"? Erase all fault history ?", "disk full", "port gone"}));
 }
 
 TEST(QueuedMessageSink, messagesRaisedWhileABoxIsOpenFollowItInsteadOfStacking)

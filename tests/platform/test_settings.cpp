@@ -1,11 +1,11 @@
 #include "platform/ProgramFolders.h"
 #include "platform/Settings.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "tests/platform/QStringPrinter.h"
 

@@ -1,9 +1,9 @@
 #include "platform/SingleInstance.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QUuid>
-#include <gtest/gtest.h>
 
 using namespace vm;
 

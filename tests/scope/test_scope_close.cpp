@@ -6,8 +6,8 @@
 #include "../support/LineHarness.h"
 #include "../support/ModalProbe.h"
 #include "scope/ScopeFrame.h"
-#include "scope/ScopeView.h"
 #include "scope/ScopeKind.h"
+#include "scope/ScopeView.h"
 
 #include <QAction>
 #include <QColorDialog>

@@ -140,7 +140,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ScopeFaults, ASetupChangeAfterTheStopNeitherRelabelsNorRescalesTheStoredTrace)
+TEST_F(ScopeFaults, aSetupChangeAfterTheStopNeitherRelabelsNorRescalesTheStoredTrace)
 {
     CScopeView v(host);
     v.InitialUpdate();
@@ -163,7 +163,7 @@ TEST_F(ScopeFaults, ASetupChangeAfterTheStopNeitherRelabelsNorRescalesTheStoredT
     EXPECT_DOUBLE_EQ((s.y0.back() - offsets[s.offset0]) * divisions[s.division0], 50.0);
 }
 
-TEST_F(ScopeFaults, ANewRunForgetsTheFileNameOfThePreviousCapture)
+TEST_F(ScopeFaults, aNewRunForgetsTheFileNameOfThePreviousCapture)
 {
     CScopeView v(host);
     v.InitialUpdate();
@@ -177,7 +177,7 @@ TEST_F(ScopeFaults, ANewRunForgetsTheFileNameOfThePreviousCapture)
     EXPECT_TRUE(v.ScopeFilePath().isEmpty());
 }
 
-TEST_F(ScopeFaults, NoZeroIsPlottedBeforeTheDriveSentAValue)
+TEST_F(ScopeFaults, noZeroIsPlottedBeforeTheDriveSentAValue)
 {
     CScopeView v(host);
     v.InitialUpdate();
@@ -194,7 +194,7 @@ TEST_F(ScopeFaults, NoZeroIsPlottedBeforeTheDriveSentAValue)
     EXPECT_DOUBLE_EQ(s.y0.back(), 50.0);
 }
 
-TEST_F(ScopeFaults, RecordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
+TEST_F(ScopeFaults, recordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
 {
     CScopeView v(host);
     v.InitialUpdate();
@@ -220,7 +220,7 @@ TEST_F(ScopeFaults, RecordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
 
 // The offscreen window: the drive goes silent during recording, the main window declares it
 // disconnected, then it comes back and is connected again.
-TEST_F(ScopeFaults, ADriveSilentDuringRecordingLeavesAGapAndResumesByItself)
+TEST_F(ScopeFaults, aDriveSilentDuringRecordingLeavesAGapAndResumesByItself)
 {
     RegisterScopeKind(host.frames);
     auto* frame = static_cast<CScopeFrame*>(host.frames.Open(kKindGraphMonitor, kGraphMonitorKey));

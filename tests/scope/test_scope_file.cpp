@@ -66,7 +66,7 @@ static RecordRow Row(std::array<double, 4> values)
     return row;
 }
 
-TEST(ScopeFileBytes, EmptyPictureIsTheHeaderOnly)
+TEST(ScopeFileBytes, emptyPictureIsTheHeaderOnly)
 {
     ScopePicture p;
     p.elapsed = 1;
@@ -85,7 +85,7 @@ TEST(ScopeFileBytes, EmptyPictureIsTheHeaderOnly)
     EXPECT_TRUE(back.picture.x.empty());
 }
 
-TEST(ScopeFileBytes, TwoPointsRoundTripByteForByte)
+TEST(ScopeFileBytes, twoPointsRoundTripByteForByte)
 {
     ScopePicture p = TwoPoints();
     NormaliseModels(p);
@@ -106,7 +106,7 @@ TEST(ScopeFileBytes, TwoPointsRoundTripByteForByte)
     EXPECT_EQ(back.picture.y[3][1], 1e6);
 }
 
-TEST(ScopeFileBytes, EveryCutLengthIsRefusedWithNothingLoaded)
+TEST(ScopeFileBytes, everyCutLengthIsRefusedWithNothingLoaded)
 {
     const auto bytes = EncodeScopeFile(TwoPoints());
     for (size_t len = 0; len < bytes.size(); ++len) {
@@ -121,7 +121,7 @@ TEST(ScopeFileBytes, EveryCutLengthIsRefusedWithNothingLoaded)
     EXPECT_EQ(ParseScopeFile(Bytes(longer)).error, ScopeFileError::kBadFormat);
 }
 
-TEST(ScopeFileBytes, CountsIndexesAndNumbersAreChecked)
+TEST(ScopeFileBytes, countsIndexesAndNumbersAreChecked)
 {
     const auto good = EncodeScopeFile(TwoPoints());
     const auto patched = [&](size_t at, std::vector<uint8_t> value) {
@@ -148,7 +148,7 @@ TEST(ScopeFileBytes, CountsIndexesAndNumbersAreChecked)
     EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).detail, "y range");
 }
 
-TEST(ScopeFileBytes, UnsupportedModelIsStoredAsNone)
+TEST(ScopeFileBytes, unsupportedModelIsStoredAsNone)
 {
     ScopePicture p = TwoPoints();
     p.channels[0].model = 7;
@@ -158,7 +158,7 @@ TEST(ScopeFileBytes, UnsupportedModelIsStoredAsNone)
     EXPECT_EQ(r.picture.channels[0].version, 0);
 }
 
-TEST(ScopeFileSave, ReplacesAtomicallyAndReportsFailures)
+TEST(ScopeFileSave, replacesAtomicallyAndReportsFailures)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("a.sco");
@@ -183,7 +183,7 @@ TEST(ScopeFileSave, ReplacesAtomicallyAndReportsFailures)
     EXPECT_NE(message.find("past its end"), std::string::npos) << message;
 }
 
-TEST(RecordFileLines, DecimalPointAndCrLfUnderACommaLocale)
+TEST(RecordFileLines, decimalPointAndCrLfUnderACommaLocale)
 {
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
@@ -218,7 +218,7 @@ TEST(RecordFileLines, DecimalPointAndCrLfUnderACommaLocale)
         GTEST_SKIP() << "no comma-decimal locale installed; the bytes were checked in the C locale";
 }
 
-TEST(RecordFileLines, AnExistingRecordingIsNeverReplaced)
+TEST(RecordFileLines, anExistingRecordingIsNeverReplaced)
 {
     QTemporaryDir dir;
     const QString wanted = dir.filePath("scope.csv");
@@ -236,7 +236,7 @@ TEST(RecordFileLines, AnExistingRecordingIsNeverReplaced)
     EXPECT_EQ(RecordFile::FreePath(wanted), dir.filePath("scope-2.csv"));
 }
 
-TEST(RecordFileLines, TimeStampedLinesCarryIsoTimeAndElapsedSeconds)
+TEST(RecordFileLines, timeStampedLinesCarryIsoTimeAndElapsedSeconds)
 {
     const QDateTime t(QDate(2026, 3, 4), QTime(5, 6, 7, 800), Qt::UTC);
     RecordRow row = Row({1, 2, 3, 4});

@@ -82,7 +82,7 @@ struct Fixture {
 
 }  // namespace
 
-TEST(ScopeConversion, FrequencyIsScaledAndPlottedWithOffsetAndDivision)
+TEST(ScopeConversion, frequencyIsScaledAndPlottedWithOffsetAndDivision)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
@@ -96,7 +96,7 @@ TEST(ScopeConversion, FrequencyIsScaledAndPlottedWithOffsetAndDivision)
     EXPECT_DOUBLE_EQ(CursorValue(s.plotted[0], 0, 6), 10.0);
 }
 
-TEST(ScopeConversion, SpeedInRpmModePlotsWhatTheKeypadShows)
+TEST(ScopeConversion, speedInRpmModePlotsWhatTheKeypadShows)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
@@ -106,7 +106,7 @@ TEST(ScopeConversion, SpeedInRpmModePlotsWhatTheKeypadShows)
     EXPECT_EQ(f.Sample().labels[0], "1750.00 rpm");
 }
 
-TEST(ScopeConversion, SignedAnalogAndBitItems)
+TEST(ScopeConversion, signedAnalogAndBitItems)
 {
     MonitorItem rpm5{"Drive Speed Feedback", 21, 0, 0, 1, 0, 0, 3600, "rpm"};
     EXPECT_DOUBLE_EQ(GraphValue(rpm5, 0xFFF6, kModelQmC20, 0), -10.0);
@@ -124,7 +124,7 @@ TEST(ScopeConversion, SignedAnalogAndBitItems)
     EXPECT_DOUBLE_EQ(f.logic.LiveValue(1), 0.0);
 }
 
-TEST(ScopeConversion, LegendNameStopsBeforeTheParenthesis)
+TEST(ScopeConversion, legendNameStopsBeforeTheParenthesis)
 {
     EXPECT_EQ(LegendName("Q1(OC1)"), "Q1");
     EXPECT_EQ(LegendName("Output Current"), "Output Current");
@@ -132,7 +132,7 @@ TEST(ScopeConversion, LegendNameStopsBeforeTheParenthesis)
     EXPECT_EQ(LegendName("Over Current (OCT)"), "Over Current");
 }
 
-TEST(ScopeSampling, ReverseRunningNegatesSpeedsFromTheMonitorsOwnStatusCopy)
+TEST(ScopeSampling, reverseRunningNegatesSpeedsFromTheMonitorsOwnStatusCopy)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kFreqCommand);
@@ -151,7 +151,7 @@ TEST(ScopeSampling, ReverseRunningNegatesSpeedsFromTheMonitorsOwnStatusCopy)
     EXPECT_DOUBLE_EQ(f.logic.LiveValue(0), 30.0);
 }
 
-TEST(ScopeSampling, SecondFaultWordDoesNotHideATripInTheFirst)
+TEST(ScopeSampling, secondFaultWordDoesNotHideATripInTheFirst)
 {
     Fixture f;
     f.Watch(0, 5, kModelQmB20X, 21, reg::kFault);
@@ -168,7 +168,7 @@ TEST(ScopeSampling, SecondFaultWordDoesNotHideATripInTheFirst)
     EXPECT_EQ(f.logic.Registrations().at(5), (std::vector<uint16_t>{reg::kFault}));
 }
 
-TEST(ScopeSampling, GiveUpMakesOnlyThatStationsChannelsMissingAndOtherErrorsChangeNothing)
+TEST(ScopeSampling, giveUpMakesOnlyThatStationsChannelsMissingAndOtherErrorsChangeNothing)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
@@ -186,7 +186,7 @@ TEST(ScopeSampling, GiveUpMakesOnlyThatStationsChannelsMissingAndOtherErrorsChan
     EXPECT_DOUBLE_EQ(row.values[2], 0.0);  // not ready: 0 as before
 }
 
-TEST(ScopeSampling, ChannelsThatAreNotReadyReadZeroAndHaveNoLabel)
+TEST(ScopeSampling, channelsThatAreNotReadyReadZeroAndHaveNoLabel)
 {
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
@@ -197,7 +197,7 @@ TEST(ScopeSampling, ChannelsThatAreNotReadyReadZeroAndHaveNoLabel)
     EXPECT_EQ(s.labels[0], "1.00 A");
 }
 
-TEST(ScopeTrigger, RisingFiresAtExactEqualityButNotAboveIt)
+TEST(ScopeTrigger, risingFiresAtExactEqualityButNotAboveIt)
 {
     LevelTrigger t;
     t.Arm(0, LevelTrigger::Edge::kRising, 50.0);
@@ -212,7 +212,7 @@ TEST(ScopeTrigger, RisingFiresAtExactEqualityButNotAboveIt)
     EXPECT_FALSE(u.Occurred());
 }
 
-TEST(ScopeTrigger, FallingFiresAtExactEquality)
+TEST(ScopeTrigger, fallingFiresAtExactEquality)
 {
     LevelTrigger t;
     t.Arm(0, LevelTrigger::Edge::kFalling, 50.0);
@@ -224,7 +224,7 @@ TEST(ScopeTrigger, FallingFiresAtExactEquality)
     EXPECT_EQ(u.OnSample(true, true, 49.0, 1), LevelTrigger::Step::kNothing);
 }
 
-TEST(ScopeTrigger, StopsAfterExactlyTenFurtherSamples)
+TEST(ScopeTrigger, stopsAfterExactlyTenFurtherSamples)
 {
     LevelTrigger t;
     t.Arm(0, LevelTrigger::Edge::kRising, 1.0);
@@ -240,7 +240,7 @@ TEST(ScopeTrigger, StopsAfterExactlyTenFurtherSamples)
     EXPECT_EQ(further, 10);
 }
 
-TEST(ScopeTrigger, SamplesBeforeTheFirstRealValueNeitherPrimeNorFire)
+TEST(ScopeTrigger, samplesBeforeTheFirstRealValueNeitherPrimeNorFire)
 {
     // A restored trigger at level 0.5 falling: the 0 of a sample before any data must not count.
     Fixture f;
@@ -256,7 +256,7 @@ TEST(ScopeTrigger, SamplesBeforeTheFirstRealValueNeitherPrimeNorFire)
     EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kFired);
 }
 
-TEST(ScopeTrigger, BitItemsAndTheFaultWordForceTheLevel)
+TEST(ScopeTrigger, bitItemsAndTheFaultWordForceTheLevel)
 {
     MonitorItem bit{"FX", 16, 0, 1, 1, 0, 0, 0, ""};
     EXPECT_DOUBLE_EQ(ForcedLevel(nullptr, reg::kFault, 0.5), 0.0);
@@ -265,7 +265,7 @@ TEST(ScopeTrigger, BitItemsAndTheFaultWordForceTheLevel)
     EXPECT_DOUBLE_EQ(ForcedLevel(nullptr, reg::kCurrent, 0.5), 0.5);
 }
 
-TEST(ScopeSettingsRead, EveryKeyIsClampedAndRunStatesFollowTheChannels)
+TEST(ScopeSettingsRead, everyKeyIsClampedAndRunStatesFollowTheChannels)
 {
     QTemporaryDir dir;
     QSettings s(dir.filePath("scope.ini"), QSettings::IniFormat);
@@ -310,7 +310,7 @@ TEST(ScopeSettingsRead, EveryKeyIsClampedAndRunStatesFollowTheChannels)
     EXPECT_EQ(read.recordPath, dir.path() + "/scope.csv");
 }
 
-TEST(ScopeSettingsRead, WrittenSettingsReadBackWithColoursInRegistryOrder)
+TEST(ScopeSettingsRead, writtenSettingsReadBackWithColoursInRegistryOrder)
 {
     QTemporaryDir dir;
     QSettings s(dir.filePath("scope.ini"), QSettings::IniFormat);
@@ -338,7 +338,7 @@ TEST(ScopeSettingsRead, WrittenSettingsReadBackWithColoursInRegistryOrder)
     EXPECT_FALSE(r.first);
 }
 
-TEST(ScopeTrigger, ASettablePostTriggerLengthEndsTheRunThatManySamplesLater)
+TEST(ScopeTrigger, aSettablePostTriggerLengthEndsTheRunThatManySamplesLater)
 {
     for (int post : {1, 3, 250}) {
         LevelTrigger t;

@@ -81,7 +81,7 @@ struct ScopeRun {
 
 }  // namespace
 
-TEST(ScopeStore, StoredSamplesKeepTheSetupTheyWereTakenWith)
+TEST(ScopeStore, storedSamplesKeepTheSetupTheyWereTakenWith)
 {
     ScopeRun run;
     run.Watch(0, reg::kFreqCommand);
@@ -112,7 +112,7 @@ TEST(ScopeStore, StoredSamplesKeepTheSetupTheyWereTakenWith)
     EXPECT_DOUBLE_EQ(p.y[0][1], 30.0);
 }
 
-TEST(ScopeStore, SamplesOfAnotherItemAreSavedAsMissingNotRelabelled)
+TEST(ScopeStore, samplesOfAnotherItemAreSavedAsMissingNotRelabelled)
 {
     ScopeRun run;
     run.Watch(0, reg::kFreqCommand);
@@ -130,7 +130,7 @@ TEST(ScopeStore, SamplesOfAnotherItemAreSavedAsMissingNotRelabelled)
     EXPECT_DOUBLE_EQ(p.y[0][1], 12.3);
 }
 
-TEST(ScopeStore, ANewRunIsANewPictureWithoutAFileName)
+TEST(ScopeStore, aNewRunIsANewPictureWithoutAFileName)
 {
     ScopeRun run;
     run.Watch(0, reg::kCurrent);
@@ -143,7 +143,7 @@ TEST(ScopeStore, ANewRunIsANewPictureWithoutAFileName)
     EXPECT_TRUE(run.logic.Store().Empty());
 }
 
-TEST(ScopeStore, NothingIsPlottedBeforeTheFirstRealValue)
+TEST(ScopeStore, nothingIsPlottedBeforeTheFirstRealValue)
 {
     ScopeRun run;
     run.Watch(0, reg::kCurrent);
@@ -160,7 +160,7 @@ TEST(ScopeStore, NothingIsPlottedBeforeTheFirstRealValue)
     EXPECT_DOUBLE_EQ(run.logic.Store().Y(0, third), 5.5);
 }
 
-TEST(ScopeStore, ASilentOrDisconnectedDriveLeavesAGapAndResumesByItself)
+TEST(ScopeStore, aSilentOrDisconnectedDriveLeavesAGapAndResumesByItself)
 {
     ScopeRun run;
     run.Watch(0, reg::kCurrent);
@@ -197,7 +197,7 @@ TEST(ScopeStore, ASilentOrDisconnectedDriveLeavesAGapAndResumesByItself)
     EXPECT_TRUE(std::isnan(run.logic.NextRecordRow(run.now, QDateTime()).values[0]));
 }
 
-TEST(ScopeStore, AChannelNeverConnectedInThisWindowIsSwitchedOffAsBefore)
+TEST(ScopeStore, aChannelNeverConnectedInThisWindowIsSwitchedOffAsBefore)
 {
     ScopeRun run;
     std::array<ChannelSettings, kChannelCount> saved{};
@@ -210,7 +210,7 @@ TEST(ScopeStore, AChannelNeverConnectedInThisWindowIsSwitchedOffAsBefore)
     EXPECT_EQ(run.logic.Channel(1).station, 0);
 }
 
-TEST(ScopeStore, RecordLinesCarryMillisecondsFromTheRecordStartAndRepeatedMarks)
+TEST(ScopeStore, recordLinesCarryMillisecondsFromTheRecordStartAndRepeatedMarks)
 {
     QTemporaryDir dir;
     ScopeRun run;
@@ -235,7 +235,7 @@ TEST(ScopeStore, RecordLinesCarryMillisecondsFromTheRecordStartAndRepeatedMarks)
     EXPECT_EQ(lines[3], "2026-12-09T22:00:00.000Z, 2.999, 12.00, 0.00, 0.00, 0.00,\r");
 }
 
-TEST(ScopeStore, RepeatedSamplesAreMarkedAndTheRefreshRateIsCounted)
+TEST(ScopeStore, repeatedSamplesAreMarkedAndTheRefreshRateIsCounted)
 {
     ScopeRun run;
     run.Watch(0, reg::kCurrent);
@@ -252,7 +252,7 @@ TEST(ScopeStore, RepeatedSamplesAreMarkedAndTheRefreshRateIsCounted)
     EXPECT_NEAR(run.logic.RefreshRate(0, run.now), 1.0 / 0.9, 0.15);
 }
 
-TEST(ScopeViewport, RightClickShowsEverySampleNotTheFirstSpan)
+TEST(ScopeViewport, rightClickShowsEverySampleNotTheFirstSpan)
 {
     std::vector<double> xs;
     for (int i = 0; i <= 600; ++i)
@@ -278,7 +278,7 @@ TEST(ScopeViewport, RightClickShowsEverySampleNotTheFirstSpan)
     EXPECT_NEAR((xs.back() - v.Start(xs)) * kDay, 60.0, 1e-3);
 }
 
-TEST(ChartTraceStress, EveryCoordinateStaysFiniteAndNearThePlot)
+TEST(ChartTraceStress, everyCoordinateStaysFiniteAndNearThePlot)
 {
     // Far-away neighbours of the window, huge and missing values, tiny plots: the pixel
     // arithmetic once overflowed on these while painting.
@@ -320,7 +320,7 @@ TEST(ChartTraceStress, EveryCoordinateStaysFiniteAndNearThePlot)
     }
 }
 
-TEST(ChartTrace, MissingSamplesBreakTheLine)
+TEST(ChartTrace, missingSamplesBreakTheLine)
 {
     const std::vector<double> xs{0, 1, 2, 3, 4};
     const std::vector<double> ys{1, 2, std::nan(""), 2, 1};

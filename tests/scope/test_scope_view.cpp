@@ -84,7 +84,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ScopeLine, ARampingDriveFiresTheTriggerAndMonitoringStopsTenSamplesLater)
+TEST_F(ScopeLine, aRampingDriveFiresTheTriggerAndMonitoringStopsTenSamplesLater)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kSpeed);
@@ -121,7 +121,7 @@ TEST_F(ScopeLine, ARampingDriveFiresTheTriggerAndMonitoringStopsTenSamplesLater)
     EXPECT_EQ(shot.format(), QByteArray("bmp"));
 }
 
-TEST_F(ScopeLine, AReverseRunningDrivePlotsANegativeFrequency)
+TEST_F(ScopeLine, aReverseRunningDrivePlotsANegativeFrequency)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kFreqCommand);
@@ -135,7 +135,7 @@ TEST_F(ScopeLine, AReverseRunningDrivePlotsANegativeFrequency)
     EXPECT_DOUBLE_EQ(v->Logic().Store().Y(0, last), -20.0);
 }
 
-TEST_F(ScopeLine, GraphWatchFollowsMonitoringWhenTheSettingIsOn)
+TEST_F(ScopeLine, graphWatchFollowsMonitoringWhenTheSettingIsOn)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kCurrent);
@@ -154,7 +154,7 @@ TEST_F(ScopeLine, GraphWatchFollowsMonitoringWhenTheSettingIsOn)
     EXPECT_FALSE(host.GraphWatch());
 }
 
-TEST_F(ScopeLine, StartMonitorWithoutAChannelSaysSoAndAllChannelsOffStopsIt)
+TEST_F(ScopeLine, startMonitorWithoutAChannelSaysSoAndAllChannelsOffStopsIt)
 {
     auto v = OpenView();
     EXPECT_FALSE(v->StartMonitor());
@@ -166,7 +166,7 @@ TEST_F(ScopeLine, StartMonitorWithoutAChannelSaysSoAndAllChannelsOffStopsIt)
     EXPECT_FALSE(v->Monitoring());
 }
 
-TEST_F(ScopeLine, FaultWordTriggerForcesItsLevel)
+TEST_F(ScopeLine, faultWordTriggerForcesItsLevel)
 {
     auto v = OpenView();
     Watch(*v, 2, reg::kFault);
@@ -185,7 +185,7 @@ TEST_F(ScopeLine, FaultWordTriggerForcesItsLevel)
     EXPECT_EQ(host.messages.Entries().back().text, "Trigger level data input is wrong");
 }
 
-TEST_F(ScopeLine, RecordingNeverReplacesAnEarlierRecording)
+TEST_F(ScopeLine, recordingNeverReplacesAnEarlierRecording)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kFreqCommand);
@@ -218,7 +218,7 @@ TEST_F(ScopeLine, RecordingNeverReplacesAnEarlierRecording)
     EXPECT_TRUE(QFile::exists(dir.filePath("run-1.csv")));
 }
 
-TEST_F(ScopeLine, ScopeFileKeepsItsModelsWhenTheDriveIsGoneAndABadFileChangesNothing)
+TEST_F(ScopeLine, scopeFileKeepsItsModelsWhenTheDriveIsGoneAndABadFileChangesNothing)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kCurrent);
@@ -261,7 +261,7 @@ TEST_F(ScopeLine, ScopeFileKeepsItsModelsWhenTheDriveIsGoneAndABadFileChangesNot
     EXPECT_EQ(v->ScopeFilePath(), QFileInfo(b).absoluteFilePath());
 }
 
-TEST_F(ScopeLine, PrintingUsesPrintColoursAndRestoresTheScreenLook)
+TEST_F(ScopeLine, printingUsesPrintColoursAndRestoresTheScreenLook)
 {
     auto v = OpenView();
     const QColor before = v->Chart().CurrentLook().background;
@@ -278,7 +278,7 @@ TEST_F(ScopeLine, PrintingUsesPrintColoursAndRestoresTheScreenLook)
     EXPECT_TRUE(look.showGrid && look.showLegend);
 }
 
-TEST_F(ScopeLine, TheFrameRegistersAsKind133AndFollowsConnections)
+TEST_F(ScopeLine, theFrameRegistersAsKind133AndFollowsConnections)
 {
     RegisterScopeKind(host.frames);
     auto* frame = static_cast<CScopeFrame*>(host.frames.Open(kKindGraphMonitor, kGraphMonitorKey));
@@ -308,7 +308,7 @@ TEST_F(ScopeLine, TheFrameRegistersAsKind133AndFollowsConnections)
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.frames.Count(kKindGraphMonitor) == 0; }));
 }
 
-TEST_F(ScopeLine, YAxisFieldsAreSwappedWhenAutoScaleGoesOffAndWidthsReachTheChart)
+TEST_F(ScopeLine, yAxisFieldsAreSwappedWhenAutoScaleGoesOffAndWidthsReachTheChart)
 {
     auto v = OpenView();
     v->SetYAxisTexts("500", "100");
@@ -321,7 +321,7 @@ TEST_F(ScopeLine, YAxisFieldsAreSwappedWhenAutoScaleGoesOffAndWidthsReachTheChar
     EXPECT_EQ(v->Chart().LineWidth(1), 4);
 }
 
-TEST_F(ScopeLine, AfterAStopTheCursorReadsValuesBackThroughOffsetAndDivision)
+TEST_F(ScopeLine, afterAStopTheCursorReadsValuesBackThroughOffsetAndDivision)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kFreqCommand);
@@ -339,7 +339,7 @@ TEST_F(ScopeLine, AfterAStopTheCursorReadsValuesBackThroughOffsetAndDivision)
     EXPECT_EQ(v->DataLabel(0), "10.00 Hz");
 }
 
-TEST_F(ScopeLine, AFailedSnapshotIsReportedAfterMonitoringHasStopped)
+TEST_F(ScopeLine, aFailedSnapshotIsReportedAfterMonitoringHasStopped)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kSpeed);
@@ -366,7 +366,7 @@ TEST_F(ScopeLine, AFailedSnapshotIsReportedAfterMonitoringHasStopped)
     EXPECT_FALSE(QFile::exists(dir.filePath("missing/shot.jpg")));
 }
 
-TEST_F(ScopeLine, AStationThatStopsAnsweringIsMissingAndItsLaterRegistrationsAreLeftAlone)
+TEST_F(ScopeLine, aStationThatStopsAnsweringIsMissingAndItsLaterRegistrationsAreLeftAlone)
 {
     auto v = OpenView();
     Watch(*v, 0, reg::kCurrent);

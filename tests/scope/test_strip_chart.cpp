@@ -66,7 +66,7 @@ int CountInRow(const QImage& image, const QRect& plot, int row, QRgb colour)
 
 }  // namespace
 
-TEST(StripChartPixels, BackgroundAndALineAtTheRowForFifty)
+TEST(StripChartPixels, backgroundAndALineAtTheRowForFifty)
 {
     SampleStore store;
     StripChart chart;
@@ -84,7 +84,7 @@ TEST(StripChartPixels, BackgroundAndALineAtTheRowForFifty)
     EXPECT_EQ(image.pixel(plot.left() + 10, row - 10) & 0xFFFFFF, 0u);  // black background
 }
 
-TEST(StripChartPixels, AHiddenChannelIsNotDrawn)
+TEST(StripChartPixels, aHiddenChannelIsNotDrawn)
 {
     SampleStore store;
     StripChart chart;
@@ -99,7 +99,7 @@ TEST(StripChartPixels, AHiddenChannelIsNotDrawn)
     EXPECT_EQ(CountInRow(chart.ToImage(size), plot, row, qRgb(0, 0, 255)), 0);
 }
 
-TEST(StripChartPixels, PrintColoursAreBlackOnWhite)
+TEST(StripChartPixels, printColoursAreBlackOnWhite)
 {
     SampleStore store;
     StripChart chart;
@@ -124,7 +124,7 @@ TEST(StripChartPixels, PrintColoursAreBlackOnWhite)
         }
 }
 
-TEST(StripChartPixels, DecimationKeepsASingleSpikeAmongAnHourOfPoints)
+TEST(StripChartPixels, decimationKeepsASingleSpikeAmongAnHourOfPoints)
 {
     SampleStore store;
     StripChart chart;
@@ -142,7 +142,7 @@ TEST(StripChartPixels, DecimationKeepsASingleSpikeAmongAnHourOfPoints)
     EXPECT_GE(CountInRow(image, plot, RowFor(plot, 90.0, 0.0, 100.0), qRgb(0, 255, 0)), 1);
 }
 
-TEST(StripChartScale, EqualMinimumAndMaximumStillGiveARange)
+TEST(StripChartScale, equalMinimumAndMaximumStillGiveARange)
 {
     StripChart chart;
     chart.SetAutoScale(false);
@@ -157,7 +157,7 @@ TEST(StripChartScale, EqualMinimumAndMaximumStillGiveARange)
     EXPECT_FALSE(chart.ToImage(QSize(300, 200)).isNull());
 }
 
-TEST(StripChartExport, SvgLoadsBackAndRasterFormatsAreReadable)
+TEST(StripChartExport, svgLoadsBackAndRasterFormatsAreReadable)
 {
     SampleStore store;
     StripChart chart;
@@ -180,7 +180,7 @@ TEST(StripChartExport, SvgLoadsBackAndRasterFormatsAreReadable)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4);
 }
 
-TEST(StripChartExport, AFailedExportIsReportedAndLeavesNothingBehind)
+TEST(StripChartExport, aFailedExportIsReportedAndLeavesNothingBehind)
 {
     StripChart chart;
     QTemporaryDir dir;
@@ -196,7 +196,7 @@ TEST(StripChartExport, AFailedExportIsReportedAndLeavesNothingBehind)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
 }
 
-TEST(StripChartCursor, CursorPointIsClampedAndSecondCursorIsOffByDefault)
+TEST(StripChartCursor, cursorPointIsClampedAndSecondCursorIsOffByDefault)
 {
     SampleStore store;
     StripChart chart;
@@ -221,7 +221,7 @@ TEST(StripChartCursor, CursorPointIsClampedAndSecondCursorIsOffByDefault)
     EXPECT_FALSE(chart.CursorDeltas().has_value());
 }
 
-TEST(StripChartMouse, RightClickInZoomShowsEverySample)
+TEST(StripChartMouse, rightClickInZoomShowsEverySample)
 {
     SampleStore store;
     StripChart chart;
@@ -237,7 +237,7 @@ TEST(StripChartMouse, RightClickInZoomShowsEverySample)
     EXPECT_NEAR((chart.ViewEnd() - store.X(600)) / kSecond, 0.0, 1e-3);
 }
 
-TEST(StripChartStress, DrawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
+TEST(StripChartStress, drawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
 {
     // Appends with time gaps, missing and huge values, channels switched off and on, zoom and
     // scroll far from the data, pictures of every size: painting once crashed after such runs.

@@ -31,7 +31,10 @@ public:
 
     StationRecord& Record(int station) override { return records.at(static_cast<size_t>(station)); }
     QString DeviceName(int station) const override { return names.at(static_cast<size_t>(station)); }
-    void SetDeviceName(int station, const QString& name) override { names.at(static_cast<size_t>(station)) = name; }
+    void SetDeviceName(int station, const QString& name) override
+    {
+        names.at(static_cast<size_t>(station)) = name;
+    }
     void DeviceNameChanged(int station) override
     {
         nameChanges.push_back(station);

@@ -3,9 +3,9 @@
 // port to its line logic. Time is the test's: each Step() is one 30 ms tick.
 
 #include "comm/CommManager.h"
+#include "tests/support/SimStationSpecs.h"
 #include "tools/sim/SimCommPort.h"
 #include "tools/sim/SimLine.h"
-#include "tests/support/SimStationSpecs.h"
 
 #include <functional>
 #include <memory>
@@ -15,8 +15,8 @@ namespace vm::test {
 struct LineHarness {
     static constexpr int kTickMs = 30;
 
-    explicit LineHarness(sim::Protocol protocol = sim::Protocol::Kx485, int retries = 3,
-                         int timeoutMs = 1000, const sim::LineFaults& faults = {})
+    explicit LineHarness(sim::Protocol protocol = sim::Protocol::Kx485, int retries = 3, int timeoutMs = 1000,
+                         const sim::LineFaults& faults = {})
         : line(protocol, faults)
     {
         manager.SetPortFactory([this] {

@@ -37,7 +37,10 @@ public:
         return false;
 #endif
     }
-    void Command(const QByteArray& line) { process.write(line + "\n"); }
+    void Command(const QByteArray& line)
+    {
+        process.write(line + "\n");
+    }
     // Quits and waits for the exit, which removes the link and hangs up the pty.
     bool Quit()
     {

@@ -50,7 +50,9 @@ std::string ParseScanRange(const std::string& text, CtlOptions& o)
 std::string ParseFileCommand(const std::vector<std::string>& words, CtlOptions& o)
 {
     const std::string& verb = words[0];
-    o.command = verb == "upload" ? Command::Upload : verb == "download" ? Command::Download : Command::Compare;
+    o.command = verb == "upload"     ? Command::Upload
+                : verb == "download" ? Command::Download
+                                     : Command::Compare;
     if (words.size() != 3)
         return verb + " takes ID FILE (.par or .usr)";
     const auto station = ParseNumber(words[1], 1, 255);
@@ -118,9 +120,10 @@ void Declare(ToolCommandLine& line)
                     QStringLiteral("Serial device of the line, or a serial device server as tcp://HOST:PORT "
                                    "(raw) or rfc2217://HOST:PORT (required)."),
                     QStringLiteral("DEV")});
-    line.AddOption({QStringLiteral("net-allowance"),
-                    QStringLiteral("Added to the time-out on tcp:// and rfc2217:// ports, 0-10000 ms (default 200)."),
-                    QStringLiteral("MS")});
+    line.AddOption(
+        {QStringLiteral("net-allowance"),
+         QStringLiteral("Added to the time-out on tcp:// and rfc2217:// ports, 0-10000 ms (default 200)."),
+         QStringLiteral("MS")});
     line.AddOption({QStringLiteral("protocol"), QStringLiteral("kx485 or modbus (default kx485)."),
                     QStringLiteral("PROTOCOL")});
     line.AddLineOptions();
@@ -131,52 +134,62 @@ void Declare(ToolCommandLine& line)
          QStringLiteral("N")});
     line.AddOption({QStringLiteral("timeout"), QStringLiteral("Reply time-out, 30-60000 ms (default 1000)."),
                     QStringLiteral("MS")});
-    line.AddOption({QStringLiteral("retries"), QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),
+    line.AddOption({QStringLiteral("retries"),
+                    QStringLiteral("Repetitions after the first attempt, 0-20 (default 3)."),
                     QStringLiteral("N")});
     line.AddOption({QStringLiteral("quick"),
                     QStringLiteral("scan: give up a silent ID after one attempt with a short time-out.")});
     line.AddOption({QStringLiteral("quick-timeout"),
-                    QStringLiteral("scan --quick: that time-out, 30-60000 ms (default 100)."), QStringLiteral("MS")});
+                    QStringLiteral("scan --quick: that time-out, 30-60000 ms (default 100)."),
+                    QStringLiteral("MS")});
     line.AddOption({QStringLiteral("json"), QStringLiteral("One JSON object per output line.")});
-    line.AddOption({QStringLiteral("count"), QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
+    line.AddOption({QStringLiteral("count"),
+                    QStringLiteral("monitor: stop after N lines (default: until Ctrl+C)."),
                     QStringLiteral("N")});
     line.AddOption({QStringLiteral("raw"), QStringLiteral("monitor: raw register values instead of texts.")});
-    line.AddOption({QStringLiteral("stats"),
-                    QStringLiteral("monitor: every second and at the end, the station's line health on stderr "
-                                   "(requests, replies, time-outs, checksum and frame errors, repetitions, "
-                                   "give-ups, NAKs and exceptions by code, reply ms last/mean/max from the end "
-                                   "of the request, values refreshed per second); with --json one object each.")});
-    line.AddOption({QStringLiteral("verify"), QStringLiteral("download: read every written parameter back.")});
-    line.AddOption({QStringLiteral("mqtt"),
-                    QStringLiteral("monitor: publish the station's state, events and faults to an MQTT broker, "
-                                   "mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://... for TLS."),
-                    QStringLiteral("URL")});
-    line.AddOption({QStringLiteral("mqtt-line"), QStringLiteral("--mqtt: LINE of varimon/LINE/... (default: from --port)."),
+    line.AddOption(
+        {QStringLiteral("stats"),
+         QStringLiteral("monitor: every second and at the end, the station's line health on stderr "
+                        "(requests, replies, time-outs, checksum and frame errors, repetitions, "
+                        "give-ups, NAKs and exceptions by code, reply ms last/mean/max from the end "
+                        "of the request, values refreshed per second); with --json one object each.")});
+    line.AddOption(
+        {QStringLiteral("verify"), QStringLiteral("download: read every written parameter back.")});
+    line.AddOption(
+        {QStringLiteral("mqtt"),
+         QStringLiteral("monitor: publish the station's state, events and faults to an MQTT broker, "
+                        "mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://... for TLS."),
+         QStringLiteral("URL")});
+    line.AddOption({QStringLiteral("mqtt-line"),
+                    QStringLiteral("--mqtt: LINE of varimon/LINE/... (default: from --port)."),
                     QStringLiteral("NAME")});
     line.AddOption({QStringLiteral("mqtt-interval"),
                     QStringLiteral("--mqtt: state messages at most every MS, 0-3600000 (default 1000)."),
                     QStringLiteral("MS")});
-    line.AddOption({QStringLiteral("mqtt-cafile"), QStringLiteral("--mqtt with mqtts://: the broker's CA certificate."),
+    line.AddOption({QStringLiteral("mqtt-cafile"),
+                    QStringLiteral("--mqtt with mqtts://: the broker's CA certificate."),
                     QStringLiteral("FILE")});
     line.AddOption({QStringLiteral("mqtt-insecure"),
                     QStringLiteral("--mqtt with mqtts://: do not check the broker's host name.")});
-    line.AddOption({QStringLiteral("data"), QStringLiteral("Parameter data files (default: the program's Data)."),
+    line.AddOption({QStringLiteral("data"),
+                    QStringLiteral("Parameter data files (default: the program's Data)."),
                     QStringLiteral("DIR")});
 }
 
 ToolCommandLine MakeCommandLine()
 {
-    return ToolCommandLine(kSynopsis,
-                           "Commands (options may stand before, between or after the words):\n"
-                           "  scan [ID | FROM-TO | all]   identify stations (default and all: 1-31)\n"
-                           "  read ID ADDR...             read registers (decimal or 0x hex)\n"
-                           "  write ID ADDR VALUE         write one register\n"
-                           "  monitor ID ADDR...          poll live values (up to 32 addresses)\n"
-                           "  upload ID FILE              save the drive's parameters (.par, or into a .usr)\n"
-                           "  download ID FILE            write a file's parameters to the drive (--verify)\n"
-                           "  compare ID FILE             list parameters that differ\n"
-                           "Exit status: 0 done, 1 communication failure, 2 bad command line, 3 port not opened,\n"
-                           "5 a compare found differences or a verify a mismatch.");
+    return ToolCommandLine(
+        kSynopsis,
+        "Commands (options may stand before, between or after the words):\n"
+        "  scan [ID | FROM-TO | all]   identify stations (default and all: 1-31)\n"
+        "  read ID ADDR...             read registers (decimal or 0x hex)\n"
+        "  write ID ADDR VALUE         write one register\n"
+        "  monitor ID ADDR...          poll live values (up to 32 addresses)\n"
+        "  upload ID FILE              save the drive's parameters (.par, or into a .usr)\n"
+        "  download ID FILE            write a file's parameters to the drive (--verify)\n"
+        "  compare ID FILE             list parameters that differ\n"
+        "Exit status: 0 done, 1 communication failure, 2 bad command line, 3 port not opened,\n"
+        "5 a compare found differences or a verify a mismatch.");
 }
 
 }  // namespace

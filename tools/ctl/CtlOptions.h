@@ -20,24 +20,24 @@ inline constexpr int kScanAllLast = 31;
 struct CtlOptions {
     CommSettings settings;
     bool json = false;
-    bool raw = false;            // monitor: raw register values
-    int count = 0;               // monitor: lines to print, 0 = until interrupted
-    bool stats = false;          // monitor: line health on stderr every second and at the end
+    bool raw = false;    // monitor: raw register values
+    int count = 0;       // monitor: lines to print, 0 = until interrupted
+    bool stats = false;  // monitor: line health on stderr every second and at the end
     bool help = false;
     bool version = false;
     Command command = Command::Scan;
-    int station = 0;             // read, write, monitor
-    int first = kScanAllFirst;   // scan
+    int station = 0;            // read, write, monitor
+    int first = kScanAllFirst;  // scan
     int last = kScanAllLast;
-    int quickTimeoutMs = 0;      // scan --quick: one short attempt per ID, 0 = off
+    int quickTimeoutMs = 0;  // scan --quick: one short attempt per ID, 0 = off
     std::vector<uint16_t> addresses;
     std::vector<std::string> addressTexts;  // as given, for the output
-    uint16_t value = 0;          // write
-    std::string file;            // upload, download, compare: the .par or .usr file
-    bool verify = false;         // download: read every written parameter back
-    std::string dataDir;         // parameter data files; empty: the program's Data folder
-    std::string mqtt;            // monitor: the broker's URL; empty = no publishing
-    std::string mqttLine;        // LINE of the topics; empty: from the port's name
+    uint16_t value = 0;                     // write
+    std::string file;                       // upload, download, compare: the .par or .usr file
+    bool verify = false;                    // download: read every written parameter back
+    std::string dataDir;                    // parameter data files; empty: the program's Data folder
+    std::string mqtt;                       // monitor: the broker's URL; empty = no publishing
+    std::string mqttLine;                   // LINE of the topics; empty: from the port's name
     int mqttIntervalMs = 1000;
     std::string mqttCaFile;
     bool mqttInsecure = false;

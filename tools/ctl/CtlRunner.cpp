@@ -117,7 +117,8 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
         }
         StoreIdentification(record_, address, value);
         // The monitor shows acceleration times in the drive's own resolution.
-        const TimeScaleRead scale = options_.command == Command::Monitor ? TimeScaleRead::Read : TimeScaleRead::Skip;
+        const TimeScaleRead scale =
+            options_.command == Command::Monitor ? TimeScaleRead::Read : TimeScaleRead::Skip;
         if (const auto next = NextIdentificationRead(record_, address, scale)) {
             manager_.QueueRead(station_, *next, this);
             return;
@@ -150,10 +151,12 @@ void CtlRunner::IdentifyDone()
 void CtlRunner::PrintStation()
 {
     const std::string model = ModelName(record_.model);
-    const std::string capacity = CapacityText(record_.model, record_.capacity, record_.voltage, record_.version);
+    const std::string capacity =
+        CapacityText(record_.model, record_.capacity, record_.voltage, record_.version);
     const std::string version = VersionText(record_.model, record_.version);
-    const QJsonObject json{{"station", station_},      {"model", Q(model)},     {"modelCode", record_.model},
-                           {"capacity", Q(capacity)}, {"version", Q(version)}, {"versionCode", record_.version}};
+    const QJsonObject json{{"station", station_},        {"model", Q(model)},
+                           {"modelCode", record_.model}, {"capacity", Q(capacity)},
+                           {"version", Q(version)},      {"versionCode", record_.version}};
     EmitLine(std::to_string(station_) + " " + model + " " + capacity + " " + version, Compact(json));
 }
 
@@ -219,8 +222,12 @@ std::string CtlRunner::FormatMonitored(uint16_t address, uint16_t value) const
     case reg::kAccTime:   // acceleration and deceleration times: need the time scale
     case reg::kDecTime:
     case reg::kC20AccTime:
-    case reg::kC20DecTime: text = FormatStationValue(record_, address, value); break;
-    default: text = FormatValue(address, value, record_.model, record_.version); break;
+    case reg::kC20DecTime:
+        text = FormatStationValue(record_, address, value);
+        break;
+    default:
+        text = FormatValue(address, value, record_.model, record_.version);
+        break;
     }
     // Registers the catalogue has no format for are shown as numbers.
     if (text == "Unknown" && address > reg::kVersion)
@@ -276,7 +283,8 @@ void CtlRunner::Interrupt()
 
 void CtlRunner::Fail(const CommReply& reply)
 {
-    err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
+    err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)
+         << " ***\n";
     err_.flush();
     // The drive's refusal is an answer: scripts get its code.
     if (options_.json && IsModbusException(reply.error)) {

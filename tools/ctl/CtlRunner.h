@@ -69,11 +69,11 @@ private:
     StationRecord record_;               // identification of the station in hand
     std::map<uint16_t, uint16_t> poll_;  // monitor: values of the current poll
     int lines_ = 0;
-    bool probing_ = false;               // scan --quick: the current read is an ID's probe
+    bool probing_ = false;  // scan --quick: the current read is an ID's probe
     bool finished_ = false;
-    bool portDown_ = false;              // between PortLost and PortRestored
-    bool portTrouble_ = false;           // from PortLost until the station answers again
-    bool awaitingPort_ = false;          // a give-up waits for PortRestored
+    bool portDown_ = false;      // between PortLost and PortRestored
+    bool portTrouble_ = false;   // from PortLost until the station answers again
+    bool awaitingPort_ = false;  // a give-up waits for PortRestored
     int exitCode_ = kExitOk;
 };
 

@@ -50,8 +50,8 @@ const char* OperationName(Command c)
 
 }  // namespace
 
-CtlTransfer::CtlTransfer(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err,
-                         bool progress)
+CtlTransfer::CtlTransfer(CommManager& manager, const CtlOptions& options, std::ostream& out,
+                         std::ostream& err, bool progress)
     : manager_(manager), options_(options), out_(out), err_(err), progress_(progress)
 {
     record_.station = options_.station;
@@ -72,7 +72,8 @@ void CtlTransfer::OnCommReply(int station, const CommReply& reply)
         return;
     if (reply.error != kNoError) {
         manager_.DropRequests(this);
-        err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error) << " ***\n";
+        err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)
+             << " ***\n";
         return Finish(kExitCommFailure);
     }
     if (reply.addresses[0] == reg::kModel) {
@@ -89,8 +90,9 @@ void CtlTransfer::Identified()
     record_.connected = 1;
     record_.paramData = std::make_shared<ParameterData>();
     if (!record_.paramData->LoadDataFile(record_, options_.dataDir)) {
-        err_ << "varimonctl: " << ModelName(record_.model) << " " << VersionText(record_.model, record_.version)
-             << ": " << record_.paramData->StatusText() << " (data folder " << options_.dataDir << ")\n";
+        err_ << "varimonctl: " << ModelName(record_.model) << " "
+             << VersionText(record_.model, record_.version) << ": " << record_.paramData->StatusText()
+             << " (data folder " << options_.dataDir << ")\n";
         return Finish(kExitUsage);
     }
     const TransferOperation op = options_.command == Command::Upload     ? TransferOperation::Upload
@@ -109,7 +111,9 @@ void CtlTransfer::Identified()
     transfer_ = std::make_unique<ParaTransfer>(manager_, record_);
     if (progress_) {
         transfer_->onProgress = [this](int done, int total) {
-            const char* phase = transfer_->GetPhase() == ParaTransfer::Phase::Verify ? "verify" : OperationName(options_.command);
+            const char* phase = transfer_->GetPhase() == ParaTransfer::Phase::Verify
+                                    ? "verify"
+                                    : OperationName(options_.command);
             err_ << "\r" << phase << " " << done << "/" << total << "   " << std::flush;
             progressShown_ = true;
         };
@@ -160,7 +164,8 @@ void CtlTransfer::Ended()
         const bool gaveUp = transfer_->GetEnd() == ParaTransfer::End::Stopped && !transfer_->Failed().empty();
         err_ << "*** " << (gaveUp ? transfer_->ErrorText() : transfer_->FinalStatus()) << " ***\n";
         if (gaveUp)
-            err_ << Hex(transfer_->Failed().back()) << " failed; " << OperationName(options_.command) << " stopped\n";
+            err_ << Hex(transfer_->Failed().back()) << " failed; " << OperationName(options_.command)
+                 << " stopped\n";
         return Finish(kExitCommFailure);
     }
     Report();
@@ -178,7 +183,8 @@ void CtlTransfer::Report()
     const auto& refused = transfer_->Refused();
     for (uint16_t a : transfer_->Failed()) {
         failed.append(a);
-        const auto r = std::find_if(refused.begin(), refused.end(), [a](const RefusedParameter& p) { return p.address == a; });
+        const auto r = std::find_if(refused.begin(), refused.end(),
+                                    [a](const RefusedParameter& p) { return p.address == a; });
         if (r != refused.end())
             err_ << Hex(a) << " " << name(a) << ": refused, " << r->reason << "\n";
         else if (options_.command != Command::Compare)
@@ -193,7 +199,8 @@ void CtlTransfer::Report()
     switch (options_.command) {
     case Command::Upload: {
         if (!transfer_->Failed().empty()) {
-            err_ << transfer_->Failed().size() << " parameters could not be read; " << options_.file << " not saved\n";
+            err_ << transfer_->Failed().size() << " parameters could not be read; " << options_.file
+                 << " not saved\n";
             break;
         }
         StreamMessages messages(err_);
@@ -202,7 +209,8 @@ void CtlTransfer::Report()
             break;
         }
         summary.insert("parameters", static_cast<int>(transfer_->Set().Count()));
-        Line("uploaded " + std::to_string(transfer_->Set().Count()) + " parameters to " + options_.file, Compact(summary));
+        Line("uploaded " + std::to_string(transfer_->Set().Count()) + " parameters to " + options_.file,
+             Compact(summary));
         break;
     }
     case Command::Download: {
@@ -210,10 +218,11 @@ void CtlTransfer::Report()
         for (const VerifyMismatch& m : transfer_->Mismatches()) {
             const std::string read = m.readFailed ? "FAILED" : std::to_string(m.readBack);
             Line(Hex(m.address) + " " + m.name + " " + std::to_string(m.written & 0xFFFF) + " " + read,
-                 Compact(QJsonObject{{"address", m.address},
-                                     {"name", QString::fromStdString(m.name)},
-                                     {"written", static_cast<int>(m.written & 0xFFFF)},
-                                     {"read", m.readFailed ? QJsonValue() : QJsonValue(static_cast<int>(m.readBack))}}));
+                 Compact(QJsonObject{
+                     {"address", m.address},
+                     {"name", QString::fromStdString(m.name)},
+                     {"written", static_cast<int>(m.written & 0xFFFF)},
+                     {"read", m.readFailed ? QJsonValue() : QJsonValue(static_cast<int>(m.readBack))}}));
             mismatches.append(m.address);
         }
         if (!transfer_->Mismatches().empty() && code == kExitOk)
@@ -224,8 +233,8 @@ void CtlTransfer::Report()
             summary.insert("mismatches", mismatches);
         // The refusals are on stderr already: the summary keeps to its one line.
         const std::string status = transfer_->FinalStatus();
-        Line(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) + " written, "
-                 + std::to_string(transfer_->SkippedCount()) + " skipped",
+        Line(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) +
+                 " written, " + std::to_string(transfer_->SkippedCount()) + " skipped",
              Compact(summary));
         break;
     }
@@ -234,13 +243,14 @@ void CtlTransfer::Report()
         for (const CompareRow& r : transfer_->Differences()) {
             const std::string drive = r.failed ? "FAILED" : std::to_string(r.driveValue & 0xFFFF);
             Line(Hex(r.address) + " " + r.name + " " + drive + " " + std::to_string(r.fileValue & 0xFFFF),
-                 Compact(QJsonObject{{"address", r.address},
-                                     {"name", QString::fromStdString(r.name)},
-                                     {"drive", r.failed ? QJsonValue() : QJsonValue(static_cast<int>(r.driveValue & 0xFFFF))},
-                                     {"file", static_cast<int>(r.fileValue & 0xFFFF)},
-                                     {"driveText", QString::fromStdString(r.driveText)},
-                                     {"fileText", QString::fromStdString(r.fileText)},
-                                     {"unit", QString::fromStdString(r.unit)}}));
+                 Compact(QJsonObject{
+                     {"address", r.address},
+                     {"name", QString::fromStdString(r.name)},
+                     {"drive", r.failed ? QJsonValue() : QJsonValue(static_cast<int>(r.driveValue & 0xFFFF))},
+                     {"file", static_cast<int>(r.fileValue & 0xFFFF)},
+                     {"driveText", QString::fromStdString(r.driveText)},
+                     {"fileText", QString::fromStdString(r.fileText)},
+                     {"unit", QString::fromStdString(r.unit)}}));
             if (!r.failed)
                 ++differences;
         }

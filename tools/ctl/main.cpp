@@ -14,12 +14,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <csignal>
+#include <iostream>
 #include <map>
 #include <memory>
-#include <fcntl.h>
-#include <iostream>
-#include <unistd.h>
 
 namespace {
 
@@ -40,7 +40,8 @@ public:
         clock_.start();
         if (!on_)
             return;
-        QObject::connect(&timer_, &QTimer::timeout, [this] { std::cerr << stats_.Line(clock_.elapsed()) << std::endl; });
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { std::cerr << stats_.Line(clock_.elapsed()) << std::endl; });
         timer_.start(1000);
     }
     void Finish()
@@ -63,11 +64,13 @@ int RunFileCommand(QCoreApplication& app, vm::CommDriver& driver, vm::ctl::CtlOp
     using namespace vm::ctl;
     if (options.dataDir.empty()) {
         const QByteArray env = qgetenv("VARIMON_DATA_DIR");
-        options.dataDir = env.isEmpty() ? vm::ResolveApplicationFolders().data.toStdString() : env.toStdString();
+        options.dataDir =
+            env.isEmpty() ? vm::ResolveApplicationFolders().data.toStdString() : env.toStdString();
     }
     CtlTransfer transfer(driver.Manager(), options, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
     transfer.onFinished = [&] {
-        QMetaObject::invokeMethod(&app, [&] { app.exit(transfer.ExitCode()); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [&] { app.exit(transfer.ExitCode()); }, Qt::QueuedConnection);
     };
     if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         std::signal(SIGINT, OnInterrupt);
@@ -139,7 +142,10 @@ int main(int argc, char** argv)
     if (IsFileCommand(options.command))
         return RunFileCommand(app, driver, options);
     CtlRunner runner(driver.Manager(), options, std::cout, std::cerr);
-    runner.onFinished = [&] { QMetaObject::invokeMethod(&app, [&] { app.exit(runner.ExitCode()); }, Qt::QueuedConnection); };
+    runner.onFinished = [&] {
+        QMetaObject::invokeMethod(
+            &app, [&] { app.exit(runner.ExitCode()); }, Qt::QueuedConnection);
+    };
     if (options.command == Command::Monitor)
         FollowLostPort(driver, runner, options.settings.portName);
 
@@ -161,10 +167,12 @@ int main(int argc, char** argv)
             return kExitPort;
         }
         auto now = [] { return QDateTime::currentMSecsSinceEpoch(); };
-        runner.onPoll = [&publish, now](const vm::StationRecord& r, const std::map<uint16_t, uint16_t>& poll) {
+        runner.onPoll = [&publish, now](const vm::StationRecord& r,
+                                        const std::map<uint16_t, uint16_t>& poll) {
             publish->OnPoll(r, poll, now());
         };
-        QObject::connect(&driver, &vm::CommDriver::portLost, [&publish, now] { publish->OnLineEvent("Port lost", now()); });
+        QObject::connect(&driver, &vm::CommDriver::portLost,
+                         [&publish, now] { publish->OnLineEvent("Port lost", now()); });
         QObject::connect(&driver, &vm::CommDriver::portRestored,
                          [&publish, now] { publish->OnLineEvent("Port reopened", now()); });
         QObject::connect(&publishTick, &QTimer::timeout, [&publish, &options, now] {

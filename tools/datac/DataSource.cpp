@@ -14,8 +14,8 @@
 #include <initializer_list>
 #include <limits>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "paramdb/TextCodec.h"
 
@@ -41,8 +41,7 @@ std::string Quoted(const QString& s)
 class SourceReader {
 public:
     // Checks that v is an object holding only the given keys, and the required ones.
-    QJsonObject Object(const QJsonValue& v, const std::string& path,
-                       std::initializer_list<const char*> keys,
+    QJsonObject Object(const QJsonValue& v, const std::string& path, std::initializer_list<const char*> keys,
                        std::initializer_list<const char*> required)
     {
         if (!v.isObject())
@@ -106,8 +105,8 @@ public:
         return static_cast<int64_t>(d);
     }
 
-    int64_t Integer(const QJsonObject& o, const char* key, const std::string& path, int64_t lo,
-                    int64_t hi, std::optional<int64_t> fallback = std::nullopt)
+    int64_t Integer(const QJsonObject& o, const char* key, const std::string& path, int64_t lo, int64_t hi,
+                    std::optional<int64_t> fallback = std::nullopt)
     {
         if (!o.contains(QLatin1String(key))) {
             if (!fallback)
@@ -176,10 +175,10 @@ void ParseData(const QJsonDocument& doc, ParameterData* data)
     SourceReader r;
     if (!doc.isObject())
         throw SourceError{"(top)", "expected an object"};
-    const QJsonObject top = r.Object(
-        QJsonValue(doc.object()), "",
-        {"description", "model", "reserved", "version", "types", "choices", "groups"},
-        {"description", "model", "version", "types", "choices", "groups"});
+    const QJsonObject top =
+        r.Object(QJsonValue(doc.object()), "",
+                 {"description", "model", "reserved", "version", "types", "choices", "groups"},
+                 {"description", "model", "version", "types", "choices", "groups"});
 
     ParameterData::Header header;
     header.description = r.Text(top.value("description"), "description");
@@ -197,9 +196,8 @@ void ParseData(const QJsonDocument& doc, ParameterData* data)
     const QJsonArray types = r.Array(top, "types", "");
     for (qsizetype i = 0; i < types.size(); ++i) {
         const std::string path = r.Index("types", i);
-        const QJsonObject o = r.Object(types[i], path,
-                                       {"name", "text1", "text2", "unit", "multiplier", "divisor", "flags"},
-                                       {"name"});
+        const QJsonObject o = r.Object(
+            types[i], path, {"name", "text1", "text2", "unit", "multiplier", "divisor", "flags"}, {"name"});
         auto t = std::make_unique<CType>();
         t->name = TrimmedText(r, o.value("name"), path + ".name");
         t->unused[0] = r.Text(o, "text1", path);
@@ -239,11 +237,10 @@ void ParseData(const QJsonDocument& doc, ParameterData* data)
         const QJsonArray items = r.Array(go, "items", gpath);
         for (qsizetype ii = 0; ii < items.size(); ++ii) {
             const std::string path = r.Index(gpath + ".items", ii);
-            const QJsonObject o = r.Object(
-                items[ii], path,
-                {"address", "modeName", "writable", "runWritable", "min", "max", "default", "name",
-                 "type", "choice", "extra"},
-                {"address", "name", "min", "max", "default"});
+            const QJsonObject o = r.Object(items[ii], path,
+                                           {"address", "modeName", "writable", "runWritable", "min", "max",
+                                            "default", "name", "type", "choice", "extra"},
+                                           {"address", "name", "min", "max", "default"});
             auto it = std::make_unique<CItem>();
             it->address = static_cast<uint16_t>(r.Hex(o, "address", path, 0xFFFF));
             it->modeName = static_cast<int32_t>(r.Integer(o, "modeName", path, 0, 1, 0));
@@ -337,13 +334,27 @@ std::string JsonString(std::string_view cp1252)
     std::string out = "\"";
     for (char c : utf8) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 char buf[8];

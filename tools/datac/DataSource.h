@@ -15,8 +15,8 @@ namespace vm::datac {
 bool ParseSource(const std::string& json, const std::string& sourceName, ParameterData* data,
                  std::string* error);
 
-// The source text of loaded (or parsed) parameter data: UTF-8 JSON, one item per line, optional fields left out when
-// they hold their default.
+// The source text of loaded (or parsed) parameter data: UTF-8 JSON, one item per line, optional fields left
+// out when they hold their default.
 std::string WriteSource(const ParameterData& data);
 
 // SOURCE.json -> OUTPUT.dat. The output is replaced only after a complete write.

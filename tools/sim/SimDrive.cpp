@@ -11,7 +11,7 @@ namespace vm::sim {
 
 namespace {
 
-constexpr double kBaseFreq = 6000;      // 60 Hz in 0.01 Hz: the acc/dec times are set for it
+constexpr double kBaseFreq = 6000;  // 60 Hz in 0.01 Hz: the acc/dec times are set for it
 constexpr double kDefaultRampSeconds = 5;
 constexpr uint16_t kDefaultFreqCommand = 6000;
 constexpr uint16_t kDefaultRpmCommand = 18000;  // 1800.0 rpm
@@ -27,12 +27,18 @@ struct RelayBits {
 RelayBits Relays(int model)
 {
     switch (model) {
-    case kModelQmA20: return {0, 4};   // Q1(OC1), 30AC
-    case kModelQmC20: return {1, 0};   // 1A-1B, 30A-30C
-    case kModelQmE20: return {0, 1};   // Q1(OC1), 30AC
-    case kModelQmF20X: return {4, 7};  // Q1(OC1), 30AC
-    case kModelQmB20X: return {4, 7};  // MO, 3ABC
-    default: return {0, 1};
+    case kModelQmA20:
+        return {0, 4};  // Q1(OC1), 30AC
+    case kModelQmC20:
+        return {1, 0};  // 1A-1B, 30A-30C
+    case kModelQmE20:
+        return {0, 1};  // Q1(OC1), 30AC
+    case kModelQmF20X:
+        return {4, 7};  // Q1(OC1), 30AC
+    case kModelQmB20X:
+        return {4, 7};  // MO, 3ABC
+    default:
+        return {0, 1};
     }
 }
 
@@ -62,8 +68,7 @@ int ParseModel(const std::string& text)
     return static_cast<int>(code);
 }
 
-SimDrive::SimDrive(const DriveIdentity& identity, const std::vector<ParamRegister>& params)
-    : id_(identity)
+SimDrive::SimDrive(const DriveIdentity& identity, const std::vector<ParamRegister>& params) : id_(identity)
 {
     for (const ParamRegister& p : params) {
         // The first definition of an address wins, as in the editor's look-up.
@@ -139,7 +144,7 @@ bool SimDrive::IsWritableMonitor(uint16_t a, Writable& limits) const
     // The keypad's writable items carry the limits the drive checks.
     const uint16_t asked = id_.model == kModelQmC20 && a == reg::kAccTime   ? reg::kC20AccTime
                            : id_.model == kModelQmC20 && a == reg::kDecTime ? reg::kC20DecTime
-                                                                  : a;
+                                                                            : a;
     for (const MonitorItem& item : BuildItemSet(id_.model, id_.version, kSetKeypad)) {
         if (item.writable && item.address == asked) {
             limits = {item.minimum, item.maximum, item.minimum < 0};
@@ -151,10 +156,17 @@ bool SimDrive::IsWritableMonitor(uint16_t a, Writable& limits) const
         limits = {0, 40000, false};
         return id_.model != kModelQmC20;  // QM-C20 takes its speed command in rpm
     case reg::kAccTime:
-    case reg::kDecTime: limits = {0, kMaxTimeRaw, false}; return true;
-    case reg::kRpmDisplay: limits = {0, 1, false}; return true;
-    case reg::kPoleCount: limits = {2, 48, false}; return true;
-    default: return false;
+    case reg::kDecTime:
+        limits = {0, kMaxTimeRaw, false};
+        return true;
+    case reg::kRpmDisplay:
+        limits = {0, 1, false};
+        return true;
+    case reg::kPoleCount:
+        limits = {2, 48, false};
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -186,19 +198,32 @@ uint16_t SimDrive::Monitor(uint16_t a) const
     const double dcLink = RatedVoltage() * std::sqrt(2.0) + (decel ? 40 : 0);
     const double fine = id_.model == kModelQmC20 ? 10 : 1;  // QM-C20 shows voltages in 0.1 V
     switch (a) {
-    case reg::kModel: return static_cast<uint16_t>(id_.model);
-    case reg::kCapacity: return static_cast<uint16_t>(id_.capacity);
-    case reg::kVersion: return static_cast<uint16_t>(id_.version);
-    case reg::kVoltage: return static_cast<uint16_t>(id_.voltage);
-    case reg::kFreqCommand: return ToRaw(CommandFreq());
-    case reg::kRunCommand: return runWord_;
-    case reg::kCurrent: return ToRaw(amps * 10);
-    case reg::kSpeed: return ToRaw(std::abs(freq_));
-    case reg::kOutputVoltage: return ToRaw(volts * fine);
-    case reg::kDcLink: return ToRaw(dcLink * fine);
-    case reg::kPower: return ToRaw(std::sqrt(3.0) * volts * amps * 0.8 / 1000 * 10);
-    case reg::kStatus: return StatusWord();
-    case reg::kFault: return fault_;
+    case reg::kModel:
+        return static_cast<uint16_t>(id_.model);
+    case reg::kCapacity:
+        return static_cast<uint16_t>(id_.capacity);
+    case reg::kVersion:
+        return static_cast<uint16_t>(id_.version);
+    case reg::kVoltage:
+        return static_cast<uint16_t>(id_.voltage);
+    case reg::kFreqCommand:
+        return ToRaw(CommandFreq());
+    case reg::kRunCommand:
+        return runWord_;
+    case reg::kCurrent:
+        return ToRaw(amps * 10);
+    case reg::kSpeed:
+        return ToRaw(std::abs(freq_));
+    case reg::kOutputVoltage:
+        return ToRaw(volts * fine);
+    case reg::kDcLink:
+        return ToRaw(dcLink * fine);
+    case reg::kPower:
+        return ToRaw(std::sqrt(3.0) * volts * amps * 0.8 / 1000 * 10);
+    case reg::kStatus:
+        return StatusWord();
+    case reg::kFault:
+        return fault_;
     case reg::kTerminals: {
         uint16_t word = inputs_;
         if (direction_ > 0)
@@ -207,23 +232,32 @@ uint16_t SimDrive::Monitor(uint16_t a) const
             word |= 0x0002;
         return word;
     }
-    case reg::kOutputs: return OutputTerminals();
-    case reg::kRpm: return ToRaw(HzToRpm(std::abs(freq_)));
-    default: break;
+    case reg::kOutputs:
+        return OutputTerminals();
+    case reg::kRpm:
+        return ToRaw(HzToRpm(std::abs(freq_)));
+    default:
+        break;
     }
     if (id_.model != kModelQmC20)
         return a == reg::kFault2 ? fault2_ : Setting(a);
     switch (a) {
-    case reg::kC20TargetSpeed: return ToRaw(HzToRpm(TargetFreq()));
+    case reg::kC20TargetSpeed:
+        return ToRaw(HzToRpm(TargetFreq()));
     case reg::kC20RampSpeed:
     case reg::kC20SpeedInput:
-    case reg::kC20Speed: return ToRaw(HzToRpm(freq_));
-    case reg::kC20TorqueRef: return ToRaw(Running() ? load_ * 10.0 : 0);
+    case reg::kC20Speed:
+        return ToRaw(HzToRpm(freq_));
+    case reg::kC20TorqueRef:
+        return ToRaw(Running() ? load_ * 10.0 : 0);
     case reg::kC20TorqueFeedback:
         return ToRaw(Running() ? load_ * 10.0 * (decel ? -0.5 : 1.0) : 0);
-    case reg::kC20NoLoadCurrent: return 300;
-    case reg::kC20Temperature: return ToRaw(30 + 15 * amps / RatedCurrent());
-    default: return Setting(a);
+    case reg::kC20NoLoadCurrent:
+        return 300;
+    case reg::kC20Temperature:
+        return ToRaw(30 + 15 * amps / RatedCurrent());
+    default:
+        return Setting(a);
     }
 }
 
@@ -279,12 +313,23 @@ std::string SimDrive::Force(uint16_t a, uint16_t value)
         return {};
     }
     switch (a) {
-    case reg::kModel: return "the model code is fixed";
-    case reg::kCapacity: id_.capacity = value; return {};
-    case reg::kVoltage: id_.voltage = value; return {};
-    case reg::kVersion: id_.version = value; return {};
-    case reg::kRunCommand: RunCommand(value); return {};
-    case reg::kTerminals: inputs_ = value; return {};
+    case reg::kModel:
+        return "the model code is fixed";
+    case reg::kCapacity:
+        id_.capacity = value;
+        return {};
+    case reg::kVoltage:
+        id_.voltage = value;
+        return {};
+    case reg::kVersion:
+        id_.version = value;
+        return {};
+    case reg::kRunCommand:
+        RunCommand(value);
+        return {};
+    case reg::kTerminals:
+        inputs_ = value;
+        return {};
     case reg::kFault:
     case reg::kFault2:
         if (a == reg::kFault2 && id_.model == kModelQmC20)
@@ -295,7 +340,8 @@ std::string SimDrive::Force(uint16_t a, uint16_t value)
         else
             runWord_ = reg::kRunStop;
         return {};
-    default: break;
+    default:
+        break;
     }
     if (auto it = settings_.find(SettingKey(a)); it != settings_.end()) {
         it->second = value;

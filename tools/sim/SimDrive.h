@@ -97,11 +97,11 @@ private:
     uint16_t Monitor(uint16_t address) const;
     void RunCommand(uint16_t value);
     void StopOnTrip();
-    double CommandFreq() const;           // 0.01 Hz
-    double TargetFreq() const;            // signed, 0.01 Hz
+    double CommandFreq() const;              // 0.01 Hz
+    double TargetFreq() const;               // signed, 0.01 Hz
     double RampMs(bool accelerating) const;  // ms for 60 Hz of ramp
-    double RatedCurrent() const;          // A
-    double RatedVoltage() const;          // V
+    double RatedCurrent() const;             // A
+    double RatedVoltage() const;             // V
     double CurrentAmps() const;
     uint16_t StatusWord() const;
     uint16_t OutputTerminals() const;
@@ -113,11 +113,11 @@ private:
     std::map<uint16_t, uint16_t> params_;    // current parameter values
     std::map<uint16_t, uint16_t> settings_;  // writable monitor registers and console-set inputs
     uint16_t runWord_ = reg::kRunStop;
-    int direction_ = 0;     // commanded: +1 forward, -1 reverse, 0 stop
-    double freq_ = 0;       // output frequency, 0.01 Hz, signed
+    int direction_ = 0;  // commanded: +1 forward, -1 reverse, 0 stop
+    double freq_ = 0;    // output frequency, 0.01 Hz, signed
     uint16_t fault_ = 0;
     uint16_t fault2_ = 0;
-    uint16_t inputs_ = 0;   // console-set input terminals
+    uint16_t inputs_ = 0;  // console-set input terminals
     int load_ = 60;
     bool silenced_ = false;
     std::vector<JournalEntry> journal_;

@@ -29,10 +29,14 @@ constexpr int kExDeviceFailure = 4;
 const char* NakCode(Access access)
 {
     switch (access) {
-    case Access::IllegalAddress: return "IA";
-    case Access::DataRange: return "ID";
-    case Access::WriteMode: return "WM";
-    case Access::Ok: break;
+    case Access::IllegalAddress:
+        return "IA";
+    case Access::DataRange:
+        return "ID";
+    case Access::WriteMode:
+        return "WM";
+    case Access::Ok:
+        break;
     }
     return "FE";
 }
@@ -40,10 +44,14 @@ const char* NakCode(Access access)
 int ExceptionCode(Access access)
 {
     switch (access) {
-    case Access::IllegalAddress: return kExIllegalAddress;
-    case Access::DataRange: return kExIllegalValue;
-    case Access::WriteMode: return kExDeviceFailure;
-    case Access::Ok: break;
+    case Access::IllegalAddress:
+        return kExIllegalAddress;
+    case Access::DataRange:
+        return kExIllegalValue;
+    case Access::WriteMode:
+        return kExDeviceFailure;
+    case Access::Ok:
+        break;
     }
     return kExDeviceFailure;
 }
@@ -77,8 +85,7 @@ std::vector<std::string> Words(std::string_view line)
 
 SimLine::SimLine(Protocol protocol, const LineFaults& faults)
     : protocol_(protocol), faults_(faults), random_(faults.seed)
-{
-}
+{}
 
 SimDrive* SimLine::AddStation(const DriveIdentity& identity, const std::vector<ParamRegister>& params)
 {
@@ -157,9 +164,12 @@ SimLine::Found SimLine::FindFrame() const
         return {};
     const bool enq = rx_[0] == kx485::kEnq;
     switch (protocol_) {
-    case Protocol::Kx485: return enq ? FindKx485() : Found{Step::Skip};
-    case Protocol::Modbus: return FindModbus();
-    case Protocol::Auto: break;
+    case Protocol::Kx485:
+        return enq ? FindKx485() : Found{Step::Skip};
+    case Protocol::Modbus:
+        return FindModbus();
+    case Protocol::Auto:
+        break;
     }
     // ENQ also opens a Modbus frame to station 5; its function byte is no hex digit.
     if (!enq)
@@ -188,7 +198,9 @@ SimLine::Found SimLine::FindModbus() const
     switch (rx_[1]) {
     case kReadHolding:
     case modbus::kReadInput:
-    case modbus::kWriteSingle: length = 8; break;
+    case modbus::kWriteSingle:
+        length = 8;
+        break;
     case kWriteMultiple:
         if (rx_.size() < 7)
             return {};
@@ -202,7 +214,8 @@ SimLine::Found SimLine::FindModbus() const
         // Noise rather than a frame when a whole request follows it.
         for (size_t k = 1; k + 8 <= rx_.size(); ++k) {
             const uint8_t f = rx_[k + 1];
-            if ((f == kReadHolding || f == modbus::kReadInput || f == modbus::kWriteSingle) && modbus::CrcMatches({rx_.data() + k, 8}))
+            if ((f == kReadHolding || f == modbus::kReadInput || f == modbus::kWriteSingle) &&
+                modbus::CrcMatches({rx_.data() + k, 8}))
                 return {Step::Skip};
         }
         return {rx_.size() >= kModbusFrameMax ? Step::Skip : Step::NeedMore};
@@ -237,7 +250,9 @@ void SimLine::HandleKx485(std::span<const uint8_t> frame)
     ++counters_.requests;
     const int station = request->station;
     const char command = request->command;
-    auto nak = [&](Access access) { Reply(ToBytes(kx485::BuildNak(station, command, NakCode(access))), true); };
+    auto nak = [&](Access access) {
+        Reply(ToBytes(kx485::BuildNak(station, command, NakCode(access))), true);
+    };
     uint16_t value = 0;
     switch (command) {
     case 'R': {
@@ -269,7 +284,8 @@ void SimLine::HandleKx485(std::span<const uint8_t> frame)
         }
         return Reply(ToBytes(kx485::BuildAck(station, command, words)), true);
     }
-    default: return;
+    default:
+        return;
     }
 }
 
@@ -334,7 +350,8 @@ void SimLine::HandleModbus(std::span<const uint8_t> f)
         modbus::AppendCrc(reply);
         return Reply(std::move(reply), false);
     }
-    default: return exception(kExIllegalFunction);
+    default:
+        return exception(kExIllegalFunction);
     }
 }
 
@@ -412,8 +429,9 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
         return {"ok", true};
     // What the fault injection did, for checking a master's own counts against.
     if (verb == "counters" && w.size() == 1)
-        return {"ok requests " + std::to_string(counters_.requests) + " replies " + std::to_string(counters_.replies)
-                + " dropped " + std::to_string(counters_.dropped) + " corrupted " + std::to_string(counters_.corrupted)};
+        return {"ok requests " + std::to_string(counters_.requests) + " replies " +
+                std::to_string(counters_.replies) + " dropped " + std::to_string(counters_.dropped) +
+                " corrupted " + std::to_string(counters_.corrupted)};
     const std::map<std::string, size_t> arity = {{"trip", 3}, {"reset", 2}, {"silence", 2}, {"revive", 2},
                                                  {"set", 4},  {"load", 3},  {"blocks", 3}};
     auto known = arity.find(verb);
@@ -448,7 +466,8 @@ SimLine::CommandResult SimLine::Command(std::string_view line, int64_t nowMs)
         const auto value = ParseNumber(w[3], -32768, 0xFFFF);
         if (!address || !value)
             return {"error: set ID ADDR VALUE takes an address 0-65535 and a 16-bit value"};
-        const std::string why = drive->Force(static_cast<uint16_t>(*address), static_cast<uint16_t>(*value & 0xFFFF));
+        const std::string why =
+            drive->Force(static_cast<uint16_t>(*address), static_cast<uint16_t>(*value & 0xFFFF));
         if (!why.empty())
             return {"error: " + why};
     }

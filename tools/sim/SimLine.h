@@ -29,8 +29,8 @@ struct LineFaults {
 };
 
 struct LineCounters {
-    uint64_t requests = 0;   // complete frames for a station on the line
-    uint64_t replies = 0;    // replies sent (corrupted ones included)
+    uint64_t requests = 0;  // complete frames for a station on the line
+    uint64_t replies = 0;   // replies sent (corrupted ones included)
     uint64_t dropped = 0;
     uint64_t corrupted = 0;
     uint64_t discarded = 0;  // bytes thrown away while looking for a frame

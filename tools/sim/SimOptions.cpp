@@ -40,7 +40,8 @@ std::optional<double> ParseRate(const std::string& text)
 void Declare(ToolCommandLine& line)
 {
     auto add = [&](const char* name, const char* description, const char* valueName = "") {
-        line.AddOption({QString::fromLatin1(name), QString::fromLatin1(description), QString::fromLatin1(valueName)});
+        line.AddOption(
+            {QString::fromLatin1(name), QString::fromLatin1(description), QString::fromLatin1(valueName)});
     };
     add("link", "Create a pseudo-terminal, symlinked at PATH while running.", "PATH");
     add("port", "Serve an existing tty instead.", "DEVICE");
@@ -175,7 +176,8 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
             return why;
         for (const StationSpec& other : options.stations)
             if (other.station == spec.station)
-                return "--station " + value + ": station " + std::to_string(spec.station) + " is already on the line";
+                return "--station " + value + ": station " + std::to_string(spec.station) +
+                       " is already on the line";
         options.stations.push_back(spec);
     }
     if (line.IsSet("data"))
@@ -187,7 +189,8 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         const auto rate = ParseRate(value);
         if (!rate)
             return std::string("--") + name + " " + value + ": use a share between 0 and 1";
-        (std::string_view(name) == "drop-rate" ? options.faults.dropRate : options.faults.corruptRate) = *rate;
+        (std::string_view(name) == "drop-rate" ? options.faults.dropRate : options.faults.corruptRate) =
+            *rate;
     }
     if (line.IsSet("delay")) {
         const std::string value = line.Value("delay");

@@ -23,8 +23,8 @@ struct StationSpec {
 };
 
 struct SimOptions {
-    std::string link;             // create a pseudo-terminal and a symlink here
-    std::string port;             // or open this tty
+    std::string link;  // create a pseudo-terminal and a symlink here
+    std::string port;  // or open this tty
     PortSettings line;
     Protocol protocol = Protocol::Auto;
     std::vector<StationSpec> stations;  // empty: the demo line

@@ -2,16 +2,16 @@
 
 #include "comm/SerialPort.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 
 #include <algorithm>
 #include <memory>

@@ -57,8 +57,9 @@ std::vector<ParamRegister> LoadParamRegisters(const std::filesystem::path& dataD
         for (const auto& item : group->items) {
             const CType* type = item->Type();
             registers.push_back({item->address, static_cast<int32_t>(item->minimum),
-                                 static_cast<int32_t>(item->maximum), static_cast<int32_t>(item->defaultValue),
-                                 item->writable != 0, item->runWritable != 0, type && type->IsSigned()});
+                                 static_cast<int32_t>(item->maximum),
+                                 static_cast<int32_t>(item->defaultValue), item->writable != 0,
+                                 item->runWritable != 0, type && type->IsSigned()});
         }
     }
     if (status)
@@ -110,8 +111,9 @@ void PopulateLine(const std::vector<StationSpec>& specs, const std::filesystem::
         if (params.empty()) {
             char version[8];
             std::snprintf(version, sizeof version, "%04X", identity.version & 0xFFFF);
-            notes.push_back("station " + std::to_string(spec.station) + " (" + ModelName(spec.model) + " " + version +
-                            "): no parameters" + (status.empty() ? std::string() : " (" + status + ")"));
+            notes.push_back("station " + std::to_string(spec.station) + " (" + ModelName(spec.model) + " " +
+                            version + "): no parameters" +
+                            (status.empty() ? std::string() : " (" + status + ")"));
         }
         line.AddStation(identity, params);
     }

@@ -2,9 +2,9 @@
 #include "tools/ctl/CtlStats.h"
 #include "tools/sim/SimCommPort.h"
 
+#include <gtest/gtest.h>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
@@ -54,7 +54,8 @@ protected:
     CtlOptions MonitorOptions() const
     {
         CtlOptions options;
-        EXPECT_EQ(ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options),
+        EXPECT_EQ(ParseCtlOptions(
+                      {"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options),
                   "");
         options.settings.protocolMode = GetParam();
         return options;
@@ -89,12 +90,13 @@ TEST_P(CtlTest, scanListsExactlyTheStationsOnTheLine)
 {
     EXPECT_EQ(Run({"scan", "1-10"}), kExitOk);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"1 QM-A20 5.5kW-4 2.16", "3 QM-B20X 0.75kW-NC-4 1.5",
-                                                  "9 QM-B20 0.4kW-2 Unknown"}));
+                                                 "9 QM-B20 0.4kW-2 Unknown"}));
     EXPECT_EQ(err_.str(), "");
 
     EXPECT_EQ(Run({"--json", "scan", "3"}), kExitOk);
-    EXPECT_EQ(out_.str(), "{\"capacity\":\"0.75kW-NC-4\",\"model\":\"QM-B20X\",\"modelCode\":10,\"station\":3,"
-                          "\"version\":\"1.5\",\"versionCode\":21}\n");
+    EXPECT_EQ(out_.str(),
+              "{\"capacity\":\"0.75kW-NC-4\",\"model\":\"QM-B20X\",\"modelCode\":10,\"station\":3,"
+              "\"version\":\"1.5\",\"versionCode\":21}\n");
 }
 
 TEST_P(CtlTest, quickScanFindsTheSameStationsWithOneFramePerSilentId)
@@ -126,8 +128,9 @@ TEST_P(CtlTest, readsWritesAndReportsRefusals)
     EXPECT_EQ(Run({"--json", "write", "1", "0x5301", "6001"}), kExitCommFailure);
     if (GetParam() == kModbusRtu) {
         EXPECT_EQ(port_->Frames(), 1u);  // refused once, not asked again
-        EXPECT_EQ(out_.str(), "{\"address\":21249,\"error\":203,\"exception\":3,\"station\":1,"
-                              "\"text\":\"Modbus Exception 3 (Illegal Data Value)\"}\n");
+        EXPECT_EQ(out_.str(),
+                  "{\"address\":21249,\"error\":203,\"exception\":3,\"station\":1,"
+                  "\"text\":\"Modbus Exception 3 (Illegal Data Value)\"}\n");
     } else {
         EXPECT_EQ(out_.str(), "");
     }
@@ -161,14 +164,16 @@ TEST_P(CtlTest, monitorPrintsOnePollPerLineWhileTheDriveRuns)
 TEST_P(CtlTest, statsLinesGiveTheCountersAndTheValuesPerSecondSinceTheLineBefore)
 {
     CtlStats text(manager_, 3, false, 0);
-    EXPECT_EQ(text.Line(1000), "stats station 3 at 1.0 s: 0 requests, 0 replies, 0 time-outs, 0 checksum errors, "
-                               "0 frame errors, 0 repetitions, 0 give-ups; refusals none; 0.0 values/s");
+    EXPECT_EQ(text.Line(1000),
+              "stats station 3 at 1.0 s: 0 requests, 0 replies, 0 time-outs, 0 checksum errors, "
+              "0 frame errors, 0 repetitions, 0 give-ups; refusals none; 0.0 values/s");
     ASSERT_EQ(Run({"monitor", "3", "10", "14", "--count", "5"}), kExitOk);
     const StationHealth& h = manager_.Health(3);
     ASSERT_GE(h.valuesRefreshed, 10u);
     // The values of 4 s in one line; none in the next.
     const std::string first = text.Line(5000);
-    EXPECT_EQ(first.rfind("stats station 3 at 5.0 s: " + std::to_string(h.requests) + " requests, ", 0), 0u) << first;
+    EXPECT_EQ(first.rfind("stats station 3 at 5.0 s: " + std::to_string(h.requests) + " requests, ", 0), 0u)
+        << first;
     EXPECT_NE(first.find("; reply ms last "), std::string::npos) << first;
     char rate[32];
     std::snprintf(rate, sizeof rate, "; %.1f values/s", static_cast<double>(h.valuesRefreshed) / 4.0);
@@ -178,10 +183,11 @@ TEST_P(CtlTest, statsLinesGiveTheCountersAndTheValuesPerSecondSinceTheLineBefore
     EXPECT_TRUE(text.Summary(6000).starts_with("summary station 3 at 6.0 s: "));
     EXPECT_TRUE(text.Summary(6000).ends_with(rate)) << text.Summary(6000);
 
-    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(CtlStats(manager_, 3, true, 0).Summary(2000)))
-                                 .object()
-                                 .value("stats")
-                                 .toObject();
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(CtlStats(manager_, 3, true, 0).Summary(2000)))
+            .object()
+            .value("stats")
+            .toObject();
     EXPECT_EQ(json.value("requests").toInteger(), static_cast<qint64>(h.requests));
     EXPECT_EQ(json.value("timeouts").toInteger(), static_cast<qint64>(h.timeouts));
     EXPECT_EQ(json.value("valuesRefreshed").toInteger(), static_cast<qint64>(h.valuesRefreshed));
@@ -273,8 +279,8 @@ TEST(CtlOptions, commandsAndOptionsInAnyOrder)
 {
     CtlOptions o;
     ASSERT_EQ(ParseCtlOptions({"monitor", "3", "5", "0x0A", "--port", "/dev/ttyUSB1", "--count", "2", "--raw",
-                               "--protocol", "modbus", "--baud", "38400", "--parity", "even", "--timeout", "500",
-                               "--retries", "5"},
+                               "--protocol", "modbus", "--baud", "38400", "--parity", "even", "--timeout",
+                               "500", "--retries", "5"},
                               o),
               "");
     EXPECT_EQ(o.command, Command::Monitor);
@@ -305,8 +311,8 @@ TEST(CtlOptions, commandsAndOptionsInAnyOrder)
 TEST(CtlOptions, refusesWhatItCannotDo)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"scan"},                                   // no port
-        {"--port", "p"},                            // no command
+        {"scan"},         // no port
+        {"--port", "p"},  // no command
         {"--port", "p", "scan", "9-3"},
         {"--port", "p", "scan", "0"},
         {"--port", "p", "read", "1"},

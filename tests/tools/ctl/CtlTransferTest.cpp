@@ -46,7 +46,7 @@ protected:
     std::ostringstream err_;
 };
 
-TEST_F(CtlTransferTest, AVerifiedDownloadListsTheRegisterTheDriveDidNotKeepAndExitsFive)
+TEST_F(CtlTransferTest, aVerifiedDownloadListsTheRegisterTheDriveDidNotKeepAndExitsFive)
 {
     ASSERT_EQ(Run({"upload", "2", File("d.par")}), kExitOk) << err_.str();
     CParaArray set(8, drive_->Identity().version);
@@ -64,16 +64,18 @@ TEST_F(CtlTransferTest, AVerifiedDownloadListsTheRegisterTheDriveDidNotKeepAndEx
     EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')), "0x8102 Dec. Time 200 100");
     EXPECT_EQ(Run({"download", "2", File("d.par")}), kExitOk);  // unverified, nobody notices
     EXPECT_EQ(Run({"--json", "compare", "2", File("d.par")}), kExitDifferent);
-    EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')),
-              R"({"address":33026,"drive":100,"driveText":"10.0","file":200,"fileText":"20.0","name":"Dec. Time","unit":"sec"})");
+    EXPECT_EQ(
+        out_.str().substr(0, out_.str().find('\n')),
+        R"({"address":33026,"drive":100,"driveText":"10.0","file":200,"fileText":"20.0","name":"Dec. Time","unit":"sec"})");
 }
 
-TEST_F(CtlTransferTest, TheFileCommandsCheckTheirArguments)
+TEST_F(CtlTransferTest, theFileCommandsCheckTheirArguments)
 {
     CtlOptions o;
     EXPECT_EQ(ParseCtlOptions({"--port", "x", "upload", "2"}, o), "upload takes ID FILE (.par or .usr)");
     CtlOptions c;
-    EXPECT_EQ(ParseCtlOptions({"--port", "x", "--verify", "compare", "2", "a.par"}, c), "--verify belongs to download");
+    EXPECT_EQ(ParseCtlOptions({"--port", "x", "--verify", "compare", "2", "a.par"}, c),
+              "--verify belongs to download");
     EXPECT_EQ(Run({"upload", "2", File("a.txt")}), kExitUsage);
     EXPECT_NE(err_.str().find("use a .par or .usr file"), std::string::npos);
 }

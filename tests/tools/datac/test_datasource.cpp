@@ -4,11 +4,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sys/wait.h>
 
 #include "paramdb/ObjectArchive.h"
 #include "tools/datac/DataSource.h"
@@ -109,12 +109,19 @@ void WriteFile(const std::string& path, const std::string& text)
 TEST(DataSourceLayout, storesFieldsInFileOrderLittleEndian)
 {
     QJsonObject src = BaseSource();
-    src["groups"] = QJsonArray{QJsonObject{{"name", "G"}, {"items", QJsonArray{QJsonObject{
-        {"address", "0xA10B"}, {"modeName", 1}, {"writable", 0}, {"runWritable", 1},
-        {"min", -2}, {"max", 300}, {"default", 7}, {"name", "N"}, {"type", "FREQ3"}}}}}};
+    src["groups"] = QJsonArray{QJsonObject{{"name", "G"},
+                                           {"items", QJsonArray{QJsonObject{{"address", "0xA10B"},
+                                                                            {"modeName", 1},
+                                                                            {"writable", 0},
+                                                                            {"runWritable", 1},
+                                                                            {"min", -2},
+                                                                            {"max", 300},
+                                                                            {"default", 7},
+                                                                            {"name", "N"},
+                                                                            {"type", "FREQ3"}}}}}};
     src["choices"] = QJsonArray{};
-    src["types"] = QJsonArray{QJsonObject{{"name", "FREQ3"}, {"unit", "\u00b0C"}, {"multiplier", 4},
-                                          {"divisor", 0x01020304}, {"flags", 6}}};
+    src["types"] = QJsonArray{QJsonObject{
+        {"name", "FREQ3"}, {"unit", "\u00b0C"}, {"multiplier", 4}, {"divisor", 0x01020304}, {"flags", 6}}};
     ParameterData data;
     std::string error;
     ASSERT_TRUE(ParseSource(Text(src), "s.json", &data, &error)) << error;
@@ -136,7 +143,9 @@ TEST(DataSourceLayout, storesFieldsInFileOrderLittleEndian)
     u16(0), u16(0), u16(0), u16(0);
     u32(0x15);
     u32(1);  // types
-    str("FREQ3"), str(""), str(""), str("\xB0" "C");  // the degree sign is one Windows-1252 byte
+    str("FREQ3"), str(""), str(""),
+        str("\xB0"
+            "C");  // the degree sign is one Windows-1252 byte
     u32(4), u32(0x01020304);
     expect.push_back(6);
     u32(0);  // choices
@@ -197,8 +206,8 @@ TEST(DataSourceRoundTrip, optionalFieldsComeBackOnlyWhenTheyDifferFromTheirDefau
 
 struct BadSource {
     const char* name;
-    Edit edit;       // applied to the first item
-    Edit editTop;    // applied to the whole source
+    Edit edit;     // applied to the first item
+    Edit editTop;  // applied to the whole source
     const char* expect;
 };
 
@@ -235,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"numberAbove32Bits", ITEM(o["max"] = 2147483648.0),
                   "groups[0].items[0].max: 2147483648 is out of range (-2147483648..2147483647)"},
         BadSource{"modelAbove16Bits", TOP(o["model"] = 65536), "model: 65536 is out of range (0..65535)"},
-        BadSource{"negativeMultiplier", TOP(o["types"] = QJsonArray{QJsonObject{{"name", "T"}, {"multiplier", -1}}}),
+        BadSource{"negativeMultiplier",
+                  TOP(o["types"] = QJsonArray{QJsonObject{{"name", "T"}, {"multiplier", -1}}}),
                   "types[0].multiplier: -1 is out of range"},
         BadSource{"flagsAboveByte", TOP(o["types"] = QJsonArray{QJsonObject{{"name", "T"}, {"flags", 256}}}),
                   "types[0].flags: 256 is out of range (0..255)"},
@@ -246,12 +256,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"hexPrefixOnly", TOP(o["version"] = "0x"), "version: \"0x\" is not a hexadecimal number"},
         BadSource{"addressAbove16Bits", ITEM(o["address"] = "0x1A101"),
                   "groups[0].items[0].address: \"0x1A101\" is out of range (0x0..0xFFFF)"},
-        BadSource{"hexAsNumber", ITEM(o["address"] = 41217), "groups[0].items[0].address: expected a hexadecimal string"},
+        BadSource{"hexAsNumber", ITEM(o["address"] = 41217),
+                  "groups[0].items[0].address: expected a hexadecimal string"},
         BadSource{"numberAsString", ITEM(o["min"] = "0"), "groups[0].items[0].min: expected a number"},
         BadSource{"stringAsNumber", ITEM(o["name"] = 5), "groups[0].items[0].name: expected a string"},
-        BadSource{"boolAsNumber", ITEM(o["writable"] = true), "groups[0].items[0].writable: expected a number"},
+        BadSource{"boolAsNumber", ITEM(o["writable"] = true),
+                  "groups[0].items[0].writable: expected a number"},
         BadSource{"objectAsList", TOP(o["choices"] = QJsonObject{}), "choices: expected an array"},
-        BadSource{"itemNotObject", TOP(o["groups"] = QJsonArray{QJsonObject{{"name", "G"}, {"items", QJsonArray{1}}}}),
+        BadSource{"itemNotObject",
+                  TOP(o["groups"] = QJsonArray{QJsonObject{{"name", "G"}, {"items", QJsonArray{1}}}}),
                   "groups[0].items[0]: expected an object"},
         BadSource{"reservedTooShort", TOP(o["reserved"] = QJsonArray{1, 2}), "reserved: expected 4 numbers"},
         BadSource{"trimmedByLoader", ITEM(o["name"] = "Acc. Time "),
@@ -259,20 +272,30 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"outsideCodePage", ITEM(o["name"] = QString::fromUtf8("\u03a9 Torque")),
                   "groups[0].items[0].name: holds a character that Windows-1252 cannot store"},
         BadSource{"outsideCodePageInChoice",
-                  TOP(o["choices"] = QJsonArray{QJsonObject{{"name", "NO_YES"}, {"texts", QJsonArray{"No", QString::fromUtf8("\u2713")}}}}),
+                  TOP(o["choices"] = QJsonArray{QJsonObject{
+                          {"name", "NO_YES"}, {"texts", QJsonArray{"No", QString::fromUtf8("\u2713")}}}}),
                   "choices[0].texts[1]: holds a character that Windows-1252 cannot store"},
-        BadSource{"defaultAboveMax", ITEM(o["default"] = 6001), "groups[0].items[0].default: is outside min..max"},
+        BadSource{"defaultAboveMax", ITEM(o["default"] = 6001),
+                  "groups[0].items[0].default: is outside min..max"},
         BadSource{"minAboveMax", ITEM(o["min"] = 7000), "groups[0].items[0].min: is above max"},
         BadSource{"unknownType", ITEM(o["type"] = "FREQ4"), "groups[0].items[0].type: names no value type"},
-        BadSource{"choiceWithoutMsg", ITEM(o["choice"] = "NO_YES"), "groups[0].items[0].choice: is only used with"},
-        BadSource{"unknownChoice", ITEM(o["type"] = "MSG"; o["choice"] = "YES_NO"; o["max"] = 1; o["default"] = 0),
-                  "groups[0].items[0].choice: names no choice list"},
-        BadSource{"choiceMaxBeyondTexts", ITEM(o["type"] = "MSG"; o["choice"] = "NO_YES"; o["max"] = 2; o["default"] = 0),
-                  "groups[0].items[0].max: is beyond the last text"},
+        BadSource{"choiceWithoutMsg", ITEM(o["choice"] = "NO_YES"),
+                  "groups[0].items[0].choice: is only used with"},
+        BadSource {
+            "unknownChoice", ITEM(o["type"] = "MSG"; o["choice"] = "YES_NO"; o["max"] = 1; o["default"] = 0),
+                "groups[0].items[0].choice: names no choice list"
+        },
+        BadSource {
+            "choiceMaxBeyondTexts",
+                ITEM(o["type"] = "MSG"; o["choice"] = "NO_YES"; o["max"] = 2; o["default"] = 0),
+                "groups[0].items[0].max: is beyond the last text"
+        },
         BadSource{"duplicateAddress", ITEM(o["address"] = "0xA102"),
                   "groups[0].items[1].address: is already used by groups[0].items[0]"},
-        BadSource{"duplicateType", TOP(o["types"] = QJsonArray{QJsonObject{{"name", "FREQ3"}}, QJsonObject{{"name", "FREQ3"}}}),
-                  "types[1].name: \"FREQ3\" is defined twice"}),
+        BadSource{
+            "duplicateType",
+            TOP(o["types"] = QJsonArray{QJsonObject{{"name", "FREQ3"}}, QJsonObject{{"name", "FREQ3"}}}),
+            "types[1].name: \"FREQ3\" is defined twice"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DataSourceErrorsSyntax, giveLineAndColumn)

@@ -17,10 +17,8 @@ uint16_t ReadOk(const SimDrive& drive, uint16_t address)
 std::vector<ParamRegister> SomeParams()
 {
     return {
-        {0xA110, 0, 100, 40, true, false, false},
-        {0xA111, 0, 65535, 7, false, false, false},
-        {0xA112, 10, 200, 50, true, true, false},
-        {0xA113, -100, 100, -5, true, true, true},
+        {0xA110, 0, 100, 40, true, false, false}, {0xA111, 0, 65535, 7, false, false, false},
+        {0xA112, 10, 200, 50, true, true, false}, {0xA113, -100, 100, -5, true, true, true},
         {0xA110, 0, 9, 9, true, true, false},  // a second definition of an address is ignored
     };
 }
@@ -147,7 +145,7 @@ TEST(SimDrive, currentFollowsLoadAndSpeed)
     const uint16_t heavy = ReadOk(drive, 9);
     EXPECT_GT(light, 0);
     EXPECT_GT(heavy, light);
-    EXPECT_GT(ReadOk(drive, 13), 0);  // power
+    EXPECT_GT(ReadOk(drive, 13), 0);    // power
     EXPECT_EQ(ReadOk(drive, 11), 380);  // 400 V class, full V/f
     drive.Write(5, 1500);
     drive.Write(8, 0);

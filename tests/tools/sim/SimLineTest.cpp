@@ -20,7 +20,8 @@ protected:
     void MakeLine(Protocol protocol, LineFaults faults = {})
     {
         line_ = std::make_unique<SimLine>(protocol, faults);
-        ASSERT_NE(line_->AddStation({1, 10, 0x0015, 1, 1}, {{0xA110, 0, 100, 40, true, false, false}}), nullptr);
+        ASSERT_NE(line_->AddStation({1, 10, 0x0015, 1, 1}, {{0xA110, 0, 100, 40, true, false, false}}),
+                  nullptr);
         ASSERT_NE(line_->AddStation({5, 4, 0x0105, 4, 1}, {}), nullptr);
     }
 
@@ -36,7 +37,10 @@ protected:
         const std::vector<uint8_t> reply = Kx(text);
         return kx485::Evaluate(reply, {std::stoi(text.substr(0, 2), nullptr, 16), command, words});
     }
-    std::vector<uint8_t> Mb(const modbus::RequestFrame& frame) { return Exchange({frame.begin(), frame.end()}); }
+    std::vector<uint8_t> Mb(const modbus::RequestFrame& frame)
+    {
+        return Exchange({frame.begin(), frame.end()});
+    }
 
     std::unique_ptr<SimLine> line_;
     int64_t now_ = 0;
@@ -254,11 +258,12 @@ TEST_F(SimLineTest, consoleCommandsDriveTheStations)
     EXPECT_EQ(line_->Station(1)->Load(), 150);
     EXPECT_TRUE(line_->Command("quit", now_).quit);
     EXPECT_EQ(line_->Command("counters", now_).text,
-              "ok requests " + std::to_string(line_->Counters().requests) + " replies "
-                  + std::to_string(line_->Counters().replies) + " dropped 0 corrupted 0");
+              "ok requests " + std::to_string(line_->Counters().requests) + " replies " +
+                  std::to_string(line_->Counters().replies) + " dropped 0 corrupted 0");
 
-    for (const char* bad : {"trip 9 0", "trip 1 40", "set 1 10 5", "set 1 5", "fly 1", "reset x", "load 1 500", "",
-                            "load 1 --5", "counters 1", "set 1 5 --9223372036854775808", "set 1 5 0x-5"}) {
+    for (const char* bad :
+         {"trip 9 0", "trip 1 40", "set 1 10 5", "set 1 5", "fly 1", "reset x", "load 1 500", "",
+          "load 1 --5", "counters 1", "set 1 5 --9223372036854775808", "set 1 5 0x-5"}) {
         const SimLine::CommandResult result = line_->Command(bad, now_);
         EXPECT_EQ(result.text.rfind("error: ", 0), 0u) << bad << " -> " << result.text;
         EXPECT_FALSE(result.quit);

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 namespace vm::sim {
 namespace {
@@ -12,10 +12,31 @@ namespace {
 TEST(SimOptions, parsesLineFaultsAndStations)
 {
     SimOptions o;
-    ASSERT_EQ(ParseSimOptions({"--link", "/tmp/x", "--protocol", "modbus", "--baud", "19200", "--parity", "mark",
-                               "--stop-bits", "1.5", "--data-bits", "7", "--station", "3:QM-B20X:0015:1:400",
-                               "--station", "7:4", "--drop-rate", "0.25", "--corrupt-rate", "1", "--delay", "40",
-                               "--echo", "--seed", "9"},
+    ASSERT_EQ(ParseSimOptions({"--link",
+                               "/tmp/x",
+                               "--protocol",
+                               "modbus",
+                               "--baud",
+                               "19200",
+                               "--parity",
+                               "mark",
+                               "--stop-bits",
+                               "1.5",
+                               "--data-bits",
+                               "7",
+                               "--station",
+                               "3:QM-B20X:0015:1:400",
+                               "--station",
+                               "7:4",
+                               "--drop-rate",
+                               "0.25",
+                               "--corrupt-rate",
+                               "1",
+                               "--delay",
+                               "40",
+                               "--echo",
+                               "--seed",
+                               "9"},
                               o),
               "");
     EXPECT_EQ(o.link, "/tmp/x");
@@ -42,9 +63,9 @@ TEST(SimOptions, parsesLineFaultsAndStations)
 TEST(SimOptions, refusesBadInputWithTheReason)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {},                                          // no line
-        {"--link", "a", "--port", "b"},              // both
-        {"--link"},                                  // value missing
+        {},                              // no line
+        {"--link", "a", "--port", "b"},  // both
+        {"--link"},                      // value missing
         {"--link", "a", "--protocol", "rtu"},
         {"--link", "a", "--parity", "odd2"},
         {"--link", "a", "--stop-bits", "3"},

@@ -10,7 +10,7 @@
 namespace vm::sim {
 namespace {
 
-TEST(SimWire, ReplyPassesAfterRequestResponseAndReplyOnTheWire)
+TEST(SimWire, replyPassesAfterRequestResponseAndReplyOnTheWire)
 {
     SimWire wire({9600, 500, -1});
     EXPECT_EQ(wire.WireUs(8), 8334);  // 80 bits at 9600, rounded up
@@ -23,7 +23,7 @@ TEST(SimWire, ReplyPassesAfterRequestResponseAndReplyOnTheWire)
     EXPECT_FALSE(wire.NextDueUs());
 }
 
-TEST(SimWire, RepliesNeverOverlapAndAnUnansweredRequestIsForgotten)
+TEST(SimWire, repliesNeverOverlapAndAnUnansweredRequestIsForgotten)
 {
     SimWire wire({115200, 0, -1});
     wire.Requested(8, 0);
@@ -41,7 +41,7 @@ TEST(SimWire, RepliesNeverOverlapAndAnUnansweredRequestIsForgotten)
     EXPECT_EQ(*quiet.NextDueUs(), 100000 + quiet.WireUs(15));
 }
 
-TEST(SimWire, CountsRequestsThatBeginInsideTheGap)
+TEST(SimWire, countsRequestsThatBeginInsideTheGap)
 {
     SimWire wire({0, 0, 3000});
     EXPECT_FALSE(wire.Timed());
@@ -57,7 +57,7 @@ TEST(SimWire, CountsRequestsThatBeginInsideTheGap)
     EXPECT_EQ(wire.Early(), 1u);
 }
 
-TEST(SimBlocks, RefusedBlockReadsGetIllegalFunctionWhileSingleReadsAreServed)
+TEST(SimBlocks, refusedBlockReadsGetIllegalFunctionWhileSingleReadsAreServed)
 {
     LineFaults faults;
     faults.refuseBlocks = true;
@@ -84,7 +84,7 @@ TEST(SimBlocks, RefusedBlockReadsGetIllegalFunctionWhileSingleReadsAreServed)
     EXPECT_EQ(line.Command("blocks 9 refuse", now).text.rfind("error", 0), 0u);
 }
 
-TEST(SimOptions, WirePaceAndRefusalOptions)
+TEST(SimOptions, wirePaceAndRefusalOptions)
 {
     SimOptions o;
     EXPECT_EQ(ParseSimOptions({"--link", "x", "--wire", "38400", "--response", "0.5", "--pace", "line",
