@@ -10,11 +10,11 @@
 #include "catalogue/StationRecord.h"
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
-#include "editor/transfer/ParaTransfer.h"
 #include "paramdb/ParameterData.h"
 #include "platform/CommDriver.h"
 #include "scope/ScopeView.h"
 #include "tests/support/FakeToolHost.h"
+#include "transfer/ParaTransfer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 #include "catalogue/StationRecord.h"
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
-#include "editor/transfer/ParaTransfer.h"
 #include "paramdb/ParameterData.h"
 #include "platform/CommDriver.h"
+#include "transfer/ParaTransfer.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

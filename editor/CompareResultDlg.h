@@ -2,7 +2,7 @@
 // "Compare Result": one row per parameter whose drive value differs from the file's, and one per
 // parameter that could not be read (marked, with the file's value), the first row selected.
 
-#include "editor/transfer/ParaTransfer.h"
+#include "transfer/ParaTransfer.h"
 
 #include <QDialog>
 

@@ -9,7 +9,7 @@
 // frame's CloseFrame() closes it with done(Rejected), which stops a running transfer without a
 // question.
 
-#include "editor/transfer/ParaTransfer.h"
+#include "transfer/ParaTransfer.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 // kind from its extension (or the remembered browse choice), and the over-write question of an
 // upload. Messages go through the sink.
 
-#include "editor/transfer/ParaTransfer.h"
+#include "transfer/ParaTransfer.h"
 
 #include <functional>
 #include <string>

@@ -16,8 +16,8 @@
 #include "paramdb/ParaArray.h"
 #include "report/ReportFrame.h"
 #include "report/ReportHeaderDialog.h"
-#include "tests/editor/TransferFixture.h"
 #include "tests/support/ModalProbe.h"
+#include "tests/support/TransferFixture.h"
 
 #include <QAction>
 #include <QFileDialog>

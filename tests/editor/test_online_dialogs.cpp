@@ -10,8 +10,8 @@
 #include "editor/ParaTransferDlg.h"
 #include "editor/ParaTransferStart.h"
 #include "paramdb/ObjectArchive.h"
-#include "tests/editor/TransferFixture.h"
 #include "tests/support/FakeToolHost.h"
+#include "tests/support/TransferFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>

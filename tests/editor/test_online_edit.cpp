@@ -5,7 +5,7 @@
 #include "editor/OnlineUndoWriter.h"
 #include "editor/ParaEditLogic.h"
 #include "editor/ParaReadLogic.h"
-#include "tests/editor/TransferFixture.h"
+#include "tests/support/TransferFixture.h"
 
 #include <gtest/gtest.h>
 

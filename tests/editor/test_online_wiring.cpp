@@ -7,8 +7,8 @@
 #include "editor/ParaEditDlg.h"
 #include "editor/ParaListView.h"
 #include "editor/ParaReadDlg.h"
-#include "tests/editor/TransferFixture.h"
 #include "tests/support/ModalProbe.h"
+#include "tests/support/TransferFixture.h"
 
 #include <QAction>
 #include <QTest>

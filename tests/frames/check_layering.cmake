@@ -23,7 +23,7 @@ find_includes("base;comm;catalogue;paramdb" "^[ \t]*#[ \t]*include[ \t]*<Q" "use
 file(GLOB widget_headers RELATIVE ${WIDGETS_DIR} ${WIDGETS_DIR}/Q*)
 list(FILTER widget_headers INCLUDE REGEX "^Q[A-Za-z]+$")
 list(JOIN widget_headers "|" names)
-foreach(dir transfer editor/transfer)
+foreach(dir transfer)
   if(EXISTS ${ROOT}/${dir})
     find_includes("${dir}" "^[ \t]*#[ \t]*include[ \t]*<(QtWidgets/|(${names})>)" "uses Qt Widgets")
   endif()

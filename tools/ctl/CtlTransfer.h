@@ -6,8 +6,8 @@
 
 #include "catalogue/StationRecord.h"
 #include "comm/CommManager.h"
-#include "editor/transfer/ParaTransfer.h"
 #include "tools/ctl/CtlOptions.h"
+#include "transfer/ParaTransfer.h"
 
 #include <functional>
 #include <memory>

@@ -2,9 +2,9 @@
 // communication manager.
 
 #include "catalogue/Registers.h"
-#include "editor/transfer/ParaTransfer.h"
 #include "paramdb/ObjectArchive.h"
-#include "tests/editor/TransferFixture.h"
+#include "tests/support/TransferFixture.h"
+#include "transfer/ParaTransfer.h"
 
 #include <QTemporaryDir>
 

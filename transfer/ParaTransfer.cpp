@@ -1,4 +1,4 @@
-#include "editor/transfer/ParaTransfer.h"
+#include "transfer/ParaTransfer.h"
 
 #include "catalogue/Registers.h"
 #include "catalogue/StationRecord.h"
