@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 using namespace vm;
 
@@ -220,7 +221,7 @@ void Transfers()
             writable += item->writable ? 1 : 0;
     std::printf(
         "%s: upload %d parameters, download %d (the leading write included below), verify reads them back; "
-        "seconds (ratio to the wire bound)\n",
+        "seconds (ratio to the wire bound of single reads and writes)\n",
         modelName.c_str(), parameters, writable);
     for (int protocol : {kKx485, kModbusRtu}) {
         for (int baud : {9600, 38400}) {
@@ -230,8 +231,10 @@ void Transfers()
             if (!StartSim(sim, link, {protocol, baud}, {QString::fromStdString("1:" + modelName)}))
                 return;
             const std::string file = dir.filePath("drive.par").toStdString();
-            for (Pacing pacing : {Pacing::Tick, Pacing::Line}) {
-                const Line l{protocol, baud, pacing};
+            std::vector<Line> lines{{protocol, baud, Pacing::Tick}, {protocol, baud, Pacing::Line}};
+            if (protocol == kModbusRtu)
+                lines.push_back({protocol, baud, Pacing::Line, true});
+            for (const Line& l : lines) {
                 const double up = parameters * WireSeconds(l, ReadPairBytes(protocol));
                 const double down = (writable + 1) * WireSeconds(l, WritePairBytes(protocol));
                 const double verify = down + writable * WireSeconds(l, ReadPairBytes(protocol));

@@ -105,6 +105,7 @@ int CommManager::Start(const CommSettings& settings)
     m_pacing.Configure(settings.pacing,
                        InterFrameGapUs(settings, m_mode == kModbusRtu, settings.turnaroundUs));
     m_blocks.Configure(settings.blockReads, settings.blockReadMax);
+    m_requestsPerCycle = std::max(settings.requestsPerCycle, 0);
     m_line = settings;
     m_started = true;
     return 0;
@@ -214,6 +215,7 @@ void CommManager::QueueRead(int station, uint16_t address, CommClient* replyTo)
         return;
     Track(replyTo);
     m_queue.push_back({'R', station, address, 0, replyTo});
+    WorkArrived();
 }
 
 void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo)
@@ -222,6 +224,18 @@ void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, Comm
         return;
     Track(replyTo);
     m_queue.push_back({'W', station, address, value, replyTo});
+    WorkArrived();
+}
+
+void CommManager::QueueBlockRead(int station, uint16_t first, int count, CommClient* replyTo)
+{
+    if (!ValidStation(station))
+        return;
+    Track(replyTo);
+    Request request{'R', station, first, 0, replyTo};
+    request.count = std::clamp(count, 1, kMaxReplyValues);
+    m_queue.push_back(request);
+    WorkArrived();
 }
 
 void CommManager::QueueProbe(int station, uint16_t address, int timeoutMs, CommClient* replyTo)
@@ -230,6 +244,7 @@ void CommManager::QueueProbe(int station, uint16_t address, int timeoutMs, CommC
         return;
     Track(replyTo);
     m_queue.push_back({'R', station, address, 0, replyTo, 0, ProbeTimeoutTicks(timeoutMs)});
+    WorkArrived();
 }
 
 int CommManager::ProbeTimeoutTicks(int timeoutMs) const
@@ -437,8 +452,11 @@ void CommManager::Tick()
         m_monitorActive = false;
     }
 
-    if (!m_queue.empty() && !m_requestInProgress && m_failed == 0 && !MonitorTurnFirst())
+    StartCycleWhenDone();
+    if (!m_queue.empty() && !m_requestInProgress && m_failed == 0 && !MonitorTurnFirst()) {
         m_requestInProgress = true;
+        ++m_cycleRequests;
+    }
 
     if (m_requestInProgress) {
         if (m_failed == 0)
@@ -463,6 +481,7 @@ void CommManager::Tick()
         return;
     }
     BuildMonitor(m_pollStation, m_step);
+    ++m_cycleMonitors;
     Send();
     m_monitorActive = true;
     m_monitorTurn = false;
@@ -493,10 +512,14 @@ void CommManager::BuildRequest(const Request& request)
     m_reply = CommReply{};
     m_reply.station = request.station;
     m_reply.command = request.command;
-    m_reply.count = 1;
-    m_reply.addresses[0] = request.address;
+    m_reply.count = RequestCount(request);
+    for (int i = 0; i < m_reply.count; ++i)
+        m_reply.addresses[static_cast<size_t>(i)] = static_cast<uint16_t>(request.address + i);
     m_reply.values[0] = request.command == 'W' ? (request.value & 0xFFFF) : 0;
-    if (m_mode == kKx485) {
+    if (m_mode == kModbusRtu && m_reply.count > 1) {
+        m_mbFrame = modbus::BuildBlockRead(request.station, request.address, m_reply.count);
+        m_mbReceiver.Expect(m_mbFrame);
+    } else if (m_mode == kKx485) {
         std::string text = request.command == 'W'
                                ? kx485::BuildWrite(request.station, request.address, request.value)
                                : kx485::BuildRead(request.station, request.address);

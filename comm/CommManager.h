@@ -56,6 +56,9 @@ struct CommSettings : PortSettings {
     bool blockReads = false;                  // Modbus: consecutive monitor reads in one request
     int blockReadMax = kDefaultBlockReadMax;
     int networkAllowanceMs = 200;  // added to the time-out on tcp:// and rfc2217:// ports
+    // Queued requests a monitor cycle lets through while stations are monitored: at least this
+    // many, or a quarter of the cycle's own transactions when that is more. 0: no limit.
+    int requestsPerCycle = 8;
 };
 
 // Schedules every exchange on the line: one transaction at a time, queued reads and writes before
@@ -86,6 +89,10 @@ public:
 
     void QueueRead(int station, uint16_t address, CommClient* replyTo = nullptr);
     void QueueWrite(int station, uint16_t address, uint32_t value, CommClient* replyTo = nullptr);
+    // Reads count consecutive registers from first. In Modbus, while the station takes block
+    // reads, they go out as one request (up to the block maximum); otherwise, or after the
+    // station refused one, as a read of first alone. The reply says how many were read.
+    void QueueBlockRead(int station, uint16_t first, int count, CommClient* replyTo = nullptr);
     // A read that asks whether anything answers at an ID: one attempt only, given up after
     // timeoutMs plus the time the request and a reply take on the wire.
     void QueueProbe(int station, uint16_t address, int timeoutMs, CommClient* replyTo = nullptr);
@@ -148,6 +155,9 @@ public:
     // Called by the port (possibly on its own thread) when received bytes wait for PumpReceived.
     void SetReceiveNotifier(std::function<void()> notify) { m_receiveNotifier = std::move(notify); }
     void SetTrafficHandler(TrafficHandler handler) { m_traffic = std::move(handler); }
+    // Line-paced: called when a request is queued while the line is idle, so that the caller
+    // steps the manager at once rather than at its next regular tick.
+    void SetWorkNotifier(std::function<void()> notify) { m_workNotifier = std::move(notify); }
 
     // Inspection.
     bool IsStarted() const { return m_started; }
@@ -195,6 +205,7 @@ private:
         int retryLimit = -1;  // -1: the manager's; a probe's own otherwise
         int timeoutTicks = -1;
         bool lostProbe = false;  // asks whether a lost station is back
+        int count = 1;           // registers a read takes (a block read when above 1)
     };
     struct LostStation {
         uint16_t address = 0;
@@ -227,6 +238,9 @@ private:
     // A refused block read: the station falls back to single reads and the same step goes out
     // again as one; true when it did.
     bool FallBackFromBlockRead(int error);
+    // The registers a queued read may take now.
+    int RequestCount(const Request& request) const;
+    void WorkArrived();
     void Complete(int error);
     void GiveUp();
     // A port of the factory, opened and started; nullptr when it cannot be.
@@ -245,6 +259,9 @@ private:
     int64_t NowUs() const;
     // Choice of the next transaction (CommManagerTurns.cpp).
     bool MonitorTurnFirst();
+    // Whether the cycle has let through as many requests as it may.
+    bool CycleFullOfRequests() const;
+    void StartCycleWhenDone();
     bool AtCycleEnd() const;
     void QueueDueLostProbe();
     void LostProbeDone(const Request& request, const CommReply& reply);
@@ -264,6 +281,7 @@ private:
     CommErrorSink* m_errorSink = nullptr;
     std::function<void()> m_receiveNotifier;
     TrafficHandler m_traffic;
+    std::function<void()> m_workNotifier;
 
     bool m_started = false;
     int m_mode = kKx485;
@@ -288,6 +306,10 @@ private:
     bool m_graphWatch = false;
     int64_t m_ticks = 0;
     bool m_monitorTurn = false;  // a request ended: a monitor visit goes before the next one
+    int m_requestsPerCycle = 8;
+    int m_cycleRequests = 0;      // requests let through since the monitor cycle began
+    int m_cycleMonitors = 0;      // monitor transactions of this cycle so far
+    int m_lastCycleMonitors = 0;  // and of the cycle before
     std::map<int, LostStation> m_lost;
     LostProbeTiming m_lostTiming;
     uint64_t m_foreignReplies = 0;

@@ -49,6 +49,22 @@ void CommManager::BuildModbusMonitorRead(int station, int step)
     m_mbReceiver.Expect(m_mbFrame);
 }
 
+int CommManager::RequestCount(const Request& request) const
+{
+    if (m_mode != kModbusRtu || request.command != 'R' || request.count <= 1)
+        return 1;
+    return std::min({request.count, m_blocks.Limit(request.station), kMaxReplyValues});
+}
+
+void CommManager::WorkArrived()
+{
+    if (!m_started || !m_pacing.LinePaced() || m_waiting)
+        return;
+    m_pacing.Wake();
+    if (m_workNotifier)
+        m_workNotifier();
+}
+
 void CommManager::TakeModbusValues(std::span<const uint8_t> frame)
 {
     const int count = std::min(modbus::ReadCount(m_mbFrame), kMaxReplyValues);
@@ -62,10 +78,11 @@ void CommManager::TakeModbusValues(std::span<const uint8_t> frame)
 
 bool CommManager::FallBackFromBlockRead(int error)
 {
-    if (m_mode != kModbusRtu || m_requestInProgress || m_reply.count < 2 || !BlockReadRefused(error))
+    if (m_mode != kModbusRtu || m_reply.command != 'R' || m_reply.count < 2 || !BlockReadRefused(error))
         return false;
-    // Counted as what it was, but no listener hears of it: the same step goes out again as a
-    // single read at the next opportunity, as the first attempt of its own transaction.
+    // Counted as what it was, but no listener hears of it: the same step (or request) goes out
+    // again as a single read at the next opportunity, as the first attempt of its own
+    // transaction.
     CountOutcome(error);
     m_blocks.Refuse(m_reply.station);
     m_waiting = false;

@@ -1,5 +1,6 @@
 // The manager's choice of the next transaction besides the queue order: a monitor visit between
-// queued requests, so that a long series of reads does not hide a station's trip, and the probes
+// queued requests and a limit to the requests one monitor cycle lets through, so that a long
+// series of reads does not hide a station's trip, and the probes
 // that ask lost stations whether they are back. Also the count of replies that belong to no
 // request of ours.
 #include "comm/CommManager.h"
@@ -10,12 +11,30 @@ namespace vm {
 
 bool CommManager::MonitorTurnFirst()
 {
-    if (!m_monitorTurn)
+    if (!m_monitorTurn && !CycleFullOfRequests())
         return false;
     if (m_monitoring && m_pollFirst != 0 && m_pollLast != 0 && SelectStation())
         return true;
     m_monitorTurn = false;
     return false;
+}
+
+bool CommManager::CycleFullOfRequests() const
+{
+    // A share of the line for requests, so that on a long line a series of reads cannot leave a
+    // station unpolled for much more than one cycle, and a short line still serves them quickly.
+    if (!m_monitoring || m_requestsPerCycle <= 0)
+        return false;
+    return m_cycleRequests >= std::max(m_requestsPerCycle, m_lastCycleMonitors / 4);
+}
+
+void CommManager::StartCycleWhenDone()
+{
+    if (m_cycleMonitors == 0 || !AtCycleEnd())
+        return;
+    m_lastCycleMonitors = m_cycleMonitors;
+    m_cycleMonitors = 0;
+    m_cycleRequests = 0;
 }
 
 bool CommManager::AtCycleEnd() const

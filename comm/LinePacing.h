@@ -53,6 +53,8 @@ public:
     }
     // The line was free and there was nothing to send.
     void Idle() { idle_ = true; }
+    // Work arrived while idle: due again at the end of the gap.
+    void Wake() { idle_ = false; }
     bool TimedOut(int64_t nowUs) const { return nowUs >= deadlineUs_; }
     bool LineFree(int64_t nowUs) const { return nowUs >= freeAtUs_; }
     // When the caller should step again: the time-out while a reply is awaited, else the end

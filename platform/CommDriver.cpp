@@ -37,6 +37,19 @@ CommDriver::CommDriver(QObject* parent) : QObject(parent), m_manager(std::make_u
     // Called on the port's thread: hand the bytes over to ours.
     m_manager->SetReceiveNotifier(
         [this] { QMetaObject::invokeMethod(this, &CommDriver::PumpReceived, Qt::QueuedConnection); });
+    // A request queued on an idle paced line goes out now, not at the next regular tick.
+    m_manager->SetWorkNotifier([this] {
+        if (m_wakePosted)
+            return;
+        m_wakePosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_wakePosted = false;
+                SchedulePaced();
+            },
+            Qt::QueuedConnection);
+    });
     m_manager->SetTrafficHandler([this](int kind) {
         // Posted, so that a slot never runs inside the manager's own step.
         QMetaObject::invokeMethod(

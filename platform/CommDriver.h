@@ -65,6 +65,7 @@ private:
     QTimer m_reopenTimer;
     CommSettings m_settings;  // of the last Start: what a lost port reopens with
     bool m_lost = false;
+    bool m_wakePosted = false;         // a step of the idle paced line is on its way
     std::atomic<bool> m_quiet{false};  // reopen attempts fail without warnings
 };
 

@@ -266,12 +266,32 @@ void ParaTransfer::Next()
         return EndWith(End::Error);
     if (next_ >= steps_.size())
         return FinishPhase();
-    Issue(steps_[next_++]);
+    const size_t run = ReadRun(next_);
+    Issue(steps_[next_], run);
+    next_ += run;
 }
 
-void ParaTransfer::Issue(const Step& step)
+size_t ParaTransfer::ReadRun(size_t from) const
+{
+    if (phase_ == Phase::RunCheck || comm_.BlockReads(record_.station) != BlockReadUse::On)
+        return 1;
+    size_t run = 1;
+    while (from + run < steps_.size() && run < static_cast<size_t>(kMaxReplyValues)) {
+        const Step& previous = steps_[from + run - 1];
+        const Step& step = steps_[from + run];
+        // A group's parameters share the high byte; the drive need not hold the gap between groups.
+        if (previous.command != 'R' || step.command != 'R' || step.address != previous.address + 1 ||
+            (step.address >> 8) != (previous.address >> 8))
+            break;
+        ++run;
+    }
+    return run;
+}
+
+void ParaTransfer::Issue(const Step& step, size_t run)
 {
     inFlight_ = step;
+    inFlightRun_ = run;
     if (const CItem* item = ItemOf(step.address)) {
         const char* prefix = phase_ == Phase::Backup ? "Backup " : phase_ == Phase::Verify ? "Verify " : "";
         Status(Format("%s[%s] %d : %s", prefix, GroupName(*item).c_str(), step.address & 0xFF,
@@ -284,6 +304,8 @@ void ParaTransfer::Issue(const Step& step)
     }
     if (step.command == 'W')
         comm_.QueueWrite(record_.station, step.address, step.value, this);
+    else if (run > 1)
+        comm_.QueueBlockRead(record_.station, step.address, static_cast<int>(run), this);
     else
         comm_.QueueRead(record_.station, step.address, this);
 }
@@ -300,19 +322,31 @@ void ParaTransfer::OnCommReply(int station, const CommReply& reply)
         return;
     }
     const Step step = *inFlight_;
+    const size_t first = next_ - inFlightRun_;
     inFlight_.reset();
-    if (reply.error == kNoError)
-        Succeeded(step, reply);
-    else
+    // A block read may have been cut to the station's maximum, or sent as a single read after
+    // the station refused one: the steps it did not read go out again.
+    size_t answered = 1;
+    if (reply.error == kNoError) {
+        answered = std::clamp<size_t>(static_cast<size_t>(reply.count), 1, inFlightRun_);
+        for (size_t i = 0; i < answered; ++i)
+            Succeeded(steps_[first + i], step.command == 'W' ? step.value : reply.values[i]);
+    } else {
         FailedFinally(step, reply);
+    }
+    next_ = first + answered;
+    if (answered > 1 && phase_ != Phase::Leading) {
+        done_ += static_cast<int>(answered) - 1;
+        if (onProgress)
+            onProgress(done_, total_);
+    }
     if (state_ == State::Stopping)
         return EndWith(End::Stopped);
     Next();
 }
 
-void ParaTransfer::Succeeded(const Step& step, const CommReply& reply)
+void ParaTransfer::Succeeded(const Step& step, uint32_t value)
 {
-    const uint32_t value = step.command == 'W' ? step.value : reply.values[0];
     if (phase_ == Phase::RunCheck)
         return CheckRunState(value);
     CItem* item = ItemOf(step.address);

@@ -217,8 +217,11 @@ private:
     bool ConnectionOk();
     void Next();
     bool BuildSteps(Phase phase);
-    void Issue(const Step& step);
-    void Succeeded(const Step& step, const CommReply& reply);
+    // Steps from steps_[from] one request may read: consecutive addresses of one group while
+    // the station takes block reads, else 1.
+    size_t ReadRun(size_t from) const;
+    void Issue(const Step& step, size_t run);
+    void Succeeded(const Step& step, uint32_t readValue);
     void FailedFinally(const Step& step, const CommReply& reply);
     void CheckRunState(uint32_t status);
     void FinishPhase();
@@ -239,6 +242,7 @@ private:
     std::vector<Step> steps_;
     size_t next_ = 0;
     std::optional<Step> inFlight_;
+    size_t inFlightRun_ = 1;  // steps the request in flight reads, from inFlight_ on
     bool stopRequested_ = false;
     std::optional<size_t> leadingIndex_;
     std::unique_ptr<CParaArray> backup_;

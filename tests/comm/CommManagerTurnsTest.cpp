@@ -96,8 +96,9 @@ TEST_F(CommManagerTurns, monitorVisitGoesBetweenQueuedRequestsSoNoStationWaitsFo
         if (request) {
             EXPECT_EQ(sent[i].substr(3, 4), Hex4(0x100 + reads));
             ++reads;
-            if (reads < 40)
+            if (reads < 40) {
                 EXPECT_EQ(sent.at(i + 1).substr(2), "Y") << i;
+            }
         } else {
             const std::string station = sent[i].substr(0, 2);
             // Three stations: visited again within three visits and three requests.
@@ -226,3 +227,37 @@ TEST_F(CommManagerTurns, repliesThatAnswerNoRequestOfOursAreCounted)
 }
 
 }  // namespace
+
+TEST_F(CommManagerTurns, onALongLineASeriesOfRequestsStretchesTheCycleByAFewRequestsOnly)
+{
+    const uint16_t a[] = {5};
+    for (int s = 1; s <= 32; ++s)
+        m.AddMonitor(s, a);
+    m.SetPollRange(1, 32);
+    for (int i = 0; i < 32; ++i)
+        Step();  // the registrations
+    Recorder editor;
+    for (uint16_t r = 0x100; r < 0x100 + 60; ++r)
+        m.QueueRead(33, r, &editor);
+    std::vector<std::string> sent;
+    while (editor.replies.size() < 60 && sent.size() < 2000)
+        if (std::string t = Step(); !t.empty())
+            sent.push_back(t);
+    ASSERT_EQ(editor.replies.size(), 60u);
+    // Between two visits of a station: the 31 others and at most eight requests.
+    std::map<std::string, size_t> lastVisit;
+    size_t longest = 0;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].substr(2) != "Y")
+            continue;
+        const std::string station = sent[i].substr(0, 2);
+        if (auto it = lastVisit.find(station); it != lastVisit.end())
+            longest = std::max(longest, i - it->second);
+        lastVisit[station] = i;
+    }
+    EXPECT_EQ(lastVisit.size(), 32u);
+    EXPECT_GE(longest, 32u);
+    EXPECT_LE(longest, 32u + 8u);
+    // The series is still served in every cycle, not one request per cycle.
+    EXPECT_LE(sent.size(), 60u + 32u * (60u / 8u + 1u));
+}

@@ -301,3 +301,60 @@ TEST_F(BlockMonitorTest, disabledBlockReadsReportOffAndReadSingly)
 }
 
 }  // namespace
+
+TEST_F(BlockMonitorTest, queuedBlockReadIsCutToTheMaximumAndGoesAloneAfterARefusal)
+{
+    Recorder editor;
+    m.QueueBlockRead(2, 0x100, 5, &editor);
+    m.Tick();
+    EXPECT_EQ(LastRequest().station, 2);
+    EXPECT_EQ(LastRequest().reg, 0xFF);
+    EXPECT_EQ(LastRequest().value, 2);  // the maximum, not the five asked for
+    AnswerBlock(40);
+    ASSERT_EQ(editor.replies.size(), 1u);
+    EXPECT_EQ(editor.replies[0].count, 2);
+    EXPECT_EQ(editor.replies[0].addresses[1], 0x101u);
+    EXPECT_EQ(editor.replies[0].values[1], 41u);
+
+    m.QueueBlockRead(1, 0x102, 3, &editor);
+    m.Tick();  // the monitor visit between requests
+    AnswerBlock(0);
+    m.Tick();
+    ASSERT_EQ(LastRequest().value, 2);
+    Feed(modbus::BuildException(1, modbus::kReadInput, 2));
+    EXPECT_EQ(editor.replies.size(), 1u);  // the refused block is nobody's answer
+    EXPECT_EQ(m.BlockReads(1), BlockReadUse::Refused);
+    m.Tick();
+    EXPECT_EQ(LastRequest().reg, 0x101);
+    EXPECT_EQ(LastRequest().value, 1);
+    AnswerBlock(9);
+    ASSERT_EQ(editor.replies.size(), 2u);
+    EXPECT_EQ(editor.replies[1].count, 1);
+    EXPECT_EQ(editor.replies[1].addresses[0], 0x102u);
+    EXPECT_EQ(editor.replies[1].values[0], 9u);
+    EXPECT_EQ(editor.replies[1].error, kNoError);
+}
+
+TEST_F(PacedManagerTest, requestQueuedOnAnIdleLineWakesTheCallerAndIsDueAtOnce)
+{
+    Begin(kKx485);
+    int wakes = 0;
+    m.SetWorkNotifier([&] { ++wakes; });
+    At(0);
+    ASSERT_EQ(m.NextDueUs(), -1);
+    nowUs = 500000;
+    m.QueueRead(1, 5);
+    EXPECT_EQ(wakes, 1);
+    EXPECT_LE(m.NextDueUs(), nowUs);
+    At(nowUs);
+    EXPECT_EQ(Sent(), 1u);
+    m.QueueRead(1, 6);  // the line is busy: the reply or the time-out steps it
+    EXPECT_EQ(wakes, 1);
+
+    CommManager ticked;
+    ticked.SetPortFactory([this] { return std::make_unique<FakePort>(line); });
+    ASSERT_EQ(ticked.Start(CommSettings{}), 0);
+    ticked.SetWorkNotifier([&] { ++wakes; });
+    ticked.QueueRead(1, 5);
+    EXPECT_EQ(wakes, 1);  // the 30 ms tick needs no wake-up
+}

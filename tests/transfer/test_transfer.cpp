@@ -233,6 +233,46 @@ TEST_F(ModbusTransferTest, valuesTheDriveRefusesAreListedWithTheReasonAndTheRest
     ExpectRefusalsListedAndTheRestWritten(CommManager::ErrorText(ModbusExceptionError(3)));
 }
 
+// With block reads a group's consecutive parameters come in one request each; a drive that
+// refuses them gets single reads from its first refusal on. The values are the same either way.
+TEST_F(ModbusTransferTest, uploadReadsConsecutiveParametersInBlocksAndFallsBackWhenTheDriveRefuses)
+{
+    ASSERT_EQ(line.drive->Force(0x5215, 5000), "");
+    std::vector<uint64_t> requests;
+    for (const char* blocks : {"serve", "refuse"}) {
+        SCOPED_TRACE(blocks);
+        CommSettings s;
+        s.portName = "sim";
+        s.protocolMode = kModbusRtu;
+        s.blockReads = true;
+        ASSERT_EQ(line.harness.manager.Start(s), 0);
+        ASSERT_EQ(
+            line.harness.line.Command(std::string("blocks 3 ") + blocks, line.harness.now).text.find("error"),
+            std::string::npos);
+        const uint64_t before = line.harness.manager.Health(test::kTestStation).requests;
+        const std::string path = File("blocks.par");
+        ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, path)));
+        ASSERT_TRUE(RunToEnd());
+        ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
+        EXPECT_TRUE(transfer.Failed().empty());
+        EXPECT_EQ(transfer.ProgressDone(), transfer.ProgressTotal());
+        requests.push_back(line.harness.manager.Health(test::kTestStation).requests - before);
+        ASSERT_TRUE(transfer.SaveUpload(path, messages));
+        CParaArray back(line.Data().Model(), line.Data().Version());
+        ArchiveFile file(&messages);
+        file.Attach(path, &back);
+        ASSERT_TRUE(file.Load(true));
+        ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
+        for (size_t i = 0; i < back.Count(); ++i)
+            ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i))))
+                << back.AddressAt(i);
+    }
+    const auto total = static_cast<uint64_t>(line.Data().TotalItemCount());
+    EXPECT_LT(requests[0] * 4, total);  // blocks of up to 16
+    EXPECT_EQ(line.harness.manager.BlockReads(test::kTestStation), BlockReadUse::Refused);
+    EXPECT_GE(requests[1], total);  // every parameter alone, after the refused first block
+}
+
 // A file made offline holds a negative value sign-extended; the drive and the upload hold the
 // 16-bit register. Both are the same value to compare, verify and download.
 TEST_F(TransferTest, aNegativeValueOfASignedParameterComparesEqualToTheDrivesRegister)
