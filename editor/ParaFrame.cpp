@@ -368,6 +368,7 @@ void CParaFrame::UpdateCommands()
     set(kSaveTextFile, groups && Loaded() && (Offline() || !watch));
     set(kOnlineEdit, online && Loaded() && !list_->SelectedRows().empty() && !watch);
     set(kAddToUserGroup, Loaded() && !list_->SelectedRows().empty());
+    tree_->MarkCurrentUserGroup(logic_->CurrentUserGroup());
     set(kUpdateList, online && Loaded() && notUserRoot && !watch);
     set(kReport, notUserRoot && Loaded() && ReportHook() != nullptr);
     set(kReportHeader, ReportHeaderHook() != nullptr);
@@ -486,6 +487,8 @@ void CParaFrame::UserGroupClosing(CCustom& group)
     list_->DropUserGroup(group);
     tree_->RemoveUserGroupNode(&group);
     UpdateCommands();
+    // The group is still the logic's until this returns: the next current one is marked after.
+    QTimer::singleShot(0, this, &CParaFrame::UpdateCommands);
 }
 
 void CParaFrame::ValuesChanged()

@@ -70,11 +70,16 @@ TEST_F(AddToUserGroup, withNoGroupOpenANewUntitledOneTakesThemAndLaterAddsGoToTh
     EXPECT_EQ(ParaFrameLogic::AddedText(added),
               "User group custom_QM-E20_v1.2_1 already holds the selected parameters");
 
-    // A newer group is the current one, until the tree selects another.
+    // A newer group is the current one, until the tree selects another; the tree shows it bold.
+    const auto bold = [&](const CCustom* g) { return f->Tree().UserGroupNode(g)->font(0).bold(); };
     CCustom* second = logic.NewUserGroup();
     EXPECT_EQ(logic.AddToCurrentUserGroup({a[3]}).group, second);
+    EXPECT_TRUE(bold(second));
+    EXPECT_FALSE(bold(first));
     f->Tree().setCurrentItem(f->Tree().UserGroupNode(first));
     EXPECT_EQ(logic.AddToCurrentUserGroup({a[3]}).group, first);
+    EXPECT_TRUE(bold(first));
+    EXPECT_FALSE(bold(second));
     EXPECT_EQ(Addresses(*first).back(), a[3]);
     // The list showing that group shows what was added.
     EXPECT_EQ(f->List().RowCount(), 4);
@@ -83,6 +88,8 @@ TEST_F(AddToUserGroup, withNoGroupOpenANewUntitledOneTakesThemAndLaterAddsGoToTh
     host.script.answers = {false};  // do not save
     ASSERT_TRUE(logic.CloseUserGroup(*first));
     EXPECT_EQ(logic.CurrentUserGroup(), second);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(bold(second));
     logic.SetCurrentUserGroup(first);  // no longer open: ignored
     EXPECT_EQ(logic.CurrentUserGroup(), second);
 }
