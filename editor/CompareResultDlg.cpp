@@ -20,10 +20,13 @@ CCompareResultDlg::CCompareResultDlg(const std::vector<CompareRow>& rows, QWidge
     list_->setRootIsDecorated(false);
     list_->setAlternatingRowColors(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Grid lines, as the report list shows them.
+    // Grid lines, as the report list shows them. Styling the items takes their selection colours
+    // away, so the selected row names its own, or its text would be white on white.
     list_->setStyleSheet(
         QStringLiteral("QTreeView::item { border-right: 1px solid #d4d4d4; "
-                       "border-bottom: 1px solid #d4d4d4; }"));
+                       "border-bottom: 1px solid #d4d4d4; }"
+                       "QTreeView::item:selected { background: palette(highlight); "
+                       "color: palette(highlighted-text); }"));
     list_->setHeaderLabels({"Group Name", "Address", "Parameter Name", "Inverter", "File", "Unit"});
     const int widths[] = {80, 50, 130, 80, 120, 50};
     for (int i = 0; i < 6; ++i)

@@ -116,6 +116,11 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
 
     connect(tree_, &CParaTreeView::NodeChanged, this, &CParaFrame::ShowSelectedNode);
     connect(tree_, &CParaTreeView::CloseUserGroupRequested, this, &CParaFrame::CloseSelectedUserGroup);
+    // A group rows were dropped on is the one the Add command fills next.
+    connect(tree_, &CParaTreeView::UserGroupChanged, this, [this](CCustom* g) {
+        logic_->SetCurrentUserGroup(g);
+        UserGroupFilled(*g);
+    });
     connect(tree_, &CParaTreeView::NodeActivated, this, [this] {
         const auto node = tree_->SelectedNode();
         if (online_ && Loaded() && node && node->kind != NodeKind::kUserGroupRoot && !Host().GraphWatch())
@@ -127,6 +132,8 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
             online_->EditRow(row);
     });
     connect(&list_->Model(), &ParaListModel::UndoStateChanged, this, &CParaFrame::UpdateCommands);
+    connect(list_->Table()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CParaFrame::UpdateCommands);
 
     if (!Offline() && OnlineSideFactory()) {
         online_ = OnlineSideFactory()(*this);
@@ -233,6 +240,13 @@ void CParaFrame::BuildCommands()
         else if (Offline())
             list_->Model().Redo();
     });
+    edit->addSeparator();
+    // Dragging rows onto a user group has this keyboard and menu twin; Insert as well as Ctrl+G.
+    QAction* add = AddCommand(edit, kAddToUserGroup, QStringLiteral("&Add to User Group"),
+                              QKeySequence(QStringLiteral("Ctrl+G")), [this] { AddSelectedToUserGroup(); });
+    add->setShortcuts({QKeySequence(QStringLiteral("Ctrl+G")), QKeySequence(Qt::Key_Insert)});
+    list_->Table()->setContextMenuPolicy(Qt::ActionsContextMenu);
+    list_->Table()->addAction(add);
 
     QMenu* op = menuBar()->addMenu(QStringLiteral("&Operation"));
     const auto transfer = [this](int operation) {
@@ -353,6 +367,8 @@ void CParaFrame::UpdateCommands()
         set(id, online && Loaded() && !watch);
     set(kSaveTextFile, groups && Loaded() && (Offline() || !watch));
     set(kOnlineEdit, online && Loaded() && !list_->SelectedRows().empty() && !watch);
+    set(kAddToUserGroup, Loaded() && !list_->SelectedRows().empty());
+    tree_->MarkCurrentUserGroup(logic_->CurrentUserGroup());
     set(kUpdateList, online && Loaded() && notUserRoot && !watch);
     set(kReport, notUserRoot && Loaded() && ReportHook() != nullptr);
     set(kReportHeader, ReportHeaderHook() != nullptr);
@@ -362,6 +378,8 @@ void CParaFrame::ShowSelectedNode()
 {
     if (!list_ || !tree_)
         return;
+    if (CCustom* g = tree_->SelectedUserGroup())
+        logic_->SetCurrentUserGroup(g);
     list_->Show(tree_->SelectedNode());
     UpdateCommands();
 }
@@ -370,6 +388,16 @@ void CParaFrame::CloseSelectedUserGroup()
 {
     if (CCustom* g = tree_->SelectedUserGroup())
         logic_->CloseUserGroup(*g);
+}
+
+void CParaFrame::AddSelectedToUserGroup()
+{
+    std::vector<uint16_t> addresses;
+    for (int row : list_->SelectedRows())
+        if (const CItem* item = list_->Model().ItemAt(row))
+            addresses.push_back(static_cast<uint16_t>(item->address));
+    const ParaFrameLogic::Added added = logic_->AddToCurrentUserGroup(addresses);
+    statusBar()->showMessage(ParaFrameLogic::AddedText(added), 5000);
 }
 
 void CParaFrame::ParameterMode()
@@ -447,11 +475,20 @@ void CParaFrame::UserGroupRenamed(CCustom& group)
     tree_->RenameUserGroupNode(&group);
 }
 
+void CParaFrame::UserGroupFilled(CCustom& group)
+{
+    if (list_->Model().ShownUserGroup() == &group)
+        list_->Show(tree_->SelectedNode());
+    UpdatePanes();
+}
+
 void CParaFrame::UserGroupClosing(CCustom& group)
 {
     list_->DropUserGroup(group);
     tree_->RemoveUserGroupNode(&group);
     UpdateCommands();
+    // The group is still the logic's until this returns: the next current one is marked after.
+    QTimer::singleShot(0, this, &CParaFrame::UpdateCommands);
 }
 
 void CParaFrame::ValuesChanged()

@@ -47,6 +47,7 @@ public:
         kReadParaFile = 32831,
         kUndo = 32833,
         kRedo = 32834,
+        kAddToUserGroup = 32835,
     };
 
     // Opens the report window of a node, reusing the existing one; returns the window.
@@ -93,6 +94,7 @@ public:
     // ParaFrameObserver
     void UserGroupAdded(CCustom& group, bool select) override;
     void UserGroupRenamed(CCustom& group) override;
+    void UserGroupFilled(CCustom& group) override;
     void UserGroupClosing(CCustom& group) override;
     void ValuesChanged() override;
     void RecentFileUsed(const QString& path) override;
@@ -116,6 +118,7 @@ private:
     void UpdatePanes();
     void ShowSelectedNode();
     void CloseSelectedUserGroup();
+    void AddSelectedToUserGroup();
     void ParameterMode();
     void Report();
     void StopOnlineActivity();

@@ -2,6 +2,7 @@
 
 #include "catalogue/MonitorItems.h"
 #include "editor/FileChooser.h"
+#include "editor/ParaDrag.h"
 #include "frames/ToolHost.h"
 #include "paramdb/ParaArray.h"
 #include "paramdb/ParameterData.h"
@@ -136,6 +137,7 @@ CCustom* ParaFrameLogic::NewUserGroup()
     group->SetModified(false);
     group->SetPath(path.toStdString());
     groups_.push_back(std::move(group));
+    current_ = groups_.back().get();
     observer_.UserGroupAdded(*groups_.back(), false);
     return groups_.back().get();
 }
@@ -166,6 +168,7 @@ bool ParaFrameLogic::OpenUserGroupFile(const QString& path)
     if (!accepted)
         return false;
     groups_.push_back(std::move(group));
+    current_ = groups_.back().get();
     observer_.UserGroupAdded(*groups_.back(), true);
     observer_.RecentFileUsed(absolute);
     return true;
@@ -271,6 +274,8 @@ bool ParaFrameLogic::CloseUserGroup(CCustom& group)
             return false;
     }
     observer_.UserGroupClosing(group);
+    if (current_ == &group)
+        current_ = nullptr;
     groups_.erase(
         std::find_if(groups_.begin(), groups_.end(), [&group](const auto& g) { return g.get() == &group; }));
     return true;
@@ -294,6 +299,49 @@ CCustom* ParaFrameLogic::FindUserGroup(const QString& path) const
         if (CanonicalFilePath(QString::fromStdString(g->Path())) == canonical)
             return g.get();
     return nullptr;
+}
+
+CCustom* ParaFrameLogic::CurrentUserGroup() const
+{
+    if (current_)
+        return current_;
+    return groups_.empty() ? nullptr : groups_.back().get();
+}
+
+void ParaFrameLogic::SetCurrentUserGroup(CCustom* group)
+{
+    for (const auto& g : groups_)
+        if (g.get() == group)
+            current_ = group;
+}
+
+ParaFrameLogic::Added ParaFrameLogic::AddToCurrentUserGroup(const std::vector<uint16_t>& addresses)
+{
+    Added added;
+    if (addresses.empty() || !data_ || !data_->IsLoaded())
+        return added;
+    added.group = CurrentUserGroup();
+    if (!added.group) {
+        added.group = NewUserGroup();
+        added.created = true;
+    }
+    added.count = AddToUserGroup(*added.group, *data_, addresses);
+    if (added.count > 0)
+        observer_.UserGroupFilled(*added.group);
+    return added;
+}
+
+QString ParaFrameLogic::AddedText(const Added& added)
+{
+    if (!added.group)
+        return QStringLiteral("No parameter selected");
+    const QString name = QString::fromStdString(added.group->Name());
+    if (added.count == 0)
+        return QStringLiteral("User group %1 already holds the selected parameters").arg(name);
+    return QStringLiteral("%1 parameter(s) added to %2user group %3")
+        .arg(added.count)
+        .arg(added.created ? QStringLiteral("new ") : QString())
+        .arg(name);
 }
 
 CCustom* ParaFrameLogic::FindUserGroupByName(const std::string& name) const

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -23,6 +24,8 @@ public:
     virtual ~ParaFrameObserver() = default;
     virtual void UserGroupAdded(CCustom& group, bool select) = 0;
     virtual void UserGroupRenamed(CCustom& group) = 0;
+    // Parameters were added to the group (its list, when shown, shows them).
+    virtual void UserGroupFilled(CCustom& group) = 0;
     // Before the group is deleted: the list and the tree let go of it.
     virtual void UserGroupClosing(CCustom& group) = 0;
     virtual void ValuesChanged() = 0;
@@ -73,6 +76,21 @@ public:
     CCustom* FindUserGroup(const QString& path) const;
     CCustom* FindUserGroupByName(const std::string& name) const;
 
+    // The group "Add to User Group" fills: the one last selected, created or opened while it is
+    // open, else the newest; null when none is open.
+    CCustom* CurrentUserGroup() const;
+    void SetCurrentUserGroup(CCustom* group);
+    struct Added {
+        CCustom* group = nullptr;
+        int count = 0;         // parameters the group did not hold yet
+        bool created = false;  // no group was open: a new untitled one took them
+    };
+    // Adds the parameters to the current user group, creating one as New User Group does when
+    // none is open.
+    Added AddToCurrentUserGroup(const std::vector<uint16_t>& addresses);
+    // The status line after an Add.
+    static QString AddedText(const Added& added);
+
     bool SaveParameterFile();
     bool ReadParameterFile();
     // Offline: values changed since the editor opened, or since the last parameter file saved or
@@ -105,6 +123,7 @@ private:
     QString modelName_;
     QString versionText_;
     std::vector<std::unique_ptr<CCustom>> groups_;
+    CCustom* current_ = nullptr;
     std::vector<uint32_t> savedValues_;
 };
 

@@ -16,6 +16,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vm {
 
 class ParaFilterProxy : public QSortFilterProxyModel {
@@ -243,10 +245,25 @@ void CParaListView::Show(std::optional<ParaNode> node)
 {
     StopEditing();
     model_->Show(node);
+    FitNameColumns();
     if (proxy_->rowCount() > 0)
         table_->setCurrentIndex(proxy_->index(0, 0));
     table_->selectRow(0);
     emit RowsChanged();
+}
+
+void CParaListView::FitNameColumns()
+{
+    // Names are read whole: their columns widen to the longest one shown, never narrower than
+    // the width the user left them at.
+    for (int c = 0; c < proxy_->columnCount(); ++c) {
+        const QString title = proxy_->headerData(c, Qt::Horizontal).toString();
+        if (title != QLatin1String("Group Name") && title != QLatin1String("Parameter Name"))
+            continue;
+        const int given = table_->columnWidth(c);
+        table_->resizeColumnToContents(c);
+        table_->setColumnWidth(c, std::max(given, table_->columnWidth(c)));
+    }
 }
 
 int CParaListView::RowCount() const

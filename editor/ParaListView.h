@@ -51,6 +51,7 @@ protected:
 private:
     void LoadWidths(int mode);
     void SaveWidths(int mode);
+    void FitNameColumns();
 
     const int station_;
     const bool online_;

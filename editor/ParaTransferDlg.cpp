@@ -123,10 +123,9 @@ CParaTransferDlg::CParaTransferDlg(ToolHost& host, int station, std::shared_ptr<
 
     transfer_ = std::make_unique<ParaTransfer>(host.Comm(), host.Record(station));
     transfer_->onStatus = [this](const std::string& text) { Status(Q(text)); };
-    transfer_->onProgress = [this](int done, int total) {
-        progress_->setRange(0, std::max(total, 1));
-        progress_->setValue(done);
-    };
+    // One bar over backup, write and verify.
+    progress_->setRange(0, 100);
+    transfer_->onOverallProgress = [this](int percent) { progress_->setValue(percent); };
     // Both may come from inside a reply: the boxes wait until it has returned.
     transfer_->onPaused = [this](ParaTransfer::PauseReason reason) {
         pauseReason_ = reason;

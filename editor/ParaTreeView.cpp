@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -138,6 +139,16 @@ void CParaTreeView::RemoveUserGroupNode(CCustom* group)
 void CParaTreeView::SelectGroupRoot()
 {
     setCurrentItem(groupRoot_);
+}
+
+void CParaTreeView::MarkCurrentUserGroup(const CCustom* group)
+{
+    for (int i = 0; userRoot_ && i < userRoot_->childCount(); ++i) {
+        QTreeWidgetItem* node = userRoot_->child(i);
+        QFont font = node->font(0);
+        font.setBold(NodeOf(node)->custom == group);
+        node->setFont(0, font);
+    }
 }
 
 CCustom* CParaTreeView::DropTarget(QTreeWidgetItem* node, const QMimeData* mime) const

@@ -27,6 +27,8 @@ public:
     void RenameUserGroupNode(CCustom* group);
     void RemoveUserGroupNode(CCustom* group);
     void SelectGroupRoot();
+    // The group "Add to User Group" fills is shown in bold.
+    void MarkCurrentUserGroup(const CCustom* group);
     QTreeWidgetItem* UserGroupNode(const CCustom* group) const;
     QTreeWidgetItem* GroupRoot() const { return groupRoot_; }
     QTreeWidgetItem* UserGroupRoot() const { return userRoot_; }

@@ -202,6 +202,7 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
         // Nothing is written before the drive's run state is known.
         first = Phase::RunCheck;
     }
+    PlanProgress();
     BuildSteps(first);
     Next();
     return true;
@@ -253,9 +254,41 @@ bool ParaTransfer::BuildSteps(Phase phase)
     }
     done_ = 0;
     total_ = static_cast<int>(steps_.size());
+    const int before = plan_.Percent();
+    plan_.Begin(shareOf_[static_cast<size_t>(phase)], total_);
     if (onProgress)
         onProgress(done_, total_);
+    OverallChanged(before);
     return !steps_.empty();
+}
+
+void ParaTransfer::PlanProgress()
+{
+    // Estimates that are never below the counts to come: the transfer takes at most every pair
+    // and the verification at most every write, so the bar only ever moves forward.
+    plan_.Reset();
+    shareOf_.fill(-1);
+    const auto add = [this](Phase phase, size_t count) {
+        shareOf_[static_cast<size_t>(phase)] = plan_.Add(static_cast<int>(count));
+    };
+    const bool download = operation_ == TransferOperation::Download;
+    if (download)
+        add(Phase::RunCheck, 1);
+    if (download && !options_.backupPath.empty())
+        add(Phase::Backup, record_.paramData->TotalItemCount());
+    if (download && leadingIndex_)
+        add(Phase::Leading, 1);
+    add(Phase::Transfer, set_.pairs->Count());
+    if (download && options_.verify)
+        add(Phase::Verify, set_.pairs->Count());
+    if (onOverallProgress)
+        onOverallProgress(plan_.Percent());
+}
+
+void ParaTransfer::OverallChanged(int before)
+{
+    if (plan_.Percent() != before && onOverallProgress)
+        onOverallProgress(plan_.Percent());
 }
 
 void ParaTransfer::Next()
@@ -302,6 +335,9 @@ void ParaTransfer::Issue(const Step& step, size_t run)
         if (onProgress)
             onProgress(done_, total_);
     }
+    const int before = plan_.Percent();
+    plan_.Step();
+    OverallChanged(before);
     if (step.command == 'W')
         comm_.QueueWrite(record_.station, step.address, step.value, this);
     else if (run > 1)
@@ -533,6 +569,11 @@ void ParaTransfer::EndWith(End end, const std::string& text)
         errorText_ = text;
     if (end == End::Finished && operation_ == TransferOperation::Compare)
         BuildDifferences();
+    if (end == End::Finished) {
+        const int before = plan_.Percent();
+        plan_.Finish();
+        OverallChanged(before);
+    }
     Status(FinalStatus());
     if (onEnded)
         onEnded();

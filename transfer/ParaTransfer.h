@@ -9,7 +9,9 @@
 #include "paramdb/MessageSink.h"
 #include "paramdb/ParaArray.h"
 #include "paramdb/UserGroup.h"
+#include "transfer/ProgressPlan.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -196,9 +198,15 @@ public:
     size_t SkippedCount() const { return skipped_; }
     int ProgressDone() const { return done_; }
     int ProgressTotal() const { return total_; }
+    // The whole run's progress in percent: run check, backup, leading write, the transfer and the
+    // verification as consecutive shares, each by its number of requests.
+    int OverallPercent() const { return plan_.Percent(); }
 
     std::function<void(const std::string&)> onStatus;
+    // Progress within the current phase.
     std::function<void(int done, int total)> onProgress;
+    // Progress of the whole run, when it changes.
+    std::function<void(int percent)> onOverallProgress;
     // Called inside the reply callback: the owner asks later and calls AnswerStop.
     std::function<void(PauseReason)> onPaused;
     // The transfer has ended (GetEnd() says how).
@@ -230,6 +238,8 @@ private:
     CItem* ItemOf(uint16_t address) const;
     CCustom::Entry* EntryOf(const Step& step) const;
     void BuildDifferences();
+    void PlanProgress();
+    void OverallChanged(int before);
 
     CommManager& comm_;
     const StationRecord& record_;
@@ -256,6 +266,8 @@ private:
     size_t skipped_ = 0;
     int done_ = 0;
     int total_ = 0;
+    ProgressPlan plan_;
+    std::array<int, 6> shareOf_{};  // the plan's share of each phase, -1 when it has none
     std::string errorText_;
     int lastErrorCode_ = kNoError;
 };

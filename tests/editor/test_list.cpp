@@ -339,5 +339,36 @@ TEST_F(ParameterList, treeSelectionSwitchesTheColumnSets)
     EXPECT_EQ(frame->List().Table()->columnWidth(5), 77);
 }
 
+TEST_F(ParameterList, groupAndParameterNameColumnsWidenToTheLongestNameShown)
+{
+    QTableView* table = frame->List().Table();
+    const auto widest = [&](int column) {
+        int w = 0;
+        for (int r = 0; r < model->RowCount(); ++r)
+            w = std::max(w, table->fontMetrics().horizontalAdvance(model->CellText(r, column)));
+        return w;
+    };
+    CParaTreeView& tree = frame->Tree();
+    tree.setCurrentItem(tree.GroupRoot());
+    ASSERT_EQ(model->ListMode(), ParaListModel::Mode::kAllGroups);
+    ASSERT_GT(widest(2), 60);  // the names are wider than the narrow columns below
+    table->setColumnWidth(0, 40);
+    table->setColumnWidth(2, 40);
+    table->setColumnWidth(3, 40);
+    ShowAll();
+    EXPECT_GE(table->columnWidth(0), widest(0));
+    EXPECT_GE(table->columnWidth(2), widest(2));
+    EXPECT_EQ(table->columnWidth(3), 40);  // values keep the width they were given
+    // A name column wider than its names stays as the user left it.
+    table->setColumnWidth(2, 900);
+    ShowAll();
+    EXPECT_EQ(table->columnWidth(2), 900);
+    // The group list's name column too.
+    tree.setCurrentItem(tree.GroupRoot()->child(0));
+    table->setColumnWidth(1, 40);
+    frame->List().Show(tree.SelectedNode());
+    EXPECT_GE(table->columnWidth(1), widest(1));
+}
+
 }  // namespace
 }  // namespace vm::test

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace vm {
@@ -188,12 +190,23 @@ TEST_F(OnlineDialogTest, aDownloadKeepsABackupAndVerifiesByDefault)
     }
     CParaTransferDlg download(host, kTestStation, Record().paramData, 1, host.messages);
     download.SetPath(dir.filePath("d.par"));
+    auto* bar = download.findChild<QProgressBar*>();
+    ASSERT_TRUE(bar);
+    std::vector<int> values;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
     download.show();
     download.PressStart();
     ASSERT_TRUE(Pump([&] { return download.Transfer().ProgressDone() == 100; }));
     Picture(download, "download-running");
     ASSERT_TRUE(Pump([&] { return !download.IsRunning(); }));
     Picture(download, "download-done");
+    // One bar across backup, write and verify: it fills once, then is put back for the next run.
+    EXPECT_EQ(bar->maximum(), 100);
+    ASSERT_GE(values.size(), 3u);
+    EXPECT_EQ(values.back(), 0);
+    values.pop_back();
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_EQ(values.back(), 100);
     EXPECT_EQ(Register(0x5101), 222);
     EXPECT_TRUE(QFileInfo::exists(download.BackupFile())) << download.BackupFile().toStdString();
     EXPECT_TRUE(download.StatusText().startsWith("Download action is finished, verified"))

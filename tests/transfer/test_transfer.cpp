@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 namespace vm {
 namespace {
@@ -412,6 +413,41 @@ TEST_F(TransferTest, theBackupHoldsTheDrivesValuesFromBeforeTheDownload)
         }
     }
     EXPECT_NE(line.Register(0x5101), 7);
+}
+
+TEST_F(TransferTest, oneProgressFigureRunsOnceThroughBackupWriteAndVerify)
+{
+    CParaArray file = ChangedSet(false);
+    Save(file, File("p.par"));
+    ParaTransfer::Options options;
+    options.backupPath = File("backup.par");
+    options.verify = true;
+    std::vector<int> seen;
+    std::map<ParaTransfer::Phase, int> atStart;
+    transfer.onOverallProgress = [&](int percent) { seen.push_back(percent); };
+    transfer.onProgress = [&](int done, int) {
+        if (done == 0)
+            atStart.emplace(transfer.GetPhase(), transfer.OverallPercent());
+    };
+    ASSERT_TRUE(transfer.Start(TransferOperation::Download,
+                               Prepare(TransferOperation::Download, File("p.par")), options));
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(transfer.GetEnd(), End::Finished) << transfer.ErrorText();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), 100);
+    for (size_t i = 1; i < seen.size(); ++i)
+        ASSERT_GE(seen[i], seen[i - 1]) << "fell back at " << i;
+    // Each phase takes up where the one before left off. When the write starts, the run check,
+    // the backup of every parameter and the leading write are done, out of at most that plus
+    // every pair written and verified; when the verification starts, all but it is done.
+    const int backup = line.Data().TotalItemCount();
+    const int pairs = static_cast<int>(file.Count());
+    const int written = static_cast<int>(transfer.WrittenCount());
+    ASSERT_TRUE(atStart.count(ParaTransfer::Phase::Transfer) && atStart.count(ParaTransfer::Phase::Verify));
+    EXPECT_GE(atStart[ParaTransfer::Phase::Transfer], 100 * (backup + 2) / (backup + 2 + 2 * pairs));
+    EXPECT_EQ(atStart[ParaTransfer::Phase::Verify],
+              100 * (backup + 1 + written) / (backup + 1 + 2 * written));
 }
 
 TEST_F(TransferTest, cancelWhileTheRequestWaitsInTheQueueWithdrawsItAndTheNextRunIsNotAnsweredByIt)
