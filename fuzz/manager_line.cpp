@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.protocolMode = (data[0] & 1) ? kKx485 : kModbusRtu;
     settings.timeoutMs = 90;
     settings.retryCount = 2;
+    settings.blockReads = (data[0] & 2) != 0;
+    settings.blockReadMax = 8;
     FUZZ_CHECK(m.Start(settings) == 0);
     m.SetLostProbeTiming({true, 60, 120, 2});
     Client client;
@@ -66,7 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 m.ReceiveByte(next());
             break;
         case 2:
-            m.QueueRead(next() % 8, next(), &client);
+            if (op & 8)
+                m.QueueBlockRead(next() % 8, next(), next() % 12 + 1, &client);
+            else
+                m.QueueRead(next() % 8, next(), &client);
             break;
         case 3: {
             const uint16_t a[] = {next(), next()};

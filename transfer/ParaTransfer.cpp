@@ -375,6 +375,10 @@ void ParaTransfer::OnCommReply(int station, const CommReply& reply)
         done_ += static_cast<int>(answered) - 1;
         if (onProgress)
             onProgress(done_, total_);
+        const int before = plan_.Percent();
+        for (size_t i = 1; i < answered; ++i)
+            plan_.Step();
+        OverallChanged(before);
     }
     if (state_ == State::Stopping)
         return EndWith(End::Stopped);
