@@ -2,6 +2,7 @@
 
 #include "report/ReportSheet.h"
 
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -426,15 +427,13 @@ void Store(QByteArray& bytes, int offset, uint32_t v, int size)
 
 }  // namespace
 
-std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QString* error)
+Result<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet)
 {
-    if (sheet.RowCount() > kMaxRows) {
-        if (error)
-            *error = QStringLiteral("The report has %1 rows; an Excel 97 sheet holds at most %2.")
-                         .arg(sheet.RowCount())
-                         .arg(kMaxRows);
-        return std::nullopt;
-    }
+    if (sheet.RowCount() > kMaxRows)
+        return Failure{EFBIG, QStringLiteral("The report has %1 rows; an Excel 97 sheet holds at most %2.")
+                                  .arg(sheet.RowCount())
+                                  .arg(kMaxRows)
+                                  .toStdString()};
     StyleTable styles(sheet);
     SharedStrings sst;
     struct Written {
@@ -592,7 +591,7 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
     return out.data;
 }
 
-std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QString* error)
+Result<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook)
 {
     constexpr int kSector = 512;
     constexpr int kMiniStreamCutoff = 4096;
@@ -611,11 +610,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     int fatSectors = 1;
     while (fatSectors * (kSector / 4) < streamSectors + 1 + fatSectors)
         ++fatSectors;
-    if (fatSectors > kHeaderFatEntries) {
-        if (error)
-            *error = QStringLiteral("The report is too large for an Excel 97 file.");
-        return std::nullopt;
-    }
+    if (fatSectors > kHeaderFatEntries)
+        return Failure{EFBIG, "The report is too large for an Excel 97 file."};
     const int dirSector = streamSectors;
     const int firstFat = dirSector + 1;
 
@@ -681,12 +677,12 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     return file;
 }
 
-std::optional<QByteArray> XlsWriter::Write(const ReportSheet& sheet, QString* error)
+Result<QByteArray> XlsWriter::Write(const ReportSheet& sheet)
 {
-    const auto stream = WorkbookStream(sheet, error);
+    const Result<QByteArray> stream = WorkbookStream(sheet);
     if (!stream)
-        return std::nullopt;
-    return CompoundFile(*stream, error);
+        return stream.Why();
+    return CompoundFile(stream.Value());
 }
 
 }  // namespace vm

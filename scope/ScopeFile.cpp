@@ -68,12 +68,9 @@ void PutF64(std::vector<uint8_t>& out, double d)
         out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-ScopeFileResult Fail(ScopeFileError error, std::string detail)
+Failure Fail(ScopeFileError error, std::string detail)
 {
-    ScopeFileResult r;
-    r.error = error;
-    r.detail = std::move(detail);
-    return r;
+    return {error, std::move(detail)};
 }
 
 bool HasDataFile(int model)
@@ -94,25 +91,24 @@ void NormaliseModels(ScopePicture& picture)
     }
 }
 
-ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
+Result<ScopePicture> ParseScopeFile(std::span<const uint8_t> bytes)
 {
     Reader in(bytes);
     if (!in.Need(kScopeHeaderSize))
-        return Fail(ScopeFileError::kShort, "header");
-    ScopeFileResult result;
-    ScopePicture& p = result.picture;
+        return Fail(kScopeFileShort, "header");
+    ScopePicture p;
     if (in.I32() != kScopeMagic)
-        return Fail(ScopeFileError::kBadFormat, "magic");
+        return Fail(kScopeFileBadFormat, "magic");
     p.elapsed = in.I32();
     p.spanIndex = in.I32();
     p.yMax = in.F64();
     p.yMin = in.F64();
     if (p.elapsed < 0)
-        return Fail(ScopeFileError::kBadFormat, "elapsed");
+        return Fail(kScopeFileBadFormat, "elapsed");
     if (!InRange(p.spanIndex, static_cast<int>(kSpanSeconds.size())))
-        return Fail(ScopeFileError::kBadFormat, "time span index");
+        return Fail(kScopeFileBadFormat, "time span index");
     if (!std::isfinite(p.yMax) || !std::isfinite(p.yMin))
-        return Fail(ScopeFileError::kBadFormat, "y range");
+        return Fail(kScopeFileBadFormat, "y range");
     for (ScopeFileChannel& c : p.channels) {
         c.on = in.I32();
         c.station = in.I32();
@@ -123,29 +119,29 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
         c.offsetIndex = in.I32();
         c.divisionIndex = in.I32();
         if (c.on != 0 && c.on != 1)
-            return Fail(ScopeFileError::kBadFormat, "channel on");
+            return Fail(kScopeFileBadFormat, "channel on");
         if (c.station < 0 || c.station > 255)
-            return Fail(ScopeFileError::kBadFormat, "station");
+            return Fail(kScopeFileBadFormat, "station");
         if (c.addressIndex < 0)
-            return Fail(ScopeFileError::kBadFormat, "address index");
+            return Fail(kScopeFileBadFormat, "address index");
         if (!InRange(c.offsetIndex, static_cast<int>(kOffsets.size())))
-            return Fail(ScopeFileError::kBadFormat, "offset index");
+            return Fail(kScopeFileBadFormat, "offset index");
         if (!InRange(c.divisionIndex, static_cast<int>(kDivisions.size())))
-            return Fail(ScopeFileError::kBadFormat, "division index");
+            return Fail(kScopeFileBadFormat, "division index");
     }
     const int32_t n = in.I32();
     if (n < 0)
-        return Fail(ScopeFileError::kBadFormat, "point count");
+        return Fail(kScopeFileBadFormat, "point count");
     const size_t need = static_cast<size_t>(n) * kScopeBytesPerPoint;
     if (in.Remaining() < need)
-        return Fail(ScopeFileError::kShort, "points");
+        return Fail(kScopeFileShort, "points");
     if (in.Remaining() > need)
-        return Fail(ScopeFileError::kBadFormat, "trailing bytes");
+        return Fail(kScopeFileBadFormat, "trailing bytes");
     p.x.resize(static_cast<size_t>(n));
     for (double& x : p.x) {
         x = in.F64();
         if (!std::isfinite(x))
-            return Fail(ScopeFileError::kBadFormat, "x value");
+            return Fail(kScopeFileBadFormat, "x value");
     }
     for (std::vector<double>& ys : p.y) {
         ys.resize(static_cast<size_t>(n));
@@ -153,11 +149,11 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
             y = in.F64();
             // NaN marks a missing sample; infinities are no values at all.
             if (std::isinf(y))
-                return Fail(ScopeFileError::kBadFormat, "y value");
+                return Fail(kScopeFileBadFormat, "y value");
         }
     }
     NormaliseModels(p);
-    return result;
+    return p;
 }
 
 std::vector<uint8_t> EncodeScopeFile(const ScopePicture& p)
@@ -189,25 +185,25 @@ std::vector<uint8_t> EncodeScopeFile(const ScopePicture& p)
     return out;
 }
 
-ScopeFileResult LoadScopeFile(const QString& path, std::string* message)
+Result<ScopePicture> LoadScopeFile(const QString& path)
 {
     const std::string name = path.toStdString();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (message)
-            *message = FileCauseText(file.exists() ? FileCause::AccessDenied : FileCause::FileNotFound, name);
-        return Fail(ScopeFileError::kShort, "open");
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Fail(kScopeFileShort,
+                    FileCauseText(file.exists() ? FileCause::AccessDenied : FileCause::FileNotFound, name));
     const QByteArray bytes = file.readAll();
-    ScopeFileResult r = ParseScopeFile(std::span<const uint8_t>(
+    Result<ScopePicture> r = ParseScopeFile(std::span<const uint8_t>(
         reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())));
-    if (!r.ok() && message)
-        *message = ArchiveCauseText(
-            r.error == ScopeFileError::kShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat, name);
+    if (!r)
+        return Fail(
+            static_cast<ScopeFileError>(r.Code()),
+            ArchiveCauseText(r.Code() == kScopeFileShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat,
+                             name));
     return r;
 }
 
-bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string* message)
+Result<void> SaveScopeFile(const QString& path, const ScopePicture& picture)
 {
     const std::vector<uint8_t> bytes = EncodeScopeFile(picture);
     QSaveFile file(path);
@@ -217,11 +213,12 @@ bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string
     ok = ok && file.commit();
     if (!ok) {
         file.cancelWriting();
-        if (message)
-            *message = FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " +
-                       file.errorString().toStdString();
+        // QSaveFile may fail without a file error of its own (a failed commit).
+        const int code = file.error() != QFileDevice::NoError ? file.error() : QFileDevice::WriteError;
+        return Failure{code, FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " +
+                                 file.errorString().toStdString()};
     }
-    return ok;
+    return {};
 }
 
 }  // namespace vm::scope

@@ -22,7 +22,8 @@ void CtlCommand::Finish(int code)
 
 void CtlCommand::Finish(const Failure& failure)
 {
-    err_ << failure.text << "\n";
+    if (!failure.text.empty())
+        err_ << failure.text << "\n";
     Finish(failure.code);
 }
 

@@ -37,7 +37,8 @@ protected:
 
     // Ends the command with an exit code, once.
     void Finish(int code);
-    // Ends it with a failure: its text on stderr, its code as the exit code.
+    // Ends it with a failure: its text on stderr (a failure already shown there has none), its
+    // code as the exit code.
     void Finish(const Failure& failure);
     // Before the end: lets go of what the command holds in the manager.
     virtual void Release() {}

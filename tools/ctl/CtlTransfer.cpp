@@ -76,29 +76,34 @@ void CtlTransfer::OnCommReply(int station, const CommReply& reply)
     Identified();
 }
 
-void CtlTransfer::Identified()
+Result<TransferSet> CtlTransfer::Prepare(TransferOperation op)
 {
     record_.present = 1;
     record_.connected = 1;
     record_.paramData = std::make_shared<ParameterData>();
-    if (!record_.paramData->LoadDataFile(record_, options_.dataDir)) {
-        err_ << "varimonctl: " << ModelName(record_.model) << " "
-             << VersionText(record_.model, record_.version) << ": " << record_.paramData->StatusText()
-             << " (data folder " << options_.dataDir << ")\n";
-        return Finish(kExitUsage);
-    }
+    if (!record_.paramData->LoadDataFile(record_, options_.dataDir))
+        return Failure{kExitUsage, std::string("varimonctl: ") + ModelName(record_.model) + " " +
+                                       VersionText(record_.model, record_.version) + ": " +
+                                       record_.paramData->StatusText() + " (data folder " + options_.dataDir +
+                                       ")"};
+    const auto kind = TransferFileKindOf(options_.file);
+    if (!kind)
+        return Failure{kExitUsage, "varimonctl: " + options_.file + ": use a .par or .usr file"};
+    StreamMessages messages(err_);
+    Result<TransferSet> set = PrepareTransferSet(op, options_.file, *kind, *record_.paramData, messages);
+    if (!set)
+        return Failure{kExitUsage, {}};  // its messages are on stderr already
+    return set;
+}
+
+void CtlTransfer::Identified()
+{
     const TransferOperation op = options_.command == Command::Upload     ? TransferOperation::Upload
                                  : options_.command == Command::Download ? TransferOperation::Download
                                                                          : TransferOperation::Compare;
-    const auto kind = TransferFileKindOf(options_.file);
-    if (!kind) {
-        err_ << "varimonctl: " << options_.file << ": use a .par or .usr file\n";
-        return Finish(kExitUsage);
-    }
-    StreamMessages messages(err_);
-    TransferSet set;
-    if (!PrepareTransferSet(op, options_.file, *kind, *record_.paramData, messages, set))
-        return Finish(kExitUsage);
+    Result<TransferSet> set = Prepare(op);
+    if (!set)
+        return Finish(set.Why());
 
     transfer_ = std::make_unique<ParaTransfer>(manager_, record_);
     if (progress_) {
@@ -128,10 +133,8 @@ void CtlTransfer::Identified()
     transfer_->onEnded = [this] { Ended(); };
     ParaTransfer::Options o;
     o.verify = options_.verify;
-    if (!transfer_->Start(op, std::move(set), o)) {
-        PrintError(transfer_->ErrorText());
-        return Finish(kExitCommFailure);
-    }
+    if (const Result<void> started = transfer_->Start(op, std::move(set).Value(), o); !started)
+        return Finish(Failure{kExitCommFailure, "*** " + started.Text() + " ***"});
 }
 
 void CtlTransfer::Ended()
@@ -196,7 +199,7 @@ void CtlTransfer::Report()
             break;
         }
         StreamMessages messages(err_);
-        if (!transfer_->SaveUpload(options_.file, messages)) {
+        if (!transfer_->SaveUpload(options_.file, messages).Ok()) {
             code = kExitCommFailure;
             break;
         }

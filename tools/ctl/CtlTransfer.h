@@ -26,6 +26,8 @@ public:
     void OnCommReply(int station, const CommReply& reply) override;
 
 private:
+    // The station's data and the file's set; a failure's code is the exit code.
+    Result<TransferSet> Prepare(TransferOperation op);
     void Identified();
     void Ended();
     void Report();
