@@ -1,9 +1,9 @@
 #include "report/XlsWriter.h"
 
+#include "base/LittleEndian.h"
 #include "report/ReportSheet.h"
 
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -55,17 +55,9 @@ constexpr int kMergesPerRecord = 1026;
 
 class Bytes {
 public:
-    void U8(int v) { data.append(static_cast<char>(v & 0xFF)); }
-    void U16(int v)
-    {
-        U8(v);
-        U8(v >> 8);
-    }
-    void U32(uint32_t v)
-    {
-        U16(static_cast<int>(v & 0xFFFF));
-        U16(static_cast<int>(v >> 16));
-    }
+    void U8(int v) { le::Append(data, static_cast<uint8_t>(v)); }
+    void U16(int v) { le::Append(data, static_cast<uint16_t>(v)); }
+    void U32(uint32_t v) { le::Append(data, v); }
     void Raw(const QByteArray& b) { data.append(b); }
     int Size() const { return static_cast<int>(data.size()); }
     QByteArray data;
@@ -231,12 +223,9 @@ QString NumberFormat(int decimals)
 
 QByteArray Double(double v)
 {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    Bytes b;
-    b.U32(static_cast<uint32_t>(bits & 0xFFFFFFFF));
-    b.U32(static_cast<uint32_t>(bits >> 32));
-    return b.data;
+    QByteArray b;
+    le::Append(b, v);
+    return b;
 }
 
 // A string with a 16-bit length (number formats, header and footer texts).
@@ -419,12 +408,6 @@ void WritePageSetup(Bytes& out)
     Record(out, kSetup, b.data);
 }
 
-void Store(QByteArray& bytes, int offset, uint32_t v, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes[offset + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 }  // namespace
 
 Result<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet)
@@ -527,7 +510,7 @@ Result<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet)
     sst.Write(out);
     Record(out, kEof, {});
 
-    Store(out.data, boundSheetPos, static_cast<uint32_t>(out.Size()), 4);
+    le::Store(reinterpret_cast<uint8_t*>(out.data.data()) + boundSheetPos, static_cast<uint32_t>(out.Size()));
     Record(out, kBof, Bof(0x0010));
     WritePageSetup(out);
     {

@@ -1,5 +1,6 @@
 #include "scope/ScopeFile.h"
 
+#include "base/LittleEndian.h"
 #include "catalogue/Registers.h"
 #include "paramdb/ObjectArchive.h"
 #include "scope/ScopeTables.h"
@@ -8,7 +9,6 @@
 #include <QSaveFile>
 
 #include <cmath>
-#include <cstring>
 
 namespace vm::scope {
 
@@ -18,55 +18,23 @@ class Reader {
 public:
     explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     bool Need(size_t n) const { return bytes_.size() - pos_ >= n; }
-    int32_t I32()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(bytes_[pos_++]) << (8 * i);
-        return static_cast<int32_t>(v);
-    }
-    uint16_t U16()
-    {
-        const uint16_t v = static_cast<uint16_t>(bytes_[pos_] | (bytes_[pos_ + 1] << 8));
-        pos_ += 2;
-        return v;
-    }
-    double F64()
-    {
-        uint64_t v = 0;
-        for (int i = 0; i < 8; ++i)
-            v |= static_cast<uint64_t>(bytes_[pos_++]) << (8 * i);
-        double d;
-        std::memcpy(&d, &v, sizeof d);
-        return d;
-    }
+    int32_t I32() { return Next<int32_t>(); }
+    uint16_t U16() { return Next<uint16_t>(); }
+    double F64() { return Next<double>(); }
     size_t Remaining() const { return bytes_.size() - pos_; }
 
 private:
+    template <typename T>
+    T Next()
+    {
+        const T v = le::Load<T>(bytes_.data() + pos_);
+        pos_ += sizeof(T);
+        return v;
+    }
+
     std::span<const uint8_t> bytes_;
     size_t pos_ = 0;
 };
-
-void PutI32(std::vector<uint8_t>& out, int32_t v)
-{
-    const uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(u >> (8 * i)));
-}
-
-void PutU16(std::vector<uint8_t>& out, uint16_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutF64(std::vector<uint8_t>& out, double d)
-{
-    uint64_t v;
-    std::memcpy(&v, &d, sizeof v);
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 Failure Fail(ScopeFileError error, std::string detail)
 {
@@ -161,27 +129,27 @@ std::vector<uint8_t> EncodeScopeFile(const ScopePicture& p)
     const size_t n = p.x.size();
     std::vector<uint8_t> out;
     out.reserve(kScopeHeaderSize + kScopeBytesPerPoint * n);
-    PutI32(out, kScopeMagic);
-    PutI32(out, p.elapsed);
-    PutI32(out, p.spanIndex);
-    PutF64(out, p.yMax);
-    PutF64(out, p.yMin);
+    le::Append<int32_t>(out, kScopeMagic);
+    le::Append<int32_t>(out, p.elapsed);
+    le::Append<int32_t>(out, p.spanIndex);
+    le::Append<double>(out, p.yMax);
+    le::Append<double>(out, p.yMin);
     for (const ScopeFileChannel& c : p.channels) {
-        PutI32(out, c.on);
-        PutI32(out, c.station);
-        PutI32(out, c.model);
-        PutI32(out, c.version);
-        PutU16(out, c.address);
-        PutI32(out, c.addressIndex);
-        PutI32(out, c.offsetIndex);
-        PutI32(out, c.divisionIndex);
+        le::Append<int32_t>(out, c.on);
+        le::Append<int32_t>(out, c.station);
+        le::Append<int32_t>(out, c.model);
+        le::Append<int32_t>(out, c.version);
+        le::Append<uint16_t>(out, c.address);
+        le::Append<int32_t>(out, c.addressIndex);
+        le::Append<int32_t>(out, c.offsetIndex);
+        le::Append<int32_t>(out, c.divisionIndex);
     }
-    PutI32(out, static_cast<int32_t>(n));
+    le::Append<int32_t>(out, static_cast<int32_t>(n));
     for (double x : p.x)
-        PutF64(out, x);
+        le::Append<double>(out, x);
     for (const std::vector<double>& ys : p.y)
         for (size_t i = 0; i < n; ++i)
-            PutF64(out, i < ys.size() ? ys[i] : 0.0);
+            le::Append<double>(out, i < ys.size() ? ys[i] : 0.0);
     return out;
 }
 
