@@ -15,13 +15,14 @@ class QJsonObject;
 
 namespace vm::ctl {
 
-// Exit codes.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitCommFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitPort = 3;
-// Compare found differences, or verification found a parameter the drive did not keep.
-inline constexpr int kExitDifferent = 5;
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitCommFailure = 1,
+    kExitUsage = 2,
+    kExitPort = 3,
+    // Compare found differences, or verification found a parameter the drive did not keep.
+    kExitDifferent = 5,
+};
 
 class CtlCommand : public CommClient {
 public:
