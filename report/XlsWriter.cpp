@@ -76,9 +76,10 @@ QByteArray Chars(const QString& s, bool compressed)
 {
     QByteArray out;
     for (QChar ch : s) {
-        out.append(static_cast<char>(ch.unicode() & 0xFF));
-        if (!compressed)
-            out.append(static_cast<char>(ch.unicode() >> 8));
+        if (compressed)
+            le::Append(out, static_cast<uint8_t>(ch.unicode()));
+        else
+            le::Append(out, ch.unicode());
     }
     return out;
 }
@@ -622,10 +623,8 @@ Result<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook)
     auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start,
                     uint32_t size) {
         QByteArray n(64, '\0');
-        for (int i = 0; i < name.size(); ++i) {
-            n[2 * i] = static_cast<char>(name[i].unicode() & 0xFF);
-            n[2 * i + 1] = static_cast<char>(name[i].unicode() >> 8);
-        }
+        for (int i = 0; i < name.size(); ++i)
+            le::Store(reinterpret_cast<uint8_t*>(n.data()) + 2 * i, name[i].unicode());
         dir.Raw(n);
         dir.U16(name.isEmpty() ? 0 : static_cast<int>(name.size() + 1) * 2);
         dir.U8(type);
