@@ -173,8 +173,9 @@ double TransferSeconds(CommManager& manager, StationRecord& record, TransferOper
                        const std::string& file, bool verify, bool* ok)
 {
     MessageLog messages;
-    TransferSet set;
-    if (!PrepareTransferSet(op, file, TransferFileKind::Parameter, *record.paramData, messages, set))
+    Result<TransferSet> set =
+        PrepareTransferSet(op, file, TransferFileKind::Parameter, *record.paramData, messages);
+    if (!set)
         return 0;
     ParaTransfer transfer(manager, record);
     QEventLoop loop;
@@ -184,13 +185,13 @@ double TransferSeconds(CommManager& manager, StationRecord& record, TransferOper
     options.verify = verify;
     QElapsedTimer clock;
     clock.start();
-    if (!transfer.Start(op, std::move(set), options))
+    if (!transfer.Start(op, std::move(set).Value(), options))
         return 0;
     loop.exec();
     *ok = transfer.GetEnd() == ParaTransfer::End::Finished && transfer.Failed().empty() &&
           transfer.Mismatches().empty();
     if (op == TransferOperation::Upload)
-        *ok = *ok && transfer.SaveUpload(file, messages);
+        *ok = *ok && transfer.SaveUpload(file, messages).Ok();
     return static_cast<double>(clock.nsecsElapsed()) * 1e-9;
 }
 

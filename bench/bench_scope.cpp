@@ -115,17 +115,20 @@ void FileIo()
     }
     QTemporaryDir dir;
     const QString path = dir.filePath("hour.sco");
-    std::string message;
     QElapsedTimer t;
     const int rounds = 20;
     t.start();
     for (int r = 0; r < rounds; ++r)
-        SaveScopeFile(path, p, &message);
+        if (const vm::Result<void> saved = SaveScopeFile(path, p); !saved) {
+            std::printf("save failed: %s\n", saved.Text().c_str());
+            return;
+        }
     const double save = t.nsecsElapsed() / 1e6 / rounds;
     t.restart();
     size_t n = 0;
     for (int r = 0; r < rounds; ++r)
-        n += LoadScopeFile(path, &message).picture.x.size();
+        if (const vm::Result<ScopePicture> r = LoadScopeFile(path))
+            n += r.Value().x.size();
     const double load = t.nsecsElapsed() / 1e6 / rounds;
     std::printf(".sco of %d points (%lld bytes): save %.2f ms, load and check %.2f ms (%zu points read)\n",
                 kHourPoints, static_cast<long long>(QFileInfo(path).size()), save, load, n / rounds);

@@ -53,9 +53,9 @@ Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOp
              const std::string& file, bool verify)
 {
     vm::MessageLog messages;
-    vm::TransferSet set;
     const auto kind = vm::TransferFileKind::Parameter;
-    if (!vm::PrepareTransferSet(op, file, kind, *record.paramData, messages, set))
+    vm::Result<vm::TransferSet> set = vm::PrepareTransferSet(op, file, kind, *record.paramData, messages);
+    if (!set)
         return {};
     vm::ParaTransfer transfer(manager, record);
     QEventLoop loop;
@@ -67,7 +67,7 @@ Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOp
     options.verify = verify;
     QElapsedTimer clock;
     clock.start();
-    if (!transfer.Start(op, std::move(set), options))
+    if (!transfer.Start(op, std::move(set).Value(), options))
         return {};
     loop.exec();
     Run run;
@@ -76,7 +76,7 @@ Run Transfer(vm::CommManager& manager, vm::StationRecord& record, vm::TransferOp
     run.ok = transfer.GetEnd() == vm::ParaTransfer::End::Finished && transfer.Failed().empty() &&
              transfer.Mismatches().empty();
     if (op == vm::TransferOperation::Upload)
-        run.ok = run.ok && transfer.SaveUpload(file, messages);
+        run.ok = run.ok && transfer.SaveUpload(file, messages).Ok();
     return run;
 }
 

@@ -8,11 +8,7 @@
 #include "paramdb/ParameterData.h"
 #include "paramdb/UserGroup.h"
 #include "platform/Settings.h"
-
-#ifdef VARIMON_EDITOR_HAS_REPORT
 #include "report/ReportFrame.h"
-#include "report/ReportHeaderDialog.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -47,54 +43,15 @@ QString LayoutKey(int station)
 
 }  // namespace
 
-// With the report library built in, the report window and the header dialog are the defaults.
-CParaFrame::ReportOpener& CParaFrame::ReportHook()
-{
-#ifdef VARIMON_EDITOR_HAS_REPORT
-    static ReportOpener hook = [](CParaFrame& editor, const ReportNode& node, QWidget* existing) -> QWidget* {
-        return CReportFrame::Report(editor.Host(), editor, node, qobject_cast<CReportFrame*>(existing));
-    };
-#else
-    static ReportOpener hook;
-#endif
-    return hook;
-}
-
-std::function<void(CParaFrame&)>& CParaFrame::ReportHeaderHook()
-{
-#ifdef VARIMON_EDITOR_HAS_REPORT
-    static std::function<void(CParaFrame&)> hook = [](CParaFrame& editor) {
-        bool ok = false;
-        {
-            EditorMessages::Guard g(editor.Messages());
-            ok = CReportHeaderDlg::Run(editor.Messages().Sink(), &editor);
-        }
-        if (ok)
-            editor.ReportHeaderChanged();
-    };
-#else
-    static std::function<void(CParaFrame&)> hook;
-#endif
-    return hook;
-}
-
 void CParaFrame::ReportHeaderChanged()
 {
-#ifdef VARIMON_EDITOR_HAS_REPORT
     if (auto* report = qobject_cast<CReportFrame*>(report_.data()))
         report->HeaderChanged();
-#endif
 }
 
-CParaFrame::OnlineFactory& CParaFrame::OnlineSideFactory()
-{
-    static OnlineFactory factory;
-    return factory;
-}
-
-CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
+CParaFrame::CParaFrame(ToolHost& host, int station, ParaFrameParts parts)
     : CFloatFrame(host, kKindParameterEditor, station), data_(host.Record(station).paramData),
-      identity_(NewEditorIdentity()), modeRunner_(std::move(modeRunner)), messages_(CFloatFrame::Messages()),
+      identity_(NewEditorIdentity()), parts_(std::move(parts)), messages_(CFloatFrame::Messages()),
       files_(this)
 {
     setObjectName(QStringLiteral("ParaFrame%1").arg(station));
@@ -135,8 +92,8 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ModeRunner modeRunner)
     connect(list_->Table()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CParaFrame::UpdateCommands);
 
-    if (!Offline() && OnlineSideFactory()) {
-        online_ = OnlineSideFactory()(*this);
+    if (!Offline() && parts_.online) {
+        online_ = parts_.online(*this);
         if (online_)
             list_->Model().onEntryDiscarded = [this](const CCustom::Entry* e) {
                 if (online_)
@@ -284,8 +241,8 @@ void CParaFrame::BuildCommands()
                [this] { ParameterMode(); });
     AddCommand(setup, kReportHeader, QStringLiteral("Report &Header..."),
                QKeySequence(QStringLiteral("Ctrl+H")), [this] {
-                   if (ReportHeaderHook())
-                       ReportHeaderHook()(*this);
+                   if (parts_.reportHeader && parts_.reportHeader(*this))
+                       ReportHeaderChanged();
                });
 
     for (QMenu* m : {file, edit, op, setup})
@@ -370,8 +327,8 @@ void CParaFrame::UpdateCommands()
     set(kAddToUserGroup, Loaded() && !list_->SelectedRows().empty());
     tree_->MarkCurrentUserGroup(logic_->CurrentUserGroup());
     set(kUpdateList, online && Loaded() && notUserRoot && !watch);
-    set(kReport, notUserRoot && Loaded() && ReportHook() != nullptr);
-    set(kReportHeader, ReportHeaderHook() != nullptr);
+    set(kReport, notUserRoot && Loaded() && parts_.report != nullptr);
+    set(kReportHeader, parts_.reportHeader != nullptr);
 }
 
 void CParaFrame::ShowSelectedNode()
@@ -405,7 +362,7 @@ void CParaFrame::ParameterMode()
     std::optional<ModeChoice> choice;
     {
         EditorMessages::Guard g(messages_);
-        choice = modeRunner_(Host(), Station(), ModeUse::kReopen, this);
+        choice = parts_.modeRunner(Host(), Station(), ModeUse::kReopen, this);
     }
     if (!choice || !data_)
         return;
@@ -417,7 +374,7 @@ void CParaFrame::ParameterMode()
 void CParaFrame::Report()
 {
     const auto node = tree_->SelectedNode();
-    if (!node || node->kind == NodeKind::kUserGroupRoot || !Loaded() || !ReportHook())
+    if (!node || node->kind == NodeKind::kUserGroupRoot || !Loaded() || !parts_.report)
         return;
     ReportNode r;
     if (node->kind == NodeKind::kGroup) {
@@ -427,7 +384,7 @@ void CParaFrame::Report()
         r.kind = ReportNodeKind::kUserGroup;
         r.name = node->custom->Name();
     }
-    report_ = ReportHook()(*this, r, report_);
+    report_ = parts_.report(*this, r, report_);
 }
 
 const CCustom* CParaFrame::ReportUserGroup(const std::string& name) const
@@ -521,10 +478,8 @@ void CParaFrame::OnInvDisconnected(int)
 
 void CParaFrame::OnInvNameChanged(int)
 {
-#ifdef VARIMON_EDITOR_HAS_REPORT
     if (auto* report = qobject_cast<CReportFrame*>(report_.data()))
         report->DeviceNameChanged(Station());
-#endif
     setWindowTitle(logic_->Title());
 }
 
@@ -542,11 +497,9 @@ bool CParaFrame::AboutToClose()
     // The report first; it reports back through ReportClosed. A report under its own dialog
     // closes once that has returned, and this editor, which it reads from, closes after it.
     if (QWidget* report = report_.data()) {
-#ifdef VARIMON_EDITOR_HAS_REPORT
         if (auto* frame = qobject_cast<CReportFrame*>(report))
             frame->CloseFrame();
         else
-#endif
             report->close();
     }
     if (report_) {

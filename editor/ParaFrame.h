@@ -2,7 +2,7 @@
 // The parameter editor window: the parameter list in the middle, the group tree in a docking
 // pane, the status panes, and the File, Edit, Operation and Setup commands. One frame serves an
 // online editor (a station on the line) and an offline editor (a slot with a chosen data file);
-// the online half plugs in through ParaOnlineSide, the report through the report hooks.
+// the online half, the report window and the report header come in as ParaFrameParts.
 
 #include "editor/EditorMessages.h"
 #include "editor/FileChooser.h"
@@ -23,8 +23,21 @@ class QLabel;
 
 namespace vm {
 
+class CParaFrame;
 class CParaListView;
 class CParaTreeView;
+
+// What an editor frame is made with besides its station. A part left empty keeps its commands
+// disabled.
+struct ParaFrameParts {
+    ModeRunner modeRunner;
+    // Makes the online half of an online editor.
+    std::function<std::unique_ptr<ParaOnlineSide>(CParaFrame& editor)> online;
+    // Opens the report window of a node, reusing the existing one; returns the window.
+    std::function<QWidget*(CParaFrame& editor, const ReportNode& node, QWidget* existing)> report;
+    // Runs "Report &Header..."; true when it ended with OK.
+    std::function<bool(CParaFrame& editor)> reportHeader;
+};
 
 class CParaFrame : public CFloatFrame, public ParaFrameObserver, public ReportSource, public FileChooser {
     Q_OBJECT
@@ -50,23 +63,14 @@ public:
         kAddToUserGroup = 32835,
     };
 
-    // Opens the report window of a node, reusing the existing one; returns the window.
-    using ReportOpener =
-        std::function<QWidget*(CParaFrame& editor, const ReportNode& node, QWidget* existing)>;
-    static ReportOpener& ReportHook();
-    static std::function<void(CParaFrame& editor)>& ReportHeaderHook();
-    // Makes the online half of an online editor (none: online commands stay disabled).
-    using OnlineFactory = std::function<std::unique_ptr<ParaOnlineSide>(CParaFrame& editor)>;
-    static OnlineFactory& OnlineSideFactory();
-
     // The station's parameter data must be loaded; the frame keeps its own reference.
-    CParaFrame(ToolHost& host, int station, ModeRunner modeRunner);
+    CParaFrame(ToolHost& host, int station, ParaFrameParts parts);
     ~CParaFrame() override;
 
     ParaFrameLogic& Logic() { return *logic_; }
     CParaListView& List() { return *list_; }
     CParaTreeView& Tree() { return *tree_; }
-    // The online half; null for an offline editor or without a factory.
+    // The online half; null for an offline editor or without the part.
     ParaOnlineSide* Online() const { return online_.get(); }
     EditorMessages& Messages() { return messages_; }
     const std::shared_ptr<ParameterData>& Data() const { return data_; }
@@ -126,7 +130,7 @@ private:
 
     std::shared_ptr<ParameterData> data_;
     const uint64_t identity_;
-    ModeRunner modeRunner_;
+    ParaFrameParts parts_;
     EditorMessages messages_;
     FileChooser* files_;
     std::unique_ptr<ParaFrameLogic> logic_;

@@ -232,8 +232,8 @@ void CParaTransferDlg::PressStart()
         return;
     }
     SetRunning(true);
-    TransferSet set;
-    if (!PrepareTransferSet(operation_, path_, start.kind, *record.paramData, messages_, set)) {
+    Result<TransferSet> set = PrepareTransferSet(operation_, path_, start.kind, *record.paramData, messages_);
+    if (!set) {
         SetRunning(false);
         return;
     }
@@ -249,8 +249,9 @@ void CParaTransferDlg::PressStart()
             backupFile_ = Q(options.backupPath);
         }
     }
-    if (!transfer_->Start(operation_, std::move(set), options)) {
-        messages_.Show(MessageKind::Error, transfer_->ErrorText(), transfer_text::kCaption);
+    if (const Result<void> started = transfer_->Start(operation_, std::move(set).Value(), options);
+        !started) {
+        messages_.Show(MessageKind::Error, started.Text(), transfer_text::kCaption);
         SetRunning(false);
     }
 }
@@ -315,7 +316,7 @@ void CParaTransferDlg::Ended()
                 status =
                     QStringLiteral("Upload action is stopped: %1 parameters could not be read, nothing saved")
                         .arg(failed);
-            } else if (!transfer_->SaveUpload(path_, messages_)) {
+            } else if (!transfer_->SaveUpload(path_, messages_).Ok()) {
                 status = QString::fromLatin1(transfer_->Set().IsUserGroup() ? transfer_text::kSaveUsrFailed
                                                                             : transfer_text::kSaveParFailed);
             }

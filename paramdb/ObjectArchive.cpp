@@ -14,6 +14,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/LittleEndian.h"
 #include "paramdb/TextCodec.h"
 
 namespace vm {
@@ -296,32 +297,36 @@ uint8_t ObjectArchive::ReadU8()
     return buffer_[pos_++];
 }
 
+template <typename T>
+T ObjectArchive::ReadLe()
+{
+    Fill(sizeof(T));
+    const T v = le::Load<T>(buffer_.get() + pos_);
+    pos_ += sizeof(T);
+    return v;
+}
+
+template <typename T>
+void ObjectArchive::WriteLe(T v)
+{
+    uint8_t b[sizeof(T)];
+    le::Store(b, v);
+    Put(b, sizeof b);
+}
+
 uint16_t ObjectArchive::ReadU16()
 {
-    Fill(2);
-    const uint8_t* p = buffer_.get() + pos_;
-    pos_ += 2;
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    return ReadLe<uint16_t>();
 }
 
 uint32_t ObjectArchive::ReadU32()
 {
-    Fill(4);
-    const uint8_t* p = buffer_.get() + pos_;
-    pos_ += 4;
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+    return ReadLe<uint32_t>();
 }
 
 double ObjectArchive::ReadDouble()
 {
-    Fill(8);
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = (bits << 8) | buffer_[pos_ + i];
-    pos_ += 8;
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
+    return ReadLe<double>();
 }
 
 void ObjectArchive::Put(const uint8_t* bytes, size_t n)
@@ -339,27 +344,17 @@ void ObjectArchive::WriteU8(uint8_t v)
 
 void ObjectArchive::WriteU16(uint16_t v)
 {
-    const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    Put(b, 2);
+    WriteLe(v);
 }
 
 void ObjectArchive::WriteU32(uint32_t v)
 {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    Put(b, 4);
+    WriteLe(v);
 }
 
 void ObjectArchive::WriteDouble(double v)
 {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    uint8_t b[8];
-    for (auto& byte : b) {
-        byte = static_cast<uint8_t>(bits);
-        bits >>= 8;
-    }
-    Put(b, 8);
+    WriteLe(v);
 }
 
 void ObjectArchive::Flush()
@@ -459,8 +454,8 @@ std::string ObjectArchive::ReadString()
     const std::string bytes = ReadText(2 * n);
     std::u16string units(n, u'\0');
     for (size_t i = 0; i < n; ++i)
-        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                         (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+        units[i] =
+            static_cast<char16_t>(le::Load<uint16_t>(reinterpret_cast<const uint8_t*>(bytes.data()) + 2 * i));
     return Utf16ToCp1252(units);
 }
 
@@ -528,12 +523,8 @@ std::vector<T> ObjectArchive::ReadRawArray()
         raw.resize(chunk * sizeof(T));
         const size_t got = ReadBlock(raw.data(), raw.size());
         const size_t whole = got / sizeof(T);
-        for (size_t i = 0; i < whole; ++i) {
-            T v = 0;
-            for (size_t b = sizeof(T); b-- > 0;)
-                v = static_cast<T>((v << 8) | raw[i * sizeof(T) + b]);
-            values.push_back(v);
-        }
+        for (size_t i = 0; i < whole; ++i)
+            values.push_back(le::Load<T>(raw.data() + i * sizeof(T)));
         have += whole;
         if (got < raw.size())
             break;

@@ -177,6 +177,10 @@ public:
 private:
     void Fill(size_t n);
     void Put(const uint8_t* bytes, size_t n);
+    template <typename T>
+    T ReadLe();
+    template <typename T>
+    void WriteLe(T v);
     std::string ReadText(uint64_t n);
     uint64_t ReadLength(bool* wide);
     template <typename T>

@@ -24,20 +24,16 @@ namespace vm {
 
 namespace {
 
-ReportExportResult Failed(const QString& path, const QString& why)
-{
-    return {false,
-            QStringLiteral("Cannot export the report to %1:\n%2").arg(QDir::toNativeSeparators(path), why)};
-}
-
-QString SystemReason(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 Failure SystemFailure(int err)
 {
     return {err, std::strerror(err)};
+}
+
+Failure Failed(const QString& path, const Failure& why)
+{
+    return {why.code, QStringLiteral("Cannot export the report to %1:\n%2")
+                          .arg(QDir::toNativeSeparators(path), QString::fromStdString(why.text))
+                          .toStdString()};
 }
 
 // Writes into a file descriptor opened on `temp`.
@@ -59,19 +55,19 @@ QByteArray ResolvedTarget(const QByteArray& path)
 
 // The file is written beside its target under a fresh name and renamed over it only when
 // complete, so a full disk or a failed format leaves the old file as it was.
-ReportExportResult WriteReplacing(const QString& path, const Filler& fill)
+Result<> WriteReplacing(const QString& path, const Filler& fill)
 {
     const QByteArray target = ResolvedTarget(QFile::encodeName(path));
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
-        return Failed(path, SystemReason(EISDIR));
+        return Failed(path, SystemFailure(EISDIR));
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
     QByteArray temp = folder + '.' + target.mid(slash + 1) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
-        return Failed(path, SystemReason(errno));
+        return Failed(path, SystemFailure(errno));
     // mkstemp makes owner-only files: a replaced file keeps its mode, a new one gets the umask's.
     mode_t mode = old.st_mode & 07777;
     if (!exists) {
@@ -92,9 +88,9 @@ ReportExportResult WriteReplacing(const QString& path, const Filler& fill)
         done = SystemFailure(errno);
     if (!done) {
         ::unlink(temp.constData());
-        return Failed(path, QString::fromStdString(done.Text()));
+        return Failed(path, done.Why());
     }
-    return {true, {}};
+    return {};
 }
 
 Result<> WriteBytes(int fd, const QByteArray& bytes)
@@ -119,7 +115,7 @@ Result<> WritePdf(const ReportSheet& sheet, int fd)
     QFile file;
     if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return Failure{file.error(), file.errorString().toStdString()};
-    bool painted = false;
+    Result<> painted;
     {
         QPdfWriter writer(&file);
         writer.setTitle(QStringLiteral("Parameter Report"));
@@ -129,9 +125,7 @@ Result<> WritePdf(const ReportSheet& sheet, int fd)
     }
     if (!file.flush() || file.error() != QFileDevice::NoError)
         return Failure{file.error(), file.errorString().toStdString()};
-    if (!painted)
-        return Failure{-1, "The page could not be drawn."};
-    return {};
+    return painted;
 }
 
 }  // namespace
@@ -179,7 +173,7 @@ ReportExportTarget ReportExport::Resolve(const QString& chosen, int filterIndex)
     return target;
 }
 
-ReportExportResult ReportExport::Save(const ReportSheet& sheet, const ReportExportTarget& target)
+Result<> ReportExport::Save(const ReportSheet& sheet, const ReportExportTarget& target)
 {
     const QString& path = target.path;
     switch (target.format) {
@@ -188,24 +182,20 @@ ReportExportResult ReportExport::Save(const ReportSheet& sheet, const ReportExpo
         return WriteReplacing(path, [&html](int fd, const QString&) { return WriteBytes(fd, html); });
     }
     case ReportFormat::kXls: {
-        QString why;
-        const auto bytes = XlsWriter::Write(sheet, &why);
+        const Result<QByteArray> bytes = XlsWriter::Write(sheet);
         if (!bytes)
-            return Failed(path, why);
-        return WriteReplacing(path, [&bytes](int fd, const QString&) { return WriteBytes(fd, *bytes); });
+            return Failed(path, bytes.Why());
+        return WriteReplacing(path,
+                              [&bytes](int fd, const QString&) { return WriteBytes(fd, bytes.Value()); });
     }
     case ReportFormat::kXlsx:
         // libxlsxwriter writes only to a named file: the temporary one, opened again by name.
-        return WriteReplacing(path, [&sheet](int, const QString& temp) {
-            QString why;
-            if (!XlsxWriter::Write(sheet, temp, &why))
-                return Result<>(Failure{-1, why.toStdString()});
-            return Result<>();
-        });
+        return WriteReplacing(path,
+                              [&sheet](int, const QString& temp) { return XlsxWriter::Write(sheet, temp); });
     case ReportFormat::kPdf:
         return WriteReplacing(path, [&sheet](int fd, const QString&) { return WritePdf(sheet, fd); });
     }
-    return Failed(path, QStringLiteral("Unknown format."));
+    return Failed(path, Failure{EINVAL, "Unknown format."});
 }
 
 }  // namespace vm

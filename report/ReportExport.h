@@ -4,6 +4,8 @@
 // folder and renames it into place, so a failure leaves any old file as it was. A symbolic link
 // is written through to its target, and a replaced file keeps its permissions.
 
+#include "base/Result.h"
+
 #include <QString>
 
 namespace vm {
@@ -15,11 +17,6 @@ enum class ReportFormat { kXls, kHtml, kXlsx, kPdf };
 struct ReportExportTarget {
     QString path;
     ReportFormat format = ReportFormat::kXls;
-};
-
-struct ReportExportResult {
-    bool ok = false;
-    QString error;  // why it failed, for the user
 };
 
 class ReportExport {
@@ -34,7 +31,9 @@ public:
     // filter does.
     static ReportExportTarget Resolve(const QString& chosen, int filterIndex);
 
-    static ReportExportResult Save(const ReportSheet& sheet, const ReportExportTarget& target);
+    // A failure's text names the file and says why, for the user; its code is the errno or the
+    // format's own.
+    static Result<void> Save(const ReportSheet& sheet, const ReportExportTarget& target);
 };
 
 }  // namespace vm

@@ -119,20 +119,20 @@ void CReportFrame::ShowError(const QString& text)
 
 bool CReportFrame::ExportTo(const ReportExportTarget& target)
 {
-    const ReportExportResult result = ReportExport::Save(model_.Sheet(), target);
-    if (!result.ok)
-        ShowError(result.error);
+    const Result<void> saved = ReportExport::Save(model_.Sheet(), target);
+    if (!saved)
+        ShowError(QString::fromStdString(saved.Text()));
     else
         statusBar()->showMessage(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(target.path)),
                                  5000);
-    return result.ok;
+    return saved.Ok();
 }
 
 bool CReportFrame::PrintTo(QPrinter& printer)
 {
     printer.setDocName(ReportPrinter::NextJobName());
     ReportPrinter::SetMargins(printer);
-    if (!ReportPrinter(model_.Sheet()).Print(printer)) {
+    if (!ReportPrinter(model_.Sheet()).Print(printer).Ok()) {
         ShowError(QStringLiteral("The report could not be printed on %1.").arg(printer.printerName()));
         return false;
     }
@@ -189,8 +189,10 @@ void CReportFrame::OnPrintPreview()
     QPrinter printer(QPrinter::HighResolution);
     ReportPrinter::SetMargins(printer);
     QPrintPreviewDialog dialog(&printer, this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* p) { ReportPrinter(model_.Sheet()).Print(*p); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+        // The preview shows what was drawn; it has no place for an error.
+        static_cast<void>(ReportPrinter(model_.Sheet()).Print(*p));
+    });
     RunModal(dialog);
 }
 

@@ -186,18 +186,19 @@ int ReportPrinter::PageCount(QPagedPaintDevice& device) const
     return static_cast<int>(Paginate(l.heights, l.pageHeight).size());
 }
 
-bool ReportPrinter::Print(QPagedPaintDevice& device) const
+Result<void> ReportPrinter::Print(QPagedPaintDevice& device) const
 {
+    const Failure undrawn{-1, "The page could not be drawn."};
     QPainter painter;
     if (!painter.begin(&device))
-        return false;
+        return undrawn;
     const Layout l = LayOut(device);
     const auto pages = Paginate(l.heights, l.pageHeight);
     const int count = static_cast<int>(pages.size());
     for (int p = 0; p < count; ++p) {
         if (p > 0 && !device.newPage()) {
             painter.end();
-            return false;
+            return undrawn;
         }
         double y = 0;
         for (int row : pages[static_cast<size_t>(p)]) {
@@ -209,7 +210,9 @@ bool ReportPrinter::Print(QPagedPaintDevice& device) const
         const QRectF footer(0, l.page.height() - l.rowHeight, l.page.width(), l.rowHeight);
         painter.drawText(footer, Qt::AlignHCenter | Qt::AlignVCenter, FooterText(p + 1, count));
     }
-    return painter.end();
+    if (!painter.end())
+        return undrawn;
+    return {};
 }
 
 void ReportPrinter::PaintRow(QPainter& painter, const Layout& l, int row, double y) const

@@ -6,6 +6,8 @@
 // footer "N / M Page" under each page. The printer, the print preview and the PDF export use it
 // alike.
 
+#include "base/Result.h"
+
 #include <QRectF>
 #include <QString>
 
@@ -38,8 +40,8 @@ public:
     // Pages the sheet takes on the device, laid out as Print lays it out.
     int PageCount(QPagedPaintDevice& device) const;
 
-    // Paints every page; false when the device cannot be painted on.
-    bool Print(QPagedPaintDevice& device) const;
+    // Paints every page; fails when the device cannot be painted on.
+    Result<void> Print(QPagedPaintDevice& device) const;
 
 private:
     struct Layout;

@@ -1,8 +1,9 @@
 #include "report/XlsWriter.h"
 
+#include "base/LittleEndian.h"
 #include "report/ReportSheet.h"
 
-#include <cstring>
+#include <cerrno>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -54,17 +55,9 @@ constexpr int kMergesPerRecord = 1026;
 
 class Bytes {
 public:
-    void U8(int v) { data.append(static_cast<char>(v & 0xFF)); }
-    void U16(int v)
-    {
-        U8(v);
-        U8(v >> 8);
-    }
-    void U32(uint32_t v)
-    {
-        U16(static_cast<int>(v & 0xFFFF));
-        U16(static_cast<int>(v >> 16));
-    }
+    void U8(int v) { le::Append(data, static_cast<uint8_t>(v)); }
+    void U16(int v) { le::Append(data, static_cast<uint16_t>(v)); }
+    void U32(uint32_t v) { le::Append(data, v); }
     void Raw(const QByteArray& b) { data.append(b); }
     int Size() const { return static_cast<int>(data.size()); }
     QByteArray data;
@@ -83,9 +76,10 @@ QByteArray Chars(const QString& s, bool compressed)
 {
     QByteArray out;
     for (QChar ch : s) {
-        out.append(static_cast<char>(ch.unicode() & 0xFF));
-        if (!compressed)
-            out.append(static_cast<char>(ch.unicode() >> 8));
+        if (compressed)
+            le::Append(out, static_cast<uint8_t>(ch.unicode()));
+        else
+            le::Append(out, ch.unicode());
     }
     return out;
 }
@@ -230,12 +224,9 @@ QString NumberFormat(int decimals)
 
 QByteArray Double(double v)
 {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    Bytes b;
-    b.U32(static_cast<uint32_t>(bits & 0xFFFFFFFF));
-    b.U32(static_cast<uint32_t>(bits >> 32));
-    return b.data;
+    QByteArray b;
+    le::Append(b, v);
+    return b;
 }
 
 // A string with a 16-bit length (number formats, header and footer texts).
@@ -418,23 +409,15 @@ void WritePageSetup(Bytes& out)
     Record(out, kSetup, b.data);
 }
 
-void Store(QByteArray& bytes, int offset, uint32_t v, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes[offset + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 }  // namespace
 
-std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QString* error)
+Result<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet)
 {
-    if (sheet.RowCount() > kMaxRows) {
-        if (error)
-            *error = QStringLiteral("The report has %1 rows; an Excel 97 sheet holds at most %2.")
-                         .arg(sheet.RowCount())
-                         .arg(kMaxRows);
-        return std::nullopt;
-    }
+    if (sheet.RowCount() > kMaxRows)
+        return Failure{EFBIG, QStringLiteral("The report has %1 rows; an Excel 97 sheet holds at most %2.")
+                                  .arg(sheet.RowCount())
+                                  .arg(kMaxRows)
+                                  .toStdString()};
     StyleTable styles(sheet);
     SharedStrings sst;
     struct Written {
@@ -528,7 +511,7 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
     sst.Write(out);
     Record(out, kEof, {});
 
-    Store(out.data, boundSheetPos, static_cast<uint32_t>(out.Size()), 4);
+    le::Store(reinterpret_cast<uint8_t*>(out.data.data()) + boundSheetPos, static_cast<uint32_t>(out.Size()));
     Record(out, kBof, Bof(0x0010));
     WritePageSetup(out);
     {
@@ -592,7 +575,7 @@ std::optional<QByteArray> XlsWriter::WorkbookStream(const ReportSheet& sheet, QS
     return out.data;
 }
 
-std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QString* error)
+Result<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook)
 {
     constexpr int kSector = 512;
     constexpr int kMiniStreamCutoff = 4096;
@@ -611,11 +594,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     int fatSectors = 1;
     while (fatSectors * (kSector / 4) < streamSectors + 1 + fatSectors)
         ++fatSectors;
-    if (fatSectors > kHeaderFatEntries) {
-        if (error)
-            *error = QStringLiteral("The report is too large for an Excel 97 file.");
-        return std::nullopt;
-    }
+    if (fatSectors > kHeaderFatEntries)
+        return Failure{EFBIG, "The report is too large for an Excel 97 file."};
     const int dirSector = streamSectors;
     const int firstFat = dirSector + 1;
 
@@ -643,10 +623,8 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     auto entry = [](Bytes& dir, const QString& name, int type, uint32_t child, uint32_t start,
                     uint32_t size) {
         QByteArray n(64, '\0');
-        for (int i = 0; i < name.size(); ++i) {
-            n[2 * i] = static_cast<char>(name[i].unicode() & 0xFF);
-            n[2 * i + 1] = static_cast<char>(name[i].unicode() >> 8);
-        }
+        for (int i = 0; i < name.size(); ++i)
+            le::Store(reinterpret_cast<uint8_t*>(n.data()) + 2 * i, name[i].unicode());
         dir.Raw(n);
         dir.U16(name.isEmpty() ? 0 : static_cast<int>(name.size() + 1) * 2);
         dir.U8(type);
@@ -681,12 +659,12 @@ std::optional<QByteArray> XlsWriter::CompoundFile(const QByteArray& workbook, QS
     return file;
 }
 
-std::optional<QByteArray> XlsWriter::Write(const ReportSheet& sheet, QString* error)
+Result<QByteArray> XlsWriter::Write(const ReportSheet& sheet)
 {
-    const auto stream = WorkbookStream(sheet, error);
+    const Result<QByteArray> stream = WorkbookStream(sheet);
     if (!stream)
-        return std::nullopt;
-    return CompoundFile(*stream, error);
+        return stream.Why();
+    return CompoundFile(stream.Value());
 }
 
 }  // namespace vm

@@ -4,10 +4,9 @@
 // and the repeated title rows) in a compound file holding one "Workbook" stream. Numeric cells
 // whose text is a plain decimal are numbers shown with the text's decimals; all else is text.
 
-#include <QByteArray>
-#include <QString>
+#include "base/Result.h"
 
-#include <optional>
+#include <QByteArray>
 
 namespace vm {
 
@@ -19,13 +18,13 @@ public:
     static constexpr int kMaxTextLength = 32767;
     static constexpr const char* kSheetName = "Parameter Report";
 
-    // The workbook's bytes, or nothing with the reason in `error`.
-    static std::optional<QByteArray> Write(const ReportSheet& sheet, QString* error);
+    // The workbook's bytes; a report too large for the format fails with EFBIG.
+    static Result<QByteArray> Write(const ReportSheet& sheet);
 
     // The workbook stream alone (globals and one worksheet).
-    static std::optional<QByteArray> WorkbookStream(const ReportSheet& sheet, QString* error);
+    static Result<QByteArray> WorkbookStream(const ReportSheet& sheet);
     // A version 3 compound file (512-byte sectors) with the stream as "Workbook".
-    static std::optional<QByteArray> CompoundFile(const QByteArray& workbook, QString* error);
+    static Result<QByteArray> CompoundFile(const QByteArray& workbook);
 };
 
 }  // namespace vm

@@ -4,6 +4,7 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <map>
 #include <tuple>
 
@@ -80,19 +81,14 @@ lxw_error SetUpPage(lxw_worksheet* ws, const ReportSheet& sheet)
 
 }  // namespace
 
-bool XlsxWriter::Write(const ReportSheet& sheet, const QString& path, QString* error)
+Result<void> XlsxWriter::Write(const ReportSheet& sheet, const QString& path)
 {
-    auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
     if (sheet.RowCount() > kMaxRows)
-        return fail(QStringLiteral("The report has more rows than a sheet holds."));
+        return Failure{EFBIG, "The report has more rows than a sheet holds."};
     const QByteArray name = path.toLocal8Bit();
     lxw_workbook* book = workbook_new(name.constData());
     if (!book)
-        return fail(QStringLiteral("Cannot create the workbook."));
+        return Failure{LXW_ERROR_CREATING_XLSX_FILE, "Cannot create the workbook."};
     lxw_worksheet* ws = workbook_add_worksheet(book, "Parameter Report");
     std::map<FormatKey, lxw_format*> formats;
     lxw_error err = SetUpPage(ws, sheet);
@@ -134,8 +130,8 @@ bool XlsxWriter::Write(const ReportSheet& sheet, const QString& path, QString* e
     if (err == LXW_NO_ERROR)
         err = closed;
     if (err != LXW_NO_ERROR)
-        return fail(QString::fromUtf8(lxw_strerror(err)));
-    return true;
+        return Failure{err, lxw_strerror(err)};
+    return {};
 }
 
 }  // namespace vm

@@ -26,6 +26,13 @@ void AppendValues(std::string& out, const std::array<double, 4>& values)
     }
 }
 
+// The file's own error; a short write without one is a write error still.
+Failure FileFailure(const QFile& file)
+{
+    const int code = file.error() != QFileDevice::NoError ? file.error() : QFileDevice::WriteError;
+    return {code, file.errorString().toStdString()};
+}
+
 }  // namespace
 
 QString RecordFile::FreePath(const QString& wanted)
@@ -82,34 +89,36 @@ std::string RecordFile::FormatHeader(const std::array<Column, 4>& columns)
     return line;
 }
 
-bool RecordFile::Open(const QString& wanted)
+Result<void> RecordFile::Open(const QString& wanted)
 {
     if (file_)
-        return true;
+        return {};
     const QString path = FreePath(wanted);
     auto file = std::make_unique<QFile>(path);
     // NewOnly: a file that appeared in between is never truncated.
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
+        return FileFailure(*file);
     file_ = std::move(file);
     path_ = path;
-    return true;
+    return {};
 }
 
-bool RecordFile::Write(const std::string& text)
+Result<void> RecordFile::Write(const std::string& text)
 {
     if (!file_)
-        return false;
+        return Failure{QFileDevice::WriteError, "The record file is not open."};
     const qint64 n = file_->write(text.data(), static_cast<qint64>(text.size()));
-    return n == static_cast<qint64>(text.size()) && file_->flush();
+    if (n != static_cast<qint64>(text.size()) || !file_->flush())
+        return FileFailure(*file_);
+    return {};
 }
 
-bool RecordFile::WriteHeader(const std::array<Column, 4>& columns)
+Result<void> RecordFile::WriteHeader(const std::array<Column, 4>& columns)
 {
     return Write(FormatHeader(columns));
 }
 
-bool RecordFile::WriteLine(const RecordRow& row, bool stamped)
+Result<void> RecordFile::WriteLine(const RecordRow& row, bool stamped)
 {
     return Write(stamped ? FormatStampedLine(row) : FormatLine(row));
 }

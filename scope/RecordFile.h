@@ -7,6 +7,8 @@
 // replaced: recording continues in a new numbered file beside it. Every line is flushed, so a
 // crash loses at most the line being written.
 
+#include "base/Result.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QString>
@@ -41,18 +43,18 @@ public:
     static std::string FormatStampedLine(const RecordRow& row);
     static std::string FormatHeader(const std::array<Column, 4>& columns);
 
-    // Creates the file at FreePath(wanted); false when it cannot be created.
-    bool Open(const QString& wanted);
+    // Creates the file at FreePath(wanted). A failure's code is the file's error.
+    Result<void> Open(const QString& wanted);
     bool IsOpen() const { return file_ != nullptr; }
     QString Path() const { return path_; }
 
     // Optional header with time stamps (off unless asked for).
-    bool WriteHeader(const std::array<Column, 4>& columns);
-    bool WriteLine(const RecordRow& row, bool stamped);
+    Result<void> WriteHeader(const std::array<Column, 4>& columns);
+    Result<void> WriteLine(const RecordRow& row, bool stamped);
     void Close();
 
 private:
-    bool Write(const std::string& text);
+    Result<void> Write(const std::string& text);
 
     std::unique_ptr<QFile> file_;
     QString path_;

@@ -1,5 +1,6 @@
 #include "scope/ScopeFile.h"
 
+#include "base/LittleEndian.h"
 #include "catalogue/Registers.h"
 #include "paramdb/ObjectArchive.h"
 #include "scope/ScopeTables.h"
@@ -8,7 +9,6 @@
 #include <QSaveFile>
 
 #include <cmath>
-#include <cstring>
 
 namespace vm::scope {
 
@@ -18,62 +18,27 @@ class Reader {
 public:
     explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     bool Need(size_t n) const { return bytes_.size() - pos_ >= n; }
-    int32_t I32()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(bytes_[pos_++]) << (8 * i);
-        return static_cast<int32_t>(v);
-    }
-    uint16_t U16()
-    {
-        const uint16_t v = static_cast<uint16_t>(bytes_[pos_] | (bytes_[pos_ + 1] << 8));
-        pos_ += 2;
-        return v;
-    }
-    double F64()
-    {
-        uint64_t v = 0;
-        for (int i = 0; i < 8; ++i)
-            v |= static_cast<uint64_t>(bytes_[pos_++]) << (8 * i);
-        double d;
-        std::memcpy(&d, &v, sizeof d);
-        return d;
-    }
+    int32_t I32() { return Next<int32_t>(); }
+    uint16_t U16() { return Next<uint16_t>(); }
+    double F64() { return Next<double>(); }
     size_t Remaining() const { return bytes_.size() - pos_; }
 
 private:
+    template <typename T>
+    T Next()
+    {
+        const T v = le::Load<T>(bytes_.data() + pos_);
+        pos_ += sizeof(T);
+        return v;
+    }
+
     std::span<const uint8_t> bytes_;
     size_t pos_ = 0;
 };
 
-void PutI32(std::vector<uint8_t>& out, int32_t v)
+Failure Fail(ScopeFileError error, std::string detail)
 {
-    const uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(u >> (8 * i)));
-}
-
-void PutU16(std::vector<uint8_t>& out, uint16_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutF64(std::vector<uint8_t>& out, double d)
-{
-    uint64_t v;
-    std::memcpy(&v, &d, sizeof v);
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-ScopeFileResult Fail(ScopeFileError error, std::string detail)
-{
-    ScopeFileResult r;
-    r.error = error;
-    r.detail = std::move(detail);
-    return r;
+    return {error, std::move(detail)};
 }
 
 bool HasDataFile(int model)
@@ -94,25 +59,24 @@ void NormaliseModels(ScopePicture& picture)
     }
 }
 
-ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
+Result<ScopePicture> ParseScopeFile(std::span<const uint8_t> bytes)
 {
     Reader in(bytes);
     if (!in.Need(kScopeHeaderSize))
-        return Fail(ScopeFileError::kShort, "header");
-    ScopeFileResult result;
-    ScopePicture& p = result.picture;
+        return Fail(kScopeFileShort, "header");
+    ScopePicture p;
     if (in.I32() != kScopeMagic)
-        return Fail(ScopeFileError::kBadFormat, "magic");
+        return Fail(kScopeFileBadFormat, "magic");
     p.elapsed = in.I32();
     p.spanIndex = in.I32();
     p.yMax = in.F64();
     p.yMin = in.F64();
     if (p.elapsed < 0)
-        return Fail(ScopeFileError::kBadFormat, "elapsed");
+        return Fail(kScopeFileBadFormat, "elapsed");
     if (!InRange(p.spanIndex, static_cast<int>(kSpanSeconds.size())))
-        return Fail(ScopeFileError::kBadFormat, "time span index");
+        return Fail(kScopeFileBadFormat, "time span index");
     if (!std::isfinite(p.yMax) || !std::isfinite(p.yMin))
-        return Fail(ScopeFileError::kBadFormat, "y range");
+        return Fail(kScopeFileBadFormat, "y range");
     for (ScopeFileChannel& c : p.channels) {
         c.on = in.I32();
         c.station = in.I32();
@@ -123,29 +87,29 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
         c.offsetIndex = in.I32();
         c.divisionIndex = in.I32();
         if (c.on != 0 && c.on != 1)
-            return Fail(ScopeFileError::kBadFormat, "channel on");
+            return Fail(kScopeFileBadFormat, "channel on");
         if (c.station < 0 || c.station > 255)
-            return Fail(ScopeFileError::kBadFormat, "station");
+            return Fail(kScopeFileBadFormat, "station");
         if (c.addressIndex < 0)
-            return Fail(ScopeFileError::kBadFormat, "address index");
+            return Fail(kScopeFileBadFormat, "address index");
         if (!InRange(c.offsetIndex, static_cast<int>(kOffsets.size())))
-            return Fail(ScopeFileError::kBadFormat, "offset index");
+            return Fail(kScopeFileBadFormat, "offset index");
         if (!InRange(c.divisionIndex, static_cast<int>(kDivisions.size())))
-            return Fail(ScopeFileError::kBadFormat, "division index");
+            return Fail(kScopeFileBadFormat, "division index");
     }
     const int32_t n = in.I32();
     if (n < 0)
-        return Fail(ScopeFileError::kBadFormat, "point count");
+        return Fail(kScopeFileBadFormat, "point count");
     const size_t need = static_cast<size_t>(n) * kScopeBytesPerPoint;
     if (in.Remaining() < need)
-        return Fail(ScopeFileError::kShort, "points");
+        return Fail(kScopeFileShort, "points");
     if (in.Remaining() > need)
-        return Fail(ScopeFileError::kBadFormat, "trailing bytes");
+        return Fail(kScopeFileBadFormat, "trailing bytes");
     p.x.resize(static_cast<size_t>(n));
     for (double& x : p.x) {
         x = in.F64();
         if (!std::isfinite(x))
-            return Fail(ScopeFileError::kBadFormat, "x value");
+            return Fail(kScopeFileBadFormat, "x value");
     }
     for (std::vector<double>& ys : p.y) {
         ys.resize(static_cast<size_t>(n));
@@ -153,11 +117,11 @@ ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes)
             y = in.F64();
             // NaN marks a missing sample; infinities are no values at all.
             if (std::isinf(y))
-                return Fail(ScopeFileError::kBadFormat, "y value");
+                return Fail(kScopeFileBadFormat, "y value");
         }
     }
     NormaliseModels(p);
-    return result;
+    return p;
 }
 
 std::vector<uint8_t> EncodeScopeFile(const ScopePicture& p)
@@ -165,49 +129,49 @@ std::vector<uint8_t> EncodeScopeFile(const ScopePicture& p)
     const size_t n = p.x.size();
     std::vector<uint8_t> out;
     out.reserve(kScopeHeaderSize + kScopeBytesPerPoint * n);
-    PutI32(out, kScopeMagic);
-    PutI32(out, p.elapsed);
-    PutI32(out, p.spanIndex);
-    PutF64(out, p.yMax);
-    PutF64(out, p.yMin);
+    le::Append<int32_t>(out, kScopeMagic);
+    le::Append<int32_t>(out, p.elapsed);
+    le::Append<int32_t>(out, p.spanIndex);
+    le::Append<double>(out, p.yMax);
+    le::Append<double>(out, p.yMin);
     for (const ScopeFileChannel& c : p.channels) {
-        PutI32(out, c.on);
-        PutI32(out, c.station);
-        PutI32(out, c.model);
-        PutI32(out, c.version);
-        PutU16(out, c.address);
-        PutI32(out, c.addressIndex);
-        PutI32(out, c.offsetIndex);
-        PutI32(out, c.divisionIndex);
+        le::Append<int32_t>(out, c.on);
+        le::Append<int32_t>(out, c.station);
+        le::Append<int32_t>(out, c.model);
+        le::Append<int32_t>(out, c.version);
+        le::Append<uint16_t>(out, c.address);
+        le::Append<int32_t>(out, c.addressIndex);
+        le::Append<int32_t>(out, c.offsetIndex);
+        le::Append<int32_t>(out, c.divisionIndex);
     }
-    PutI32(out, static_cast<int32_t>(n));
+    le::Append<int32_t>(out, static_cast<int32_t>(n));
     for (double x : p.x)
-        PutF64(out, x);
+        le::Append<double>(out, x);
     for (const std::vector<double>& ys : p.y)
         for (size_t i = 0; i < n; ++i)
-            PutF64(out, i < ys.size() ? ys[i] : 0.0);
+            le::Append<double>(out, i < ys.size() ? ys[i] : 0.0);
     return out;
 }
 
-ScopeFileResult LoadScopeFile(const QString& path, std::string* message)
+Result<ScopePicture> LoadScopeFile(const QString& path)
 {
     const std::string name = path.toStdString();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (message)
-            *message = FileCauseText(file.exists() ? FileCause::AccessDenied : FileCause::FileNotFound, name);
-        return Fail(ScopeFileError::kShort, "open");
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Fail(kScopeFileShort,
+                    FileCauseText(file.exists() ? FileCause::AccessDenied : FileCause::FileNotFound, name));
     const QByteArray bytes = file.readAll();
-    ScopeFileResult r = ParseScopeFile(std::span<const uint8_t>(
+    Result<ScopePicture> r = ParseScopeFile(std::span<const uint8_t>(
         reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())));
-    if (!r.ok() && message)
-        *message = ArchiveCauseText(
-            r.error == ScopeFileError::kShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat, name);
+    if (!r)
+        return Fail(
+            static_cast<ScopeFileError>(r.Code()),
+            ArchiveCauseText(r.Code() == kScopeFileShort ? ArchiveCause::EndOfFile : ArchiveCause::BadFormat,
+                             name));
     return r;
 }
 
-bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string* message)
+Result<void> SaveScopeFile(const QString& path, const ScopePicture& picture)
 {
     const std::vector<uint8_t> bytes = EncodeScopeFile(picture);
     QSaveFile file(path);
@@ -217,11 +181,12 @@ bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string
     ok = ok && file.commit();
     if (!ok) {
         file.cancelWriting();
-        if (message)
-            *message = FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " +
-                       file.errorString().toStdString();
+        // QSaveFile may fail without a file error of its own (a failed commit).
+        const int code = file.error() != QFileDevice::NoError ? file.error() : QFileDevice::WriteError;
+        return Failure{code, FileCauseText(FileCause::AccessDenied, path.toStdString()) + " " +
+                                 file.errorString().toStdString()};
     }
-    return ok;
+    return {};
 }
 
 }  // namespace vm::scope

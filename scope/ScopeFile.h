@@ -1,7 +1,9 @@
 #pragma once
 // The scope file (.sco): a whole picture, channel setup and every plotted point, as a plain
 // little-endian stream of 152 + 40 x n bytes. Parsing works on bytes only and returns either a
-// complete, checked picture or an error, never half of one; saving replaces the file atomically.
+// complete, checked picture or a failure, never half of one; saving replaces the file atomically.
+
+#include "base/Result.h"
 
 #include <QString>
 
@@ -38,29 +40,24 @@ struct ScopePicture {
     std::array<std::vector<double>, 4> y;  // plotted values, x.size() each; NaN = missing
 };
 
-enum class ScopeFileError {
-    kNone,
-    kShort,      // ends before the header or the points it announces
-    kBadFormat,  // wrong magic, a count or index outside its table, an infinite number or a NaN X, extra
-                 // bytes
-};
-
-struct ScopeFileResult {
-    ScopeFileError error = ScopeFileError::kNone;
-    std::string detail;    // which field, for logs and tests
-    ScopePicture picture;  // complete only when error is kNone
-    bool ok() const { return error == ScopeFileError::kNone; }
+// The codes of a scope file's failures.
+enum ScopeFileError : int {
+    kScopeFileShort = 1,  // ends before the header or the points it announces; or cannot be opened
+    kScopeFileBadFormat,  // wrong magic, a count or index outside its table, an infinite number or a
+                          // NaN X, extra bytes
 };
 
 // An off channel, or one whose model has no parameter data, is stored as model 255, version 0.
 void NormaliseModels(ScopePicture& picture);
 
-ScopeFileResult ParseScopeFile(std::span<const uint8_t> bytes);
+// A failure's text names the field, for logs and tests.
+Result<ScopePicture> ParseScopeFile(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeScopeFile(const ScopePicture& picture);
 
-// Reads and parses a file; `message` gets the user's text on failure.
-ScopeFileResult LoadScopeFile(const QString& path, std::string* message);
-// Writes through a temporary file renamed over the target; false with the user's text.
-bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string* message);
+// Reads and parses a file; a failure's text is the user's.
+Result<ScopePicture> LoadScopeFile(const QString& path);
+// Writes through a temporary file renamed over the target; a failure's code is the file's error,
+// its text the user's.
+Result<void> SaveScopeFile(const QString& path, const ScopePicture& picture);
 
 }  // namespace vm::scope

@@ -446,7 +446,7 @@ bool ScopeLogic::StartRecord(const QString& wanted, bool stamped, int64_t nowMs)
 {
     if (!monitoring_ || recording_)
         return false;
-    if (!record_.Open(wanted))
+    if (!record_.Open(wanted).Ok())
         return false;
     if (stamped) {
         std::array<RecordFile::Column, kChannelCount> cols;
@@ -457,7 +457,7 @@ bool ScopeLogic::StartRecord(const QString& wanted, bool stamped, int64_t nowMs)
             cols[static_cast<size_t>(i)].name = s.Legend();
             cols[static_cast<size_t>(i)].unit = s.unit;
         }
-        if (!record_.WriteHeader(cols)) {
+        if (!record_.WriteHeader(cols).Ok()) {
             record_.Close();
             return false;
         }
@@ -492,7 +492,7 @@ bool ScopeLogic::RecordTick(int64_t nowMs, const QDateTime& wall)
 {
     if (!recording_)
         return true;
-    if (!record_.WriteLine(NextRecordRow(nowMs, wall), stamped_)) {
+    if (!record_.WriteLine(NextRecordRow(nowMs, wall), stamped_).Ok()) {
         StopRecord();
         return false;
     }

@@ -466,11 +466,10 @@ void CScopeView::ForgetScopeFilePath()
 
 bool CScopeView::SaveScopeFile(const QString& path)
 {
-    std::string message;
     const ScopePicture picture =
         logic_.TakePicture(elapsed_, settings_.spanIndex, form_.chart->ShownYMax(), form_.chart->ShownYMin());
-    if (!vm::scope::SaveScopeFile(path, picture, &message)) {
-        Show(MessageKind::Error, QString::fromStdString(message));
+    if (const Result<void> saved = vm::scope::SaveScopeFile(path, picture); !saved) {
+        Show(MessageKind::Error, QString::fromStdString(saved.Text()));
         return false;
     }
     logic_.SetPicturePath(QFileInfo(path).absoluteFilePath());
@@ -481,15 +480,14 @@ bool CScopeView::SaveScopeFile(const QString& path)
 
 bool CScopeView::OpenScopeFile(const QString& path)
 {
-    std::string message;
-    ScopeFileResult r = LoadScopeFile(path, &message);
-    if (!r.ok()) {
+    const Result<ScopePicture> r = LoadScopeFile(path);
+    if (!r) {
         // Nothing of the file was applied; the picture on screen stays.
-        Show(MessageKind::Error, QString::fromStdString(message));
+        Show(MessageKind::Error, QString::fromStdString(r.Text()));
         return false;
     }
     Unregister();
-    const ScopePicture& p = r.picture;
+    const ScopePicture& p = r.Value();
     elapsed_ = p.elapsed;
     settings_.spanIndex = p.spanIndex;
     settings_.yMin = p.yMin;

@@ -83,11 +83,11 @@ std::optional<TransferFileKind> TransferFileKindOf(const std::string& path)
     return std::nullopt;
 }
 
-bool PrepareTransferSet(TransferOperation operation, const std::string& path, TransferFileKind kind,
-                        ParameterData& data, MessageSink& messages, TransferSet& set)
+Result<TransferSet> PrepareTransferSet(TransferOperation operation, const std::string& path,
+                                       TransferFileKind kind, ParameterData& data, MessageSink& messages)
 {
     using namespace transfer_text;
-    set = TransferSet{};
+    TransferSet set;
     auto pairs = std::make_unique<CParaArray>(data.Model(), data.Version());
     if (kind == TransferFileKind::Parameter) {
         if (operation == TransferOperation::Upload) {
@@ -98,13 +98,14 @@ bool PrepareTransferSet(TransferOperation operation, const std::string& path, Tr
             file.Attach(path, pairs.get());
             if (!file.Load(true)) {
                 // Another model or version has been refused with its own message.
-                if (file.Failure() != ArchiveFailure::Aborted)
-                    messages.Show(MessageKind::Error, kOpenParFailed, kCaption);
-                return false;
+                if (file.Failure() == ArchiveFailure::Aborted)
+                    return Failure{kTransferRefused, kOpenParFailed};
+                messages.Show(MessageKind::Error, kOpenParFailed, kCaption);
+                return Failure{kTransferFileFailed, kOpenParFailed};
             }
         }
         set.pairs = std::move(pairs);
-        return true;
+        return set;
     }
     auto group = std::make_unique<CCustom>(&data, data.Model(), data.Version());
     ArchiveFile file(&messages);
@@ -112,10 +113,10 @@ bool PrepareTransferSet(TransferOperation operation, const std::string& path, Tr
     file.Attach(path, group.get());
     if (!file.Load(true)) {
         messages.Show(MessageKind::Error, kOpenUsrFailed, kCaption);
-        return false;
+        return Failure{kTransferFileFailed, kOpenUsrFailed};
     }
     if (!group->AcceptForTransfer(messages, kCaption))
-        return false;
+        return Failure{kTransferRefused, kOpenUsrFailed};
     group->SetPath(path);
     group->SetUntitled(false);
     group->BindEntries();
@@ -123,7 +124,7 @@ bool PrepareTransferSet(TransferOperation operation, const std::string& path, Tr
         pairs->Append(group->EntryAt(i)->address, group->EntryAt(i)->value);
     set.pairs = std::move(pairs);
     set.group = std::move(group);
-    return true;
+    return set;
 }
 
 ParaTransfer::ParaTransfer(CommManager& comm, const StationRecord& record) : comm_(comm), record_(record)
@@ -134,17 +135,17 @@ ParaTransfer::~ParaTransfer()
     comm_.DropRequests(this);
 }
 
-bool ParaTransfer::ConnectionOk()
+Result<void> ParaTransfer::Connection()
 {
     if (!record_.present) {
         errorText_ = transfer_text::kDisconnected;
-        return false;
+        return Failure{kTransferDisconnected, errorText_};
     }
     if (!record_.paramData || !record_.paramData->IsLoaded()) {
         errorText_ = transfer_text::kNoDataFile;
-        return false;
+        return Failure{kTransferNoDataFile, errorText_};
     }
-    return true;
+    return {};
 }
 
 CItem* ParaTransfer::ItemOf(uint16_t address) const
@@ -159,10 +160,10 @@ CCustom::Entry* ParaTransfer::EntryOf(const Step& step) const
     return set_.group->EntryAt(step.index);
 }
 
-bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Options& options)
+Result<void> ParaTransfer::Start(TransferOperation operation, TransferSet set, const Options& options)
 {
     if (IsRunning() || !set.pairs)
-        return false;
+        return Failure{kTransferNotReady, IsRunning() ? "A transfer is running" : "Nothing to transfer"};
     operation_ = operation;
     options_ = options;
     set_ = std::move(set);
@@ -180,10 +181,10 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
     inFlight_.reset();
     leadingIndex_.reset();
     backup_.reset();
-    if (!ConnectionOk()) {
+    if (Result<void> connection = Connection(); !connection) {
         state_ = State::Ended;
         end_ = End::Error;
-        return false;
+        return connection;
     }
     state_ = State::Running;
     Phase first = Phase::Transfer;
@@ -205,7 +206,7 @@ bool ParaTransfer::Start(TransferOperation operation, TransferSet set, const Opt
     PlanProgress();
     BuildSteps(first);
     Next();
-    return true;
+    return {};
 }
 
 bool ParaTransfer::BuildSteps(Phase phase)
@@ -295,7 +296,7 @@ void ParaTransfer::Next()
 {
     if (state_ != State::Running || inFlight_ || stopRequested_)
         return;
-    if (!ConnectionOk())
+    if (!Connection())
         return EndWith(End::Error);
     if (next_ >= steps_.size())
         return FinishPhase();
@@ -528,7 +529,7 @@ void ParaTransfer::FinishPhase()
             BuildSteps(Phase::Verify);
             return Next();
         }
-        if (operation_ != TransferOperation::Download && !ConnectionOk())
+        if (operation_ != TransferOperation::Download && !Connection())
             return EndWith(End::Error);
         return EndWith(End::Finished);
     case Phase::Verify:
@@ -619,21 +620,21 @@ std::string ParaTransfer::FinalStatus() const
     return text;
 }
 
-bool ParaTransfer::SaveUpload(const std::string& path, MessageSink& messages)
+Result<void> ParaTransfer::SaveUpload(const std::string& path, MessageSink& messages)
 {
     using namespace transfer_text;
     if (!set_.pairs)
-        return false;
+        return Failure{kTransferNotReady, "Nothing to save"};
     ArchiveFile file(&messages);
     file.SetCaption(kCaption);
     if (set_.group) {
         file.Attach(path, set_.group.get());
         if (!file.Save(true)) {
             messages.Show(MessageKind::Error, kSaveUsrFailed, kCaption);
-            return false;
+            return Failure{kTransferFileFailed, kSaveUsrFailed};
         }
         set_.group->SetModified(false);
-        return true;
+        return {};
     }
     for (size_t i = 0; i < set_.pairs->Count(); ++i)
         if (const CItem* item = ItemOf(static_cast<uint16_t>(set_.pairs->AddressAt(i))))
@@ -641,9 +642,9 @@ bool ParaTransfer::SaveUpload(const std::string& path, MessageSink& messages)
     file.Attach(path, set_.pairs.get());
     if (!file.Save(true)) {
         messages.Show(MessageKind::Error, kSaveParFailed, kCaption);
-        return false;
+        return Failure{kTransferFileFailed, kSaveParFailed};
     }
-    return true;
+    return {};
 }
 
 void ParaTransfer::Status(const std::string& text)

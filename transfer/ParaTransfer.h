@@ -5,6 +5,7 @@
 // after Cancel) it pauses, tells its owner through onPaused, and waits for AnswerStop(), which the
 // owner must call after the reply callback has returned (a box inside it would re-enter the tick).
 
+#include "base/Result.h"
 #include "comm/CommManager.h"
 #include "paramdb/MessageSink.h"
 #include "paramdb/ParaArray.h"
@@ -27,6 +28,15 @@ struct StationRecord;
 
 enum class TransferOperation { Upload = 0, Download = 1, Compare = 2 };
 enum class TransferFileKind { Parameter = 1, UserGroup = 2 };
+
+// The codes of the transfer's failures.
+enum TransferFailure : int {
+    kTransferNotReady = 1,  // a transfer runs already, or there is nothing to move or save
+    kTransferDisconnected,  // the station left the line
+    kTransferNoDataFile,    // the station has no parameter data
+    kTransferFileFailed,    // the file could not be read or written
+    kTransferRefused,       // the file's model, version or entries were refused
+};
 
 namespace transfer_text {
 inline constexpr const char* kCaption = "Parameter Editor";
@@ -84,9 +94,9 @@ struct TransferSet {
 
 // Builds the set of an operation: upload to a parameter file takes every item of the data; any
 // other case loads the file. Refusals and file errors are shown through messages (error boxes,
-// and the user group's version question); false then.
-bool PrepareTransferSet(TransferOperation operation, const std::string& path, TransferFileKind kind,
-                        ParameterData& data, MessageSink& messages, TransferSet& set);
+// and the user group's version question) before the failure returns.
+Result<TransferSet> PrepareTransferSet(TransferOperation operation, const std::string& path,
+                                       TransferFileKind kind, ParameterData& data, MessageSink& messages);
 
 // One difference of a compare: the drive's value against the file's, or a parameter that could
 // not be read (failed).
@@ -147,9 +157,9 @@ public:
     ParaTransfer(CommManager& comm, const StationRecord& record);
     ~ParaTransfer() override;
 
-    // Takes the set and starts. False when the connection check fails (ErrorText says why).
-    bool Start(TransferOperation operation, TransferSet set, const Options& options);
-    bool Start(TransferOperation operation, TransferSet set)
+    // Takes the set and starts; fails when the connection check does (ErrorText says the same).
+    Result<void> Start(TransferOperation operation, TransferSet set, const Options& options);
+    Result<void> Start(TransferOperation operation, TransferSet set)
     {
         return Start(operation, std::move(set), Options());
     }
@@ -159,8 +169,9 @@ public:
     // is waited for); No carries on with the next parameter.
     void AnswerStop(bool stop);
 
-    // Upload: stores the read values in the set and saves it. Failure is shown through messages.
-    bool SaveUpload(const std::string& path, MessageSink& messages);
+    // Upload: stores the read values in the set and saves it. A failure has been shown through
+    // messages too.
+    Result<void> SaveUpload(const std::string& path, MessageSink& messages);
 
     State GetState() const { return state_; }
     bool IsRunning() const
@@ -222,7 +233,7 @@ private:
         size_t index = 0;  // into the set (Transfer, Leading), or into backup_ (Backup)
     };
 
-    bool ConnectionOk();
+    Result<void> Connection();
     void Next();
     bool BuildSteps(Phase phase);
     // Steps from steps_[from] one request may read: consecutive addresses of one group while

@@ -137,7 +137,11 @@ protected:
 
     CParaFrame* OpenOffline(int model = kLargestModel, int version = kLargestVersion)
     {
-        RegisterEditorKind(host.frames, LogicRunner(model, version));
+        return OpenOffline(EditorParts(LogicRunner(model, version)));
+    }
+    CParaFrame* OpenOffline(ParaFrameParts parts)
+    {
+        RegisterEditorKind(host.frames, std::move(parts));
         const int slot = host.frames.FreeOfflineStation();
         auto* frame = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, slot));
         if (frame)

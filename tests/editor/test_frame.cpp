@@ -466,31 +466,44 @@ TEST_F(EditorFrame, closingAnOfflineEditorWithEditedValuesAsksToSaveTheParameter
     EXPECT_EQ(host.script.entries.front().text, question);
 }
 
-TEST_F(EditorFrame, reportCommandGoesThroughTheHookWithTheSelectedNode)
+TEST_F(EditorFrame, reportCommandGoesThroughTheInjectedOpenerWithTheSelectedNode)
 {
-    CParaFrame* f = OpenOffline(8, 0x0012);
+    ParaFrameParts parts = EditorParts(LogicRunner(8, 0x0012));
+    parts.report = nullptr;
+    parts.reportHeader = nullptr;
+    CParaFrame* f = OpenOffline(parts);
     ASSERT_TRUE(f);
-    const CParaFrame::ReportOpener saved = CParaFrame::ReportHook();
-    CParaFrame::ReportHook() = nullptr;
     f->UpdateCommands();
     EXPECT_FALSE(f->CommandAction(CParaFrame::kReport)->isEnabled());
+    EXPECT_FALSE(f->CommandAction(CParaFrame::kReportHeader)->isEnabled());
+    ASSERT_TRUE(f->close());
+
     std::vector<ReportNode> asked;
-    CParaFrame::ReportHook() = [&](CParaFrame& editor, const ReportNode& node,
-                                   QWidget* existing) -> QWidget* {
+    parts.report = [&](CParaFrame& editor, const ReportNode& node, QWidget* existing) -> QWidget* {
         EXPECT_EQ(&editor, f);
         EXPECT_EQ(existing, nullptr);
         asked.push_back(node);
         return nullptr;
     };
+    int headers = 0;
+    parts.reportHeader = [&](CParaFrame& editor) {
+        EXPECT_EQ(&editor, f);
+        ++headers;
+        return true;
+    };
+    f = OpenOffline(parts);
+    ASSERT_TRUE(f);
     f->UpdateCommands();
     ASSERT_TRUE(f->CommandAction(CParaFrame::kReport)->isEnabled());
     f->CommandAction(CParaFrame::kReport)->trigger();
-    CParaFrame::ReportHook() = saved;
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].kind, ReportNodeKind::kGroup);
     EXPECT_EQ(asked[0].name, f->Data()->GroupName(0));
     EXPECT_EQ(f->ReportData(), f->Data());
     EXPECT_FALSE(f->ReportOnline());
+    ASSERT_TRUE(f->CommandAction(CParaFrame::kReportHeader)->isEnabled());
+    f->CommandAction(CParaFrame::kReportHeader)->trigger();
+    EXPECT_EQ(headers, 1);
 }
 
 }  // namespace
@@ -501,8 +514,6 @@ namespace {
 
 TEST_F(EditorFrame, theReportWindowBelongsToItsEditor)
 {
-    if (!CParaFrame::ReportHook())
-        GTEST_SKIP() << "built without the report window";
     CParaFrame* f = OpenOffline(8, 0x0012);
     ASSERT_TRUE(f);
     f->UpdateCommands();

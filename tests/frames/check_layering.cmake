@@ -1,5 +1,6 @@
 # Checks the direction of the folders' dependencies by their includes:
 # - frames/ and the tool-window folders never include monitor/;
+# - the report window never includes the editor (the editor opens the report, not the reverse);
 # - base/, comm/, catalogue/ and paramdb/ use the standard library only (no Qt at all);
 # - the transfer engine uses no Qt Widgets (WIDGETS_DIR: the QtWidgets header folder).
 set(offenders "")
@@ -17,6 +18,7 @@ function(find_includes dirs regex why)
 endfunction()
 
 find_includes("frames;editor;keypad;scope;report" "^[ \t]*#[ \t]*include[ \t]*[<\"]monitor/" "includes monitor/")
+find_includes("report" "^[ \t]*#[ \t]*include[ \t]*[<\"]editor/" "includes editor/")
 find_includes("base;comm;catalogue;paramdb" "^[ \t]*#[ \t]*include[ \t]*<Q" "uses Qt")
 
 # Every class header QtWidgets offers, as an include alternative.

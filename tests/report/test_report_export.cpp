@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -218,8 +219,8 @@ TEST_F(ReportExportTest, excel97FileReadByXlrdHasEveryTextMergeAndColour)
 {
     ASSERT_GT(sheet.RowCount(), 100);
     const ReportExportTarget target{File("report.xls"), ReportFormat::kXls};
-    const ReportExportResult result = ReportExport::Save(sheet, target);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const Result<void> result = ReportExport::Save(sheet, target);
+    ASSERT_TRUE(result.Ok()) << result.Text();
     EXPECT_TRUE(ReadAll(target.path).startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")));
     QString skip;
     const QJsonObject read = ReadBack(target.path, &skip);
@@ -240,7 +241,7 @@ TEST_F(ReportExportTest, excel97SharedStringsSurviveContinueRecordsAndLongTexts)
         big.Cell(r, 3).text = QString(1000, QLatin1Char('a' + r % 26)) + QString::number(r);
     }
     const ReportExportTarget target{File("big.xls"), ReportFormat::kXls};
-    ASSERT_TRUE(ReportExport::Save(big, target).ok);
+    ASSERT_TRUE(ReportExport::Save(big, target).Ok());
     QString skip;
     const QJsonObject read = ReadBack(target.path, &skip);
     if (!skip.isEmpty())
@@ -251,8 +252,8 @@ TEST_F(ReportExportTest, excel97SharedStringsSurviveContinueRecordsAndLongTexts)
 TEST_F(ReportExportTest, xlsxFileReadByOpenpyxlHasEveryTextMergeAndColour)
 {
     const ReportExportTarget target{File("report.xlsx"), ReportFormat::kXlsx};
-    const ReportExportResult result = ReportExport::Save(sheet, target);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const Result<void> result = ReportExport::Save(sheet, target);
+    ASSERT_TRUE(result.Ok()) << result.Text();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).contains("report.xlsx"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
     QString skip;
@@ -330,8 +331,8 @@ QString WithoutBlanks(QString text)
 TEST_F(ReportExportTest, pdfRepeatsTheSectionAndColumnTitlesAtTheTopOfEveryPage)
 {
     const ReportExportTarget target{File("report.pdf"), ReportFormat::kPdf};
-    const ReportExportResult result = ReportExport::Save(sheet, target);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const Result<void> result = ReportExport::Save(sheet, target);
+    ASSERT_TRUE(result.Ok()) << result.Text();
     QString skip;
     const QString info = Poppler(QStringLiteral("pdfinfo"), {target.path}, &skip);
     const QString out = Poppler(QStringLiteral("pdftotext"),
@@ -381,8 +382,8 @@ TEST_F(ReportExportTest, pdfPrintsEveryTextWholeHoweverNarrowItsCell)
     const double pageHeight = QPageSize(QPageSize::A4).size(QPageSize::Point).height();
     for (const ReportSheet* s : {&mine, static_cast<const ReportSheet*>(&sheet)}) {
         const ReportExportTarget target{File(s == &mine ? "mine.pdf" : "all.pdf"), ReportFormat::kPdf};
-        const ReportExportResult result = ReportExport::Save(*s, target);
-        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        const Result<void> result = ReportExport::Save(*s, target);
+        ASSERT_TRUE(result.Ok()) << result.Text();
         // The text inside the columns of each cell, read from that strip of every page alone
         // (pdftotext ignores clipping, so a cut text would be whole without the strip); raw
         // order keeps the lines of a wrapped text together; ligatures such as "ﬃ" come back as
@@ -465,7 +466,7 @@ TEST(ReportExportTarget, aTypedKnownExtensionDecidesTheFormatWhateverTheFilter)
 TEST_F(ReportExportTest, xlsxTypedUnderTheExcel97FilterOpensInOpenpyxl)
 {
     const ReportExportTarget target = ReportExport::Resolve(File("cust.xlsx"), 1);
-    ASSERT_TRUE(ReportExport::Save(sheet, target).ok);
+    ASSERT_TRUE(ReportExport::Save(sheet, target).Ok());
     QString skip;
     const QJsonObject read = ReadBack(target.path, &skip);
     if (!skip.isEmpty())
@@ -483,8 +484,8 @@ TEST_F(ReportExportTest, overwritingKeepsTheModeAndWritesThroughALink)
         WriteAll(real, "old");
         ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
         ASSERT_TRUE(QFile::link(real, link));
-        const ReportExportResult r = ReportExport::Save(sheet, {link, f});
-        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        const Result<void> r = ReportExport::Save(sheet, {link, f});
+        ASSERT_TRUE(r.Ok()) << r.Text();
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_GT(QFileInfo(real).size(), 1000);
         struct stat st {};
@@ -493,7 +494,7 @@ TEST_F(ReportExportTest, overwritingKeepsTheModeAndWritesThroughALink)
     }
     // A new file gets the ordinary mode of the umask, not an owner-only one.
     const mode_t mask = ::umask(022);
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("new.htm"), ReportFormat::kHtml}).ok);
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("new.htm"), ReportFormat::kHtml}).Ok());
     ::umask(mask);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(File("new.htm")).constData(), &st), 0);
@@ -516,12 +517,13 @@ TEST_F(ReportExportTest, aWriteThatRunsOutOfRoomNamesTheFileAndTheSystemReason)
         limit = saved;
         limit.rlim_cur = 4096;
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-        const ReportExportResult r = ReportExport::Save(sheet, {path, f});
+        const Result<void> r = ReportExport::Save(sheet, {path, f});
         ::setrlimit(RLIMIT_FSIZE, &saved);
         ::sigaction(SIGXFSZ, &before, nullptr);
-        EXPECT_FALSE(r.ok);
-        EXPECT_TRUE(r.error.contains(path)) << r.error.toStdString();
-        EXPECT_TRUE(r.error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << r.error.toStdString();
+        EXPECT_FALSE(r.Ok());
+        EXPECT_TRUE(QString::fromStdString(r.Text()).contains(path)) << r.Text();
+        EXPECT_TRUE(QString::fromStdString(r.Text()).contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+            << r.Text();
         EXPECT_EQ(ReadAll(path), "previous report");
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
@@ -533,16 +535,18 @@ TEST_F(ReportExportTest, failedExportLeavesTheOldFileAndSaysWhy)
     WriteAll(old, "previous report");
     ReportSheet tooTall;
     tooTall.Cell(XlsWriter::kMaxRows + 1, 2).text = QStringLiteral("x");
-    const ReportExportResult r = ReportExport::Save(tooTall, {old, ReportFormat::kXls});
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("65536")) << r.error.toStdString();
+    const Result<void> r = ReportExport::Save(tooTall, {old, ReportFormat::kXls});
+    EXPECT_FALSE(r.Ok());
+    EXPECT_TRUE(QString::fromStdString(r.Text()).contains("65536")) << r.Text();
+    EXPECT_EQ(r.Code(), EFBIG);
     EXPECT_EQ(ReadAll(old), "previous report");
 
     for (ReportFormat f :
          {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx, ReportFormat::kPdf}) {
-        const ReportExportResult missing = ReportExport::Save(sheet, {File("no/such/folder/r"), f});
-        EXPECT_FALSE(missing.ok);
-        EXPECT_TRUE(missing.error.startsWith("Cannot export the report to")) << missing.error.toStdString();
+        const Result<void> missing = ReportExport::Save(sheet, {File("no/such/folder/r"), f});
+        EXPECT_EQ(missing.Code(), ENOENT);
+        EXPECT_TRUE(QString::fromStdString(missing.Text()).startsWith("Cannot export the report to"))
+            << missing.Text();
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.xls"});
 }

@@ -96,9 +96,9 @@ TEST_F(ReportOffice, calcKeepsTheLookOfTheHtmlAndPrintsTheExcelFilesOnePageWide)
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
         GTEST_SKIP() << "LibreOffice (soffice, Debian package libreoffice-calc-nogui) is not installed";
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("look.htm"), ReportFormat::kHtml}).ok);
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("r97.xls"), ReportFormat::kXls}).ok);
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("r07.xlsx"), ReportFormat::kXlsx}).ok);
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("look.htm"), ReportFormat::kHtml}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("r97.xls"), ReportFormat::kXls}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("r07.xlsx"), ReportFormat::kXlsx}).Ok());
     ASSERT_TRUE(
         Convert(soffice, {File("look.htm")}, QStringLiteral("xlsx"), QStringLiteral("HTML (StarCalc)")));
     ASSERT_TRUE(Convert(soffice, {File("r97.xls"), File("r07.xlsx")}, QStringLiteral("pdf")));

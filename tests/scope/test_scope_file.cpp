@@ -14,8 +14,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <variant>
 
 using namespace vm::scope;
+using vm::Result;
 
 namespace {
 
@@ -81,8 +83,8 @@ TEST(ScopeFileBytes, emptyPictureIsTheHeaderOnly)
     EXPECT_TRUE(std::equal(ch0.begin(), ch0.end(), bytes.begin() + 28));
     EXPECT_EQ(std::memcmp(bytes.data() + 148, "\0\0\0\0", 4), 0);
     const auto back = ParseScopeFile(Bytes(bytes));
-    ASSERT_TRUE(back.ok()) << back.detail;
-    EXPECT_TRUE(back.picture.x.empty());
+    ASSERT_TRUE(back.Ok()) << back.Text();
+    EXPECT_TRUE(back.Value().x.empty());
 }
 
 TEST(ScopeFileBytes, twoPointsRoundTripByteForByte)
@@ -100,10 +102,10 @@ TEST(ScopeFileBytes, twoPointsRoundTripByteForByte)
     // Y of channel 3, point 1: 1e6 at the very end.
     EXPECT_TRUE(std::equal(bytes.end() - 8, bytes.end(), Hex("0000000080842E41").begin()));
     const auto back = ParseScopeFile(Bytes(bytes));
-    ASSERT_TRUE(back.ok()) << back.detail;
-    EXPECT_EQ(EncodeScopeFile(back.picture), bytes);
-    EXPECT_EQ(back.picture.channels[0].model, 4);
-    EXPECT_EQ(back.picture.y[3][1], 1e6);
+    ASSERT_TRUE(back.Ok()) << back.Text();
+    EXPECT_EQ(EncodeScopeFile(back.Value()), bytes);
+    EXPECT_EQ(back.Value().channels[0].model, 4);
+    EXPECT_EQ(back.Value().y[3][1], 1e6);
 }
 
 TEST(ScopeFileBytes, everyCutLengthIsRefusedWithNothingLoaded)
@@ -113,12 +115,12 @@ TEST(ScopeFileBytes, everyCutLengthIsRefusedWithNothingLoaded)
         // A copy of exactly len bytes, so ASan sees any read past it.
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(len));
         const auto r = ParseScopeFile(Bytes(cut));
-        EXPECT_FALSE(r.ok()) << len;
-        EXPECT_TRUE(r.picture.x.empty()) << len;
+        EXPECT_EQ(r.Code(), kScopeFileShort) << len;
+        EXPECT_THROW(static_cast<void>(r.Value()), std::bad_variant_access) << len;
     }
     auto longer = bytes;
     longer.push_back(0);
-    EXPECT_EQ(ParseScopeFile(Bytes(longer)).error, ScopeFileError::kBadFormat);
+    EXPECT_EQ(ParseScopeFile(Bytes(longer)).Code(), kScopeFileBadFormat);
 }
 
 TEST(ScopeFileBytes, countsIndexesAndNumbersAreChecked)
@@ -129,23 +131,23 @@ TEST(ScopeFileBytes, countsIndexesAndNumbersAreChecked)
         std::copy(value.begin(), value.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
         return ParseScopeFile(Bytes(b));
     };
-    EXPECT_EQ(patched(0, {0xF2}).detail, "magic");
-    EXPECT_EQ(patched(8, {16}).detail, "time span index");
-    EXPECT_EQ(patched(28 + 22, {17}).detail, "offset index");
-    EXPECT_EQ(patched(28 + 26, {0xFF, 0xFF, 0xFF, 0xFF}).detail, "division index");
-    EXPECT_EQ(patched(28 + 18, {0xFF, 0xFF, 0xFF, 0xFF}).detail, "address index");
-    EXPECT_EQ(patched(28 + 4, {0x00, 0x01}).detail, "station");
-    EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0x7F}).error, ScopeFileError::kShort);
-    EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0xFF}).detail, "point count");
-    EXPECT_EQ(patched(148, {1}).detail, "trailing bytes");
-    EXPECT_EQ(patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "y value");  // +inf
+    EXPECT_EQ(patched(0, {0xF2}).Text(), "magic");
+    EXPECT_EQ(patched(8, {16}).Text(), "time span index");
+    EXPECT_EQ(patched(28 + 22, {17}).Text(), "offset index");
+    EXPECT_EQ(patched(28 + 26, {0xFF, 0xFF, 0xFF, 0xFF}).Text(), "division index");
+    EXPECT_EQ(patched(28 + 18, {0xFF, 0xFF, 0xFF, 0xFF}).Text(), "address index");
+    EXPECT_EQ(patched(28 + 4, {0x00, 0x01}).Text(), "station");
+    EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0x7F}).Code(), kScopeFileShort);
+    EXPECT_EQ(patched(148, {0xFF, 0xFF, 0xFF, 0xFF}).Text(), "point count");
+    EXPECT_EQ(patched(148, {1}).Text(), "trailing bytes");
+    EXPECT_EQ(patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).Text(), "y value");  // +inf
     // NaN is a missing sample: accepted and kept.
-    const ScopeFileResult missing = patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
-    ASSERT_TRUE(missing.ok());
-    EXPECT_TRUE(std::isnan(missing.picture.y[0][1]));
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).detail, "x value");  // NaN time
-    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).detail, "x value");  // +inf
-    EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).detail, "y range");
+    const Result<ScopePicture> missing = patched(152 + 16 + 8, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
+    ASSERT_TRUE(missing.Ok());
+    EXPECT_TRUE(std::isnan(missing.Value().y[0][1]));
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}).Text(), "x value");  // NaN time
+    EXPECT_EQ(patched(152, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}).Text(), "x value");  // +inf
+    EXPECT_EQ(patched(12, {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}).Text(), "y range");
 }
 
 TEST(ScopeFileBytes, unsupportedModelIsStoredAsNone)
@@ -153,34 +155,38 @@ TEST(ScopeFileBytes, unsupportedModelIsStoredAsNone)
     ScopePicture p = TwoPoints();
     p.channels[0].model = 7;
     const auto r = ParseScopeFile(Bytes(EncodeScopeFile(p)));
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.picture.channels[0].model, 255);
-    EXPECT_EQ(r.picture.channels[0].version, 0);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_EQ(r.Value().channels[0].model, 255);
+    EXPECT_EQ(r.Value().channels[0].version, 0);
 }
 
 TEST(ScopeFileSave, replacesAtomicallyAndReportsFailures)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("a.sco");
-    std::string message;
-    ASSERT_TRUE(SaveScopeFile(path, TwoPoints(), &message)) << message;
+    const Result<void> saved = SaveScopeFile(path, TwoPoints());
+    ASSERT_TRUE(saved.Ok()) << saved.Text();
     EXPECT_EQ(QFile(path).size(), 232);
-    const auto r = LoadScopeFile(path, &message);
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.picture.elapsed, 75);
+    const auto r = LoadScopeFile(path);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_EQ(r.Value().elapsed, 75);
     // Only the target appears in the folder: no temporary file left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.sco"});
 
-    EXPECT_FALSE(SaveScopeFile(dir.filePath("missing/b.sco"), TwoPoints(), &message));
-    EXPECT_FALSE(message.empty());
+    const Result<void> refused = SaveScopeFile(dir.filePath("missing/b.sco"), TwoPoints());
+    EXPECT_FALSE(refused.Ok());
+    EXPECT_FALSE(refused.Text().empty());
 
     QFile cut(dir.filePath("cut.sco"));
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
     cut.write(QByteArray(100, '\0'));
     cut.close();
-    message.clear();
-    EXPECT_FALSE(LoadScopeFile(cut.fileName(), &message).ok());
-    EXPECT_NE(message.find("past its end"), std::string::npos) << message;
+    const Result<ScopePicture> shortFile = LoadScopeFile(cut.fileName());
+    EXPECT_EQ(shortFile.Code(), kScopeFileShort);
+    EXPECT_NE(shortFile.Text().find("past its end"), std::string::npos) << shortFile.Text();
+    const Result<ScopePicture> none = LoadScopeFile(dir.filePath("none.sco"));
+    EXPECT_EQ(none.Code(), kScopeFileShort);
+    EXPECT_FALSE(none.Text().empty());
 }
 
 TEST(RecordFileLines, decimalPointAndCrLfUnderACommaLocale)
@@ -224,7 +230,7 @@ TEST(RecordFileLines, anExistingRecordingIsNeverReplaced)
     const QString wanted = dir.filePath("scope.csv");
     RecordFile first;
     ASSERT_TRUE(first.Open(wanted));
-    first.WriteLine(Row({1, 2, 3, 4}), false);
+    ASSERT_TRUE(first.WriteLine(Row({1, 2, 3, 4}), false));
     first.Close();
     RecordFile second;
     ASSERT_TRUE(second.Open(wanted));
@@ -234,6 +240,18 @@ TEST(RecordFileLines, anExistingRecordingIsNeverReplaced)
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("1.00, 2.00, 3.00, 4.00\r\n"));
     EXPECT_EQ(RecordFile::FreePath(wanted), dir.filePath("scope-2.csv"));
+}
+
+TEST(RecordFileLines, aFolderThatIsNotThereAndAClosedFileFailWithTheFilesError)
+{
+    QTemporaryDir dir;
+    RecordFile file;
+    const Result<void> opened = file.Open(dir.filePath("none/rec.csv"));
+    EXPECT_EQ(opened.Code(), QFileDevice::OpenError);
+    EXPECT_FALSE(opened.Text().empty());
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.WriteLine(Row({1, 2, 3, 4}), false).Code(), QFileDevice::WriteError);
+    EXPECT_EQ(file.WriteHeader({}).Code(), QFileDevice::WriteError);
 }
 
 TEST(RecordFileLines, timeStampedLinesCarryIsoTimeAndElapsedSeconds)

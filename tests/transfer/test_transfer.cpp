@@ -33,10 +33,10 @@ protected:
 
     TransferSet Prepare(TransferOperation op, const std::string& path)
     {
-        TransferSet set;
         const auto kind = TransferFileKindOf(path).value_or(TransferFileKind::Parameter);
-        EXPECT_TRUE(PrepareTransferSet(op, path, kind, line.Data(), messages, set));
-        return set;
+        Result<TransferSet> set = PrepareTransferSet(op, path, kind, line.Data(), messages);
+        EXPECT_TRUE(set.Ok()) << set.Text();
+        return set.Ok() ? std::move(set).Value() : TransferSet{};
     }
 
     void Save(CParaArray& set, const std::string& path)
@@ -352,7 +352,8 @@ TEST_F(TransferTest, aSilencedDriveGivesUpWithTheStopQuestionAndYesStopsIt)
 
 TEST_F(TransferTest, compareListsExactlyTheChangedAndTheFailedAddresses)
 {
-    transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("base.par")));
+    ASSERT_TRUE(
+        transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("base.par"))));
     ASSERT_TRUE(RunToEnd());
     ASSERT_TRUE(transfer.SaveUpload(File("base.par"), messages));
     ASSERT_EQ(line.drive->Force(0x5101, line.Register(0x5101) + 1), "");
@@ -496,6 +497,39 @@ TEST_F(TransferTest, noAfterCancelCarriesOnAndADisconnectedStationEndsTheTransfe
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(transfer.GetEnd(), End::Error);
     EXPECT_EQ(transfer.ErrorText(), "Selected Inverter is disconnected");
+}
+
+TEST_F(TransferTest, eachFailureToBeginOrToSaveSaysItsCodeAndText)
+{
+    // A file that is not there: the box and the failure say the same.
+    Result<TransferSet> missing = PrepareTransferSet(TransferOperation::Download, File("none.par"),
+                                                     TransferFileKind::Parameter, line.Data(), messages);
+    EXPECT_EQ(missing.Code(), kTransferFileFailed);
+    EXPECT_EQ(missing.Text(), transfer_text::kOpenParFailed);
+    EXPECT_FALSE(PrepareTransferSet(TransferOperation::Compare, File("none.usr"), TransferFileKind::UserGroup,
+                                    line.Data(), messages)
+                     .Ok());
+
+    // Nothing to save before a transfer, and a folder that does not exist.
+    EXPECT_EQ(transfer.SaveUpload(File("early.par"), messages).Code(), kTransferNotReady);
+    EXPECT_EQ(transfer.Start(TransferOperation::Upload, TransferSet{}).Code(), kTransferNotReady);
+    ASSERT_TRUE(transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("u.par"))));
+    EXPECT_EQ(
+        transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("v.par"))).Code(),
+        kTransferNotReady);
+    ASSERT_TRUE(RunToEnd());
+    const Result<void> saved = transfer.SaveUpload(File("no/such/folder/u.par"), messages);
+    EXPECT_EQ(saved.Code(), kTransferFileFailed);
+    EXPECT_EQ(saved.Text(), transfer_text::kSaveParFailed);
+
+    // A station gone before the start.
+    line.record.present = 0;
+    const Result<void> started =
+        transfer.Start(TransferOperation::Upload, Prepare(TransferOperation::Upload, File("w.par")));
+    EXPECT_EQ(started.Code(), kTransferDisconnected);
+    EXPECT_EQ(started.Text(), transfer_text::kDisconnected);
+    EXPECT_EQ(transfer.ErrorText(), started.Text());
+    EXPECT_EQ(transfer.GetEnd(), End::Error);
 }
 
 class NoisyTransferTest : public TransferTest {

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace vm::ctl {
@@ -19,11 +18,6 @@ bool IsRepeatedAttempt(const CommReply& reply)
     return !IsFinalError(reply.error);
 }
 
-std::string Compact(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
@@ -32,7 +26,7 @@ QString Q(const std::string& text)
 }  // namespace
 
 CtlRunner::CtlRunner(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err)
-    : manager_(manager), options_(options), out_(out), err_(err)
+    : CtlCommand(manager, options, out, err)
 {
     record_.timeScale = kDefaultTimeScale;
 }
@@ -84,7 +78,7 @@ void CtlRunner::ScanNextStation()
 
 void CtlRunner::OnCommReply(int station, const CommReply& reply)
 {
-    if (finished_ || station != station_ || IsRepeatedAttempt(reply))
+    if (Finished() || station != station_ || IsRepeatedAttempt(reply))
         return;
     const uint16_t address = static_cast<uint16_t>(reply.addresses[0]);
     const uint16_t value = static_cast<uint16_t>(reply.values[0]);
@@ -100,7 +94,8 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
                 return Fail(reply);
             // An ID nobody answers is simply not on the line; one that stops half-way is a fault.
             if (address != kIdentificationStart) {
-                err_ << station_ << ": *** " << CommManager::ErrorText(reply.lastError) << " ***\n";
+                err_ << station_ << ": ";
+                PrintError(ReplyErrorText(reply));
                 exitCode_ = kExitCommFailure;
             }
             ++station_;
@@ -110,7 +105,8 @@ void CtlRunner::OnCommReply(int station, const CommReply& reply)
             // The station is there but refuses to say what it is.
             if (options_.command == Command::Monitor)
                 return Fail(reply);
-            err_ << station_ << ": *** " << CommManager::ErrorText(reply.error) << " ***\n";
+            err_ << station_ << ": ";
+            PrintError(ReplyErrorText(reply));
             exitCode_ = kExitCommFailure;
             ++station_;
             return ScanNextStation();
@@ -170,7 +166,7 @@ void CtlRunner::StartMonitor()
 
 void CtlRunner::OnCommMonitor(int station, const CommReply& reply)
 {
-    if (finished_ || stage_ != Stage::Monitor || station != station_)
+    if (Finished() || stage_ != Stage::Monitor || station != station_)
         return;
     if (reply.error == kGiveUp && AwaitPort())
         return;
@@ -244,7 +240,7 @@ void CtlRunner::PortLost()
 void CtlRunner::PortRestored()
 {
     portDown_ = false;
-    if (awaitingPort_ && !finished_) {
+    if (awaitingPort_ && !Finished()) {
         awaitingPort_ = false;
         Reidentify();
     }
@@ -252,7 +248,7 @@ void CtlRunner::PortRestored()
 
 bool CtlRunner::AwaitPort()
 {
-    if (!portTrouble_ || finished_)
+    if (!portTrouble_ || Finished())
         return false;
     // Attempts that failed while the device was away say nothing about the station.
     if (portDown_)
@@ -277,14 +273,13 @@ void CtlRunner::Reidentify()
 
 void CtlRunner::Interrupt()
 {
-    if (!finished_)
+    if (!Finished())
         Finish(exitCode_);
 }
 
 void CtlRunner::Fail(const CommReply& reply)
 {
-    err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)
-         << " ***\n";
+    PrintError(ReplyErrorText(reply));
     err_.flush();
     // The drive's refusal is an answer: scripts get its code.
     if (options_.json && IsModbusException(reply.error)) {
@@ -298,22 +293,12 @@ void CtlRunner::Fail(const CommReply& reply)
     Finish(kExitCommFailure);
 }
 
-void CtlRunner::Finish(int code)
+void CtlRunner::Release()
 {
     if (stage_ == Stage::Monitor) {
         manager_.RemoveMonitor(station_, options_.addresses);
         manager_.RemoveListener(station_, this);
     }
-    finished_ = true;
-    exitCode_ = code;
-    if (onFinished)
-        onFinished();
-}
-
-void CtlRunner::EmitLine(const std::string& text, const std::string& json)
-{
-    out_ << (options_.json ? json : text) << "\n";
-    out_.flush();
 }
 
 }  // namespace vm::ctl

@@ -4,23 +4,15 @@
 // test's own ticks alike.
 
 #include "catalogue/StationRecord.h"
-#include "comm/CommManager.h"
-#include "tools/ctl/CtlOptions.h"
+#include "tools/ctl/CtlCommand.h"
 
 #include <functional>
 #include <map>
-#include <ostream>
 #include <vector>
 
 namespace vm::ctl {
 
-// Exit codes.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitCommFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitPort = 3;
-
-class CtlRunner : public CommClient {
+class CtlRunner : public CtlCommand {
 public:
     CtlRunner(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err);
     ~CtlRunner() override;
@@ -34,10 +26,6 @@ public:
     void PortLost();
     void PortRestored();
 
-    bool Finished() const { return finished_; }
-    int ExitCode() const { return exitCode_; }
-    // Called once, when the command is done.
-    std::function<void()> onFinished;
     // monitor: each complete poll, with the station's identification.
     std::function<void(const StationRecord& record, const std::map<uint16_t, uint16_t>& poll)> onPoll;
 
@@ -55,26 +43,19 @@ private:
     void Reidentify();
     void PrintPoll();
     void Fail(const CommReply& reply);
-    void Finish(int code);
-    void EmitLine(const std::string& text, const std::string& json);
+    void Release() override;
     std::string FormatMonitored(uint16_t address, uint16_t value) const;
 
-    CommManager& manager_;
-    CtlOptions options_;
-    std::ostream& out_;
-    std::ostream& err_;
     Stage stage_ = Stage::Identify;
     int station_ = 0;
     size_t transferIndex_ = 0;           // read: next address
     StationRecord record_;               // identification of the station in hand
     std::map<uint16_t, uint16_t> poll_;  // monitor: values of the current poll
     int lines_ = 0;
-    bool probing_ = false;  // scan --quick: the current read is an ID's probe
-    bool finished_ = false;
+    bool probing_ = false;       // scan --quick: the current read is an ID's probe
     bool portDown_ = false;      // between PortLost and PortRestored
     bool portTrouble_ = false;   // from PortLost until the station answers again
     bool awaitingPort_ = false;  // a give-up waits for PortRestored
-    int exitCode_ = kExitOk;
 };
 
 }  // namespace vm::ctl

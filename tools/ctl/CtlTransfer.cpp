@@ -3,10 +3,8 @@
 #include "catalogue/Models.h"
 #include "catalogue/Registers.h"
 #include "paramdb/ParameterData.h"
-#include "tools/ctl/CtlRunner.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -38,11 +36,6 @@ std::string Hex(uint16_t address)
     return text;
 }
 
-std::string Compact(const QJsonObject& o)
-{
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-}
-
 const char* OperationName(Command c)
 {
     return c == Command::Upload ? "upload" : c == Command::Download ? "download" : "compare";
@@ -52,7 +45,7 @@ const char* OperationName(Command c)
 
 CtlTransfer::CtlTransfer(CommManager& manager, const CtlOptions& options, std::ostream& out,
                          std::ostream& err, bool progress)
-    : manager_(manager), options_(options), out_(out), err_(err), progress_(progress)
+    : CtlCommand(manager, options, out, err), progress_(progress)
 {
     record_.station = options_.station;
     record_.timeScale = kDefaultTimeScale;
@@ -68,12 +61,11 @@ void CtlTransfer::Begin()
 
 void CtlTransfer::OnCommReply(int station, const CommReply& reply)
 {
-    if (finished_ || transfer_ || station != record_.station || !IsFinalError(reply.error))
+    if (Finished() || transfer_ || station != record_.station || !IsFinalError(reply.error))
         return;
     if (reply.error != kNoError) {
         manager_.DropRequests(this);
-        err_ << "*** " << CommManager::ErrorText(reply.error == kGiveUp ? reply.lastError : reply.error)
-             << " ***\n";
+        PrintError(ReplyErrorText(reply));
         return Finish(kExitCommFailure);
     }
     if (reply.addresses[0] == reg::kModel) {
@@ -84,29 +76,34 @@ void CtlTransfer::OnCommReply(int station, const CommReply& reply)
     Identified();
 }
 
-void CtlTransfer::Identified()
+Result<TransferSet> CtlTransfer::Prepare(TransferOperation op)
 {
     record_.present = 1;
     record_.connected = 1;
     record_.paramData = std::make_shared<ParameterData>();
-    if (!record_.paramData->LoadDataFile(record_, options_.dataDir)) {
-        err_ << "varimonctl: " << ModelName(record_.model) << " "
-             << VersionText(record_.model, record_.version) << ": " << record_.paramData->StatusText()
-             << " (data folder " << options_.dataDir << ")\n";
-        return Finish(kExitUsage);
-    }
+    if (!record_.paramData->LoadDataFile(record_, options_.dataDir))
+        return Failure{kExitUsage, std::string("varimonctl: ") + ModelName(record_.model) + " " +
+                                       VersionText(record_.model, record_.version) + ": " +
+                                       record_.paramData->StatusText() + " (data folder " + options_.dataDir +
+                                       ")"};
+    const auto kind = TransferFileKindOf(options_.file);
+    if (!kind)
+        return Failure{kExitUsage, "varimonctl: " + options_.file + ": use a .par or .usr file"};
+    StreamMessages messages(err_);
+    Result<TransferSet> set = PrepareTransferSet(op, options_.file, *kind, *record_.paramData, messages);
+    if (!set)
+        return Failure{kExitUsage, {}};  // its messages are on stderr already
+    return set;
+}
+
+void CtlTransfer::Identified()
+{
     const TransferOperation op = options_.command == Command::Upload     ? TransferOperation::Upload
                                  : options_.command == Command::Download ? TransferOperation::Download
                                                                          : TransferOperation::Compare;
-    const auto kind = TransferFileKindOf(options_.file);
-    if (!kind) {
-        err_ << "varimonctl: " << options_.file << ": use a .par or .usr file\n";
-        return Finish(kExitUsage);
-    }
-    StreamMessages messages(err_);
-    TransferSet set;
-    if (!PrepareTransferSet(op, options_.file, *kind, *record_.paramData, messages, set))
-        return Finish(kExitUsage);
+    Result<TransferSet> set = Prepare(op);
+    if (!set)
+        return Finish(set.Why());
 
     transfer_ = std::make_unique<ParaTransfer>(manager_, record_);
     if (progress_) {
@@ -136,10 +133,8 @@ void CtlTransfer::Identified()
     transfer_->onEnded = [this] { Ended(); };
     ParaTransfer::Options o;
     o.verify = options_.verify;
-    if (!transfer_->Start(op, std::move(set), o)) {
-        err_ << "*** " << transfer_->ErrorText() << " ***\n";
-        return Finish(kExitCommFailure);
-    }
+    if (const Result<void> started = transfer_->Start(op, std::move(set).Value(), o); !started)
+        return Finish(Failure{kExitCommFailure, "*** " + started.Text() + " ***"});
 }
 
 void CtlTransfer::Ended()
@@ -162,7 +157,7 @@ void CtlTransfer::Ended()
     }
     if (transfer_->GetEnd() != ParaTransfer::End::Finished) {
         const bool gaveUp = transfer_->GetEnd() == ParaTransfer::End::Stopped && !transfer_->Failed().empty();
-        err_ << "*** " << (gaveUp ? transfer_->ErrorText() : transfer_->FinalStatus()) << " ***\n";
+        PrintError(gaveUp ? transfer_->ErrorText() : transfer_->FinalStatus());
         if (gaveUp)
             err_ << Hex(transfer_->Failed().back()) << " failed; " << OperationName(options_.command)
                  << " stopped\n";
@@ -204,25 +199,25 @@ void CtlTransfer::Report()
             break;
         }
         StreamMessages messages(err_);
-        if (!transfer_->SaveUpload(options_.file, messages)) {
+        if (!transfer_->SaveUpload(options_.file, messages).Ok()) {
             code = kExitCommFailure;
             break;
         }
         summary.insert("parameters", static_cast<int>(transfer_->Set().Count()));
-        Line("uploaded " + std::to_string(transfer_->Set().Count()) + " parameters to " + options_.file,
-             Compact(summary));
+        EmitLine("uploaded " + std::to_string(transfer_->Set().Count()) + " parameters to " + options_.file,
+                 Compact(summary));
         break;
     }
     case Command::Download: {
         QJsonArray mismatches;
         for (const VerifyMismatch& m : transfer_->Mismatches()) {
             const std::string read = m.readFailed ? "FAILED" : std::to_string(m.readBack);
-            Line(Hex(m.address) + " " + m.name + " " + std::to_string(m.written & 0xFFFF) + " " + read,
-                 Compact(QJsonObject{
-                     {"address", m.address},
-                     {"name", QString::fromStdString(m.name)},
-                     {"written", static_cast<int>(m.written & 0xFFFF)},
-                     {"read", m.readFailed ? QJsonValue() : QJsonValue(static_cast<int>(m.readBack))}}));
+            EmitLine(Hex(m.address) + " " + m.name + " " + std::to_string(m.written & 0xFFFF) + " " + read,
+                     Compact(QJsonObject{
+                         {"address", m.address},
+                         {"name", QString::fromStdString(m.name)},
+                         {"written", static_cast<int>(m.written & 0xFFFF)},
+                         {"read", m.readFailed ? QJsonValue() : QJsonValue(static_cast<int>(m.readBack))}}));
             mismatches.append(m.address);
         }
         if (!transfer_->Mismatches().empty() && code == kExitOk)
@@ -233,31 +228,32 @@ void CtlTransfer::Report()
             summary.insert("mismatches", mismatches);
         // The refusals are on stderr already: the summary keeps to its one line.
         const std::string status = transfer_->FinalStatus();
-        Line(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) +
-                 " written, " + std::to_string(transfer_->SkippedCount()) + " skipped",
-             Compact(summary));
+        EmitLine(status.substr(0, status.find('\n')) + ": " + std::to_string(transfer_->WrittenCount()) +
+                     " written, " + std::to_string(transfer_->SkippedCount()) + " skipped",
+                 Compact(summary));
         break;
     }
     default: {
         int differences = 0;
         for (const CompareRow& r : transfer_->Differences()) {
             const std::string drive = r.failed ? "FAILED" : std::to_string(r.driveValue & 0xFFFF);
-            Line(Hex(r.address) + " " + r.name + " " + drive + " " + std::to_string(r.fileValue & 0xFFFF),
-                 Compact(QJsonObject{
-                     {"address", r.address},
-                     {"name", QString::fromStdString(r.name)},
-                     {"drive", r.failed ? QJsonValue() : QJsonValue(static_cast<int>(r.driveValue & 0xFFFF))},
-                     {"file", static_cast<int>(r.fileValue & 0xFFFF)},
-                     {"driveText", QString::fromStdString(r.driveText)},
-                     {"fileText", QString::fromStdString(r.fileText)},
-                     {"unit", QString::fromStdString(r.unit)}}));
+            EmitLine(
+                Hex(r.address) + " " + r.name + " " + drive + " " + std::to_string(r.fileValue & 0xFFFF),
+                Compact(QJsonObject{
+                    {"address", r.address},
+                    {"name", QString::fromStdString(r.name)},
+                    {"drive", r.failed ? QJsonValue() : QJsonValue(static_cast<int>(r.driveValue & 0xFFFF))},
+                    {"file", static_cast<int>(r.fileValue & 0xFFFF)},
+                    {"driveText", QString::fromStdString(r.driveText)},
+                    {"fileText", QString::fromStdString(r.fileText)},
+                    {"unit", QString::fromStdString(r.unit)}}));
             if (!r.failed)
                 ++differences;
         }
         if (differences > 0 && code == kExitOk)
             code = kExitDifferent;
         if (options_.json)
-            Line({}, Compact(summary));
+            EmitLine({}, Compact(summary));
         break;
     }
     }
@@ -266,7 +262,7 @@ void CtlTransfer::Report()
 
 void CtlTransfer::Interrupt(int signal)
 {
-    if (finished_ || signal_ != 0)
+    if (Finished() || signal_ != 0)
         return;
     signal_ = signal;
     if (transfer_ && transfer_->IsRunning()) {
@@ -277,22 +273,6 @@ void CtlTransfer::Interrupt(int signal)
     manager_.DropRequests(this);
     err_ << "varimonctl: interrupted before the transfer began\n";
     Finish(128 + signal);
-}
-
-void CtlTransfer::Finish(int code)
-{
-    if (finished_)
-        return;
-    finished_ = true;
-    exitCode_ = code;
-    if (onFinished)
-        onFinished();
-}
-
-void CtlTransfer::Line(const std::string& text, const std::string& json)
-{
-    out_ << (options_.json ? json : text) << "\n";
-    out_.flush();
 }
 
 }  // namespace vm::ctl

@@ -5,20 +5,14 @@
 // refuses is counted and the transfer carries on.
 
 #include "catalogue/StationRecord.h"
-#include "comm/CommManager.h"
-#include "tools/ctl/CtlOptions.h"
+#include "tools/ctl/CtlCommand.h"
 #include "transfer/ParaTransfer.h"
 
-#include <functional>
 #include <memory>
-#include <ostream>
 
 namespace vm::ctl {
 
-// Compare found differences, or verification found a parameter the drive did not keep.
-inline constexpr int kExitDifferent = 5;
-
-class CtlTransfer : public CommClient {
+class CtlTransfer : public CtlCommand {
 public:
     // progress: draw a progress line on err (a terminal).
     CtlTransfer(CommManager& manager, const CtlOptions& options, std::ostream& out, std::ostream& err,
@@ -28,30 +22,21 @@ public:
     void Begin();
     // SIGINT or SIGTERM: stops after the request on the line and exits 128 + the signal.
     void Interrupt(int signal);
-    bool Finished() const { return finished_; }
-    int ExitCode() const { return exitCode_; }
-    std::function<void()> onFinished;
 
     void OnCommReply(int station, const CommReply& reply) override;
 
 private:
+    // The station's data and the file's set; a failure's code is the exit code.
+    Result<TransferSet> Prepare(TransferOperation op);
     void Identified();
     void Ended();
     void Report();
-    void Finish(int code);
-    void Line(const std::string& text, const std::string& json);
 
-    CommManager& manager_;
-    CtlOptions options_;
-    std::ostream& out_;
-    std::ostream& err_;
     bool progress_;
     StationRecord record_;
     std::unique_ptr<ParaTransfer> transfer_;
     bool progressShown_ = false;
     int signal_ = 0;
-    bool finished_ = false;
-    int exitCode_ = 0;
 };
 
 }  // namespace vm::ctl
