@@ -76,7 +76,7 @@ void ScopeForm::Build(QWidget* owner)
     strip->addWidget(new QLabel(QStringLiteral("Monitor Time"), owner));
     strip->addWidget(scan = List(owner, kScanTexts, 8));
     strip->addWidget(new QLabel(QStringLiteral("Record Time"), owner));
-    strip->addWidget(recordPeriod = List(owner, kRecordTexts, 19));
+    strip->addWidget(recordPeriod = List(owner, kRecordTexts, kRecordChoices));
     strip->addStretch(1);
     layout->addLayout(strip);
 

@@ -335,12 +335,22 @@ void CScopeView::ChooseScan(int index)
 
 void CScopeView::ChooseRecordPeriod(int index)
 {
-    if (!InRange(index, static_cast<int>(kRecordSeconds.size())))
+    if (!InRange(index, kRecordChoices))
         return;
     settings_.recordIndex = index;
-    form_.recordPeriod->setCurrentIndex(index);
+    form_.recordPeriod->setCurrentIndex(RecordListRow(index));
+    logic_.SetRecordEachSample(index == kRecordEachSample);
     if (logic_.Monitoring() && logic_.Recording())
-        recordTimer_->start(kRecordSeconds[static_cast<size_t>(index)] * 1000);
+        StartRecordTimer();
+}
+
+void CScopeView::StartRecordTimer()
+{
+    // At the sampling period the sample tick writes the lines.
+    if (settings_.recordIndex == kRecordEachSample)
+        recordTimer_->stop();
+    else
+        recordTimer_->start(RecordPeriodMs(settings_.recordIndex));
 }
 
 // ---- run states --------------------------------------------------------------------------------
@@ -438,9 +448,11 @@ bool CScopeView::StartRecord()
     blink_ = false;
     form_.recordPathButton->setEnabled(false);
     form_.recordPathField->setText(logic_.RecordPath());
-    recordTimer_->start(kRecordSeconds[static_cast<size_t>(settings_.recordIndex)] * 1000);
+    logic_.SetRecordEachSample(settings_.recordIndex == kRecordEachSample);
+    StartRecordTimer();
     blinkTimer_->start();
-    QMetaObject::invokeMethod(this, &CScopeView::RecordTick, Qt::QueuedConnection);
+    if (!logic_.RecordEachSample())
+        QMetaObject::invokeMethod(this, &CScopeView::RecordTick, Qt::QueuedConnection);
     UpdateLamps();
     emit StateChanged();
     return true;
@@ -539,6 +551,12 @@ void CScopeView::SampleTick()
     if (!wasOccurred && logic_.Trigger().Occurred()) {
         UpdateLamps();
         emit StateChanged();
+    }
+    if (s.recorded)
+        form_.counter->display(logic_.RecordCounter());
+    if (s.recordFailed) {
+        StopRecord();
+        ShowLater(MessageKind::Error, QStringLiteral("Fail to write data to record file"));
     }
     if (s.trigger == LevelTrigger::Step::kStop)
         FinishTrigger();

@@ -157,6 +157,7 @@ private:
     void UpdateSwitchColours();
     void ChooseColour(int which);
     void ChooseRecordFile();
+    void StartRecordTimer();
     void ChooseSnapshotFile();
     // Message boxes run a nested event loop: callers change their state first, then show.
     void ShowLater(MessageKind kind, const QString& text);
