@@ -4,7 +4,9 @@
 #include "paramdb/ObjectArchive.h"
 #include "scope/ScopeTables.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -222,6 +224,16 @@ bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string
                        file.errorString().toStdString();
     }
     return ok;
+}
+
+QString ProposedFileName(const QString& folder, const QString& current, const QString& suffix)
+{
+    const QFileInfo info(current);
+    const QString dir = folder.isEmpty() && !current.isEmpty() ? info.absolutePath() : folder;
+    if (current.isEmpty())
+        return dir;
+    const QString name = info.completeBaseName() + suffix;
+    return dir.isEmpty() ? name : QDir(dir).filePath(name);
 }
 
 }  // namespace vm::scope

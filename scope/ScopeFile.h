@@ -63,4 +63,9 @@ ScopeFileResult LoadScopeFile(const QString& path, std::string* message);
 // Writes through a temporary file renamed over the target; false with the user's text.
 bool SaveScopeFile(const QString& path, const ScopePicture& picture, std::string* message);
 
+// What a save dialog starts with: the current file's name with `suffix` (".sco", ".png") in
+// `folder`, or in the current file's own folder when `folder` is empty; just the folder when
+// there is no current file.
+QString ProposedFileName(const QString& folder, const QString& current, const QString& suffix);
+
 }  // namespace vm::scope

@@ -106,7 +106,6 @@ public:
     bool OpenScopeFile(const QString& path);
     bool SaveScopeFile(const QString& path);
     QString ScopeFilePath() const { return logic_.PicturePath(); }
-    void ForgetScopeFilePath();
     bool ExportPicture(const QString& path, StripChart::PictureFormat format);
     void CopyToClipboard();
     bool PrintTo(QPagedPaintDevice& device);

@@ -459,12 +459,6 @@ void CScopeView::ChooseColour(int which)
 
 // ---- files -------------------------------------------------------------------------------------
 
-void CScopeView::ForgetScopeFilePath()
-{
-    logic_.SetPicturePath(QString());
-    emit StateChanged();
-}
-
 bool CScopeView::SaveScopeFile(const QString& path)
 {
     std::string message;
