@@ -409,9 +409,9 @@ TEST_F(KeypadLine, theEditDialogOpensInsideTheScreenWhenTheWindowSitsAtItsBottom
     QDialog* dialog = frame->View()->OpenEdit(0);
     ASSERT_NE(dialog, nullptr);
     const QRect g = dialog->frameGeometry();
-    EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height() << " in "
-                                    << screen.width() << "x" << screen.height() << " frame at " << frame->x()
-                                    << "," << frame->y() << " visible " << frame->isVisible();
+    EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height()
+                                    << " in " << screen.width() << "x" << screen.height() << " frame at "
+                                    << frame->x() << "," << frame->y() << " visible " << frame->isVisible();
     frame->View()->CancelEdit();
 }
 
