@@ -14,8 +14,11 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vm::scope {
 
@@ -27,6 +30,20 @@ QComboBox* List(QWidget* parent, const char* const* texts, int count)
     for (int i = 0; i < count; ++i)
         box->addItem(QString::fromLatin1(texts[i]));
     return box;
+}
+
+// A read-out that changes with every sample: a fixed size, so that a new text relays nothing
+// out, and its own background, so that the page under it is not painted again.
+void MakeLiveLabel(QLabel* label, const QStringList& widest)
+{
+    int width = 0;
+    for (const QString& text : widest)
+        width = std::max(width, label->fontMetrics().horizontalAdvance(text));
+    label->setText(widest.front());
+    const int height = label->sizeHint().height();
+    label->clear();
+    label->setFixedSize(width + 2 * (label->frameWidth() + label->margin()) + 8, height);
+    label->setAutoFillBackground(true);
 }
 
 QLineEdit* NumberField(QWidget* parent, double limit, int decimals, int width)
@@ -64,6 +81,8 @@ void ScopeForm::Build(QWidget* owner)
     elapsedText = new QLabel(QStringLiteral("00:00:00"), owner);
     elapsedText->setFrameShape(QFrame::Panel);
     elapsedText->setFrameShadow(QFrame::Sunken);
+    MakeLiveLabel(elapsedText, {QStringLiteral("88:88:88")});
+    elapsedText->setText(QStringLiteral("00:00:00"));
     strip->addWidget(elapsedText);
     strip->addWidget(new QLabel(QStringLiteral("Record Counter"), owner));
     counter = new QLCDNumber(7, owner);
@@ -110,11 +129,11 @@ QWidget* ScopeForm::ChannelPage(QWidget* owner)
         r.address = new QComboBox(page);
         r.address->setMinimumWidth(160);
         r.data = new QLabel(page);
-        r.data->setMinimumWidth(110);
         r.data->setFrameShape(QFrame::Panel);
         r.data->setFrameShadow(QFrame::Sunken);
+        MakeLiveLabel(r.data, {QStringLiteral("-88888.88 rpm"), QStringLiteral("No Connection")});
         r.rate = new QLabel(page);
-        r.rate->setMinimumWidth(60);
+        MakeLiveLabel(r.rate, {QStringLiteral("888.8/s")});
         r.rate->setToolTip(QStringLiteral("Fresh values per second from the drive"));
         r.offset = new QComboBox(page);
         for (double o : kOffsets)
