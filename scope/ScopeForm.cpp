@@ -32,9 +32,10 @@ QComboBox* List(QWidget* parent, const char* const* texts, int count)
     return box;
 }
 
-// A read-out that changes with every sample: a fixed size, so that a new text relays nothing
-// out, and its own background, so that the page under it is not painted again.
-void MakeLiveLabel(QLabel* label, const QStringList& widest)
+// A read-out whose text changes while monitoring: a fixed size, so that a new text relays
+// nothing out. `field` gives it a background of its own, so that the page under it is not
+// painted again with every sample.
+void MakeLiveLabel(QLabel* label, const QStringList& widest, bool field)
 {
     int width = 0;
     for (const QString& text : widest)
@@ -43,7 +44,10 @@ void MakeLiveLabel(QLabel* label, const QStringList& widest)
     const int height = label->sizeHint().height();
     label->clear();
     label->setFixedSize(width + 2 * (label->frameWidth() + label->margin()) + 8, height);
-    label->setAutoFillBackground(true);
+    if (field) {
+        label->setBackgroundRole(QPalette::Base);
+        label->setAutoFillBackground(true);
+    }
 }
 
 QLineEdit* NumberField(QWidget* parent, double limit, int decimals, int width)
@@ -81,7 +85,7 @@ void ScopeForm::Build(QWidget* owner)
     elapsedText = new QLabel(QStringLiteral("00:00:00"), owner);
     elapsedText->setFrameShape(QFrame::Panel);
     elapsedText->setFrameShadow(QFrame::Sunken);
-    MakeLiveLabel(elapsedText, {QStringLiteral("88:88:88")});
+    MakeLiveLabel(elapsedText, {QStringLiteral("88:88:88")}, false);
     elapsedText->setText(QStringLiteral("00:00:00"));
     strip->addWidget(elapsedText);
     strip->addWidget(new QLabel(QStringLiteral("Record Counter"), owner));
@@ -131,9 +135,9 @@ QWidget* ScopeForm::ChannelPage(QWidget* owner)
         r.data = new QLabel(page);
         r.data->setFrameShape(QFrame::Panel);
         r.data->setFrameShadow(QFrame::Sunken);
-        MakeLiveLabel(r.data, {QStringLiteral("-88888.88 rpm"), QStringLiteral("No Connection")});
+        MakeLiveLabel(r.data, {QStringLiteral("-88888.88 rpm"), QStringLiteral("No Connection")}, true);
         r.rate = new QLabel(page);
-        MakeLiveLabel(r.rate, {QStringLiteral("888.8/s")});
+        MakeLiveLabel(r.rate, {QStringLiteral("888.8/s")}, false);
         r.rate->setToolTip(QStringLiteral("Fresh values per second from the drive"));
         r.offset = new QComboBox(page);
         for (double o : kOffsets)
