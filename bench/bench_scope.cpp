@@ -1,7 +1,8 @@
 // Graph monitor figures: ms per frame painting 4 x 36,000 points at 1200 x 600, UI-thread CPU
-// while monitoring four channels at the 0.1 s scan, fresh values per second per channel on the
-// simulated line against the one-transaction-per-tick bound in both protocols, memory per hour
-// of points, and saving and loading a full-size scope file.
+// while monitoring four channels at the 0.1 s scan, also recording a line per sample, fresh
+// values per second per channel on the simulated line against the one-transaction-per-tick
+// bound in both protocols, memory per hour of points, and saving and loading a full-size scope
+// file.
 
 #include "../tests/support/FakeToolHost.h"
 #include "../tests/support/LineHarness.h"
@@ -191,7 +192,7 @@ void FreshValues(sim::Protocol protocol, const char* name)
     line.manager.RemoveListener(3, &counter);
 }
 
-void UiCpu()
+void UiCpu(bool record)
 {
     QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
@@ -215,6 +216,12 @@ void UiCpu()
     }
     view.ChooseScan(0);
     view.StartMonitor();
+    if (record) {
+        view.SetRecordTimeStamps(true);
+        view.SetRecordPath(dir.filePath("bench.csv"));
+        view.ChooseRecordPeriod(kRecordEachSample);
+        view.StartRecord();
+    }
     // The line's results at its 30 ms pace, one station after the other.
     int n = 0;
     QTimer feed;
@@ -238,9 +245,12 @@ void UiCpu()
     qApp->exec();
     const double cpu = ThreadCpuSeconds() - cpu0;
     std::printf(
-        "UI thread while monitoring 4 channels at the 0.1 s scan (chart shown, %d points after %d s): "
+        "UI thread while monitoring 4 channels at the 0.1 s scan%s (chart shown, %d points after %d s): "
         "%.1f %% of one core\n",
-        view.Chart().PointCount(), seconds, 100.0 * cpu / (wall.nsecsElapsed() / 1e9));
+        record ? ", recording each sample" : "", view.Chart().PointCount(), seconds,
+        100.0 * cpu / (wall.nsecsElapsed() / 1e9));
+    if (record)
+        std::printf("  %d record lines written\n", view.RecordCounter());
     view.StopMonitor();
 }
 
@@ -256,6 +266,7 @@ int main(int argc, char** argv)
     FileIo();
     FreshValues(sim::Protocol::Kx485, "KX485");
     FreshValues(sim::Protocol::Modbus, "MODBUS-RTU");
-    UiCpu();
+    UiCpu(false);
+    UiCpu(true);
     return 0;
 }

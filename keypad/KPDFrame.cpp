@@ -36,7 +36,10 @@ CKPDFrame::CKPDFrame(ToolHost& host, int station) : CFloatFrame(host, kKindKeypa
     message_ = new QLabel(this);
     message_->setAccessibleName(QStringLiteral("Status"));
     graphWatch_ = new QLabel(this);
-    graphWatch_->setFixedWidth(100);
+    // Wide enough for the whole text in whatever font the desktop gives us.
+    graphWatch_->setFixedWidth(
+        graphWatch_->fontMetrics().horizontalAdvance(QStringLiteral("Graph Watch Mode")) +
+        2 * graphWatch_->margin() + 8);
     graphWatch_->setStyleSheet(QStringLiteral("color: red"));
     statusBar()->addPermanentWidget(message_, 1);
     statusBar()->addPermanentWidget(graphWatch_);

@@ -4,12 +4,14 @@
 #include "keypad/KeypadEditDialog.h"
 #include "keypad/KeypadLamp.h"
 #include "keypad/SevenSegmentDisplay.h"
+#include "platform/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace vm {
@@ -200,9 +202,14 @@ KeypadEditDialog* CKPDView::OpenEdit(int display)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     SevenSegmentDisplay* shown = displays_[display];
-    dialog->move(shown->mapToGlobal(QPoint(0, shown->height())));
+    const QRect anchor(shown->mapToGlobal(QPoint(0, 0)), shown->size());
+    const QScreen* screen = window()->screen();
     edit_ = dialog;
+    dialog->move(anchor.bottomLeft() + QPoint(0, 1));
     dialog->open();
+    // Placed once shown, when its size is final: a keypad near a screen edge keeps it whole.
+    if (screen)
+        dialog->move(PlaceBelow(anchor, dialog->frameGeometry().size(), screen->availableGeometry()));
     return dialog;
 }
 

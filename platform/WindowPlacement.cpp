@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace vm {
 
 namespace {
@@ -53,6 +55,18 @@ bool RestorePlacement(QSettings& settings, const QString& name, QWidget& window)
         return true;
     window.restoreGeometry(before);
     return false;
+}
+
+QPoint PlaceBelow(const QRect& anchor, const QSize& size, const QRect& available)
+{
+    int x = anchor.left();
+    int y = anchor.bottom() + 1;
+    if (y + size.height() > available.bottom() + 1 && anchor.top() - size.height() >= available.top())
+        y = anchor.top() - size.height();
+    // Larger than the screen: its top left corner stays visible, where the title bar is.
+    x = std::max(available.left(), std::min(x, available.right() + 1 - size.width()));
+    y = std::max(available.top(), std::min(y, available.bottom() + 1 - size.height()));
+    return {x, y};
 }
 
 void SavePaneLayout(QSettings& settings, const QString& name, const QMainWindow& window)

@@ -2,6 +2,7 @@
 // Named window placements and docking layouts in the settings ("MAIN", "Main PaneLayout",
 // "%d-%d" of the tool windows). The stored form is Qt's own geometry and state blobs.
 
+#include <QRect>
 #include <QString>
 
 class QMainWindow;
@@ -16,6 +17,10 @@ void SavePlacement(QSettings& settings, const QString& name, const QWidget& wind
 bool RestorePlacement(QSettings& settings, const QString& name, QWidget& window);
 // True when the window's present geometry is one worth keeping.
 bool PlacementUsable(const QWidget& window);
+
+// Where a popup of `size` opens under `anchor` (global coordinates) so that it stays inside
+// `available`: under the anchor when it fits, else above it, and pushed inside either way.
+QPoint PlaceBelow(const QRect& anchor, const QSize& size, const QRect& available);
 
 void SavePaneLayout(QSettings& settings, const QString& name, const QMainWindow& window);
 bool RestorePaneLayout(QSettings& settings, const QString& name, QMainWindow& window);

@@ -5,7 +5,9 @@
 #include "paramdb/ObjectArchive.h"
 #include "scope/ScopeTables.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -187,6 +189,16 @@ Result<void> SaveScopeFile(const QString& path, const ScopePicture& picture)
                                  file.errorString().toStdString()};
     }
     return {};
+}
+
+QString ProposedFileName(const QString& folder, const QString& current, const QString& suffix)
+{
+    const QFileInfo info(current);
+    const QString dir = folder.isEmpty() && !current.isEmpty() ? info.absolutePath() : folder;
+    if (current.isEmpty())
+        return dir;
+    const QString name = info.completeBaseName() + suffix;
+    return dir.isEmpty() ? name : QDir(dir).filePath(name);
 }
 
 }  // namespace vm::scope

@@ -60,4 +60,9 @@ Result<ScopePicture> LoadScopeFile(const QString& path);
 // its text the user's.
 Result<void> SaveScopeFile(const QString& path, const ScopePicture& picture);
 
+// What a save dialog starts with: the current file's name with `suffix` (".sco", ".png") in
+// `folder`, or in the current file's own folder when `folder` is empty; just the folder when
+// there is no current file.
+QString ProposedFileName(const QString& folder, const QString& current, const QString& suffix);
+
 }  // namespace vm::scope

@@ -14,8 +14,11 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vm::scope {
 
@@ -27,6 +30,24 @@ QComboBox* List(QWidget* parent, const char* const* texts, int count)
     for (int i = 0; i < count; ++i)
         box->addItem(QString::fromLatin1(texts[i]));
     return box;
+}
+
+// A read-out whose text changes while monitoring: a fixed size, so that a new text relays
+// nothing out. `field` gives it a background of its own, so that the page under it is not
+// painted again with every sample.
+void MakeLiveLabel(QLabel* label, const QStringList& widest, bool field)
+{
+    int width = 0;
+    for (const QString& text : widest)
+        width = std::max(width, label->fontMetrics().horizontalAdvance(text));
+    label->setText(widest.front());
+    const int height = label->sizeHint().height();
+    label->clear();
+    label->setFixedSize(width + 2 * (label->frameWidth() + label->margin()) + 8, height);
+    if (field) {
+        label->setBackgroundRole(QPalette::Base);
+        label->setAutoFillBackground(true);
+    }
 }
 
 QLineEdit* NumberField(QWidget* parent, double limit, int decimals, int width)
@@ -64,6 +85,8 @@ void ScopeForm::Build(QWidget* owner)
     elapsedText = new QLabel(QStringLiteral("00:00:00"), owner);
     elapsedText->setFrameShape(QFrame::Panel);
     elapsedText->setFrameShadow(QFrame::Sunken);
+    MakeLiveLabel(elapsedText, {QStringLiteral("88:88:88")}, false);
+    elapsedText->setText(QStringLiteral("00:00:00"));
     strip->addWidget(elapsedText);
     strip->addWidget(new QLabel(QStringLiteral("Record Counter"), owner));
     counter = new QLCDNumber(7, owner);
@@ -76,7 +99,7 @@ void ScopeForm::Build(QWidget* owner)
     strip->addWidget(new QLabel(QStringLiteral("Monitor Time"), owner));
     strip->addWidget(scan = List(owner, kScanTexts, 8));
     strip->addWidget(new QLabel(QStringLiteral("Record Time"), owner));
-    strip->addWidget(recordPeriod = List(owner, kRecordTexts, 19));
+    strip->addWidget(recordPeriod = List(owner, kRecordTexts, kRecordChoices));
     strip->addStretch(1);
     layout->addLayout(strip);
 
@@ -110,11 +133,11 @@ QWidget* ScopeForm::ChannelPage(QWidget* owner)
         r.address = new QComboBox(page);
         r.address->setMinimumWidth(160);
         r.data = new QLabel(page);
-        r.data->setMinimumWidth(110);
         r.data->setFrameShape(QFrame::Panel);
         r.data->setFrameShadow(QFrame::Sunken);
+        MakeLiveLabel(r.data, {QStringLiteral("-88888.88 rpm"), QStringLiteral("No Connection")}, true);
         r.rate = new QLabel(page);
-        r.rate->setMinimumWidth(60);
+        MakeLiveLabel(r.rate, {QStringLiteral("888.8/s")}, false);
         r.rate->setToolTip(QStringLiteral("Fresh values per second from the drive"));
         r.offset = new QComboBox(page);
         for (double o : kOffsets)

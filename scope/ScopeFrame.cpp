@@ -292,26 +292,30 @@ void CScopeFrame::OpenScopeFile()
 
 void CScopeFrame::SaveScopeFile()
 {
-    QString path = view_->ScopeFilePath();
-    if (path.isEmpty()) {
-        path =
-            CFloatFrame::SaveFileName(this, QStringLiteral("Save Scope File"), StoredFolder("Scope File Dir"),
-                                      QStringLiteral("Scope File (*.sco)"));
-        if (path.isEmpty())
-            return;
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QStringLiteral(".sco");
-        StoreFolder("Scope File Dir", path);
-    }
-    if (view_->SaveScopeFile(path))
+    const QString path = view_->ScopeFilePath();
+    if (path.isEmpty())
+        SaveScopeFileAs();
+    else if (view_->SaveScopeFile(path))
         AddRecentFile(view_->ScopeFilePath());
 }
 
 void CScopeFrame::SaveScopeFileAs()
 {
-    view_->ForgetScopeFilePath();
+    // The dialog proposes the current name; cancelling keeps it.
+    const QString current = view_->ScopeFilePath();
+    QString path = CFloatFrame::SaveFileName(
+        this, QStringLiteral("Save Scope File"),
+        ProposedFileName(current.isEmpty() ? StoredFolder("Scope File Dir") : QString(), current,
+                         QStringLiteral(".sco")),
+        QStringLiteral("Scope File (*.sco)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".sco");
+    StoreFolder("Scope File Dir", path);
+    if (view_->SaveScopeFile(path))
+        AddRecentFile(view_->ScopeFilePath());
     UpdateTitle();
-    SaveScopeFile();
 }
 
 void CScopeFrame::ExportPicture(StripChart::PictureFormat format)
@@ -320,9 +324,11 @@ void CScopeFrame::ExportPicture(StripChart::PictureFormat format)
                               "PNG File (*.png)"};
     const char* exts[4] = {".svg", ".jpg", ".bmp", ".png"};
     const int f = static_cast<int>(format);
-    QString path =
-        CFloatFrame::SaveFileName(this, QStringLiteral("Graph Image Save"),
-                                  StoredFolder("ScopeGraph File Dir"), QString::fromLatin1(filters[f]));
+    // Named after the scope file the picture shows, when it has one.
+    QString path = CFloatFrame::SaveFileName(
+        this, QStringLiteral("Graph Image Save"),
+        ProposedFileName(StoredFolder("ScopeGraph File Dir"), view_->ScopeFilePath(), QLatin1String(exts[f])),
+        QString::fromLatin1(filters[f]));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

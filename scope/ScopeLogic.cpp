@@ -3,6 +3,8 @@
 #include "catalogue/Models.h"
 #include "catalogue/Registers.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,6 +16,12 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kMsPerDay = 86400000.0;
 constexpr int64_t kRateWindowMs = 5000;
+
+// Day 0 of the chart's time axis; the axis holds the wall clock as shown.
+QDateTime WallEpoch()
+{
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+}
 
 }  // namespace
 
@@ -431,6 +439,13 @@ ScopeLogic::Sample ScopeLogic::OnSample(int64_t nowMs)
         s.trigger = trigger_.OnSample(Ready(t), !std::isnan(v), std::isnan(v) ? 0.0 : v, s.point);
         if (trigger_.Occurred() && (!wasOccurred || trigger_.Point() == s.point))
             droppedAtTrigger_ = store_.Dropped();
+    }
+    if (recording_ && recordEachSample_) {
+        // The line's time is the sample's, on the chart's clock.
+        const qint64 wallMs = std::llround(x * kMsPerDay);
+        const QDateTime utc = WallEpoch().addMSecs(wallMs);
+        s.recordFailed = !RecordTick(nowMs, QDateTime(utc.date(), utc.time()));
+        s.recorded = !s.recordFailed;
     }
     return s;
 }

@@ -89,8 +89,11 @@ public:
         int point = -1;
         std::array<std::string, kChannelCount> labels;
         LevelTrigger::Step trigger = LevelTrigger::Step::kNothing;
+        bool recorded = false;      // a record line was written for this sample
+        bool recordFailed = false;  // writing it failed; recording has stopped
     };
-    // One sample tick: appends a sample of every channel to the store.
+    // One sample tick: appends a sample of every channel to the store, and writes its record
+    // line when recording at the sampling period.
     Sample OnSample(int64_t nowMs);
     // Fresh values per second over the last few seconds; 0 before any arrived.
     double RefreshRate(int i, int64_t nowMs) const;
@@ -101,6 +104,9 @@ public:
 
     // ---- recording
     bool StartRecord(const QString& wanted, bool stamped, int64_t nowMs);
+    // A record line per sample (written by OnSample) instead of per RecordTick.
+    void SetRecordEachSample(bool on) { recordEachSample_ = on; }
+    bool RecordEachSample() const { return recordEachSample_; }
     // One record line. False on a write error (recording has then stopped).
     bool RecordTick(int64_t nowMs, const QDateTime& wall);
     void StopRecord();
@@ -164,6 +170,7 @@ private:
     RecordFile record_;
     bool recording_ = false;
     bool stamped_ = false;
+    bool recordEachSample_ = false;
     int recordCounter_ = 0;
     int64_t recordStartMs_ = 0;
 

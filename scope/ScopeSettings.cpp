@@ -79,7 +79,7 @@ void ScopeSettings::Read(QSettings& s, const QString& tempFolder)
     graphWatch = ReadBool(s, "Graph Watch Mode", false);
     spanIndex = ReadInt(s, "Time Span", 5, 0, 15);
     scanIndex = ReadInt(s, "Scan Time", 3, 0, 7);
-    recordIndex = ReadInt(s, "Record Time", 2, 0, 18);
+    recordIndex = ReadInt(s, "Record Time", 2, 0, kRecordChoices - 1);
     for (int i = 0; i < kChannelCount; ++i) {
         ChannelSettings& c = channels[static_cast<size_t>(i)];
         const auto key = [i](const char* name) { return QString::asprintf(name, i); };

@@ -3,6 +3,7 @@
 // values per division, and the limits every stored index is clamped to.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vm::scope {
@@ -28,9 +29,11 @@ inline constexpr const char* kSpanTexts[16] = {"10 sec", "20 sec", "30 sec", "40
                                                "30 min", "40 min", "50 min", "1 hour"};
 inline constexpr const char* kScanTexts[8] = {"0.1 sec", "0.2 sec", "0.5 sec", "1 sec",
                                               "2 sec",   "3 sec",   "4 sec",   "5 sec"};
-inline constexpr const char* kRecordTexts[19] = {
-    "1 sec", "2 sec", "5 sec", "10 sec", "20 sec", "30 sec", "40 sec", "50 sec", "1 min", "2 min",
-    "3 min", "4 min", "5 min", "10 min", "20 min", "30 min", "40 min", "50 min", "1 hour"};
+// The record period list as shown: one line per sample first, then the fixed periods in the
+// order of kRecordSeconds.
+inline constexpr const char* kRecordTexts[20] = {
+    "Scan period", "1 sec", "2 sec", "5 sec", "10 sec", "20 sec", "30 sec", "40 sec", "50 sec", "1 min",
+    "2 min",       "3 min", "4 min", "5 min", "10 min", "20 min", "30 min", "40 min", "50 min", "1 hour"};
 
 inline constexpr int kDefaultOffsetIndex = 8;    // 0
 inline constexpr int kDefaultDivisionIndex = 5;  // 1 per division
@@ -38,6 +41,29 @@ inline constexpr int kDefaultDivisionIndex = 5;  // 1 per division
 constexpr bool InRange(int value, int size)
 {
     return value >= 0 && value < size;
+}
+
+// Stored record indices 0-18 are kRecordSeconds; one line per sample came later and is stored
+// as 19 so that older settings keep their period. The list shows it first.
+inline constexpr int kRecordEachSample = static_cast<int>(kRecordSeconds.size());
+inline constexpr int kRecordChoices = kRecordEachSample + 1;
+
+constexpr int RecordListRow(int index)
+{
+    return index == kRecordEachSample ? 0 : index + 1;
+}
+
+constexpr int RecordIndexOfRow(int row)
+{
+    return row == 0 ? kRecordEachSample : row - 1;
+}
+
+// Milliseconds between record lines; 0 for one line per sample.
+constexpr int RecordPeriodMs(int index)
+{
+    return InRange(index, static_cast<int>(kRecordSeconds.size()))
+               ? kRecordSeconds[static_cast<std::size_t>(index)] * 1000
+               : 0;
 }
 
 }  // namespace vm::scope

@@ -335,12 +335,22 @@ void CScopeView::ChooseScan(int index)
 
 void CScopeView::ChooseRecordPeriod(int index)
 {
-    if (!InRange(index, static_cast<int>(kRecordSeconds.size())))
+    if (!InRange(index, kRecordChoices))
         return;
     settings_.recordIndex = index;
-    form_.recordPeriod->setCurrentIndex(index);
+    form_.recordPeriod->setCurrentIndex(RecordListRow(index));
+    logic_.SetRecordEachSample(index == kRecordEachSample);
     if (logic_.Monitoring() && logic_.Recording())
-        recordTimer_->start(kRecordSeconds[static_cast<size_t>(index)] * 1000);
+        StartRecordTimer();
+}
+
+void CScopeView::StartRecordTimer()
+{
+    // At the sampling period the sample tick writes the lines.
+    if (settings_.recordIndex == kRecordEachSample)
+        recordTimer_->stop();
+    else
+        recordTimer_->start(RecordPeriodMs(settings_.recordIndex));
 }
 
 // ---- run states --------------------------------------------------------------------------------
@@ -438,9 +448,11 @@ bool CScopeView::StartRecord()
     blink_ = false;
     form_.recordPathButton->setEnabled(false);
     form_.recordPathField->setText(logic_.RecordPath());
-    recordTimer_->start(kRecordSeconds[static_cast<size_t>(settings_.recordIndex)] * 1000);
+    logic_.SetRecordEachSample(settings_.recordIndex == kRecordEachSample);
+    StartRecordTimer();
     blinkTimer_->start();
-    QMetaObject::invokeMethod(this, &CScopeView::RecordTick, Qt::QueuedConnection);
+    if (!logic_.RecordEachSample())
+        QMetaObject::invokeMethod(this, &CScopeView::RecordTick, Qt::QueuedConnection);
     UpdateLamps();
     emit StateChanged();
     return true;
@@ -507,74 +519,6 @@ void CScopeView::UpdateLamps()
 
 // ---- ticks and notifications -------------------------------------------------------------------
 
-void CScopeView::OnCommMonitor(int station, const CommReply& reply)
-{
-    // Values only; the next sample tick draws them.
-    logic_.OnMonitor(station, reply, NowMs());
-    // A station given up has lost every registration; removing ours later would take away
-    // whatever others register for it meanwhile.
-    if (reply.error == kGiveUp)
-        registered_.erase(station);
-}
-
-void CScopeView::SampleTick()
-{
-    if (!logic_.Monitoring())
-        return;
-    const bool wasOccurred = logic_.Trigger().Occurred();
-    const int64_t now = NowMs();
-    const ScopeLogic::Sample s = logic_.OnSample(now);
-    // The rates change slowly; once a second is enough to read them.
-    const bool rates = now - ratesShownMs_ >= 1000 || s.point == 0;
-    if (rates)
-        ratesShownMs_ = now;
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
-        r.data->setText(QString::fromStdString(s.labels[static_cast<size_t>(i)]));
-        if (rates)
-            r.rate->setText(logic_.Ready(i) ? QString::asprintf("%.1f/s", logic_.RefreshRate(i, now))
-                                            : QString());
-    }
-    ShowLegends();
-    if (!wasOccurred && logic_.Trigger().Occurred()) {
-        UpdateLamps();
-        emit StateChanged();
-    }
-    if (s.trigger == LevelTrigger::Step::kStop)
-        FinishTrigger();
-}
-
-void CScopeView::FinishTrigger()
-{
-    const int point = logic_.TriggerPoint();
-    StopMonitor();
-    form_.chart->SetCursorPoint(point);
-    if (settings_.preTriggerShare > 0)
-        form_.chart->Viewport().PlaceAt(logic_.Store().X(point), settings_.preTriggerShare / 100.0);
-    CursorReadout();
-    if (settings_.snapshot) {
-        const StripChart::PictureFormat format =
-            settings_.snapshotFormat == 1   ? StripChart::PictureFormat::kSvg
-            : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::kJpeg
-                                            : StripChart::PictureFormat::kBmp;
-        QString error;
-        if (!form_.chart->SavePicture(settings_.snapshotPath, format, &error))
-            ShowLater(MessageKind::Error, QStringLiteral("%1\n%2").arg(settings_.snapshotPath, error));
-    }
-}
-
-void CScopeView::RecordTick()
-{
-    if (!logic_.Recording())
-        return;
-    if (!logic_.RecordTick(NowMs(), QDateTime::currentDateTime())) {
-        StopRecord();
-        ShowLater(MessageKind::Error, QStringLiteral("Fail to write data to record file"));
-        return;
-    }
-    form_.counter->display(logic_.RecordCounter());
-}
-
 void CScopeView::ClockTick()
 {
     if (!logic_.Monitoring())
@@ -596,19 +540,6 @@ QString CScopeView::RateText(int channel) const
 QString CScopeView::ElapsedText() const
 {
     return form_.elapsedText->text();
-}
-
-void CScopeView::CursorReadout()
-{
-    if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::kCursor)
-        return;
-    const int point = form_.chart->CursorPoint();
-    for (int i = 0; i < kChannelCount; ++i) {
-        // Each sample reads back through the offset, division and unit it was taken with.
-        const bool shown = form_.chart->ChannelVisible(i) && form_.chart->PointCount() > 0;
-        form_.rows[static_cast<size_t>(i)].data->setText(
-            shown ? QString::fromStdString(logic_.CursorLabel(i, point)) : QString());
-    }
 }
 
 // ---- messages ----------------------------------------------------------------------------------

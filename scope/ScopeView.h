@@ -106,7 +106,6 @@ public:
     bool OpenScopeFile(const QString& path);
     bool SaveScopeFile(const QString& path);
     QString ScopeFilePath() const { return logic_.PicturePath(); }
-    void ForgetScopeFilePath();
     bool ExportPicture(const QString& path, StripChart::PictureFormat format);
     void CopyToClipboard();
     bool PrintTo(QPagedPaintDevice& device);
@@ -157,6 +156,7 @@ private:
     void UpdateSwitchColours();
     void ChooseColour(int which);
     void ChooseRecordFile();
+    void StartRecordTimer();
     void ChooseSnapshotFile();
     // Message boxes run a nested event loop: callers change their state first, then show.
     void ShowLater(MessageKind kind, const QString& text);

@@ -60,7 +60,8 @@ void CScopeView::Connect()
 {
     connect(form_.span, &QComboBox::activated, this, &CScopeView::ChooseSpan);
     connect(form_.scan, &QComboBox::activated, this, &CScopeView::ChooseScan);
-    connect(form_.recordPeriod, &QComboBox::activated, this, &CScopeView::ChooseRecordPeriod);
+    connect(form_.recordPeriod, &QComboBox::activated, this,
+            [this](int row) { ChooseRecordPeriod(RecordIndexOfRow(row)); });
     for (int i = 0; i < kChannelCount; ++i) {
         const ScopeForm::Row& r = form_.rows[static_cast<size_t>(i)];
         connect(r.on, &QCheckBox::clicked, this, [this, i](bool on) { SetChannelOn(i, on); });
@@ -111,7 +112,7 @@ void CScopeView::ShowSettings()
     building_ = true;
     form_.span->setCurrentIndex(settings_.spanIndex);
     form_.scan->setCurrentIndex(settings_.scanIndex);
-    form_.recordPeriod->setCurrentIndex(settings_.recordIndex);
+    form_.recordPeriod->setCurrentIndex(RecordListRow(settings_.recordIndex));
     form_.triggerChannel->setCurrentIndex(settings_.triggerChannel);
     form_.edge->setCurrentIndex(settings_.triggerEdge);
     form_.saveImage->setChecked(settings_.snapshot);
@@ -457,12 +458,6 @@ void CScopeView::ChooseColour(int which)
 }
 
 // ---- files -------------------------------------------------------------------------------------
-
-void CScopeView::ForgetScopeFilePath()
-{
-    logic_.SetPicturePath(QString());
-    emit StateChanged();
-}
 
 bool CScopeView::SaveScopeFile(const QString& path)
 {

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -396,6 +397,24 @@ TEST_F(KeypadLine, timesUseTheDrivesResolutionAndSignedItemsTakeAMinus)
 
 // ---- graph watch and the window --------------------------------------------------------------
 
+TEST_F(KeypadLine, theEditDialogOpensInsideTheScreenWhenTheWindowSitsAtItsBottomRight)
+{
+    Add("3:QM-A20");
+    RegisterKeypadKind(host.frames);
+    auto* frame = static_cast<CKPDFrame*>(host.frames.OpenOrActivate(kKindKeypad, 3));
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame->screen(), nullptr);
+    const QRect screen = frame->screen()->availableGeometry();
+    frame->move(screen.right() - frame->width() / 2, screen.bottom() - frame->height() / 2);
+    QDialog* dialog = frame->View()->OpenEdit(0);
+    ASSERT_NE(dialog, nullptr);
+    const QRect g = dialog->frameGeometry();
+    EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height()
+                                    << " in " << screen.width() << "x" << screen.height() << " frame at "
+                                    << frame->x() << "," << frame->y() << " visible " << frame->isVisible();
+    frame->View()->CancelEdit();
+}
+
 TEST_F(KeypadLine, graphWatchReleasesTheRegistrationsAndEndingItRestoresThem)
 {
     Add("3:QM-A20");
@@ -418,6 +437,8 @@ TEST_F(KeypadLine, graphWatchReleasesTheRegistrationsAndEndingItRestoresThem)
     EXPECT_FALSE(view->ForwardButton()->isEnabled() || view->ItemList(0)->isEnabled());
     EXPECT_FALSE(frame->StopAction()->isEnabled());
     EXPECT_EQ(frame->GraphWatchPane()->text(), QStringLiteral("Graph Watch Mode"));
+    const QLabel* pane = frame->GraphWatchPane();
+    EXPECT_GE(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(pane->text()));
     const size_t queued = line.manager.QueueLength();
     k.ForwardRun();
     EXPECT_EQ(line.manager.QueueLength(), queued);

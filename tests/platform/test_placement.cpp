@@ -62,3 +62,30 @@ TEST_F(PlacementTest, placementOnNoScreenIsIgnoredAndAGoodOneIsTaken)
     EXPECT_EQ(window.size(), QSize(320, 240));
     EXPECT_FALSE(RestorePlacement(settings, QStringLiteral("NONE"), window));
 }
+
+TEST(PopupPlacement, opensUnderItsAnchorWhenItFitsElseAboveAndAlwaysInside)
+{
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize dialog(300, 200);
+    // Room below: straight under the anchor, left edges aligned.
+    EXPECT_EQ(PlaceBelow(QRect(100, 100, 200, 40), dialog, screen), QPoint(100, 140));
+    // Exactly fits below the last row of pixels.
+    EXPECT_EQ(PlaceBelow(QRect(100, 784, 200, 40), dialog, screen), QPoint(100, 824));
+    // One pixel short below: above the anchor.
+    EXPECT_EQ(PlaceBelow(QRect(100, 785, 200, 40), dialog, screen), QPoint(100, 585));
+    // Near the right edge: pulled left to stay whole.
+    EXPECT_EQ(PlaceBelow(QRect(1200, 100, 60, 40), dialog, screen), QPoint(980, 140));
+    // Anchor partly off the left of the screen.
+    EXPECT_EQ(PlaceBelow(QRect(-50, 100, 60, 40), dialog, screen), QPoint(0, 140));
+    // A second screen to the right with a panel on top: its own area counts, not the first's.
+    const QRect second(1280, 30, 1920, 1050);
+    EXPECT_EQ(PlaceBelow(QRect(3100, 900, 80, 40), dialog, second), QPoint(2900, 700));
+}
+
+TEST(PopupPlacement, aPopupLargerThanTheScreenKeepsItsTopLeftCornerVisible)
+{
+    const QRect screen(0, 30, 800, 570);
+    // No room above or below: pushed to fit, title bar on screen.
+    EXPECT_EQ(PlaceBelow(QRect(300, 200, 100, 40), QSize(400, 500), screen), QPoint(300, 100));
+    EXPECT_EQ(PlaceBelow(QRect(300, 200, 100, 40), QSize(1000, 900), screen), QPoint(0, 30));
+}

@@ -218,6 +218,36 @@ TEST_F(ScopeFaults, recordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
     EXPECT_EQ(rows[2].value(6), "CH1");
 }
 
+TEST_F(ScopeFaults, recordingAtTheScanPeriodWritesOneLinePerSampleTickAndNoneOfItsOwn)
+{
+    CScopeView v(host);
+    v.InitialUpdate();
+    Watch(v, 0, reg::kFreqCommand);
+    v.SetRecordTimeStamps(true);
+    v.SetRecordPath(dir.filePath("each.csv"));
+    v.ChooseScan(0);
+    v.ChooseRecordPeriod(kRecordEachSample);
+    ASSERT_TRUE(v.StartMonitor());
+    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    const int before = v.Chart().PointCount();
+    ASSERT_TRUE(v.StartRecord());
+    // A line of the record timer's own would be queued here; the sample timer may fire too.
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        Sample(v);
+    const int samples = v.Chart().PointCount() - before;
+    ASSERT_GE(samples, 3);
+    EXPECT_EQ(v.RecordCounter(), samples);
+    v.StopRecord();
+    const auto rows = ReadCsv(v.RecordFilePath());
+    ASSERT_EQ(rows.size(), static_cast<size_t>(samples) + 1);  // header and one line per sample
+    for (size_t k = 1; k < rows.size(); ++k) {
+        EXPECT_EQ(rows[k].value(2), "50.00") << k;
+        EXPECT_EQ(rows[k].value(1).section('.', 1).size(), 3) << k;
+    }
+    EXPECT_LE(rows[1].value(1).toDouble(), rows[2].value(1).toDouble());
+}
+
 // The offscreen window: the drive goes silent during recording, the main window declares it
 // disconnected, then it comes back and is connected again.
 TEST_F(ScopeFaults, aDriveSilentDuringRecordingLeavesAGapAndResumesByItself)

@@ -270,3 +270,18 @@ TEST(RecordFileLines, timeStampedLinesCarryIsoTimeAndElapsedSeconds)
         RecordFile::FormatHeader({RecordFile::Column{"1:QM-A20 Output Current", "A"}, {}, {}, {"Fault", ""}}),
         "time, elapsed [s], Ch1 1:QM-A20 Output Current [A], Ch2, Ch3, Ch4 Fault, repeated\r\n");
 }
+
+TEST(ScopeSaveNames, theDialogProposesTheCurrentNameInTheFolderAsked)
+{
+    // Save As of an opened file: its own name in its own folder.
+    EXPECT_EQ(ProposedFileName({}, "/data/runs/pump.sco", ".sco"), "/data/runs/pump.sco");
+    // A picture of it: the same name, the picture's extension, the pictures' folder; a name
+    // with dots keeps all but the last suffix.
+    EXPECT_EQ(ProposedFileName("/data/pictures", "/data/runs/pump.sco", ".png"), "/data/pictures/pump.png");
+    EXPECT_EQ(ProposedFileName("/data/pictures", "/data/runs/line.2.sco", ".svg"),
+              "/data/pictures/line.2.svg");
+    EXPECT_EQ(ProposedFileName({}, "/data/runs/pump.sco", ".jpg"), "/data/runs/pump.jpg");
+    // A new run has no name yet: only the folder.
+    EXPECT_EQ(ProposedFileName("/data/runs", {}, ".sco"), "/data/runs");
+    EXPECT_EQ(ProposedFileName({}, {}, ".sco"), "");
+}

@@ -351,3 +351,103 @@ TEST(ScopeTrigger, aSettablePostTriggerLengthEndsTheRunThatManySamplesLater)
         EXPECT_EQ(further + 1, post);
     }
 }
+
+TEST(ScopeRecordPeriod, storedIndicesKeepTheirPeriodAndTheSamplingPeriodIsListedFirst)
+{
+    // Settings written before the sampling period existed hold 0-18 for 1 s .. 1 hour.
+    EXPECT_EQ(RecordPeriodMs(0), 1000);
+    EXPECT_EQ(RecordPeriodMs(2), 5000);
+    EXPECT_EQ(RecordPeriodMs(18), 3600000);
+    EXPECT_EQ(RecordPeriodMs(kRecordEachSample), 0);
+    EXPECT_STREQ(kRecordTexts[RecordListRow(2)], "5 sec");
+    EXPECT_STREQ(kRecordTexts[RecordListRow(18)], "1 hour");
+    EXPECT_EQ(RecordListRow(kRecordEachSample), 0);
+    for (int row = 0; row < kRecordChoices; ++row)
+        EXPECT_EQ(RecordListRow(RecordIndexOfRow(row)), row);
+
+    QTemporaryDir dir;
+    for (const auto& [stored, expected] :
+         {std::pair{18, 18}, {kRecordEachSample, kRecordEachSample}, {20, 2}}) {
+        QSettings s(dir.filePath(QString::asprintf("r%d.ini", stored)), QSettings::IniFormat);
+        s.setValue("Scope/Record Time", stored);
+        ScopeSettings read;
+        read.Read(s, dir.path());
+        EXPECT_EQ(read.recordIndex, expected) << stored;
+    }
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> CsvFields(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    std::vector<std::vector<std::string>> rows;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        std::vector<std::string> fields;
+        for (const QByteArray& field : line.trimmed().split(','))
+            fields.push_back(field.trimmed().toStdString());
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(ScopeRecordPeriod, atTheSamplingPeriodEverySampleWritesOneLineWithMillisecondElapsedTime)
+{
+    Fixture f;
+    f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
+    QTemporaryDir dir;
+    const int64_t start = f.Now();
+    ASSERT_TRUE(f.logic.StartRecord(dir.filePath("fast.csv"), true, start));
+    f.logic.SetRecordEachSample(true);
+    // Sample ticks come late now and then; the elapsed column says when each really was.
+    const std::array<int64_t, 5> at{100, 237, 300, 401, 500};
+    const std::array<int, 5> fresh{1, 0, 1, 1, 0};
+    for (size_t k = 0; k < at.size(); ++k) {
+        if (fresh[k])
+            f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, static_cast<uint32_t>(1000 + 100 * k)}}),
+                              start + at[k] - 10);
+        const ScopeLogic::Sample s = f.logic.OnSample(start + at[k]);
+        EXPECT_TRUE(s.recorded);
+        EXPECT_FALSE(s.recordFailed);
+    }
+    // A record tick of its own would add a line between samples.
+    EXPECT_EQ(f.logic.RecordCounter(), 5);
+    f.logic.StopRecord();
+
+    const auto rows = CsvFields(dir.filePath("fast.csv"));
+    ASSERT_EQ(rows.size(), 6u);  // header and one line per sample
+    const std::array<const char*, 5> elapsed{"0.100", "0.237", "0.300", "0.401", "0.500"};
+    const std::array<const char*, 5> ch1{"10.00", "10.00", "12.00", "13.00", "13.00"};
+    for (size_t k = 0; k < at.size(); ++k) {
+        const auto& r = rows[k + 1];
+        ASSERT_EQ(r.size(), 7u) << k;
+        EXPECT_EQ(r[1], elapsed[k]) << k;
+        EXPECT_EQ(r[2], ch1[k]) << k;
+        EXPECT_EQ(r[6], fresh[k] ? "" : "CH1") << k;
+    }
+    // The time stamps run with the samples, 100 ms apart where the ticks were.
+    const QDateTime t0 = QDateTime::fromString(QString::fromStdString(rows[1][0]), Qt::ISODateWithMs);
+    const QDateTime t2 = QDateTime::fromString(QString::fromStdString(rows[3][0]), Qt::ISODateWithMs);
+    ASSERT_TRUE(t0.isValid());
+    EXPECT_EQ(t0.msecsTo(t2), 200);
+}
+
+TEST(ScopeRecordPeriod, samplesWriteNoLinesWhenRecordingAtAFixedPeriod)
+{
+    Fixture f;
+    f.Watch(0, 3, kModelQmA20, 0x100, reg::kSpeed);
+    QTemporaryDir dir;
+    ASSERT_TRUE(f.logic.StartRecord(dir.filePath("slow.csv"), false, f.Now()));
+    f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kSpeed, 1000}}), f.Now());
+    EXPECT_FALSE(f.logic.OnSample(f.Now()).recorded);
+    EXPECT_TRUE(f.logic.RecordTick(f.Now(), QDateTime::currentDateTime()));
+    f.logic.StopRecord();
+    const auto rows = CsvFields(dir.filePath("slow.csv"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "10.00");
+}
