@@ -227,6 +227,23 @@ void CommManager::QueueWrite(int station, uint16_t address, uint32_t value, Comm
     WorkArrived();
 }
 
+void CommManager::QueueUrgentRead(int station, uint16_t address, CommClient* replyTo)
+{
+    if (!ValidStation(station))
+        return;
+    Track(replyTo);
+    Request request{'R', station, address, 0, replyTo};
+    request.urgent = true;
+    // Behind the request on the line and the urgent ones before it, ahead of the rest.
+    auto at = m_queue.begin();
+    if (m_requestInProgress && at != m_queue.end())
+        ++at;
+    while (at != m_queue.end() && at->urgent)
+        ++at;
+    m_queue.insert(at, request);
+    WorkArrived();
+}
+
 void CommManager::QueueBlockRead(int station, uint16_t first, int count, CommClient* replyTo)
 {
     if (!ValidStation(station))

@@ -93,6 +93,9 @@ public:
     // reads, they go out as one request (up to the block maximum); otherwise, or after the
     // station refused one, as a read of first alone. The reply says how many were read.
     void QueueBlockRead(int station, uint16_t first, int count, CommClient* replyTo = nullptr);
+    // A read that cannot wait (a trip's fault word): it goes before every queued request but the
+    // one on the line, after one monitor visit at most, and past the cycle's limit of requests.
+    void QueueUrgentRead(int station, uint16_t address, CommClient* replyTo = nullptr);
     // A read that asks whether anything answers at an ID: one attempt only, given up after
     // timeoutMs plus the time the request and a reply take on the wire.
     void QueueProbe(int station, uint16_t address, int timeoutMs, CommClient* replyTo = nullptr);
@@ -206,6 +209,7 @@ private:
         int timeoutTicks = -1;
         bool lostProbe = false;  // asks whether a lost station is back
         int count = 1;           // registers a read takes (a block read when above 1)
+        bool urgent = false;
     };
     struct LostStation {
         uint16_t address = 0;

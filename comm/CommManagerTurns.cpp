@@ -23,7 +23,7 @@ bool CommManager::CycleFullOfRequests() const
 {
     // A share of the line for requests, so that on a long line a series of reads cannot leave a
     // station unpolled for much more than one cycle, and a short line still serves them quickly.
-    if (!m_monitoring || m_requestsPerCycle <= 0)
+    if (!m_monitoring || m_requestsPerCycle <= 0 || (!m_queue.empty() && m_queue.front().urgent))
         return false;
     return m_cycleRequests >= std::max(m_requestsPerCycle, m_lastCycleMonitors / 4);
 }

@@ -298,6 +298,14 @@ void NetworkMonitor::LostProbeClient::OnCommReply(int station, const CommReply& 
         owner_.LostStationAnswered(station);
 }
 
+void NetworkMonitor::FaultReadClient::OnCommReply(int station, const CommReply& reply)
+{
+    // Taken as a monitor result while the trip is still on; a failure leaves it to the cycle.
+    if (reply.error == kNoError && OnLine(station) &&
+        owner_.records_[static_cast<size_t>(station)].faultWatch)
+        owner_.OnCommMonitor(station, reply);
+}
+
 void NetworkMonitor::LostStationAnswered(int s)
 {
     if (!lostWatched_.count(s) || (records_[s].present && records_[s].connected))
@@ -415,7 +423,11 @@ void NetworkMonitor::FaultWatchUpdate(StationRecord& r)
         r.faultWatch = 1;
         r.fault = r.fault2 = 0;
         tripRecorded_[static_cast<size_t>(r.station)] = false;
-        manager_.AddMonitor(r.station, FaultWatchAddresses(r.model, r.version));
+        const std::vector<uint16_t> faultWords = FaultWatchAddresses(r.model, r.version);
+        manager_.AddMonitor(r.station, faultWords);
+        for (uint16_t address : faultWords)
+            if (address == reg::kFault || address == reg::kFault2)
+                manager_.QueueUrgentRead(r.station, address, &faultReads_);
     } else if (!faulted && r.faultWatch) {
         // Reset before its fault word came in: the trip is still recorded, with what is known.
         if (!tripRecorded_[static_cast<size_t>(r.station)])

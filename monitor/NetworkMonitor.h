@@ -109,6 +109,18 @@ private:
         NetworkMonitor& owner_;
     };
 
+    // Hears the reads of a trip's fault words, which go before every queued request: the fault
+    // watch joins the monitor cycle only at the station's next visits, and the trip may be reset
+    // by then.
+    class FaultReadClient final : public CommClient {
+    public:
+        explicit FaultReadClient(NetworkMonitor& owner) : owner_(owner) {}
+        void OnCommReply(int station, const CommReply& reply) override;
+
+    private:
+        NetworkMonitor& owner_;
+    };
+
     void WriteEvent(const QString& line);
     void WatchLost(int station);
     void LostStationAnswered(int station);
@@ -153,6 +165,7 @@ private:
     std::map<int, int> everConnected_;      // station: its model
     std::array<bool, 256> tripRecorded_{};  // the current trip has its fault record
     LostProbeClient lostProbes_{*this};
+    FaultReadClient faultReads_{*this};
 };
 
 }  // namespace vm

@@ -261,3 +261,28 @@ TEST_F(CommManagerTurns, onALongLineASeriesOfRequestsStretchesTheCycleByAFewRequ
     // The series is still served in every cycle, not one request per cycle.
     EXPECT_LE(sent.size(), 60u + 32u * (60u / 8u + 1u));
 }
+
+TEST_F(CommManagerTurns, anUrgentReadGoesBeforeTheQueuedSeriesAndPastTheCyclesLimit)
+{
+    const uint16_t a[] = {5};
+    for (int s = 1; s <= 32; ++s)
+        m.AddMonitor(s, a);
+    m.SetPollRange(1, 32);
+    for (int i = 0; i < 32; ++i)
+        Step();
+    Recorder editor, urgent;
+    for (uint16_t r = 0x100; r < 0x100 + 40; ++r)
+        m.QueueRead(33, r, &editor);
+    // Into the cycle until its eight requests are used up: only monitor visits follow.
+    while (editor.replies.size() < 8)
+        Step();
+    m.QueueUrgentRead(2, 0x0F, &urgent);
+    std::vector<std::string> sent;
+    while (urgent.replies.empty() && sent.size() < 10)
+        if (std::string t = Step(); !t.empty())
+            sent.push_back(t);
+    ASSERT_EQ(urgent.replies.size(), 1u);
+    EXPECT_LE(sent.size(), 2u);  // a monitor visit at most, then the urgent read
+    EXPECT_EQ(sent.back(), "02R000F1");
+    EXPECT_EQ(editor.replies.size(), 8u);
+}

@@ -84,6 +84,32 @@ TEST_F(LostDrivesTest, tripDuringALongSeriesOfReadsIsSeenAndRecordedBeforeItsRes
         << Events().join('\n').toStdString();
 }
 
+TEST_F(LostDrivesTest, tripResetSoonAfterItIsSeenOnALongBusyLineStillGetsItsFaultWord)
+{
+    std::vector<std::string> specs;
+    std::vector<int> ids;
+    for (int id = 1; id <= 12; ++id) {
+        specs.push_back(std::to_string(id) + ":QM-A20");
+        ids.push_back(id);
+    }
+    line.AddStations(specs);
+    ASSERT_TRUE(Scan(ids));
+    line.Step(80);
+    test::ReadSeries editor(line.manager, 3, 217, 0x5300, 9);
+    editor.Start();
+    line.Step(20);
+    ASSERT_TRUE(Drive(2).Trip(4));
+    ASSERT_TRUE(line.StepUntil([&] { return network.Record(2).faultWatch != 0; }, 2000));
+    // Reset a quarter of a second after the status word showed it: far less than a cycle here.
+    line.Step(8);
+    Drive(2).Reset();
+    line.Step(200);
+    ASSERT_EQ(faults.faults.size(), 1u) << Events().join('\n').toStdString();
+    EXPECT_EQ(faults.faults[0], (std::pair<int, int>{2, 0x10}));
+    EXPECT_TRUE(Events().contains("2:QM-A20 Low Voltage (LV) fault occured"))
+        << Events().join('\n').toStdString();
+}
+
 TEST_F(LostDrivesTest, tripResetBeforeItsFaultWordIsReadStillLeavesARecord)
 {
     line.AddStations({"2:QM-A20"});
