@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     size_t rows = 0, chars = 0;
     const auto fillStart = Clock::now();
     for (int i = 0; i < kFills; ++i) {
-        frame->List().Show(vm::ParaNode{vm::NodeKind::kGroupRoot, nullptr, nullptr});
+        frame->List().Show(vm::ParaNode{vm::NodeKind::GroupRoot, nullptr, nullptr});
         rows += static_cast<size_t>(model.RowCount());
         chars += FormatAll(model);
     }
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < kHeld; ++i) {
         auto* f = static_cast<vm::CParaFrame*>(
             host.frames.Open(vm::kKindParameterEditor, host.frames.FreeOfflineStation()));
-        f->List().Show(vm::ParaNode{vm::NodeKind::kGroupRoot, nullptr, nullptr});
+        f->List().Show(vm::ParaNode{vm::NodeKind::GroupRoot, nullptr, nullptr});
     }
     QCoreApplication::processEvents();
     const size_t heapAfter = HeapInUse();

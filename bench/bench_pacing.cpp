@@ -274,7 +274,7 @@ public:
                 if (reply.addresses[static_cast<size_t>(i)] == addresses[c])
                     ++fresh[c];
     }
-    Role CommRole() const override { return Role::kGraphMonitor; }
+    Role CommRole() const override { return Role::GraphMonitor; }
     std::array<uint16_t, 4> addresses{reg::kFreqCommand, reg::kCurrent, reg::kSpeed, reg::kFault};
     std::array<long, 4> fresh{};
 };

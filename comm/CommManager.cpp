@@ -758,7 +758,7 @@ void CommManager::NotifyListeners(const std::vector<ClientRef>& clients, int sta
             continue;
         if (mustListen && !IsListener(station, ref.client))
             continue;
-        if (m_graphWatch && ref.client->CommRole() == CommClient::Role::kOther)
+        if (m_graphWatch && ref.client->CommRole() == CommClient::Role::Other)
             continue;
         ref.client->OnCommMonitor(station, reply);
     }

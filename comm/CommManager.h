@@ -26,7 +26,7 @@ class CommManager;
 // manager when destroyed, so the manager never calls a client that is gone.
 class CommClient {
 public:
-    enum class Role { kOther, kGraphMonitor, kMainWindow };
+    enum class Role { Other, GraphMonitor, MainWindow };
 
     CommClient() = default;
     CommClient(const CommClient&) = delete;
@@ -38,7 +38,7 @@ public:
     // After every monitor transaction of a station this client listens to.
     virtual void OnCommMonitor(int station, const CommReply& reply) {}
     // Graph monitor views and the main window still receive monitor results in graph watch mode.
-    virtual Role CommRole() const { return Role::kOther; }
+    virtual Role CommRole() const { return Role::Other; }
 
 private:
     friend class CommManager;

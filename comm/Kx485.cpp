@@ -183,7 +183,7 @@ Evaluation Evaluate(std::span<const uint8_t> frame, const Expected& expected)
 
 bool FrameReceiver::Feed(uint8_t byte)
 {
-    bool start = m_side == Side::kMaster ? (byte == kAck || byte == kNak) : byte == kEnq;
+    bool start = m_side == Side::Master ? (byte == kAck || byte == kNak) : byte == kEnq;
     if (start)
         m_position = 0;
     if (m_position < kCapacity)

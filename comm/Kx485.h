@@ -62,9 +62,9 @@ Evaluation Evaluate(std::span<const uint8_t> frame, const Expected& expected);
 class FrameReceiver {
 public:
     static constexpr size_t kCapacity = 300;
-    enum class Side { kMaster, kSlave };
+    enum class Side { Master, Slave };
 
-    explicit FrameReceiver(Side side = Side::kMaster) : m_side(side) {}
+    explicit FrameReceiver(Side side = Side::Master) : m_side(side) {}
     bool Feed(uint8_t byte);
     void Reset() { m_position = 0; }
     std::span<const uint8_t> Frame() const { return {m_buffer.data(), m_position}; }

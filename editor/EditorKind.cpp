@@ -26,7 +26,7 @@ CFloatFrame* OpenEditor(ToolHost& host, int station, const ParaFrameParts& parts
         return nullptr;
     }
     const std::optional<ModeChoice> choice =
-        parts.modeRunner(host, station, ModeUse::kNewEditor, host.MainWindow());
+        parts.modeRunner(host, station, ModeUse::NewEditor, host.MainWindow());
     const std::shared_ptr<ParameterData> data = host.Record(station).paramData;
     if (!choice || !data || !data->IsLoaded()) {
         if (offline)

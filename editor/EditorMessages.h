@@ -8,14 +8,20 @@
 
 namespace vm {
 
-class EditorMessages {
+class EditorMessages final : public MessageSink {
 public:
     static constexpr const char* kCaption = "Parameter Editor";
 
     explicit EditorMessages(MessageSink& sink) : sink_(sink) {}
 
-    void Error(const std::string& text) { Show(MessageKind::Error, text); }
-    void Information(const std::string& text) { Show(MessageKind::Information, text); }
+    void Error(const std::string& text) { ShowText(MessageKind::Error, text); }
+    void Information(const std::string& text) { ShowText(MessageKind::Information, text); }
+    // As a sink (behind a queue), every box still the editor's and counted.
+    void Show(MessageKind kind, const std::string& text, const std::string&) override
+    {
+        ShowText(kind, text);
+    }
+    bool AskYesNo(const std::string& text, const std::string&) override { return Ask(text); }
     bool Ask(const std::string& text)
     {
         Guard g(*this);
@@ -39,7 +45,7 @@ public:
     };
 
 private:
-    void Show(MessageKind kind, const std::string& text)
+    void ShowText(MessageKind kind, const std::string& text)
     {
         Guard g(*this);
         sink_.Show(kind, text, kCaption);

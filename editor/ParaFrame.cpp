@@ -80,7 +80,7 @@ CParaFrame::CParaFrame(ToolHost& host, int station, ParaFrameParts parts)
     });
     connect(tree_, &CParaTreeView::NodeActivated, this, [this] {
         const auto node = tree_->SelectedNode();
-        if (online_ && Loaded() && node && node->kind != NodeKind::kUserGroupRoot && !Host().GraphWatch())
+        if (online_ && Loaded() && node && node->kind != NodeKind::UserGroupRoot && !Host().GraphWatch())
             online_->ReadNode(*node);
     });
     connect(list_, &CParaListView::RowsChanged, this, &CParaFrame::UpdatePanes);
@@ -305,9 +305,9 @@ void CParaFrame::UpdateCommands()
     if (!list_ || !tree_)
         return;
     const auto node = tree_->SelectedNode();
-    const bool userGroup = node && node->kind == NodeKind::kUserGroup;
-    const bool notUserRoot = node && node->kind != NodeKind::kUserGroupRoot;
-    const bool groups = node && (node->kind == NodeKind::kGroup || node->kind == NodeKind::kGroupRoot);
+    const bool userGroup = node && node->kind == NodeKind::UserGroup;
+    const bool notUserRoot = node && node->kind != NodeKind::UserGroupRoot;
+    const bool groups = node && (node->kind == NodeKind::Group || node->kind == NodeKind::GroupRoot);
     const bool watch = Host().GraphWatch();
     const bool online = !Offline() && online_ != nullptr;
     const auto set = [this](int id, bool on) {
@@ -362,7 +362,7 @@ void CParaFrame::ParameterMode()
     std::optional<ModeChoice> choice;
     {
         EditorMessages::Guard g(messages_);
-        choice = parts_.modeRunner(Host(), Station(), ModeUse::kReopen, this);
+        choice = parts_.modeRunner(Host(), Station(), ModeUse::Reopen, this);
     }
     if (!choice || !data_)
         return;
@@ -374,14 +374,14 @@ void CParaFrame::ParameterMode()
 void CParaFrame::Report()
 {
     const auto node = tree_->SelectedNode();
-    if (!node || node->kind == NodeKind::kUserGroupRoot || !Loaded() || !parts_.report)
+    if (!node || node->kind == NodeKind::UserGroupRoot || !Loaded() || !parts_.report)
         return;
     ReportNode r;
-    if (node->kind == NodeKind::kGroup) {
-        r.kind = ReportNodeKind::kGroup;
+    if (node->kind == NodeKind::Group) {
+        r.kind = ReportNodeKind::Group;
         r.name = node->group->name;
-    } else if (node->kind == NodeKind::kUserGroup) {
-        r.kind = ReportNodeKind::kUserGroup;
+    } else if (node->kind == NodeKind::UserGroup) {
+        r.kind = ReportNodeKind::UserGroup;
         r.name = node->custom->Name();
     }
     report_ = parts_.report(*this, r, report_);

@@ -73,6 +73,9 @@ public:
     // The online half; null for an offline editor or without the part.
     ParaOnlineSide* Online() const { return online_.get(); }
     EditorMessages& Messages() { return messages_; }
+    // The editor's boxes shown once the caller has returned to the event loop (communication
+    // callbacks).
+    EditorMessages& LaterMessages() { return laterMessages_; }
     const std::shared_ptr<ParameterData>& Data() const { return data_; }
     uint64_t Identity() const { return identity_; }
     QAction* CommandAction(int id) const;
@@ -132,6 +135,8 @@ private:
     const uint64_t identity_;
     ParaFrameParts parts_;
     EditorMessages messages_;
+    QueuedMessageSink laterSink_{&messages_, this};
+    EditorMessages laterMessages_{laterSink_};
     FileChooser* files_;
     std::unique_ptr<ParaFrameLogic> logic_;
     std::unique_ptr<ParaOnlineSide> online_;

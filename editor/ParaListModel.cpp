@@ -62,13 +62,13 @@ std::optional<double> ParseEntry(const EditFormat& format, QString text)
 QColor ParaListModel::StateColour(RowState state)
 {
     switch (state) {
-    case RowState::kNotRead:
+    case RowState::NotRead:
         return QColor(153, 153, 153);
-    case RowState::kFailed:
+    case RowState::Failed:
         return QColor(255, 51, 51);
-    case RowState::kChanged:
+    case RowState::Changed:
         return QColor(0, 0, 255);
-    case RowState::kDefault:
+    case RowState::Default:
         break;
     }
     return {};
@@ -91,16 +91,16 @@ ParaListModel::Mode ModeOf(const std::optional<ParaNode>& node, ParaListModel::M
     if (!node)
         return current;
     switch (node->kind) {
-    case NodeKind::kGroup:
-        return ParaListModel::Mode::kGroup;
-    case NodeKind::kUserGroup:
-        return ParaListModel::Mode::kUserGroup;
-    case NodeKind::kGroupRoot:
-        return ParaListModel::Mode::kAllGroups;
-    case NodeKind::kUserGroupRoot:
+    case NodeKind::Group:
+        return ParaListModel::Mode::Group;
+    case NodeKind::UserGroup:
+        return ParaListModel::Mode::UserGroup;
+    case NodeKind::GroupRoot:
+        return ParaListModel::Mode::AllGroups;
+    case NodeKind::UserGroupRoot:
         break;
     }
-    return ParaListModel::Mode::kEmpty;
+    return ParaListModel::Mode::Empty;
 }
 }  // namespace
 
@@ -109,8 +109,7 @@ void ParaListModel::Show(std::optional<ParaNode> node)
     // The column set changes between mode 0 and the others (and from none).
     const Mode old = mode_;
     const Mode next = ModeOf(node, mode_);
-    const bool newColumns =
-        next != old && (old == Mode::kNone || old == Mode::kGroup || next == Mode::kGroup);
+    const bool newColumns = next != old && (old == Mode::None || old == Mode::Group || next == Mode::Group);
     if (newColumns)
         emit ColumnsAboutToChange(static_cast<int>(old));
     beginResetModel();
@@ -122,14 +121,14 @@ void ParaListModel::Show(std::optional<ParaNode> node)
     const bool loaded = data_ && data_->IsLoaded();
     if (node) {
         switch (node->kind) {
-        case NodeKind::kGroup:
-            SetMode(Mode::kGroup);
+        case NodeKind::Group:
+            SetMode(Mode::Group);
             if (node->group)
                 for (const auto& item : node->group->items)
                     rows_.push_back({item.get(), nullptr});
             break;
-        case NodeKind::kUserGroup:
-            SetMode(Mode::kUserGroup);
+        case NodeKind::UserGroup:
+            SetMode(Mode::UserGroup);
             custom_ = node->custom;
             if (custom_ && loaded)
                 for (size_t i = 0; i < custom_->Count(); ++i) {
@@ -138,15 +137,15 @@ void ParaListModel::Show(std::optional<ParaNode> node)
                         rows_.push_back({nullptr, e});
                 }
             break;
-        case NodeKind::kGroupRoot:
-            SetMode(Mode::kAllGroups);
+        case NodeKind::GroupRoot:
+            SetMode(Mode::AllGroups);
             if (data_)
                 for (const auto& g : data_->Groups())
                     for (const auto& item : g->items)
                         rows_.push_back({item.get(), nullptr});
             break;
-        case NodeKind::kUserGroupRoot:
-            SetMode(Mode::kEmpty);
+        case NodeKind::UserGroupRoot:
+            SetMode(Mode::Empty);
             break;
         }
     }
@@ -189,7 +188,7 @@ QString ParaListModel::CellText(int row, int column) const
     const CItem* item = ItemAt(row);
     if (!item)
         return {};
-    if (mode_ != Mode::kGroup) {
+    if (mode_ != Mode::Group) {
         if (column == 0)
             return item->Group() ? Ui(item->Group()->name) : QString();
         --column;
@@ -215,14 +214,14 @@ ParaListModel::RowState ParaListModel::State(int row) const
 {
     const CItem* item = ItemAt(row);
     if (!item)
-        return RowState::kFailed;
+        return RowState::Failed;
     const CCustom::Entry* e = EntryAt(row);
     const int status = e ? e->valueStatus : item->valueStatus;
     if (status == 0)
-        return RowState::kNotRead;
+        return RowState::NotRead;
     if (status != 1)
-        return RowState::kFailed;
-    return RowValue(row, item) == item->defaultValue ? RowState::kDefault : RowState::kChanged;
+        return RowState::Failed;
+    return RowValue(row, item) == item->defaultValue ? RowState::Default : RowState::Changed;
 }
 
 void ParaListModel::Refresh(bool valuesOnly)
@@ -252,7 +251,7 @@ void ParaListModel::DropUserGroup(const CCustom& group)
         editItem_ = nullptr;
         editEntry_ = nullptr;
     }
-    if (mode_ == Mode::kUserGroup && custom_ == &group) {
+    if (mode_ == Mode::UserGroup && custom_ == &group) {
         beginResetModel();
         rows_.clear();
         custom_ = nullptr;
@@ -310,12 +309,12 @@ bool ParaListModel::Editable(int row) const
 ParaListModel::EditKind ParaListModel::BeginEdit(int row)
 {
     if (!Editable(row))
-        return EditKind::kNone;
+        return EditKind::None;
     editRow_ = row;
     editItem_ = ItemAt(row);
     editEntry_ = EntryAt(row);
     editOld_ = editEntry_ ? editEntry_->value : editItem_->value;
-    return editItem_->IsChoice() ? EditKind::kChoice : EditKind::kNumeric;
+    return editItem_->IsChoice() ? EditKind::Choice : EditKind::Numeric;
 }
 
 QStringList ParaListModel::ChoiceTexts(int row) const
@@ -337,14 +336,14 @@ EditFormat ParaListModel::Format(int row) const
 ParaListModel::EditResult ParaListModel::EndEdit(int row, const QString& text)
 {
     if (online_ || row != editRow_ || !editItem_ || ItemAt(row) != editItem_)
-        return EditResult::kRefused;
+        return EditResult::Refused;
     CItem* item = editItem_;
     uint32_t raw = 0;
     if (item->IsChoice()) {
         const int index = item->ChoiceIndex(Utf8ToCp1252(text.toStdString()));
         if (index < 0) {
             RowChanged(row);
-            return EditResult::kRefused;
+            return EditResult::Refused;
         }
         raw = static_cast<uint32_t>(index);
     } else {
@@ -353,7 +352,7 @@ ParaListModel::EditResult ParaListModel::EndEdit(int row, const QString& text)
         if (!accepted) {
             messages_.Information(kRangeErrorText);
             RowChanged(row);
-            return EditResult::kRefused;
+            return EditResult::Refused;
         }
         raw = *accepted;
     }
@@ -375,7 +374,7 @@ ParaListModel::EditResult ParaListModel::EndEdit(int row, const QString& text)
         emit UndoStateChanged();
     }
     RowChanged(row);
-    return changed ? EditResult::kStored : EditResult::kUnchanged;
+    return changed ? EditResult::Stored : EditResult::Unchanged;
 }
 
 void ParaListModel::ApplyUndo(const UndoRecord& record)
@@ -388,7 +387,7 @@ void ParaListModel::ApplyUndo(const UndoRecord& record)
             emit UserGroupChanged(record.entry->owner);
         }
         record.entry->value = record.oldValue;
-        if (mode_ == Mode::kUserGroup)
+        if (mode_ == Mode::UserGroup)
             for (int r = 0; r < RowCount(); ++r)
                 if (EntryAt(r) == record.entry)
                     RowChanged(r);
@@ -396,7 +395,7 @@ void ParaListModel::ApplyUndo(const UndoRecord& record)
     }
     if (CItem* item = data_ ? data_->FindItem(record.address) : nullptr) {
         item->value = record.oldValue;
-        if (mode_ == Mode::kGroup || mode_ == Mode::kAllGroups)
+        if (mode_ == Mode::Group || mode_ == Mode::AllGroups)
             RowChanged(RowOfAddress(record.address));
     }
 }
@@ -431,7 +430,7 @@ bool ParaListModel::Redo()
 
 int ParaListModel::DeleteRows(std::vector<int> rows)
 {
-    if (mode_ != Mode::kUserGroup || !custom_)
+    if (mode_ != Mode::UserGroup || !custom_)
         return -1;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -484,7 +483,7 @@ int ParaListModel::columnCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    return mode_ == Mode::kGroup || mode_ == Mode::kNone ? 5 : 6;
+    return mode_ == Mode::Group || mode_ == Mode::None ? 5 : 6;
 }
 
 QVariant ParaListModel::data(const QModelIndex& index, int role) const
@@ -532,9 +531,9 @@ bool ParaListModel::setData(const QModelIndex& index, const QVariant& value, int
 {
     if (role != Qt::EditRole || !index.isValid() || index.column() != ValueColumn())
         return false;
-    if (BeginEdit(index.row()) == EditKind::kNone)
+    if (BeginEdit(index.row()) == EditKind::None)
         return false;
-    return EndEdit(index.row(), value.toString()) != EditResult::kRefused;
+    return EndEdit(index.row(), value.toString()) != EditResult::Refused;
 }
 
 QStringList ParaListModel::mimeTypes() const

@@ -22,10 +22,10 @@ class EditorMessages;
 class ParaListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum class Mode : int { kNone = -1, kGroup = 0, kUserGroup = 1, kAllGroups = 2, kEmpty = 3 };
-    enum class RowState { kNotRead, kFailed, kDefault, kChanged };
-    enum class EditKind : int { kNone = 0, kChoice = 2, kNumeric = 3 };
-    enum class EditResult { kStored, kUnchanged, kRefused };
+    enum class Mode : int { None = -1, Group = 0, UserGroup = 1, AllGroups = 2, Empty = 3 };
+    enum class RowState { NotRead, Failed, Default, Changed };
+    enum class EditKind : int { None = 0, Choice = 2, Numeric = 3 };
+    enum class EditResult { Stored, Unchanged, Refused };
 
     static constexpr const char* kRangeErrorText =
         "There is valid data range error\nPlease, input data again ?";
@@ -39,8 +39,8 @@ public:
     Mode ListMode() const { return mode_; }
     const CCustom* ShownUserGroup() const { return custom_; }
     int RowCount() const { return static_cast<int>(rows_.size()); }
-    int ValueColumn() const { return mode_ == Mode::kGroup || mode_ == Mode::kNone ? 2 : 3; }
-    int AddressColumn() const { return mode_ == Mode::kGroup || mode_ == Mode::kNone ? 0 : 1; }
+    int ValueColumn() const { return mode_ == Mode::Group || mode_ == Mode::None ? 2 : 3; }
+    int AddressColumn() const { return mode_ == Mode::Group || mode_ == Mode::None ? 0 : 1; }
     // The item of a row; in a user group found by the entry's address, null when there is none.
     CItem* ItemAt(int row) const;
     CCustom::Entry* EntryAt(int row) const;
@@ -112,7 +112,7 @@ private:
     const bool online_;
     EditorMessages& messages_;
     const uint64_t editor_;
-    Mode mode_ = Mode::kNone;
+    Mode mode_ = Mode::None;
     CCustom* custom_ = nullptr;
     std::vector<Row> rows_;
     int sortColumn_ = -1;

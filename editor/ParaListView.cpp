@@ -57,7 +57,7 @@ public:
     {
         const int row = proxy_->mapToSource(index).row();
         switch (model_->BeginEdit(row)) {
-        case ParaListModel::EditKind::kChoice: {
+        case ParaListModel::EditKind::Choice: {
             auto* combo = new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
@@ -65,7 +65,7 @@ public:
             editor_ = combo;
             return combo;
         }
-        case ParaListModel::EditKind::kNumeric: {
+        case ParaListModel::EditKind::Numeric: {
             auto* edit = new QLineEdit(parent);
             const EditFormat f = model_->Format(row);
             QString pattern;
@@ -88,7 +88,7 @@ public:
             editor_ = edit;
             return edit;
         }
-        case ParaListModel::EditKind::kNone:
+        case ParaListModel::EditKind::None:
             break;
         }
         return nullptr;
@@ -209,7 +209,7 @@ CParaListView::CParaListView(std::shared_ptr<ParameterData> data, int station, E
 
 CParaListView::~CParaListView()
 {
-    if (model_->ListMode() != ParaListModel::Mode::kNone)
+    if (model_->ListMode() != ParaListModel::Mode::None)
         SaveWidths(static_cast<int>(model_->ListMode()));
 }
 
@@ -307,7 +307,7 @@ void CParaListView::SelectRow(int sourceRow)
 
 void CParaListView::DeleteSelected()
 {
-    if (model_->ListMode() != ParaListModel::Mode::kUserGroup)
+    if (model_->ListMode() != ParaListModel::Mode::UserGroup)
         return;
     StopEditing();
     const int next = model_->DeleteRows(SelectedRows());

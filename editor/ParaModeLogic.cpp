@@ -77,7 +77,7 @@ ParaModeLogic::ParaModeLogic(ToolHost& host, int station, ModeUse use, const Mod
     int model = stored.model;
     int version = stored.version;
     time1Index_ = stored.time1Index;
-    if (use == ModeUse::kReopen && data && data->IsLoaded()) {
+    if (use == ModeUse::Reopen && data && data->IsLoaded()) {
         mode = data->Mode();
         model = data->Model();
         version = data->Version();
@@ -106,7 +106,7 @@ ParaModeLogic::ParaModeLogic(ToolHost& host, int station, ModeUse use, const Mod
             FillVersions(models_.front().data, version);
         if (versionIndex_ < 0 && !versions_.empty())
             versionIndex_ = 0;
-        if (use == ModeUse::kReopen) {
+        if (use == ModeUse::Reopen) {
             modelEnabled_ = versionEnabled_ = false;
             if (!data)
                 SetError(QStringLiteral("Fail to initialize parameter object"));
@@ -146,7 +146,7 @@ void ParaModeLogic::SetTime1Index(int index)
 
 void ParaModeLogic::SelectModel(int index)
 {
-    if (!initialised_ || Online() || use_ != ModeUse::kNewEditor || !modelEnabled_)
+    if (!initialised_ || Online() || use_ != ModeUse::NewEditor || !modelEnabled_)
         return;
     if (index < 0 || index >= static_cast<int>(models_.size()))
         return;
@@ -171,7 +171,7 @@ bool ParaModeLogic::Setup()
 {
     if (!setupEnabled_)
         return false;
-    if (Online() || use_ == ModeUse::kReopen)
+    if (Online() || use_ == ModeUse::Reopen)
         return true;
     if (modelIndex_ < 0 || versionIndex_ < 0)
         return false;
@@ -197,7 +197,7 @@ void ParaModeLogic::StoreSettings(QSettings& settings) const
     m.time1Index = time1Index_;
     m.model = modelIndex_ >= 0 ? models_[static_cast<size_t>(modelIndex_)].data : kModelQmB20X;
     m.version = versionIndex_ >= 0 ? versions_[static_cast<size_t>(versionIndex_)].data : 0;
-    m.Write(settings, !Online() && use_ == ModeUse::kNewEditor);
+    m.Write(settings, !Online() && use_ == ModeUse::NewEditor);
 }
 
 }  // namespace vm

@@ -20,7 +20,7 @@ class ToolHost;
 
 inline constexpr int kMaxOfflineEditors = 32;
 
-enum class ModeUse { kNewEditor, kReopen };
+enum class ModeUse { NewEditor, Reopen };
 
 // TIME1 list: index 0 "0.01 sec" (100), 1 "0.1 sec" (10), 2 "1 sec" (1).
 int Time1FromIndex(int index);

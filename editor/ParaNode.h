@@ -7,10 +7,10 @@ class CCustom;
 class CGroup;
 
 // Numbered as the tree stores them.
-enum class NodeKind : int { kGroup = 0, kUserGroup = 1, kGroupRoot = 2, kUserGroupRoot = 3 };
+enum class NodeKind : int { Group = 0, UserGroup = 1, GroupRoot = 2, UserGroupRoot = 3 };
 
 struct ParaNode {
-    NodeKind kind = NodeKind::kGroupRoot;
+    NodeKind kind = NodeKind::GroupRoot;
     CGroup* group = nullptr;    // kGroup
     CCustom* custom = nullptr;  // kUserGroup
 };

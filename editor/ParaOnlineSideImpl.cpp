@@ -59,16 +59,16 @@ OnlineEditorSide::~OnlineEditorSide() = default;
 void OnlineEditorSide::ReadNode(const ParaNode& node)
 {
     switch (node.kind) {
-    case NodeKind::kGroup:
+    case NodeKind::Group:
         Read(ParaReadLogic::Kind::Group, node.group, nullptr, node);
         break;
-    case NodeKind::kUserGroup:
+    case NodeKind::UserGroup:
         Read(ParaReadLogic::Kind::UserGroup, nullptr, node.custom, node);
         break;
-    case NodeKind::kGroupRoot:
+    case NodeKind::GroupRoot:
         Read(ParaReadLogic::Kind::All, nullptr, nullptr, node);
         break;
-    case NodeKind::kUserGroupRoot:
+    case NodeKind::UserGroupRoot:
         break;
     }
 }
@@ -197,12 +197,10 @@ bool OnlineEditorSide::WriteTop(OnlineUndoWriter::Direction direction)
 
 void OnlineEditorSide::ShowLater(const std::string& text, bool error)
 {
-    QTimer::singleShot(0, this, [this, text, error] {
-        if (error)
-            frame_.Messages().Error(text);
-        else
-            frame_.Messages().Information(text);
-    });
+    if (error)
+        frame_.LaterMessages().Error(text);
+    else
+        frame_.LaterMessages().Information(text);
 }
 
 }  // namespace vm

@@ -55,16 +55,16 @@ QTreeWidgetItem* CParaTreeView::AddNode(QTreeWidgetItem* parent, const QString& 
     item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(object)));
     QStyle* st = style();
     switch (kind) {
-    case NodeKind::kGroupRoot:
+    case NodeKind::GroupRoot:
         item->setIcon(0, st->standardIcon(QStyle::SP_DriveHDIcon));
         break;
-    case NodeKind::kUserGroupRoot:
+    case NodeKind::UserGroupRoot:
         item->setIcon(0, st->standardIcon(QStyle::SP_DirHomeIcon));
         break;
-    case NodeKind::kGroup:
+    case NodeKind::Group:
         item->setIcon(0, st->standardIcon(QStyle::SP_DirIcon));
         break;
-    case NodeKind::kUserGroup:
+    case NodeKind::UserGroup:
         item->setIcon(0, st->standardIcon(QStyle::SP_FileIcon));
         break;
     }
@@ -74,11 +74,11 @@ QTreeWidgetItem* CParaTreeView::AddNode(QTreeWidgetItem* parent, const QString& 
 void CParaTreeView::Build()
 {
     clear();
-    groupRoot_ = AddNode(nullptr, QStringLiteral("Parameter Group"), NodeKind::kGroupRoot, nullptr);
-    userRoot_ = AddNode(nullptr, QStringLiteral("User Group"), NodeKind::kUserGroupRoot, nullptr);
+    groupRoot_ = AddNode(nullptr, QStringLiteral("Parameter Group"), NodeKind::GroupRoot, nullptr);
+    userRoot_ = AddNode(nullptr, QStringLiteral("User Group"), NodeKind::UserGroupRoot, nullptr);
     if (data_)
         for (const auto& g : data_->Groups())
-            AddNode(groupRoot_, Ui(g->name), NodeKind::kGroup, g.get());
+            AddNode(groupRoot_, Ui(g->name), NodeKind::Group, g.get());
     groupRoot_->setExpanded(true);
     userRoot_->setExpanded(true);
     setCurrentItem(groupRoot_->childCount() ? groupRoot_->child(0) : groupRoot_);
@@ -91,9 +91,9 @@ std::optional<ParaNode> CParaTreeView::NodeOf(const QTreeWidgetItem* item)
     ParaNode node;
     node.kind = static_cast<NodeKind>(item->data(0, kKindRole).toInt());
     void* object = reinterpret_cast<void*>(item->data(0, kObjectRole).value<quintptr>());
-    if (node.kind == NodeKind::kGroup)
+    if (node.kind == NodeKind::Group)
         node.group = static_cast<CGroup*>(object);
-    else if (node.kind == NodeKind::kUserGroup)
+    else if (node.kind == NodeKind::UserGroup)
         node.custom = static_cast<CCustom*>(object);
     return node;
 }
@@ -106,7 +106,7 @@ std::optional<ParaNode> CParaTreeView::SelectedNode() const
 CCustom* CParaTreeView::SelectedUserGroup() const
 {
     const auto node = SelectedNode();
-    return node && node->kind == NodeKind::kUserGroup ? node->custom : nullptr;
+    return node && node->kind == NodeKind::UserGroup ? node->custom : nullptr;
 }
 
 QTreeWidgetItem* CParaTreeView::UserGroupNode(const CCustom* group) const
@@ -119,7 +119,7 @@ QTreeWidgetItem* CParaTreeView::UserGroupNode(const CCustom* group) const
 
 void CParaTreeView::AddUserGroupNode(CCustom* group, bool select)
 {
-    QTreeWidgetItem* node = AddNode(userRoot_, FileTitle(group->Name()), NodeKind::kUserGroup, group);
+    QTreeWidgetItem* node = AddNode(userRoot_, FileTitle(group->Name()), NodeKind::UserGroup, group);
     userRoot_->setExpanded(true);
     if (select)
         setCurrentItem(node);
@@ -154,7 +154,7 @@ void CParaTreeView::MarkCurrentUserGroup(const CCustom* group)
 CCustom* CParaTreeView::DropTarget(QTreeWidgetItem* node, const QMimeData* mime) const
 {
     const auto n = NodeOf(node);
-    if (!n || n->kind != NodeKind::kUserGroup || !n->custom || !data_)
+    if (!n || n->kind != NodeKind::UserGroup || !n->custom || !data_)
         return nullptr;
     return DecodeParaDrag(mime, editor_) ? n->custom : nullptr;
 }

@@ -105,18 +105,18 @@ void CFloatFrame::Notify(ToolNotice notice, int station)
     if (closing_)
         return;
     switch (notice) {
-    case ToolNotice::kGraphWatchChanged:
+    case ToolNotice::GraphWatchChanged:
         OnGraphWatchChanged();
         return;
-    case ToolNotice::kInvConnected:
+    case ToolNotice::InvConnected:
         if (station == station_ || AllStations())
             OnInvConnected(station);
         return;
-    case ToolNotice::kInvDisconnected:
+    case ToolNotice::InvDisconnected:
         if (station == station_ || AllStations())
             OnInvDisconnected(station);
         return;
-    case ToolNotice::kInvNameChanged:
+    case ToolNotice::InvNameChanged:
         if (station == station_ || AllStations())
             OnInvNameChanged(station);
         return;

@@ -12,6 +12,7 @@
 #include "frames/FrameMessages.h"
 #include "frames/RecentFileList.h"
 #include "frames/ToolKinds.h"
+#include "platform/QueuedMessageSink.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -118,6 +119,9 @@ public:
     // Message boxes of this frame: over the frame, ended by a close (a question then answers
     // No). In tests the host's log.
     MessageSink& Messages() { return messages_; }
+    // The frame's messages shown once the caller has returned to the event loop: for those
+    // raised inside communication callbacks.
+    MessageSink& LaterMessages() { return laterMessages_; }
     // The messages of the owner's frame, or the host's for a widget outside any frame.
     static MessageSink& MessagesFor(QWidget* owner, ToolHost& host);
 
@@ -151,6 +155,7 @@ private:
     std::vector<QPointer<QDialog>> dialogs_;
     std::vector<QEventLoop*> loops_;
     FrameMessages messages_;
+    QueuedMessageSink laterMessages_{&messages_, this};
 };
 
 }  // namespace vm

@@ -32,9 +32,7 @@ void FrameMessages::Show(MessageKind kind, const std::string& text, const std::s
 {
     if (frame_.CloseRequested()) {
         // The window is going: the message still reaches the user, over the main window, later.
-        ToolHost* host = &host_;
-        QTimer::singleShot(0, &host_.Frames(),
-                           [host, kind, text, caption] { host->Messages().Show(kind, text, caption); });
+        host_.LaterMessages().Show(kind, text, caption);
         return;
     }
     if (!host_.MessageBoxes()) {

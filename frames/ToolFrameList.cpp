@@ -91,7 +91,7 @@ CFloatFrame* CToolFrameList::OpenOrActivate(int kind, int station)
 void CToolFrameList::Broadcast(ToolNotice notice, int station)
 {
     for (const Entry& e : entries_) {
-        if (!e.frame || (e.station >= kFirstOfflineStation && notice != ToolNotice::kGraphWatchChanged))
+        if (!e.frame || (e.station >= kFirstOfflineStation && notice != ToolNotice::GraphWatchChanged))
             continue;
         CFloatFrame* frame = e.frame;
         // Queued like a posted message; the frame as context drops it if the frame is gone.

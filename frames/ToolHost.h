@@ -42,6 +42,9 @@ public:
 
     // Messages the user must see; message boxes in the program, a log in tests.
     virtual MessageSink& Messages() = 0;
+    // The same messages shown once the caller has returned to the event loop: for those raised
+    // inside communication callbacks, and for a tool window that is going.
+    virtual MessageSink& LaterMessages() { return Messages(); }
     // True when messages are boxes on screen: a tool window then shows its own over itself, so
     // that it can end them when it must close.
     virtual bool MessageBoxes() const { return false; }

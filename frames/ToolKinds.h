@@ -14,6 +14,6 @@ enum ToolKind : int {
 // The graph monitor's station key: there is one graph monitor at a time.
 inline constexpr int kGraphMonitorKey = 1;
 
-enum class ToolNotice { kInvConnected, kInvDisconnected, kInvNameChanged, kGraphWatchChanged };
+enum class ToolNotice { InvConnected, InvDisconnected, InvNameChanged, GraphWatchChanged };
 
 }  // namespace vm

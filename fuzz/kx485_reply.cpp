@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(request.size() == text.size() + 4 && request.front() == kx485::kEnq &&
                request.back() == kx485::kEot);
 
-    kx485::FrameReceiver receiver(kx485::FrameReceiver::Side::kMaster);
+    kx485::FrameReceiver receiver(kx485::FrameReceiver::Side::Master);
     for (size_t i = 3; i < size; ++i) {
         const bool complete = receiver.Feed(data[i]);
         FUZZ_CHECK(complete == (data[i] == kx485::kEot));

@@ -77,7 +77,7 @@ void CheckRequest(std::span<const uint8_t> frame)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    kx485::FrameReceiver receiver(kx485::FrameReceiver::Side::kSlave);
+    kx485::FrameReceiver receiver(kx485::FrameReceiver::Side::Slave);
     for (size_t i = 0; i < size; ++i) {
         const bool complete = receiver.Feed(data[i]);
         FUZZ_CHECK(complete == (data[i] == kx485::kEot));

@@ -74,10 +74,7 @@ void CKPDFrame::OnInvDisconnected(int)
     CloseFrame();
     if (unconfirmed.isEmpty())
         return;
-    ToolHost* host = &Host();
-    QTimer::singleShot(0, &host->Frames(), [host, text = unconfirmed.toStdString()] {
-        host->Messages().Show(MessageKind::Error, text, "KEY PAD");
-    });
+    Host().LaterMessages().Show(MessageKind::Error, unconfirmed.toStdString(), "KEY PAD");
 }
 
 void CKPDFrame::OnInvNameChanged(int)

@@ -64,7 +64,7 @@ void CHistory::AddFault(const StationRecord& record, const QString& deviceName)
 void CHistory::RemoveAll()
 {
     records_.clear();
-    Notify(Change::kReplaced);
+    Notify(Change::Replaced);
 }
 
 bool CHistory::Add(const StationRecord& station, const QString& deviceName, const QDateTime& when)
@@ -83,7 +83,7 @@ bool CHistory::Add(const StationRecord& station, const QString& deviceName, cons
     const bool trimmed = Count() > kMaxRecords;
     Trim();
     // The views hear of it before the save, whose failure message may take a while.
-    Notify(Change::kAdded, trimmed);
+    Notify(Change::Added, trimmed);
     // Saved at once so a crash keeps the session's faults; a failing disk is reported once per
     // run of failures, not at every fault.
     if (opened_)
@@ -118,7 +118,7 @@ bool CHistory::Open(const QString& path)
             if (messages_)
                 messages_->Show(MessageKind::Plain, why.toStdString(), "Fault History");
             file_.Detach();
-            Notify(Change::kReplaced);
+            Notify(Change::Replaced);
             return false;
         }
         opened_ = true;
@@ -130,13 +130,13 @@ bool CHistory::Open(const QString& path)
                                 .arg(why, aside, path)
                                 .toStdString(),
                             "Fault History");
-        Notify(Change::kReplaced);
+        Notify(Change::Replaced);
         return true;
     }
     Trim();
     opened_ = true;
     lastSaveFailed_ = false;
-    Notify(Change::kReplaced);
+    Notify(Change::Replaced);
     return true;
 }
 

@@ -61,7 +61,7 @@ public:
     enum ErrorIndex { kInitFailed = 0, kPathChangeFailed = 1 };
 
     // What changed, for the views that show the records.
-    enum class Change { kAdded, kReplaced };
+    enum class Change { Added, Replaced };
     // kAdded: a record came in at index 0 (trimmed: the oldest one went for it).
     using Observer = std::function<void(Change change, bool trimmed)>;
 

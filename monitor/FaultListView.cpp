@@ -108,7 +108,7 @@ CFaultListView::~CFaultListView()
 
 void CFaultListView::HistoryChanged(CHistory::Change change, bool trimmed)
 {
-    if (change == CHistory::Change::kAdded) {
+    if (change == CHistory::Change::Added) {
         model_.Added(trimmed);
     } else {
         model_.Reload();

@@ -234,15 +234,15 @@ void CMainFrame::CreateActions()
          }},
     };
     const std::map<Command, ToolIcon> icons{
-        {kCmdConnect, ToolIcon::kConnect},
-        {kCmdStop, ToolIcon::kStop},
-        {kCmdUpdate, ToolIcon::kUpdate},
-        {kCmdInformation, ToolIcon::kInformation},
-        {kCmdKeypad, ToolIcon::kKeypad},
-        {kCmdOnlineEditor, ToolIcon::kEditor},
-        {kCmdOfflineEditor, ToolIcon::kOfflineEditor},
-        {kCmdGraphMonitor, ToolIcon::kGraph},
-        {kCmdPortSetup, ToolIcon::kPort},
+        {kCmdConnect, ToolIcon::Connect},
+        {kCmdStop, ToolIcon::Stop},
+        {kCmdUpdate, ToolIcon::Update},
+        {kCmdInformation, ToolIcon::Information},
+        {kCmdKeypad, ToolIcon::Keypad},
+        {kCmdOnlineEditor, ToolIcon::Editor},
+        {kCmdOfflineEditor, ToolIcon::OfflineEditor},
+        {kCmdGraphMonitor, ToolIcon::Graph},
+        {kCmdPortSetup, ToolIcon::Port},
     };
     for (const Spec& s : specs) {
         auto* a = new QAction(QString::fromLatin1(s.text), this);
@@ -363,7 +363,7 @@ void CMainFrame::CreateViews()
     lineHealth_ =
         new LineHealthView([this] { return HealthRows(); }, [this] { Manager().ResetHealth(); }, tabs_);
     lineHealth_->SetNoteSource([this] { return HealthNote(); });
-    tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::kPort), QStringLiteral("Line Health"));
+    tabs_->addTab(lineHealth_, ToolBarIcon(ToolIcon::Port), QStringLiteral("Line Health"));
     setCentralWidget(tabs_);
     invList_->SetContextActions({Action(kCmdReConnect), nullptr, Action(kCmdKeypad), Action(kCmdOnlineEditor),
                                  Action(kCmdGraphMonitor)});
@@ -767,7 +767,7 @@ void CMainFrame::GraphWatchChanged()
     network_.GraphWatchChanged();
     infoSheet_.GraphWatchChanged();
     // Every tool window hears of it, offline editors too: they show the mode in their panes.
-    frames_.Broadcast(ToolNotice::kGraphWatchChanged, 0);
+    frames_.Broadcast(ToolNotice::GraphWatchChanged, 0);
     UpdatePanes();
     UpdateCommands();
 }
@@ -786,7 +786,7 @@ void CMainFrame::DeviceNameChanged(int station)
         QSettings s(kCompanyKey, kApplicationKey);
         SaveDeviceNames(s, network_.DeviceNames());
     }
-    frames_.Broadcast(ToolNotice::kInvNameChanged, station);
+    frames_.Broadcast(ToolNotice::InvNameChanged, station);
 }
 
 void CMainFrame::UpdateCommands()

@@ -178,6 +178,7 @@ public:
     const DataFileVersions& Versions() const override { return versions_; }
     const ProgramFolders& Folders() const override { return folders_; }
     MessageSink& Messages() override { return *messages_; }
+    MessageSink& LaterMessages() override { return queuedMessages_; }
     bool MessageBoxes() const override { return true; }
     CToolFrameList& Frames() override { return frames_; }
     QWidget* MainWindow() override { return this; }

@@ -168,7 +168,7 @@ void NetworkMonitor::Accept(int s)
             lostWatched_.erase(s);
             manager_.ForgetLostStation(s);
             if (toolFrames_)
-                toolFrames_->Broadcast(ToolNotice::kInvConnected, s);
+                toolFrames_->Broadcast(ToolNotice::InvConnected, s);
             AddEvent(s, QStringLiteral("Connected"));
         } else {
             r.present = 1;
@@ -201,7 +201,7 @@ void NetworkMonitor::Disconnect(int s)
         AddEvent(s, QStringLiteral("Disconnected"));
         r.Reset();
         if (toolFrames_)
-            toolFrames_->Broadcast(ToolNotice::kInvDisconnected, s);
+            toolFrames_->Broadcast(ToolNotice::InvDisconnected, s);
     }
     view_.RefreshStation(r);
     UpdateTitle();

@@ -96,7 +96,7 @@ public:
 
     void OnCommReply(int station, const CommReply& reply) override;
     void OnCommMonitor(int station, const CommReply& reply) override;
-    Role CommRole() const override { return Role::kMainWindow; }
+    Role CommRole() const override { return Role::MainWindow; }
 
 private:
     // Hears the answers to the probes of lost stations, apart from the scan's own reads.

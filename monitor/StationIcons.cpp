@@ -127,7 +127,7 @@ QIcon ToolBarIcon(ToolIcon icon)
     const QPen pen(ink, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(pen);
     switch (icon) {
-    case ToolIcon::kConnect:  // magnifier over a line of stations
+    case ToolIcon::Connect:  // magnifier over a line of stations
         p.drawLine(QPointF(2, 20), QPointF(22, 20));
         for (qreal x : {5.0, 12.0, 19.0})
             p.drawLine(QPointF(x, 20), QPointF(x, 17));
@@ -135,12 +135,12 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.drawEllipse(QRectF(5, 2, 10, 10));
         p.drawLine(QPointF(13.5, 10.5), QPointF(18, 15));
         break;
-    case ToolIcon::kStop:
+    case ToolIcon::Stop:
         p.setPen(QPen(QColor(0x9a, 0x12, 0x12), 1.2));
         p.setBrush(QColor(0xd9, 0x2b, 0x2b));
         p.drawRoundedRect(QRectF(5, 5, 14, 14), 2, 2);
         break;
-    case ToolIcon::kUpdate: {
+    case ToolIcon::Update: {
         QPainterPath arc;
         arc.arcMoveTo(QRectF(4, 4, 16, 16), 60);
         arc.arcTo(QRectF(4, 4, 16, 16), 60, 280);
@@ -154,7 +154,7 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.drawPolygon(head);
         break;
     }
-    case ToolIcon::kInformation: {
+    case ToolIcon::Information: {
         Disc(p, QRectF(3, 3, 18, 18), QColor(0x1f, 0x6f, 0xd0));
         QFont f = p.font();
         f.setPixelSize(14);
@@ -165,7 +165,7 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.drawText(QRectF(3, 3, 18, 18), Qt::AlignCenter, QStringLiteral("i"));
         break;
     }
-    case ToolIcon::kKeypad:
+    case ToolIcon::Keypad:
         p.setBrush(QColor(0xe8, 0xec, 0xf0));
         p.drawRoundedRect(QRectF(4, 2, 16, 20), 2.5, 2.5);
         p.setPen(Qt::NoPen);
@@ -176,9 +176,9 @@ QIcon ToolBarIcon(ToolIcon icon)
             for (int c = 0; c < 3; ++c)
                 p.drawEllipse(QRectF(6.5 + c * 4, 12 + r * 4, 2.6, 2.6));
         break;
-    case ToolIcon::kEditor:
-    case ToolIcon::kOfflineEditor: {
-        const bool online = icon == ToolIcon::kEditor;
+    case ToolIcon::Editor:
+    case ToolIcon::OfflineEditor: {
+        const bool online = icon == ToolIcon::Editor;
         p.setBrush(Qt::white);
         p.drawRect(QRectF(3, 3, 14, 18));
         p.setPen(QPen(online ? ink : QColor(0x90, 0x90, 0x90), 1.2));
@@ -189,7 +189,7 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.drawLine(QPointF(13, 18), QPointF(21, 10));
         break;
     }
-    case ToolIcon::kGraph: {
+    case ToolIcon::Graph: {
         p.drawLine(QPointF(3, 3), QPointF(3, 21));
         p.drawLine(QPointF(3, 21), QPointF(22, 21));
         QPainterPath wave;
@@ -201,7 +201,7 @@ QIcon ToolBarIcon(ToolIcon icon)
         p.drawPath(wave);
         break;
     }
-    case ToolIcon::kPort: {
+    case ToolIcon::Port: {
         QPolygonF shell;
         shell << QPointF(2, 7) << QPointF(22, 7) << QPointF(19, 17) << QPointF(5, 17);
         p.setBrush(QColor(0xcf, 0xd6, 0xdd));

@@ -13,17 +13,7 @@ QPixmap RowImagePixmap(int image, qreal devicePixelRatio = 1.0);
 // RX/TX lamp for the lamp bits (1 transmit, 2 receive).
 QPixmap LampPixmap(int bits, qreal devicePixelRatio = 1.0);
 
-enum class ToolIcon {
-    kConnect,
-    kStop,
-    kUpdate,
-    kInformation,
-    kKeypad,
-    kEditor,
-    kOfflineEditor,
-    kGraph,
-    kPort
-};
+enum class ToolIcon { Connect, Stop, Update, Information, Keypad, Editor, OfflineEditor, Graph, Port };
 QIcon ToolBarIcon(ToolIcon icon);
 
 }  // namespace vm

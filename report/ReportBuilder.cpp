@@ -96,7 +96,7 @@ ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm&
     if (!data || !data->IsLoaded())
         return sheet;
     const CCustom* custom = nullptr;
-    if (node.kind == ReportNodeKind::kUserGroup) {
+    if (node.kind == ReportNodeKind::UserGroup) {
         custom = source_.ReportUserGroup(node.name);
         if (!custom)
             return sheet;
@@ -105,14 +105,14 @@ ReportSheet ReportBuilder::Build(const ReportNode& node, const ReportHeaderForm&
     WriteHeader(sheet, header, now);
     int row = kFirstSectionRow;
     switch (node.kind) {
-    case ReportNodeKind::kGroup:
+    case ReportNodeKind::Group:
         if (const CGroup* group = data->FindGroup(node.name))
             row = WriteGroup(sheet, row, *group);
         break;
-    case ReportNodeKind::kUserGroup:
+    case ReportNodeKind::UserGroup:
         row = WriteUserGroup(sheet, row, *custom);
         break;
-    case ReportNodeKind::kAllGroups:
+    case ReportNodeKind::AllGroups:
         for (const auto& group : data->Groups())
             row = WriteGroup(sheet, row, *group);
         break;

@@ -155,7 +155,7 @@ int ReportExport::ValidFilterIndex(int stored)
 ReportExportTarget ReportExport::Resolve(const QString& chosen, int filterIndex)
 {
     static const char* const kExtensions[] = {".xls", ".htm", ".xlsx"};
-    static const ReportFormat kFormats[] = {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx};
+    static const ReportFormat kFormats[] = {ReportFormat::Xls, ReportFormat::Html, ReportFormat::Xlsx};
     const int i = ValidFilterIndex(filterIndex) - 1;
     ReportExportTarget target{chosen, kFormats[i]};
     const QString suffix = QFileInfo(chosen).suffix().toLower();
@@ -163,13 +163,13 @@ ReportExportTarget ReportExport::Resolve(const QString& chosen, int filterIndex)
         target.path += QLatin1String(kExtensions[i]);
     // A file of one format under another's name is refused by the readers that name promises.
     else if (suffix == QLatin1String("xls"))
-        target.format = ReportFormat::kXls;
+        target.format = ReportFormat::Xls;
     else if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
-        target.format = ReportFormat::kHtml;
+        target.format = ReportFormat::Html;
     else if (suffix == QLatin1String("xlsx"))
-        target.format = ReportFormat::kXlsx;
+        target.format = ReportFormat::Xlsx;
     else if (suffix == QLatin1String("pdf"))
-        target.format = ReportFormat::kPdf;
+        target.format = ReportFormat::Pdf;
     return target;
 }
 
@@ -177,22 +177,22 @@ Result<> ReportExport::Save(const ReportSheet& sheet, const ReportExportTarget& 
 {
     const QString& path = target.path;
     switch (target.format) {
-    case ReportFormat::kHtml: {
+    case ReportFormat::Html: {
         const QByteArray html = ReportHtml(sheet);
         return WriteReplacing(path, [&html](int fd, const QString&) { return WriteBytes(fd, html); });
     }
-    case ReportFormat::kXls: {
+    case ReportFormat::Xls: {
         const Result<QByteArray> bytes = XlsWriter::Write(sheet);
         if (!bytes)
             return Failed(path, bytes.Why());
         return WriteReplacing(path,
                               [&bytes](int fd, const QString&) { return WriteBytes(fd, bytes.Value()); });
     }
-    case ReportFormat::kXlsx:
+    case ReportFormat::Xlsx:
         // libxlsxwriter writes only to a named file: the temporary one, opened again by name.
         return WriteReplacing(path,
                               [&sheet](int, const QString& temp) { return XlsxWriter::Write(sheet, temp); });
-    case ReportFormat::kPdf:
+    case ReportFormat::Pdf:
         return WriteReplacing(path, [&sheet](int fd, const QString&) { return WritePdf(sheet, fd); });
     }
     return Failed(path, Failure{EINVAL, "Unknown format."});

@@ -12,11 +12,11 @@ namespace vm {
 
 class ReportSheet;
 
-enum class ReportFormat { kXls, kHtml, kXlsx, kPdf };
+enum class ReportFormat { Xls, Html, Xlsx, Pdf };
 
 struct ReportExportTarget {
     QString path;
-    ReportFormat format = ReportFormat::kXls;
+    ReportFormat format = ReportFormat::Xls;
 };
 
 class ReportExport {

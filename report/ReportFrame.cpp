@@ -171,7 +171,7 @@ void CReportFrame::OnExportPdf()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     s.setValue(kExportDirKey, QFileInfo(path).absolutePath());
-    ExportTo({path, ReportFormat::kPdf});
+    ExportTo({path, ReportFormat::Pdf});
 }
 
 void CReportFrame::OnPrint()

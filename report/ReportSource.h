@@ -12,10 +12,10 @@ class CCustom;
 class ParameterData;
 
 // The tree node a report is made for.
-enum class ReportNodeKind : int { kGroup = 0, kUserGroup = 1, kAllGroups = 2 };
+enum class ReportNodeKind : int { Group = 0, UserGroup = 1, AllGroups = 2 };
 
 struct ReportNode {
-    ReportNodeKind kind = ReportNodeKind::kAllGroups;
+    ReportNodeKind kind = ReportNodeKind::AllGroups;
     std::string name;  // group or user group name; empty for all groups
 };
 

@@ -98,13 +98,13 @@ void CScopeFrame::BuildMenus()
     QMenu* image = file->addMenu(QStringLiteral("Graph Image Save"));
     connect(Add(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."),
                 QKeySequence(Qt::CTRL | Qt::Key_M), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kSvg); });
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Svg); });
     connect(Add(image, kJpeg, QStringLiteral("&JPEG File..."), QKeySequence(Qt::CTRL | Qt::Key_J), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kJpeg); });
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Jpeg); });
     connect(Add(image, kBmp, QStringLiteral("&Bitmap File..."), QKeySequence(Qt::CTRL | Qt::Key_B), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::kBmp); });
+            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Bmp); });
     connect(Add(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(), nullptr), &QAction::triggered,
-            this, [this] { ExportPicture(StripChart::PictureFormat::kPng); });
+            this, [this] { ExportPicture(StripChart::PictureFormat::Png); });
     connect(Add(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C),
                 nullptr),
             &QAction::triggered, this, [this] { view_->CopyToClipboard(); });
@@ -147,10 +147,10 @@ void CScopeFrame::BuildMenus()
     }
     QMenu* modes = setup->addMenu(QStringLiteral("Graph Screen Mode"));
     auto* modeGroup = new QActionGroup(this);
-    const std::pair<const char*, StripChart::Mode> modeList[4] = {{"&Normal", StripChart::Mode::kNormal},
-                                                                  {"&Cursor", StripChart::Mode::kCursor},
-                                                                  {"&Zoom", StripChart::Mode::kZoom},
-                                                                  {"&Scroll", StripChart::Mode::kScroll}};
+    const std::pair<const char*, StripChart::Mode> modeList[4] = {{"&Normal", StripChart::Mode::Normal},
+                                                                  {"&Cursor", StripChart::Mode::Cursor},
+                                                                  {"&Zoom", StripChart::Mode::Zoom},
+                                                                  {"&Scroll", StripChart::Mode::Scroll}};
     for (int i = 0; i < 4; ++i) {
         QAction* a = Add(modes, kModeNormal + i, QString::fromLatin1(modeList[i].first),
                          QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);

@@ -88,7 +88,7 @@ public:
     struct Sample {
         int point = -1;
         std::array<std::string, kChannelCount> labels;
-        LevelTrigger::Step trigger = LevelTrigger::Step::kNothing;
+        LevelTrigger::Step trigger = LevelTrigger::Step::Nothing;
         bool recorded = false;      // a record line was written for this sample
         bool recordFailed = false;  // writing it failed; recording has stopped
     };

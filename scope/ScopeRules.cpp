@@ -86,16 +86,16 @@ void LevelTrigger::Reset()
 LevelTrigger::Step LevelTrigger::OnSample(bool ready, bool real, double value, int point)
 {
     if (!running_)
-        return Step::kNothing;
-    Step step = Step::kNothing;
+        return Step::Nothing;
+    Step step = Step::Nothing;
     if (ready && real) {
         if (first_) {
             first_ = false;
         } else {
-            const bool hit = edge_ == Edge::kRising ? (previous_ < level_ && level_ <= value)
-                                                    : (previous_ > level_ && level_ >= value);
+            const bool hit = edge_ == Edge::Rising ? (previous_ < level_ && level_ <= value)
+                                                   : (previous_ > level_ && level_ >= value);
             if (hit) {
-                step = occurred_ ? Step::kNothing : Step::kFired;
+                step = occurred_ ? Step::Nothing : Step::Fired;
                 occurred_ = true;
                 point_ = point;
             }
@@ -103,7 +103,7 @@ LevelTrigger::Step LevelTrigger::OnSample(bool ready, bool real, double value, i
         previous_ = value;
     }
     if (occurred_ && ++postCount_ > post_)
-        return Step::kStop;
+        return Step::Stop;
     return step;
 }
 

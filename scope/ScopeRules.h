@@ -37,8 +37,8 @@ double ForcedLevel(const MonitorItem* item, uint16_t address, double typed);
 // moves the trigger point, and monitoring stops after the tenth sample following the trigger.
 class LevelTrigger {
 public:
-    enum class Edge { kRising = 0, kFalling = 1 };
-    enum class Step { kNothing, kFired, kStop };
+    enum class Edge { Rising = 0, Falling = 1 };
+    enum class Step { Nothing, Fired, Stop };
 
     // `post`: samples taken after the triggering one before monitoring stops.
     void Arm(int channel, Edge edge, double level, int post = kPostTriggerSamples);
@@ -61,7 +61,7 @@ public:
 private:
     bool running_ = false;
     int channel_ = 0;
-    Edge edge_ = Edge::kRising;
+    Edge edge_ = Edge::Rising;
     double level_ = 0.0;
     bool occurred_ = false;
     bool first_ = true;

@@ -22,7 +22,7 @@ inline constexpr uint32_t kDefaultText = 0xFFFFFF;
 inline constexpr uint32_t kDefaultGrid = 0x008000;
 inline constexpr uint32_t kDefaultCursor = 0xFFFF00;
 
-enum class SnapshotFormat { kVector = 1, kJpeg = 2, kBitmap = 3 };
+enum class SnapshotFormat { Vector = 1, Jpeg = 2, Bitmap = 3 };
 
 struct ScopeSettings {
     bool first = true;

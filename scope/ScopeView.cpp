@@ -89,7 +89,7 @@ void CScopeView::InitialUpdate()
     SetUpChart();
     RebuildStationLists();
     UpdateSwitchColours();
-    form_.chart->SetMode(StripChart::Mode::kNormal);
+    form_.chart->SetMode(StripChart::Mode::Normal);
     UpdateLamps();
 
     if (settings_.monitorRun) {
@@ -374,7 +374,7 @@ bool CScopeView::StartMonitor()
         r.data->clear();
         r.rate->clear();
     }
-    form_.chart->SetMode(StripChart::Mode::kNormal);
+    form_.chart->SetMode(StripChart::Mode::Normal);
     ResetChart();
     UpdateLamps();
     sampleTimer_->start(kScanMs[static_cast<size_t>(settings_.scanIndex)]);
@@ -397,7 +397,7 @@ void CScopeView::StopMonitor()
     form_.recordPathButton->setEnabled(true);
     form_.recordPathField->setText(settings_.recordPath);
     EnableTriggerControls(true);
-    form_.chart->SetMode(StripChart::Mode::kCursor);
+    form_.chart->SetMode(StripChart::Mode::Cursor);
     if (host_.GraphWatch())
         SetGraphWatchState(false);
     UpdateLamps();
@@ -551,7 +551,8 @@ void CScopeView::Show(MessageKind kind, const QString& text)
 
 void CScopeView::ShowLater(MessageKind kind, const QString& text)
 {
-    QTimer::singleShot(0, this, [this, kind, text] { Show(kind, text); });
+    CFloatFrame* frame = CFloatFrame::Of(this);
+    (frame ? frame->LaterMessages() : host_.LaterMessages()).Show(kind, text.toStdString(), kCaption);
 }
 
 }  // namespace vm::scope

@@ -129,7 +129,7 @@ public:
 
     // CommClient.
     void OnCommMonitor(int station, const CommReply& reply) override;
-    Role CommRole() const override { return Role::kGraphMonitor; }
+    Role CommRole() const override { return Role::GraphMonitor; }
 
 signals:
     // Run states, graph watch or a file changed: the frame updates menus, panes and title.

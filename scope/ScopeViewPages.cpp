@@ -97,7 +97,7 @@ void CScopeView::Connect()
     connect(form_.snapshotPathButton, &QPushButton::clicked, this, &CScopeView::ChooseSnapshotFile);
     connect(form_.chart, &StripChart::CursorMoved, this, [this](int) { CursorReadout(); });
     connect(form_.chart, &StripChart::CursorChannelChanged, this, [this](int channel) {
-        if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::kCursor)
+        if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::Cursor)
             return;
         if (channel != settings_.cursorChannel) {
             settings_.cursorChannel = channel;
@@ -501,7 +501,7 @@ bool CScopeView::OpenScopeFile(const QString& path)
     form_.yMin->setText(Number(p.yMin));
     form_.yMax->setText(Number(p.yMax));
     chart.SetYRange(p.yMin, p.yMax);
-    chart.SetMode(StripChart::Mode::kNormal);
+    chart.SetMode(StripChart::Mode::Normal);
     ApplySpan();
     form_.span->setCurrentIndex(p.spanIndex);
     form_.counter->display(0);
@@ -518,7 +518,7 @@ bool CScopeView::OpenScopeFile(const QString& path)
     ShowLegends();
     chart.SetDrawingEnabled(true);
     chart.EndUpdate();
-    chart.SetMode(StripChart::Mode::kCursor);
+    chart.SetMode(StripChart::Mode::Cursor);
     logic_.SetPicturePath(QFileInfo(path).absoluteFilePath());
     Show(MessageKind::Information, QStringLiteral("Open scope file successfully"));
     emit StateChanged();

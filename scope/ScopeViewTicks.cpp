@@ -50,7 +50,7 @@ void CScopeView::SampleTick()
         StopRecord();
         ShowLater(MessageKind::Error, QStringLiteral("Fail to write data to record file"));
     }
-    if (s.trigger == LevelTrigger::Step::kStop)
+    if (s.trigger == LevelTrigger::Step::Stop)
         FinishTrigger();
 }
 
@@ -64,9 +64,9 @@ void CScopeView::FinishTrigger()
     CursorReadout();
     if (settings_.snapshot) {
         const StripChart::PictureFormat format =
-            settings_.snapshotFormat == 1   ? StripChart::PictureFormat::kSvg
-            : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::kJpeg
-                                            : StripChart::PictureFormat::kBmp;
+            settings_.snapshotFormat == 1   ? StripChart::PictureFormat::Svg
+            : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::Jpeg
+                                            : StripChart::PictureFormat::Bmp;
         QString error;
         if (!form_.chart->SavePicture(settings_.snapshotPath, format, &error))
             ShowLater(MessageKind::Error, QStringLiteral("%1\n%2").arg(settings_.snapshotPath, error));
@@ -87,7 +87,7 @@ void CScopeView::RecordTick()
 
 void CScopeView::CursorReadout()
 {
-    if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::kCursor)
+    if (logic_.Monitoring() || form_.chart->ScreenMode() != StripChart::Mode::Cursor)
         return;
     const int point = form_.chart->CursorPoint();
     for (int i = 0; i < kChannelCount; ++i) {

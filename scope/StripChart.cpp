@@ -154,7 +154,7 @@ double StripChart::ViewStart() const
 
 void StripChart::ShowAll()
 {
-    if (mode_ == Mode::kNormal || !store_)
+    if (mode_ == Mode::Normal || !store_)
         viewport_.Follow();
     else
         viewport_.ShowAll(store_->Xs());
@@ -313,11 +313,11 @@ void StripChart::SetValueScale(int channel, double factor, const QString& unit)
 void StripChart::SetMode(Mode mode)
 {
     mode_ = mode;
-    if (mode == Mode::kNormal)
+    if (mode == Mode::Normal)
         viewport_.Follow();
-    else if (mode != Mode::kCursor && store_)
+    else if (mode != Mode::Cursor && store_)
         viewport_.Freeze(store_->Xs());
-    if (mode == Mode::kCursor && PointCount() > 0)
+    if (mode == Mode::Cursor && PointCount() > 0)
         cursorPoint_ = std::clamp(cursorPoint_, 0, PointCount() - 1);
     Dirty();
 }
@@ -455,18 +455,18 @@ void StripChart::Render(QPainter& p, const QRect& area) const
     for (int c = 0; c < kChannels; ++c)
         if (channels_[static_cast<size_t>(c)].visible)
             DrawSeries(p, plot, c, x0, x1, lo, hi);
-    if (mode_ == Mode::kCursor && PointCount() > 0) {
+    if (mode_ == Mode::Cursor && PointCount() > 0) {
         DrawCursor(p, plot, cursorPoint_, look_.cursor, x0, x1, lo, hi);
         if (secondEnabled_ && secondPoint_ >= 0)
             DrawCursor(p, plot, secondPoint_, look_.cursor2, x0, x1, lo, hi);
     }
-    if (dragStartPx_ >= 0 && mode_ == Mode::kZoom) {
+    if (dragStartPx_ >= 0 && mode_ == Mode::Zoom) {
         const int a = std::min(dragStartPx_, dragNowPx_), b = std::max(dragStartPx_, dragNowPx_);
         p.setPen(QPen(look_.cursor, 1, Qt::DashLine));
         p.drawRect(QRect(a, plot.top(), b - a, plot.height() - 1));
     }
     p.restore();
-    if (mode_ == Mode::kCursor && PointCount() > 0)
+    if (mode_ == Mode::Cursor && PointCount() > 0)
         DrawReadout(p, plot);
     p.restore();
 }

@@ -33,8 +33,8 @@ public:
     static constexpr int kChannels = 4;
     static constexpr int kRepaintMs = 40;
 
-    enum class Mode : int { kNormal = 0, kScroll = 3, kCursor = 4, kZoom = 8 };
-    enum class PictureFormat { kSvg, kJpeg, kBmp, kPng };
+    enum class Mode : int { Normal = 0, Scroll = 3, Cursor = 4, Zoom = 8 };
+    enum class PictureFormat { Svg, Jpeg, Bmp, Png };
 
     struct Look {
         QColor background{0, 0, 0};
@@ -210,7 +210,7 @@ private:
     double yMin_ = 0.0;
     double yMax_ = 100.0;
     bool autoScale_ = true;
-    Mode mode_ = Mode::kNormal;
+    Mode mode_ = Mode::Normal;
     int cursorChannel_ = 0;
     int cursorPoint_ = 0;
     bool secondEnabled_ = false;

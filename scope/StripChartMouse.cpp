@@ -34,7 +34,7 @@ void StripChart::mousePressEvent(QMouseEvent* event)
 {
     const QRect plot = PlotArea(rect());
     const int px = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kCursor && PointCount() > 0) {
+    if (mode_ == Mode::Cursor && PointCount() > 0) {
         const int point = NearestPoint(XAt(plot, px));
         if (secondEnabled_ && (event->modifiers() & Qt::ShiftModifier)) {
             SetSecondCursorPoint(point);
@@ -62,7 +62,7 @@ void StripChart::mousePressEvent(QMouseEvent* event)
         emit CursorMoved(point);
         return;
     }
-    if (mode_ == Mode::kZoom || mode_ == Mode::kScroll) {
+    if (mode_ == Mode::Zoom || mode_ == Mode::Scroll) {
         if (event->button() == Qt::RightButton) {
             ShowAll();
             return;
@@ -75,14 +75,14 @@ void StripChart::mousePressEvent(QMouseEvent* event)
 void StripChart::mouseMoveEvent(QMouseEvent* event)
 {
     if (dragStartPx_ < 0) {
-        if (mode_ == Mode::kCursor && (event->buttons() & Qt::LeftButton) && PointCount() > 0) {
+        if (mode_ == Mode::Cursor && (event->buttons() & Qt::LeftButton) && PointCount() > 0) {
             SetCursorPoint(NearestPoint(XAt(PlotArea(rect()), static_cast<int>(event->position().x()))));
             emit CursorMoved(cursorPoint_);
         }
         return;
     }
     dragNowPx_ = static_cast<int>(event->position().x());
-    if (mode_ == Mode::kScroll && store_) {
+    if (mode_ == Mode::Scroll && store_) {
         const QRect plot = PlotArea(rect());
         const double target =
             dragViewStart_ - (dragNowPx_ - dragStartPx_) * ViewSpan() / std::max(1, plot.width() - 1);
@@ -93,7 +93,7 @@ void StripChart::mouseMoveEvent(QMouseEvent* event)
 
 void StripChart::mouseReleaseEvent(QMouseEvent*)
 {
-    if (dragStartPx_ >= 0 && mode_ == Mode::kZoom && std::abs(dragNowPx_ - dragStartPx_) > 3) {
+    if (dragStartPx_ >= 0 && mode_ == Mode::Zoom && std::abs(dragNowPx_ - dragStartPx_) > 3) {
         const QRect plot = PlotArea(rect());
         const double a = XAt(plot, std::min(dragStartPx_, dragNowPx_));
         const double b = XAt(plot, std::max(dragStartPx_, dragNowPx_));
@@ -105,7 +105,7 @@ void StripChart::mouseReleaseEvent(QMouseEvent*)
 
 void StripChart::keyPressEvent(QKeyEvent* event)
 {
-    if (mode_ == Mode::kCursor && PointCount() > 0 &&
+    if (mode_ == Mode::Cursor && PointCount() > 0 &&
         (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
         const int step = (event->modifiers() & Qt::ShiftModifier) ? 10 : 1;
         SetCursorPoint(cursorPoint_ + (event->key() == Qt::Key_Left ? -step : step));
@@ -136,7 +136,7 @@ void StripChart::wheelEvent(QWheelEvent* event)
 void StripChart::contextMenuEvent(QContextMenuEvent* event)
 {
     // Outside zoom and scroll the right button returns to following the newest samples.
-    if (mode_ == Mode::kNormal) {
+    if (mode_ == Mode::Normal) {
         ShowAll();
         event->accept();
     }

@@ -40,7 +40,7 @@ bool StripChart::SavePicture(const QString& path, PictureFormat format, QString*
     }
     const QSize size = PictureSize();
     bool ok = true;
-    if (format == PictureFormat::kSvg) {
+    if (format == PictureFormat::Svg) {
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(size);
@@ -53,11 +53,11 @@ bool StripChart::SavePicture(const QString& path, PictureFormat format, QString*
             ok = p.end();
         }
     } else {
-        const char* fmt = format == PictureFormat::kJpeg  ? "JPEG"
-                          : format == PictureFormat::kBmp ? "BMP"
-                                                          : "PNG";
+        const char* fmt = format == PictureFormat::Jpeg  ? "JPEG"
+                          : format == PictureFormat::Bmp ? "BMP"
+                                                         : "PNG";
         QImageWriter writer(&file, fmt);
-        if (format == PictureFormat::kJpeg)
+        if (format == PictureFormat::Jpeg)
             writer.setQuality(100);
         ok = writer.write(ToImage(size));
         if (!ok && error)

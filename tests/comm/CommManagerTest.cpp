@@ -497,7 +497,7 @@ TEST_F(MonitorTest, repetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
 
 TEST_F(MonitorTest, graphWatchDeliversOnlyToGraphViewsAndTheMainWindow)
 {
-    Recorder other, graph(CommClient::Role::kGraphMonitor), main(CommClient::Role::kMainWindow);
+    Recorder other, graph(CommClient::Role::GraphMonitor), main(CommClient::Role::MainWindow);
     const uint16_t a[] = {5};
     m.AddMonitor(1, a);
     for (Recorder* r : {&other, &graph, &main})

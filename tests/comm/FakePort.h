@@ -52,7 +52,7 @@ private:
 // Records every notification; optional hooks run inside them.
 class Recorder : public CommClient {
 public:
-    explicit Recorder(Role role = Role::kOther) : m_role(role) {}
+    explicit Recorder(Role role = Role::Other) : m_role(role) {}
     void OnCommReply(int station, const CommReply& reply) override
     {
         replies.push_back(reply);

@@ -203,7 +203,7 @@ TEST(Kx485Slave, requestsRoundTripThroughTheSlaveParser)
     EXPECT_FALSE(ParseRequest(B(Frame("01X9" + std::string(36, '0'))), &error));  // nine addresses
     EXPECT_FALSE(ParseRequest(B(Ack("01R1770", "82")), &error));                  // a reply, not a request
 
-    FrameReceiver slave(FrameReceiver::Side::kSlave);
+    FrameReceiver slave(FrameReceiver::Side::Slave);
     bool done = false;
     for (uint8_t b : B("\x06junk" + Frame("01Y")))
         done = slave.Feed(b);

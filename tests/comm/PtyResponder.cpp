@@ -119,7 +119,7 @@ void PtyResponder::HandleModbus(const modbus::Request& r)
 
 void PtyResponder::Run()
 {
-    kx485::FrameReceiver frames(kx485::FrameReceiver::Side::kSlave);
+    kx485::FrameReceiver frames(kx485::FrameReceiver::Side::Slave);
     std::vector<uint8_t> pending;
     for (;;) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};

@@ -39,7 +39,7 @@ protected:
         host.boxes = true;
         // Reopening the mode setup shows the real dialog; opening skips it.
         RegisterEditorKind(host.frames, [](ToolHost& h, int station, ModeUse use, QWidget* parent) {
-            if (use == ModeUse::kReopen)
+            if (use == ModeUse::Reopen)
                 return CParaModeDlg::Run(h, station, use, parent);
             return LogicRunner(0, 0)(h, station, use, parent);
         });
@@ -56,7 +56,7 @@ protected:
     {
         host.Record(kTestStation).present = 0;
         host.Record(kTestStation).connected = 0;
-        host.frames.Broadcast(ToolNotice::kInvDisconnected, kTestStation);
+        host.frames.Broadcast(ToolNotice::InvDisconnected, kTestStation);
     }
     ModalStep DisconnectUnder(std::function<bool(QWidget*)> match)
     {

@@ -71,7 +71,7 @@ TEST_F(EditorFrame, onlineTitleNamesTheDeviceAndFollowsItsName)
     host.DeviceNameChanged(3);
     QTRY_COMPARE(f->windowTitle(), QString("ON-LINE(3:QM-A20 - Fan 2, Ver2.16) Parameter Editor"));
     // Values not read yet show as such.
-    EXPECT_EQ(f->List().Model().State(0), ParaListModel::RowState::kNotRead);
+    EXPECT_EQ(f->List().Model().State(0), ParaListModel::RowState::NotRead);
     EXPECT_TRUE(f->List().Model().CellText(0, 2).isEmpty());
 }
 
@@ -92,7 +92,7 @@ TEST_F(EditorFrame, disconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
     host.script.answers = {false};                       // do not save
     // The main window frees the station's data before the notice arrives.
     r.Reset();
-    host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+    host.frames.Broadcast(ToolNotice::InvDisconnected, 3);
     EXPECT_FALSE(f->List().Model().CellText(0, 1).isEmpty());
     QTRY_VERIFY(!host.frames.Find(kKindParameterEditor, 3));
     EXPECT_EQ(host.script.entries.size(), 1u);
@@ -318,7 +318,7 @@ TEST_F(EditorFrame, deleteOnAUserGroupNodeAsksThenRemovesIt)
     QTest::keyClick(&f->Tree(), Qt::Key_Delete);  // not on a user group: nothing
     EXPECT_EQ(f->Logic().UserGroups().size(), 1u);
     f->Tree().setCurrentItem(f->Tree().UserGroupNode(g));
-    EXPECT_EQ(f->List().Model().ListMode(), ParaListModel::Mode::kUserGroup);
+    EXPECT_EQ(f->List().Model().ListMode(), ParaListModel::Mode::UserGroup);
     host.script.answers = {false};
     QTest::keyClick(&f->Tree(), Qt::Key_Delete);
     EXPECT_TRUE(f->Logic().UserGroups().empty());
@@ -497,7 +497,7 @@ TEST_F(EditorFrame, reportCommandGoesThroughTheInjectedOpenerWithTheSelectedNode
     ASSERT_TRUE(f->CommandAction(CParaFrame::kReport)->isEnabled());
     f->CommandAction(CParaFrame::kReport)->trigger();
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].kind, ReportNodeKind::kGroup);
+    EXPECT_EQ(asked[0].kind, ReportNodeKind::Group);
     EXPECT_EQ(asked[0].name, f->Data()->GroupName(0));
     EXPECT_EQ(f->ReportData(), f->Data());
     EXPECT_FALSE(f->ReportOnline());

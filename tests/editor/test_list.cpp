@@ -39,7 +39,7 @@ protected:
                    i.GetEditFormat().kind == EditFormat::Kind::Decimal && i.Decimals() == 0;
         });
     }
-    void ShowAll() { frame->List().Show(ParaNode{NodeKind::kGroupRoot, nullptr, nullptr}); }
+    void ShowAll() { frame->List().Show(ParaNode{NodeKind::GroupRoot, nullptr, nullptr}); }
 
     CParaFrame* frame = nullptr;
     ParaListModel* model = nullptr;
@@ -51,11 +51,11 @@ TEST_F(ParameterList, rowColourFollowsValueStatusAndDefault)
     const int row = NumericRow();
     ASSERT_GE(row, 0);
     CItem* item = model->ItemAt(row);
-    EXPECT_EQ(model->State(row), ParaListModel::RowState::kNotRead);
+    EXPECT_EQ(model->State(row), ParaListModel::RowState::NotRead);
     EXPECT_EQ(model->data(model->index(row, 0), Qt::ForegroundRole).value<QColor>(), QColor(153, 153, 153));
     item->valueStatus = 1;
     item->value = item->defaultValue;
-    EXPECT_EQ(model->State(row), ParaListModel::RowState::kDefault);
+    EXPECT_EQ(model->State(row), ParaListModel::RowState::Default);
     EXPECT_FALSE(model->data(model->index(row, 0), Qt::ForegroundRole).isValid());
     item->value = item->defaultValue == item->maximum ? item->minimum : item->maximum;
     EXPECT_EQ(model->data(model->index(row, 0), Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
@@ -65,10 +65,10 @@ TEST_F(ParameterList, rowColourFollowsValueStatusAndDefault)
     // A user group entry without a parameter is red too, and its own status decides otherwise.
     CCustom* g = frame->Logic().NewUserGroup();
     g->AddEntry(item->address, item->defaultValue)->valueStatus = 1;
-    frame->List().Show(ParaNode{NodeKind::kUserGroup, nullptr, g});
-    EXPECT_EQ(model->State(0), ParaListModel::RowState::kDefault);
+    frame->List().Show(ParaNode{NodeKind::UserGroup, nullptr, g});
+    EXPECT_EQ(model->State(0), ParaListModel::RowState::Default);
     g->EntryAt(0)->address = 0x7777;
-    EXPECT_EQ(model->State(0), ParaListModel::RowState::kFailed);
+    EXPECT_EQ(model->State(0), ParaListModel::RowState::Failed);
 }
 
 TEST_F(ParameterList, aValuesOnlyRefreshRepaintsTheWholeRowBecauseItsColourFollowsTheValue)
@@ -124,11 +124,11 @@ TEST_F(ParameterList, onlyWritableValueCellsEditInPlace)
     EXPECT_FALSE(model->flags(model->index(row, model->ValueColumn() + 1)) & Qt::ItemIsEditable);
     const int readOnly = RowWhere([](const CItem& i) { return !i.writable; });
     ASSERT_GE(readOnly, 0);
-    EXPECT_EQ(model->BeginEdit(readOnly), ParaListModel::EditKind::kNone);
-    EXPECT_EQ(model->BeginEdit(row), ParaListModel::EditKind::kNumeric);
+    EXPECT_EQ(model->BeginEdit(readOnly), ParaListModel::EditKind::None);
+    EXPECT_EQ(model->BeginEdit(row), ParaListModel::EditKind::Numeric);
     const int choice = RowWhere([](const CItem& i) { return i.writable && i.IsChoice(); });
     ASSERT_GE(choice, 0);
-    EXPECT_EQ(model->BeginEdit(choice), ParaListModel::EditKind::kChoice);
+    EXPECT_EQ(model->BeginEdit(choice), ParaListModel::EditKind::Choice);
 }
 
 TEST_F(ParameterList, inPlaceEditStoresInRangeAndRefusesOutOfRange)
@@ -214,7 +214,7 @@ TEST_F(ParameterList, deletingUserGroupRowsRemovesOnlyThoseEntriesAndTheirUndo)
     ASSERT_EQ(addresses.size(), 4u);
     ASSERT_EQ(AddToUserGroup(*g, *frame->Data(), addresses), 4);
     g->SetModified(false);
-    frame->List().Show(ParaNode{NodeKind::kUserGroup, nullptr, g});
+    frame->List().Show(ParaNode{NodeKind::UserGroup, nullptr, g});
     ASSERT_EQ(model->RowCount(), 4);
     const int vc = model->ValueColumn();
     ASSERT_TRUE(model->setData(model->index(1, vc), QString::fromStdString(model->ItemAt(1)->MaxText()),
@@ -241,7 +241,7 @@ TEST_F(ParameterList, closingAGroupDropsItsUndoRecordsAndRows)
     ShowAll();
     const int row = NumericRow();
     ASSERT_EQ(AddToUserGroup(*g, *frame->Data(), {model->ItemAt(row)->address}), 1);
-    frame->List().Show(ParaNode{NodeKind::kUserGroup, nullptr, g});
+    frame->List().Show(ParaNode{NodeKind::UserGroup, nullptr, g});
     ASSERT_TRUE(model->setData(model->index(0, model->ValueColumn()),
                                QString::fromStdString(model->ItemAt(0)->MaxText()), Qt::EditRole));
     ASSERT_EQ(model->Stacks().UndoCount(), 1u);
@@ -277,7 +277,7 @@ TEST_F(ParameterList, dropsComeOnlyFromThisEditorOntoAUserGroup)
     EXPECT_FALSE(g->IsModified());
 
     // Three dragged from the list, one already there: two added; only onto a user group node.
-    frame->List().Show(ParaNode{NodeKind::kGroupRoot, nullptr, nullptr});
+    frame->List().Show(ParaNode{NodeKind::GroupRoot, nullptr, nullptr});
     const int ra = model->RowOfAddress(a), rb = model->RowOfAddress(b), rc = model->RowOfAddress(c);
     std::unique_ptr<QMimeData> mine(
         model->mimeData({model->index(ra, 0), model->index(rb, 0), model->index(rc, 2)}));
@@ -311,15 +311,15 @@ TEST_F(ParameterList, filterKeepsCodeOrNameMatchesAndChangedValues)
 TEST_F(ParameterList, treeSelectionSwitchesTheColumnSets)
 {
     CParaTreeView& tree = frame->Tree();
-    ASSERT_EQ(model->ListMode(), ParaListModel::Mode::kGroup);
+    ASSERT_EQ(model->ListMode(), ParaListModel::Mode::Group);
     EXPECT_EQ(model->columnCount(), 5);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Address");
     tree.setCurrentItem(tree.GroupRoot());
-    EXPECT_EQ(model->ListMode(), ParaListModel::Mode::kAllGroups);
+    EXPECT_EQ(model->ListMode(), ParaListModel::Mode::AllGroups);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Group Name");
     EXPECT_EQ(model->RowCount(), frame->Data()->TotalItemCount());
     tree.setCurrentItem(tree.UserGroupRoot());
-    EXPECT_EQ(model->ListMode(), ParaListModel::Mode::kEmpty);
+    EXPECT_EQ(model->ListMode(), ParaListModel::Mode::Empty);
     EXPECT_EQ(model->RowCount(), 0);
     // Widths are remembered per station and column set.
     tree.setCurrentItem(tree.GroupRoot()->child(0));
@@ -350,7 +350,7 @@ TEST_F(ParameterList, groupAndParameterNameColumnsWidenToTheLongestNameShown)
     };
     CParaTreeView& tree = frame->Tree();
     tree.setCurrentItem(tree.GroupRoot());
-    ASSERT_EQ(model->ListMode(), ParaListModel::Mode::kAllGroups);
+    ASSERT_EQ(model->ListMode(), ParaListModel::Mode::AllGroups);
     ASSERT_GT(widest(2), 60);  // the names are wider than the narrow columns below
     table->setColumnWidth(0, 40);
     table->setColumnWidth(2, 40);

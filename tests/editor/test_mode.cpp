@@ -46,7 +46,7 @@ TEST_F(ModeSetup, unknownStoredModelSelectsModelTenOffline)
     ModeSettings stored;
     stored.model = 10;
     stored.version = 0x9999;  // not on disk: the first version is taken
-    ParaModeLogic logic(host, 256, ModeUse::kNewEditor, stored);
+    ParaModeLogic logic(host, 256, ModeUse::NewEditor, stored);
     ASSERT_GE(logic.ModelIndex(), 0);
     EXPECT_EQ(logic.Models()[static_cast<size_t>(logic.ModelIndex())].data, 10);
     EXPECT_EQ(logic.VersionIndex(), 0);
@@ -58,7 +58,7 @@ TEST_F(ModeSetup, modelWithoutDataFileDisablesSetup)
 {
     host.versions = DataFileVersions{};  // nothing found below the Data folder
     ModeSettings stored;
-    ParaModeLogic logic(host, 256, ModeUse::kNewEditor, stored);
+    ParaModeLogic logic(host, 256, ModeUse::NewEditor, stored);
     EXPECT_FALSE(logic.SetupEnabled());
     EXPECT_FALSE(logic.ModelEnabled());
     EXPECT_EQ(logic.Status(), "There is no data file for this model");
@@ -73,7 +73,7 @@ TEST_F(ModeSetup, setupLoadsTheDataFileIntoTheOfflineSlot)
     stored.version = kLargestVersion;
     stored.time1Index = 0;
     stored.mode = 0;
-    ParaModeLogic logic(host, 260, ModeUse::kNewEditor, stored);
+    ParaModeLogic logic(host, 260, ModeUse::NewEditor, stored);
     ASSERT_TRUE(logic.Setup());
     const StationRecord& r = host.Record(260);
     ASSERT_TRUE(r.paramData && r.paramData->IsLoaded());
@@ -96,7 +96,7 @@ TEST_F(ModeSetup, damagedDataFileKeepsTheDialogOpenAndTheSlotFree)
     ModeSettings stored;
     stored.model = 8;
     stored.version = 0x0012;
-    ParaModeLogic logic(host, 256, ModeUse::kNewEditor, stored);
+    ParaModeLogic logic(host, 256, ModeUse::NewEditor, stored);
     EXPECT_FALSE(logic.Setup());
     EXPECT_TRUE(logic.StatusIsError());
     EXPECT_FALSE(logic.Status().isEmpty());
@@ -117,13 +117,13 @@ TEST_F(ModeSetup, onlineDialogShowsTheDrivesTime1AndLocksTheLists)
     r.version = kLargestVersion;
     r.timeScale = 1;
     host.names[3] = "Pump A";
-    ParaModeLogic noData(host, 3, ModeUse::kNewEditor, ModeSettings{});
+    ParaModeLogic noData(host, 3, ModeUse::NewEditor, ModeSettings{});
     EXPECT_EQ(noData.Status(), "Fail to initialize parameter object");
     EXPECT_FALSE(noData.SetupEnabled());
 
     r.paramData = std::make_shared<ParameterData>();
     ASSERT_TRUE(r.paramData->LoadDataFile(r, VARIMON_TEST_DATA_DIR));
-    ParaModeLogic logic(host, 3, ModeUse::kNewEditor, ModeSettings{});
+    ParaModeLogic logic(host, 3, ModeUse::NewEditor, ModeSettings{});
     EXPECT_EQ(logic.Caption(), "ON LINE(Pump A) - Parameter Editor Mode Setup");
     EXPECT_EQ(logic.Time1Index(), 2);
     logic.SetTime1Index(0);
@@ -139,7 +139,7 @@ TEST_F(ModeSetup, offlineReopenChangesTime1ButNotModel)
 {
     CParaFrame* frame = OpenOffline(8, 0x0012);
     ASSERT_TRUE(frame);
-    ParaModeLogic logic(host, frame->Station(), ModeUse::kReopen, ModeSettings{});
+    ParaModeLogic logic(host, frame->Station(), ModeUse::Reopen, ModeSettings{});
     EXPECT_FALSE(logic.ModelEnabled());
     EXPECT_FALSE(logic.VersionEnabled());
     EXPECT_TRUE(logic.Time1Enabled());
@@ -154,7 +154,7 @@ TEST_F(ModeSetup, closingStillStoresTheChoices)
 {
     ModeSettings stored;
     stored.model = 8;
-    ParaModeLogic logic(host, 256, ModeUse::kNewEditor, stored);
+    ParaModeLogic logic(host, 256, ModeUse::NewEditor, stored);
     logic.SetFreq(false);
     logic.SetTime1Index(0);
     QSettings s(kCompanyKey, kApplicationKey);
@@ -172,7 +172,7 @@ TEST_F(ModeSetup, theDialogMirrorsTheLogic)
     r.present = r.connected = 1;
     r.model = kLargestModel;
     r.version = kLargestVersion;
-    CParaModeDlg dlg(host, 3, ModeUse::kNewEditor, nullptr);
+    CParaModeDlg dlg(host, 3, ModeUse::NewEditor, nullptr);
     EXPECT_EQ(dlg.windowTitle(), "ON LINE - Parameter Editor Mode Setup");
     QPushButton* setup = nullptr;
     for (QPushButton* b : dlg.findChildren<QPushButton*>())

@@ -142,14 +142,14 @@ TEST_F(OnlineWiring, readingAGroupRunsTheReadingDialogThenShowsTheGroupWithTheDr
         ASSERT_TRUE(dlg);
         finished = line.harness.StepUntil([&] { return dlg->Logic().Finished(); });
     });
-    f->Online()->ReadNode({NodeKind::kGroup, group, nullptr});
+    f->Online()->ReadNode({NodeKind::Group, group, nullptr});
     ASSERT_TRUE(finished);
     EXPECT_FALSE(f->findChild<CParaReadDlg*>());
     uint16_t onDrive = 0;
     line.drive->Read(first->address, onDrive);
     EXPECT_EQ(first->value, onDrive);
     ASSERT_EQ(f->List().Model().RowCount(), static_cast<int>(group->items.Count()));
-    EXPECT_NE(f->List().Model().State(0), ParaListModel::RowState::kNotRead);
+    EXPECT_NE(f->List().Model().State(0), ParaListModel::RowState::NotRead);
     EXPECT_EQ(f->List().Model().ItemAt(0), first);
 }
 

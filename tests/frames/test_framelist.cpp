@@ -48,14 +48,14 @@ public:
     bool canClose = true;
 
 protected:
-    void OnInvConnected(int s) override { notices.push_back({ToolNotice::kInvConnected, s}); }
+    void OnInvConnected(int s) override { notices.push_back({ToolNotice::InvConnected, s}); }
     void OnInvDisconnected(int s) override
     {
-        notices.push_back({ToolNotice::kInvDisconnected, s});
+        notices.push_back({ToolNotice::InvDisconnected, s});
         CloseFrame();  // as an online tool window does when its drive is gone
     }
-    void OnInvNameChanged(int s) override { notices.push_back({ToolNotice::kInvNameChanged, s}); }
-    void OnGraphWatchChanged() override { notices.push_back({ToolNotice::kGraphWatchChanged, 0}); }
+    void OnInvNameChanged(int s) override { notices.push_back({ToolNotice::InvNameChanged, s}); }
+    void OnGraphWatchChanged() override { notices.push_back({ToolNotice::GraphWatchChanged, 0}); }
 };
 
 class FrameListTest : public ::testing::Test {
@@ -131,23 +131,23 @@ TEST_F(FrameListTest, noticesArePostedToOnlineFramesAndTheGraphMonitorButOffline
     DummyFrame* scope = Open(kKindGraphMonitor, kGraphMonitorKey);
     DummyFrame* offline = Open(kKindParameterEditor, list().FreeOfflineStation());
 
-    list().Broadcast(ToolNotice::kInvNameChanged, 3);
-    list().Broadcast(ToolNotice::kInvConnected, 1);  // key 1 is the graph monitor's: it is station 1
-    EXPECT_TRUE(online->notices.empty());            // posted, not sent
+    list().Broadcast(ToolNotice::InvNameChanged, 3);
+    list().Broadcast(ToolNotice::InvConnected, 1);  // key 1 is the graph monitor's: it is station 1
+    EXPECT_TRUE(online->notices.empty());           // posted, not sent
     QCoreApplication::processEvents();
     using N = std::vector<std::pair<ToolNotice, int>>;
-    EXPECT_EQ(online->notices, (N{{ToolNotice::kInvNameChanged, 3}}));
+    EXPECT_EQ(online->notices, (N{{ToolNotice::InvNameChanged, 3}}));
     EXPECT_TRUE(keypad->notices.empty());  // another station's notice
-    EXPECT_EQ(scope->notices, (N{{ToolNotice::kInvConnected, 1}}));
+    EXPECT_EQ(scope->notices, (N{{ToolNotice::InvConnected, 1}}));
     EXPECT_TRUE(offline->notices.empty());
 
     host.SetGraphWatch(true);
     QCoreApplication::processEvents();
     for (DummyFrame* f : {online, keypad, scope, offline})
-        EXPECT_EQ(f->notices.back(), std::make_pair(ToolNotice::kGraphWatchChanged, 0));
+        EXPECT_EQ(f->notices.back(), std::make_pair(ToolNotice::GraphWatchChanged, 0));
 
     // A frame closed before its notice arrives never gets it.
-    list().Broadcast(ToolNotice::kInvNameChanged, 4);
+    list().Broadcast(ToolNotice::InvNameChanged, 4);
     QPointer<DummyFrame> gone = keypad;
     keypad->close();
     const size_t before = keypad->notices.size();
@@ -244,7 +244,7 @@ TEST_F(FrameListTest, aDisconnectWhileADialogIsOpenClosesTheDialogFirstAndFreesT
     QTimer::singleShot(0, frame, [&] {
         QDialog dialog(frame);
         QTimer::singleShot(0, &dialog, [&] {
-            host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);  // arrives inside exec()
+            host.frames.Broadcast(ToolNotice::InvDisconnected, 3);  // arrives inside exec()
         });
         result = dialog.exec();
         frameAliveAfterExec = !guard.isNull();

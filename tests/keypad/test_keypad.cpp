@@ -482,7 +482,7 @@ TEST_F(KeypadLine, theWindowIsOnePerStationFollowsTheNameAndClosesOnDisconnect)
 
     frame->View()->ItemList(1)->setCurrentIndex(0);
     host.Record(3).Reset();  // as the main window does before it tells the frames
-    host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+    host.frames.Broadcast(ToolNotice::InvDisconnected, 3);
     QTRY_VERIFY(!host.frames.Exists(kKindKeypad, 3));
     // The two FWD presses were still on their way: closing with the drive says so.
     QTRY_COMPARE(host.messages.Entries().size(), size_t(1));
@@ -504,7 +504,7 @@ TEST_F(KeypadLine, aDisconnectUnderTheEditDialogClosesTheDialogWithTheWindow)
     ASSERT_TRUE(edit);
     EXPECT_TRUE(edit->isVisible());
     host.Record(3).Reset();
-    host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+    host.frames.Broadcast(ToolNotice::InvDisconnected, 3);
     QTRY_VERIFY(frame.isNull());
     EXPECT_TRUE(edit.isNull());
     EXPECT_FALSE(host.frames.Exists(kKindKeypad, 3));

@@ -203,7 +203,7 @@ public:
 // The main window's own registration of a station.
 class MainListener : public CommClient {
 public:
-    Role CommRole() const override { return Role::kMainWindow; }
+    Role CommRole() const override { return Role::MainWindow; }
 };
 
 using Counts = std::map<uint16_t, int>;

@@ -59,8 +59,8 @@ public:
     std::vector<std::pair<ToolNotice, int>> notices;
 
 protected:
-    void OnInvNameChanged(int station) override { notices.push_back({ToolNotice::kInvNameChanged, station}); }
-    void OnGraphWatchChanged() override { notices.push_back({ToolNotice::kGraphWatchChanged, 0}); }
+    void OnInvNameChanged(int station) override { notices.push_back({ToolNotice::InvNameChanged, station}); }
+    void OnGraphWatchChanged() override { notices.push_back({ToolNotice::GraphWatchChanged, 0}); }
 };
 
 QByteArray Read(const QString& path)
@@ -651,12 +651,12 @@ TEST_F(MainFrameTest, informationOpensTheSheetForTheSelectedStationAndANewNameRe
     EXPECT_TRUE(keypad->notices.empty());  // posted, not sent
     QCoreApplication::processEvents();
     ASSERT_EQ(keypad->notices.size(), 1u);
-    EXPECT_EQ(keypad->notices[0], std::make_pair(ToolNotice::kInvNameChanged, 4));
+    EXPECT_EQ(keypad->notices[0], std::make_pair(ToolNotice::InvNameChanged, 4));
 
     // Graph watch mode reaches the visible page and the tool windows.
     frame->SetGraphWatch(true);
     QCoreApplication::processEvents();
-    EXPECT_EQ(keypad->notices.back(), std::make_pair(ToolNotice::kGraphWatchChanged, 0));
+    EXPECT_EQ(keypad->notices.back(), std::make_pair(ToolNotice::GraphWatchChanged, 0));
     EXPECT_TRUE(sheet->windowTitle().startsWith("Graph Watch Mode - ")) << sheet->windowTitle().toStdString();
     EXPECT_FALSE(sheet->General().Registered());
 

@@ -513,20 +513,20 @@ namespace {
 // A view whose handler, once armed, runs a nested event loop (as a modal box does) for 2 s of
 // test time, and counts the value updates of each station that arrive meanwhile.
 struct NestingView : RecordingView {
-    enum class Where { kValues, kLoss };
+    enum class Where { Values, Loss };
 
     void RefreshValues(StationRecord& r) override
     {
         RecordingView::RefreshValues(r);
         if (nesting)
             ++updatesWhileNested[r.station];
-        else if (armed && where == Where::kValues)
+        else if (armed && where == Where::Values)
             Nest();
     }
     void RefreshStation(StationRecord& r) override
     {
         RecordingView::RefreshStation(r);
-        if (armed && !nesting && where == Where::kLoss && !r.present)
+        if (armed && !nesting && where == Where::Loss && !r.present)
             Nest();
     }
 
@@ -549,7 +549,7 @@ struct NestingView : RecordingView {
     }
 
     const int64_t* clock = nullptr;
-    Where where = Where::kValues;
+    Where where = Where::Values;
     bool armed = false;
     bool nesting = false;
     int64_t nestedFor = 0;
@@ -618,25 +618,25 @@ TEST_P(DriverLineTest, nestedEventLoopInsideANotificationStarvesNoStation)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !network.Scanning(); }, 20000));
     ASSERT_EQ(network.ConnectedIds(), (std::vector<int>{1, 2, 3, 4}));
 
-    if (GetParam() == NestingView::Where::kLoss)
+    if (GetParam() == NestingView::Where::Loss)
         simLine.Station(4)->SetSilenced(true);  // its loss comes from the tick's give-up
     view.armed = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.armed && !view.nesting; }, 40000));
     EXPECT_GE(view.nestedFor, 2000);
 
     const std::vector<int> live =
-        GetParam() == NestingView::Where::kLoss ? std::vector<int>{1, 2, 3} : std::vector<int>{1, 2, 3, 4};
+        GetParam() == NestingView::Where::Loss ? std::vector<int>{1, 2, 3} : std::vector<int>{1, 2, 3, 4};
     EXPECT_EQ(network.ConnectedIds(), live);
     for (int id : live)
         EXPECT_GT(view.updatesWhileNested[id], 3) << "station " << id << " was not polled meanwhile";
     const QStringList lost = Events().filter("Disconnected");
-    EXPECT_EQ(lost, GetParam() == NestingView::Where::kLoss ? QStringList{"4:QM-B20X Disconnected"}
-                                                            : QStringList{});
+    EXPECT_EQ(lost,
+              GetParam() == NestingView::Where::Loss ? QStringList{"4:QM-B20X Disconnected"} : QStringList{});
 }
 
 INSTANTIATE_TEST_SUITE_P(NestedLoop, DriverLineTest,
-                         ::testing::Values(NestingView::Where::kValues, NestingView::Where::kLoss),
+                         ::testing::Values(NestingView::Where::Values, NestingView::Where::Loss),
                          [](const auto& info) {
-                             return info.param == NestingView::Where::kValues ? "InsideAMonitorResult"
-                                                                              : "InsideATickGiveUp";
+                             return info.param == NestingView::Where::Values ? "InsideAMonitorResult"
+                                                                             : "InsideATickGiveUp";
                          });

@@ -60,7 +60,7 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
         ASSERT_TRUE(source.Load(f.model, f.version));
         CycleStatuses(*source.data);
         const ReportSheet sheet =
-            ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+            ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
 
         int row = ReportBuilder::kFirstSectionRow;
         for (const auto& group : source.data->Groups()) {
@@ -103,7 +103,7 @@ TEST(ReportBuilder, dataFileTextsAreShownFromWindows1252)
         TestReportSource source(host, kFirstOfflineSlot);
         ASSERT_TRUE(source.Load(f.model, f.version));
         const ReportSheet sheet =
-            ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+            ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
         for (int r = 1; r <= sheet.RowCount(); ++r) {
             EXPECT_FALSE(sheet.CellAt(r, 10)->text.contains(QChar::ReplacementCharacter));
             EXPECT_FALSE(sheet.CellAt(r, 3)->text.contains(QStringLiteral("@@@@")));
@@ -123,7 +123,7 @@ TEST(ReportBuilder, offlineHeaderShowsModelVersionAndNoDeviceName)
     host.names[0] = QStringLiteral("never shown");
     const ReportSheet sheet =
         ReportBuilder(host, source)
-            .Build({ReportNodeKind::kAllGroups, {}}, {"ACME <Drives>", "Line & Co", "Kim"}, kNow);
+            .Build({ReportNodeKind::AllGroups, {}}, {"ACME <Drives>", "Line & Co", "Kim"}, kNow);
     EXPECT_EQ(Text(sheet, 2, 2), "Company");
     EXPECT_EQ(Text(sheet, 2, 4), "ACME <Drives>");
     EXPECT_EQ(Text(sheet, 2, 7), "Division");
@@ -162,14 +162,14 @@ TEST(ReportBuilder, unreadItemOnlineIsEmptyInItsGroupButShowsItsValueInAUserGrou
     source.AddUserGroup("Mine", {item->address});
 
     ReportBuilder builder(host, source);
-    const ReportSheet g = builder.Build({ReportNodeKind::kGroup, group->name}, {}, kNow);
+    const ReportSheet g = builder.Build({ReportNodeKind::Group, group->name}, {}, kNow);
     EXPECT_EQ(Text(g, 4, 4), QStringLiteral("3 : %1").arg(ModelName(f.model)));
     EXPECT_EQ(Text(g, 5, 4), "Pump 3");
     EXPECT_EQ(Text(g, 5, 9), "ON-LINE");
     EXPECT_EQ(Text(g, 10, 6), "");
     EXPECT_EQ(g.CellAt(10, 6)->ink, QColor(153, 153, 153));
 
-    const ReportSheet u = builder.Build({ReportNodeKind::kUserGroup, "Mine"}, {}, kNow);
+    const ReportSheet u = builder.Build({ReportNodeKind::UserGroup, "Mine"}, {}, kNow);
     EXPECT_EQ(Text(u, 8, 2), "[ User Group Name : Mine ]");
     EXPECT_EQ(Text(u, 9, 2), "Group Name");
     EXPECT_EQ(Text(u, 9, 11), "Unit");
@@ -192,7 +192,7 @@ TEST(ReportBuilder, userGroupEntryWithoutAParameterIsSkipped)
     const CItem* b = source.data->ItemAt(0, 1);
     ASSERT_EQ(source.data->FindItem(0xFFFF), nullptr);
     source.AddUserGroup("U", {a->address, 0xFFFF, b->address});
-    const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::kUserGroup, "U"}, {}, kNow);
+    const ReportSheet sheet = ReportBuilder(host, source).Build({ReportNodeKind::UserGroup, "U"}, {}, kNow);
     EXPECT_EQ(Text(sheet, 10, 4), test::Shown(a->displayName));
     EXPECT_EQ(Text(sheet, 11, 4), test::Shown(b->displayName));
     EXPECT_TRUE(RowIsBlank(sheet, 12));
@@ -204,12 +204,12 @@ TEST(ReportBuilder, missingDataOrClosedUserGroupGiveAnEmptySheetAndAMissingGroup
     test::FakeToolHost host;
     TestReportSource source(host, kFirstOfflineSlot);
     ReportBuilder builder(host, source);
-    EXPECT_EQ(builder.Build({ReportNodeKind::kAllGroups, {}}, {}, kNow).RowCount(), 0);
+    EXPECT_EQ(builder.Build({ReportNodeKind::AllGroups, {}}, {}, kNow).RowCount(), 0);
 
     const auto f = test::ShippedDataFiles().front();
     ASSERT_TRUE(source.Load(f.model, f.version));
-    EXPECT_EQ(builder.Build({ReportNodeKind::kUserGroup, "closed"}, {}, kNow).RowCount(), 0);
-    const ReportSheet header = builder.Build({ReportNodeKind::kGroup, "no such group"}, {}, kNow);
+    EXPECT_EQ(builder.Build({ReportNodeKind::UserGroup, "closed"}, {}, kNow).RowCount(), 0);
+    const ReportSheet header = builder.Build({ReportNodeKind::Group, "no such group"}, {}, kNow);
     EXPECT_EQ(header.RowCount(), 7);
     EXPECT_EQ(Text(header, 2, 2), "Company");
 }
@@ -224,7 +224,7 @@ TEST(ReportBuilder, refreshesReplaceOnlyTheHeaderTextsAndTheOnlineDeviceName)
     ASSERT_TRUE(offline.Load(f.model, f.version));
     host.names[7] = QStringLiteral("Old");
     ReportSheet sheet =
-        ReportBuilder(host, online).Build({ReportNodeKind::kAllGroups, {}}, {"a", "b", "c"}, kNow);
+        ReportBuilder(host, online).Build({ReportNodeKind::AllGroups, {}}, {"a", "b", "c"}, kNow);
     ReportBuilder::RefreshHeader(sheet, {"A", "B", "C"});
     EXPECT_EQ(Text(sheet, 2, 4), "A");
     EXPECT_EQ(Text(sheet, 2, 9), "B");
@@ -233,7 +233,7 @@ TEST(ReportBuilder, refreshesReplaceOnlyTheHeaderTextsAndTheOnlineDeviceName)
     host.names[7] = QStringLiteral("New");
     ReportBuilder(host, online).RefreshDeviceName(sheet);
     EXPECT_EQ(Text(sheet, 5, 4), "New");
-    ReportSheet off = ReportBuilder(host, offline).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+    ReportSheet off = ReportBuilder(host, offline).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
     ReportBuilder(host, offline).RefreshDeviceName(off);
     EXPECT_EQ(Text(off, 5, 4), "");
     ReportSheet empty;

@@ -73,7 +73,7 @@ protected:
                 ++i;
             }
         source.data->ItemAt(0, 0)->displayName = "<script>\"a\" & 'b'</script>";
-        sheet = ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, kTrickyHeader, kNow);
+        sheet = ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, kTrickyHeader, kNow);
     }
 
     QString File(const QString& name) const { return dir.filePath(name); }
@@ -218,7 +218,7 @@ void ExpectPageSetup(const QJsonObject& read, const ReportSheet& sheet)
 TEST_F(ReportExportTest, excel97FileReadByXlrdHasEveryTextMergeAndColour)
 {
     ASSERT_GT(sheet.RowCount(), 100);
-    const ReportExportTarget target{File("report.xls"), ReportFormat::kXls};
+    const ReportExportTarget target{File("report.xls"), ReportFormat::Xls};
     const Result<void> result = ReportExport::Save(sheet, target);
     ASSERT_TRUE(result.Ok()) << result.Text();
     EXPECT_TRUE(ReadAll(target.path).startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")));
@@ -240,7 +240,7 @@ TEST_F(ReportExportTest, excel97SharedStringsSurviveContinueRecordsAndLongTexts)
         big.Cell(r, 2).text = QString(300, QChar(0x6771 + r % 7)) + QString::number(r);
         big.Cell(r, 3).text = QString(1000, QLatin1Char('a' + r % 26)) + QString::number(r);
     }
-    const ReportExportTarget target{File("big.xls"), ReportFormat::kXls};
+    const ReportExportTarget target{File("big.xls"), ReportFormat::Xls};
     ASSERT_TRUE(ReportExport::Save(big, target).Ok());
     QString skip;
     const QJsonObject read = ReadBack(target.path, &skip);
@@ -251,7 +251,7 @@ TEST_F(ReportExportTest, excel97SharedStringsSurviveContinueRecordsAndLongTexts)
 
 TEST_F(ReportExportTest, xlsxFileReadByOpenpyxlHasEveryTextMergeAndColour)
 {
-    const ReportExportTarget target{File("report.xlsx"), ReportFormat::kXlsx};
+    const ReportExportTarget target{File("report.xlsx"), ReportFormat::Xlsx};
     const Result<void> result = ReportExport::Save(sheet, target);
     ASSERT_TRUE(result.Ok()) << result.Text();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).contains("report.xlsx"));
@@ -330,7 +330,7 @@ QString WithoutBlanks(QString text)
 
 TEST_F(ReportExportTest, pdfRepeatsTheSectionAndColumnTitlesAtTheTopOfEveryPage)
 {
-    const ReportExportTarget target{File("report.pdf"), ReportFormat::kPdf};
+    const ReportExportTarget target{File("report.pdf"), ReportFormat::Pdf};
     const Result<void> result = ReportExport::Save(sheet, target);
     ASSERT_TRUE(result.Ok()) << result.Text();
     QString skip;
@@ -376,12 +376,12 @@ TEST_F(ReportExportTest, pdfPrintsEveryTextWholeHoweverNarrowItsCell)
     const ReportHeaderForm header{QString(20, QLatin1Char('W')), QStringLiteral("MMMMMMMMMMMMMMMMMMMM"),
                                   QStringLiteral("Wolfgang Mustermann")};
     const ReportSheet mine =
-        ReportBuilder(host, source).Build({ReportNodeKind::kUserGroup, "Mine"}, header, kNow);
+        ReportBuilder(host, source).Build({ReportNodeKind::UserGroup, "Mine"}, header, kNow);
     // An A4 page holds the sheet unscaled: a twip is a twentieth of a point from the margin.
     const double margin = 198 / 20.0;
     const double pageHeight = QPageSize(QPageSize::A4).size(QPageSize::Point).height();
     for (const ReportSheet* s : {&mine, static_cast<const ReportSheet*>(&sheet)}) {
-        const ReportExportTarget target{File(s == &mine ? "mine.pdf" : "all.pdf"), ReportFormat::kPdf};
+        const ReportExportTarget target{File(s == &mine ? "mine.pdf" : "all.pdf"), ReportFormat::Pdf};
         const Result<void> result = ReportExport::Save(*s, target);
         ASSERT_TRUE(result.Ok()) << result.Text();
         // The text inside the columns of each cell, read from that strip of every page alone
@@ -430,17 +430,17 @@ TEST(ReportExportTarget, missingExtensionFollowsTheFilterAndAGivenOneIsKept)
 {
     auto t = ReportExport::Resolve(QStringLiteral("/x/report"), 2);
     EXPECT_EQ(t.path, "/x/report.htm");
-    EXPECT_EQ(t.format, ReportFormat::kHtml);
+    EXPECT_EQ(t.format, ReportFormat::Html);
     t = ReportExport::Resolve(QStringLiteral("/x/report.txt"), 1);
     EXPECT_EQ(t.path, "/x/report.txt");
-    EXPECT_EQ(t.format, ReportFormat::kXls);
+    EXPECT_EQ(t.format, ReportFormat::Xls);
     t = ReportExport::Resolve(QStringLiteral("/x/report.txt"), 3);
-    EXPECT_EQ(t.format, ReportFormat::kXlsx);
+    EXPECT_EQ(t.format, ReportFormat::Xlsx);
     t = ReportExport::Resolve(QStringLiteral("/x/report"), 0);
     EXPECT_EQ(t.path, "/x/report.xls");
     t = ReportExport::Resolve(QStringLiteral("/x/report"), 3);
     EXPECT_EQ(t.path, "/x/report.xlsx");
-    EXPECT_EQ(t.format, ReportFormat::kXlsx);
+    EXPECT_EQ(t.format, ReportFormat::Xlsx);
     EXPECT_EQ(ReportExport::ValidFilterIndex(7), 1);
 }
 
@@ -451,10 +451,10 @@ TEST(ReportExportTarget, aTypedKnownExtensionDecidesTheFormatWhateverTheFilter)
         int filter;
         ReportFormat format;
     } cases[] = {
-        {"/x/cust.xlsx", 1, ReportFormat::kXlsx},     {"/x/cust.XLSX", 2, ReportFormat::kXlsx},
-        {"/x/cust.xls", 3, ReportFormat::kXls},       {"/x/cust.htm", 1, ReportFormat::kHtml},
-        {"/x/cust.Html", 3, ReportFormat::kHtml},     {"/x/cust.pdf", 1, ReportFormat::kPdf},
-        {"/x/cust.xlsx.bak", 2, ReportFormat::kHtml},
+        {"/x/cust.xlsx", 1, ReportFormat::Xlsx},     {"/x/cust.XLSX", 2, ReportFormat::Xlsx},
+        {"/x/cust.xls", 3, ReportFormat::Xls},       {"/x/cust.htm", 1, ReportFormat::Html},
+        {"/x/cust.Html", 3, ReportFormat::Html},     {"/x/cust.pdf", 1, ReportFormat::Pdf},
+        {"/x/cust.xlsx.bak", 2, ReportFormat::Html},
     };
     for (const auto& c : cases) {
         const auto t = ReportExport::Resolve(QString::fromLatin1(c.name), c.filter);
@@ -476,8 +476,7 @@ TEST_F(ReportExportTest, xlsxTypedUnderTheExcel97FilterOpensInOpenpyxl)
 
 TEST_F(ReportExportTest, overwritingKeepsTheModeAndWritesThroughALink)
 {
-    for (ReportFormat f :
-         {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx, ReportFormat::kPdf}) {
+    for (ReportFormat f : {ReportFormat::Xls, ReportFormat::Html, ReportFormat::Xlsx, ReportFormat::Pdf}) {
         SCOPED_TRACE(static_cast<int>(f));
         const QString real = File(QStringLiteral("real%1").arg(static_cast<int>(f)));
         const QString link = File(QStringLiteral("link%1").arg(static_cast<int>(f)));
@@ -494,7 +493,7 @@ TEST_F(ReportExportTest, overwritingKeepsTheModeAndWritesThroughALink)
     }
     // A new file gets the ordinary mode of the umask, not an owner-only one.
     const mode_t mask = ::umask(022);
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("new.htm"), ReportFormat::kHtml}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("new.htm"), ReportFormat::Html}).Ok());
     ::umask(mask);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(File("new.htm")).constData(), &st), 0);
@@ -504,8 +503,8 @@ TEST_F(ReportExportTest, overwritingKeepsTheModeAndWritesThroughALink)
 // Files past the size limit fail to write as on a full disk, with the system's reason.
 TEST_F(ReportExportTest, aWriteThatRunsOutOfRoomNamesTheFileAndTheSystemReason)
 {
-    for (ReportFormat f : {ReportFormat::kXls, ReportFormat::kHtml}) {
-        const QString path = File(f == ReportFormat::kXls ? "full.xls" : "full.htm");
+    for (ReportFormat f : {ReportFormat::Xls, ReportFormat::Html}) {
+        const QString path = File(f == ReportFormat::Xls ? "full.xls" : "full.htm");
         WriteAll(path, "previous report");
         struct sigaction ignore {
         }, before{};
@@ -535,14 +534,13 @@ TEST_F(ReportExportTest, failedExportLeavesTheOldFileAndSaysWhy)
     WriteAll(old, "previous report");
     ReportSheet tooTall;
     tooTall.Cell(XlsWriter::kMaxRows + 1, 2).text = QStringLiteral("x");
-    const Result<void> r = ReportExport::Save(tooTall, {old, ReportFormat::kXls});
+    const Result<void> r = ReportExport::Save(tooTall, {old, ReportFormat::Xls});
     EXPECT_FALSE(r.Ok());
     EXPECT_TRUE(QString::fromStdString(r.Text()).contains("65536")) << r.Text();
     EXPECT_EQ(r.Code(), EFBIG);
     EXPECT_EQ(ReadAll(old), "previous report");
 
-    for (ReportFormat f :
-         {ReportFormat::kXls, ReportFormat::kHtml, ReportFormat::kXlsx, ReportFormat::kPdf}) {
+    for (ReportFormat f : {ReportFormat::Xls, ReportFormat::Html, ReportFormat::Xlsx, ReportFormat::Pdf}) {
         const Result<void> missing = ReportExport::Save(sheet, {File("no/such/folder/r"), f});
         EXPECT_EQ(missing.Code(), ENOENT);
         EXPECT_TRUE(QString::fromStdString(missing.Text()).startsWith("Cannot export the report to"))

@@ -55,7 +55,7 @@ TEST_F(ReportFrameTest, reportOpensOnceAndRebuildsForTheNextNode)
 {
     const std::string first = source.data->GroupAt(0)->name;
     const std::string second = source.data->GroupAt(1)->name;
-    frame = CReportFrame::Report(host, source, {ReportNodeKind::kGroup, first}, nullptr);
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::Group, first}, nullptr);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), "Parameter Report");
@@ -64,7 +64,7 @@ TEST_F(ReportFrameTest, reportOpensOnceAndRebuildsForTheNextNode)
     EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(first)));
     EXPECT_EQ(frame->View()->columnSpan(7, 1), 10);
 
-    CReportFrame* again = CReportFrame::Report(host, source, {ReportNodeKind::kGroup, second}, frame);
+    CReportFrame* again = CReportFrame::Report(host, source, {ReportNodeKind::Group, second}, frame);
     EXPECT_EQ(again, frame.data());
     EXPECT_EQ(Text(8, 2), QStringLiteral("[ Parameter Group Name : %1 ]").arg(test::Shown(second)));
     EXPECT_EQ(host.frames.Find(kKindReport, 5), nullptr);  // not one of the listed tool windows
@@ -72,7 +72,7 @@ TEST_F(ReportFrameTest, reportOpensOnceAndRebuildsForTheNextNode)
 
 TEST_F(ReportFrameTest, headerAndDeviceNameFollowTheirChanges)
 {
-    frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::AllGroups, {}}, nullptr);
     const QString date = Text(3, 4);
     {
         QSettings s(kCompanyKey, kApplicationKey);
@@ -94,7 +94,7 @@ TEST_F(ReportFrameTest, headerAndDeviceNameFollowTheirChanges)
 
 TEST_F(ReportFrameTest, closingSavesThePlacementAndTellsTheEditorOnce)
 {
-    frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::AllGroups, {}}, nullptr);
     frame->CloseFrame();
     EXPECT_EQ(source.closed, 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -105,7 +105,7 @@ TEST_F(ReportFrameTest, closingSavesThePlacementAndTellsTheEditorOnce)
 
 TEST_F(ReportFrameTest, printJobsAreNumberedAcrossReportsAndAFailedExportIsShown)
 {
-    frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::AllGroups, {}}, nullptr);
     QTemporaryDir out;
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -119,17 +119,17 @@ TEST_F(ReportFrameTest, printJobsAreNumberedAcrossReportsAndAFailedExportIsShown
     EXPECT_EQ(printer.docName(), QStringLiteral("VRMN Report%1").arg(n + 1));
     EXPECT_GT(QFileInfo(out.filePath("p2.pdf")).size(), 1000);
 
-    EXPECT_FALSE(frame->ExportTo({out.filePath("missing/report.htm"), ReportFormat::kHtml}));
+    EXPECT_FALSE(frame->ExportTo({out.filePath("missing/report.htm"), ReportFormat::Html}));
     ASSERT_EQ(host.messages.Entries().size(), 1u);
     EXPECT_EQ(host.messages.Entries()[0].kind, MessageKind::Error);
     EXPECT_EQ(host.messages.Entries()[0].caption, "Parameter Report");
-    EXPECT_TRUE(frame->ExportTo({out.filePath("report.htm"), ReportFormat::kHtml}));
+    EXPECT_TRUE(frame->ExportTo({out.filePath("report.htm"), ReportFormat::Html}));
     EXPECT_EQ(host.messages.Entries().size(), 1u);
 }
 
 TEST_F(ReportFrameTest, printPreviewShowsEveryPageOfTheSheet)
 {
-    frame = CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+    frame = CReportFrame::Report(host, source, {ReportNodeKind::AllGroups, {}}, nullptr);
     int shown = 0;
     int expected = -1;
     QTimer poll;
@@ -204,20 +204,20 @@ TEST(ReportSamples, writesEveryFormatAndAScreenPicture_WhenAskedTo)
         s.setValue("Main/Manager Header", "007");
     }
     QPointer<CReportFrame> frame =
-        CReportFrame::Report(host, source, {ReportNodeKind::kAllGroups, {}}, nullptr);
+        CReportFrame::Report(host, source, {ReportNodeKind::AllGroups, {}}, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     frame->resize(1000, 720);
     QDir().mkpath(folder);
-    for (auto [name, format] : {std::pair{"report.xls", ReportFormat::kXls},
-                                {"report.xlsx", ReportFormat::kXlsx},
-                                {"report.htm", ReportFormat::kHtml},
-                                {"report.pdf", ReportFormat::kPdf}})
+    for (auto [name, format] : {std::pair{"report.xls", ReportFormat::Xls},
+                                {"report.xlsx", ReportFormat::Xlsx},
+                                {"report.htm", ReportFormat::Html},
+                                {"report.pdf", ReportFormat::Pdf}})
         EXPECT_TRUE(frame->ExportTo({folder + "/" + name, format}));
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame->grab().save(folder + "/window.png"));
-    CReportFrame::Report(host, source, {ReportNodeKind::kUserGroup, "Commissioning"}, frame);
-    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.xls", ReportFormat::kXls}));
-    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.pdf", ReportFormat::kPdf}));
+    CReportFrame::Report(host, source, {ReportNodeKind::UserGroup, "Commissioning"}, frame);
+    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.xls", ReportFormat::Xls}));
+    EXPECT_TRUE(frame->ExportTo({folder + "/usergroup.pdf", ReportFormat::Pdf}));
     EXPECT_TRUE(frame->grab().save(folder + "/usergroup.png"));
     frame->CloseFrame();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -65,7 +65,7 @@ protected:
                 item->value = item->defaultValue + (i % 4 == 2 ? 1 : 0);
                 ++i;
             }
-        sheet = ReportBuilder(host, source).Build({ReportNodeKind::kAllGroups, {}}, {}, kNow);
+        sheet = ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
     }
 
     // Converts with LibreOffice headless into `out`; false when the conversion failed.
@@ -96,9 +96,9 @@ TEST_F(ReportOffice, calcKeepsTheLookOfTheHtmlAndPrintsTheExcelFilesOnePageWide)
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
         GTEST_SKIP() << "LibreOffice (soffice, Debian package libreoffice-calc-nogui) is not installed";
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("look.htm"), ReportFormat::kHtml}).Ok());
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("r97.xls"), ReportFormat::kXls}).Ok());
-    ASSERT_TRUE(ReportExport::Save(sheet, {File("r07.xlsx"), ReportFormat::kXlsx}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("look.htm"), ReportFormat::Html}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("r97.xls"), ReportFormat::Xls}).Ok());
+    ASSERT_TRUE(ReportExport::Save(sheet, {File("r07.xlsx"), ReportFormat::Xlsx}).Ok());
     ASSERT_TRUE(
         Convert(soffice, {File("look.htm")}, QStringLiteral("xlsx"), QStringLiteral("HTML (StarCalc)")));
     ASSERT_TRUE(Convert(soffice, {File("r97.xls"), File("r07.xlsx")}, QStringLiteral("pdf")));

@@ -60,7 +60,7 @@ protected:
             {{top,
               [&](QWidget*) {
                   host.Record(3).present = host.Record(3).connected = 0;
-                  host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+                  host.frames.Broadcast(ToolNotice::InvDisconnected, 3);
                   QTimer::singleShot(0, f, [f] { f->CloseFrame(); });
               }}},
             [&] { return guard.isNull(); }, [&] { line.Step(1); });

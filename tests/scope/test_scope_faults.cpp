@@ -272,7 +272,7 @@ TEST_F(ScopeFaults, aDriveSilentDuringRecordingLeavesAGapAndResumesByItself)
     ASSERT_TRUE(line.StepUntil([&] { return line.manager.MonitorCount(3) == 0; }));
     v.SampleTick();
     host.Record(3).connected = 0;
-    host.frames.Broadcast(ToolNotice::kInvDisconnected, 3);
+    host.frames.Broadcast(ToolNotice::InvDisconnected, 3);
     QCoreApplication::sendPostedEvents();
     ASSERT_TRUE(v.Monitoring());
     ASSERT_TRUE(v.Recording());
@@ -283,7 +283,7 @@ TEST_F(ScopeFaults, aDriveSilentDuringRecordingLeavesAGapAndResumesByItself)
 
     Set("revive 3");
     host.Record(3).connected = 1;
-    host.frames.Broadcast(ToolNotice::kInvConnected, 3);
+    host.frames.Broadcast(ToolNotice::InvConnected, 3);
     QCoreApplication::sendPostedEvents();
     ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
     for (int i = 0; i < 2; ++i) {

@@ -49,7 +49,7 @@ struct Fixture {
         std::array<double, 4> plotted{};
         std::array<SampleMark, 4> marks{};
         std::array<std::string, 4> labels;
-        LevelTrigger::Step trigger = LevelTrigger::Step::kNothing;
+        LevelTrigger::Step trigger = LevelTrigger::Step::Nothing;
     };
     // One sample tick, with what it put into the store.
     Taken Sample()
@@ -200,39 +200,39 @@ TEST(ScopeSampling, channelsThatAreNotReadyReadZeroAndHaveNoLabel)
 TEST(ScopeTrigger, risingFiresAtExactEqualityButNotAboveIt)
 {
     LevelTrigger t;
-    t.Arm(0, LevelTrigger::Edge::kRising, 50.0);
-    EXPECT_EQ(t.OnSample(true, true, 49.9, 0), LevelTrigger::Step::kNothing);  // primes
-    EXPECT_EQ(t.OnSample(true, true, 50.0, 1), LevelTrigger::Step::kFired);
+    t.Arm(0, LevelTrigger::Edge::Rising, 50.0);
+    EXPECT_EQ(t.OnSample(true, true, 49.9, 0), LevelTrigger::Step::Nothing);  // primes
+    EXPECT_EQ(t.OnSample(true, true, 50.0, 1), LevelTrigger::Step::Fired);
     EXPECT_EQ(t.Point(), 1);
 
     LevelTrigger u;
-    u.Arm(0, LevelTrigger::Edge::kRising, 50.0);
+    u.Arm(0, LevelTrigger::Edge::Rising, 50.0);
     u.OnSample(true, true, 50.0, 0);
-    EXPECT_EQ(u.OnSample(true, true, 50.1, 1), LevelTrigger::Step::kNothing);
+    EXPECT_EQ(u.OnSample(true, true, 50.1, 1), LevelTrigger::Step::Nothing);
     EXPECT_FALSE(u.Occurred());
 }
 
 TEST(ScopeTrigger, fallingFiresAtExactEquality)
 {
     LevelTrigger t;
-    t.Arm(0, LevelTrigger::Edge::kFalling, 50.0);
+    t.Arm(0, LevelTrigger::Edge::Falling, 50.0);
     t.OnSample(true, true, 50.1, 0);
-    EXPECT_EQ(t.OnSample(true, true, 50.0, 1), LevelTrigger::Step::kFired);
+    EXPECT_EQ(t.OnSample(true, true, 50.0, 1), LevelTrigger::Step::Fired);
     LevelTrigger u;
-    u.Arm(0, LevelTrigger::Edge::kFalling, 50.0);
+    u.Arm(0, LevelTrigger::Edge::Falling, 50.0);
     u.OnSample(true, true, 50.0, 0);
-    EXPECT_EQ(u.OnSample(true, true, 49.0, 1), LevelTrigger::Step::kNothing);
+    EXPECT_EQ(u.OnSample(true, true, 49.0, 1), LevelTrigger::Step::Nothing);
 }
 
 TEST(ScopeTrigger, stopsAfterExactlyTenFurtherSamples)
 {
     LevelTrigger t;
-    t.Arm(0, LevelTrigger::Edge::kRising, 1.0);
+    t.Arm(0, LevelTrigger::Edge::Rising, 1.0);
     t.OnSample(true, true, 0.0, 0);
-    ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::kFired);
+    ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::Fired);
     int further = 0;
-    LevelTrigger::Step step = LevelTrigger::Step::kNothing;
-    while (step != LevelTrigger::Step::kStop && further < 50) {
+    LevelTrigger::Step step = LevelTrigger::Step::Nothing;
+    while (step != LevelTrigger::Step::Stop && further < 50) {
         ++further;
         // Later samples may leave the channel unready; they still count.
         step = t.OnSample(further % 2 == 0, true, 0.0, 1 + further);
@@ -245,15 +245,15 @@ TEST(ScopeTrigger, samplesBeforeTheFirstRealValueNeitherPrimeNorFire)
     // A restored trigger at level 0.5 falling: the 0 of a sample before any data must not count.
     Fixture f;
     f.Watch(0, 3, kModelQmA20, 0x100, reg::kCurrent);
-    f.logic.Trigger().Arm(0, LevelTrigger::Edge::kRising, 0.5);
-    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kNothing);
+    f.logic.Trigger().Arm(0, LevelTrigger::Edge::Rising, 0.5);
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::Nothing);
     f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 100}}), f.Now());  // 10 A, first real value
-    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kNothing);
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::Nothing);
     EXPECT_FALSE(f.logic.Trigger().Occurred());
     f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 0}}), f.Now());
     f.Sample();
     f.logic.OnMonitor(3, Fixture::Reply(3, {{reg::kCurrent, 5}}), f.Now());
-    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::kFired);
+    EXPECT_EQ(f.Sample().trigger, LevelTrigger::Step::Fired);
 }
 
 TEST(ScopeTrigger, bitItemsAndTheFaultWordForceTheLevel)
@@ -342,11 +342,11 @@ TEST(ScopeTrigger, aSettablePostTriggerLengthEndsTheRunThatManySamplesLater)
 {
     for (int post : {1, 3, 250}) {
         LevelTrigger t;
-        t.Arm(0, LevelTrigger::Edge::kRising, 1.0, post);
+        t.Arm(0, LevelTrigger::Edge::Rising, 1.0, post);
         t.OnSample(true, true, 0.0, 0);
-        ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::kFired);
+        ASSERT_EQ(t.OnSample(true, true, 2.0, 1), LevelTrigger::Step::Fired);
         int further = 0;
-        while (t.OnSample(true, true, 2.0, 2 + further) != LevelTrigger::Step::kStop && further < 1000)
+        while (t.OnSample(true, true, 2.0, 2 + further) != LevelTrigger::Step::Stop && further < 1000)
             ++further;
         EXPECT_EQ(further + 1, post);
     }

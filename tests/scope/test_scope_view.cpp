@@ -110,7 +110,7 @@ TEST_F(ScopeLine, aRampingDriveFiresTheTriggerAndMonitoringStopsTenSamplesLater)
     ASSERT_FALSE(v->Monitoring());
     EXPECT_EQ(v->Chart().PointCount() - 1 - triggerPoint, 10);
     EXPECT_EQ(v->Chart().CursorPoint(), triggerPoint);
-    EXPECT_EQ(v->Chart().ScreenMode(), StripChart::Mode::kCursor);
+    EXPECT_EQ(v->Chart().ScreenMode(), StripChart::Mode::Cursor);
     // The rising crossing: at the trigger point at least 30 Hz, the point before below it.
     EXPECT_GE(v->Logic().Store().Y(0, triggerPoint), 30.0);
     EXPECT_LT(v->Logic().Store().Y(0, triggerPoint - 1), 30.0);
@@ -239,7 +239,7 @@ TEST_F(ScopeLine, scopeFileKeepsItsModelsWhenTheDriveIsGoneAndABadFileChangesNot
     EXPECT_EQ(v->Chart().PointCount(), 5);
     EXPECT_EQ(v->Chart().LegendText(0), "3:QM-A20 Output Current");
     EXPECT_FALSE(v->StationList(0)->isEnabled());
-    EXPECT_EQ(v->Chart().ScreenMode(), StripChart::Mode::kCursor);
+    EXPECT_EQ(v->Chart().ScreenMode(), StripChart::Mode::Cursor);
 
     // Saved again offline: the model and version stay those of the file.
     const QString b = dir.filePath("b.sco");
@@ -293,7 +293,7 @@ TEST_F(ScopeLine, theFrameRegistersAsKind133AndFollowsConnections)
     r.present = r.connected = 1;
     r.model = kModelQmB20X;
     r.version = 0x15;
-    host.frames.Broadcast(ToolNotice::kInvConnected, 5);
+    host.frames.Broadcast(ToolNotice::InvConnected, 5);
     EXPECT_TRUE(QTest::qWaitFor([&] { return frame->View().StationList(0)->count() == 2; }));
 
     Watch(frame->View(), 0, reg::kCurrent);

@@ -164,14 +164,14 @@ TEST(StripChartExport, svgLoadsBackAndRasterFormatsAreReadable)
     FillFlat(store, chart, 0, 50.0);
     QTemporaryDir dir;
     QString error;
-    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::kSvg, &error))
+    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::Svg, &error))
         << error.toStdString();
     QSvgRenderer svg(dir.filePath("p.svg"));
     EXPECT_TRUE(svg.isValid());
     EXPECT_EQ(svg.viewBox(), QRect(0, 0, 1200, 600));
-    for (auto [name, format, kind] : {std::tuple{"p.jpg", StripChart::PictureFormat::kJpeg, "jpeg"},
-                                      std::tuple{"p.bmp", StripChart::PictureFormat::kBmp, "bmp"},
-                                      std::tuple{"p.png", StripChart::PictureFormat::kPng, "png"}}) {
+    for (auto [name, format, kind] : {std::tuple{"p.jpg", StripChart::PictureFormat::Jpeg, "jpeg"},
+                                      std::tuple{"p.bmp", StripChart::PictureFormat::Bmp, "bmp"},
+                                      std::tuple{"p.png", StripChart::PictureFormat::Png, "png"}}) {
         ASSERT_TRUE(chart.SavePicture(dir.filePath(name), format, &error)) << name;
         QImageReader reader(dir.filePath(name));
         EXPECT_EQ(reader.format(), QByteArray(kind));
@@ -185,12 +185,12 @@ TEST(StripChartExport, aFailedExportIsReportedAndLeavesNothingBehind)
     StripChart chart;
     QTemporaryDir dir;
     QString error;
-    EXPECT_FALSE(chart.SavePicture(dir.filePath("none/p.bmp"), StripChart::PictureFormat::kBmp, &error));
+    EXPECT_FALSE(chart.SavePicture(dir.filePath("none/p.bmp"), StripChart::PictureFormat::Bmp, &error));
     EXPECT_FALSE(error.isEmpty());
     // A folder in the way of the name: the export fails and the folder is untouched.
     QDir().mkpath(dir.filePath("taken.png/inside"));
     error.clear();
-    EXPECT_FALSE(chart.SavePicture(dir.filePath("taken.png"), StripChart::PictureFormat::kPng, &error));
+    EXPECT_FALSE(chart.SavePicture(dir.filePath("taken.png"), StripChart::PictureFormat::Png, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(dir.filePath("taken.png/inside")).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
@@ -202,7 +202,7 @@ TEST(StripChartCursor, cursorPointIsClampedAndSecondCursorIsOffByDefault)
     StripChart chart;
     FillFlat(store, chart, 0, 1.0);
     Fill(store, 61, kSecond, [](int c, int i) { return c == 0 ? (i == 10 ? 4.0 : 1.0) : 0.0; });
-    chart.SetMode(StripChart::Mode::kCursor);
+    chart.SetMode(StripChart::Mode::Cursor);
     chart.SetCursorPoint(500);
     EXPECT_EQ(chart.CursorPoint(), 60);
     chart.SetCursorPoint(-3);
@@ -229,7 +229,7 @@ TEST(StripChartMouse, rightClickInZoomShowsEverySample)
     chart.SetStore(&store);
     chart.SetSpan(60 * kSecond);
     Fill(store, 601, kSecond, [](int, int i) { return i % 50; });  // ten minutes
-    chart.SetMode(StripChart::Mode::kZoom);
+    chart.SetMode(StripChart::Mode::Zoom);
     QMouseEvent click(QEvent::MouseButtonPress, QPointF(300, 200), QPointF(300, 200), Qt::RightButton,
                       Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(&chart, &click);
@@ -248,8 +248,8 @@ TEST(StripChartStress, drawingWhileSamplesArriveAndChannelsSwitchStaysInBounds)
     chart.SetStore(&store);
     chart.SetSpan(60 * kSecond);
     double x = 46000.0;
-    const StripChart::Mode modes[4] = {StripChart::Mode::kNormal, StripChart::Mode::kScroll,
-                                       StripChart::Mode::kCursor, StripChart::Mode::kZoom};
+    const StripChart::Mode modes[4] = {StripChart::Mode::Normal, StripChart::Mode::Scroll,
+                                       StripChart::Mode::Cursor, StripChart::Mode::Zoom};
     for (int round = 0; round < 150; ++round) {
         const int n = 1 + static_cast<int>(rng() % 400);
         for (int i = 0; i < n; ++i) {

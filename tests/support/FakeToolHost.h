@@ -9,6 +9,7 @@
 #include "frames/ToolHost.h"
 #include "paramdb/MessageSink.h"
 #include "platform/ProgramFolders.h"
+#include "platform/QueuedMessageSink.h"
 
 #include <QFileInfo>
 
@@ -38,7 +39,7 @@ public:
     void DeviceNameChanged(int station) override
     {
         nameChanges.push_back(station);
-        frames.Broadcast(ToolNotice::kInvNameChanged, station);
+        frames.Broadcast(ToolNotice::InvNameChanged, station);
     }
     CommManager& Comm() override { return *comm_; }
     bool GraphWatch() const override { return comm_->GraphWatch(); }
@@ -47,11 +48,13 @@ public:
         if (comm_->GraphWatch() == on)
             return;
         comm_->SetGraphWatch(on);
-        frames.Broadcast(ToolNotice::kGraphWatchChanged, 0);
+        frames.Broadcast(ToolNotice::GraphWatchChanged, 0);
     }
     const DataFileVersions& Versions() const override { return versions; }
     const ProgramFolders& Folders() const override { return folders; }
     MessageSink& Messages() override { return messages; }
+    // As the program's: passed on from the event loop.
+    MessageSink& LaterMessages() override { return laterMessages; }
     bool MessageBoxes() const override { return boxes; }
     CToolFrameList& Frames() override { return frames; }
     QWidget* MainWindow() override { return nullptr; }
@@ -62,6 +65,7 @@ public:
     ProgramFolders folders;
     DataFileVersions versions;
     MessageLog messages;
+    QueuedMessageSink laterMessages{&messages};
     // Tool windows show real boxes (the disconnect-under-dialog tests).
     bool boxes = false;
 
