@@ -127,30 +127,6 @@ bool CParaFrame::Loaded() const
     return data_ && data_->IsLoaded();
 }
 
-QAction* CParaFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key,
-                                const std::function<void()>& action)
-{
-    auto* a = new QAction(text, this);
-    a->setData(id);
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    connect(a, &QAction::triggered, this, [this, action] {
-        action();
-        UpdateCommands();
-    });
-    menu->addAction(a);
-    commands_[id] = a;
-    return a;
-}
-
-QAction* CParaFrame::CommandAction(int id) const
-{
-    const auto it = commands_.find(id);
-    return it == commands_.end() ? nullptr : it->second;
-}
-
 void CParaFrame::BuildCommands()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -252,7 +228,7 @@ void CParaFrame::BuildCommands()
     bar->setObjectName(QStringLiteral("ToolBar1"));
     for (int id : {kNewUserGroup, kOpenUserGroup, kSaveUserGroup, kUndo, kRedo, kReadParaFile, kSaveParaFile,
                    kSaveTextFile, kUpload, kDownload, kCompare, kReport})
-        bar->addAction(commands_[id]);
+        bar->addAction(CommandAction(id));
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
 }
 

@@ -78,7 +78,6 @@ public:
     EditorMessages& LaterMessages() { return laterMessages_; }
     const std::shared_ptr<ParameterData>& Data() const { return data_; }
     uint64_t Identity() const { return identity_; }
-    QAction* CommandAction(int id) const;
     // Re-evaluates every command's enabled state.
     void UpdateCommands();
     ParaPaneTexts PaneTexts() const;
@@ -118,8 +117,7 @@ private:
     QString SaveFileName(const QString& title, const QString& filter, const QString& folder,
                          bool promptOverwrite) override;
 
-    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key,
-                        const std::function<void()>& action);
+    void CommandDone() override { UpdateCommands(); }
     void BuildCommands();
     void BuildStatusBar();
     void UpdatePanes();
@@ -143,7 +141,6 @@ private:
     CParaListView* list_ = nullptr;
     CParaTreeView* tree_ = nullptr;
     QDockWidget* dock_ = nullptr;
-    std::map<int, QAction*> commands_;
     std::map<int, QLabel*> panes_;
     QPointer<QWidget> report_;
     bool editorClosing_ = false;

@@ -100,6 +100,31 @@ QAction* CFloatFrame::ExitAction()
     return exit_;
 }
 
+QAction* CFloatFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key,
+                                 std::function<void()> action)
+{
+    auto* a = new QAction(text, this);
+    a->setData(id);
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (action)
+        connect(a, &QAction::triggered, this, [this, action = std::move(action)] {
+            action();
+            CommandDone();
+        });
+    menu->addAction(a);
+    commands_[id] = a;
+    return a;
+}
+
+QAction* CFloatFrame::CommandAction(int id) const
+{
+    const auto it = commands_.find(id);
+    return it == commands_.end() ? nullptr : it->second;
+}
+
 void CFloatFrame::Notify(ToolNotice notice, int station)
 {
     if (closing_)

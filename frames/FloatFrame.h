@@ -15,9 +15,12 @@
 #include "platform/QueuedMessageSink.h"
 
 #include <QColor>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -68,6 +71,8 @@ public:
 
     // "E&xit": closes this frame only.
     QAction* ExitAction();
+    // A menu command added with AddCommand, by its id; nullptr for none.
+    QAction* CommandAction(int id) const;
 
     // The main window's notices, delivered later (queued) and only while the frame is listed.
     // A frame ignores notices of other stations except graph watch changes.
@@ -135,6 +140,12 @@ protected:
     virtual void OnGraphWatchChanged() {}
     // The derived frame's clean-up before it leaves the list; false refuses the close.
     virtual bool AboutToClose() { return true; }
+    // The one way the tool windows build their menus: a command with its id, caption, shortcut
+    // (for this window only) and action, found again by CommandAction(id). CommandDone follows every
+    // command, for the frame to bring its commands' states up to date.
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key,
+                        std::function<void()> action);
+    virtual void CommandDone() {}
 
     void closeEvent(QCloseEvent* event) override;
 
@@ -155,6 +166,7 @@ private:
     std::vector<QPointer<QDialog>> dialogs_;
     std::vector<QEventLoop*> loops_;
     FrameMessages messages_;
+    std::map<int, QAction*> commands_;
     QueuedMessageSink laterMessages_{&messages_, this};
 };
 

@@ -24,12 +24,12 @@ CKPDFrame::CKPDFrame(ToolHost& host, int station) : CFloatFrame(host, kKindKeypa
     KeypadLogic& logic = view_->Logic();
 
     QMenu* operation = menuBar()->addMenu(QStringLiteral("&Operation"));
-    forward_ = operation->addAction(QStringLiteral("&Forward Run"), QKeySequence(Qt::CTRL | Qt::Key_F),
-                                    &logic, &KeypadLogic::ForwardRun);
-    reverse_ = operation->addAction(QStringLiteral("&Reverse Run"), QKeySequence(Qt::CTRL | Qt::Key_R),
-                                    &logic, &KeypadLogic::ReverseRun);
-    stop_ = operation->addAction(QStringLiteral("&Stop/Reset"), QKeySequence(Qt::CTRL | Qt::Key_S), &logic,
-                                 &KeypadLogic::StopReset);
+    forward_ = AddCommand(operation, kCmdForwardRun, QStringLiteral("&Forward Run"),
+                          QKeySequence(Qt::CTRL | Qt::Key_F), [&logic] { logic.ForwardRun(); });
+    reverse_ = AddCommand(operation, kCmdReverseRun, QStringLiteral("&Reverse Run"),
+                          QKeySequence(Qt::CTRL | Qt::Key_R), [&logic] { logic.ReverseRun(); });
+    stop_ = AddCommand(operation, kCmdStopReset, QStringLiteral("&Stop/Reset"),
+                       QKeySequence(Qt::CTRL | Qt::Key_S), [&logic] { logic.StopReset(); });
     operation->addSeparator();
     operation->addAction(ExitAction());
 

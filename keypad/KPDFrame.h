@@ -17,6 +17,10 @@ public:
     CKPDFrame(ToolHost& host, int station);
 
     CKPDView* View() const { return view_; }
+    static constexpr int kCmdForwardRun = 1;
+    static constexpr int kCmdReverseRun = 2;
+    static constexpr int kCmdStopReset = 3;
+
     QAction* ForwardAction() const { return forward_; }
     QAction* ReverseAction() const { return reverse_; }
     QAction* StopAction() const { return stop_; }

@@ -205,39 +205,21 @@ void CReportFrame::OnHeader()
 
 void CReportFrame::CreateCommands()
 {
-    auto make = [this](const QString& text, const QKeySequence& key, void (CReportFrame::*slot)()) {
-        auto* a = new QAction(text, this);
-        if (!key.isEmpty())
-            a->setShortcut(key);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    QAction* exportAction =
-        make(QStringLiteral("File &Export..."), QKeySequence(Qt::CTRL | Qt::Key_E), &CReportFrame::OnExport);
-    QAction* pdf = make(QStringLiteral("Export P&DF..."), {}, &CReportFrame::OnExportPdf);
-    QAction* print =
-        make(QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), &CReportFrame::OnPrint);
-    QAction* preview = make(QStringLiteral("Print Pre&view..."), {}, &CReportFrame::OnPrintPreview);
-    QAction* update =
-        make(QStringLiteral("&Update"), QKeySequence(Qt::CTRL | Qt::Key_U), &CReportFrame::Rebuild);
-    QAction* header = make(QStringLiteral("Report &Header..."), QKeySequence(Qt::CTRL | Qt::Key_H),
-                           &CReportFrame::OnHeader);
-    exportAction->setData(kCmdExport);
-    print->setData(kCmdPrint);
-    update->setData(kCmdUpdate);
-    header->setData(kCmdHeader);
-
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(exportAction);
-    file->addAction(pdf);
+    QAction* exportAction = AddCommand(file, kCmdExport, QStringLiteral("File &Export..."),
+                                       QKeySequence(Qt::CTRL | Qt::Key_E), [this] { OnExport(); });
+    AddCommand(file, kCmdExportPdf, QStringLiteral("Export P&DF..."), {}, [this] { OnExportPdf(); });
     file->addSeparator();
-    file->addAction(print);
-    file->addAction(preview);
+    QAction* print = AddCommand(file, kCmdPrint, QStringLiteral("&Print..."),
+                                QKeySequence(Qt::CTRL | Qt::Key_P), [this] { OnPrint(); });
+    AddCommand(file, kCmdPreview, QStringLiteral("Print Pre&view..."), {}, [this] { OnPrintPreview(); });
     file->addSeparator();
     file->addAction(ExitAction());
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(update);
-    view->addAction(header);
+    QAction* update = AddCommand(view, kCmdUpdate, QStringLiteral("&Update"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_U), [this] { Rebuild(); });
+    QAction* header = AddCommand(view, kCmdHeader, QStringLiteral("Report &Header..."),
+                                 QKeySequence(Qt::CTRL | Qt::Key_H), [this] { OnHeader(); });
 
     QToolBar* bar = addToolBar(QStringLiteral("Report"));
     bar->setObjectName(QStringLiteral("ReportToolBar"));

@@ -29,6 +29,9 @@ public:
     static constexpr int kCmdExport = 32828;
     static constexpr int kCmdPrint = 32829;
     static constexpr int kCmdUpdate = 32830;
+    // Numbers of the commands only this window has.
+    static constexpr int kCmdExportPdf = 32831;
+    static constexpr int kCmdPreview = 32832;
     static constexpr const char* kCaption = "Parameter Report";
     static constexpr const char* kExportDirKey = "Main/ReportExport File Dir";
     static constexpr const char* kFilterIndexKey = "Main/ReportFile Filter Index";

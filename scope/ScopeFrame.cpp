@@ -66,72 +66,48 @@ CScopeFrame::CScopeFrame(ToolHost& host) : CFloatFrame(host, kKindGraphMonitor, 
 
 CScopeFrame::~CScopeFrame() = default;
 
-QAction* CScopeFrame::Add(QMenu* menu, int id, const QString& text, const QKeySequence& key,
-                          void (CScopeFrame::*slot)())
-{
-    auto* a = menu->addAction(text);
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    if (slot)
-        connect(a, &QAction::triggered, this, slot);
-    commands_[id] = a;
-    return a;
-}
-
-QAction* CScopeFrame::Command(int id) const
-{
-    const auto it = commands_.find(id);
-    return it == commands_.end() ? nullptr : it->second;
-}
-
 void CScopeFrame::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    Add(file, kOpen, QStringLiteral("&Open Scope File..."), QKeySequence(Qt::CTRL | Qt::Key_O),
-        &CScopeFrame::OpenScopeFile);
-    Add(file, kSave, QStringLiteral("&Save Scope File"), QKeySequence(Qt::CTRL | Qt::Key_S),
-        &CScopeFrame::SaveScopeFile);
-    Add(file, kSaveAs, QStringLiteral("Save &As..."), QKeySequence(), &CScopeFrame::SaveScopeFileAs);
+    AddCommand(file, kOpen, QStringLiteral("&Open Scope File..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+               [this] { OpenScopeFile(); });
+    AddCommand(file, kSave, QStringLiteral("&Save Scope File"), QKeySequence(Qt::CTRL | Qt::Key_S),
+               [this] { SaveScopeFile(); });
+    AddCommand(file, kSaveAs, QStringLiteral("Save &As..."), QKeySequence(), [this] { SaveScopeFileAs(); });
     file->addSeparator();
     QMenu* image = file->addMenu(QStringLiteral("Graph Image Save"));
-    connect(Add(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."),
-                QKeySequence(Qt::CTRL | Qt::Key_M), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Svg); });
-    connect(Add(image, kJpeg, QStringLiteral("&JPEG File..."), QKeySequence(Qt::CTRL | Qt::Key_J), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Jpeg); });
-    connect(Add(image, kBmp, QStringLiteral("&Bitmap File..."), QKeySequence(Qt::CTRL | Qt::Key_B), nullptr),
-            &QAction::triggered, this, [this] { ExportPicture(StripChart::PictureFormat::Bmp); });
-    connect(Add(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(), nullptr), &QAction::triggered,
-            this, [this] { ExportPicture(StripChart::PictureFormat::Png); });
-    connect(Add(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C),
-                nullptr),
-            &QAction::triggered, this, [this] { view_->CopyToClipboard(); });
-    Add(file, kPrint, QStringLiteral("&Print Graph Image..."), QKeySequence(Qt::CTRL | Qt::Key_P),
-        &CScopeFrame::Print);
+    AddCommand(image, kSvg, QStringLiteral("&SVG File (in place of Meta File)..."),
+               QKeySequence(Qt::CTRL | Qt::Key_M), [this] { ExportPicture(StripChart::PictureFormat::Svg); });
+    AddCommand(image, kJpeg, QStringLiteral("&JPEG File..."), QKeySequence(Qt::CTRL | Qt::Key_J),
+               [this] { ExportPicture(StripChart::PictureFormat::Jpeg); });
+    AddCommand(image, kBmp, QStringLiteral("&Bitmap File..."), QKeySequence(Qt::CTRL | Qt::Key_B),
+               [this] { ExportPicture(StripChart::PictureFormat::Bmp); });
+    AddCommand(image, kPng, QStringLiteral("&PNG File..."), QKeySequence(),
+               [this] { ExportPicture(StripChart::PictureFormat::Png); });
+    AddCommand(file, kClipboard, QStringLiteral("&Copy To Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C),
+               [this] { view_->CopyToClipboard(); });
+    AddCommand(file, kPrint, QStringLiteral("&Print Graph Image..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+               [this] { Print(); });
     file->addSeparator();
     QAction* recentEnd = file->addSeparator();
     AttachRecentFileMenu(file, recentEnd);
     file->addAction(ExitAction());
 
     QMenu* op = menuBar()->addMenu(QStringLiteral("&Operation"));
-    connect(Add(op, kStartMonitor, QStringLiteral("&Start Monitor"), QKeySequence(Qt::Key_F1), nullptr),
-            &QAction::triggered, this, [this] { view_->StartMonitor(); });
-    connect(
-        Add(op, kStopMonitor, QStringLiteral("Stop Monitor"), QKeySequence(Qt::CTRL | Qt::Key_F1), nullptr),
-        &QAction::triggered, this, [this] { view_->StopMonitor(); });
-    connect(Add(op, kStartRecord, QStringLiteral("Start &Record"), QKeySequence(Qt::Key_F2), nullptr),
-            &QAction::triggered, this, [this] { view_->StartRecord(); });
-    connect(Add(op, kStopRecord, QStringLiteral("Stop Record"), QKeySequence(Qt::CTRL | Qt::Key_F2), nullptr),
-            &QAction::triggered, this, [this] { view_->StopRecord(); });
-    connect(Add(op, kStartTrigger, QStringLiteral("Start &Trigger"), QKeySequence(Qt::Key_F3), nullptr),
-            &QAction::triggered, this, [this] { view_->StartTrigger(); });
-    connect(
-        Add(op, kStopTrigger, QStringLiteral("Stop Trigger"), QKeySequence(Qt::CTRL | Qt::Key_F3), nullptr),
-        &QAction::triggered, this, [this] { view_->StopTrigger(); });
+    AddCommand(op, kStartMonitor, QStringLiteral("&Start Monitor"), QKeySequence(Qt::Key_F1),
+               [this] { view_->StartMonitor(); });
+    AddCommand(op, kStopMonitor, QStringLiteral("Stop Monitor"), QKeySequence(Qt::CTRL | Qt::Key_F1),
+               [this] { view_->StopMonitor(); });
+    AddCommand(op, kStartRecord, QStringLiteral("Start &Record"), QKeySequence(Qt::Key_F2),
+               [this] { view_->StartRecord(); });
+    AddCommand(op, kStopRecord, QStringLiteral("Stop Record"), QKeySequence(Qt::CTRL | Qt::Key_F2),
+               [this] { view_->StopRecord(); });
+    AddCommand(op, kStartTrigger, QStringLiteral("Start &Trigger"), QKeySequence(Qt::Key_F3),
+               [this] { view_->StartTrigger(); });
+    AddCommand(op, kStopTrigger, QStringLiteral("Stop Trigger"), QKeySequence(Qt::CTRL | Qt::Key_F3),
+               [this] { view_->StopTrigger(); });
     op->addSeparator();
-    QAction* watch = Add(op, kGraphWatch, QStringLiteral("Graph Watch Mode"), QKeySequence(), nullptr);
+    QAction* watch = AddCommand(op, kGraphWatch, QStringLiteral("Graph Watch Mode"), QKeySequence(), nullptr);
     watch->setCheckable(true);
     connect(watch, &QAction::triggered, this, [this] { view_->ToggleGraphWatchMode(); });
 
@@ -139,8 +115,8 @@ void CScopeFrame::BuildMenus()
     QMenu* cursor = setup->addMenu(QStringLiteral("Cursor Channel"));
     auto* cursorGroup = new QActionGroup(this);
     for (int i = 0; i < 4; ++i) {
-        QAction* a = Add(cursor, kCursor1 + i, QStringLiteral("Channel&%1").arg(i + 1),
-                         QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
+        QAction* a = AddCommand(cursor, kCursor1 + i, QStringLiteral("Channel&%1").arg(i + 1),
+                                QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
         a->setCheckable(true);
         cursorGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, i] { view_->SetCursorChannel(i); });
@@ -152,23 +128,24 @@ void CScopeFrame::BuildMenus()
                                                                   {"&Zoom", StripChart::Mode::Zoom},
                                                                   {"&Scroll", StripChart::Mode::Scroll}};
     for (int i = 0; i < 4; ++i) {
-        QAction* a = Add(modes, kModeNormal + i, QString::fromLatin1(modeList[i].first),
-                         QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
+        QAction* a = AddCommand(modes, kModeNormal + i, QString::fromLatin1(modeList[i].first),
+                                QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)), nullptr);
         a->setCheckable(true);
         modeGroup->addAction(a);
         const StripChart::Mode mode = modeList[i].second;
         connect(a, &QAction::triggered, this, [this, mode] { view_->SetScreenMode(mode); });
     }
     setup->addSeparator();
-    QAction* autoScale = Add(setup, kAutoScale, QStringLiteral("&Y-Axis Auto Scale"),
-                             QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
+    QAction* autoScale = AddCommand(setup, kAutoScale, QStringLiteral("&Y-Axis Auto Scale"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
     autoScale->setCheckable(true);
     connect(autoScale, &QAction::triggered, this, [this](bool on) { view_->SetAutoScale(on); });
-    QAction* grid = Add(setup, kGrid, QStringLiteral("&Grid"), QKeySequence(Qt::CTRL | Qt::Key_G), nullptr);
+    QAction* grid =
+        AddCommand(setup, kGrid, QStringLiteral("&Grid"), QKeySequence(Qt::CTRL | Qt::Key_G), nullptr);
     grid->setCheckable(true);
     connect(grid, &QAction::triggered, this, [this](bool on) { view_->SetShowGrid(on); });
     QAction* legend =
-        Add(setup, kLegend, QStringLiteral("&Lable"), QKeySequence(Qt::CTRL | Qt::Key_L), nullptr);
+        AddCommand(setup, kLegend, QStringLiteral("&Lable"), QKeySequence(Qt::CTRL | Qt::Key_L), nullptr);
     legend->setCheckable(true);
     connect(legend, &QAction::triggered, this, [this](bool on) { view_->SetShowLegend(on); });
 }
@@ -188,26 +165,26 @@ void CScopeFrame::UpdateCommands()
     const bool mon = view_->Monitoring();
     const bool rec = view_->Recording();
     const bool trig = view_->TriggerRunning();
-    Command(kStartMonitor)->setEnabled(connected && !mon);
-    Command(kStopMonitor)->setEnabled(connected && mon);
-    Command(kStartRecord)->setEnabled(connected && mon && !rec);
-    Command(kStopRecord)->setEnabled(connected && mon && rec);
-    Command(kStartTrigger)->setEnabled(connected && mon && !trig);
-    Command(kStopTrigger)->setEnabled(connected && mon && trig);
-    Command(kGraphWatch)->setEnabled(connected);
-    Command(kGraphWatch)->setChecked(view_->GraphWatchSetting());
+    CommandAction(kStartMonitor)->setEnabled(connected && !mon);
+    CommandAction(kStopMonitor)->setEnabled(connected && mon);
+    CommandAction(kStartRecord)->setEnabled(connected && mon && !rec);
+    CommandAction(kStopRecord)->setEnabled(connected && mon && rec);
+    CommandAction(kStartTrigger)->setEnabled(connected && mon && !trig);
+    CommandAction(kStopTrigger)->setEnabled(connected && mon && trig);
+    CommandAction(kGraphWatch)->setEnabled(connected);
+    CommandAction(kGraphWatch)->setChecked(view_->GraphWatchSetting());
     for (int id : {kOpen, kSave, kSaveAs, kSvg, kJpeg, kBmp, kPng, kPrint})
-        Command(id)->setEnabled(!mon);
+        CommandAction(id)->setEnabled(!mon);
     const int mode = static_cast<int>(view_->Chart().ScreenMode());
     const int modeIds[4] = {0, 4, 8, 3};
     for (int i = 0; i < 4; ++i) {
-        Command(kModeNormal + i)->setEnabled(!mon);
-        Command(kModeNormal + i)->setChecked(modeIds[i] == mode);
-        Command(kCursor1 + i)->setChecked(view_->Settings().cursorChannel == i);
+        CommandAction(kModeNormal + i)->setEnabled(!mon);
+        CommandAction(kModeNormal + i)->setChecked(modeIds[i] == mode);
+        CommandAction(kCursor1 + i)->setChecked(view_->Settings().cursorChannel == i);
     }
-    Command(kAutoScale)->setChecked(view_->Settings().autoScale);
-    Command(kGrid)->setChecked(view_->Settings().showGrid);
-    Command(kLegend)->setChecked(view_->Settings().showLegend);
+    CommandAction(kAutoScale)->setChecked(view_->Settings().autoScale);
+    CommandAction(kGrid)->setChecked(view_->Settings().showGrid);
+    CommandAction(kLegend)->setChecked(view_->Settings().showLegend);
     UpdatePanes();
     UpdateTitle();
 }

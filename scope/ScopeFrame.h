@@ -31,7 +31,6 @@ public:
     void UpdateCommands();
     QString TriggerPaneText() const;
     bool GraphWatchPaneShown() const;
-    QAction* Command(int id) const;
 
 protected:
     bool AllStations() const override { return true; }
@@ -42,8 +41,6 @@ protected:
 
 private:
     void BuildMenus();
-    QAction* Add(QMenu* menu, int id, const QString& text, const QKeySequence& key,
-                 void (CScopeFrame::*slot)());
     void OpenScopeFile();
     void SaveScopeFile();
     void SaveScopeFileAs();
@@ -53,7 +50,6 @@ private:
     void UpdateTitle();
 
     CScopeView* view_ = nullptr;
-    std::map<int, QAction*> commands_;
     QLabel* watchPane_ = nullptr;
     QLabel* statePane_ = nullptr;
 };

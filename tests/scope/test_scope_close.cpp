@@ -82,7 +82,8 @@ TEST_F(ScopeCloseUnderDialog, fileDialogsOfTheMenu)
 {
     for (int command : {32789 /* open */, 32791 /* save as */, 32806 /* picture */}) {
         SCOPED_TRACE(command);
-        Expect([command](CScopeFrame& f) { f.Command(command)->trigger(); }, test::TopIs<QFileDialog>());
+        Expect([command](CScopeFrame& f) { f.CommandAction(command)->trigger(); },
+               test::TopIs<QFileDialog>());
     }
 }
 

@@ -286,8 +286,8 @@ TEST_F(ScopeLine, theFrameRegistersAsKind133AndFollowsConnections)
     EXPECT_EQ(host.frames.Open(kKindGraphMonitor, kGraphMonitorKey), nullptr);
     EXPECT_EQ(frame->View().StationList(0)->count(), 1);
     EXPECT_EQ(frame->View().StationList(0)->itemText(0), "3:QM-A20");
-    EXPECT_TRUE(frame->Command(32795)->isEnabled());
-    EXPECT_FALSE(frame->Command(32796)->isEnabled());
+    EXPECT_TRUE(frame->CommandAction(32795)->isEnabled());
+    EXPECT_FALSE(frame->CommandAction(32796)->isEnabled());
 
     StationRecord& r = host.Record(5);
     r.present = r.connected = 1;
@@ -298,12 +298,12 @@ TEST_F(ScopeLine, theFrameRegistersAsKind133AndFollowsConnections)
 
     Watch(frame->View(), 0, reg::kCurrent);
     frame->View().StartMonitor();
-    EXPECT_FALSE(frame->Command(32795)->isEnabled());
-    EXPECT_TRUE(frame->Command(32797)->isEnabled());
-    EXPECT_FALSE(frame->Command(32810)->isEnabled());  // screen modes wait for the stop
+    EXPECT_FALSE(frame->CommandAction(32795)->isEnabled());
+    EXPECT_TRUE(frame->CommandAction(32797)->isEnabled());
+    EXPECT_FALSE(frame->CommandAction(32810)->isEnabled());  // screen modes wait for the stop
     frame->View().StopMonitor();
-    EXPECT_TRUE(frame->Command(32810)->isEnabled());
-    EXPECT_TRUE(frame->Command(32811)->isChecked());  // cursor after a stop
+    EXPECT_TRUE(frame->CommandAction(32810)->isEnabled());
+    EXPECT_TRUE(frame->CommandAction(32811)->isChecked());  // cursor after a stop
     frame->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.frames.Count(kKindGraphMonitor) == 0; }));
 }
