@@ -299,27 +299,15 @@ std::vector<CommManager::MonitorEntry>::iterator CommManager::FindMonitor(Statio
 
 int CommManager::AddMonitor(int station, std::span<const uint16_t> addresses)
 {
-    if (!ValidStation(station))
-        return 0;
-    Station& s = m_stations[station];
-    bool changed = false;
-    for (uint16_t address : addresses) {
-        auto it = FindMonitor(s, address);
-        if (it != s.monitors.end()) {
-            ++it->refs;
-        } else {
-            s.monitors.push_back({address, 1});
-            changed = true;
-        }
-    }
-    if (changed) {
-        RebuildRegisterText(station, false);
-        RecomputeMonitoring();
-    }
-    return 1;
+    return ChangeMonitors(station, addresses, false);
 }
 
 int CommManager::RemoveMonitor(int station, std::span<const uint16_t> addresses)
+{
+    return ChangeMonitors(station, addresses, true);
+}
+
+int CommManager::ChangeMonitors(int station, std::span<const uint16_t> addresses, bool removing)
 {
     if (!ValidStation(station))
         return 0;
@@ -327,15 +315,18 @@ int CommManager::RemoveMonitor(int station, std::span<const uint16_t> addresses)
     bool changed = false;
     for (uint16_t address : addresses) {
         auto it = FindMonitor(s, address);
-        if (it == s.monitors.end())
-            continue;
-        if (--it->refs <= 0) {
+        if (!removing && it != s.monitors.end()) {
+            ++it->refs;
+        } else if (!removing) {
+            s.monitors.push_back({address, 1});
+            changed = true;
+        } else if (it != s.monitors.end() && --it->refs <= 0) {
             s.monitors.erase(it);
             changed = true;
         }
     }
     if (changed) {
-        RebuildRegisterText(station, true);
+        RebuildRegisterText(station, removing);
         RecomputeMonitoring();
     }
     return 1;

@@ -224,6 +224,8 @@ private:
     };
 
     static std::vector<MonitorEntry>::iterator FindMonitor(Station& s, uint16_t address);
+    // Counts each address in (or out); the register text is rebuilt when the set changed.
+    int ChangeMonitors(int station, std::span<const uint16_t> addresses, bool removing);
     void Track(CommClient* client);
     bool Alive(const ClientRef& ref) const;
     void RebuildRegisterText(int station, bool removing);
