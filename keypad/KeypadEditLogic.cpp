@@ -2,30 +2,11 @@
 
 #include "catalogue/Models.h"
 #include "catalogue/Registers.h"
+#include "paramdb/ParameterData.h"
 
 #include <cmath>
 
 namespace vm {
-
-namespace {
-
-int DecimalsOfScale(int scale)
-{
-    switch (scale) {
-    case 10:
-        return 1;
-    case 100:
-        return 2;
-    case 1000:
-        return 3;
-    case 10000:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-}  // namespace
 
 KeypadEditLogic::KeypadEditLogic(CommManager& comm, const StationRecord& record, const MonitorItem& item,
                                  QObject* parent)

@@ -73,12 +73,9 @@ bool CItem::IsRpmDisplay() const
     return Data()->Record()->value26 == 1 && Poles() > 0;
 }
 
-int CItem::Decimals() const
+int DecimalsOfScale(int scale)
 {
-    const CType* t = Type();
-    if (!t || IsRpmDisplay())
-        return 0;
-    switch (t->divisor) {
+    switch (scale) {
     case 10:
         return 1;
     case 100:
@@ -90,6 +87,14 @@ int CItem::Decimals() const
     default:
         return 0;
     }
+}
+
+int CItem::Decimals() const
+{
+    const CType* t = Type();
+    if (!t || IsRpmDisplay())
+        return 0;
+    return DecimalsOfScale(t->divisor);
 }
 
 std::string CItem::FormatNumber(uint32_t raw) const

@@ -18,6 +18,9 @@
 
 namespace vm {
 
+// Decimal places of a power-of-ten divisor (10 → 1 … 10000 → 4); 0 for any other.
+int DecimalsOfScale(int scale);
+
 class CGroup;
 class CTypeList;
 class CMessList;
