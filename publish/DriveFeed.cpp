@@ -1,5 +1,6 @@
 #include "publish/DriveFeed.h"
 
+#include "base/JsonText.h"
 #include "catalogue/MonitorItems.h"
 #include "catalogue/Registers.h"
 
@@ -19,35 +20,7 @@ std::string DriveFeed::Topic(int station, const char* leaf) const
 
 std::string DriveFeed::JsonString(const std::string& text)
 {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
+    return JsonQuoted(text);
 }
 
 std::string DriveFeed::IsoTime(int64_t epochMs)

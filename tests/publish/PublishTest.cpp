@@ -114,6 +114,14 @@ TEST(DriveFeed, stateIsTheListsTextsRetainedAndEventsAndFaultsAreQos1)
               std::string::npos);
 }
 
+TEST(DriveFeed, textsAreQuotedWithJsonsShortEscapesAndOtherControlsAsUnicode)
+{
+    EXPECT_EQ(DriveFeed::JsonString("Pump \"A\"\\1"), R"("Pump \"A\"\\1")");
+    EXPECT_EQ(DriveFeed::JsonString("a\nb\tc\rd\be\ff"), R"("a\nb\tc\rd\be\ff")");
+    EXPECT_EQ(DriveFeed::JsonString(std::string("\x01\x1f\x7f", 3)), "\"\\u0001\\u001f\x7f\"");
+    EXPECT_EQ(DriveFeed::JsonString("Förder"), "\"Förder\"");  // UTF-8 passes through
+}
+
 TEST(DriveFeed, stateGoesOutOnChangeAtMostOncePerIntervalAndTheLatestChangeIsNotLost)
 {
     Collected sink;

@@ -1,5 +1,7 @@
 #include "tools/datac/DataSource.h"
 
+#include "base/JsonText.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QJsonArray>
@@ -326,46 +328,9 @@ bool ParseSource(const std::string& json, const std::string& sourceName, Paramet
 
 namespace {
 
-// Same escaping as common JSON writers: short escapes where they exist, \u00XX for the other
-// control characters, everything else as UTF-8.
 std::string JsonString(std::string_view cp1252)
 {
-    const std::string utf8 = Cp1252ToUtf8(cp1252);
-    std::string out = "\"";
-    for (char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(c));
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return JsonQuoted(Cp1252ToUtf8(cp1252));
 }
 
 std::string Hex4(uint32_t v)
