@@ -1,4 +1,5 @@
 #include "comm/NetPort.h"
+#include "comm/WakeLoop.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -208,24 +209,9 @@ bool NetPort::WriteText(std::string_view text)
 
 void NetPort::Run()
 {
-    while (!shutdown_) {
-        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {lost_ ? -1 : fd_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno != EINTR)
-                Report("WaitCommEvent()", SystemText(errno));
-            continue;
-        }
-        if (fds[0].revents & POLLIN) {
-            uint8_t drain[64];
-            while (::read(wakeRead_, drain, sizeof drain) > 0) {
-            }
-        }
-        if (shutdown_)
-            break;
-        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR))
-            ReadSocket(true);
-        WriteFrame();
-    }
+    RunWakeLoop(shutdown_, wakeRead_,
+                {[this] { return lost_ ? -1 : fd_; }, [this](short) { ReadSocket(true); },
+                 [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", SystemText(err)); }});
 }
 
 bool NetPort::ReadSocket(bool keepData)

@@ -1,4 +1,5 @@
 #include "comm/SerialPort.h"
+#include "comm/WakeLoop.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -301,24 +302,10 @@ bool SerialPort::ReadByte(uint8_t& byte)
 
 void SerialPort::Run()
 {
-    while (!m_shutdown) {
-        pollfd fds[2] = {{m_wakeRead, POLLIN, 0}, {m_readBroken ? -1 : m_fd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno != EINTR)
-                Report("WaitCommEvent()", errno);
-            continue;
-        }
-        if (fds[0].revents & POLLIN) {
-            uint8_t drain[64];
-            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
-            }
-        }
-        if (m_shutdown)
-            break;
-        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR))
-            ReadAvailable(fds[1].revents);
-        WriteFrame();
-    }
+    RunWakeLoop(
+        m_shutdown, m_wakeRead,
+        {[this] { return m_readBroken ? -1 : m_fd; }, [this](short revents) { ReadAvailable(revents); },
+         [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", err); }});
 }
 
 void SerialPort::ReadAvailable(short events)
