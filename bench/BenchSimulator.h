@@ -22,4 +22,13 @@ inline bool StartSimulator(QProcess& sim, const QStringList& args)
     return false;
 }
 
+// Starts varimon-sim on `link` with these "ID:MODEL" stations.
+inline bool StartLine(QProcess& sim, const QString& link, const QStringList& stations)
+{
+    QStringList args = {"--link", link};
+    for (const QString& s : stations)
+        args << "--station" << s;
+    return StartSimulator(sim, args);
+}
+
 }  // namespace bench

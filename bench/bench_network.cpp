@@ -197,11 +197,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString link = dir.filePath("line");
-    QStringList args = {"--link", link};
+    QStringList stations;
     for (int s = 1; s <= kStations; ++s)
-        args << "--station" << QString("%1:10").arg(s);
+        stations << QString("%1:10").arg(s);
     QProcess sim;
-    if (!bench::StartSimulator(sim, args))
+    if (!bench::StartLine(sim, link, stations))
         return 1;
 
     std::printf("monitor, %d stations x %zu addresses, KX485 at 9600 baud, %d ticks of %d ms:\n", kStations,

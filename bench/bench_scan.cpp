@@ -35,11 +35,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString link = dir.filePath("line");
-    QStringList args = {"--link", link};
-    for (const char* s : {"1:QM-A20", "4:QM-B20X", "9:QM-E20", "17:QM-C20", "30:QM-A20"})
-        args << "--station" << s;
     QProcess sim;
-    if (!bench::StartSimulator(sim, args))
+    if (!bench::StartLine(sim, link, {"1:QM-A20", "4:QM-B20X", "9:QM-E20", "17:QM-C20", "30:QM-A20"}))
         return 1;
     std::printf("scan 1-31, five stations, time-out 1000 ms, 3 repetitions, 9600 baud\n");
     const ScanRun quick = Scan(link, {"--quick"});

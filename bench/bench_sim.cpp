@@ -131,12 +131,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString link = dir.filePath("line");
-    QStringList args = {"--link", link};
     const char* models[] = {"4", "5", "8", "9", "10", "4", "8", "10"};
+    QStringList stations;
     for (int s = 1; s <= kStations; ++s)
-        args << "--station" << QString("%1:%2").arg(s).arg(models[s - 1]);
+        stations << QString("%1:%2").arg(s).arg(models[s - 1]);
     QProcess sim;
-    if (!bench::StartSimulator(sim, args))
+    if (!bench::StartLine(sim, link, stations))
         return 1;
     std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations,
                 std::size(kAddresses), kTicks, kTickMs);

@@ -65,6 +65,19 @@ protected:
         return set;
     }
 
+    // A saved upload: every parameter of the data file, each holding the drive's register.
+    void ExpectFileHoldsTheDrivesRegisters(const std::string& path)
+    {
+        CParaArray back(line.Data().Model(), line.Data().Version());
+        ArchiveFile file(&messages);
+        file.Attach(path, &back);
+        ASSERT_TRUE(file.Load(true));
+        ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
+        for (size_t i = 0; i < back.Count(); ++i)
+            ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i))))
+                << back.AddressAt(i);
+    }
+
     bool RunToEnd(int maxTicks = 200000)
     {
         return line.harness.StepUntil(
@@ -125,14 +138,7 @@ TEST_F(TransferTest, uploadOfEveryParameterOfTheLargestFileEqualsTheDrivesRegist
     EXPECT_EQ(transfer.ProgressTotal(), line.Data().TotalItemCount());
     ASSERT_TRUE(transfer.SaveUpload(path, messages));
 
-    CParaArray back(line.Data().Model(), line.Data().Version());
-    ArchiveFile file(&messages);
-    file.Attach(path, &back);
-    ASSERT_TRUE(file.Load(true));
-    ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
-    for (size_t i = 0; i < back.Count(); ++i)
-        ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i))))
-            << back.AddressAt(i);
+    ExpectFileHoldsTheDrivesRegisters(path);
     EXPECT_EQ(transfer.FinalStatus(), "Upload action is finished");
 }
 
@@ -265,14 +271,7 @@ TEST_F(ModbusTransferTest, uploadReadsConsecutiveParametersInBlocksAndFallsBackW
         EXPECT_GE(belowEnd, 90);  // every parameter of a block counts, not each request
         requests.push_back(line.harness.manager.Health(test::kTestStation).requests - before);
         ASSERT_TRUE(transfer.SaveUpload(path, messages));
-        CParaArray back(line.Data().Model(), line.Data().Version());
-        ArchiveFile file(&messages);
-        file.Attach(path, &back);
-        ASSERT_TRUE(file.Load(true));
-        ASSERT_EQ(back.Count(), static_cast<size_t>(line.Data().TotalItemCount()));
-        for (size_t i = 0; i < back.Count(); ++i)
-            ASSERT_EQ(back.ValueAt(i), line.Register(static_cast<uint16_t>(back.AddressAt(i))))
-                << back.AddressAt(i);
+        ExpectFileHoldsTheDrivesRegisters(path);
     }
     const auto total = static_cast<uint64_t>(line.Data().TotalItemCount());
     EXPECT_LT(requests[0] * 4, total);  // blocks of up to 16
