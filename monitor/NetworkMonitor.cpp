@@ -292,18 +292,17 @@ void NetworkMonitor::LineLost()
     }
 }
 
-void NetworkMonitor::LostProbeClient::OnCommReply(int station, const CommReply& reply)
+void NetworkMonitor::LostProbeReply(int station, const CommReply& reply)
 {
     if (reply.error == kNoError || IsModbusException(reply.error) || ProbeHeardSomething(reply))
-        owner_.LostStationAnswered(station);
+        LostStationAnswered(station);
 }
 
-void NetworkMonitor::FaultReadClient::OnCommReply(int station, const CommReply& reply)
+void NetworkMonitor::FaultWordReply(int station, const CommReply& reply)
 {
     // Taken as a monitor result while the trip is still on; a failure leaves it to the cycle.
-    if (reply.error == kNoError && OnLine(station) &&
-        owner_.records_[static_cast<size_t>(station)].faultWatch)
-        owner_.OnCommMonitor(station, reply);
+    if (reply.error == kNoError && OnLine(station) && records_[static_cast<size_t>(station)].faultWatch)
+        OnCommMonitor(station, reply);
 }
 
 void NetworkMonitor::LostStationAnswered(int s)

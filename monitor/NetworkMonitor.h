@@ -99,27 +99,24 @@ public:
     Role CommRole() const override { return Role::MainWindow; }
 
 private:
-    // Hears the answers to the probes of lost stations, apart from the scan's own reads.
-    class LostProbeClient final : public CommClient {
+    // Hears the answers to one kind of request of the monitor's, apart from the scan's own reads.
+    class ReplyClient final : public CommClient {
     public:
-        explicit LostProbeClient(NetworkMonitor& owner) : owner_(owner) {}
-        void OnCommReply(int station, const CommReply& reply) override;
+        ReplyClient(NetworkMonitor& owner, void (NetworkMonitor::*handler)(int, const CommReply&))
+            : owner_(owner), handler_(handler)
+        {}
+        void OnCommReply(int station, const CommReply& reply) override { (owner_.*handler_)(station, reply); }
 
     private:
         NetworkMonitor& owner_;
+        void (NetworkMonitor::*handler_)(int, const CommReply&);
     };
 
-    // Hears the reads of a trip's fault words, which go before every queued request: the fault
-    // watch joins the monitor cycle only at the station's next visits, and the trip may be reset
-    // by then.
-    class FaultReadClient final : public CommClient {
-    public:
-        explicit FaultReadClient(NetworkMonitor& owner) : owner_(owner) {}
-        void OnCommReply(int station, const CommReply& reply) override;
-
-    private:
-        NetworkMonitor& owner_;
-    };
+    // The probes of lost stations.
+    void LostProbeReply(int station, const CommReply& reply);
+    // The reads of a trip's fault words, which go before every queued request: the fault watch
+    // joins the monitor cycle only at the station's next visits, and the trip may be reset by then.
+    void FaultWordReply(int station, const CommReply& reply);
 
     void WriteEvent(const QString& line);
     void WatchLost(int station);
@@ -164,8 +161,8 @@ private:
     std::vector<int> pendingRechecks_;      // answered while a scan ran
     std::map<int, int> everConnected_;      // station: its model
     std::array<bool, 256> tripRecorded_{};  // the current trip has its fault record
-    LostProbeClient lostProbes_{*this};
-    FaultReadClient faultReads_{*this};
+    ReplyClient lostProbes_{*this, &NetworkMonitor::LostProbeReply};
+    ReplyClient faultReads_{*this, &NetworkMonitor::FaultWordReply};
 };
 
 }  // namespace vm

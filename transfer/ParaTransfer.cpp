@@ -377,8 +377,7 @@ void ParaTransfer::OnCommReply(int station, const CommReply& reply)
         if (onProgress)
             onProgress(done_, total_);
         const int before = plan_.Percent();
-        for (size_t i = 1; i < answered; ++i)
-            plan_.Step();
+        plan_.Step(static_cast<int>(answered) - 1);
         OverallChanged(before);
     }
     if (state_ == State::Stopping)

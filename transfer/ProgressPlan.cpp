@@ -33,11 +33,11 @@ void ProgressPlan::Begin(int share, int count)
     Update();
 }
 
-void ProgressPlan::Step()
+void ProgressPlan::Step(int requests)
 {
-    if (current_ < 0 || doneInCurrent_ >= counts_[current_])
+    if (current_ < 0 || requests <= 0 || doneInCurrent_ >= counts_[current_])
         return;
-    ++doneInCurrent_;
+    doneInCurrent_ = std::min(doneInCurrent_ + requests, counts_[current_]);
     Update();
 }
 

@@ -17,8 +17,8 @@ public:
     // The phase of that share begins with its exact count. Earlier shares count as done with what
     // they did; shares passed over (never begun) drop out of the total.
     void Begin(int share, int count);
-    // One request of the current share.
-    void Step();
+    // Requests of the current share done (one, or the parameters of a block read).
+    void Step(int requests = 1);
     // The run is over: 100 %.
     void Finish();
 
