@@ -343,8 +343,13 @@ void GraphMonitor()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    Transactions();
-    GraphMonitor();
-    Transfers();
+    // One part alone when named: transactions, graph or transfers.
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (only.isEmpty() || only == "transactions")
+        Transactions();
+    if (only.isEmpty() || only == "graph")
+        GraphMonitor();
+    if (only.isEmpty() || only == "transfers")
+        Transfers();
     return 0;
 }

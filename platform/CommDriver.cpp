@@ -6,8 +6,6 @@
 #include <QThread>
 #include <QWidget>
 
-#include <algorithm>
-
 namespace vm {
 
 CommDriver::CommDriver(QObject* parent) : QObject(parent), m_manager(std::make_unique<CommManager>())
@@ -24,9 +22,7 @@ CommDriver::CommDriver(QObject* parent) : QObject(parent), m_manager(std::make_u
         CheckPortLost();
         SchedulePaced();
     });
-    m_pacedTimer.setTimerType(Qt::PreciseTimer);
-    m_pacedTimer.setSingleShot(true);
-    connect(&m_pacedTimer, &QTimer::timeout, this, [this] {
+    connect(&m_pacedAlarm, &PreciseAlarm::timeout, this, [this] {
         m_manager->PumpReceived();
         m_manager->Tick();
         SchedulePaced();
@@ -67,7 +63,7 @@ CommDriver::~CommDriver()
 int CommDriver::Start(const CommSettings& settings)
 {
     m_timer.stop();
-    m_pacedTimer.stop();
+    m_pacedAlarm.Stop();
     CancelReopen();
     m_settings = settings;
     const int result = m_manager->Start(settings);
@@ -79,7 +75,7 @@ int CommDriver::Start(const CommSettings& settings)
 void CommDriver::Stop()
 {
     m_timer.stop();
-    m_pacedTimer.stop();
+    m_pacedAlarm.Stop();
     CancelReopen();
     m_manager->Stop();
 }
@@ -95,9 +91,7 @@ void CommDriver::SchedulePaced()
     const int64_t due = m_manager->NextDueUs();
     if (due < 0 || !m_timer.isActive())
         return;
-    // Rounded up: the timer never fires before the gap or the time-out has passed.
-    const int64_t waitUs = std::max<int64_t>(due - SteadyMicroseconds(), 0);
-    m_pacedTimer.start(static_cast<int>((waitUs + 999) / 1000));
+    m_pacedAlarm.StartAt(due);
 }
 
 void CommDriver::CheckPortLost()

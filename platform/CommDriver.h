@@ -1,5 +1,6 @@
 #pragma once
 #include "comm/CommManager.h"
+#include "platform/PreciseAlarm.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,7 @@ class QWidget;
 namespace vm {
 
 // Runs a CommManager on the Qt thread that owns it: a precise 30 ms timer calls Tick (on a
-// line-paced port also a single-shot timer set to the moment the manager asks for), received
+// line-paced port also an alarm set to the moment the manager asks for), received
 // bytes are handed over from the port's thread by a queued call, port failures and traffic come
 // out as signals. Both keep running while a client's handler runs a nested event loop.
 // When the port's device goes away the driver closes it and reopens the same device with the
@@ -53,7 +54,7 @@ signals:
 
 private:
     void PumpReceived();
-    // Line-paced: a single-shot timer for the moment the manager next needs a step.
+    // Line-paced: sets the alarm for the moment the manager next needs a step.
     void SchedulePaced();
     void CheckPortLost();
     void TryReopen();
@@ -61,7 +62,7 @@ private:
 
     std::unique_ptr<CommManager> m_manager;
     QTimer m_timer;
-    QTimer m_pacedTimer;
+    PreciseAlarm m_pacedAlarm;
     QTimer m_reopenTimer;
     CommSettings m_settings;  // of the last Start: what a lost port reopens with
     bool m_lost = false;
