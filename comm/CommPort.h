@@ -50,7 +50,10 @@ public:
     virtual bool Start() = 0;
     // Both discard every byte received and not yet taken before the frame goes out.
     virtual bool WriteBytes(std::span<const uint8_t> bytes) = 0;
-    virtual bool WriteText(std::string_view text) = 0;
+    virtual bool WriteText(std::string_view text)
+    {
+        return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    }
     virtual bool IsOpen() const = 0;
     virtual void Close() = 0;
     // True once the device has gone away (hung up, unplugged): it stays unusable until the

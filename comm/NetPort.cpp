@@ -1,5 +1,4 @@
 #include "comm/NetPort.h"
-#include "comm/WakeLoop.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -33,20 +32,9 @@ NetPort::~NetPort()
 
 void NetPort::Report(const char* call, const std::string& text)
 {
-    {
-        // One warning per failing call until that call succeeds again.
-        std::lock_guard lock(reportMutex_);
-        if (!failing_.insert(call).second)
-            return;
-    }
-    if (errors_)
+    // One warning per failing call until that call succeeds again.
+    if (worker_.FirstFailure(call) && errors_)
         errors_->ReportPortError(kPortErrorCaption, FormatPortWarning(call, text, settings_.portName));
-}
-
-void NetPort::Cleared(const char* call)
-{
-    std::lock_guard lock(reportMutex_);
-    failing_.erase(call);
 }
 
 void NetPort::Lose(const char* call, int err)
@@ -117,10 +105,7 @@ bool NetPort::Open(const PortSettings& settings, CommErrorSink* errors, std::fun
     Close();
     settings_ = settings;
     errors_ = errors;
-    {
-        std::lock_guard lock(reportMutex_);
-        failing_.clear();
-    }
+    worker_.ForgetFailures();
     rx_.SetNotifier(std::move(onReceived));
     rx_.EndDiscard(rx_.BeginDiscard());
     const Result<NetAddress> address = ParseNetAddress(settings.portName);
@@ -132,15 +117,12 @@ bool NetPort::Open(const PortSettings& settings, CommErrorSink* errors, std::fun
     const int fd = Connect(address.Value());
     if (fd < 0)
         return false;
-    int wake[2];
-    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
-        Report("CreateEvent()", SystemText(errno));
+    if (const int err = worker_.Open(); err != 0) {
+        Report("CreateEvent()", SystemText(err));
         ::close(fd);
         return false;
     }
     fd_ = fd;
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
     lost_ = false;
     acknowledged_ = false;
     codec_.Reset();
@@ -155,63 +137,28 @@ bool NetPort::Start()
 {
     if (!IsOpen())
         return false;
-    if (thread_.joinable())
-        return true;
-    shutdown_ = false;
-    try {
-        thread_ = std::thread(&NetPort::Run, this);
-    } catch (const std::system_error& e) {
-        Report("CreateThread()", SystemText(e.code().value()));
-        return false;
-    }
-    return true;
+    const int err = worker_.Start({[this] { return lost_ ? -1 : fd_; }, [this](short) { ReadSocket(true); },
+                                   [this] { WriteFrame(); },
+                                   [this](int err) { Report("WaitCommEvent()", SystemText(err)); }});
+    if (err != 0)
+        Report("CreateThread()", SystemText(err));
+    return err == 0;
 }
 
 void NetPort::Close()
 {
-    if (thread_.joinable()) {
-        shutdown_ = true;
-        const uint8_t wake = 0;
-        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &wake, 1);
-        thread_.join();
-    }
-    for (int* fd : {&fd_, &wakeRead_, &wakeWrite_}) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
-    }
-    std::lock_guard lock(txMutex_);
-    tx_.clear();
-    txPending_ = false;
+    worker_.Stop();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 bool NetPort::WriteBytes(std::span<const uint8_t> bytes)
 {
     if (!IsOpen() || lost_ || bytes.size() > kBufferSize)
         return false;
-    {
-        std::lock_guard lock(txMutex_);
-        tx_.assign(bytes.begin(), bytes.end());
-        txPending_ = true;
-        txTicket_ = rx_.BeginDiscard();
-    }
-    const uint8_t wake = 1;
-    [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &wake, 1);
+    worker_.Post(bytes, rx_);
     return true;
-}
-
-bool NetPort::WriteText(std::string_view text)
-{
-    if (text.size() >= kBufferSize)
-        return false;
-    return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-}
-
-void NetPort::Run()
-{
-    RunWakeLoop(shutdown_, wakeRead_,
-                {[this] { return lost_ ? -1 : fd_; }, [this](short) { ReadSocket(true); },
-                 [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", SystemText(err)); }});
 }
 
 bool NetPort::ReadSocket(bool keepData)
@@ -251,56 +198,32 @@ bool NetPort::ReadSocket(bool keepData)
 
 bool NetPort::SendAll(const std::vector<uint8_t>& bytes)
 {
-    size_t done = 0;
-    while (done < bytes.size() && !shutdown_) {
-        const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // The server does not take data: give the frame up after a second, as a serial write.
-            pollfd out{fd_, POLLOUT, 0};
-            if (::poll(&out, 1, 1000) == 0) {
-                Report("GetOverlappedResults() in WriteFile()", SystemText(ETIMEDOUT));
-                return false;
-            }
-            continue;
-        }
-        Lose("WriteFile()", n < 0 ? errno : EIO);
-        return false;
-    }
-    return done == bytes.size();
+    const PortWorker::WriteEnd end = worker_.WriteAll(fd_, bytes, true);
+    // A server that takes nothing for a second loses the frame, as a serial write does.
+    if (end.how == PortWorker::Write::NoRoom)
+        Report("GetOverlappedResults() in WriteFile()", SystemText(ETIMEDOUT));
+    else if (end.how == PortWorker::Write::Failed)
+        Lose("WriteFile()", end.err);
+    return end.how == PortWorker::Write::Done;
 }
 
 void NetPort::WriteFrame()
 {
-    std::vector<uint8_t> frame;
-    uint64_t ticket = 0;
-    {
-        std::lock_guard lock(txMutex_);
-        if (!txPending_)
-            return;
-        frame = tx_;
-        ticket = txTicket_;
-        txPending_ = false;
-    }
-    if (lost_)
+    std::optional<PortWorker::Frame> frame = worker_.Take();
+    if (!frame || lost_)
         return;
     // Whatever came in before this frame is stale; the server's negotiation is still answered.
     if (!ReadSocket(false))
         return;
-    rx_.EndDiscard(ticket);
+    rx_.EndDiscard(frame->ticket);
     std::vector<uint8_t> wire;
     if (rfc2217_)
-        Rfc2217Codec::AppendEscaped(frame, wire);
+        Rfc2217Codec::AppendEscaped(frame->bytes, wire);
     else
-        wire = std::move(frame);
+        wire = std::move(frame->bytes);
     if (SendAll(wire)) {
-        Cleared("WriteFile()");
-        Cleared("GetOverlappedResults() in WriteFile()");
+        worker_.Cleared("WriteFile()");
+        worker_.Cleared("GetOverlappedResults() in WriteFile()");
         writeDoneUs_ = SteadyMicroseconds();
     }
 }

@@ -6,14 +6,12 @@
 // unplugged adapter: the owner closes it and opens it again.
 #include "comm/CommPort.h"
 #include "comm/NetAddress.h"
+#include "comm/PortWorker.h"
 #include "comm/Rfc2217Codec.h"
 #include "comm/RxQueue.h"
 
 #include <atomic>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vm {
@@ -32,7 +30,11 @@ public:
     bool Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived) override;
     bool Start() override;
     bool WriteBytes(std::span<const uint8_t> bytes) override;
-    bool WriteText(std::string_view text) override;
+    // A text frame keeps one byte of the buffer for its terminator.
+    bool WriteText(std::string_view text) override
+    {
+        return text.size() < kBufferSize && CommPort::WriteText(text);
+    }
     bool IsOpen() const override { return fd_ >= 0; }
     void Close() override;
     bool IsLost() const override { return lost_.load(); }
@@ -45,12 +47,10 @@ public:
     bool ServerAcknowledged() const { return acknowledged_.load(); }
 
 private:
-    void Run();
     void WriteFrame();
     bool ReadSocket(bool keepData);
     bool SendAll(const std::vector<uint8_t>& bytes);
     void Report(const char* call, const std::string& text);
-    void Cleared(const char* call);
     void Lose(const char* call, int err);
     int Connect(const NetAddress& address);
 
@@ -58,24 +58,15 @@ private:
     CommErrorSink* errors_ = nullptr;
     bool rfc2217_ = false;
     int fd_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    std::thread thread_;
-    std::atomic<bool> shutdown_{false};
     std::atomic<bool> lost_{false};
     std::atomic<bool> acknowledged_{false};
     std::atomic<int64_t> writeDoneUs_{-1};
     std::atomic<int64_t> arrivalUs_{-1};
 
-    std::mutex txMutex_;  // guards the transmit buffer
-    std::vector<uint8_t> tx_;
-    bool txPending_ = false;
-    uint64_t txTicket_ = 0;
-
     RxQueue rx_;
     Rfc2217Codec codec_;  // worker only, once started
-    std::mutex reportMutex_;
-    std::set<std::string> failing_;
+    // Declared last, so destroyed first: its thread ends before the members it uses go.
+    PortWorker worker_;
 };
 
 }  // namespace vm

@@ -1,5 +1,4 @@
 #include "comm/SerialPort.h"
-#include "comm/WakeLoop.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -60,13 +59,8 @@ std::string SerialPort::DevicePath(const std::string& portName)
 
 void SerialPort::Report(const char* call, int err)
 {
-    {
-        // One warning per failing call until that call succeeds again, not one per frame.
-        std::lock_guard lock(m_reportMutex);
-        if (!m_failing.insert(call).second)
-            return;
-    }
-    if (m_errors)
+    // One warning per failing call until that call succeeds again, not one per frame.
+    if (m_worker.FirstFailure(call) && m_errors)
         m_errors->ReportPortError(kPortErrorCaption,
                                   FormatPortWarning(call, SystemText(err), m_settings.portName));
 }
@@ -79,21 +73,12 @@ void SerialPort::CheckLost(int err)
         m_lost = true;
 }
 
-void SerialPort::Cleared(const char* call)
-{
-    std::lock_guard lock(m_reportMutex);
-    m_failing.erase(call);
-}
-
 bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived)
 {
     Close();
     m_settings = settings;
     m_errors = errors;
-    {
-        std::lock_guard lock(m_reportMutex);
-        m_failing.clear();
-    }
+    m_worker.ForgetFailures();
     m_rx.SetNotifier(std::move(onReceived));
     m_rx.EndDiscard(m_rx.BeginDiscard());
 
@@ -109,14 +94,11 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
         ::close(fd);
         return false;
     }
-    int wake[2];
-    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
-        Report("CreateEvent()", errno);
+    if (const int err = m_worker.Open(); err != 0) {
+        Report("CreateEvent()", err);
         ::close(fd);
         return false;
     }
-    m_wakeRead = wake[0];
-    m_wakeWrite = wake[1];
     // Pseudo-terminals and some adapters have no modem-control lines; RTS is then left alone.
     int lines = 0;
     m_modemControl = ::ioctl(fd, TIOCMGET, &lines) == 0;
@@ -236,16 +218,12 @@ bool SerialPort::Start()
 {
     if (!IsOpen())
         return false;
-    if (m_thread.joinable())
-        return true;
-    m_shutdown = false;
-    try {
-        m_thread = std::thread(&SerialPort::Run, this);
-    } catch (const std::system_error& e) {
-        Report("CreateThread()", e.code().value());
-        return false;
-    }
-    return true;
+    const int err = m_worker.Start(
+        {[this] { return m_readBroken ? -1 : m_fd; }, [this](short revents) { ReadAvailable(revents); },
+         [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", err); }});
+    if (err != 0)
+        Report("CreateThread()", err);
+    return err == 0;
 }
 
 bool SerialPort::IsOpen() const
@@ -255,21 +233,11 @@ bool SerialPort::IsOpen() const
 
 void SerialPort::Close()
 {
-    if (m_thread.joinable()) {
-        m_shutdown = true;
-        const uint8_t wake = 0;
-        [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &wake, 1);
-        m_thread.join();
-    }
-    for (int* fd : {&m_fd, &m_wakeRead, &m_wakeWrite}) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
-    }
+    m_worker.Stop();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
     m_modemControl = false;
-    std::lock_guard lock(m_txMutex);
-    m_tx.clear();
-    m_txPending = false;
 }
 
 bool SerialPort::WriteBytes(std::span<const uint8_t> bytes)
@@ -277,35 +245,13 @@ bool SerialPort::WriteBytes(std::span<const uint8_t> bytes)
     // A lost device is not woken for: every frame would only fail again.
     if (!IsOpen() || m_lost || bytes.size() > kBufferSize)
         return false;
-    {
-        std::lock_guard lock(m_txMutex);
-        m_tx.assign(bytes.begin(), bytes.end());
-        m_txPending = true;
-        m_txTicket = m_rx.BeginDiscard();
-    }
-    const uint8_t wake = 1;
-    [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &wake, 1);
+    m_worker.Post(bytes, m_rx);
     return true;
-}
-
-bool SerialPort::WriteText(std::string_view text)
-{
-    if (text.size() >= kBufferSize)
-        return false;
-    return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
 bool SerialPort::ReadByte(uint8_t& byte)
 {
     return m_rx.Pop(byte);
-}
-
-void SerialPort::Run()
-{
-    RunWakeLoop(
-        m_shutdown, m_wakeRead,
-        {[this] { return m_readBroken ? -1 : m_fd; }, [this](short revents) { ReadAvailable(revents); },
-         [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", err); }});
 }
 
 void SerialPort::ReadAvailable(short events)
@@ -316,7 +262,7 @@ void SerialPort::ReadAvailable(short events)
         if (n > 0) {
             m_arrivalUs = SteadyMicroseconds();
             m_rx.Push({buffer, static_cast<size_t>(n)});
-            Cleared("ReadFile()");
+            m_worker.Cleared("ReadFile()");
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -347,57 +293,29 @@ void SerialPort::SetRts(bool transmitting)
 
 void SerialPort::WriteFrame()
 {
-    std::vector<uint8_t> frame;
-    uint64_t ticket = 0;
-    {
-        std::lock_guard lock(m_txMutex);
-        if (!m_txPending)
-            return;
-        frame = m_tx;
-        ticket = m_txTicket;
-        m_txPending = false;
-    }
+    const std::optional<PortWorker::Frame> taken = m_worker.Take();
     // A frame queued just before the loss would only fail with a second warning.
-    if (m_lost)
+    if (!taken || m_lost)
         return;
     // Whatever came in before this frame is stale.
     ::tcflush(m_fd, TCIFLUSH);
-    m_rx.EndDiscard(ticket);
+    m_rx.EndDiscard(taken->ticket);
     m_readBroken = false;
 
     const bool rts = !m_settings.autoTxEnable && m_modemControl;
     if (rts)
         SetRts(true);
-    size_t done = 0;
-    bool ok = true;
-    while (done < frame.size() && !m_shutdown) {
-        ssize_t n = ::write(m_fd, frame.data() + done, frame.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Output buffer full: wait for room, giving up after a second.
-            pollfd out{m_fd, POLLOUT, 0};
-            int r = ::poll(&out, 1, 1000);
-            if (r == 0) {
-                Report("GetOverlappedResults() in WriteFile()", ETIMEDOUT);
-                ok = false;
-                break;
-            }
-            continue;
-        }
-        const int err = n < 0 ? errno : EIO;
-        Report("WriteFile()", err);
-        CheckLost(err);
-        ok = false;
-        break;
+    const PortWorker::WriteEnd end = m_worker.WriteAll(m_fd, taken->bytes, false);
+    // A full output buffer that does not drain within a second gives the frame up.
+    if (end.how == PortWorker::Write::NoRoom)
+        Report("GetOverlappedResults() in WriteFile()", ETIMEDOUT);
+    if (end.how == PortWorker::Write::Failed) {
+        Report("WriteFile()", end.err);
+        CheckLost(end.err);
     }
-    if (ok && done == frame.size()) {
-        Cleared("WriteFile()");
-        Cleared("GetOverlappedResults() in WriteFile()");
+    if (end.how == PortWorker::Write::Done) {
+        m_worker.Cleared("WriteFile()");
+        m_worker.Cleared("GetOverlappedResults() in WriteFile()");
         // The transmitter may only be released once the last bit has left the UART.
         if (rts && ::tcdrain(m_fd) != 0)
             Report("GetOverlappedResults() in WriteFile()", errno);

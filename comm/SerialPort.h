@@ -1,14 +1,12 @@
 #pragma once
 #include "comm/CommPort.h"
+#include "comm/PortWorker.h"
 #include "comm/RxQueue.h"
 
 #include <termios.h>
 #include <atomic>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vm {
@@ -31,7 +29,11 @@ public:
     bool Open(const PortSettings& settings, CommErrorSink* errors, std::function<void()> onReceived) override;
     bool Start() override;
     bool WriteBytes(std::span<const uint8_t> bytes) override;
-    bool WriteText(std::string_view text) override;
+    // A text frame keeps one byte of the buffer for its terminator.
+    bool WriteText(std::string_view text) override
+    {
+        return text.size() < kBufferSize && CommPort::WriteText(text);
+    }
     bool IsOpen() const override;
     void Close() override;
     bool IsLost() const override { return m_lost.load(); }
@@ -56,38 +58,27 @@ public:
     uint64_t FramesWritten() const { return m_framesWritten.load(); }
 
 private:
-    void Run();
     void WriteFrame();
     void SetRts(bool transmitting);
     void ReadAvailable(short events);
     void Report(const char* call, int err);
-    void Cleared(const char* call);
     bool Configure(int fd);
     void CheckLost(int err);
 
     PortSettings m_settings;
     CommErrorSink* m_errors = nullptr;
     int m_fd = -1;
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
     bool m_modemControl = false;
     bool m_lowLatency = false;
-    std::thread m_thread;
-    std::atomic<bool> m_shutdown{false};
     std::atomic<uint64_t> m_framesWritten{0};
     std::atomic<bool> m_lost{false};
     std::atomic<int64_t> m_writeDoneUs{-1};
     std::atomic<int64_t> m_arrivalUs{-1};
 
-    std::mutex m_txMutex;  // guards the transmit buffer
-    std::vector<uint8_t> m_tx;
-    bool m_txPending = false;
-    uint64_t m_txTicket = 0;
-
     RxQueue m_rx;
-    std::mutex m_reportMutex;
-    std::set<std::string> m_failing;  // calls whose failure was reported and not yet cleared
-    bool m_readBroken = false;        // worker only: device hung up, stop polling input
+    bool m_readBroken = false;  // worker only: device hung up, stop polling input
+    // Declared last, so destroyed first: its thread ends before the members it uses go.
+    PortWorker m_worker;
 };
 
 }  // namespace vm

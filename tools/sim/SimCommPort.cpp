@@ -11,11 +11,6 @@ bool SimCommPort::WriteBytes(std::span<const uint8_t> bytes)
     return open_;
 }
 
-bool SimCommPort::WriteText(std::string_view text)
-{
-    return WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-}
-
 bool SimCommPort::ReadByte(uint8_t& byte)
 {
     if (rx_.empty())

@@ -18,7 +18,6 @@ public:
     bool Open(const PortSettings&, CommErrorSink*, std::function<void()>) override { return open_ = true; }
     bool Start() override { return open_; }
     bool WriteBytes(std::span<const uint8_t> bytes) override;
-    bool WriteText(std::string_view text) override;
     bool IsOpen() const override { return open_; }
     void Close() override { open_ = false; }
     bool ReadByte(uint8_t& byte) override;
