@@ -57,6 +57,24 @@ void PutNumeric(ReportSheet& sheet, int row, int column, int columns, const QStr
     sheet.Cell(row, column).numeric = true;
 }
 
+struct Caption {
+    int column;
+    int columns;
+    const char* text;
+};
+
+// A section's bold title across the sheet, and its column captions below; returns the next row.
+int PutSectionHead(ReportSheet& sheet, int row, const QString& title, std::initializer_list<Caption> captions)
+{
+    Style bold;
+    bold.bold = true;
+    Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1, title, bold);
+    const Style label = LabelStyle();
+    for (const Caption& c : captions)
+        Put(sheet, row + 1, c.column, c.columns, QString::fromLatin1(c.text), label);
+    return row + 2;
+}
+
 // Texts of the data file are Windows-1252.
 QString Text(const std::string& s)
 {
@@ -155,18 +173,9 @@ void ReportBuilder::WriteHeader(ReportSheet& sheet, const ReportHeaderForm& head
 int ReportBuilder::WriteGroup(ReportSheet& sheet, int row, const CGroup& group) const
 {
     const int titleRow = row;
-    Style title;
-    title.bold = true;
-    Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1,
-        QStringLiteral("[ Parameter Group Name : %1 ]").arg(Text(group.name)), title);
-    ++row;
-    const Style label = LabelStyle();
-    Put(sheet, row, 2, 1, QStringLiteral("Address"), label);
-    Put(sheet, row, 3, 3, QStringLiteral("Parameter Name"), label);
-    Put(sheet, row, 6, 2, QStringLiteral("Value"), label);
-    Put(sheet, row, 8, 2, QStringLiteral("Default"), label);
-    Put(sheet, row, 10, 2, QStringLiteral("Unit"), label);
-    ++row;
+    row = PutSectionHead(
+        sheet, row, QStringLiteral("[ Parameter Group Name : %1 ]").arg(Text(group.name)),
+        {{2, 1, "Address"}, {3, 3, "Parameter Name"}, {6, 2, "Value"}, {8, 2, "Default"}, {10, 2, "Unit"}});
     for (const auto& item : group.items) {
         const Style style = RowStyle(*item);
         PutNumeric(sheet, row, 2, 1, QString::number(item->Code()), style);
@@ -183,22 +192,16 @@ int ReportBuilder::WriteGroup(ReportSheet& sheet, int row, const CGroup& group) 
 int ReportBuilder::WriteUserGroup(ReportSheet& sheet, int row, const CCustom& custom) const
 {
     const int titleRow = row;
-    Style title;
-    title.bold = true;
     // The name is the file's, in the system's encoding.
-    Put(sheet, row, kFirstColumn, kLastColumn - kFirstColumn + 1,
-        QStringLiteral("[ User Group Name : %1 ]")
-            .arg(QFile::decodeName(QByteArray::fromStdString(custom.Name()))),
-        title);
-    ++row;
-    const Style label = LabelStyle();
-    Put(sheet, row, 2, 1, QStringLiteral("Group Name"), label);
-    Put(sheet, row, 3, 1, QStringLiteral("Address"), label);
-    Put(sheet, row, 4, 3, QStringLiteral("Parameter Name"), label);
-    Put(sheet, row, 7, 2, QStringLiteral("Value"), label);
-    Put(sheet, row, 9, 2, QStringLiteral("Default"), label);
-    Put(sheet, row, 11, 1, QStringLiteral("Unit"), label);
-    ++row;
+    row = PutSectionHead(sheet, row,
+                         QStringLiteral("[ User Group Name : %1 ]")
+                             .arg(QFile::decodeName(QByteArray::fromStdString(custom.Name()))),
+                         {{2, 1, "Group Name"},
+                          {3, 1, "Address"},
+                          {4, 3, "Parameter Name"},
+                          {7, 2, "Value"},
+                          {9, 2, "Default"},
+                          {11, 1, "Unit"}});
     const std::shared_ptr<ParameterData> data = source_.ReportData();
     for (size_t i = 0; i < custom.Count(); ++i) {
         const CItem* item = data->FindItem(custom.EntryAt(i)->address);

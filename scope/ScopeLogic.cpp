@@ -205,13 +205,10 @@ std::string ScopeLogic::Unit(int i) const
     return item ? item->unit : std::string();
 }
 
-SampleSource ScopeLogic::SourceOf(int i) const
+SampleSource ScopeLogic::Picked(const ScopeChannel& c)
 {
-    const ScopeChannel& c = Channel(i);
     SampleSource s;
-    s.on = c.on && c.station != 0 && c.address != kNoAddress;
-    if (!s.on)
-        return s;
+    s.on = c.on;
     s.station = c.station;
     s.model = c.model;
     s.version = c.version;
@@ -219,6 +216,15 @@ SampleSource ScopeLogic::SourceOf(int i) const
     s.addressIndex = c.addressIndex;
     s.offsetIndex = c.offsetIndex;
     s.divisionIndex = c.divisionIndex;
+    return s;
+}
+
+SampleSource ScopeLogic::SourceOf(int i) const
+{
+    const ScopeChannel& c = Channel(i);
+    if (!c.on || c.station == 0 || c.address == kNoAddress)
+        return SampleSource{};
+    SampleSource s = Picked(c);
     if (const MonitorItem* item = c.Item())
         s.item = LegendName(item->name);
     s.unit = Unit(i);

@@ -151,6 +151,8 @@ private:
     void LoadItems(int i);
     void FixAddress(int i);
     SampleSource SourceOf(int i) const;
+    // The channel's choice of station and value, as the sample store keeps it.
+    static SampleSource Picked(const ScopeChannel& c);
     void PushSources();
     void LoseStation(int station);
     int32_t Status(int station) const;

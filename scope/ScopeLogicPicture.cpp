@@ -78,15 +78,7 @@ void ScopeLogic::LoadPicture(const ScopePicture& p)
         c.divisionIndex = f.divisionIndex;
         c.items =
             c.model != kNoModel ? BuildItemSet(c.model, c.version, kSetGraph) : std::vector<MonitorItem>{};
-        SampleSource s;
-        s.on = c.on;
-        s.station = c.station;
-        s.model = c.model;
-        s.version = c.version;
-        s.address = c.address;
-        s.addressIndex = c.addressIndex;
-        s.offsetIndex = c.offsetIndex;
-        s.divisionIndex = c.divisionIndex;
+        SampleSource s = Picked(c);
         if (c.on && c.model != kNoModel) {
             s.modelName = ModelName(c.model);
             // The item at the stored address, whatever list position it has in this version.
