@@ -216,19 +216,29 @@ int CFloatFrame::RunModal(QWidget* owner, QDialog& dialog)
     return dialog.exec();
 }
 
+namespace {
+
+// Starts in the caller's filter and tells which one the user chose.
+QString RunFileDialog(QWidget* owner, QFileDialog& dialog, QString* selectedFilter)
+{
+    if (selectedFilter && !selectedFilter->isEmpty())
+        dialog.selectNameFilter(*selectedFilter);
+    if (CFloatFrame::RunModal(owner, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
 QString CFloatFrame::OpenFileName(QWidget* owner, const QString& title, const QString& folder,
                                   const QString& filter, QString* selectedFilter)
 {
     QFileDialog dialog(owner, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (selectedFilter && !selectedFilter->isEmpty())
-        dialog.selectNameFilter(*selectedFilter);
-    if (RunModal(owner, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    if (selectedFilter)
-        *selectedFilter = dialog.selectedNameFilter();
-    return dialog.selectedFiles().front();
+    return RunFileDialog(owner, dialog, selectedFilter);
 }
 
 QString CFloatFrame::SaveFileName(QWidget* owner, const QString& title, const QString& folder,
@@ -237,13 +247,7 @@ QString CFloatFrame::SaveFileName(QWidget* owner, const QString& title, const QS
     QFileDialog dialog(owner, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !promptOverwrite);
-    if (selectedFilter && !selectedFilter->isEmpty())
-        dialog.selectNameFilter(*selectedFilter);
-    if (RunModal(owner, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    if (selectedFilter)
-        *selectedFilter = dialog.selectedNameFilter();
-    return dialog.selectedFiles().front();
+    return RunFileDialog(owner, dialog, selectedFilter);
 }
 
 QColor CFloatFrame::ChooseColour(QWidget* owner, const QColor& initial)

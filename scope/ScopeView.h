@@ -154,6 +154,8 @@ private:
     void EnableTriggerControls(bool on);
     void UpdateLamps();
     void UpdateSwitchColours();
+    // Keeps a chart colour in the settings and shows it; the switches stay readable on it.
+    void ApplyColour(uint32_t& setting, uint32_t rgb, void (StripChart::*show)(const QColor&));
     void ChooseColour(int which);
     void ChooseRecordFile();
     void StartRecordTimer();

@@ -399,32 +399,31 @@ void CScopeView::SetLineWidthIndex(int channel, int index)
     form_.chart->SetLineWidth(channel, index + 1);
 }
 
+void CScopeView::ApplyColour(uint32_t& setting, uint32_t rgb, void (StripChart::*show)(const QColor&))
+{
+    setting = rgb & 0xFFFFFF;
+    (form_.chart->*show)(Colour(rgb));
+    UpdateSwitchColours();
+}
+
 void CScopeView::SetBackgroundColour(uint32_t rgb)
 {
-    settings_.background = rgb & 0xFFFFFF;
-    form_.chart->SetBackground(Colour(rgb));
-    UpdateSwitchColours();
+    ApplyColour(settings_.background, rgb, &StripChart::SetBackground);
 }
 
 void CScopeView::SetTextColour(uint32_t rgb)
 {
-    settings_.text = rgb & 0xFFFFFF;
-    form_.chart->SetTextColour(Colour(rgb));
-    UpdateSwitchColours();
+    ApplyColour(settings_.text, rgb, &StripChart::SetTextColour);
 }
 
 void CScopeView::SetGridColour(uint32_t rgb)
 {
-    settings_.grid = rgb & 0xFFFFFF;
-    form_.chart->SetGridColour(Colour(rgb));
-    UpdateSwitchColours();
+    ApplyColour(settings_.grid, rgb, &StripChart::SetGridColour);
 }
 
 void CScopeView::SetCursorColour(uint32_t rgb)
 {
-    settings_.cursor = rgb & 0xFFFFFF;
-    form_.chart->SetCursorColour(Colour(rgb));
-    UpdateSwitchColours();
+    ApplyColour(settings_.cursor, rgb, &StripChart::SetCursorColour);
 }
 
 void CScopeView::SetSecondCursor(bool on)
