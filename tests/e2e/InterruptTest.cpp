@@ -15,20 +15,9 @@
 namespace vm::e2e {
 namespace {
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
-// varimonctl's options for the simulator's protocol and the shipped data, then args.
-QStringList Kx485(const QStringList& args)
-{
-    return QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
-}
-
 QStringList Ctl(const QString& link, const QStringList& args)
 {
-    return QStringList{"--port", link} + Kx485(args);
+    return QStringList{"--port", link} + Kx485Args(args);
 }
 
 int Requests(SimProcess& sim)
@@ -76,7 +65,7 @@ protected:
     // The drive's parameters uploaded to file, as the start of what is interrupted.
     void Upload(const QString& file)
     {
-        const CtlResult r = RunCtl(sim, Kx485({"upload", "2", file}));
+        const CtlResult r = RunCtl(sim, Kx485Args({"upload", "2", file}));
         ASSERT_EQ(r.exitCode, 0) << Show(r);
     }
 
@@ -99,7 +88,7 @@ TEST_F(CtlInterruptTest, sigintStopsADownloadAfterTheRequestOnTheLineAndNamesWha
     EXPECT_FALSE(r.err.contains("0x8509")) << Show(r);
 
     // On the drive: the early parameter was written back, the last one never was.
-    r = RunCtl(sim, Kx485({"compare", "2", file}));
+    r = RunCtl(sim, Kx485Args({"compare", "2", file}));
     EXPECT_EQ(r.exitCode, 5) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8101").size(), 0) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8509").size(), 1) << Show(r);
