@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -148,21 +147,20 @@ void PrintCost(const char* name, const Cost& c, const Cost& base)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("line");
     QStringList stations;
     for (int s = 1; s <= kStations; ++s)
         stations << QString("%1:10").arg(s);
-    QProcess sim;
-    if (!bench::StartLine(sim, link, stations))
+    bench::SimulatedLine line;
+    if (!line.Start(stations))
         return 1;
+    const QString link = line.Link();
 
     std::printf("monitor, %d stations x %zu addresses, KX485 at 9600 baud, %d ticks of %d ms:\n", kStations,
                 std::size(kAddresses), kTicks, kTickMs);
     const double local = Monitor("pty", link.toStdString());
     for (const bool rfc : {false, true}) {
         const int port = vm::test::FreeLoopbackPort();
-        const QString config = dir.filePath(rfc ? "rfc.yaml" : "raw.yaml");
+        const QString config = line.FilePath(rfc ? "rfc.yaml" : "raw.yaml");
         QFile f(config);
         f.open(QIODevice::WriteOnly);
         f.write(
@@ -184,8 +182,7 @@ int main(int argc, char** argv)
         ser2net.terminate();
         ser2net.waitForFinished(10000);
     }
-    sim.terminate();
-    sim.waitForFinished(30000);
+    line.Stop();
 
     constexpr int kPublishStations = 32, kPublishTicks = 200;
     std::printf("publishing %d stations, every value changing at every %d ms tick, %d ticks:\n",
@@ -193,7 +190,7 @@ int main(int argc, char** argv)
     const Cost base = Publish(nullptr, kPublishStations, kPublishTicks);
     PrintCost("messages to a null sink", base, base);
     const int port = vm::test::FreeLoopbackPort();
-    const QString conf = dir.filePath("mosquitto.conf");
+    const QString conf = line.FilePath("mosquitto.conf");
     QFile f(conf);
     f.open(QIODevice::WriteOnly);
     f.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")

@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <fstream>
@@ -113,21 +112,18 @@ void WireTimes()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("line");
     const char* models[] = {"4", "5", "8", "9", "10", "4", "8", "10"};
     QStringList stations;
     for (int s = 1; s <= kStations; ++s)
         stations << QString("%1:%2").arg(s).arg(models[s - 1]);
-    QProcess sim;
-    if (!bench::StartLine(sim, link, stations))
+    bench::SimulatedLine line;
+    if (!line.Start(stations))
         return 1;
     std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations,
                 std::size(kAddresses), kTicks, kTickMs);
-    Measure("kx485", vm::kKx485, link, sim.processId());
-    Measure("modbus", vm::kModbusRtu, link, sim.processId());
+    Measure("kx485", vm::kKx485, line.Link(), line.process.processId());
+    Measure("modbus", vm::kModbusRtu, line.Link(), line.process.processId());
     WireTimes();
-    sim.terminate();
-    sim.waitForFinished(30000);
+    line.Stop();
     return 0;
 }
