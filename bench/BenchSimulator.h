@@ -1,9 +1,11 @@
 #pragma once
-// Starting varimon-sim for a benchmark: the program of this build, waited for until it is ready.
+// Starting varimon-sim for a benchmark: the program of this build, waited for until it is ready,
+// on its own or as the line of a benchmark.
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -22,13 +24,33 @@ inline bool StartSimulator(QProcess& sim, const QStringList& args)
     return false;
 }
 
-// Starts varimon-sim on `link` with these "ID:MODEL" stations.
-inline bool StartLine(QProcess& sim, const QString& link, const QStringList& stations)
-{
-    QStringList args = {"--link", link};
-    for (const QString& s : stations)
-        args << "--station" << s;
-    return StartSimulator(sim, args);
-}
+// varimon-sim on a pty linked in a folder of its own, for the line a benchmark measures.
+class SimulatedLine {
+public:
+    ~SimulatedLine() { Stop(); }
+    // Starts with these "ID:MODEL" stations.
+    bool Start(const QStringList& stations)
+    {
+        QStringList args = {"--link", Link()};
+        for (const QString& s : stations)
+            args << "--station" << s;
+        return StartSimulator(process, args);
+    }
+    void Stop()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        process.waitForFinished(30000);
+    }
+    QString Link() const { return dir_.filePath("line"); }
+    // A file beside the link, for what else the benchmark writes.
+    QString FilePath(const QString& name) const { return dir_.filePath(name); }
+
+    QProcess process;
+
+private:
+    QTemporaryDir dir_;
+};
 
 }  // namespace bench

@@ -3,23 +3,20 @@
 // to a mosquitto broker: CPU of the line's (UI) thread and of the whole process, against the same
 // loop handing its messages to a sink that drops them, and with the broker down.
 
+#include "BenchMonitor.h"
 #include "BenchSimulator.h"
 #include "platform/CommDriver.h"
 #include "publish/DriveFeed.h"
 #include "publish/MqttPublisher.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <cstdio>
 #include <ctime>
 
@@ -29,49 +26,13 @@ constexpr int kStations = 8;
 constexpr int kTicks = 200;
 constexpr int kTickMs = 30;
 const uint16_t kAddresses[] = {5, 10, 9, 14, 6};
+constexpr int kServerWaitMs = 10000;
 
 double Cpu(clockid_t id)
 {
     timespec ts{};
     clock_gettime(id, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-bool Accepts(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Starts a server with a configuration file and waits until its port accepts.
-bool StartServer(QProcess& p, const QString& program, const QStringList& args, int port)
-{
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return false;
-    for (int i = 0; i < 500 && !Accepts(port); ++i)
-        if (p.waitForFinished(20))
-            return false;
-    return Accepts(port);
 }
 
 class Counter : public vm::CommClient {
@@ -96,17 +57,8 @@ double Monitor(const char* name, const std::string& port)
     }
     Counter counter;
     vm::CommManager& manager = driver.Manager();
-    for (int s = 1; s <= kStations; ++s) {
-        manager.AddListener(s, &counter);
-        manager.AddMonitor(s, kAddresses);
-    }
-    manager.SetPollRange(1, kStations);
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer::singleShot(kTicks * kTickMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double seconds = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
+    bench::MonitorStations(manager, counter, kStations, kAddresses);
+    const double seconds = bench::RunEventLoop(kTicks * kTickMs);
     double replyUs = 0;
     long replies = 0;
     for (int s = 1; s <= kStations; ++s) {
@@ -195,21 +147,20 @@ void PrintCost(const char* name, const Cost& c, const Cost& base)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("line");
     QStringList stations;
     for (int s = 1; s <= kStations; ++s)
         stations << QString("%1:10").arg(s);
-    QProcess sim;
-    if (!bench::StartLine(sim, link, stations))
+    bench::SimulatedLine line;
+    if (!line.Start(stations))
         return 1;
+    const QString link = line.Link();
 
     std::printf("monitor, %d stations x %zu addresses, KX485 at 9600 baud, %d ticks of %d ms:\n", kStations,
                 std::size(kAddresses), kTicks, kTickMs);
     const double local = Monitor("pty", link.toStdString());
     for (const bool rfc : {false, true}) {
-        const int port = FreePort();
-        const QString config = dir.filePath(rfc ? "rfc.yaml" : "raw.yaml");
+        const int port = vm::test::FreeLoopbackPort();
+        const QString config = line.FilePath(rfc ? "rfc.yaml" : "raw.yaml");
         QFile f(config);
         f.open(QIODevice::WriteOnly);
         f.write(
@@ -221,7 +172,7 @@ int main(int argc, char** argv)
                 .toUtf8());
         f.close();
         QProcess ser2net;
-        if (!StartServer(ser2net, "ser2net", {"-n", "-u", "-c", config}, port)) {
+        if (!vm::test::StartServer(ser2net, "ser2net", {"-n", "-u", "-c", config}, port, kServerWaitMs)) {
             std::printf("ser2net did not start\n");
             continue;
         }
@@ -231,16 +182,15 @@ int main(int argc, char** argv)
         ser2net.terminate();
         ser2net.waitForFinished(10000);
     }
-    sim.terminate();
-    sim.waitForFinished(30000);
+    line.Stop();
 
     constexpr int kPublishStations = 32, kPublishTicks = 200;
     std::printf("publishing %d stations, every value changing at every %d ms tick, %d ticks:\n",
                 kPublishStations, kTickMs, kPublishTicks);
     const Cost base = Publish(nullptr, kPublishStations, kPublishTicks);
     PrintCost("messages to a null sink", base, base);
-    const int port = FreePort();
-    const QString conf = dir.filePath("mosquitto.conf");
+    const int port = vm::test::FreeLoopbackPort();
+    const QString conf = line.FilePath("mosquitto.conf");
     QFile f(conf);
     f.open(QIODevice::WriteOnly);
     f.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
@@ -248,7 +198,7 @@ int main(int argc, char** argv)
                 .toUtf8());
     f.close();
     QProcess broker;
-    if (!StartServer(broker, "mosquitto", {"-c", conf}, port)) {
+    if (!vm::test::StartServer(broker, "mosquitto", {"-c", conf}, port, kServerWaitMs)) {
         std::printf("mosquitto did not start\n");
         return 1;
     }

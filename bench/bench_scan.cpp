@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -33,14 +32,12 @@ ScanRun Scan(const QString& link, const QStringList& extra)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("line");
-    QProcess sim;
-    if (!bench::StartLine(sim, link, {"1:QM-A20", "4:QM-B20X", "9:QM-E20", "17:QM-C20", "30:QM-A20"}))
+    bench::SimulatedLine line;
+    if (!line.Start({"1:QM-A20", "4:QM-B20X", "9:QM-E20", "17:QM-C20", "30:QM-A20"}))
         return 1;
     std::printf("scan 1-31, five stations, time-out 1000 ms, 3 repetitions, 9600 baud\n");
-    const ScanRun quick = Scan(link, {"--quick"});
-    const ScanRun normal = Scan(link, {});
+    const ScanRun quick = Scan(line.Link(), {"--quick"});
+    const ScanRun normal = Scan(line.Link(), {});
     const int quickFound = static_cast<int>(quick.out.count('\n'));
     const int normalFound = static_cast<int>(normal.out.count('\n'));
     std::printf("  normal: %6.2f s, %d stations found (exit %d)\n", normal.seconds, normalFound,
@@ -50,7 +47,6 @@ int main(int argc, char** argv)
     std::printf("  quick / normal = %.3f (%.1f times faster), same stations: %s\n",
                 quick.seconds / normal.seconds, normal.seconds / quick.seconds,
                 quick.out == normal.out ? "yes" : "NO");
-    sim.terminate();
-    sim.waitForFinished(30000);
+    line.Stop();
     return quick.out == normal.out && quickFound == 5 ? 0 : 1;
 }

@@ -2,19 +2,17 @@
 // over a pseudo-terminal, in both protocols; compared with the 30 ms tick bound and with the time
 // the frames would need on a real wire.
 
+#include "BenchMonitor.h"
 #include "BenchSimulator.h"
 #include "comm/Kx485.h"
 #include "comm/ModbusRtu.h"
 #include "platform/CommDriver.h"
+#include "tests/support/CpuTime.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -26,12 +24,7 @@ constexpr int kTickMs = 30;
 const uint16_t kAddresses[] = {5, 10, 9, 14, 6};
 constexpr int kBitsPerByte = 10;  // start, 8 data, stop
 
-double ProcessCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using vm::test::ProcessCpuSeconds;
 
 // User + system time of another process, from /proc.
 double ChildCpuSeconds(qint64 pid)
@@ -77,20 +70,10 @@ void Measure(const char* name, int protocol, const QString& link, qint64 simPid)
         return;
     }
     Counter counter;
-    vm::CommManager& manager = driver.Manager();
-    for (int s = 1; s <= kStations; ++s) {
-        manager.AddListener(s, &counter);
-        manager.AddMonitor(s, kAddresses);
-    }
-    manager.SetPollRange(1, kStations);
+    bench::MonitorStations(driver.Manager(), counter, kStations, kAddresses);
 
     const double cpu0 = ProcessCpuSeconds(), sim0 = ChildCpuSeconds(simPid);
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer::singleShot(kTicks * kTickMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double seconds = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
+    const double seconds = bench::RunEventLoop(kTicks * kTickMs);
     const double cpu = ProcessCpuSeconds() - cpu0, sim = ChildCpuSeconds(simPid) - sim0;
     driver.Stop();
 
@@ -129,21 +112,18 @@ void WireTimes()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("line");
     const char* models[] = {"4", "5", "8", "9", "10", "4", "8", "10"};
     QStringList stations;
     for (int s = 1; s <= kStations; ++s)
         stations << QString("%1:%2").arg(s).arg(models[s - 1]);
-    QProcess sim;
-    if (!bench::StartLine(sim, link, stations))
+    bench::SimulatedLine line;
+    if (!line.Start(stations))
         return 1;
     std::printf("%d stations x %zu addresses, %d ticks of %d ms per protocol\n", kStations,
                 std::size(kAddresses), kTicks, kTickMs);
-    Measure("kx485", vm::kKx485, link, sim.processId());
-    Measure("modbus", vm::kModbusRtu, link, sim.processId());
+    Measure("kx485", vm::kKx485, line.Link(), line.process.processId());
+    Measure("modbus", vm::kModbusRtu, line.Link(), line.process.processId());
     WireTimes();
-    sim.terminate();
-    sim.waitForFinished(30000);
+    line.Stop();
     return 0;
 }

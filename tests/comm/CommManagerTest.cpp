@@ -279,11 +279,10 @@ protected:
         Answer();
         return text.substr(1, text.size() - 4);
     }
-    // Monitors address 5 of station 1 alone, for the listeners given.
-    void WatchStationOne(std::initializer_list<Recorder*> listeners)
+    // Monitors the addresses of station 1 alone, for the listeners given.
+    void WatchStationOne(std::initializer_list<Recorder*> listeners, std::vector<uint16_t> addresses = {5})
     {
-        const uint16_t a[] = {5};
-        m.AddMonitor(1, a);
+        m.AddMonitor(1, addresses);
         for (Recorder* r : listeners)
             m.AddListener(1, r);
         m.SetPollRange(1, 1);
@@ -294,10 +293,7 @@ protected:
 TEST_F(MonitorTest, registersWithXThenReadsAllWithY)
 {
     Recorder listener;
-    const uint16_t addrs[] = {5, 10};
-    m.AddMonitor(1, addrs);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&listener}, {5, 10});
     EXPECT_EQ(m.RegisterText(1), "01X20005000A");
     EXPECT_EQ(Req(m.RegisterText(1)),
               "\x05"
@@ -466,9 +462,7 @@ TEST_F(MonitorTest, givingUpDropsTheStationButListenersMayRegisterAgain)
 
 TEST_F(MonitorTest, failedXIsSentAgainBeforeAnyY)
 {
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    m.SetPollRange(1, 1);
+    WatchStationOne({});
     m.Tick();
     Feed(kx485::BuildNak(1, 'X', "FE"));
     m.Tick();
@@ -498,11 +492,7 @@ TEST_F(MonitorTest, repetitionIsAbandonedWhenNobodyMonitorsTheStationAnyMore)
 TEST_F(MonitorTest, graphWatchDeliversOnlyToGraphViewsAndTheMainWindow)
 {
     Recorder other, graph(CommClient::Role::GraphMonitor), main(CommClient::Role::MainWindow);
-    const uint16_t a[] = {5};
-    m.AddMonitor(1, a);
-    for (Recorder* r : {&other, &graph, &main})
-        m.AddListener(1, r);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&other, &graph, &main});
     m.SetGraphWatch(true);
     Step();
     Step();
@@ -777,10 +767,8 @@ TEST_F(ModbusManagerTest, damagedOrForeignExceptionTimesOutAndIsRepeatedAsBefore
 TEST_F(ModbusManagerTest, refusedMonitorAddressKeepsTheStationAndThePollMovesOn)
 {
     Recorder listener;
-    const uint16_t a[] = {5, 0x7001};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    const std::vector<uint16_t> a{5, 0x7001};
+    WatchStationOne({&listener}, a);
     // Far more refusals than the retry limit would allow failed attempts.
     for (int i = 0; i < 20; ++i) {
         m.Tick();
@@ -805,10 +793,7 @@ TEST_F(ModbusManagerTest, refusedMonitorAddressKeepsTheStationAndThePollMovesOn)
 TEST_F(ModbusManagerTest, monitorReadsEveryAddressWithItsOwnRequest)
 {
     Recorder listener;
-    const uint16_t a[] = {5, 10, 9};
-    m.AddMonitor(1, a);
-    m.AddListener(1, &listener);
-    m.SetPollRange(1, 1);
+    WatchStationOne({&listener}, {5, 10, 9});
     std::vector<int> registers;
     for (int i = 0; i < 6; ++i) {
         m.Tick();

@@ -4,11 +4,10 @@
 #include "comm/NetAddress.h"
 #include "comm/NetPort.h"
 #include "comm/Rfc2217Codec.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -87,18 +86,7 @@ private:
 // One listening socket on a free port of 127.0.0.1.
 class Listener {
 public:
-    Listener()
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 4);
-        socklen_t len = sizeof a;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
+    Listener() { fd_ = test::ListenOnLoopback(&port_, 4); }
     ~Listener()
     {
         CloseClient();

@@ -328,17 +328,25 @@ TEST(SerialPort, writesFramesAndRefusesOversizeOnes)
     EXPECT_TRUE(port.Start());
 }
 
-TEST(SerialPort, hangUpOfTheOtherSideIsReportedAsAReadFailure)
+// Opens and starts port on a pseudo-terminal, then hangs its other side up and waits for the
+// warning of it.
+void OpenThenHangUp(SerialPort& port, PortSettings& s, Warnings& warnings)
 {
     auto pty = std::make_unique<PtyPair>();
-    Warnings warnings;
-    SerialPort port;
-    PortSettings s;
     s.portName = pty->slavePath;
     ASSERT_TRUE(port.Open(s, &warnings, nullptr));
     ASSERT_TRUE(port.Start());
+    EXPECT_FALSE(port.IsLost());
     pty.reset();  // closes both ends the test held; the port's own slave fd hangs up
     ASSERT_TRUE(warnings.WaitFor(1));
+}
+
+TEST(SerialPort, hangUpOfTheOtherSideIsReportedAsAReadFailure)
+{
+    Warnings warnings;
+    SerialPort port;
+    PortSettings s;
+    ASSERT_NO_FATAL_FAILURE(OpenThenHangUp(port, s, warnings));
     auto items = warnings.Items();
     EXPECT_EQ(items[0].second.rfind("WARNING:  ReadFile() Failed", 0), 0u) << items[0].second;
     port.Close();
@@ -360,16 +368,10 @@ bool WaitUntil(const std::function<bool()>& done)
 
 TEST(SerialPort, hangUpMakesThePortLostAndLeavesItsThreadIdle)
 {
-    auto pty = std::make_unique<PtyPair>();
     Warnings warnings;
     SerialPort port;
     PortSettings s;
-    s.portName = pty->slavePath;
-    ASSERT_TRUE(port.Open(s, &warnings, nullptr));
-    ASSERT_TRUE(port.Start());
-    EXPECT_FALSE(port.IsLost());
-    pty.reset();
-    ASSERT_TRUE(warnings.WaitFor(1));
+    ASSERT_NO_FATAL_FAILURE(OpenThenHangUp(port, s, warnings));
     ASSERT_TRUE(WaitUntil([&] { return port.IsLost(); }));
     // The manager goes on sending until it hears of the loss; those frames go nowhere.
     EXPECT_FALSE(port.WriteText("01Y"));

@@ -15,14 +15,9 @@
 namespace vm::e2e {
 namespace {
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
 QStringList Ctl(const QString& link, const QStringList& args)
 {
-    return QStringList{"--port", link, "--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
+    return QStringList{"--port", link} + Kx485Args(args);
 }
 
 int Requests(SimProcess& sim)
@@ -59,39 +54,49 @@ CtlResult Interrupted(SimProcess& sim, const QStringList& args, int requests, in
     return result;
 }
 
-TEST(CtlInterruptTest, sigintStopsADownloadAfterTheRequestOnTheLineAndNamesWhatWasWritten)
-{
+// A simulated QM-E20 at station 2 and a folder for the parameter files.
+class CtlInterruptTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"}))
+            << sim.Output().toStdString();
+    }
+    // The drive's parameters uploaded to file, as the start of what is interrupted.
+    void Upload(const QString& file)
+    {
+        const CtlResult r = RunCtl(sim, Kx485Args({"upload", "2", file}));
+        ASSERT_EQ(r.exitCode, 0) << Show(r);
+    }
+
     QTemporaryDir dir;
-    const QString file = dir.filePath("drive.par");
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << sim.Output().toStdString();
-    CtlResult r =
-        RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
-    ASSERT_EQ(r.exitCode, 0) << Show(r);
+};
+
+TEST_F(CtlInterruptTest, sigintStopsADownloadAfterTheRequestOnTheLineAndNamesWhatWasWritten)
+{
+    const QString file = dir.filePath("drive.par");
+    ASSERT_NO_FATAL_FAILURE(Upload(file));
     // The first parameter of the file and the last now differ from it on the drive.
     ASSERT_EQ(sim.Command("set 2 0x8101 123"), "ok");
     ASSERT_EQ(sim.Command("set 2 0x8509 60"), "ok");
 
-    r = Interrupted(sim, Ctl(sim.Link(), {"download", "2", file}), 10, SIGINT);
+    CtlResult r = Interrupted(sim, Ctl(sim.Link(), {"download", "2", file}), 10, SIGINT);
     EXPECT_EQ(r.exitCode, 130) << Show(r);
     EXPECT_TRUE(r.err.contains("interrupted; download stopped after ")) << Show(r);
     EXPECT_TRUE(r.err.contains(" 0x8101")) << Show(r);
     EXPECT_FALSE(r.err.contains("0x8509")) << Show(r);
 
     // On the drive: the early parameter was written back, the last one never was.
-    r = RunCtl(sim,
-               QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "compare", "2", file});
+    r = RunCtl(sim, Kx485Args({"compare", "2", file}));
     EXPECT_EQ(r.exitCode, 5) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8101").size(), 0) << Show(r);
     EXPECT_EQ(r.Lines().filter("0x8509").size(), 1) << Show(r);
 }
 
-TEST(CtlInterruptTest, sigtermStopsAnUploadAndWritesNoFile)
+TEST_F(CtlInterruptTest, sigtermStopsAnUploadAndWritesNoFile)
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("up.par");
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << sim.Output().toStdString();
     const CtlResult r = Interrupted(sim, Ctl(sim.Link(), {"upload", "2", file}), 10, SIGTERM);
     EXPECT_EQ(r.exitCode, 143) << Show(r);
     EXPECT_TRUE(r.err.contains("interrupted; upload stopped after ")) << Show(r);
@@ -100,16 +105,11 @@ TEST(CtlInterruptTest, sigtermStopsAnUploadAndWritesNoFile)
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST(CtlInterruptTest, sigintStopsACompareWithoutAResult)
+TEST_F(CtlInterruptTest, sigintStopsACompareWithoutAResult)
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("drive.par");
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"})) << sim.Output().toStdString();
-    CtlResult r =
-        RunCtl(sim, QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR, "upload", "2", file});
-    ASSERT_EQ(r.exitCode, 0) << Show(r);
-    r = Interrupted(sim, Ctl(sim.Link(), {"compare", "2", file}), 10, SIGINT);
+    ASSERT_NO_FATAL_FAILURE(Upload(file));
+    const CtlResult r = Interrupted(sim, Ctl(sim.Link(), {"compare", "2", file}), 10, SIGINT);
     EXPECT_EQ(r.exitCode, 130) << Show(r);
     EXPECT_EQ(r.out, "");
 }

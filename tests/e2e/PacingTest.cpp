@@ -18,11 +18,6 @@
 namespace vm::e2e {
 namespace {
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
 // "ok requests N replies N dropped N corrupted N early N": the requests that came too soon.
 qint64 Early(SimProcess& sim)
 {

@@ -12,11 +12,6 @@ namespace {
 constexpr int kReopenMs = 200;
 const QStringList kStation{"--protocol", "kx485", "--seed", "3", "--station", "5:QM-B20X:0014:0:200"};
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
 class NetworkPortTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override

@@ -1,56 +1,17 @@
 #include "PlantServers.h"
 
+#include "tests/support/ServerProcess.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace vm::e2e {
 namespace {
-
-int Listen(int* port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 8);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    *port = ntohs(a.sin_port);
-    return fd;
-}
-
-bool Accepts(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Until the server's port accepts, or the server has ended, or the deadline.
-bool WaitListening(QProcess& server, int port)
-{
-    QDeadlineTimer deadline(kDeadlineMs);
-    while (!Accepts(port)) {
-        if (deadline.hasExpired())
-            return false;
-        if (server.waitForFinished(20) || server.state() == QProcess::NotRunning)
-            return false;
-    }
-    return true;
-}
 
 bool WriteFile(const QString& path, const QByteArray& text)
 {
@@ -73,9 +34,7 @@ void StopProcess(QProcess& p)
 
 int FreeTcpPort()
 {
-    int port = 0;
-    ::close(Listen(&port));
-    return port;
+    return test::FreeLoopbackPort();
 }
 
 bool Ser2net::Start(const QString& device, bool rfc2217, int port)
@@ -91,8 +50,9 @@ bool Ser2net::Start(const QString& device, bool rfc2217, int port)
         return false;
     process_.setProcessChannelMode(QProcess::MergedChannels);
     // -n: in the foreground; -u: no UUCP lock files.
-    process_.start(QStringLiteral("ser2net"), {"-n", "-u", "-c", config, "-P", dir_.filePath("ser2net.pid")});
-    return process_.waitForStarted(kDeadlineMs) && WaitListening(process_, port_);
+    return test::StartServer(process_, QStringLiteral("ser2net"),
+                             {"-n", "-u", "-c", config, "-P", dir_.filePath("ser2net.pid")}, port_,
+                             kDeadlineMs);
 }
 
 void Ser2net::Stop()
@@ -114,8 +74,7 @@ bool Broker::Start(int port)
     if (!WriteFile(config, conf))
         return false;
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(QStringLiteral("mosquitto"), {"-c", config});
-    return process_.waitForStarted(kDeadlineMs) && WaitListening(process_, port_);
+    return test::StartServer(process_, QStringLiteral("mosquitto"), {"-c", config}, port_, kDeadlineMs);
 }
 
 void Broker::Stop()
@@ -163,7 +122,7 @@ bool Subscriber::WaitFor(const std::function<bool(const QString&)>& test, int ms
 
 SilentServer::SilentServer()
 {
-    fd_ = Listen(&port_);
+    fd_ = test::ListenOnLoopback(&port_);
 }
 
 SilentServer::~SilentServer()
@@ -173,7 +132,7 @@ SilentServer::~SilentServer()
 
 ScriptedServer::ScriptedServer(QByteArray bytes)
 {
-    fd_ = Listen(&port_);
+    fd_ = test::ListenOnLoopback(&port_);
     [[maybe_unused]] int rc = ::pipe2(wake_, O_CLOEXEC);
     thread_ = std::thread([this, bytes] {
         pollfd p[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};

@@ -50,6 +50,18 @@ struct CtlResult {
     QStringList Lines() const;
 };
 
+// The exit code and both outputs, for a failed assertion's message.
+inline std::string Show(const CtlResult& r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
+}
+
+// varimonctl's options for the KX485 protocol and the compiled Data folder, then args.
+inline QStringList Kx485Args(const QStringList& args)
+{
+    return QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
+}
+
 // Runs varimonctl on the simulator's line to its end.
 CtlResult RunCtl(const SimProcess& sim, const QStringList& args);
 // The same on any port (a network port among them).

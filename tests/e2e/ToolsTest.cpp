@@ -27,11 +27,6 @@ protected:
     SimProcess sim_;
 };
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
 TEST_P(ToolsTest, scanFindsExactlyTheConfiguredStations)
 {
     ASSERT_TRUE(StartSim());

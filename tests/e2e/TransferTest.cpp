@@ -9,16 +9,6 @@
 namespace vm::e2e {
 namespace {
 
-std::string Show(const CtlResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout: " + r.out + "\nerr: " + r.err).toStdString();
-}
-
-QStringList Ctl(const QStringList& args)
-{
-    return QStringList{"--protocol", "kx485", "--data", VARIMON_TEST_DATA_DIR} + args;
-}
-
 TEST(CtlTransferTest, uploadFromOneDriveDownloadVerifiedToAnotherThenCompareFindsTheOneChangedParameter)
 {
     QTemporaryDir dir;
@@ -31,24 +21,24 @@ TEST(CtlTransferTest, uploadFromOneDriveDownloadVerifiedToAnotherThenCompareFind
         << second.Output().toStdString();
     ASSERT_EQ(first.Command("set 2 0x8101 123"), "ok");
 
-    CtlResult r = RunCtl(first, Ctl({"upload", "2", file}));
+    CtlResult r = RunCtl(first, Kx485Args({"upload", "2", file}));
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_TRUE(r.out.startsWith("uploaded ")) << Show(r);
 
-    r = RunCtl(second, Ctl({"compare", "2", file}));
+    r = RunCtl(second, Kx485Args({"compare", "2", file}));
     EXPECT_EQ(r.exitCode, 5) << Show(r);
     EXPECT_EQ(r.Lines(), QStringList{"0x8101 Acc. Time 50 123"});
 
-    r = RunCtl(second, Ctl({"--json", "download", "2", file, "--verify"}));
+    r = RunCtl(second, Kx485Args({"--json", "download", "2", file, "--verify"}));
     ASSERT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_TRUE(r.out.contains("\"mismatches\":[]")) << Show(r);
 
-    r = RunCtl(second, Ctl({"compare", "2", file}));
+    r = RunCtl(second, Kx485Args({"compare", "2", file}));
     EXPECT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.out, "");
 
     ASSERT_EQ(second.Command("set 2 0x8102 777"), "ok");
-    r = RunCtl(second, Ctl({"compare", "2", file}));
+    r = RunCtl(second, Kx485Args({"compare", "2", file}));
     EXPECT_EQ(r.exitCode, 5) << Show(r);
     EXPECT_EQ(r.Lines(), QStringList{"0x8102 Dec. Time 777 100"});
 }
@@ -60,7 +50,7 @@ TEST(CtlTransferTest, aSilentDriveEndsTheUploadWithoutAFile)
     ASSERT_TRUE(sim.Start({"--protocol", "kx485", "--station", "2:QM-E20"}));
     ASSERT_EQ(sim.Command("silence 2"), "ok");
     const CtlResult r =
-        RunCtl(sim, Ctl({"--timeout", "100", "--retries", "1", "upload", "2", dir.filePath("x.par")}));
+        RunCtl(sim, Kx485Args({"--timeout", "100", "--retries", "1", "upload", "2", dir.filePath("x.par")}));
     EXPECT_EQ(r.exitCode, 1) << Show(r);
     EXPECT_FALSE(QFile::exists(dir.filePath("x.par")));
 }

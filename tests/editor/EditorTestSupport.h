@@ -148,6 +148,22 @@ protected:
             frame->SetFileChooser(&files);
         return frame;
     }
+    // Station `station` connected with its data file loaded, and the editor kind registered to open
+    // it online.
+    ::testing::AssertionResult ConnectOnline(int station, int model = kLargestModel,
+                                             int version = kLargestVersion)
+    {
+        StationRecord& r = host.Record(station);
+        r.present = r.connected = 1;
+        r.model = model;
+        r.version = version;
+        r.paramData = std::make_shared<ParameterData>();
+        if (!r.paramData->LoadDataFile(r, VARIMON_TEST_DATA_DIR))
+            return ::testing::AssertionFailure()
+                   << "no data file for model " << model << " version " << version;
+        RegisterEditorKind(host.frames, LogicRunner(0, 0));
+        return ::testing::AssertionSuccess();
+    }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir dir;

@@ -56,13 +56,7 @@ TEST_F(EditorFrame, titleAndPanesFollowModeAndStation)
 
 TEST_F(EditorFrame, onlineTitleNamesTheDeviceAndFollowsItsName)
 {
-    StationRecord& r = host.Record(3);
-    r.present = r.connected = 1;
-    r.model = kLargestModel;
-    r.version = kLargestVersion;
-    r.paramData = std::make_shared<ParameterData>();
-    ASSERT_TRUE(r.paramData->LoadDataFile(r, VARIMON_TEST_DATA_DIR));
-    RegisterEditorKind(host.frames, LogicRunner(0, 0));
+    ASSERT_TRUE(ConnectOnline(3));
     auto* f = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, 3));
     ASSERT_TRUE(f);
     EXPECT_EQ(f->windowTitle(), "ON-LINE(3:QM-A20, Ver2.16) Parameter Editor");
@@ -77,13 +71,8 @@ TEST_F(EditorFrame, onlineTitleNamesTheDeviceAndFollowsItsName)
 
 TEST_F(EditorFrame, disconnectClosesTheOnlineEditorWhichKeepsItsDataMeanwhile)
 {
+    ASSERT_TRUE(ConnectOnline(3, 8, 0x0012));
     StationRecord& r = host.Record(3);
-    r.present = r.connected = 1;
-    r.model = 8;
-    r.version = 0x0012;
-    r.paramData = std::make_shared<ParameterData>();
-    ASSERT_TRUE(r.paramData->LoadDataFile(r, VARIMON_TEST_DATA_DIR));
-    RegisterEditorKind(host.frames, LogicRunner(0, 0));
     QPointer<CParaFrame> f = static_cast<CParaFrame*>(host.frames.Open(kKindParameterEditor, 3));
     ASSERT_TRUE(f);
     f->SetFileChooser(&files);

@@ -208,13 +208,7 @@ TEST_F(ModeSetup, closeInTheDialogOpensNothingAndLeavesTheSlotFree)
 
 TEST_F(ModeSetup, graphWatchBlocksTheOnlineEditor)
 {
-    StationRecord& r = host.Record(3);
-    r.present = r.connected = 1;
-    r.model = kLargestModel;
-    r.version = kLargestVersion;
-    r.paramData = std::make_shared<ParameterData>();
-    ASSERT_TRUE(r.paramData->LoadDataFile(r, VARIMON_TEST_DATA_DIR));
-    RegisterEditorKind(host.frames, LogicRunner(0, 0));
+    ASSERT_TRUE(ConnectOnline(3));
     host.SetGraphWatch(true);
     EXPECT_FALSE(host.frames.Open(kKindParameterEditor, 3));
     host.SetGraphWatch(false);

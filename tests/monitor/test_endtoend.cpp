@@ -1,6 +1,7 @@
 // The main window against the simulator program over a pseudo-terminal, with the real serial
 // port and the 30 ms tick: stations found, live values, a trip logged, recorded and shown on the
 // information sheet, a silenced station lost, the fault history read back by the next run.
+#include "MainWindowHome.h"
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
 #include "tests/support/SimulatorProcess.h"
@@ -10,9 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vm;
@@ -61,20 +60,14 @@ TEST(EndToEndTest, mainWindowFindsTheSimulatedLineShowsLiveValuesLogsATripAndLos
 #ifndef VARIMON_SIM_PROGRAM
     GTEST_SKIP() << "varimon-sim is not part of this build";
 #endif
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-    {
-        QSettings s(kCompanyKey, kApplicationKey);
-        s.setValue("Main/TimeOut", 500);
-        s.setValue("Main/Retry Count", 2);
-    }
-    const QString link = dir.filePath("line");
+    test::MainWindowHome home;
+    home.StoreLineTiming(500, 2);
+    const QString link = home.Link();
     test::SimulatorProcess sim;
     ASSERT_TRUE(sim.Start(link, {"1:QM-A20", "2:QM-B20X:0015", "3:QM-E20", "4:3"}))
         << sim.output.toStdString() << sim.process.readAllStandardError().toStdString();
 
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
+    const ProgramFolders folders = home.Folders();
     auto owned = std::make_unique<CMainFrame>(folders, StartOptions{link, std::vector<int>{1, 2, 3, 4, 5}});
     CMainFrame& frame = *owned;
     MessageLog messages;

@@ -47,6 +47,25 @@ QString Text(const StationRecord& r, uint32_t address, uint32_t value, int* slot
     return t->text;
 }
 
+// A value's text and the slot of the General page it lands in.
+struct Shown {
+    QString text;
+    int slot = -1;
+    bool operator==(const Shown&) const = default;
+};
+
+void PrintTo(const Shown& s, std::ostream* os)
+{
+    *os << '"' << s.text.toStdString() << "\" in slot " << s.slot;
+}
+
+Shown InSlot(const StationRecord& r, uint32_t address, uint32_t value)
+{
+    Shown s;
+    s.text = Text(r, address, value, &s.slot);
+    return s;
+}
+
 TEST(InfoSheetLogic, titleCarriesIdentityTrimmedNameAndGraphWatchPrefix)
 {
     const StationRecord r = Station(3, 4, 0x0105);
@@ -63,36 +82,26 @@ TEST(InfoSheetLogic, runningStatusValuesLandInTheirSlotsFormatted)
 {
     StationRecord r = Station(3, 4, 0x0105);
     r.current = 999;  // stale: the value in the notification wins
-    int slot = -1;
-    EXPECT_EQ(Text(r, 9, 123, &slot), QStringLiteral("12.3 A"));
-    EXPECT_EQ(slot, kGenOutputCurrent);
-    EXPECT_EQ(Text(r, 14, 0x12, &slot), QStringLiteral("Forward Accelerating..."));
-    EXPECT_EQ(slot, kGenRunningStatus);
-    EXPECT_EQ(Text(r, 12, 5405, &slot), QStringLiteral("5405 V"));
-    EXPECT_EQ(slot, kGenDcLink);
+    EXPECT_EQ(InSlot(r, 9, 123), (Shown{"12.3 A", kGenOutputCurrent}));
+    EXPECT_EQ(InSlot(r, 14, 0x12), (Shown{"Forward Accelerating...", kGenRunningStatus}));
+    EXPECT_EQ(InSlot(r, 12, 5405), (Shown{"5405 V", kGenDcLink}));
     // Output speed: a frequency unless address 26 asks for rpm.
-    EXPECT_EQ(Text(r, 10, 3000, &slot), QStringLiteral("30.00 Hz"));
-    EXPECT_EQ(slot, kGenOutputFreq);
+    EXPECT_EQ(InSlot(r, 10, 3000), (Shown{"30.00 Hz", kGenOutputFreq}));
     r.value26 = 1;
     EXPECT_EQ(Text(r, 10, 1750), QStringLiteral("1750 rpm"));
     // Times follow the station's time scale.
     r.timeScale = 100;
-    EXPECT_EQ(Text(r, 7, 123, &slot), QStringLiteral("1.23 sec"));
-    EXPECT_EQ(slot, kGenAccTime);
+    EXPECT_EQ(InSlot(r, 7, 123), (Shown{"1.23 sec", kGenAccTime}));
     r.timeScale = 1;
-    EXPECT_EQ(Text(r, 8, 123, &slot), QStringLiteral("123 sec"));
-    EXPECT_EQ(slot, kGenDecTime);
+    EXPECT_EQ(InSlot(r, 8, 123), (Shown{"123 sec", kGenDecTime}));
     EXPECT_EQ(Text(r, 6, 1), QStringLiteral("<none>"));
     EXPECT_EQ(Text(r, 15, 1), QStringLiteral("<none>"));
 
     // Model 5 shows speeds: signed rpm, its own time registers, tenths of volts.
     const StationRecord m5 = Station(5, 5, 0x0100);
-    EXPECT_EQ(Text(m5, 1282, 0xFFF6, &slot), QStringLiteral("-1.0 rpm"));
-    EXPECT_EQ(slot, kGenFreqCommand);
-    EXPECT_EQ(Text(m5, 32, 0xFFF6, &slot), QStringLiteral("-10 rpm"));
-    EXPECT_EQ(slot, kGenOutputFreq);
-    EXPECT_EQ(Text(m5, 1284, 70, &slot), QStringLiteral("7.0 sec"));
-    EXPECT_EQ(slot, kGenDecTime);
+    EXPECT_EQ(InSlot(m5, 1282, 0xFFF6), (Shown{"-1.0 rpm", kGenFreqCommand}));
+    EXPECT_EQ(InSlot(m5, 32, 0xFFF6), (Shown{"-10 rpm", kGenOutputFreq}));
+    EXPECT_EQ(InSlot(m5, 1284, 70), (Shown{"7.0 sec", kGenDecTime}));
     EXPECT_EQ(Text(m5, 12, 5405), QStringLiteral("540.5 V"));
 }
 

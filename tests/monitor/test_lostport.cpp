@@ -2,6 +2,7 @@
 // stopped under it and a new one started on the same link, and the window finds its stations
 // again by itself.
 #include "DriverLine.h"
+#include "MainWindowHome.h"
 #include "comm/Kx485.h"
 #include "monitor/MainFrame.h"
 #include "tests/platform/QStringPrinter.h"
@@ -10,8 +11,6 @@
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vm;
@@ -73,15 +72,12 @@ private:
 
 TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnds)
 {
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    test::MainWindowHome home;
     sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
     test::AddSimStations(line, {"1:QM-A20", "2:QM-E20"});
     int64_t clock = 0;
     Socket socket;
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2}});
+    CMainFrame frame(home.Folders(), StartOptions{"sim", std::vector<int>{1, 2}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
@@ -114,15 +110,12 @@ TEST(LostPortTest, portBackWhileAScanRunsRechecksTheListedStationsOnceTheScanEnd
 
 TEST(LostPortTest, lostPortMarksEveryStationLostAtOnceAndLineHealthKeepsTheirRows)
 {
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    test::MainWindowHome home;
     sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
     test::AddSimStations(line, {"1:QM-A20", "2:QM-E20", "3:QM-B20X:0015"});
     int64_t clock = 0;
     Socket socket;
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1, 2, 3}});
+    CMainFrame frame(home.Folders(), StartOptions{"sim", std::vector<int>{1, 2, 3}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
@@ -172,15 +165,12 @@ TEST(LostPortTest, lostPortMarksEveryStationLostAtOnceAndLineHealthKeepsTheirRow
 
 TEST(LostPortTest, portSetupWhileTheDeviceIsAwayEndsTheReopeningAndThePortLostPane)
 {
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    test::MainWindowHome home;
     sim::SimLine line(sim::Protocol::Kx485, sim::LineFaults{});
     test::AddSimStations(line, {"1:QM-A20"});
     int64_t clock = 0;
     Socket socket;
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{"sim", std::vector<int>{1}});
+    CMainFrame frame(home.Folders(), StartOptions{"sim", std::vector<int>{1}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Manager().SetPortFactory([&] { return std::make_unique<PluggedPort>(line, clock, socket); });
@@ -209,20 +199,13 @@ TEST(LostPortTest, mainWindowReopensTheLinkOfAStoppedSimulatorAndFindsItsStation
 #ifndef VARIMON_SIM_PROGRAM
     GTEST_SKIP() << "varimon-sim is not part of this build";
 #endif
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-    {
-        QSettings s(kCompanyKey, kApplicationKey);
-        s.setValue("Main/TimeOut", 300);
-        s.setValue("Main/Retry Count", 1);
-    }
-    const QString link = dir.filePath("line");
+    test::MainWindowHome home;
+    home.StoreLineTiming(300, 1);
+    const QString link = home.Link();
     auto sim = std::make_unique<test::SimulatorProcess>();
     ASSERT_TRUE(sim->Start(link, kStations)) << sim->output.toStdString();
 
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{link, std::vector<int>{1, 2}});
+    CMainFrame frame(home.Folders(), StartOptions{link, std::vector<int>{1, 2}});
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Driver().SetReopenInterval(kReopenMs);

@@ -7,6 +7,7 @@
 // VARIMON_SOAK_CSV (a file for the samples; a temporary one otherwise) set it up.
 #include "catalogue/Registers.h"
 #include "monitor/MainFrame.h"
+#include "tests/monitor/MainWindowHome.h"
 #include "tests/monitor/ReadSeries.h"
 #include "tests/platform/QStringPrinter.h"
 #include "tests/support/CpuTime.h"
@@ -15,8 +16,6 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
@@ -120,9 +119,8 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     const int stations = std::min(EnvNumber("VARIMON_SOAK_STATIONS", 8), 32);
     const int tripEveryMs = EnvNumber("VARIMON_SOAK_TRIP_EVERY", 10) * 1000;
 
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-    const QString link = dir.filePath("line");
+    test::MainWindowHome home;
+    const QString link = home.Link();
     const QStringList specs = StationSpecs(stations);
     const QStringList faults{"--drop-rate", "0.03", "--corrupt-rate", "0.02"};
     auto sim = std::make_unique<test::SimulatorProcess>();
@@ -132,9 +130,7 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     std::vector<int> ids;
     for (int id = 1; id <= stations; ++id)
         ids.push_back(id);
-    const ProgramFolders folders =
-        ResolveProgramFolders(dir.filePath("program"), dir.filePath("user"), {VARIMON_TEST_DATA_DIR});
-    CMainFrame frame(folders, StartOptions{link, ids});
+    CMainFrame frame(home.Folders(), StartOptions{link, ids});
     MessageLog messages;
     frame.SetMessageSink(&messages);
     frame.Driver().SetReopenInterval(500);
@@ -146,7 +142,7 @@ TEST(SoakTest, longDayOnTheSimulatedLineRecordsEveryTripAndLosesNoDriveForGood)
     // Samples of what the main window holds, as a recording at 0.1 s would take them.
     const QString csvPath = qEnvironmentVariableIsSet("VARIMON_SOAK_CSV")
                                 ? qEnvironmentVariable("VARIMON_SOAK_CSV")
-                                : dir.filePath("soak.csv");
+                                : home.dir.filePath("soak.csv");
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text));
     QTextStream out(&csv);

@@ -22,6 +22,24 @@ protected:
 
     void Store(const QString& key, const QVariant& value) { settings.setValue("Main/" + key, value); }
     MainSettings Load() { return LoadMainSettings(settings, context); }
+
+    // A value stored under a key and what the loaded setting holds for it.
+    struct Stored {
+        const char* key;
+        QVariant value;
+        int MainSettings::*field;
+        int loaded;
+    };
+    // Stores every value, then loads once: some limits depend on other keys.
+    void ExpectLoaded(std::initializer_list<Stored> rows)
+    {
+        for (const Stored& row : rows)
+            Store(row.key, row.value);
+        const MainSettings m = Load();
+        for (const Stored& row : rows)
+            EXPECT_EQ(m.*row.field, row.loaded)
+                << row.key << " stored as " << row.value.toString().toStdString();
+    }
 };
 
 }  // namespace
@@ -69,77 +87,55 @@ TEST_F(SettingsTest, pacingAndBlockReadsAreStoredAndBadValuesFallBack)
     EXPECT_EQ(back.blockReads, 1);
     EXPECT_EQ(back.blockReadMax, 40);
 
-    Store("Pacing", 5);
-    Store("Turnaround", 1000);
-    Store("Block Read Max", 500);
-    const MainSettings clamped = Load();
-    EXPECT_EQ(clamped.pacing, 0);
-    EXPECT_EQ(clamped.turnaroundMs, 100);
-    EXPECT_EQ(clamped.blockReadMax, 125);
+    ExpectLoaded({
+        {"Pacing", 5, &MainSettings::pacing, 0},
+        {"Turnaround", 1000, &MainSettings::turnaroundMs, 100},
+        {"Block Read Max", 500, &MainSettings::blockReadMax, 125},
+    });
 }
 
 TEST_F(SettingsTest, outOfRangeNumbersAreReplacedOrClamped)
 {
-    Store("TimeOut", 100);
-    Store("Retry Count", 9);
-    Store("ScanIDFrom", 10);
-    Store("ScanIDTo", 0);
-    Store("CommMode", 2);
-    Store("DataBit", 4);
-    Store("Parity", 5);
-    Store("StopBit", 3);
-    Store("ScanMode", 7);
-    Store("ScanIDOne", 300);
-    Store("Quick Scan TimeOut", 5);
-    Store("Quick Scan", 7);
-    MainSettings m = Load();
-    EXPECT_EQ(m.quickScanTimeOut, 30);
-    EXPECT_EQ(m.quickScan, 1);
-    EXPECT_EQ(m.timeOut, 500);
-    EXPECT_EQ(m.retryCount, 5);
-    EXPECT_EQ(m.scanIdFrom, 10);
-    EXPECT_EQ(m.scanIdTo, 10);
-    EXPECT_EQ(m.commMode, 1);
-    EXPECT_EQ(m.dataBit, 8);
-    EXPECT_EQ(m.parity, 0);
-    EXPECT_EQ(m.stopBit, 0);
-    EXPECT_EQ(m.scanMode, 2);
-    EXPECT_EQ(m.scanIdOne, 255);
-
-    Store("TimeOut", 5000);
-    Store("Retry Count", 1);
-    Store("DataBit", 9);
-    Store("ScanIDOne", 0);
-    Store("Parity", -1);  // stored unsigned: a huge value
-    Store("Quick Scan TimeOut", 60000);
-    Store("Quick Scan", 0);
-    m = Load();
-    EXPECT_EQ(m.quickScanTimeOut, 1000);
-    EXPECT_EQ(m.quickScan, 0);
-    EXPECT_EQ(m.timeOut, 3000);
-    EXPECT_EQ(m.retryCount, 2);
-    EXPECT_EQ(m.dataBit, 8);
-    EXPECT_EQ(m.scanIdOne, 1);
-    EXPECT_EQ(m.parity, 0);
+    // clang-format off
+    ExpectLoaded({
+        {"TimeOut",            100,   &MainSettings::timeOut,          500},
+        {"Retry Count",        9,     &MainSettings::retryCount,       5},
+        {"ScanIDFrom",         10,    &MainSettings::scanIdFrom,       10},
+        {"ScanIDTo",           0,     &MainSettings::scanIdTo,         10},
+        {"CommMode",           2,     &MainSettings::commMode,         1},
+        {"DataBit",            4,     &MainSettings::dataBit,          8},
+        {"Parity",             5,     &MainSettings::parity,           0},
+        {"StopBit",            3,     &MainSettings::stopBit,          0},
+        {"ScanMode",           7,     &MainSettings::scanMode,         2},
+        {"ScanIDOne",          300,   &MainSettings::scanIdOne,        255},
+        {"Quick Scan TimeOut", 5,     &MainSettings::quickScanTimeOut, 30},
+        {"Quick Scan",         7,     &MainSettings::quickScan,        1},
+    });
+    ExpectLoaded({
+        {"TimeOut",            5000,  &MainSettings::timeOut,          3000},
+        {"Retry Count",        1,     &MainSettings::retryCount,       2},
+        {"DataBit",            9,     &MainSettings::dataBit,          8},
+        {"ScanIDOne",          0,     &MainSettings::scanIdOne,        1},
+        {"Parity",             -1,    &MainSettings::parity,           0},  // stored unsigned: a huge value
+        {"Quick Scan TimeOut", 60000, &MainSettings::quickScanTimeOut, 1000},
+        {"Quick Scan",         0,     &MainSettings::quickScan,        0},
+    });
+    // clang-format on
 }
 
 TEST_F(SettingsTest, valuesInsideTheirRangesAreKeptAndGarbageFallsBackToDefaults)
 {
-    Store("TimeOut", 501);
-    Store("DataBit", 5);
-    Store("Parity", 4);
-    Store("StopBit", 2);
-    Store("CommMode", 0);
-    Store("BaudRate", 38400);
-    Store("Retry Count", "lots");
-    MainSettings m = Load();
-    EXPECT_EQ(m.timeOut, 501);
-    EXPECT_EQ(m.dataBit, 5);
-    EXPECT_EQ(m.parity, 4);
-    EXPECT_EQ(m.stopBit, 2);
-    EXPECT_EQ(m.commMode, 0);
-    EXPECT_EQ(m.baudRate, 38400);
-    EXPECT_EQ(m.retryCount, 3);
+    // clang-format off
+    ExpectLoaded({
+        {"TimeOut",     501,    &MainSettings::timeOut,    501},
+        {"DataBit",     5,      &MainSettings::dataBit,    5},
+        {"Parity",      4,      &MainSettings::parity,     4},
+        {"StopBit",     2,      &MainSettings::stopBit,    2},
+        {"CommMode",    0,      &MainSettings::commMode,   0},
+        {"BaudRate",    38400,  &MainSettings::baudRate,   38400},
+        {"Retry Count", "lots", &MainSettings::retryCount, 3},
+    });
+    // clang-format on
 }
 
 TEST_F(SettingsTest, portMustBeListedOrStillExist)

@@ -4,13 +4,9 @@
 #include "publish/DriveFeed.h"
 #include "publish/MqttOptions.h"
 #include "publish/MqttPublisher.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace vm;
 
@@ -154,18 +150,7 @@ TEST(DriveFeed, stateGoesOutOnChangeAtMostOncePerIntervalAndTheLatestChangeIsNot
 
 TEST(MqttPublisher, withTheBrokerAwayEventsAreBoundedAndCountedAndTheStateIsKept)
 {
-    int port = 0;
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-        ::close(fd);  // nothing listens there now
-    }
+    const int port = test::FreeLoopbackPort();
     MqttOptions o = ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port)).Value();
     o.line = "t";
     o.queueLimit = 100;

@@ -114,6 +114,13 @@ protected:
         v.ChooseAddress(i, IndexOf(address));
     }
 
+    // A view shown for the first time, channel 0 on the frequency command.
+    void WatchFrequency(CScopeView& v)
+    {
+        v.InitialUpdate();
+        Watch(v, 0, reg::kFreqCommand);
+    }
+
     void Set(const std::string& command) { ASSERT_EQ(line.line.Command(command, line.now).text, "ok"); }
 
     void Sample(CScopeView& v)
@@ -133,6 +140,16 @@ protected:
         return false;
     }
 
+    // Starts the run and samples until channel 0 shows the 50 Hz commanded in SetUp.
+    ::testing::AssertionResult RunUntilFrequency(CScopeView& v)
+    {
+        if (!v.StartMonitor())
+            return ::testing::AssertionFailure() << "the run did not start";
+        if (!SampleUntil(v, "50.00 Hz"))
+            return ::testing::AssertionFailure() << "channel 0 shows " << v.DataLabel(0).toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
     QTemporaryDir dir;
     test::LineHarness line;
     test::FakeToolHost host{&line.manager};
@@ -143,10 +160,8 @@ protected:
 TEST_F(ScopeFaults, aSetupChangeAfterTheStopNeitherRelabelsNorRescalesTheStoredTrace)
 {
     CScopeView v(host);
-    v.InitialUpdate();
-    Watch(v, 0, reg::kFreqCommand);
-    ASSERT_TRUE(v.StartMonitor());
-    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    WatchFrequency(v);
+    ASSERT_TRUE(RunUntilFrequency(v));
     v.StopMonitor();
     v.ChooseAddress(0, IndexOf(reg::kCurrent));
     v.ChooseDivision(0, 6);  // 2 per division
@@ -166,10 +181,8 @@ TEST_F(ScopeFaults, aSetupChangeAfterTheStopNeitherRelabelsNorRescalesTheStoredT
 TEST_F(ScopeFaults, aNewRunForgetsTheFileNameOfThePreviousCapture)
 {
     CScopeView v(host);
-    v.InitialUpdate();
-    Watch(v, 0, reg::kFreqCommand);
-    ASSERT_TRUE(v.StartMonitor());
-    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    WatchFrequency(v);
+    ASSERT_TRUE(RunUntilFrequency(v));
     v.StopMonitor();
     ASSERT_TRUE(v.SaveScopeFile(dir.filePath("A.sco")));
     ASSERT_FALSE(v.ScopeFilePath().isEmpty());
@@ -180,8 +193,7 @@ TEST_F(ScopeFaults, aNewRunForgetsTheFileNameOfThePreviousCapture)
 TEST_F(ScopeFaults, noZeroIsPlottedBeforeTheDriveSentAValue)
 {
     CScopeView v(host);
-    v.InitialUpdate();
-    Watch(v, 0, reg::kFreqCommand);
+    WatchFrequency(v);
     ASSERT_TRUE(v.StartMonitor());
     v.SampleTick();  // the tick at once, before the line answered
     ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
@@ -197,12 +209,10 @@ TEST_F(ScopeFaults, noZeroIsPlottedBeforeTheDriveSentAValue)
 TEST_F(ScopeFaults, recordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
 {
     CScopeView v(host);
-    v.InitialUpdate();
-    Watch(v, 0, reg::kFreqCommand);
+    WatchFrequency(v);
     v.SetRecordTimeStamps(true);
     v.SetRecordPath(dir.filePath("t.csv"));
-    ASSERT_TRUE(v.StartMonitor());
-    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    ASSERT_TRUE(RunUntilFrequency(v));
     ASSERT_TRUE(v.StartRecord());
     v.RecordTick();
     v.ClockTick();
@@ -221,14 +231,12 @@ TEST_F(ScopeFaults, recordLinesCountElapsedMillisecondsAndMarkRepeatedValues)
 TEST_F(ScopeFaults, recordingAtTheScanPeriodWritesOneLinePerSampleTickAndNoneOfItsOwn)
 {
     CScopeView v(host);
-    v.InitialUpdate();
-    Watch(v, 0, reg::kFreqCommand);
+    WatchFrequency(v);
     v.SetRecordTimeStamps(true);
     v.SetRecordPath(dir.filePath("each.csv"));
     v.ChooseScan(0);
     v.ChooseRecordPeriod(kRecordEachSample);
-    ASSERT_TRUE(v.StartMonitor());
-    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    ASSERT_TRUE(RunUntilFrequency(v));
     const int before = v.Chart().PointCount();
     ASSERT_TRUE(v.StartRecord());
     // A line of the record timer's own would be queued here; the sample timer may fire too.
@@ -259,8 +267,7 @@ TEST_F(ScopeFaults, aDriveSilentDuringRecordingLeavesAGapAndResumesByItself)
     Watch(v, 0, reg::kFreqCommand);
     v.SetRecordTimeStamps(true);
     v.SetRecordPath(dir.filePath("run.csv"));
-    ASSERT_TRUE(v.StartMonitor());
-    ASSERT_TRUE(SampleUntil(v, "50.00 Hz"));
+    ASSERT_TRUE(RunUntilFrequency(v));
     ASSERT_TRUE(v.StartRecord());
     QCoreApplication::sendPostedEvents();  // the record tick posted at the start
     for (int i = 0; i < 3; ++i) {
