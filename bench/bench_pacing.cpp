@@ -82,8 +82,10 @@ size_t ReadPairBytes(int protocol)
 
 size_t WritePairBytes(int protocol)
 {
+    // A drive's answer to a write echoes the value written.
+    const uint16_t one[1] = {};
     if (protocol == kKx485)
-        return kx485::Frame(kx485::BuildWrite(1, 0x5101, 0)).size() + kx485::BuildAck(1, 'W').size();
+        return kx485::Frame(kx485::BuildWrite(1, 0x5101, 0)).size() + kx485::BuildAck(1, 'W', one).size();
     return modbus::BuildWrite(1, 0x5101, 0).size() + 8;
 }
 
