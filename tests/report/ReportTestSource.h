@@ -39,6 +39,20 @@ inline std::vector<ShippedFile> ShippedDataFiles()
     return files;
 }
 
+// Gives the items of every group the four value states in turn: not read, read at the default,
+// read and changed, failed.
+inline void CycleStatuses(ParameterData& data)
+{
+    int i = 0;
+    for (const auto& group : data.Groups()) {
+        for (const auto& item : group->items) {
+            item->valueStatus = (i % 4 == 3) ? 2 : (i % 4 == 0 ? 0 : 1);
+            item->value = item->defaultValue + (i % 4 == 2 ? 1 : 0);
+            ++i;
+        }
+    }
+}
+
 class TestReportSource : public ReportSource {
 public:
     TestReportSource(FakeToolHost& host, int station) : host_(host), station_(station) {}

@@ -26,20 +26,6 @@ bool RowIsBlank(const ReportSheet& sheet, int row)
     return true;
 }
 
-// Gives the items of every group the four value states in turn: not read, read at the default,
-// read and changed, failed.
-void CycleStatuses(ParameterData& data)
-{
-    int i = 0;
-    for (const auto& group : data.Groups()) {
-        for (const auto& item : group->items) {
-            item->valueStatus = (i % 4 == 3) ? 2 : (i % 4 == 0 ? 0 : 1);
-            item->value = item->defaultValue + (i % 4 == 2 ? 1 : 0);
-            ++i;
-        }
-    }
-}
-
 QColor ExpectedInk(const CItem& item)
 {
     if (item.valueStatus == 0)
@@ -58,7 +44,7 @@ TEST(ReportBuilder, allGroupsOfEveryShippedFileGiveOneSectionPerGroupEndingWithI
         test::FakeToolHost host;
         TestReportSource source(host, kFirstOfflineSlot);
         ASSERT_TRUE(source.Load(f.model, f.version));
-        CycleStatuses(*source.data);
+        test::CycleStatuses(*source.data);
         const ReportSheet sheet =
             ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
 

@@ -65,13 +65,7 @@ protected:
             }
         }
         ASSERT_TRUE(source.Load(largest.model, largest.version));
-        int i = 0;
-        for (const auto& group : source.data->Groups())
-            for (const auto& item : group->items) {
-                item->valueStatus = (i % 4 == 3) ? 2 : (i % 4 == 0 ? 0 : 1);
-                item->value = item->defaultValue + (i % 4 == 2 ? 1 : 0);
-                ++i;
-            }
+        test::CycleStatuses(*source.data);
         source.data->ItemAt(0, 0)->displayName = "<script>\"a\" & 'b'</script>";
         sheet = ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, kTrickyHeader, kNow);
     }

@@ -58,13 +58,7 @@ protected:
                 version = f.version;
         ASSERT_GE(version, 0) << "no QM-A20 data file";
         ASSERT_TRUE(source.Load(kModelQmA20, version));
-        int i = 0;
-        for (const auto& group : source.data->Groups())
-            for (const auto& item : group->items) {
-                item->valueStatus = (i % 4 == 3) ? 2 : (i % 4 == 0 ? 0 : 1);
-                item->value = item->defaultValue + (i % 4 == 2 ? 1 : 0);
-                ++i;
-            }
+        test::CycleStatuses(*source.data);
         sheet = ReportBuilder(host, source).Build({ReportNodeKind::AllGroups, {}}, {}, kNow);
     }
 
