@@ -1,6 +1,8 @@
 #pragma once
 // Puts stations on an in-process simulated line the way varimon-sim's --station does.
 
+#include <gtest/gtest.h>
+
 #include "tools/sim/SimLine.h"
 #include "tools/sim/SimStations.h"
 
@@ -14,9 +16,10 @@ inline void AddSimStations(sim::SimLine& line, const std::vector<std::string>& s
 {
     std::vector<sim::StationSpec> parsed;
     for (const std::string& text : specs) {
-        sim::StationSpec spec;
-        sim::ParseStationSpec(text, spec);
-        parsed.push_back(spec);
+        const Result<sim::StationSpec> spec = sim::ParseStationSpec(text);
+        EXPECT_TRUE(spec) << spec.Text();
+        if (spec)
+            parsed.push_back(spec.Value());
     }
     std::vector<std::string> notes;
     sim::PopulateLine(parsed, VARIMON_TEST_DATA_DIR, line, notes);

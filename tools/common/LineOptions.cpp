@@ -26,12 +26,10 @@ std::optional<int> ParseStopBits(std::string_view text)
     return std::nullopt;
 }
 
-bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings,
-                     std::string* error)
+Result<> ApplyLineOption(std::string_view name, std::string_view value, PortSettings& settings)
 {
     auto bad = [&](const char* what) {
-        *error = std::string(name) + " " + std::string(value) + ": " + what;
-        return true;
+        return UsageError(std::string(name) + " " + std::string(value) + ": " + what);
     };
     if (name == "--baud") {
         const auto baud = ParseNumber(value, 50, 4000000);
@@ -54,9 +52,9 @@ bool ApplyLineOption(std::string_view name, std::string_view value, PortSettings
             return bad("use 1, 1.5 or 2");
         settings.stopBits = *stop;
     } else {
-        return false;
+        return UsageError(std::string(name) + " is not a line option");
     }
-    return true;
+    return {};
 }
 
 }  // namespace vm::tools

@@ -98,10 +98,10 @@ QStringList ToolCommandLine::OptionsBeforeWords(const std::vector<std::string>& 
     return options + words;
 }
 
-std::string ToolCommandLine::Parse(const std::vector<std::string>& args)
+Result<> ToolCommandLine::Parse(const std::vector<std::string>& args)
 {
     if (!parser_.parse(OptionsBeforeWords(args)))
-        return parser_.errorText().toStdString();
+        return UsageError(parser_.errorText().toStdString());
     return {};
 }
 
@@ -141,25 +141,21 @@ std::vector<std::string> ToolCommandLine::Words() const
     return words;
 }
 
-std::string ToolCommandLine::ApplyLineOptions(PortSettings& settings) const
+Result<> ToolCommandLine::ApplyLineOptions(PortSettings& settings) const
 {
-    for (const char* name : kLineOptionNames) {
-        if (!IsSet(name))
-            continue;
-        std::string error;
-        ApplyLineOption(std::string("--") + name, Value(name), settings, &error);
-        if (!error.empty())
-            return error;
-    }
+    for (const char* name : kLineOptionNames)
+        if (IsSet(name))
+            if (Result<> applied = ApplyLineOption(std::string("--") + name, Value(name), settings); !applied)
+                return applied;
     return {};
 }
 
-std::string ToolCommandLine::ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const
+Result<> ToolCommandLine::ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const
 {
     if (IsSet("pace")) {
         const auto parsed = ParsePacing(Value("pace"));
         if (!parsed)
-            return "--pace " + Value("pace") + ": use tick or line";
+            return UsageError("--pace " + Value("pace") + ": use tick or line");
         pacing = *parsed;
     }
     if (IsSet("turnaround")) {
@@ -167,8 +163,8 @@ std::string ToolCommandLine::ApplyPacingOptions(Pacing& pacing, int& turnaroundU
         bool ok = false;
         const double ms = QString::fromStdString(Value("turnaround")).toDouble(&ok);
         if (!ok || !(ms >= 0 && ms <= kMaxTurnaroundUs / 1000))
-            return "--turnaround " + Value("turnaround") + ": use 0-" +
-                   std::to_string(kMaxTurnaroundUs / 1000) + " ms";
+            return UsageError("--turnaround " + Value("turnaround") + ": use 0-" +
+                              std::to_string(kMaxTurnaroundUs / 1000) + " ms");
         turnaroundUs = static_cast<int>(ms * 1000 + 0.5);
     }
     return {};

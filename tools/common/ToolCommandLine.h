@@ -3,8 +3,10 @@
 // options both tools share, and words (commands, negative values to write) allowed anywhere
 // among the options.
 
+#include "base/Result.h"
 #include "comm/CommPort.h"
 #include "comm/LinePacing.h"
+#include "tools/common/LineOptions.h"
 
 #include <QCommandLineParser>
 #include <QList>
@@ -29,8 +31,8 @@ public:
     // --pace tick|line and --turnaround MS.
     void AddPacingOptions();
 
-    // Parses the arguments after the program name. Returns an empty text or what is wrong.
-    std::string Parse(const std::vector<std::string>& args);
+    // Parses the arguments after the program name.
+    Result<> Parse(const std::vector<std::string>& args);
 
     bool HelpRequested() const;
     bool VersionRequested() const;
@@ -41,9 +43,9 @@ public:
     // The arguments that are neither options nor option values, in order.
     std::vector<std::string> Words() const;
 
-    // Applies the line options given to settings. Returns an empty text or what is wrong.
-    std::string ApplyLineOptions(PortSettings& settings) const;
-    std::string ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const;
+    // Applies the line options given to settings.
+    Result<> ApplyLineOptions(PortSettings& settings) const;
+    Result<> ApplyPacingOptions(Pacing& pacing, int& turnaroundUs) const;
 
     const std::string& Synopsis() const { return synopsis_; }
     std::string HelpText() const;

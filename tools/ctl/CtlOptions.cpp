@@ -11,6 +11,7 @@ namespace vm::ctl {
 
 using tools::ParseNumber;
 using tools::ToolCommandLine;
+using tools::UsageError;
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string AddressText(const std::string& text)
     return text;
 }
 
-std::string ParseScanRange(const std::string& text, CtlOptions& o)
+Result<> ParseScanRange(const std::string& text, CtlOptions& o)
 {
     if (text == "all") {
         o.first = kScanAllFirst;
@@ -41,42 +42,44 @@ std::string ParseScanRange(const std::string& text, CtlOptions& o)
     const auto first = ParseNumber(text.substr(0, dash), 1, 255);
     const auto last = dash == std::string::npos ? first : ParseNumber(text.substr(dash + 1), 1, 255);
     if (!first || !last || *first > *last)
-        return "scan " + text + ": use ID, FROM-TO (1-255) or all";
+        return UsageError("scan " + text + ": use ID, FROM-TO (1-255) or all");
     o.first = static_cast<int>(*first);
     o.last = static_cast<int>(*last);
     return {};
 }
 
-std::string ParseFileCommand(const std::vector<std::string>& words, CtlOptions& o)
+Result<> ParseFileCommand(const std::vector<std::string>& words, CtlOptions& o)
 {
     const std::string& verb = words[0];
     o.command = verb == "upload"     ? Command::Upload
                 : verb == "download" ? Command::Download
                                      : Command::Compare;
     if (words.size() != 3)
-        return verb + " takes ID FILE (.par or .usr)";
+        return UsageError(verb + " takes ID FILE (.par or .usr)");
     const auto station = ParseNumber(words[1], 1, 255);
     if (!station)
-        return verb + ": station " + words[1] + " is not 1-255";
+        return UsageError(verb + ": station " + words[1] + " is not 1-255");
     o.station = static_cast<int>(*station);
     o.file = words[2];
     if (o.verify && o.command != Command::Download)
-        return "--verify belongs to download";
+        return UsageError("--verify belongs to download");
     return {};
 }
 
-std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
+Result<> ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
 {
     if (words.empty())
-        return "no command: use scan, read, write or monitor";
+        return UsageError("no command: use scan, read, write or monitor");
     const std::string& verb = words[0];
     if (verb == "upload" || verb == "download" || verb == "compare")
         return ParseFileCommand(words, o);
     if (verb == "scan") {
         o.command = Command::Scan;
         if (words.size() > 2)
-            return "scan takes one ID, range or all";
-        return words.size() == 2 ? ParseScanRange(words[1], o) : std::string();
+            return UsageError("scan takes one ID, range or all");
+        if (words.size() == 2)
+            return ParseScanRange(words[1], o);
+        return {};
     }
     if (verb == "read")
         o.command = Command::Read;
@@ -85,29 +88,29 @@ std::string ParseCommand(const std::vector<std::string>& words, CtlOptions& o)
     else if (verb == "monitor")
         o.command = Command::Monitor;
     else
-        return "unknown command " + verb + ": use scan, read, write or monitor";
+        return UsageError("unknown command " + verb + ": use scan, read, write or monitor");
     if (words.size() < 3)
-        return verb + " needs a station ID and an address";
+        return UsageError(verb + " needs a station ID and an address");
     const auto station = ParseNumber(words[1], 1, 255);
     if (!station)
-        return verb + ": station " + words[1] + " is not 1-255";
+        return UsageError(verb + ": station " + words[1] + " is not 1-255");
     o.station = static_cast<int>(*station);
     const size_t addressEnd = o.command == Command::Write ? 3 : words.size();
     if (o.command == Command::Write && words.size() != 4)
-        return "write takes ID ADDR VALUE";
+        return UsageError("write takes ID ADDR VALUE");
     if (o.command == Command::Monitor && words.size() - 2 > 8 * 4)
-        return "monitor takes at most 32 addresses";
+        return UsageError("monitor takes at most 32 addresses");
     for (size_t i = 2; i < addressEnd; ++i) {
         const auto address = ParseNumber(words[i], 0, 0xFFFF);
         if (!address)
-            return verb + ": address " + words[i] + " is not 0-65535 (decimal or 0x hex)";
+            return UsageError(verb + ": address " + words[i] + " is not 0-65535 (decimal or 0x hex)");
         o.addresses.push_back(static_cast<uint16_t>(*address));
         o.addressTexts.push_back(AddressText(words[i]));
     }
     if (o.command == Command::Write) {
         const auto value = ParseNumber(words[3], -32768, 0xFFFF);
         if (!value)
-            return "write: value " + words[3] + " is not a 16-bit number";
+            return UsageError("write: value " + words[3] + " is not a 16-bit number");
         o.value = static_cast<uint16_t>(*value & 0xFFFF);
     }
     return {};
@@ -206,12 +209,14 @@ const char* CtlSynopsis()
     return kSynopsis;
 }
 
-std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
+namespace {
+
+Result<> ReadOptions(const std::vector<std::string>& args, CtlOptions& o)
 {
     ToolCommandLine line = MakeCommandLine();
     Declare(line);
     o.settings.portName.clear();
-    if (std::string why = line.Parse(args); !why.empty())
+    if (Result<> why = line.Parse(args); !why)
         return why;
     o.help = line.HelpRequested();
     o.version = line.VersionRequested();
@@ -223,34 +228,34 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
     o.verify = line.IsSet("verify");
     if (line.IsSet("data"))
         o.dataDir = line.Value("data");
-    if (std::string why = line.ApplyLineOptions(o.settings); !why.empty())
+    if (Result<> why = line.ApplyLineOptions(o.settings); !why)
         return why;
     if (line.IsSet("port"))
         o.settings.portName = line.Value("port");
     if (IsNetworkPortName(o.settings.portName))
         if (const Result<NetAddress> address = ParseNetAddress(o.settings.portName); !address)
-            return "--port " + address.Text();
+            return UsageError("--port " + address.Text());
     if (line.IsSet("net-allowance")) {
         const std::string value = line.Value("net-allowance");
         const auto ms = ParseNumber(value, 0, 10000);
         if (!ms)
-            return "--net-allowance " + value + ": use 0-10000 ms";
+            return UsageError("--net-allowance " + value + ": use 0-10000 ms");
         o.settings.networkAllowanceMs = static_cast<int>(*ms);
     }
     if (line.IsSet("mqtt")) {
         o.mqtt = line.Value("mqtt");
         if (const Result<MqttOptions> url = ParseMqttUrl(o.mqtt); !url)
-            return "--mqtt " + url.Text();
+            return UsageError("--mqtt " + url.Text());
     }
     if (line.IsSet("mqtt-line"))
         o.mqttLine = line.Value("mqtt-line");
     if (o.mqttLine.find_first_of("/+#") != std::string::npos)
-        return "--mqtt-line " + o.mqttLine + ": no '/', '+' or '#' in a topic level";
+        return UsageError("--mqtt-line " + o.mqttLine + ": no '/', '+' or '#' in a topic level");
     if (line.IsSet("mqtt-interval")) {
         const std::string value = line.Value("mqtt-interval");
         const auto ms = ParseNumber(value, 0, 3600000);
         if (!ms)
-            return "--mqtt-interval " + value + ": use 0-3600000 ms";
+            return UsageError("--mqtt-interval " + value + ": use 0-3600000 ms");
         o.mqttIntervalMs = static_cast<int>(*ms);
     }
     if (line.IsSet("mqtt-cafile"))
@@ -263,15 +268,15 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         else if (value == "modbus")
             o.settings.protocolMode = kModbusRtu;
         else
-            return "--protocol " + value + ": use kx485 or modbus";
+            return UsageError("--protocol " + value + ": use kx485 or modbus");
     }
-    if (std::string why = line.ApplyPacingOptions(o.settings.pacing, o.settings.turnaroundUs); !why.empty())
+    if (Result<> why = line.ApplyPacingOptions(o.settings.pacing, o.settings.turnaroundUs); !why)
         return why;
     if (line.IsSet("block-reads")) {
         const std::string value = line.Value("block-reads");
         const auto n = ParseNumber(value, 2, modbus::kMaxBlockRead);
         if (!n)
-            return "--block-reads " + value + ": use 2-125";
+            return UsageError("--block-reads " + value + ": use 2-125");
         o.settings.blockReads = true;
         o.settings.blockReadMax = static_cast<int>(*n);
     }
@@ -279,14 +284,14 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         const std::string value = line.Value("timeout");
         const auto ms = ParseNumber(value, kMinTimeoutMs, kMaxTimeoutMs);
         if (!ms)
-            return "--timeout " + value + ": use 30-60000 ms";
+            return UsageError("--timeout " + value + ": use 30-60000 ms");
         o.settings.timeoutMs = static_cast<int>(*ms);
     }
     if (line.IsSet("retries")) {
         const std::string value = line.Value("retries");
         const auto n = ParseNumber(value, 0, kMaxRetries);
         if (!n)
-            return "--retries " + value + ": use 0-20";
+            return UsageError("--retries " + value + ": use 0-20");
         o.settings.retryCount = static_cast<int>(*n);
     }
     if (line.IsSet("quick") || line.IsSet("quick-timeout")) {
@@ -295,7 +300,7 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
             const std::string value = line.Value("quick-timeout");
             const auto ms = ParseNumber(value, kMinTimeoutMs, kMaxTimeoutMs);
             if (!ms)
-                return "--quick-timeout " + value + ": use 30-60000 ms";
+                return UsageError("--quick-timeout " + value + ": use 30-60000 ms");
             o.quickTimeoutMs = static_cast<int>(*ms);
         }
     }
@@ -303,20 +308,30 @@ std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& o)
         const std::string value = line.Value("count");
         const auto n = ParseNumber(value, 1, 1000000000);
         if (!n)
-            return "--count " + value + ": use a positive number";
+            return UsageError("--count " + value + ": use a positive number");
         o.count = static_cast<int>(*n);
     }
-    if (std::string why = ParseCommand(line.Words(), o); !why.empty())
+    if (Result<> why = ParseCommand(line.Words(), o); !why)
         return why;
     if (o.quickTimeoutMs > 0 && o.command != Command::Scan)
-        return "--quick is for scan only";
+        return UsageError("--quick is for scan only");
     if (o.stats && o.command != Command::Monitor)
-        return "--stats goes with monitor";
+        return UsageError("--stats goes with monitor");
     if (!o.mqtt.empty() && o.command != Command::Monitor)
-        return "--mqtt goes with monitor";
+        return UsageError("--mqtt goes with monitor");
     if (o.settings.portName.empty())
-        return "give the line with --port DEV";
+        return UsageError("give the line with --port DEV");
     return {};
+}
+
+}  // namespace
+
+Result<CtlOptions> ParseCtlOptions(const std::vector<std::string>& args)
+{
+    CtlOptions options;
+    if (Result<> read = ReadOptions(args, options); !read)
+        return read.Why();
+    return options;
 }
 
 }  // namespace vm::ctl

@@ -1,6 +1,7 @@
 #pragma once
 // varimonctl's command line: port options and one command.
 
+#include "base/Result.h"
 #include "comm/CommManager.h"
 
 #include <string>
@@ -48,9 +49,9 @@ inline bool IsFileCommand(Command c)
     return c == Command::Upload || c == Command::Download || c == Command::Compare;
 }
 
-// Parses the arguments after the program name; options may stand anywhere. Returns an empty text
-// or what is wrong. With --help or --version nothing else is checked.
-std::string ParseCtlOptions(const std::vector<std::string>& args, CtlOptions& options);
+// Parses the arguments after the program name; options may stand anywhere. With --help or
+// --version nothing else is checked.
+Result<CtlOptions> ParseCtlOptions(const std::vector<std::string>& args);
 
 // The --help text, and the usage line shown under a command-line error.
 std::string CtlHelp();

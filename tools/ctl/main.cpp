@@ -113,13 +113,13 @@ void FollowLostPort(vm::CommDriver& driver, vm::ctl::CtlRunner& runner, const st
 int main(int argc, char** argv)
 {
     using namespace vm::ctl;
-    CtlOptions options;
-    const std::string error = ParseCtlOptions({argv + 1, argv + argc}, options);
-    if (!error.empty()) {
-        std::cerr << "varimonctl: " << error << "\nUsage: " << CtlSynopsis()
+    vm::Result<CtlOptions> parsed = ParseCtlOptions({argv + 1, argv + argc});
+    if (!parsed) {
+        std::cerr << "varimonctl: " << parsed.Text() << "\nUsage: " << CtlSynopsis()
                   << "\nRun 'varimonctl --help' for the commands and options.\n";
         return kExitUsage;
     }
+    CtlOptions options = std::move(parsed).Value();
     if (options.help) {
         std::cout << CtlHelp();
         return kExitOk;

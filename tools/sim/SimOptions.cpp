@@ -9,6 +9,7 @@ namespace vm::sim {
 
 using tools::ParseNumber;
 using tools::ToolCommandLine;
+using tools::UsageError;
 
 namespace {
 
@@ -77,29 +78,30 @@ ToolCommandLine MakeCommandLine()
 
 }  // namespace
 
-std::string ParseStationSpec(const std::string& text, StationSpec& spec)
+Result<StationSpec> ParseStationSpec(const std::string& text)
 {
+    StationSpec spec;
     const std::vector<std::string> parts = Split(text, ':');
     if (parts.size() < 2 || parts.size() > 5)
-        return "--station " + text + ": use ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]";
+        return UsageError("--station " + text + ": use ID:MODEL[:VERSION[:CAPACITY[:VOLTAGE]]]");
     const auto id = ParseNumber(parts[0], 1, 255);
     if (!id)
-        return "--station " + text + ": the ID must be 1-255";
+        return UsageError("--station " + text + ": the ID must be 1-255");
     spec.station = static_cast<int>(*id);
     spec.model = ParseModel(parts[1]);
     if (spec.model < 0)
-        return "--station " + text + ": unknown model " + parts[1];
+        return UsageError("--station " + text + ": unknown model " + parts[1]);
     if (parts.size() > 2 && !parts[2].empty()) {
         const std::string digits = parts[2].rfind("0x", 0) == 0 ? parts[2] : "0x" + parts[2];
         const auto version = ParseNumber(digits, 0, 0xFFFF);
         if (!version)
-            return "--station " + text + ": the version is 1-4 hexadecimal digits";
+            return UsageError("--station " + text + ": the version is 1-4 hexadecimal digits");
         spec.version = static_cast<int>(*version);
     }
     if (parts.size() > 3 && !parts[3].empty()) {
         const auto capacity = ParseNumber(parts[3], 0, 0xFFFF);
         if (!capacity)
-            return "--station " + text + ": the capacity code is 0-65535";
+            return UsageError("--station " + text + ": the capacity code is 0-65535");
         spec.capacity = static_cast<int>(*capacity);
     }
     if (parts.size() > 4 && !parts[4].empty()) {
@@ -109,9 +111,9 @@ std::string ParseStationSpec(const std::string& text, StationSpec& spec)
         else if (v == "400" || v == "4")
             spec.voltage = 1;
         else
-            return "--station " + text + ": the voltage class is 200 or 400";
+            return UsageError("--station " + text + ": the voltage class is 200 or 400");
     }
-    return {};
+    return spec;
 }
 
 std::string SimHelp()
@@ -126,36 +128,38 @@ const char* SimSynopsis()
     return kSynopsis;
 }
 
-std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options)
+namespace {
+
+Result<> ReadOptions(const std::vector<std::string>& args, SimOptions& options)
 {
     ToolCommandLine line = MakeCommandLine();
     Declare(line);
-    if (std::string why = line.Parse(args); !why.empty())
+    if (Result<> why = line.Parse(args); !why)
         return why;
     options.help = line.HelpRequested();
     options.version = line.VersionRequested();
     if (options.help || options.version)
         return {};
     if (const std::vector<std::string> words = line.Words(); !words.empty())
-        return "unexpected argument " + words.front();
+        return UsageError("unexpected argument " + words.front());
     options.faults.echo = line.IsSet("echo");
     options.faults.refuseBlocks = line.IsSet("refuse-blocks");
-    if (std::string why = line.ApplyPacingOptions(options.pacing, options.turnaroundUs); !why.empty())
+    if (Result<> why = line.ApplyPacingOptions(options.pacing, options.turnaroundUs); !why)
         return why;
     if (line.IsSet("wire")) {
         const auto baud = ParseNumber(line.Value("wire"), 50, 4000000);
         if (!baud)
-            return "--wire " + line.Value("wire") + ": not a baud rate";
+            return UsageError("--wire " + line.Value("wire") + ": not a baud rate");
         options.wire.baud = static_cast<int>(*baud);
     }
     if (line.IsSet("response")) {
         bool ok = false;
         const double ms = QString::fromStdString(line.Value("response")).toDouble(&ok);
         if (!ok || !(ms >= 0 && ms <= 60000))
-            return "--response " + line.Value("response") + ": use 0-60000 ms";
+            return UsageError("--response " + line.Value("response") + ": use 0-60000 ms");
         options.wire.responseUs = static_cast<int64_t>(ms * 1000 + 0.5);
     }
-    if (std::string why = line.ApplyLineOptions(options.line); !why.empty())
+    if (Result<> why = line.ApplyLineOptions(options.line); !why)
         return why;
     options.link = line.Value("link");
     options.port = line.Value("port");
@@ -168,16 +172,17 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         else if (value == "auto")
             options.protocol = Protocol::Auto;
         else
-            return "--protocol " + value + ": use kx485, modbus or auto";
+            return UsageError("--protocol " + value + ": use kx485, modbus or auto");
     }
     for (const std::string& value : line.Values("station")) {
-        StationSpec spec;
-        if (std::string why = ParseStationSpec(value, spec); !why.empty())
-            return why;
+        const Result<StationSpec> parsed = ParseStationSpec(value);
+        if (!parsed)
+            return parsed.Why();
+        const StationSpec& spec = parsed.Value();
         for (const StationSpec& other : options.stations)
             if (other.station == spec.station)
-                return "--station " + value + ": station " + std::to_string(spec.station) +
-                       " is already on the line";
+                return UsageError("--station " + value + ": station " + std::to_string(spec.station) +
+                                  " is already on the line");
         options.stations.push_back(spec);
     }
     if (line.IsSet("data"))
@@ -188,7 +193,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         const std::string value = line.Value(name);
         const auto rate = ParseRate(value);
         if (!rate)
-            return std::string("--") + name + " " + value + ": use a share between 0 and 1";
+            return UsageError(std::string("--") + name + " " + value + ": use a share between 0 and 1");
         (std::string_view(name) == "drop-rate" ? options.faults.dropRate : options.faults.corruptRate) =
             *rate;
     }
@@ -196,20 +201,30 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         const std::string value = line.Value("delay");
         const auto delay = ParseNumber(value, 0, 60000);
         if (!delay)
-            return "--delay " + value + ": use 0-60000 ms";
+            return UsageError("--delay " + value + ": use 0-60000 ms");
         options.faults.delayMs = static_cast<int>(*delay);
     }
     if (line.IsSet("seed")) {
         const std::string value = line.Value("seed");
         const auto seed = ParseNumber(value, 0, 0x7FFFFFFF);
         if (!seed)
-            return "--seed " + value + ": use a number 0-2147483647";
+            return UsageError("--seed " + value + ": use a number 0-2147483647");
         options.faults.seed = static_cast<uint64_t>(*seed);
         options.seeded = true;
     }
     if (options.link.empty() == options.port.empty())
-        return "give either --link PATH or --port DEVICE";
+        return UsageError("give either --link PATH or --port DEVICE");
     return {};
+}
+
+}  // namespace
+
+Result<SimOptions> ParseSimOptions(const std::vector<std::string>& args)
+{
+    SimOptions options;
+    if (Result<> read = ReadOptions(args, options); !read)
+        return read.Why();
+    return options;
 }
 
 }  // namespace vm::sim

@@ -1,6 +1,7 @@
 #pragma once
 // The simulator's command line.
 
+#include "base/Result.h"
 #include "comm/CommPort.h"
 #include "comm/LinePacing.h"
 #include "tools/sim/SimLine.h"
@@ -38,10 +39,9 @@ struct SimOptions {
     bool version = false;
 };
 
-// Parses the arguments after the program name. Returns an empty text or what is wrong. With
-// --help or --version nothing else is checked.
-std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
-std::string ParseStationSpec(const std::string& text, StationSpec& spec);
+// Parses the arguments after the program name. With --help or --version nothing else is checked.
+Result<SimOptions> ParseSimOptions(const std::vector<std::string>& args);
+Result<StationSpec> ParseStationSpec(const std::string& text);
 
 // The --help text, and the usage line shown under a command-line error.
 std::string SimHelp();

@@ -35,13 +35,13 @@ std::filesystem::path ShippedDataDir()
 int main(int argc, char** argv)
 {
     using namespace vm::sim;
-    SimOptions options;
-    const std::string error = ParseSimOptions({argv + 1, argv + argc}, options);
-    if (!error.empty()) {
-        std::cerr << "varimon-sim: " << error << "\nUsage: " << SimSynopsis()
+    vm::Result<SimOptions> parsed = ParseSimOptions({argv + 1, argv + argc});
+    if (!parsed) {
+        std::cerr << "varimon-sim: " << parsed.Text() << "\nUsage: " << SimSynopsis()
                   << "\nRun 'varimon-sim --help' for all options.\n";
-        return 2;
+        return parsed.Code();
     }
+    SimOptions options = std::move(parsed).Value();
     if (options.help) {
         std::cout << SimHelp();
         return 0;

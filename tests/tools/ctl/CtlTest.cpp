@@ -2,6 +2,8 @@
 #include "tools/ctl/CtlStats.h"
 #include "tools/sim/SimCommPort.h"
 
+#include "tests/support/ResultChecks.h"
+
 #include <gtest/gtest.h>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -34,11 +36,11 @@ protected:
         args.insert(args.begin(), {"--port", "sim", "--timeout", "90", "--retries", "2"});
         if (GetParam() == kModbusRtu)
             args.insert(args.begin(), {"--protocol", "modbus"});
-        CtlOptions options;
-        const std::string error = ParseCtlOptions(args, options);
-        EXPECT_EQ(error, "");
-        if (!error.empty())
+        const Result<CtlOptions> parsed = ParseCtlOptions(args);
+        EXPECT_TRUE(parsed) << parsed.Text();
+        if (!parsed)
             return -1;
+        const CtlOptions& options = parsed.Value();
         EXPECT_EQ(manager_.Start(options.settings), 0);
         out_.str("");
         err_.str("");
@@ -53,10 +55,8 @@ protected:
     // "monitor 3 14" with one repetition, in the protocol under test.
     CtlOptions MonitorOptions() const
     {
-        CtlOptions options;
-        EXPECT_EQ(ParseCtlOptions(
-                      {"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}, options),
-                  "");
+        CtlOptions options = test::Parsed(
+            ParseCtlOptions({"--port", "sim", "--timeout", "90", "--retries", "1", "monitor", "3", "14"}));
         options.settings.protocolMode = GetParam();
         return options;
     }
@@ -253,36 +253,28 @@ INSTANTIATE_TEST_SUITE_P(Protocols, CtlTest, ::testing::Values(kKx485, kModbusRt
 
 TEST(CtlOptions, paceTurnaroundAndBlockReads)
 {
-    CtlOptions d;
-    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan"}, d), "");
+    CtlOptions d = test::Parsed(ParseCtlOptions({"--port", "p", "scan"}));
     EXPECT_EQ(d.settings.pacing, Pacing::Tick);  // the 30 ms tick unless asked
     EXPECT_FALSE(d.settings.blockReads);
-    CtlOptions o;
-    ASSERT_EQ(
-        ParseCtlOptions(
-            {"--port", "p", "--pace", "line", "--turnaround", "0.5", "--block-reads", "125", "scan"}, o),
-        "");
+    CtlOptions o = test::Parsed(ParseCtlOptions(
+        {"--port", "p", "--pace", "line", "--turnaround", "0.5", "--block-reads", "125", "scan"}));
     EXPECT_EQ(o.settings.pacing, Pacing::Line);
     EXPECT_EQ(o.settings.turnaroundUs, 500);
     EXPECT_TRUE(o.settings.blockReads);
     EXPECT_EQ(o.settings.blockReadMax, 125);
-    CtlOptions bad;
-    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--pace", "wire", "scan"}, bad),
+    EXPECT_EQ(test::Complaint(ParseCtlOptions({"--port", "p", "--pace", "wire", "scan"})),
               "--pace wire: use tick or line");
-    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--block-reads", "1", "scan"}, bad),
+    EXPECT_EQ(test::Complaint(ParseCtlOptions({"--port", "p", "--block-reads", "1", "scan"})),
               "--block-reads 1: use 2-125");
-    EXPECT_EQ(ParseCtlOptions({"--port", "p", "--turnaround", "1001", "scan"}, bad),
+    EXPECT_EQ(test::Complaint(ParseCtlOptions({"--port", "p", "--turnaround", "1001", "scan"})),
               "--turnaround 1001: use 0-1000 ms");
 }
 
 TEST(CtlOptions, commandsAndOptionsInAnyOrder)
 {
-    CtlOptions o;
-    ASSERT_EQ(ParseCtlOptions({"monitor", "3", "5", "0x0A", "--port", "/dev/ttyUSB1", "--count", "2", "--raw",
-                               "--protocol", "modbus", "--baud", "38400", "--parity", "even", "--timeout",
-                               "500", "--retries", "5"},
-                              o),
-              "");
+    CtlOptions o = test::Parsed(ParseCtlOptions(
+        {"monitor", "3", "5", "0x0A", "--port", "/dev/ttyUSB1", "--count", "2", "--raw", "--protocol",
+         "modbus", "--baud", "38400", "--parity", "even", "--timeout", "500", "--retries", "5"}));
     EXPECT_EQ(o.command, Command::Monitor);
     EXPECT_EQ(o.station, 3);
     EXPECT_EQ(o.addresses, (std::vector<uint16_t>{5, 10}));
@@ -296,14 +288,12 @@ TEST(CtlOptions, commandsAndOptionsInAnyOrder)
     EXPECT_EQ(o.settings.timeoutMs, 500);
     EXPECT_EQ(o.settings.retryCount, 5);
 
-    CtlOptions w;
-    ASSERT_EQ(ParseCtlOptions({"--port", "p", "write", "2", "5", "-1"}, w), "");
+    CtlOptions w = test::Parsed(ParseCtlOptions({"--port", "p", "write", "2", "5", "-1"}));
     EXPECT_EQ(w.value, 0xFFFF);
-    CtlOptions s;
-    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan"}, s), "");
+    CtlOptions s = test::Parsed(ParseCtlOptions({"--port", "p", "scan"}));
     EXPECT_EQ(s.first, kScanAllFirst);
     EXPECT_EQ(s.last, kScanAllLast);
-    ASSERT_EQ(ParseCtlOptions({"--port", "p", "scan", "7-9"}, s), "");
+    s = test::Parsed(ParseCtlOptions({"--port", "p", "scan", "7-9"}));
     EXPECT_EQ(s.first, 7);
     EXPECT_EQ(s.last, 9);
 }
@@ -331,24 +321,20 @@ TEST(CtlOptions, refusesWhatItCannotDo)
         {"--port", "p", "--stats", "read", "1", "5"},  // nothing to count over time
     };
     for (const auto& args : bad) {
-        CtlOptions o;
         std::string joined;
         for (const auto& a : args)
             joined += a + " ";
-        EXPECT_NE(ParseCtlOptions(args, o), "") << joined;
+        EXPECT_FALSE(ParseCtlOptions(args)) << joined;
     }
 }
 
 TEST(CtlOptions, helpAndVersionNeedNoPortOrCommandButBadOptionsStillFail)
 {
-    CtlOptions v;
-    ASSERT_EQ(ParseCtlOptions({"--version"}, v), "");
+    CtlOptions v = test::Parsed(ParseCtlOptions({"--version"}));
     EXPECT_TRUE(v.version);
-    CtlOptions h;
-    ASSERT_EQ(ParseCtlOptions({"read", "-h"}, h), "");
+    CtlOptions h = test::Parsed(ParseCtlOptions({"read", "-h"}));
     EXPECT_TRUE(h.help);
-    CtlOptions bad;
-    EXPECT_NE(ParseCtlOptions({"--help", "--bogus"}, bad).find("bogus"), std::string::npos);
+    EXPECT_NE(test::Complaint(ParseCtlOptions({"--help", "--bogus"})).find("bogus"), std::string::npos);
     EXPECT_NE(CtlHelp().find("monitor ID ADDR..."), std::string::npos);
 }
 

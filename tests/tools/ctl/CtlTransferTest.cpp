@@ -6,6 +6,8 @@
 #include "tools/ctl/CtlRunner.h"
 #include "tools/ctl/CtlTransfer.h"
 
+#include "tests/support/ResultChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,8 +30,7 @@ protected:
     int Run(std::vector<std::string> args)
     {
         args.insert(args.begin(), {"--port", "sim", "--data", VARIMON_TEST_DATA_DIR});
-        CtlOptions options;
-        EXPECT_EQ(ParseCtlOptions(args, options), "");
+        CtlOptions options = test::Parsed(ParseCtlOptions(args));
         out_.str("");
         err_.str("");
         CtlTransfer transfer(harness_.manager, options, out_, err_, false);
@@ -71,10 +72,9 @@ TEST_F(CtlTransferTest, aVerifiedDownloadListsTheRegisterTheDriveDidNotKeepAndEx
 
 TEST_F(CtlTransferTest, theFileCommandsCheckTheirArguments)
 {
-    CtlOptions o;
-    EXPECT_EQ(ParseCtlOptions({"--port", "x", "upload", "2"}, o), "upload takes ID FILE (.par or .usr)");
-    CtlOptions c;
-    EXPECT_EQ(ParseCtlOptions({"--port", "x", "--verify", "compare", "2", "a.par"}, c),
+    EXPECT_EQ(test::Complaint(ParseCtlOptions({"--port", "x", "upload", "2"})),
+              "upload takes ID FILE (.par or .usr)");
+    EXPECT_EQ(test::Complaint(ParseCtlOptions({"--port", "x", "--verify", "compare", "2", "a.par"})),
               "--verify belongs to download");
     EXPECT_EQ(Run({"upload", "2", File("a.txt")}), kExitUsage);
     EXPECT_NE(err_.str().find("use a .par or .usr file"), std::string::npos);

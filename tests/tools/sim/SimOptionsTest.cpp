@@ -1,6 +1,8 @@
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimStations.h"
 
+#include "tests/support/ResultChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,34 +13,31 @@ namespace {
 
 TEST(SimOptions, parsesLineFaultsAndStations)
 {
-    SimOptions o;
-    ASSERT_EQ(ParseSimOptions({"--link",
-                               "/tmp/x",
-                               "--protocol",
-                               "modbus",
-                               "--baud",
-                               "19200",
-                               "--parity",
-                               "mark",
-                               "--stop-bits",
-                               "1.5",
-                               "--data-bits",
-                               "7",
-                               "--station",
-                               "3:QM-B20X:0015:1:400",
-                               "--station",
-                               "7:4",
-                               "--drop-rate",
-                               "0.25",
-                               "--corrupt-rate",
-                               "1",
-                               "--delay",
-                               "40",
-                               "--echo",
-                               "--seed",
-                               "9"},
-                              o),
-              "");
+    SimOptions o = test::Parsed(ParseSimOptions({"--link",
+                                                 "/tmp/x",
+                                                 "--protocol",
+                                                 "modbus",
+                                                 "--baud",
+                                                 "19200",
+                                                 "--parity",
+                                                 "mark",
+                                                 "--stop-bits",
+                                                 "1.5",
+                                                 "--data-bits",
+                                                 "7",
+                                                 "--station",
+                                                 "3:QM-B20X:0015:1:400",
+                                                 "--station",
+                                                 "7:4",
+                                                 "--drop-rate",
+                                                 "0.25",
+                                                 "--corrupt-rate",
+                                                 "1",
+                                                 "--delay",
+                                                 "40",
+                                                 "--echo",
+                                                 "--seed",
+                                                 "9"}));
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_EQ(o.protocol, Protocol::Modbus);
     EXPECT_EQ(o.line.baudRate, 19200);
@@ -81,11 +80,10 @@ TEST(SimOptions, refusesBadInputWithTheReason)
         {"--link", "a", "stray"},
     };
     for (const auto& args : bad) {
-        SimOptions o;
         std::string joined;
         for (const auto& a : args)
             joined += a + " ";
-        EXPECT_NE(ParseSimOptions(args, o), "") << joined;
+        EXPECT_FALSE(ParseSimOptions(args)) << joined;
     }
 }
 

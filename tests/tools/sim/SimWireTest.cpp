@@ -5,6 +5,8 @@
 #include "comm/CommReply.h"
 #include "comm/ModbusRtu.h"
 
+#include "tests/support/ResultChecks.h"
+
 #include <gtest/gtest.h>
 
 namespace vm::sim {
@@ -86,21 +88,19 @@ TEST(SimBlocks, refusedBlockReadsGetIllegalFunctionWhileSingleReadsAreServed)
 
 TEST(SimOptions, wirePaceAndRefusalOptions)
 {
-    SimOptions o;
-    EXPECT_EQ(ParseSimOptions({"--link", "x", "--wire", "38400", "--response", "0.5", "--pace", "line",
-                               "--turnaround", "1.5", "--refuse-blocks"},
-                              o),
-              "");
+    SimOptions o =
+        test::Parsed(ParseSimOptions({"--link", "x", "--wire", "38400", "--response", "0.5", "--pace", "line",
+                                      "--turnaround", "1.5", "--refuse-blocks"}));
     EXPECT_EQ(o.wire.baud, 38400);
     EXPECT_EQ(o.wire.responseUs, 500);
     EXPECT_EQ(o.pacing, Pacing::Line);
     EXPECT_EQ(o.turnaroundUs, 1500);
     EXPECT_TRUE(o.faults.refuseBlocks);
-    SimOptions bad;
-    EXPECT_EQ(ParseSimOptions({"--link", "x", "--pace", "fast"}, bad), "--pace fast: use tick or line");
-    EXPECT_NE(ParseSimOptions({"--link", "x", "--turnaround", "-1"}, bad), "");
-    EXPECT_NE(ParseSimOptions({"--link", "x", "--response", "abc"}, bad), "");
-    EXPECT_NE(ParseSimOptions({"--link", "x", "--wire", "0"}, bad), "");
+    EXPECT_EQ(test::Complaint(ParseSimOptions({"--link", "x", "--pace", "fast"})),
+              "--pace fast: use tick or line");
+    EXPECT_FALSE(ParseSimOptions({"--link", "x", "--turnaround", "-1"}));
+    EXPECT_FALSE(ParseSimOptions({"--link", "x", "--response", "abc"}));
+    EXPECT_FALSE(ParseSimOptions({"--link", "x", "--wire", "0"}));
 }
 
 }  // namespace
