@@ -57,9 +57,8 @@ int main(int argc, char** argv)
         s.name = it->path().filename().string();
         s.json.assign(std::istreambuf_iterator<char>(in), {});
         vm::ParameterData data;
-        std::string error;
-        if (!vm::datac::ParseSource(s.json, s.name, &data, &error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+        if (const vm::Result<> parsed = vm::datac::ParseSource(s.json, s.name, data); !parsed) {
+            std::fprintf(stderr, "%s\n", parsed.Text().c_str());
             return 1;
         }
         vm::MemorySink sink;
@@ -78,8 +77,7 @@ int main(int argc, char** argv)
     size_t check = 0;  // keeps the work from being optimised away
     const double compile = ItemsPerSecond(sources, [&](Source& s) {
         vm::ParameterData data;
-        std::string error;
-        vm::datac::ParseSource(s.json, s.name, &data, &error);
+        check += vm::datac::ParseSource(s.json, s.name, data).Ok() ? 0 : 1;
         vm::MemorySink sink;
         vm::ObjectArchive ar(sink);
         data.Serialize(ar);

@@ -30,7 +30,7 @@ std::optional<std::vector<int>> ParseIdList(const QString& text)
     return ids;
 }
 
-std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QString* error)
+Result<StartOptions> ParseStartOptions(const QStringList& arguments)
 {
     StartOptions options;
     for (int i = 1; i < arguments.size(); ++i) {
@@ -40,16 +40,15 @@ std::optional<StartOptions> ParseStartOptions(const QStringList& arguments, QStr
             options.port = arguments[++i];
         } else if (a == QLatin1String("--scan") && hasValue) {
             options.scanIds = ParseIdList(arguments[++i]);
-            if (!options.scanIds) {
-                *error = QStringLiteral("Bad station ID list: %1 (use e.g. 1-5,9)").arg(arguments[i]);
-                return std::nullopt;
-            }
+            if (!options.scanIds)
+                return Failure{2, QStringLiteral("Bad station ID list: %1 (use e.g. 1-5,9)")
+                                      .arg(arguments[i])
+                                      .toStdString()};
         } else {
-            *error = QStringLiteral(
-                         "Unknown option: %1\nUsage: varimon [--port "
-                         "DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT] [--scan IDS]")
-                         .arg(a);
-            return std::nullopt;
+            return Failure{2, QStringLiteral("Unknown option: %1\nUsage: varimon [--port "
+                                             "DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT] [--scan IDS]")
+                                  .arg(a)
+                                  .toStdString()};
         }
     }
     return options;
@@ -62,12 +61,12 @@ int RunVarimon(int argc, char** argv, const ToolKindRegistration& registerTools)
     QApplication::setApplicationName(QStringLiteral("Varimon"));
     // No display name: the platform would append it to every window title.
 
-    QString error;
-    const std::optional<StartOptions> options = ParseStartOptions(app.arguments(), &error);
-    if (!options) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
+    const Result<StartOptions> parsed = ParseStartOptions(app.arguments());
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n", parsed.Text().c_str());
+        return parsed.Code();
     }
+    const StartOptions& options = parsed.Value();
     // A separate settings store, e.g. for the demo, so that it leaves the operator's alone.
     const QString configDir = qEnvironmentVariable("VARIMON_CONFIG_DIR");
     if (!configDir.isEmpty())
@@ -77,7 +76,7 @@ int RunVarimon(int argc, char** argv, const ToolKindRegistration& registerTools)
     if (!guard.Acquire())
         return 0;
 
-    CMainFrame frame(ResolveApplicationFolders(), *options);
+    CMainFrame frame(ResolveApplicationFolders(), options);
     if (registerTools)
         registerTools(frame.Frames());
     frame.UpdateCommands();

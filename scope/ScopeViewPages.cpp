@@ -526,12 +526,10 @@ bool CScopeView::OpenScopeFile(const QString& path)
 
 bool CScopeView::ExportPicture(const QString& path, StripChart::PictureFormat format)
 {
-    QString error;
-    if (!form_.chart->SavePicture(path, format, &error)) {
-        Show(MessageKind::Error, QStringLiteral("%1\n%2").arg(path, error));
-        return false;
-    }
-    return true;
+    const Result<> saved = form_.chart->SavePicture(path, format);
+    if (!saved)
+        Show(MessageKind::Error, QStringLiteral("%1\n%2").arg(path, QString::fromStdString(saved.Text())));
+    return saved.Ok();
 }
 
 void CScopeView::CopyToClipboard()

@@ -67,9 +67,9 @@ void CScopeView::FinishTrigger()
             settings_.snapshotFormat == 1   ? StripChart::PictureFormat::Svg
             : settings_.snapshotFormat == 2 ? StripChart::PictureFormat::Jpeg
                                             : StripChart::PictureFormat::Bmp;
-        QString error;
-        if (!form_.chart->SavePicture(settings_.snapshotPath, format, &error))
-            ShowLater(MessageKind::Error, QStringLiteral("%1\n%2").arg(settings_.snapshotPath, error));
+        if (const Result<> saved = form_.chart->SavePicture(settings_.snapshotPath, format); !saved)
+            ShowLater(MessageKind::Error, QStringLiteral("%1\n%2").arg(settings_.snapshotPath,
+                                                                       QString::fromStdString(saved.Text())));
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "base/Result.h"
 #include "scope/ChartViewport.h"
 #include "scope/SampleStore.h"
 
@@ -152,7 +153,7 @@ public:
     void Render(QPainter& painter, const QRect& area) const;
     QImage ToImage(const QSize& size) const;
     // Written through a temporary file; false with `error` set.
-    bool SavePicture(const QString& path, PictureFormat format, QString* error) const;
+    Result<> SavePicture(const QString& path, PictureFormat format) const;
     void CopyToClipboard() const;
     bool Print(QPagedPaintDevice& device) const;
 

@@ -30,15 +30,18 @@ QImage StripChart::ToImage(const QSize& size) const
     return image;
 }
 
-bool StripChart::SavePicture(const QString& path, PictureFormat format, QString* error) const
+Result<> StripChart::SavePicture(const QString& path, PictureFormat format) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    // The file's own error code where it has one.
+    auto failed = [&file](const QString& text) {
+        const int code = file.error() != QFileDevice::NoError ? static_cast<int>(file.error()) : -1;
+        return Failure{code, (text.isEmpty() ? file.errorString() : text).toStdString()};
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
     const QSize size = PictureSize();
+    QString error;
     bool ok = true;
     if (format == PictureFormat::Svg) {
         QSvgGenerator svg;
@@ -60,18 +63,13 @@ bool StripChart::SavePicture(const QString& path, PictureFormat format, QString*
         if (format == PictureFormat::Jpeg)
             writer.setQuality(100);
         ok = writer.write(ToImage(size));
-        if (!ok && error)
-            *error = writer.errorString();
+        if (!ok)
+            error = writer.errorString();
     }
-    if (ok && file.error() != QFileDevice::NoError)
-        ok = false;
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok && error && error->isEmpty())
-        *error = file.errorString();
-    return ok;
+    if (ok && file.error() == QFileDevice::NoError && file.commit())
+        return {};
+    file.cancelWriting();
+    return failed(error);
 }
 
 void StripChart::CopyToClipboard() const

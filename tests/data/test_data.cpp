@@ -130,9 +130,9 @@ TEST(ShippedData, everyFileLoadsForItsModelAndVersionAndDumpsBackToItsSource)
         EXPECT_GE(data.TotalItemCount(), s.model == 8 ? 100 : 150);
         EXPECT_LE(data.TotalItemCount(), 300);
 
-        std::string json, error;
-        ASSERT_TRUE(datac::DumpFile(s.file, &json, &error)) << error;
-        const QJsonDocument dumped = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+        const Result<std::string> json = datac::DumpFile(s.file);
+        ASSERT_TRUE(json) << json.Text();
+        const QJsonDocument dumped = QJsonDocument::fromJson(QByteArray::fromStdString(json.Value()));
         const QJsonDocument source = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(s.source)));
         ASSERT_TRUE(source.isObject());
         EXPECT_EQ(dumped, source);

@@ -94,7 +94,7 @@ protected:
 
 TEST_F(NetworkTest, rangeScanConnectsOnlyTheAnsweringStationAndNarrowsThePollRange)
 {
-    line.AddStations({"2:QM-B20X:0015:1:1"});
+    line.AddStations({"2:QM-B20X:0015:1:400"});
     ASSERT_TRUE(Scan({1, 2, 3}));
 
     const StationRecord& r = network.Record(2);
@@ -391,7 +391,7 @@ struct FrameTally {
 
 TEST_F(NetworkTest, quickScanGivesASilentIdOneShortAttemptAndAnAnsweringOneTheFullIdentification)
 {
-    line.AddStations({"2:QM-B20X:0015:1:1"});
+    line.AddStations({"2:QM-B20X:0015:1:400"});
     FrameTally quick(line);
     ASSERT_TRUE(Scan({1, 2, 3}, 100));
     EXPECT_EQ(quick.frames[1], 1);
@@ -405,7 +405,7 @@ TEST_F(NetworkTest, quickScanGivesASilentIdOneShortAttemptAndAnAnsweringOneTheFu
 
     // The answering ID took exactly the reads a normal scan takes; the silent ones the full repetitions.
     LineHarness normalLine(sim::Protocol::Kx485, 2, 500);
-    normalLine.AddStations({"2:QM-B20X:0015:1:1"});
+    normalLine.AddStations({"2:QM-B20X:0015:1:400"});
     RecordingView normalView;
     NetworkMonitor normal(normalLine.manager, normalView);
     normal.SetDataFolder(VARIMON_TEST_DATA_DIR);
@@ -608,7 +608,7 @@ TEST(ModbusNetwork, stationRefusingItsModelRegisterEndsItsCheckAtOnce)
 
 TEST_P(DriverLineTest, nestedEventLoopInsideANotificationStarvesNoStation)
 {
-    test::AddSimStations(simLine, {"1:QM-A20", "2:QM-E20", "3:QM-A20", "4:QM-B20X:0015:1:1"});
+    test::AddSimStations(simLine, {"1:QM-A20", "2:QM-E20", "3:QM-A20", "4:QM-B20X:0015:1:400"});
     CommSettings s;
     s.portName = "sim";
     s.timeoutMs = 150;  // five ticks: three missed answers lose a station within half a second

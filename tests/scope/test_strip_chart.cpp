@@ -163,16 +163,16 @@ TEST(StripChartExport, svgLoadsBackAndRasterFormatsAreReadable)
     StripChart chart;
     FillFlat(store, chart, 0, 50.0);
     QTemporaryDir dir;
-    QString error;
-    ASSERT_TRUE(chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::Svg, &error))
-        << error.toStdString();
+    const vm::Result<> svgSaved = chart.SavePicture(dir.filePath("p.svg"), StripChart::PictureFormat::Svg);
+    ASSERT_TRUE(svgSaved) << svgSaved.Text();
     QSvgRenderer svg(dir.filePath("p.svg"));
     EXPECT_TRUE(svg.isValid());
     EXPECT_EQ(svg.viewBox(), QRect(0, 0, 1200, 600));
     for (auto [name, format, kind] : {std::tuple{"p.jpg", StripChart::PictureFormat::Jpeg, "jpeg"},
                                       std::tuple{"p.bmp", StripChart::PictureFormat::Bmp, "bmp"},
                                       std::tuple{"p.png", StripChart::PictureFormat::Png, "png"}}) {
-        ASSERT_TRUE(chart.SavePicture(dir.filePath(name), format, &error)) << name;
+        const vm::Result<> saved = chart.SavePicture(dir.filePath(name), format);
+        ASSERT_TRUE(saved) << name << ": " << saved.Text();
         QImageReader reader(dir.filePath(name));
         EXPECT_EQ(reader.format(), QByteArray(kind));
         EXPECT_EQ(reader.size(), QSize(1200, 600));
@@ -184,14 +184,16 @@ TEST(StripChartExport, aFailedExportIsReportedAndLeavesNothingBehind)
 {
     StripChart chart;
     QTemporaryDir dir;
-    QString error;
-    EXPECT_FALSE(chart.SavePicture(dir.filePath("none/p.bmp"), StripChart::PictureFormat::Bmp, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const vm::Result<> noFolder =
+        chart.SavePicture(dir.filePath("none/p.bmp"), StripChart::PictureFormat::Bmp);
+    EXPECT_FALSE(noFolder);
+    EXPECT_FALSE(noFolder.Text().empty());
     // A folder in the way of the name: the export fails and the folder is untouched.
     QDir().mkpath(dir.filePath("taken.png/inside"));
-    error.clear();
-    EXPECT_FALSE(chart.SavePicture(dir.filePath("taken.png"), StripChart::PictureFormat::Png, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const vm::Result<> folderInTheWay =
+        chart.SavePicture(dir.filePath("taken.png"), StripChart::PictureFormat::Png);
+    EXPECT_FALSE(folderInTheWay);
+    EXPECT_FALSE(folderInTheWay.Text().empty());
     EXPECT_TRUE(QFileInfo(dir.filePath("taken.png/inside")).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
 }

@@ -11,6 +11,7 @@
 #include <QJsonValue>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -293,10 +294,9 @@ void ParseData(const QJsonDocument& doc, ParameterData* data)
 
 }  // namespace
 
-bool ParseSource(const std::string& json, const std::string& sourceName, ParameterData* data,
-                 std::string* error)
+Result<> ParseSource(const std::string& json, const std::string& sourceName, ParameterData& data)
 {
-    data->Clear();
+    data.Clear();
     const QByteArray bytes = QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size()));
     QJsonParseError pe{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
@@ -310,18 +310,17 @@ bool ParseSource(const std::string& json, const std::string& sourceName, Paramet
             else if ((static_cast<unsigned char>(json[i]) & 0xC0) != 0x80)
                 ++column;
         }
-        *error = sourceName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +
-                 pe.errorString().toStdString();
-        return false;
+        return Failure{static_cast<int>(pe.error), sourceName + ":" + std::to_string(line) + ":" +
+                                                       std::to_string(column) + ": " +
+                                                       pe.errorString().toStdString()};
     }
     try {
-        ParseData(doc, data);
+        ParseData(doc, &data);
     } catch (const SourceError& e) {
-        *error = sourceName + ": " + e.where + ": " + e.what;
-        data->Clear();
-        return false;
+        data.Clear();
+        return Failure{EINVAL, sourceName + ": " + e.where + ": " + e.what};
     }
-    return true;
+    return {};
 }
 
 // ---------------------------------------------------------------- parameter data -> JSON source
@@ -488,37 +487,30 @@ std::string BaseName(const std::string& path)
 
 }  // namespace
 
-bool CompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* error)
+Result<> CompileFile(const std::string& sourcePath, const std::string& outputPath)
 {
     QFile in(QString::fromStdString(sourcePath));
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = sourcePath + ": " + in.errorString().toStdString();
-        return false;
-    }
+    if (!in.open(QIODevice::ReadOnly))
+        return Failure{static_cast<int>(in.error()), sourcePath + ": " + in.errorString().toStdString()};
     const QByteArray bytes = in.readAll();
     ParameterData data;
-    if (!ParseSource(bytes.toStdString(), BaseName(sourcePath), &data, error))
-        return false;
+    if (Result<> parsed = ParseSource(bytes.toStdString(), BaseName(sourcePath), data); !parsed)
+        return parsed;
     ArchiveFile file;
     file.Attach(outputPath, &data);
-    if (!file.Save(false)) {
-        *error = file.FailureText();
-        return false;
-    }
-    return true;
+    if (!file.Save(false))
+        return Failure{EIO, file.FailureText()};
+    return {};
 }
 
-bool DumpFile(const std::string& dataPath, std::string* json, std::string* error)
+Result<std::string> DumpFile(const std::string& dataPath)
 {
     ParameterData data;
     ArchiveFile file;
     file.Attach(dataPath, &data);
-    if (!file.Load(false)) {
-        *error = file.FailureText();
-        return false;
-    }
-    *json = WriteSource(data);
-    return true;
+    if (!file.Load(false))
+        return Failure{EIO, file.FailureText()};
+    return WriteSource(data);
 }
 
 }  // namespace vm::datac

@@ -5,24 +5,24 @@
 // round trip is exact.
 
 #include <string>
+#include "base/Result.h"
 
 #include "paramdb/ParameterData.h"
 
 namespace vm::datac {
 
-// Parses a UTF-8 JSON source. On failure returns false and sets *error to one line naming the
-// source, and the line and column of a syntax error or the key path of a bad value.
-bool ParseSource(const std::string& json, const std::string& sourceName, ParameterData* data,
-                 std::string* error);
+// Parses a UTF-8 JSON source into data. A failure's text is one line naming the source, and the
+// line and column of a syntax error or the key path of a bad value; data is then left empty.
+Result<> ParseSource(const std::string& json, const std::string& sourceName, ParameterData& data);
 
 // The source text of loaded (or parsed) parameter data: UTF-8 JSON, one item per line, optional fields left
 // out when they hold their default.
 std::string WriteSource(const ParameterData& data);
 
 // SOURCE.json -> OUTPUT.dat. The output is replaced only after a complete write.
-bool CompileFile(const std::string& sourcePath, const std::string& outputPath, std::string* error);
+Result<> CompileFile(const std::string& sourcePath, const std::string& outputPath);
 
 // FILE.dat -> its source text.
-bool DumpFile(const std::string& dataPath, std::string* json, std::string* error);
+Result<std::string> DumpFile(const std::string& dataPath);
 
 }  // namespace vm::datac

@@ -44,20 +44,19 @@ int main(int argc, char** argv)
         std::printf("varimon-datac %s\n", VARIMON_VERSION);
         return 0;
     }
-    std::string error;
     if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
-        std::string json;
-        if (!vm::datac::DumpFile(argv[2], &json, &error)) {
-            std::fprintf(stderr, "varimon-datac: %s\n", error.c_str());
+        const vm::Result<std::string> json = vm::datac::DumpFile(argv[2]);
+        if (!json) {
+            std::fprintf(stderr, "varimon-datac: %s\n", json.Text().c_str());
             return 1;
         }
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        std::fwrite(json.Value().data(), 1, json.Value().size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (argc != 3 || argv[1][0] == '-')
         return Usage();
-    if (!vm::datac::CompileFile(argv[1], argv[2], &error)) {
-        std::fprintf(stderr, "varimon-datac: %s\n", error.c_str());
+    if (const vm::Result<> compiled = vm::datac::CompileFile(argv[1], argv[2]); !compiled) {
+        std::fprintf(stderr, "varimon-datac: %s\n", compiled.Text().c_str());
         return 1;
     }
     return 0;

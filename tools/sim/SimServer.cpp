@@ -36,9 +36,11 @@ void OnSignal(int)
     errno = saved;
 }
 
-std::string SystemError(const std::string& what)
+// What failed and the system's reason, with errno as the code.
+Failure SystemError(const std::string& what)
 {
-    return what + ": " + std::strerror(errno);
+    const int err = errno != 0 ? errno : EIO;
+    return {err, what + ": " + std::strerror(err)};
 }
 
 void Drain(int fd)
@@ -56,23 +58,19 @@ public:
     Link& operator=(const Link&) = delete;
     ~Link() { Remove(); }
 
-    bool Create(const std::string& path, const std::string& target, std::string* error)
+    Result<> Create(const std::string& path, const std::string& target)
     {
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) {
-                *error = path + " exists and is not a symlink";
-                return false;
-            }
+            if (!S_ISLNK(st.st_mode))
+                return Failure{EEXIST, path + " exists and is not a symlink"};
             ::unlink(path.c_str());  // left behind by a simulator that was killed
         }
-        if (::symlink(target.c_str(), path.c_str()) != 0) {
-            *error = SystemError("symlink " + path);
-            return false;
-        }
+        if (::symlink(target.c_str(), path.c_str()) != 0)
+            return SystemError("symlink " + path);
         path_ = path;
         target_ = target;
-        return true;
+        return {};
     }
 
     void Remove()
@@ -152,22 +150,18 @@ public:
                 ::close(fd);
     }
 
-    bool Open(const PortSettings& settings, std::string* error)
+    Result<> Open(const PortSettings& settings)
     {
-        if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) {
-            *error = SystemError("pipe");
-            return false;
-        }
+        if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0)
+            return SystemError("pipe");
         const int wakeWrite = wake_[1];
         auto notify = [wakeWrite] {
             const char byte = 1;
             [[maybe_unused]] ssize_t n = ::write(wakeWrite, &byte, 1);
         };
-        if (!port_.Open(settings, this, notify) || !port_.Start()) {
-            *error = "cannot open " + settings.portName;
-            return false;
-        }
-        return true;
+        if (!port_.Open(settings, this, notify) || !port_.Start())
+            return Failure{ENODEV, "cannot open " + settings.portName};
+        return {};
     }
 
     int PollFd() const override { return wake_[0]; }
@@ -236,37 +230,33 @@ int64_t NowMs(std::chrono::steady_clock::time_point start)
 
 }  // namespace
 
-bool OpenPty(Pty& pty, std::string* error)
+Result<Pty> OpenPty()
 {
+    Pty pty;
     pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (pty.master < 0) {
-        *error = SystemError("posix_openpt");
-        return false;
-    }
-    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0) {
-        *error = SystemError("unlockpt");
+    if (pty.master < 0)
+        return SystemError("posix_openpt");
+    // Closes what was opened when a later step fails, keeping that step's reason.
+    auto fail = [&pty](const std::string& what) {
+        const Failure failure = SystemError(what);
         ClosePty(pty);
-        return false;
-    }
+        return failure;
+    };
+    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0)
+        return fail("unlockpt");
     char name[128];
-    if (::ptsname_r(pty.master, name, sizeof name) != 0) {
-        *error = SystemError("ptsname");
-        ClosePty(pty);
-        return false;
-    }
+    if (::ptsname_r(pty.master, name, sizeof name) != 0)
+        return fail("ptsname");
     pty.path = name;
     pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
-    if (pty.slave < 0 || ::tcgetattr(pty.slave, &tio) != 0) {
-        *error = SystemError("open " + pty.path);
-        ClosePty(pty);
-        return false;
-    }
+    if (pty.slave < 0 || ::tcgetattr(pty.slave, &tio) != 0)
+        return fail("open " + pty.path);
     // No echo and no line editing: the line carries binary frames.
     ::cfmakeraw(&tio);
     ::tcsetattr(pty.slave, TCSANOW, &tio);
     ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
-    return true;
+    return pty;
 }
 
 void ClosePty(Pty& pty)
@@ -284,16 +274,15 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
     std::unique_ptr<LineEnd> end;
     Link link;
     std::string device;
-    std::string error;
     if (!options.link.empty()) {
-        Pty pty;
-        if (!OpenPty(pty, &error)) {
-            err << "varimon-sim: " << error << "\n";
+        const Result<Pty> pty = OpenPty();
+        if (!pty) {
+            err << "varimon-sim: " << pty.Text() << "\n";
             return 1;
         }
-        end = std::make_unique<PtyEnd>(pty);
-        if (!link.Create(options.link, pty.path, &error)) {
-            err << "varimon-sim: " << error << "\n";
+        end = std::make_unique<PtyEnd>(pty.Value());
+        if (const Result<> linked = link.Create(options.link, pty.Value().path); !linked) {
+            err << "varimon-sim: " << linked.Text() << "\n";
             return 1;
         }
         device = options.link;
@@ -301,8 +290,8 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
         auto port = std::make_unique<PortEnd>(err);
         PortSettings settings = options.line;
         settings.portName = options.port;
-        if (!port->Open(settings, &error)) {
-            err << "varimon-sim: " << error << "\n";
+        if (const Result<> opened = port->Open(settings); !opened) {
+            err << "varimon-sim: " << opened.Text() << "\n";
             return 1;
         }
         end = std::move(port);
@@ -337,7 +326,7 @@ int RunSimulator(const SimOptions& options, SimLine& line, std::ostream& out, st
         }
         const int ready = ::ppoll(fds, consoleOpen ? 3 : 2, dueUs ? &wait : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
-            err << "varimon-sim: " << SystemError("poll") << "\n";
+            err << "varimon-sim: " << SystemError("poll").text << "\n";
             return 1;
         }
         if (fds[0].revents & POLLIN)

@@ -2,6 +2,7 @@
 // The simulator's process: one thread, one poll() loop over the line, the console (stdin) and
 // the signals, on its own monotonic clock.
 
+#include "base/Result.h"
 #include "tools/sim/SimLine.h"
 #include "tools/sim/SimOptions.h"
 
@@ -17,7 +18,7 @@ struct Pty {
     int slave = -1;
     std::string path;  // /dev/pts/N
 };
-bool OpenPty(Pty& pty, std::string* error);
+Result<Pty> OpenPty();
 void ClosePty(Pty& pty);
 
 // Serves the line until "quit", SIGINT, SIGTERM or SIGHUP. Prints "ready <device>" on out once

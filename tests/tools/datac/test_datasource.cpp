@@ -1,3 +1,5 @@
+#include "tests/support/ResultChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -80,9 +82,9 @@ std::string Reload(const std::vector<uint8_t>& bytes)
 std::string ParseError(const std::string& json)
 {
     ParameterData data;
-    std::string error;
-    EXPECT_FALSE(ParseSource(json, "bad.json", &data, &error));
-    return error;
+    const Result<> parsed = ParseSource(json, "bad.json", data);
+    EXPECT_FALSE(parsed);
+    return parsed.Text();
 }
 
 class TempDir {
@@ -123,8 +125,8 @@ TEST(DataSourceLayout, storesFieldsInFileOrderLittleEndian)
     src["types"] = QJsonArray{QJsonObject{
         {"name", "FREQ3"}, {"unit", "\u00b0C"}, {"multiplier", 4}, {"divisor", 0x01020304}, {"flags", 6}}};
     ParameterData data;
-    std::string error;
-    ASSERT_TRUE(ParseSource(Text(src), "s.json", &data, &error)) << error;
+    const Result<> parsed = ParseSource(Text(src), "s.json", data);
+    ASSERT_TRUE(parsed) << parsed.Text();
     const std::vector<uint8_t> bytes = Store(data);
 
     std::vector<uint8_t> expect;
@@ -198,8 +200,8 @@ TEST(DataSourceRoundTrip, optionalFieldsComeBackOnlyWhenTheyDifferFromTheirDefau
 )";
     for (const std::string& source : {full, plain}) {
         ParameterData data;
-        std::string error;
-        ASSERT_TRUE(ParseSource(source, "s.json", &data, &error)) << error;
+        const Result<> parsed = ParseSource(source, "s.json", data);
+        ASSERT_TRUE(parsed) << parsed.Text();
         EXPECT_EQ(Reload(Store(data)), source);
     }
 }
@@ -311,35 +313,35 @@ TEST(DataSourceFiles, compileAndDumpRoundTripThroughFiles)
     TempDir dir;
     const std::string source = Text(BaseSource());
     WriteFile(dir / "a.json", source);
-    std::string error;
-    ASSERT_TRUE(CompileFile(dir / "a.json", dir / "a.dat", &error)) << error;
-    std::string json;
-    ASSERT_TRUE(DumpFile(dir / "a.dat", &json, &error)) << error;
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object(), BaseSource());
+    const Result<> compiled = CompileFile(dir / "a.json", dir / "a.dat");
+    ASSERT_TRUE(compiled) << compiled.Text();
+    const Result<std::string> json = DumpFile(dir / "a.dat");
+    ASSERT_TRUE(json) << json.Text();
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.Value())).object(), BaseSource());
 
     // A dump of a file cut short fails with the archive's end-of-file message.
     const auto size = fs::file_size(dir / "a.dat");
     fs::resize_file(dir / "a.dat", size - 1);
-    EXPECT_FALSE(DumpFile(dir / "a.dat", &json, &error));
-    EXPECT_EQ(error, "An attempt was made to access " + (dir / "a.dat") + " past its end.");
+    EXPECT_EQ(test::Complaint(DumpFile(dir / "a.dat")),
+              "An attempt was made to access " + (dir / "a.dat") + " past its end.");
 }
 
 TEST(DataSourceFiles, aBadSourceLeavesTheOldOutputAlone)
 {
     TempDir dir;
     WriteFile(dir / "a.json", Text(BaseSource()));
-    std::string error;
-    ASSERT_TRUE(CompileFile(dir / "a.json", dir / "a.dat", &error)) << error;
+    const Result<> compiled = CompileFile(dir / "a.json", dir / "a.dat");
+    ASSERT_TRUE(compiled) << compiled.Text();
     const auto before = fs::file_size(dir / "a.dat");
 
     WriteFile(dir / "a.json", Text(EditItem(BaseSource(), [](QJsonObject& o) { o["max"] = "x"; })));
-    EXPECT_FALSE(CompileFile(dir / "a.json", dir / "a.dat", &error));
-    EXPECT_EQ(error, "a.json: groups[0].items[0].max: expected a number");
+    EXPECT_EQ(test::Complaint(CompileFile(dir / "a.json", dir / "a.dat")),
+              "a.json: groups[0].items[0].max: expected a number");
     EXPECT_EQ(fs::file_size(dir / "a.dat"), before);
 
-    EXPECT_FALSE(CompileFile(dir / "missing.json", dir / "b.dat", &error));
-    EXPECT_NE(error.find("missing.json"), std::string::npos) << error;
-    EXPECT_FALSE(CompileFile(dir / "a.json", dir / "no/such/folder/b.dat", &error));
+    const std::string missing = test::Complaint(CompileFile(dir / "missing.json", dir / "b.dat"));
+    EXPECT_NE(missing.find("missing.json"), std::string::npos) << missing;
+    EXPECT_FALSE(CompileFile(dir / "a.json", dir / "no/such/folder/b.dat"));
     EXPECT_FALSE(fs::exists(dir / "no"));
 }
 
