@@ -19,6 +19,16 @@ namespace vm::tools {
 // The program's version, as --version prints it.
 const char* ToolVersion();
 
+// The options a reader fills in from the arguments, or what is wrong with them.
+template <typename Options, typename Reader>
+Result<Options> ReadInto(const std::vector<std::string>& args, Reader read)
+{
+    Options options;
+    if (Result<> done = read(args, options); !done)
+        return done.Why();
+    return options;
+}
+
 class ToolCommandLine {
 public:
     // synopsis: the usage line without "Usage: ", e.g. "varimonctl --port DEV [options] COMMAND".

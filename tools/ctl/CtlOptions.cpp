@@ -328,10 +328,7 @@ Result<> ReadOptions(const std::vector<std::string>& args, CtlOptions& o)
 
 Result<CtlOptions> ParseCtlOptions(const std::vector<std::string>& args)
 {
-    CtlOptions options;
-    if (Result<> read = ReadOptions(args, options); !read)
-        return read.Why();
-    return options;
+    return tools::ReadInto<CtlOptions>(args, ReadOptions);
 }
 
 }  // namespace vm::ctl

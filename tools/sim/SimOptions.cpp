@@ -221,10 +221,7 @@ Result<> ReadOptions(const std::vector<std::string>& args, SimOptions& options)
 
 Result<SimOptions> ParseSimOptions(const std::vector<std::string>& args)
 {
-    SimOptions options;
-    if (Result<> read = ReadOptions(args, options); !read)
-        return read.Why();
-    return options;
+    return tools::ReadInto<SimOptions>(args, ReadOptions);
 }
 
 }  // namespace vm::sim
