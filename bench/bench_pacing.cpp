@@ -3,6 +3,7 @@
 // transactions/s against the wire bound, transfers of the largest data file, and the graph
 // monitor's fresh values per channel. Every ratio is measured in this run.
 
+#include "BenchMonitor.h"
 #include "BenchSimulator.h"
 #include "catalogue/Models.h"
 #include "catalogue/MonitorItems.h"
@@ -21,7 +22,6 @@
 #include <QEventLoop>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -89,13 +89,6 @@ size_t WritePairBytes(int protocol)
     return modbus::BuildWrite(1, 0x5101, 0).size() + 8;
 }
 
-void Wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 bool StartSim(QProcess& sim, const QString& link, const Line& l, const QStringList& stations)
 {
     QStringList args{"--link",     link,
@@ -131,10 +124,8 @@ double Throughput(const QString& link, const Line& l)
         return 0;
     Counter counter;
     const uint16_t address[] = {reg::kFreqCommand};
-    driver.Manager().AddListener(1, &counter);
-    driver.Manager().AddMonitor(1, address);
-    driver.Manager().SetPollRange(1, 1);
-    Wait(1500);
+    bench::MonitorStations(driver.Manager(), counter, 1, address);
+    bench::RunEventLoop(1500);
     driver.Stop();
     return counter.PerSecond();
 }
@@ -327,7 +318,7 @@ void GraphMonitor()
         view->ChooseScan(0);
         view->StartMonitor();
         manager.AddListener(1, &counter);
-        Wait(kSeconds * 1000);
+        bench::RunEventLoop(kSeconds * 1000);
         std::printf("  %-11s", Name(l));
         for (long f : counter.fresh)
             std::printf(" %5.1f", f / static_cast<double>(kSeconds));

@@ -117,8 +117,8 @@ bool NetPort::Open(const PortSettings& settings, CommErrorSink* errors, std::fun
     const int fd = Connect(address.Value());
     if (fd < 0)
         return false;
-    if (const int err = worker_.Open(); err != 0) {
-        Report("CreateEvent()", SystemText(err));
+    if (const Result<> pipe = worker_.Open(); !pipe) {
+        Report("CreateEvent()", SystemText(pipe.Code()));
         ::close(fd);
         return false;
     }
@@ -137,12 +137,12 @@ bool NetPort::Start()
 {
     if (!IsOpen())
         return false;
-    const int err = worker_.Start({[this] { return lost_ ? -1 : fd_; }, [this](short) { ReadSocket(true); },
-                                   [this] { WriteFrame(); },
-                                   [this](int err) { Report("WaitCommEvent()", SystemText(err)); }});
-    if (err != 0)
-        Report("CreateThread()", SystemText(err));
-    return err == 0;
+    const Result<> started = worker_.Start({[this] { return lost_ ? -1 : fd_; },
+                                            [this](short) { ReadSocket(true); }, [this] { WriteFrame(); },
+                                            [this](int err) { Report("WaitCommEvent()", SystemText(err)); }});
+    if (!started)
+        Report("CreateThread()", SystemText(started.Code()));
+    return started.Ok();
 }
 
 void NetPort::Close()

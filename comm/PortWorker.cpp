@@ -5,39 +5,40 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 namespace vm {
 
-int PortWorker::Open()
+Result<> PortWorker::Open()
 {
     Stop();
     int wake[2];
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0)
-        return errno;
+        return Failure{errno, std::strerror(errno)};
     wakeRead_ = wake[0];
     wakeWrite_ = wake[1];
-    return 0;
+    return {};
 }
 
-int PortWorker::Start(Hooks hooks)
+Result<> PortWorker::Start(Hooks hooks)
 {
     if (thread_.joinable())
-        return 0;
+        return {};
     shutdown_ = false;
     try {
         thread_ = std::thread([this, hooks = std::move(hooks)] { Run(hooks); });
     } catch (const std::system_error& e) {
-        return e.code().value();
+        return Failure{e.code().value(), e.what()};
     }
-    return 0;
+    return {};
 }
 
 void PortWorker::Stop()
 {
     if (thread_.joinable()) {
         shutdown_ = true;
-        Wake(0);
+        Wake();
         thread_.join();
     }
     for (int* fd : {&wakeRead_, &wakeWrite_}) {
@@ -58,7 +59,7 @@ void PortWorker::Post(std::span<const uint8_t> bytes, RxQueue& rx)
         txPending_ = true;
         txTicket_ = rx.BeginDiscard();
     }
-    Wake(1);
+    Wake();
 }
 
 std::optional<PortWorker::Frame> PortWorker::Take()
@@ -67,7 +68,7 @@ std::optional<PortWorker::Frame> PortWorker::Take()
     if (!txPending_)
         return std::nullopt;
     txPending_ = false;
-    return Frame{tx_, txTicket_};
+    return Frame{std::move(tx_), txTicket_};
 }
 
 PortWorker::WriteEnd PortWorker::WriteAll(int fd, std::span<const uint8_t> bytes, bool socket) const
@@ -114,10 +115,11 @@ void PortWorker::ForgetFailures()
     failing_.clear();
 }
 
-void PortWorker::Wake(uint8_t why)
+void PortWorker::Wake()
 {
+    const uint8_t byte = 1;
     if (wakeWrite_ >= 0) {
-        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &why, 1);
+        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &byte, 1);
     }
 }
 

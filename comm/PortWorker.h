@@ -2,6 +2,7 @@
 // What the serial and the network port share: the worker thread that waits on a wake pipe and
 // on the device, the one-frame mailbox through which the caller hands it frames, and the rule of
 // one warning per failing call.
+#include "base/Result.h"
 #include "comm/RxQueue.h"
 
 #include <atomic>
@@ -36,10 +37,10 @@ public:
     PortWorker(const PortWorker&) = delete;
     PortWorker& operator=(const PortWorker&) = delete;
 
-    // Makes the wake pipe: 0, or the errno of the failure.
-    int Open();
-    // Starts the thread (if not running): 0, or the error's code.
-    int Start(Hooks hooks);
+    // Makes the wake pipe; a failure's code is the errno.
+    Result<> Open();
+    // Starts the thread (if not running); a failure's code is the system error's.
+    Result<> Start(Hooks hooks);
     // Ends the thread, closes the pipe and drops a frame not yet taken.
     void Stop();
     // True while Stop is ending the thread: long writes give up.
@@ -67,7 +68,7 @@ public:
 
 private:
     void Run(const Hooks& hooks);
-    void Wake(uint8_t why);
+    void Wake();
 
     int wakeRead_ = -1;
     int wakeWrite_ = -1;

@@ -94,8 +94,8 @@ bool SerialPort::Open(const PortSettings& settings, CommErrorSink* errors, std::
         ::close(fd);
         return false;
     }
-    if (const int err = m_worker.Open(); err != 0) {
-        Report("CreateEvent()", err);
+    if (const Result<> pipe = m_worker.Open(); !pipe) {
+        Report("CreateEvent()", pipe.Code());
         ::close(fd);
         return false;
     }
@@ -218,12 +218,12 @@ bool SerialPort::Start()
 {
     if (!IsOpen())
         return false;
-    const int err = m_worker.Start(
+    const Result<> started = m_worker.Start(
         {[this] { return m_readBroken ? -1 : m_fd; }, [this](short revents) { ReadAvailable(revents); },
          [this] { WriteFrame(); }, [this](int err) { Report("WaitCommEvent()", err); }});
-    if (err != 0)
-        Report("CreateThread()", err);
-    return err == 0;
+    if (!started)
+        Report("CreateThread()", started.Code());
+    return started.Ok();
 }
 
 bool SerialPort::IsOpen() const

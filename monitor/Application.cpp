@@ -32,6 +32,8 @@ std::optional<std::vector<int>> ParseIdList(const QString& text)
 
 Result<StartOptions> ParseStartOptions(const QStringList& arguments)
 {
+    // The exit code of a program started with a command line it cannot follow.
+    constexpr int kBadCommandLine = 2;
     StartOptions options;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
@@ -41,14 +43,15 @@ Result<StartOptions> ParseStartOptions(const QStringList& arguments)
         } else if (a == QLatin1String("--scan") && hasValue) {
             options.scanIds = ParseIdList(arguments[++i]);
             if (!options.scanIds)
-                return Failure{2, QStringLiteral("Bad station ID list: %1 (use e.g. 1-5,9)")
-                                      .arg(arguments[i])
-                                      .toStdString()};
+                return Failure{kBadCommandLine, QStringLiteral("Bad station ID list: %1 (use e.g. 1-5,9)")
+                                                    .arg(arguments[i])
+                                                    .toStdString()};
         } else {
-            return Failure{2, QStringLiteral("Unknown option: %1\nUsage: varimon [--port "
-                                             "DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT] [--scan IDS]")
-                                  .arg(a)
-                                  .toStdString()};
+            return Failure{kBadCommandLine,
+                           QStringLiteral("Unknown option: %1\nUsage: varimon [--port "
+                                          "DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT] [--scan IDS]")
+                               .arg(a)
+                               .toStdString()};
         }
     }
     return options;

@@ -23,7 +23,7 @@ public:
     // passed. A new call replaces the moment set before.
     void StartAt(int64_t steadyUs);
     void Stop();
-    bool IsActive() const { return m_active; }
+    bool IsActive() const { return active_; }
 
 signals:
     void timeout();
@@ -31,10 +31,10 @@ signals:
 private:
     void Fire();
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    std::unique_ptr<QTimer> m_fallback;
-    bool m_active = false;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> fallback_;
+    bool active_ = false;
 };
 
 }  // namespace vm

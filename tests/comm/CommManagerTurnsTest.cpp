@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -61,6 +62,31 @@ protected:
         }
         return sent.substr(1, sent.size() - 4);
     }
+    // Reads of count registers from 0x100 at station, queued for client.
+    void QueueSeries(int station, int count, Recorder& client)
+    {
+        for (uint16_t a = 0x100; a < 0x100 + count; ++a)
+            m.QueueRead(station, a, &client);
+    }
+    // Steps until done() or until most frames went out; the frames, in order.
+    std::vector<std::string> StepUntil(const std::function<bool()>& done, size_t most)
+    {
+        std::vector<std::string> sent;
+        while (!done() && sent.size() < most)
+            if (std::string t = Step(); !t.empty())
+                sent.push_back(t);
+        return sent;
+    }
+    // All 32 stations monitored, their registrations answered.
+    void MonitorFullLine()
+    {
+        const uint16_t a[] = {5};
+        for (int s = 1; s <= 32; ++s)
+            m.AddMonitor(s, a);
+        m.SetPollRange(1, 32);
+        for (int i = 0; i < 32; ++i)
+            Step();
+    }
     void Monitor(std::initializer_list<int> stations)
     {
         const uint16_t a[] = {5};
@@ -81,12 +107,8 @@ TEST_F(CommManagerTurns, monitorVisitGoesBetweenQueuedRequestsSoNoStationWaitsFo
     for (int i = 0; i < 3; ++i)
         Step();  // the three registrations
     Recorder editor;
-    for (uint16_t a = 0x100; a < 0x100 + 40; ++a)
-        m.QueueRead(2, a, &editor);
-    std::vector<std::string> sent;
-    while (editor.replies.size() < 40 && sent.size() < 200)
-        if (std::string t = Step(); !t.empty())
-            sent.push_back(t);
+    QueueSeries(2, 40, editor);
+    const std::vector<std::string> sent = StepUntil([&] { return editor.replies.size() >= 40; }, 200);
     ASSERT_EQ(editor.replies.size(), 40u);
     // Requests keep their order and each one is followed by one monitor visit.
     int reads = 0;
@@ -230,19 +252,10 @@ TEST_F(CommManagerTurns, repliesThatAnswerNoRequestOfOursAreCounted)
 
 TEST_F(CommManagerTurns, onALongLineASeriesOfRequestsStretchesTheCycleByAFewRequestsOnly)
 {
-    const uint16_t a[] = {5};
-    for (int s = 1; s <= 32; ++s)
-        m.AddMonitor(s, a);
-    m.SetPollRange(1, 32);
-    for (int i = 0; i < 32; ++i)
-        Step();  // the registrations
+    MonitorFullLine();
     Recorder editor;
-    for (uint16_t r = 0x100; r < 0x100 + 60; ++r)
-        m.QueueRead(33, r, &editor);
-    std::vector<std::string> sent;
-    while (editor.replies.size() < 60 && sent.size() < 2000)
-        if (std::string t = Step(); !t.empty())
-            sent.push_back(t);
+    QueueSeries(33, 60, editor);
+    const std::vector<std::string> sent = StepUntil([&] { return editor.replies.size() >= 60; }, 2000);
     ASSERT_EQ(editor.replies.size(), 60u);
     // Between two visits of a station: the 31 others and at most eight requests.
     std::map<std::string, size_t> lastVisit;
@@ -264,23 +277,14 @@ TEST_F(CommManagerTurns, onALongLineASeriesOfRequestsStretchesTheCycleByAFewRequ
 
 TEST_F(CommManagerTurns, anUrgentReadGoesBeforeTheQueuedSeriesAndPastTheCyclesLimit)
 {
-    const uint16_t a[] = {5};
-    for (int s = 1; s <= 32; ++s)
-        m.AddMonitor(s, a);
-    m.SetPollRange(1, 32);
-    for (int i = 0; i < 32; ++i)
-        Step();
+    MonitorFullLine();
     Recorder editor, urgent;
-    for (uint16_t r = 0x100; r < 0x100 + 40; ++r)
-        m.QueueRead(33, r, &editor);
+    QueueSeries(33, 40, editor);
     // Into the cycle until its eight requests are used up: only monitor visits follow.
     while (editor.replies.size() < 8)
         Step();
     m.QueueUrgentRead(2, 0x0F, &urgent);
-    std::vector<std::string> sent;
-    while (urgent.replies.empty() && sent.size() < 10)
-        if (std::string t = Step(); !t.empty())
-            sent.push_back(t);
+    const std::vector<std::string> sent = StepUntil([&] { return !urgent.replies.empty(); }, 10);
     ASSERT_EQ(urgent.replies.size(), 1u);
     EXPECT_LE(sent.size(), 2u);  // a monitor visit at most, then the urgent read
     EXPECT_EQ(sent.back(), "02R000F1");

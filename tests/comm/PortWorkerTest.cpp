@@ -36,19 +36,18 @@ TEST(PortWorker, newerFrameReplacesOneNotYetTakenAndTheWorkerIsWokenForIt)
 {
     PortWorker worker;
     RxQueue rx;
-    ASSERT_EQ(worker.Open(), 0);
+    ASSERT_TRUE(worker.Open());
     std::promise<std::vector<uint8_t>> sent;
     std::atomic<bool> once{false};
     worker.Post(Bytes("01R"), rx);
     worker.Post(Bytes("02R"), rx);
-    ASSERT_EQ(worker.Start({[] { return -1; }, [](short) {},
-                            [&] {
-                                if (std::optional<PortWorker::Frame> frame = worker.Take();
-                                    frame && !once.exchange(true))
-                                    sent.set_value(frame->bytes);
-                            },
-                            [](int) {}}),
-              0);
+    ASSERT_TRUE(worker.Start({[] { return -1; }, [](short) {},
+                              [&] {
+                                  if (std::optional<PortWorker::Frame> frame = worker.Take();
+                                      frame && !once.exchange(true))
+                                      sent.set_value(frame->bytes);
+                              },
+                              [](int) {}}));
     // Started after both posts: the wake-up they left behind sends the newer one only.
     std::future<std::vector<uint8_t>> got = sent.get_future();
     ASSERT_EQ(got.wait_for(std::chrono::seconds(10)), std::future_status::ready);

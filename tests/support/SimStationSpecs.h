@@ -16,7 +16,7 @@ inline void AddSimStations(sim::SimLine& line, const std::vector<std::string>& s
     std::vector<sim::StationSpec> parsed;
     for (const std::string& text : specs) {
         const Result<sim::StationSpec> spec = sim::ParseStationSpec(text);
-        // A mistyped spec is the test's own fault: it fails there, not later on a missing drive.
+        // A mistyped station is the test's own fault: it fails there, not later on a missing drive.
         if (!spec)
             throw std::invalid_argument(spec.Text());
         parsed.push_back(spec.Value());

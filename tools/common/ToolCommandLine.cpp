@@ -143,10 +143,12 @@ std::vector<std::string> ToolCommandLine::Words() const
 
 Result<> ToolCommandLine::ApplyLineOptions(PortSettings& settings) const
 {
-    for (const char* name : kLineOptionNames)
-        if (IsSet(name))
-            if (Result<> applied = ApplyLineOption(std::string("--") + name, Value(name), settings); !applied)
-                return applied;
+    for (const char* name : kLineOptionNames) {
+        if (!IsSet(name))
+            continue;
+        if (Result<> applied = ApplyLineOption(std::string("--") + name, Value(name), settings); !applied)
+            return applied;
+    }
     return {};
 }
 

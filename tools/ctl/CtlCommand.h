@@ -5,6 +5,7 @@
 
 #include "base/Result.h"
 #include "comm/CommManager.h"
+#include "tools/common/LineOptions.h"
 #include "tools/ctl/CtlOptions.h"
 
 #include <functional>
@@ -18,7 +19,7 @@ namespace vm::ctl {
 enum ExitCode : int {
     kExitOk = 0,
     kExitCommFailure = 1,
-    kExitUsage = 2,
+    kExitUsage = tools::kUsageExitCode,  // a command line it cannot follow
     kExitPort = 3,
     // Compare found differences, or verification found a parameter the drive did not keep.
     kExitDifferent = 5,
